@@ -1,0 +1,55 @@
+#pragma once
+// The serial link: port set-up with the per-baud pauses and time-outs, send,
+// receive, probe read.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/host.h"
+#include "platform/serial_port.h"
+#include "protocol/state.h"
+
+namespace lork {
+
+// Per-baud tables by baud code 1..6, ms. Index 0 is not a rate: see table_code().
+inline constexpr std::array<uint8_t, 7> t_byte{4, 4, 2, 2, 1, 1, 1};
+inline constexpr std::array<uint8_t, 7> t_after{10, 10, 5, 3, 2, 1, 1};
+inline constexpr std::array<uint8_t, 7> t_before{8, 8, 4, 2, 1, 1, 1};
+
+// The table entry used for a baud code: codes outside 1..6 take the nearest
+// entry (0 -> 1, the slowest, whose time-outs are the most generous; >6 -> 6).
+uint8_t table_code(uint8_t code);
+
+class Link {
+public:
+    Link(State& st, SerialPort& port, Clock& clock, Host& host);
+
+    void Port_setup(uint8_t code);
+    uint32_t Port_open(const std::string& name, int32_t rate, uint8_t parity, uint8_t stopbits,
+                       uint8_t bytesize);
+    void Port_send(const std::array<uint8_t, 64>& frame, uint8_t len);
+    void Port_receive();
+    void Port_receive_probe();  // may throw ProbeAborted
+    uint8_t Send_probe();       // may throw ProbeAborted
+
+    // Win32 ReadFile semantics with the current time-outs: returns the number
+    // of bytes read (never more than n); a time-out is not an error.
+    size_t Read_timed(uint8_t* buf, size_t n);
+
+    uint32_t port_error = 0;         // system error of the last failing step of Port_open
+    int32_t port_setup_error = 0;    // what the Port_open inside the last Port_setup returned
+    uint16_t pause_before = 10;      // ms between purge and write
+    uint16_t pause_after = 10;       // ms after the write
+
+    SerialPort& port() { return port_; }
+    Clock& clock() { return clock_; }
+
+private:
+    State& st_;
+    SerialPort& port_;
+    Clock& clock_;
+    Host& host_;
+};
+
+}  // namespace lork

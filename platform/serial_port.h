@@ -1,0 +1,41 @@
+#pragma once
+// The serial port as the link sees it. The link itself implements the
+// Win32-style read time-outs on top of readAvailable()/waitForReadyRead(), so
+// the real port (QSerialPort) and the scripted FakePort only have to move bytes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace lork {
+
+struct LineConfig {
+    int32_t baud = 9600;   // bit/s
+    uint8_t bytesize = 8;  // data bits
+    uint8_t parity = 0;    // program's parity code: 0 none, 1 odd, 2 even (the platform's meaning)
+    uint8_t stopbits = 1;  // 1 or 2; any other value leaves the port's stop bits as they were
+};
+
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+    // Opens the port by the program's name for it ("COM1", "ttyUSB0", "/dev/pts/3").
+    // Returns 0 or a system error code (errno-style).
+    virtual uint32_t open(const std::string& name) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Applies rate, data bits, parity and stop bits. 0 or a system error code.
+    virtual uint32_t configure(const LineConfig& cfg) = 0;
+    // The line settings currently in force (what configure() last applied).
+    virtual LineConfig config() const = 0;
+    // Discards everything received and not yet read.
+    virtual void purgeInput() = 0;
+    // Writes the whole buffer; 0 or a system error code.
+    virtual uint32_t write(const uint8_t* data, size_t len) = 0;
+    // Copies up to max received bytes without waiting; returns how many.
+    virtual size_t readAvailable(uint8_t* buf, size_t max) = 0;
+    // Waits up to ms milliseconds for at least one received byte.
+    // Returns true as soon as a byte is available. On a closed port returns false at once.
+    virtual bool waitForReadyRead(int ms) = 0;
+};
+
+}  // namespace lork

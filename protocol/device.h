@@ -1,0 +1,54 @@
+#pragma once
+// The instrument model: transactions, reply checks with decoding, probes.
+#include <cstdint>
+#include <vector>
+
+#include "link/link.h"
+#include "protocol/framing.h"
+#include "protocol/state.h"
+
+namespace lork {
+
+uint8_t Scor_to_code(int32_t rate);
+
+class Device {
+public:
+    Device(State& st, Link& link, Host& host);
+
+    void Zapros_read(uint16_t start, uint16_t kol);  // function from ex.zapros_func
+    void Zapros_fn1(uint16_t start, uint16_t kol);
+    void Zapros_fn2(uint16_t start, uint16_t kol);
+    void Zapros_write1(uint16_t start, uint16_t kol, uint16_t value);
+    void Zapros_write(uint16_t start, uint16_t kol, const std::vector<uint16_t>& values);
+
+    uint8_t Otvet_fn1();
+    uint8_t Otvet_fn2();
+    uint8_t Otvet_fn3(uint16_t start, uint16_t kol);
+    uint8_t Otvet_fn4(uint16_t start, uint16_t kol);
+    uint8_t Otvet_fn16(uint16_t start, uint16_t kol);
+
+    uint8_t Read_params();
+    uint8_t Read_izm();
+    uint8_t Read_adr();
+    uint8_t Probe_adr();  // may throw ProbeAborted
+
+    uint8_t Probe_scor(int32_t rate);
+    uint8_t Check_scor();
+    uint8_t Find_scor();
+
+private:
+    State& st_;
+    Link& link_;
+    Host& host_;
+};
+
+// Everything the program's core is: state, link and instrument model, wired.
+struct Core {
+    Core(SerialPort& port, Clock& clock, Host& host)
+        : link(st, port, clock, host), dev(st, link, host) {}
+    State st;
+    Link link;
+    Device dev;
+};
+
+}  // namespace lork

@@ -1,0 +1,51 @@
+#pragma once
+// Modbus RTU framing: CRC, request frames, the common reply checks, result
+// texts and the textual forms of an exchange.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "protocol/state.h"
+
+namespace lork {
+
+// Result codes 0..12.
+enum KodRez : uint8_t {
+    KOD_OK = 0,
+    KOD_CRC = 6,
+    KOD_ADR = 7,
+    KOD_ECHO = 8,
+    KOD_FUNC = 9,
+    KOD_TIMEOUT_EXC = 10,
+    KOD_NO_REPLY = 11,
+    KOD_CUT = 12,
+};
+
+extern const std::array<std::string, 13> kod_texts;
+
+// CRC-16/MODBUS of the first n bytes (n is clamped to 1..64, as the routine
+// works on a 64-byte copy).
+uint16_t CRC16(const uint8_t* frame, uint16_t n);
+
+// Read request (functions 1..4) into ex.paket_tuda, len_tuda := 8.
+void Make_zapros(ExchangeBuffers& ex, uint8_t adr, uint8_t func, uint16_t start, uint16_t kol);
+// Function-16 request with the first kol values, len_tuda := 2*kol + 9.
+void Make_zapros_write(ExchangeBuffers& ex, uint8_t adr, uint16_t start, uint16_t kol,
+                       const std::vector<uint16_t>& values);
+
+// The common checks every reply check begins with (steps 1..4).
+// Returns the result code, or -1 when the reply passed and the function's own
+// part should follow.
+int Common_checks(const ExchangeBuffers& ex, uint8_t adr, uint8_t func);
+
+std::string Kod_text(uint8_t code);
+std::string Kod_text_dump(const ExchangeBuffers& ex, uint8_t code);
+
+// Bytes 1..len as "%.2X " each (the exchange windows' form).
+std::string Hex_bytes(const uint8_t* frame1, unsigned len);
+// The lines Show_tuda_suda puts into LBtuda and LBsuda.
+std::string Tuda_line(const ExchangeBuffers& ex);
+std::string Suda_line(const ExchangeBuffers& ex);
+
+}  // namespace lork
