@@ -1,0 +1,92 @@
+#pragma once
+// Test doubles for the platform: a VirtualClock, a scripted FakePort whose
+// bytes arrive at given virtual times, and a Host that records messages.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/host.h"
+#include "platform/serial_port.h"
+
+namespace lork::test {
+
+class VirtualClock : public Clock {
+public:
+    int64_t nowUs() const override { return now_us; }
+    void sleepMs(int ms) override {
+        now_us += int64_t(ms) * 1000;
+        sleeps_ms.push_back(ms);
+    }
+    void advanceUs(int64_t us) { now_us += us; }
+    int64_t now_us = 0;
+    std::vector<int> sleeps_ms;  // every sleepMs() asked, in order
+};
+
+class FakePort : public SerialPort {
+public:
+    explicit FakePort(VirtualClock& clock) : clock_(clock) {}
+
+    // --- scripting ---
+    // Bytes that arrive together at virtual time at_us.
+    void arrive(int64_t at_us, const std::vector<uint8_t>& bytes);
+    // Bytes that arrive one by one, the first at at_us, then every per_byte_us.
+    void arriveSpaced(int64_t at_us, const std::vector<uint8_t>& bytes, int64_t per_byte_us);
+    // Called after every successful write with the bytes written; a responder
+    // (the in-process simulator) schedules its reply with arrive().
+    std::function<void(FakePort&, const std::vector<uint8_t>&)> onWrite;
+    // Names that fail to open, with the error code open() returns.
+    std::map<std::string, uint32_t> open_errors;
+
+    // --- what happened ---
+    struct Write {
+        int64_t at_us;
+        LineConfig cfg;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Write> writes;
+    std::vector<std::string> opened;  // every open() asked, in order
+    int purges = 0;
+    int waits = 0;                    // waitForReadyRead() calls
+    std::string name() const { return name_; }
+
+    // --- SerialPort ---
+    uint32_t open(const std::string& name) override;
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+    uint32_t configure(const LineConfig& cfg) override;
+    LineConfig config() const override { return cfg_; }
+    void purgeInput() override;
+    uint32_t write(const uint8_t* data, size_t len) override;
+    size_t readAvailable(uint8_t* buf, size_t max) override;
+    bool waitForReadyRead(int ms) override;
+
+    VirtualClock& clock() { return clock_; }
+
+private:
+    void deliverDue();
+    VirtualClock& clock_;
+    bool open_ = false;
+    std::string name_;
+    LineConfig cfg_;
+    std::multimap<int64_t, uint8_t> pending_;  // arrival time -> byte (insertion order kept per time)
+    std::deque<uint8_t> rx_;
+};
+
+class RecordingHost : public Host {
+public:
+    void messageBox(const std::string& text) override { messages.push_back(text); }
+    bool keyPressedSince(int vk) override {
+        ++key_questions[vk];
+        if (keyHook) return keyHook(vk);
+        return false;
+    }
+    std::vector<std::string> messages;
+    std::map<int, int> key_questions;
+    std::function<bool(int)> keyHook;  // answers keyPressedSince
+};
+
+}  // namespace lork::test
