@@ -74,6 +74,11 @@ TEST(Transactions, ReadIzmDecodesEveryByteOrder) {
     EXPECT_DOUBLE_EQ(d.procw, 123.4);
     EXPECT_DOUBLE_EQ(d.tew, 56.7);
     EXPECT_EQ(d.reg_text.size(), 26u);
+
+    // Both halves of the reversed order, with four different bytes.
+    load_reply(r.st.ex, reg_reply(5, 4, {0xD00F, 0x4940}));
+    EXPECT_EQ(r.core.dev.Otvet_fn4(0x0011, 2), KOD_OK);
+    EXPECT_EQ(bits(d.izm_proc), 0x40490FD0u);
 }
 
 TEST(Transactions, InterfaceRegistersSteerTheFollowingExchanges) {

@@ -72,6 +72,8 @@ struct CheckCase {
     int expected;
 };
 
+void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.what; }
+
 class CommonChecks : public ::testing::TestWithParam<CheckCase> {};
 
 TEST_P(CommonChecks, Result) {

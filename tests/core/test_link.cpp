@@ -64,6 +64,8 @@ struct ReadCase {
     int64_t elapsed_ms;
 };
 
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.what; }
+
 class ReadTimed : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(ReadTimed, BytesAndTime) {
