@@ -1,6 +1,7 @@
 // The readings page: the full query of the instrument's live state, the two
 // commands it sends (brightness, indication view), periodic polling, and the
 // single-value reads behind clicks on its fields.
+#include <QBoxLayout>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QEvent>
@@ -136,8 +137,7 @@ void TFglav::Setup_page_readings() {
     unit.setBold(true);
     rd->ST_v_ind->setFont(unit);
     rd->ST_v_ind->setMinimumWidth(QFontMetrics(unit).horizontalAdvance(QStringLiteral("ступень ")));
-    rd->StaticText2->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    rd->ST_allsw->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    Align_pictures_to_captions();
 
     // Radio groups with ids = item index; no view chosen until the first reading.
     RGv_ind_group = new QButtonGroup(this);
@@ -201,6 +201,39 @@ void TFglav::Setup_page_readings() {
         rd->Image_svd_I_mig->setPixmap(pic);
     });
     svd_mig_timer->start(500);
+}
+
+// The LED and switch captions are blank-padded texts; in a fixed-width font
+// each picture is put under its own name.
+void TFglav::Align_pictures_to_captions() {
+    const QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const int cw = QFontMetrics(mono).horizontalAdvance(QLatin1Char('M'));
+    rd->StaticText2->setFont(mono);
+    rd->ST_allsw->setFont(mono);
+
+    // "P         K1        K2        I": names ten characters apart.
+    const int led_w = QPixmap(QStringLiteral(":/readings/led_off.png")).width();
+    rd->leds_lay->setSpacing(std::max(2, 10 * cw - led_w));
+
+    // "PR    ST      BL       Z ": name centres at 1, 7, 15 and 23.5 characters.
+    const int sw_w = QPixmap(QStringLiteral(":/readings/switch_off.png")).width();
+    const int indent = std::max(0, sw_w / 2 - cw);
+    rd->ST_allsw->setIndent(indent);
+    const double centres[] = {1.0, 7.0, 15.0, 23.5};
+    const std::pair<QLabel*, QLabel*> sw_slot[] = {{rd->Image_swPR, rd->Image_swPR_on},
+                                                 {rd->Image_swST, rd->Image_swST_on},
+                                                 {rd->Image_swBL, rd->Image_swBL_on},
+                                                 {rd->Image_swZ, rd->Image_swZ_on}};
+    rd->sw_images_lay->setSpacing(0);
+    rd->sw_images_lay->addStretch(1);
+    int left = 0;
+    for (size_t i = 0; i < 4; ++i) {
+        const int centre = indent + int(centres[i] * cw);
+        const int width = std::max(sw_w, 2 * (centre - left));
+        sw_slot[i].first->setFixedWidth(width);
+        sw_slot[i].second->setFixedWidth(width);
+        left += width;
+    }
 }
 
 std::array<QLineEdit*, 4> TFglav::CI_fields() const {
