@@ -192,13 +192,13 @@ void TFglav::Setup_page_readings() {
 
     // A blinking LED really blinks: its picture alternates twice a second.
     svd_mig_timer = new QTimer(this);
-    svd_mig_timer->setObjectName(QStringLiteral("svd_svd_mig_timer"));
-    connect(svd_mig_timer, &QTimer::timeout, this, [this] {
+    svd_mig_timer->setObjectName(QStringLiteral("svd_mig_timer"));
+    const QPixmap lit(QStringLiteral(":/readings/led_on.png"));
+    const QPixmap dark(QStringLiteral(":/readings/led_off.png"));
+    connect(svd_mig_timer, &QTimer::timeout, this, [this, lit, dark] {
         svd_mig_lit = !svd_mig_lit;
-        QPixmap pic(svd_mig_lit ? QStringLiteral(":/readings/led_on.png")
-                            : QStringLiteral(":/readings/led_off.png"));
-        rd->Image_svd_P_mig->setPixmap(pic);
-        rd->Image_svd_I_mig->setPixmap(pic);
+        rd->Image_svd_P_mig->setPixmap(svd_mig_lit ? lit : dark);
+        rd->Image_svd_I_mig->setPixmap(svd_mig_lit ? lit : dark);
     });
     svd_mig_timer->start(500);
 }
