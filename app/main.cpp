@@ -9,7 +9,7 @@
 #include "platform/key_state.h"
 #include "platform/port_list.h"
 #include "platform/qt_serial_port.h"
-#include "platform/steady_clock.h"
+#include "platform/system_clock.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -26,7 +26,7 @@ int main(int argc, char* argv[]) {
 
     lork::KeyState keys;
     keys.install();
-    lork::SteadyClock clock;
+    lork::SystemClock clock;
     // The port the program talks through. A built-in instrument simulator
     // (a --demo option) would give its in-process port here instead.
     lork::QtSerialPort port;
