@@ -1,6 +1,7 @@
 #include "platform/qt_serial_port.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSerialPort>
 #include <cerrno>
 
@@ -42,7 +43,11 @@ uint32_t QtSerialPort::lastError() const {
 
 uint32_t QtSerialPort::open(const std::string& name) {
     close();
-    port_->setPortName(QString::fromStdString(systemLocation(name)));
+    const QString path = QString::fromStdString(systemLocation(name));
+    port_->setPortName(path);
+    // socat and friends hand out links to /dev/pts/N.
+    const QString real = QFileInfo(path).canonicalFilePath();
+    is_pty_ = real.startsWith(QLatin1String("/dev/pts/")) || real.startsWith(QLatin1String("/dev/pty"));
     if (!port_->open(QIODevice::ReadWrite)) {
         uint32_t e = lastError();
         port_->clearError();
@@ -83,7 +88,13 @@ uint32_t QtSerialPort::configure(const LineConfig& cfg) {
     case 4: parity = QSerialPort::SpaceParity; break;
     default: err = EINVAL; parity = port_->parity(); break;
     }
-    check(port_->setParity(parity));
+    if (!port_->setParity(parity)) {
+        // A pseudo-terminal has no character framing, so the kernel drops the
+        // parity bit and Qt reports the setting as unsupported. Nothing is
+        // lost on such a line; a real port still fails.
+        if (!is_pty_) err = lastError();
+        port_->clearError();
+    }
     LineConfig applied = cfg;
     if (cfg.stopbits == 1)
         check(port_->setStopBits(QSerialPort::OneStop));

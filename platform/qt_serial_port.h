@@ -10,6 +10,9 @@
 // Names: a name as the system lists it ("ttyUSB0", "COM3" on Windows) opens
 // that device; an absolute path ("/dev/pts/4") opens as it is.
 //
+// On a pseudo-terminal the parity cannot be set (the kernel has no framing
+// there); it is accepted and ignored, so a pty carries any line setting.
+//
 // Errors are errno-style codes: ENOENT no such port, EACCES no right to it,
 // EBUSY in use, EBADF not open, EINVAL a setting the port refuses, EIO other.
 #include <memory>
@@ -42,6 +45,7 @@ private:
     uint32_t lastError() const;
     std::unique_ptr<QSerialPort> port_;
     LineConfig cfg_;
+    bool is_pty_ = false;
 };
 
 }  // namespace lork
