@@ -50,6 +50,8 @@ TFglav::TFglav(Platform platform, QWidget* parent)
       key_fn_(std::move(platform.keys)),
       now_fn_(std::move(platform.now)),
       forced_port_(std::move(platform.forced_port)) {
+    // The pictures live in this static library; make sure they are linked in.
+    Q_INIT_RESOURCE(lork);
     ui->setupUi(this);
     buildToolBar();
     buildStatusBar();
@@ -102,7 +104,7 @@ void TFglav::buildToolBar() {
         const char* caption;
         const char* hint;
         const char* icon;
-        QAction* bound;  // a tool button bound to a menu item is that item
+        QAction* bound;  // the menu item a tool button is bound to
     };
     const Spec specs[] = {
         {1, "пуск", "запуск\\останов периодического опроса", "pusk", nullptr},
@@ -124,14 +126,12 @@ void TFglav::buildToolBar() {
         b->setIconSize(QSize(32, 32));
         b->setMinimumWidth(64);
         const QIcon icon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(s.icon)));
-        if (s.bound) {
-            s.bound->setIcon(icon);
-            b->setDefaultAction(s.bound);
-        } else {
-            b->setIcon(icon);
-            b->setText(QString::fromUtf8(s.caption));
-            b->setToolTip(QString::fromUtf8(s.hint));
-        }
+        b->setIcon(icon);
+        b->setText(QString::fromUtf8(s.caption));
+        b->setToolTip(QString::fromUtf8(s.hint));
+        // A button bound to a menu item runs that item (the menu bar keeps
+        // showing the item's text, so the picture stays on the button).
+        if (s.bound) connect(b, &QToolButton::clicked, s.bound, &QAction::trigger);
         QAction* slot = ToolBar1->addWidget(b);
         if (s.n == 2) slot->setVisible(false);  // present but never shown
         toolButtons[size_t(s.n)] = b;

@@ -15,8 +15,7 @@ UpDown::UpDown(QWidget* parent) : QWidget(parent), up_(new QToolButton(this)), d
     for (auto* b : {up_, down_}) {
         b->setAutoRepeat(true);
         b->setFocusPolicy(Qt::NoFocus);
-        b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
-        b->setFixedWidth(18);
+        b->setFixedSize(18, 12);
         b->setIconSize(QSize(8, 8));
         lay->addWidget(b);
     }
@@ -24,7 +23,7 @@ UpDown::UpDown(QWidget* parent) : QWidget(parent), up_(new QToolButton(this)), d
     down_->setArrowType(Qt::DownArrow);
     connect(up_, &QToolButton::clicked, this, [this] { step(Up); });
     connect(down_, &QToolButton::clicked, this, [this] { step(Down); });
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 void UpDown::setRange(int min, int max) {
@@ -41,7 +40,12 @@ void UpDown::setPosition(int pos) {
 void UpDown::setAssociate(QLineEdit* edit) {
     if (edit_) edit_->removeEventFilter(this);
     edit_ = edit;
-    if (edit_) edit_->installEventFilter(this);
+    if (!edit_) return;
+    edit_->installEventFilter(this);
+    // The arrows stand beside the edit, as tall as it is.
+    const int h = std::max(edit_->sizeHint().height(), 20);
+    up_->setFixedSize(18, h / 2);
+    down_->setFixedSize(18, h - h / 2);
 }
 
 void UpDown::step(Direction dir) {
