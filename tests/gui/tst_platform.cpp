@@ -1,6 +1,7 @@
 // The Qt side of the platform and the small controls the windows share:
 // the real serial port on a pseudo-terminal, the key state, the number
 // conversion, the digit key filter and the up-down control.
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -10,6 +11,8 @@
 #include <unistd.h>
 
 #include "app/conversions.h"
+#include "app/tfglav.h"
+#include "platform/system_clock.h"
 #include "app/digit_key_filter.h"
 #include "app/updown.h"
 #include "platform/host.h"
@@ -72,6 +75,7 @@ private slots:
     void serialConfigureReachesTheLine();
     void serialBytesBothWays();
     void serialPurgeAndWait();
+    void windowPortControlsReachThePty();
 };
 
 void TestPlatform::strToInt_data() {
@@ -341,6 +345,34 @@ void TestPlatform::serialPurgeAndWait() {
     port.close();
     QVERIFY(!port.isOpen());
     QCOMPARE(port.open(pty.slave), uint32_t(0));
+}
+
+void TestPlatform::windowPortControlsReachThePty() {
+    Pty pty;
+    lork::QtSerialPort port;
+    lork::SystemClock clock;
+    QStringList messages;
+    TFglav::Platform p{port, clock, {"ttyS0", pty.slave}, {}, {}, {}, pty.slave};
+    p.message = [&](const QString& t) { messages << t; };
+    TFglav w(std::move(p));
+    QVERIFY(!port.isOpen());  // building the window leaves the line alone
+    auto choose = [](QComboBox* box, int i) {
+        box->setCurrentIndex(i);
+        emit box->activated(i);
+    };
+    choose(w.findChild<QComboBox*>("CBscor"), 2);
+    QVERIFY(port.isOpen());
+    const termios line = lineOf(pty);
+    QCOMPARE(int(cfgetospeed(&line)), int(B19200));
+    choose(w.findChild<QComboBox*>("CBstopbit"), 1);
+    QVERIFY(lineOf(pty).c_cflag & CSTOPB);
+    choose(w.findChild<QComboBox*>("CBparity"), 1);  // code 1: odd on the wire
+    QVERIFY(lineOf(pty).c_cflag & PARODD);
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
+    // The bytes of an exchange reach the other end of the line.
+    w.core().dev.Read_adr();
+    const auto sent = pty.readAll(100);
+    QCOMPARE(sent, std::vector<uint8_t>({0x05, 0x03, 0x08, 0x00, 0x00, 0x01, 0x87, 0xEE}));
 }
 
 QTEST_MAIN(TestPlatform)
