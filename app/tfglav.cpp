@@ -321,8 +321,10 @@ void TFglav::pageVisibilityChanged(int index, bool shown) {
     case 5: TabSheet3Hide(); break;
     case 6: TabSheet4Show(); break;
     case 7: TabSheet4Hide(); break;
-    default: break;
+    default: return;
     }
+    if (shown) emit pageShown(index);
+    else emit pageHidden(index);
 }
 
 // --- exchange log ---

@@ -169,6 +169,11 @@ public:
 #include "pages/timeouts_members.inc"
 #include "pages/search_members.inc"
 
+signals:
+    // After a page's show or hide handler ran (index 0..3).
+    void pageShown(int index);
+    void pageHidden(int index);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool event(QEvent* e) override;
