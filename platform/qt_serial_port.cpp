@@ -82,8 +82,11 @@ uint32_t QtSerialPort::configure(const LineConfig& cfg) {
     QSerialPort::Parity parity = QSerialPort::NoParity;
     switch (cfg.parity) {
     case 0: parity = QSerialPort::NoParity; break;
-    case 1: parity = QSerialPort::OddParity; break;
-    case 2: parity = QSerialPort::EvenParity; break;
+    // The window lists code 1 as "чёт" and code 2 as "нечёт", and the
+    // instrument's parity register uses the same codes, so the line follows
+    // the names the operator sees (the Win32 numbering would swap them).
+    case 1: parity = QSerialPort::EvenParity; break;
+    case 2: parity = QSerialPort::OddParity; break;
     case 3: parity = QSerialPort::MarkParity; break;
     case 4: parity = QSerialPort::SpaceParity; break;
     default: err = EINVAL; parity = port_->parity(); break;

@@ -259,8 +259,8 @@ void TestPlatform::serialConfigureReachesTheLine_data() {
     QTest::addColumn<int>("parityFlags");  // PARODD as left on the line (a pty drops PARENB)
     QTest::addColumn<bool>("twoStop");
     QTest::newRow("9600 none 1") << 9600 << 0 << 1 << int(B9600) << 0 << false;
-    QTest::newRow("19200 code1=odd 2") << 19200 << 1 << 2 << int(B19200) << int(PARODD) << true;
-    QTest::newRow("115200 code2=even 1") << 115200 << 2 << 1 << int(B115200) << 0 << false;
+    QTest::newRow("19200 code1=even 2") << 19200 << 1 << 2 << int(B19200) << 0 << true;
+    QTest::newRow("115200 code2=odd 1") << 115200 << 2 << 1 << int(B115200) << int(PARODD) << false;
     QTest::newRow("4800 none, stop 3 keeps 2") << 4800 << 0 << 3 << int(B4800) << 0 << true;
 }
 
@@ -366,8 +366,10 @@ void TestPlatform::windowPortControlsReachThePty() {
     QCOMPARE(int(cfgetospeed(&line)), int(B19200));
     choose(w.findChild<QComboBox*>("CBstopbit"), 1);
     QVERIFY(lineOf(pty).c_cflag & CSTOPB);
-    choose(w.findChild<QComboBox*>("CBparity"), 1);  // code 1: odd on the wire
+    choose(w.findChild<QComboBox*>("CBparity"), 2);  // "нечёт": odd on the wire
     QVERIFY(lineOf(pty).c_cflag & PARODD);
+    choose(w.findChild<QComboBox*>("CBparity"), 1);  // "чёт": even
+    QVERIFY(!(lineOf(pty).c_cflag & PARODD));
     QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
     // The bytes of an exchange reach the other end of the line.
     w.core().dev.Read_adr();
