@@ -95,18 +95,26 @@ int32_t baudOf(speed_t s) {
 }
 
 // Line settings as the master set them on the terminal (Linux reports the
-// slave's termios on the master side).
+// slave's termios on the master side). The Linux pty driver clears PARENB
+// and forces CS8 on every change, so only odd parity (PARODD survives) can be
+// told apart; none and even look the same.
+constexpr uint8_t kNoneOrEven = 0xFF;
 struct Seen {
     int32_t baud;
-    uint8_t parity, stopbits, bits;
+    uint8_t parity, stopbits;
 };
 Seen lineOf(const termios& t) {
     Seen s{};
     s.baud = baudOf(cfgetospeed(&t));
-    s.parity = (t.c_cflag & PARENB) ? ((t.c_cflag & PARODD) ? 1 : 2) : 0;
+    if (t.c_cflag & PARODD) s.parity = 1;
+    else if (t.c_cflag & PARENB) s.parity = 2;
+    else s.parity = kNoneOrEven;
     s.stopbits = (t.c_cflag & CSTOPB) ? 2 : 1;
-    s.bits = (t.c_cflag & CSIZE) == CS8 ? 8 : 7;
     return s;
+}
+bool matches(const Seen& s, const SimLine& l) {
+    const bool parity_ok = s.parity == l.parity || (s.parity == kNoneOrEven && l.parity != 1);
+    return s.baud == l.baud() && parity_ok && s.stopbits == l.stopbit;
 }
 
 void configureRaw(int fd, const SimLine& line) {
@@ -340,7 +348,7 @@ int main(int argc, char** argv) {
         tcgetattr(master, &t);
         const Seen seen = lineOf(t);
         const SimLine& l = model.line();
-        if (seen.baud != l.baud() || seen.parity != l.parity || seen.stopbits != l.stopbit || seen.bits != 8) {
+        if (!matches(seen, l)) {
             if (verbose)
                 std::fprintf(stderr, "lork-sim: garbage at %d/%u/%u: %s\n", seen.baud, unsigned(seen.parity),
                              unsigned(seen.stopbits), hex(req).c_str());
