@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
         check(code == c.want, "Find_scor found another code");
         check(port.config().baud == scor_table[c.want], "the port is not left at the rate found");
         check(core.st.ls.scor == 9600 && core.st.ls.scor_code == 2, "the search changed the line settings");
+        for (const auto& m : host.messages) std::fprintf(stderr, "message: %s\n", m.c_str());
         check(host.messages.empty(), "the search showed a message");
         check(sim.stop(), "lork-sim did not exit cleanly");
     }

@@ -61,7 +61,17 @@ uint32_t PosixPort::configure(const LineConfig& cfg) {
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
     cfsetspeed(&t, sp);
-    if (tcsetattr(fd_, TCSANOW, &t) != 0) return uint32_t(errno);
+    if (tcsetattr(fd_, TCSANOW, &t) != 0) {
+        const int err = errno;
+        // The Linux pty driver drops PARENB, and glibc then reports EINVAL
+        // although everything else was applied. A pseudo-terminal carries no
+        // parity bit anyway, so accept the line when only that is missing.
+        termios now{};
+        const tcflag_t keep = CSIZE | CSTOPB | PARODD | CREAD;
+        if (err != EINVAL || !isatty(fd_) || tcgetattr(fd_, &now) != 0 || cfgetospeed(&now) != sp ||
+            (now.c_cflag & keep) != (t.c_cflag & keep) || (now.c_cflag & PARENB) == (t.c_cflag & PARENB))
+            return uint32_t(err);
+    }
     cfg_ = applied;
     return 0;
 }
