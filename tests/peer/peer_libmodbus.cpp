@@ -163,6 +163,47 @@ int main(int argc, char** argv) {
         else CHECK(rc == -1 && errno == ETIMEDOUT, "answered at %d/%c/%d", l.baud, l.parity, l.stop);
     }
     CHECK(sim.stop(), "lork-sim did not exit cleanly on SIGTERM");
+
+    // Calibration kept in the state file across a restart, reached through
+    // the --link path; injected faults as a foreign master sees them.
+    char dir[] = "/tmp/lork_sim_state_XXXXXX";
+    if (!mkdtemp(dir)) return 1;
+    const std::string state = std::string(dir) + "/eeprom", link = std::string(dir) + "/tty";
+    for (int run = 0; run < 2; ++run) {
+        lork::test::SimProcess again;
+        std::vector<std::string> args{"--state", state, "--link", link};
+        if (run == 1) args.insert(args.end(), {"--fault", "badcrc:1"});
+        if (!again.start(argv[1], args, &why)) {
+            CHECK(false, "restart: %s", why.c_str());
+            break;
+        }
+        Master m(link, 9600, 'N', 1, 5);
+        CHECK(m.ctx != nullptr, "cannot open the --link path");
+        if (!m.ctx) break;
+        uint16_t cal[4] = {0x0001, 0x0203, 0x0004, 0x0506};
+        if (run == 0) {
+            const uint16_t allow = 1;
+            CHECK(modbus_write_registers(m.ctx, 0x0A04, 1, &allow) == 1, "allow: %s", modbus_strerror(errno));
+            CHECK(modbus_write_registers(m.ctx, 0x0900, 4, cal) == 4, "cal write: %s", modbus_strerror(errno));
+        } else {
+            uint16_t got[4] = {}, allow = 0;
+            errno = 0;
+            CHECK(modbus_read_registers(m.ctx, 0x0900, 4, got) == -1 && errno == EMBBADCRC, "bad CRC: %s",
+                  modbus_strerror(errno));
+            modbus_flush(m.ctx);
+            CHECK(again.command("exception 10 1"), "exception command");
+            errno = 0;
+            CHECK(modbus_read_registers(m.ctx, 0x0900, 4, got) == -1 && errno == EMBXGPATH, "exception 10: %s",
+                  modbus_strerror(errno));
+            CHECK(modbus_read_registers(m.ctx, 0x0900, 4, got) == 4 && std::memcmp(got, cal, sizeof cal) == 0,
+                  "calibration after restart %04X %04X %04X %04X", got[0], got[1], got[2], got[3]);
+            CHECK(modbus_read_registers(m.ctx, 0x0A04, 1, &allow) == 1 && allow == 1, "permission after restart");
+        }
+        CHECK(again.stop(), "lork-sim did not exit cleanly");
+        CHECK(access(link.c_str(), F_OK) != 0, "--link path left behind");
+    }
+    std::remove(state.c_str());
+    rmdir(dir);
     if (failures) std::fprintf(stderr, "%d check(s) failed\n", failures);
     else std::printf("libmodbus master against lork-sim: all checks passed\n");
     return failures ? 1 : 0;
