@@ -1,46 +1,114 @@
-// The time-out page: what the serial port is configured with, plus two
-// values the operator may keep here (byte time-out, packet pause).
+// The port time-out page "таймауты" (TabSheet4): the time-outs the serial
+// port is configured with, plus a byte time-out and a packet pause that the
+// operator may keep here.
 #include <QLineEdit>
-#include <QSpinBox>
+#include <algorithm>
 
+#include "app/conversions.h"
 #include "app/tfglav.h"
-#include "app/up_down.h"
+#include "app/updown.h"
 #include "ui_page_timeouts.h"
 
 namespace {
 
-// Integer conversion as the platform's standard one: leading blanks, an
-// optional sign, decimal digits or $/0x hexadecimal, nothing after them, and
-// the value within 32 bits.
-std::optional<int32_t> textToInt(const QString& text) {
-    const QByteArray s = text.toLatin1();
-    qsizetype i = 0;
-    while (i < s.size() && s[i] == ' ') ++i;
-    bool neg = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) neg = s[i++] == '-';
-    int base = 10;
-    if (i < s.size() && s[i] == '$') {
-        base = 16;
-        ++i;
-    } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
+// The editable time-outs: edit, its up-down, range and step.
+struct EditedTimeout {
+    QLineEdit* Ui::PageTimeouts::*edit;
+    UpDown* Ui::PageTimeouts::*updown;
+    int min, max, step;
+};
+
+const EditedTimeout edited_timeouts[] = {
+    {&Ui::PageTimeouts::E_RTI, &Ui::PageTimeouts::UpDown_RTI, 0, 30, 1},
+    {&Ui::PageTimeouts::E_RTTM, &Ui::PageTimeouts::UpDown_RTTM, 0, 100, 10},
+    {&Ui::PageTimeouts::E_RTTC, &Ui::PageTimeouts::UpDown_RTTC, 50, 1000, 50},
+    {&Ui::PageTimeouts::E_WTTM, &Ui::PageTimeouts::UpDown_WTTM, 0, 500, 10},
+    {&Ui::PageTimeouts::E_WTTC, &Ui::PageTimeouts::UpDown_WTTC, 0, 100, 10},
+};
+
+// The number typed into an edit as its low 8 bits; text that is no number
+// leaves the value as it was and shows the standard message.
+void take_low_byte(TFglav& w, const QLineEdit* edit, uint8_t& value) {
+    const QString text = edit->text();
+    if (auto v = Str_to_int(text)) {
+        value = uint8_t(uint32_t(*v) & 0xFFu);
+        return;
     }
-    if (i >= s.size()) return std::nullopt;
-    uint64_t v = 0;
-    for (; i < s.size(); ++i) {
-        const char c = s[i];
-        int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return std::nullopt;
-        v = v * uint64_t(base) + uint64_t(d);
-        if (v > 0xFFFFFFFFull) return std::nullopt;
-    }
-    if (base == 10 && v > (neg ? 0x80000000ull : 0x7FFFFFFFull)) return std::nullopt;
-    const auto u = uint32_t(v);
-    return neg ? int32_t(0u - u) : int32_t(u);
+    w.message(Not_integer_message(text));
 }
 
 }  // namespace
+
+struct TFglav::TimeoutsPage : Ui::PageTimeouts {};
+
+void TFglav::Setup_page_timeouts() {
+    auto form = std::make_shared<TimeoutsPage>();
+    auto* page = new QWidget;
+    form->setupUi(page);
+    addPageWidget(3, page);
+    timeouts_ui = form.get();
+    keepPagePart(form);
+
+    Ui::PageTimeouts& f = *form;
+    for (const EditedTimeout& t : edited_timeouts) {
+        UpDown* ud = f.*t.updown;
+        ud->setRange(t.min, t.max);
+        ud->setIncrement(t.step);
+        // Without a bound edit the position is set first, so the form's own
+        // text of the edit stays ("0", "50").
+        ud->setPosition(t.min);
+        ud->setAssociate(f.*t.edit);
+    }
+    // These two are not bound to their edits: a press only takes the edit's
+    // number again.
+    for (UpDown* ud : {f.UpDown_Tout_byte, f.UpDown_Tout_pause}) ud->setRange(0, 100);
+
+    connect(f.E_tout_byte, &QLineEdit::textChanged, this, [this] { E_tout_byteChange(); });
+    connect(f.E_tout_pause, &QLineEdit::textChanged, this, [this] { E_tout_pauseChange(); });
+    connect(f.UpDown_Tout_byte, &UpDown::changing, this, [this](bool&) { UpDown_Tout_byteChanging(); });
+    connect(f.UpDown_Tout_pause, &UpDown::changing, this, [this](bool&) { UpDown_Tout_pauseChanging(); });
+}
+
+void TFglav::Show_timeouts() {
+    if (!timeouts_ui) return;
+    const auto& s = ls();
+    Ui::PageTimeouts& f = *timeouts_ui;
+    f.LE_RTI->setText(QString::number(s.RIT));
+    f.LE_RTTM->setText(QString::number(s.RTTM));
+    f.LE_RTTC->setText(QString::number(s.RTTC));
+    f.LE_WTTM->setText(QString::number(s.WTTM));
+    f.LE_WTTC->setText(QString::number(s.WTTC));
+    // The exchanges that follow an activation block the event loop.
+    for (QLineEdit* e : {f.LE_RTI, f.LE_RTTM, f.LE_RTTC, f.LE_WTTM, f.LE_WTTC}) e->repaint();
+}
+
+void TFglav::TabSheet4Show() {
+    Show_timeouts();
+    setStatusMessage(QStringLiteral(" таймауты для СОМпорта - ! лучше не трогать !"));
+}
+
+void TFglav::TabSheet4Hide() {}
+
+void TFglav::E_tout_byteChange() { take_low_byte(*this, timeouts_ui->E_tout_byte, ls().tout_byte); }
+
+void TFglav::E_tout_pauseChange() { take_low_byte(*this, timeouts_ui->E_tout_pause, ls().tout_pause); }
+
+void TFglav::UpDown_Tout_byteChanging() { E_tout_byteChange(); }
+
+void TFglav::UpDown_Tout_pauseChanging() { E_tout_pauseChange(); }
+
+std::array<uint16_t, 5> TFglav::Edited_timeouts() const {
+    std::array<uint16_t, 5> out{};
+    if (!timeouts_ui) return out;
+    size_t i = 0;
+    for (const EditedTimeout& t : edited_timeouts) {
+        const UpDown* ud = timeouts_ui->*t.updown;
+        // The edit takes any typing; what is saved is its number kept within
+        // the up-down's range, or the up-down's last position for no number.
+        int v = ud->position();
+        if (auto typed = Str_to_int((timeouts_ui->*t.edit)->text()))
+            v = std::clamp(int(*typed), ud->minimum(), ud->maximum());
+        out[i++] = uint16_t(v);
+    }
+    return out;
+}
