@@ -1,5 +1,7 @@
 #include "platform/settings_file.h"
 
+#include "protocol/device.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,12 +33,6 @@ constexpr int32_t def_scor = 9600;
 constexpr int32_t def_parity = 0;
 constexpr int32_t def_stopbit = 1;
 constexpr int32_t def_period = 2;
-
-uint8_t scor_code_of(int32_t rate) {
-    for (size_t code = 1; code < scor_table.size(); ++code)
-        if (scor_table[code] == rate) return uint8_t(code);
-    return 0;
-}
 
 // mkdir -p; the XDG rules ask for 0700 on folders created for the user.
 int make_folders(const std::string& dir) {
@@ -109,7 +105,7 @@ SettingsLoadResult SettingsFile::Load_settings(LineSettings& ls,
         const int32_t adr = p.ReadInteger(s, k_adr, def_adr);
         ls.adr = uint8_t(adr >= 1 && adr <= 247 ? adr : def_adr);
         ls.scor = p.ReadInteger(s, k_scor, def_scor);
-        ls.scor_code = scor_code_of(ls.scor);
+        ls.scor_code = Scor_to_code(ls.scor);
         const int32_t parity = p.ReadInteger(s, k_parity, def_parity);
         ls.parity = uint8_t(parity >= 0 && parity < int32_t(parity_texts.size()) ? parity
                                                                                  : def_parity);
