@@ -13,17 +13,17 @@ namespace {
 
 // The editable time-outs: edit, its up-down, range and step.
 struct EditedTimeout {
-    QLineEdit* Ui::PageTimeouts::*edit;
-    UpDown* Ui::PageTimeouts::*updown;
+    QLineEdit* Ui_PageTimeouts::*edit;
+    UpDown* Ui_PageTimeouts::*updown;
     int min, max, step;
 };
 
 const EditedTimeout edited_timeouts[] = {
-    {&Ui::PageTimeouts::E_RTI, &Ui::PageTimeouts::UpDown_RTI, 0, 30, 1},
-    {&Ui::PageTimeouts::E_RTTM, &Ui::PageTimeouts::UpDown_RTTM, 0, 100, 10},
-    {&Ui::PageTimeouts::E_RTTC, &Ui::PageTimeouts::UpDown_RTTC, 50, 1000, 50},
-    {&Ui::PageTimeouts::E_WTTM, &Ui::PageTimeouts::UpDown_WTTM, 0, 500, 10},
-    {&Ui::PageTimeouts::E_WTTC, &Ui::PageTimeouts::UpDown_WTTC, 0, 100, 10},
+    {&Ui_PageTimeouts::E_RTI, &Ui_PageTimeouts::UpDown_RTI, 0, 30, 1},
+    {&Ui_PageTimeouts::E_RTTM, &Ui_PageTimeouts::UpDown_RTTM, 0, 100, 10},
+    {&Ui_PageTimeouts::E_RTTC, &Ui_PageTimeouts::UpDown_RTTC, 50, 1000, 50},
+    {&Ui_PageTimeouts::E_WTTM, &Ui_PageTimeouts::UpDown_WTTM, 0, 500, 10},
+    {&Ui_PageTimeouts::E_WTTC, &Ui_PageTimeouts::UpDown_WTTC, 0, 100, 10},
 };
 
 // The number typed into an edit as its low 8 bits; text that is no number
@@ -39,17 +39,15 @@ void take_low_byte(TFglav& w, const QLineEdit* edit, uint8_t& value) {
 
 }  // namespace
 
-struct TFglav::TimeoutsPage : Ui::PageTimeouts {};
-
 void TFglav::Setup_page_timeouts() {
-    auto form = std::make_shared<TimeoutsPage>();
+    auto form = std::make_shared<Ui::PageTimeouts>();
     auto* page = new QWidget;
     form->setupUi(page);
     addPageWidget(3, page);
     timeouts_ui = form.get();
     keepPagePart(form);
 
-    Ui::PageTimeouts& f = *form;
+    Ui_PageTimeouts& f = *form;
     for (const EditedTimeout& t : edited_timeouts) {
         UpDown* ud = f.*t.updown;
         ud->setRange(t.min, t.max);
@@ -72,7 +70,7 @@ void TFglav::Setup_page_timeouts() {
 void TFglav::Show_timeouts() {
     if (!timeouts_ui) return;
     const auto& s = ls();
-    Ui::PageTimeouts& f = *timeouts_ui;
+    Ui_PageTimeouts& f = *timeouts_ui;
     f.LE_RTI->setText(QString::number(s.RIT));
     f.LE_RTTM->setText(QString::number(s.RTTM));
     f.LE_RTTC->setText(QString::number(s.RTTC));
