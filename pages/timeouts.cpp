@@ -52,8 +52,7 @@ void TFglav::Setup_page_timeouts() {
         UpDown* ud = f.*t.updown;
         ud->setRange(t.min, t.max);
         ud->setIncrement(t.step);
-        // Without a bound edit the position is set first, so the form's own
-        // text of the edit stays ("0", "50").
+        // Positioned before binding, so the edit keeps its form text ("0", "50").
         ud->setPosition(t.min);
         ud->setAssociate(f.*t.edit);
     }
