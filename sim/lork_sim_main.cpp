@@ -34,7 +34,7 @@ const char* kUsage =
     "usage: lork-sim [options]\n"
     "  --address N        slave address 1..247 (5)\n"
     "  --baud RATE        4800 9600 19200 38400 57600 115200 (9600)\n"
-    "  --parity 0|1|2     none, odd, even (0)\n"
+    "  --parity 0|1|2     none, even, odd (0)\n"
     "  --stopbits 1|2     (1)\n"
     "  --pace             send replies at wire speed, one character at a time\n"
     "  --state FILE       keep calibration and parameters in FILE across runs\n"
@@ -97,7 +97,8 @@ int32_t baudOf(speed_t s) {
 // Line settings as the master set them on the terminal (Linux reports the
 // slave's termios on the master side). The Linux pty driver clears PARENB
 // and forces CS8 on every change, so only odd parity (PARODD survives) can be
-// told apart; none and even look the same.
+// told apart; none and even look the same. Parity codes as the program's:
+// 1 even, 2 odd.
 constexpr uint8_t kNoneOrEven = 0xFF;
 struct Seen {
     int32_t baud;
@@ -106,14 +107,14 @@ struct Seen {
 Seen lineOf(const termios& t) {
     Seen s{};
     s.baud = baudOf(cfgetospeed(&t));
-    if (t.c_cflag & PARODD) s.parity = 1;
-    else if (t.c_cflag & PARENB) s.parity = 2;
+    if (t.c_cflag & PARODD) s.parity = 2;
+    else if (t.c_cflag & PARENB) s.parity = 1;
     else s.parity = kNoneOrEven;
     s.stopbits = (t.c_cflag & CSTOPB) ? 2 : 1;
     return s;
 }
 bool matches(const Seen& s, const SimLine& l) {
-    const bool parity_ok = s.parity == l.parity || (s.parity == kNoneOrEven && l.parity != 1);
+    const bool parity_ok = s.parity == l.parity || (s.parity == kNoneOrEven && l.parity != 2);
     return s.baud == l.baud() && parity_ok && s.stopbits == l.stopbit;
 }
 
@@ -123,7 +124,7 @@ void configureRaw(int fd, const SimLine& line) {
     cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;
     t.c_cflag &= ~(PARENB | PARODD | CSTOPB);
-    if (line.parity) t.c_cflag |= PARENB | (line.parity == 1 ? PARODD : 0);
+    if (line.parity) t.c_cflag |= PARENB | (line.parity == 2 ? PARODD : 0);
     if (line.stopbit == 2) t.c_cflag |= CSTOPB;
     cfsetspeed(&t, speedOf(line.baud()));
     tcsetattr(fd, TCSANOW, &t);

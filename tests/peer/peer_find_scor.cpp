@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         uint8_t want;
     } cases[] = {
         {"38400", 0, 1, 4},
-        {"115200", 1, 2, 6},  // odd parity and two stop bits carried through the search
+        {"115200", 2, 2, 6},  // odd parity and two stop bits carried through the search
     };
     for (const auto& c : cases) {
         SimProcess sim;

@@ -51,9 +51,9 @@ uint32_t PosixPort::configure(const LineConfig& cfg) {
     t.c_cflag |= CLOCAL | CREAD;
     t.c_cflag &= ~tcflag_t(CRTSCTS | CSIZE | PARENB | PARODD);
     t.c_cflag |= cfg.bytesize == 7 ? CS7 : CS8;
-    // The platform's parity codes: 1 odd, 2 even.
-    if (cfg.parity == 1) t.c_cflag |= PARENB | PARODD;
-    else if (cfg.parity == 2) t.c_cflag |= PARENB;
+    // The program's parity codes: 1 even, 2 odd.
+    if (cfg.parity == 2) t.c_cflag |= PARENB | PARODD;
+    else if (cfg.parity == 1) t.c_cflag |= PARENB;
     LineConfig applied = cfg;
     if (cfg.stopbits == 2) t.c_cflag |= CSTOPB;
     else if (cfg.stopbits == 1) t.c_cflag &= ~tcflag_t(CSTOPB);
