@@ -163,7 +163,7 @@ void TFglav::Setup_page_readings() {
 
     auto* tb = toolButton(1);
     tb->setCheckable(true);
-    tb->setIcon(QIcon(QStringLiteral(":/readings/opros_start.png")));
+    tb->setIcon(QIcon(QStringLiteral(":/icons/pusk.png")));
     connect(tb, &QToolButton::clicked, this, [this] { ToolButton1Click(); });
     auto* cb = ui->CBtime_opros;
     connect(cb, &QComboBox::activated, this, [this] { CBtime_oprosChange(); });
@@ -477,13 +477,13 @@ void TFglav::Apply_pusk_stop() {
     auto* tb = toolButton(1);
     if (tb->isChecked()) {
         tb->setText(QStringLiteral("стоп"));
-        tb->setIcon(QIcon(QStringLiteral(":/readings/opros_stop.png")));
+        tb->setIcon(QIcon(QStringLiteral(":/icons/stop.png")));
         Opros_interval(1000);
         Opros_timer_on(true);
         opros_active = 1;
     } else {
         tb->setText(QStringLiteral("пуск"));
-        tb->setIcon(QIcon(QStringLiteral(":/readings/opros_start.png")));
+        tb->setIcon(QIcon(QStringLiteral(":/icons/pusk.png")));
         Opros_timer_on(false);
         opros_active = 0;
     }

@@ -1,6 +1,6 @@
 // Draws the readings page's pictures (LEDs, output keys, front switches, the
-// RS485 socket, the start/stop pictures of the polling button) into
-// resources/img/. The PNGs are committed; run this only to change them:
+// RS485 socket) into resources/img/. The PNGs are committed; run this only to
+// change them:
 //
 //   g++ -std=c++20 -fPIC scripts/draw_pictures.cpp -o /tmp/draw_pictures \
 //       $(pkg-config --cflags --libs Qt6Gui) && \
@@ -138,34 +138,6 @@ QImage rs485() {
     return img;
 }
 
-// Tool-bar pictures of the polling button: a green "play" for start, a red
-// square for stop.
-QImage start_stop(bool stop) {
-    QImage img = canvas(32, 32);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    QRadialGradient g(QPointF(12, 11), 20);
-    if (stop) {
-        g.setColorAt(0, QColor(255, 140, 140));
-        g.setColorAt(1, QColor(190, 0, 0));
-        p.setPen(QPen(QColor(110, 0, 0), 1.2));
-        p.setBrush(g);
-        p.drawRoundedRect(QRectF(6, 6, 20, 20), 3, 3);
-    } else {
-        g.setColorAt(0, QColor(170, 255, 170));
-        g.setColorAt(1, QColor(0, 150, 0));
-        p.setPen(QPen(QColor(0, 80, 0), 1.2));
-        p.setBrush(g);
-        QPainterPath tri;
-        tri.moveTo(8, 4);
-        tri.lineTo(28, 16);
-        tri.lineTo(8, 28);
-        tri.closeSubpath();
-        p.drawPath(tri);
-    }
-    return img;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -178,7 +150,6 @@ int main(int argc, char** argv) {
     bool ok = save(led(false), "led_off.png") && save(led(true), "led_on.png") &&
               save(key(false), "key_off.png") && save(key(true), "key_on.png") &&
               save(toggle(false), "switch_off.png") && save(toggle(true), "switch_on.png") &&
-              save(rs485(), "rs485.png") && save(start_stop(false), "opros_start.png") &&
-              save(start_stop(true), "opros_stop.png");
+              save(rs485(), "rs485.png");
     return ok ? 0 : 1;
 }
