@@ -6,6 +6,7 @@
 #include "app/tfglav.h"
 #include "app/tfmsetup.h"
 #include "app/tfmsg.h"
+#include "pages/run_command.h"
 #include "platform/key_state.h"
 #include "platform/port_list.h"
 #include "platform/qt_serial_port.h"
@@ -22,6 +23,10 @@ int main(int argc, char* argv[]) {
                                QStringLiteral("Adds PATH to the port list and uses it (a pty, say)."),
                                QStringLiteral("PATH"));
     cli.addOption(portOpt);
+    QCommandLineOption runOpt(QStringLiteral("run-command"), QStringLiteral("Runs one menu command and quits."),
+                              QStringLiteral("NAME"));
+    runOpt.setFlags(QCommandLineOption::HiddenFromHelp);
+    cli.addOption(runOpt);
     cli.process(app);
 
     lork::KeyState keys;
@@ -48,5 +53,6 @@ int main(int argc, char* argv[]) {
     Fglav.setMessageWindow(&Fmsg);
 
     Fglav.show();
+    if (cli.isSet(runOpt)) Schedule_menu_command(Fglav, cli.value(runOpt));
     return app.exec();
 }

@@ -8,7 +8,8 @@
 //    each), extrapolated to 247 addresses: the whole sweep takes about 87 s,
 //    too long to repeat.
 // 3. Port_open on the pty, OPENS times: the cost of the re-openings every
-//    probe makes (two per probe: Port_setup and the probe's own Port_open).
+//    probe makes (two per probe: Port_setup and the probe's own Port_open),
+//    and for comparison the cost of opening the closed device afresh.
 //
 // Budgets: a silent probe is pause_before + pause_after + 4 x (RTTM + RTTC)
 // (three single-byte reads of the first address search, one that ends the
@@ -91,6 +92,18 @@ int main(int argc, char** argv) {
     double openMean = 0;
     for (double v : openMs) openMean += v;
     openMean /= double(openMs.size());
+    // For comparison: a fresh opening, as when the port was closed before
+    // (lock file, exclusive flag, attribute round trips).
+    std::vector<double> freshMs;
+    for (int i = 0; i < std::max(1, opens / 4); ++i) {
+        port.close();
+        const int64_t t = clock.nowUs();
+        core.link.Port_open(ls.port_name, 9600, 0, 1, 8);
+        freshMs.push_back(ms(clock.nowUs() - t));
+    }
+    double freshMean = 0;
+    for (double v : freshMs) freshMean += v;
+    freshMean /= double(freshMs.size());
 
     // --- address sweep at 9600 ---
     std::vector<double> perAddress;
@@ -121,6 +134,9 @@ int main(int argc, char** argv) {
     const double perFullMean = fullSampleMs / fullAddresses;
     std::printf("Port_open on a pty: mean %.3f ms, median %.3f ms, max %.3f ms (%d openings)\n", openMean,
                 median(openMs), *std::max_element(openMs.begin(), openMs.end()), opens);
+    std::printf("fresh opening of a closed pty: mean %.3f ms, median %.3f ms (%zu openings); "
+                "2 per 9600 probe would be %.1f %% of its budget\n",
+                freshMean, median(freshMs), freshMs.size(), 100.0 * 2 * freshMean / silentProbeBudgetMs(2));
     std::printf("\naddress sweep, 9600 bit/s, 247 addresses (measured in full)\n");
     std::printf("  total %.0f ms; budget %.0f ms (247 x %.0f ms); over budget %.2f %%\n", sweepMs,
                 247 * probe9600, probe9600, 100.0 * (sweepMs / (247 * probe9600) - 1));
