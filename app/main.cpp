@@ -9,6 +9,7 @@
 #include "app/tfglav.h"
 #include "app/tfmsetup.h"
 #include "app/tfmsg.h"
+#include "pages/run_command.h"
 #include "platform/key_state.h"
 #include "platform/port_list.h"
 #include "platform/qt_serial_port.h"
@@ -33,6 +34,10 @@ int main(int argc, char* argv[]) {
                                QStringLiteral("Closes the main window after MS milliseconds (scripted runs)."),
                                QStringLiteral("MS"));
     cli.addOption(quitOpt);
+    QCommandLineOption runOpt(QStringLiteral("run-command"), QStringLiteral("Runs one menu command and quits."),
+                              QStringLiteral("NAME"));
+    runOpt.setFlags(QCommandLineOption::HiddenFromHelp);
+    cli.addOption(runOpt);
     cli.process(app);
 
     lork::KeyState keys;
@@ -80,5 +85,6 @@ int main(int argc, char* argv[]) {
         const int ms = cli.value(quitOpt).toInt(&ok);
         if (ok && ms >= 0) QTimer::singleShot(ms, &Fglav, &QWidget::close);
     }
+    if (cli.isSet(runOpt)) Schedule_menu_command(Fglav, cli.value(runOpt));
     return app.exec();
 }

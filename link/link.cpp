@@ -38,8 +38,7 @@ uint32_t Link::Port_open(const std::string& name, int32_t rate, uint8_t parity, 
     const auto& ls = st_.ls;
     port_error = 0;
     port_timeouts = {ls.RIT, ls.RTTM, ls.RTTC, ls.WTTM, ls.WTTC};
-    port_.close();
-    if (uint32_t e = port_.open(name)) port_error = e;
+    if (uint32_t e = port_.reopen(name)) port_error = e;
     LineConfig cfg;
     cfg.baud = rate;
     cfg.bytesize = bytesize;

@@ -42,8 +42,8 @@ uint32_t QtSerialPort::lastError() const {
 }
 
 uint32_t QtSerialPort::open(const std::string& name) {
-    close();
     const QString path = QString::fromStdString(systemLocation(name));
+    close();
     port_->setPortName(path);
     // socat and friends hand out links to /dev/pts/N.
     const QString real = QFileInfo(path).canonicalFilePath();
@@ -55,10 +55,30 @@ uint32_t QtSerialPort::open(const std::string& name) {
     }
     // The line must carry every byte as it is: no XON/XOFF, no RTS/CTS.
     port_->setFlowControl(QSerialPort::NoFlowControl);
+    open_path_ = path;
     return 0;
 }
 
+uint32_t QtSerialPort::reopen(const std::string& name) {
+    const QString path = QString::fromStdString(systemLocation(name));
+    // The link re-opens the port before every probe (twelve times per address
+    // in a full sweep). Closing and opening a tty costs milliseconds here
+    // (the lock file with its sync, the exclusive flag, two attribute
+    // round trips), far more than the probe's own time-outs at high rates.
+    // Re-opening the device already held gives what a fresh open gives: the
+    // same exclusive handle with nothing left over in either direction; the
+    // caller configures the line next in either case. A device that went
+    // away is opened afresh, so the failure is reported.
+    if (port_->isOpen() && path == open_path_ && QFileInfo::exists(path)) {
+        port_->clear(QSerialPort::AllDirections);
+        port_->clearError();
+        return 0;
+    }
+    return open(name);
+}
+
 void QtSerialPort::close() {
+    open_path_.clear();
     if (port_->isOpen()) port_->close();
     port_->clearError();
 }

@@ -15,6 +15,7 @@
 //
 // Errors are errno-style codes: ENOENT no such port, EACCES no right to it,
 // EBUSY in use, EBADF not open, EINVAL a setting the port refuses, EIO other.
+#include <QString>
 #include <memory>
 
 #include "platform/serial_port.h"
@@ -29,6 +30,7 @@ public:
     ~QtSerialPort() override;
 
     uint32_t open(const std::string& name) override;
+    uint32_t reopen(const std::string& name) override;
     void close() override;
     bool isOpen() const override;
     uint32_t configure(const LineConfig& cfg) override;
@@ -46,6 +48,7 @@ private:
     std::unique_ptr<QSerialPort> port_;
     LineConfig cfg_;
     bool is_pty_ = false;
+    QString open_path_;  // device held open, empty when none
 };
 
 }  // namespace lork

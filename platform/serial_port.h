@@ -22,6 +22,13 @@ public:
     // Returns 0 or a system error code (errno-style).
     virtual uint32_t open(const std::string& name) = 0;
     virtual void close() = 0;
+    // Closes and opens the port again by name, as every set-up of the line
+    // does. A port may do it cheaper when it already holds that device, as
+    // long as the result is the same: open, nothing pending either way.
+    virtual uint32_t reopen(const std::string& name) {
+        close();
+        return open(name);
+    }
     virtual bool isOpen() const = 0;
     // Applies rate, data bits, parity and stop bits. 0 or a system error code.
     virtual uint32_t configure(const LineConfig& cfg) = 0;

@@ -1,0 +1,28 @@
+#include "pages/run_command.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/tfglav.h"
+
+void Schedule_menu_command(TFglav& w, const QString& name) {
+    w.setMessageFunction([](const QString& text) {
+        std::printf("message: %s\n", text.toUtf8().constData());
+        std::fflush(stdout);
+    });
+    // After the start-up events (first activation included) have run.
+    QTimer::singleShot(0, &w, [&w, name] {
+        auto* item = w.findChild<QAction*>(QStringLiteral("N_") + name);
+        if (!item) {
+            std::fprintf(stderr, "no menu command %s\n", name.toUtf8().constData());
+            QCoreApplication::exit(2);
+            return;
+        }
+        item->trigger();
+        for (const QString& line : w.infoLines()) std::printf("%s\n", line.toUtf8().constData());
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    });
+}
