@@ -3,9 +3,8 @@
 // is needed, bytes are pulled from the device inside readAvailable() and
 // waitForReadyRead().
 //
-// Line set-up: raw 8-bit, no flow control, exclusive open. Parity codes keep
-// the meaning the program's codes have always had on the wire: 0 none,
-// 1 odd, 2 even (3 mark, 4 space); see LineConfig.
+// Line set-up: raw 8-bit, no flow control, exclusive open. Parity codes as
+// the window names them: 0 none, 1 even, 2 odd (3 mark, 4 space); see LineConfig.
 //
 // Names: a name as the system lists it ("ttyUSB0", "COM3" on Windows) opens
 // that device; an absolute path ("/dev/pts/4") opens as it is.

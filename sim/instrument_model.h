@@ -16,7 +16,7 @@ namespace lork::sim {
 struct SimLine {
     uint8_t adr = 5;        // slave address 1..247
     uint8_t scor_code = 2;  // baud code 1..6
-    uint8_t parity = 0;     // 0 none, 1 odd, 2 even
+    uint8_t parity = 0;     // 0 none, 1 even, 2 odd (the program's codes)
     uint8_t stopbit = 1;    // 1 or 2
     int32_t baud() const;   // rate of scor_code, 0 when the code is not 1..6
     bool operator==(const SimLine&) const = default;
