@@ -19,10 +19,8 @@
 #include "sim/wire_timing.h"
 #include "support/posix_port.h"
 #include "support/sim_process.h"
-#ifdef LORK_BENCH_CORE
 #include "protocol/device.h"
 #include "support/fake_port.h"
-#endif
 
 using namespace lork;
 using namespace lork::test;
@@ -150,7 +148,6 @@ int main(int argc, char** argv) {
         }
 
         // 3. Our master.
-#ifdef LORK_BENCH_CORE
         {
             PosixPort port;
             RecordingHost host;
@@ -183,11 +180,6 @@ int main(int argc, char** argv) {
             const double budget = core.link.pause_before + core.link.pause_after + 4.0 * (ls.RTTM + ls.RTTC);
             std::printf("| Probe_adr, silent | %.2f | %.2f | %.2f | - |\n", s.median_ms, s.max_ms, budget);
         }
-#else
-        (void)code;
-        (void)lib_ms;
-        std::printf("\n(our master: not measured - the core link is not built into this tree)\n");
-#endif
         if (!sim.stop()) ++failures;
     }
     if (failures) std::fprintf(stderr, "%d operation(s) failed\n", failures);

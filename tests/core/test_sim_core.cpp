@@ -1,7 +1,6 @@
 // The program's master against the in-process simulator, in virtual time:
 // the faults the simulator injects are the situations the link and the reply
-// checks are built for. Compiled only when the core's link is in the tree.
-#ifdef LORK_CORE_LINKS
+// checks are built for.
 #include <gtest/gtest.h>
 
 #include "protocol/device.h"
@@ -90,4 +89,3 @@ TEST(SimCore, WrittenAddressAnswersNextTime) {
     r.core.st.ls.adr = 9;
     EXPECT_EQ(r.core.dev.Read_adr(), 0);
 }
-#endif
