@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "link/link.h"
 #include "protocol/state.h"
@@ -19,26 +18,6 @@ inline constexpr const char* msg_adr_range = "адрес прибора долж
 inline constexpr const char* msg_value_range = "значение должно быть от 0 до 255";
 inline constexpr const char* pulses_suffix = " импульсов";
 
-// A whole decimal number as an operator types it: blanks around it and one
-// sign allowed; anything else, or a number past 32 bits, is not a number.
-inline std::optional<int32_t> to_int(std::string_view s) {
-    size_t i = 0, n = s.size();
-    while (i < n && s[i] == ' ') ++i;
-    while (n > i && s[n - 1] == ' ') --n;
-    bool neg = false;
-    if (i < n && (s[i] == '+' || s[i] == '-')) neg = s[i++] == '-';
-    if (i == n) return std::nullopt;
-    int64_t v = 0;
-    for (; i < n; ++i) {
-        if (s[i] < '0' || s[i] > '9') return std::nullopt;
-        v = v * 10 + (s[i] - '0');
-        if (v > int64_t(INT32_MAX) + 1) return std::nullopt;
-    }
-    v = neg ? -v : v;
-    if (v > INT32_MAX) return std::nullopt;
-    return int32_t(v);
-}
-
 // Outcome of taking a value for a write from a field.
 struct Taken {
     const char* refusal = nullptr;  // message shown instead of sending; nullptr: send value
@@ -47,16 +26,16 @@ struct Taken {
 
 // The register would carry a different number than the page keeps and shows
 // back afterwards, so such a value is refused rather than altered in silence.
-inline Taken take_value(std::string_view text, int32_t lo, int32_t hi, const char* range_msg) {
-    const auto v = to_int(text);
+// `v` is the field's number as converted, nullopt when it holds none.
+inline Taken take_value(std::optional<int32_t> v, int32_t lo, int32_t hi, const char* range_msg) {
     if (!v) return {msg_not_number, 0};
     if (*v < lo || *v > hi) return {range_msg, 0};
     return {nullptr, uint16_t(*v)};
 }
 // Address to write: 1..247 (0 would be a broadcast nobody answers).
-inline Taken take_address(std::string_view text) { return take_value(text, 1, 247, msg_adr_range); }
+inline Taken take_address(std::optional<int32_t> typed) { return take_value(typed, 1, 247, msg_adr_range); }
 // N or U to write: what one byte of the page's own values holds.
-inline Taken take_byte(std::string_view text) { return take_value(text, 0, 255, msg_value_range); }
+inline Taken take_byte(std::optional<int32_t> typed) { return take_value(typed, 0, 255, msg_value_range); }
 
 // Four upper-case hexadecimal digits of a 16-bit word.
 inline std::string hex_word(uint16_t w) {

@@ -5,47 +5,35 @@
 
 using namespace lork::pages;
 
-TEST(PageValues, TypedNumbers) {
-    struct Case {
-        const char* text;
-        std::optional<int32_t> want;
-    };
-    const Case cases[] = {
-        {"12", 12},         {"  7 ", 7},       {"+5", 5},           {"-3", -3},
-        {"0300", 300},      {"", std::nullopt}, {"  ", std::nullopt}, {"-", std::nullopt},
-        {"12a", std::nullopt}, {"1 2", std::nullopt}, {"2147483647", 2147483647},
-        {"-2147483648", INT32_MIN}, {"2147483648", std::nullopt}, {"99999999999999999999", std::nullopt},
-    };
-    for (const auto& c : cases) EXPECT_EQ(to_int(c.text), c.want) << '"' << c.text << '"';
-}
-
 TEST(PageValues, ValuesAWriteMaySend) {
     struct Case {
-        const char* text;
+        std::optional<int32_t> typed;
         bool address;
         const char* refusal;
-        uint16_t value;
     };
     const Case cases[] = {
-        {"1", true, nullptr, 1},
-        {"247", true, nullptr, 247},
-        {"0", true, msg_adr_range, 0},
-        {"248", true, msg_adr_range, 0},
-        {"300", true, msg_adr_range, 0},  // would go out as 44
-        {"", true, msg_not_number, 0},
-        {"0", false, nullptr, 0},
-        {"150", false, nullptr, 150},
-        {"255", false, nullptr, 255},
-        {"256", false, msg_value_range, 0},
-        {"300", false, msg_value_range, 0},  // would be shown back as 44
-        {"70000", false, msg_value_range, 0},
-        {"", false, msg_not_number, 0},
+        {1, true, nullptr},
+        {247, true, nullptr},
+        {0, true, msg_adr_range},
+        {248, true, msg_adr_range},
+        {300, true, msg_adr_range},  // would go out as 44
+        {-1, true, msg_adr_range},
+        {std::nullopt, true, msg_not_number},
+        {0, false, nullptr},
+        {150, false, nullptr},
+        {255, false, nullptr},
+        {256, false, msg_value_range},
+        {300, false, msg_value_range},  // would be shown back as 44
+        {70000, false, msg_value_range},  // past 16 bits as well
+        {-5, false, msg_value_range},
+        {std::nullopt, false, msg_not_number},
     };
     for (const auto& c : cases) {
-        const Taken t = c.address ? take_address(c.text) : take_byte(c.text);
-        EXPECT_STREQ(t.refusal, c.refusal) << c.text << (c.address ? " address" : " byte");
+        const Taken t = c.address ? take_address(c.typed) : take_byte(c.typed);
+        const int shown = c.typed ? *c.typed : -999;
+        EXPECT_STREQ(t.refusal, c.refusal) << shown << (c.address ? " address" : " byte");
         if (!c.refusal) {
-            EXPECT_EQ(t.value, c.value) << c.text;
+            EXPECT_EQ(t.value, uint16_t(*c.typed)) << shown;
         }
     }
 }
