@@ -1,1 +1,165 @@
 #include "link/link.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace lork {
+
+namespace {
+constexpr size_t kReplyMax = 62;  // paket_suda[2..63] after the address byte
+}
+
+uint8_t table_code(uint8_t code) {
+    if (code == 0) return 1;
+    if (code > 6) return 6;
+    return code;
+}
+
+Link::Link(State& st, SerialPort& port, Clock& clock, Host& host)
+    : st_(st), port_(port), clock_(clock), host_(host) {}
+
+void Link::Port_setup(uint8_t code) {
+    auto& ls = st_.ls;
+    const uint8_t c = table_code(code);
+    ls.RIT = t_byte[c];
+    ls.RTTM = uint16_t(2 * t_after[c]);
+    ls.RTTC = uint16_t(2 * t_before[c]);
+    ls.WTTM = 0;
+    ls.WTTC = 0;
+    // The port is opened at the settings' own rate, whatever code was given.
+    port_setup_error = int32_t(Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize));
+    if (port_setup_error != 0) host_.messageBox("ошибка настройки порта");
+    pause_after = t_after[c];
+    pause_before = t_before[c];
+}
+
+uint32_t Link::Port_open(const std::string& name, int32_t rate, uint8_t parity, uint8_t stopbits,
+                         uint8_t bytesize) {
+    const auto& ls = st_.ls;
+    port_error = 0;
+    port_timeouts = {ls.RIT, ls.RTTM, ls.RTTC, ls.WTTM, ls.WTTC};
+    port_.close();
+    if (uint32_t e = port_.open(name)) port_error = e;
+    LineConfig cfg;
+    cfg.baud = rate;
+    cfg.bytesize = bytesize;
+    cfg.parity = parity;
+    // Only 1 and 2 are stop-bit settings; anything else keeps what the port has.
+    cfg.stopbits = (stopbits == 1 || stopbits == 2) ? stopbits : port_.config().stopbits;
+    // Configuring runs after a failed open too, and then fails in turn: the
+    // result is the error of the last step that failed.
+    if (uint32_t e = port_.configure(cfg)) port_error = e;
+    return port_error;
+}
+
+void Link::Port_send(const std::array<uint8_t, 64>& frame, uint8_t len) {
+    port_.purgeInput();
+    clock_.sleepMs(pause_before);
+    const size_t n = std::min<size_t>(len, frame.size() - 1);
+    if (uint32_t e = port_.write(frame.data() + 1, n)) host_.messageBox("ошибка при передаче= " + std::to_string(e));
+    clock_.sleepMs(pause_after);
+}
+
+size_t Link::Read_timed(uint8_t* buf, size_t n) {
+    read_ok = port_.isOpen();
+    if (!read_ok || n == 0) return 0;
+    const auto& t = port_timeouts;
+    const bool has_total = t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0;
+    const int64_t total_end =
+        clock_.nowUs() +
+        (int64_t(t.ReadTotalTimeoutMultiplier) * int64_t(n) + int64_t(t.ReadTotalTimeoutConstant)) * 1000;
+    const int64_t interval = int64_t(t.ReadIntervalTimeout) * 1000;
+
+    size_t got = port_.readAvailable(buf, n);
+    int64_t last_byte = clock_.nowUs();
+    while (got < n) {
+        const bool has_interval = got > 0 && interval > 0;
+        // Without a total time-out the read would wait for ever for its first
+        // byte, which would freeze the window: it takes what is there instead.
+        if (!has_total && !has_interval) break;
+        int64_t end = has_total ? total_end : std::numeric_limits<int64_t>::max();
+        if (has_interval) end = std::min(end, last_byte + interval);
+        const int64_t now = clock_.nowUs();
+        if (now >= end) break;
+        const int64_t wait_ms = (end - now + 999) / 1000;
+        if (!port_.waitForReadyRead(int(std::min<int64_t>(wait_ms, std::numeric_limits<int>::max())))) break;
+        const size_t k = port_.readAvailable(buf + got, n - got);
+        if (k > 0) {
+            got += k;
+            last_byte = clock_.nowUs();
+        }
+    }
+    return got;
+}
+
+void Link::Clear_suda() {
+    auto& ex = st_.ex;
+    ex.len_suda = 0;
+    ex.rx_status = 0;
+    ex.paket_suda[0] = 0;
+    std::fill(ex.paket_suda.begin() + 1, ex.paket_suda.begin() + 33, uint8_t(0x2E));
+}
+
+size_t Link::Read_one() { return Read_timed(&st_.ex.paket_suda[1], 1); }
+
+bool Link::Search_adr() {
+    for (int i = 0; i < 3; ++i) {
+        last_count_ = Read_one();
+        if (last_count_ == 1 && st_.ex.paket_suda[1] == st_.ls.adr) return true;
+    }
+    return false;
+}
+
+void Link::Port_receive() {
+    auto& ex = st_.ex;
+    Clear_suda();
+    if (!Search_adr()) {
+        ex.rx_status = 1;
+        if (!Search_adr()) {
+            ex.rx_status = 2;
+            ex.len_suda = uint8_t(last_count_);
+            return;
+        }
+    }
+    // Let the rest of the reply gather in the input buffer first.
+    clock_.sleepMs(int(t_byte[table_code(st_.ls.scor_code)]) * int(ex.len_wait));
+    const size_t got = Read_timed(&ex.paket_suda[2], std::min<size_t>(ex.len_wait, kReplyMax));
+    ex.len_suda = uint8_t(got + 1);
+}
+
+void Link::Port_receive_probe() {
+    auto& ex = st_.ex;
+    Clear_suda();
+    host_.keyPressedSince(VK_X);  // forget a press from before the probe
+    if (Search_adr()) {
+        const size_t got = Read_timed(&ex.paket_suda[2], 6);
+        ex.len_suda = uint8_t(got + 1);
+        return;
+    }
+    ex.rx_status = 1;
+    // This pass only gives the operator a chance to stop a long search; it
+    // ends at the first read call that works, whatever came.
+    for (int i = 0; i < 3; ++i) {
+        const size_t n = Read_one();
+        const bool worked = read_ok;
+        if (host_.keyPressedSince(VK_X)) {
+            ex.rx_status = 1;
+            throw ProbeAborted{};
+        }
+        if (worked) {
+            ex.len_suda = uint8_t(n + 1);
+            return;
+        }
+        last_count_ = n;
+    }
+    ex.rx_status = 2;
+    ex.len_suda = uint8_t(last_count_);
+}
+
+uint8_t Link::Send_probe() {
+    Port_send(st_.ex.paket_tuda, st_.ex.len_tuda);
+    Port_receive_probe();
+    return st_.ex.rx_status;
+}
+
+}  // namespace lork

@@ -33,9 +33,22 @@ public:
     void Port_receive_probe();  // may throw ProbeAborted
     uint8_t Send_probe();       // may throw ProbeAborted
 
-    // Win32 ReadFile semantics with the current time-outs: returns the number
-    // of bytes read (never more than n); a time-out is not an error.
+    // Win32 ReadFile semantics with the time-outs loaded by the last Port_open:
+    // returns the number of bytes read (never more than n); a time-out is not
+    // an error. read_ok is false when the call itself failed (no open port).
     size_t Read_timed(uint8_t* buf, size_t n);
+
+    // The port's read/write time-outs, ms, as the last Port_open loaded them
+    // from the line settings.
+    struct PortTimeouts {
+        uint32_t ReadIntervalTimeout = 0;
+        uint32_t ReadTotalTimeoutMultiplier = 0;
+        uint32_t ReadTotalTimeoutConstant = 0;
+        uint32_t WriteTotalTimeoutMultiplier = 0;
+        uint32_t WriteTotalTimeoutConstant = 0;
+    };
+    PortTimeouts port_timeouts;
+    bool read_ok = true;             // whether the last Read_timed call succeeded
 
     uint32_t port_error = 0;         // system error of the last failing step of Port_open
     int32_t port_setup_error = 0;    // what the Port_open inside the last Port_setup returned
@@ -46,6 +59,12 @@ public:
     Clock& clock() { return clock_; }
 
 private:
+    // One single-byte read into paket_suda[1]; returns its byte count.
+    size_t Read_one();
+    bool Search_adr();
+    void Clear_suda();
+
+    size_t last_count_ = 0;  // byte count of the last single-byte read of a search
     State& st_;
     SerialPort& port_;
     Clock& clock_;

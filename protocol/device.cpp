@@ -1,1 +1,288 @@
 #include "protocol/device.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lork {
+
+namespace {
+
+uint32_t float_bits(float f) {
+    uint32_t b;
+    std::memcpy(&b, &f, sizeof b);
+    return b;
+}
+
+float bits_float(uint32_t b) {
+    float f;
+    std::memcpy(&f, &b, sizeof f);
+    return f;
+}
+
+uint32_t with_high(uint32_t v, uint16_t hi) { return (v & 0x0000FFFFu) | (uint32_t(hi) << 16); }
+uint32_t with_low(uint32_t v, uint16_t lo) { return (v & 0xFFFF0000u) | lo; }
+
+// Number of the reply's registers that arrived whole: data runs from
+// position 4 up to the byte before the CRC (len_suda >= 3 once the common
+// checks passed).
+unsigned regs_received(const ExchangeBuffers& ex) {
+    const unsigned data_end = ex.len_suda - 2u;
+    return data_end >= 5 ? (data_end - 3u) / 2u : 0u;
+}
+
+uint16_t reg_at(const ExchangeBuffers& ex, unsigned i) {
+    return uint16_t(ex.paket_suda[4 + 2 * i] * 256 + ex.paket_suda[5 + 2 * i]);
+}
+
+}  // namespace
+
+uint8_t Scor_to_code(int32_t rate) {
+    for (uint8_t c = 1; c < scor_table.size(); ++c)
+        if (scor_table[c] == rate) return c;
+    return 0;
+}
+
+Device::Device(State& st, Link& link, Host& host) : st_(st), link_(link), host_(host) {}
+
+// --- requests ---
+
+void Device::Zapros_read(uint16_t start, uint16_t kol) {
+    auto& ex = st_.ex;
+    Make_zapros(ex, st_.ls.adr, ex.zapros_func, start, kol);
+    ex.len_wait = uint8_t(2 * kol + 5);
+    link_.Port_send(ex.paket_tuda, ex.len_tuda);
+    link_.Port_receive();
+}
+
+void Device::Zapros_fn1(uint16_t start, uint16_t kol) {
+    auto& ex = st_.ex;
+    Make_zapros(ex, st_.ls.adr, 1, start, kol);
+    ex.len_wait = uint8_t(2 * kol + 5);
+    link_.Port_send(ex.paket_tuda, ex.len_tuda);
+    link_.Port_receive();
+}
+
+void Device::Zapros_fn2(uint16_t start, uint16_t kol) {
+    auto& ex = st_.ex;
+    Make_zapros(ex, st_.ls.adr, 2, start, kol);
+    ex.len_wait = uint8_t(2 * kol + 5);
+    link_.Port_send(ex.paket_tuda, ex.len_tuda);
+    link_.Port_receive();
+}
+
+void Device::Zapros_write1(uint16_t start, uint16_t kol, uint16_t value) {
+    Zapros_write(start, kol, std::vector<uint16_t>{value});
+}
+
+void Device::Zapros_write(uint16_t start, uint16_t kol, const std::vector<uint16_t>& values) {
+    auto& ex = st_.ex;
+    Make_zapros_write(ex, st_.ls.adr, start, kol, values);
+    ex.len_wait = 8;
+    link_.Port_send(ex.paket_tuda, ex.len_tuda);
+    link_.Port_receive();
+}
+
+// --- reply checks ---
+// A reply with a good CRC that still lacks bytes the request asked for is
+// reported as a malformed reply (8) rather than decoded from the "." filling
+// or from an earlier reply's bytes.
+
+uint8_t Device::Otvet_fn1() {
+    const auto& ex = st_.ex;
+    if (int c = Common_checks(ex, st_.ls.adr, 1); c >= 0) return uint8_t(c);
+    if (ex.len_suda < 6) return KOD_ECHO;
+    const uint8_t d = ex.paket_suda[4];
+    auto& dv = st_.dev;
+    auto bit = [d](int n) { return uint8_t((d >> n) & 1u); };
+    dv.kluch_K1 = bit(0);
+    dv.kluch_K2 = bit(1);
+    dv.svd_I = bit(2);
+    dv.svd_K2 = bit(3);
+    dv.svd_K1 = bit(4);
+    dv.svd_P = bit(5);
+    dv.svd_I_mig = bit(6);
+    dv.svd_P_mig = bit(7);
+    return KOD_OK;
+}
+
+uint8_t Device::Otvet_fn2() {
+    const auto& ex = st_.ex;
+    if (int c = Common_checks(ex, st_.ls.adr, 2); c >= 0) return uint8_t(c);
+    if (ex.len_suda < 6) return KOD_ECHO;
+    const uint8_t d = ex.paket_suda[4];
+    auto& dv = st_.dev;
+    // A switch that is on pulls its input low.
+    auto on = [d](int n) { return uint8_t(((d >> n) & 1u) ? 0 : 1); };
+    dv.sw_PR = on(0);
+    dv.sw_ST = on(1);
+    dv.sw_BL = on(2);
+    dv.sw_Z = on(3);
+    return KOD_OK;
+}
+
+uint8_t Device::Otvet_fn3(uint16_t start, uint16_t kol) {
+    const auto& ex = st_.ex;
+    if (int c = Common_checks(ex, st_.ls.adr, 3); c >= 0) return uint8_t(c);
+    auto& ls = st_.ls;
+    auto& dv = st_.dev;
+    const unsigned have = regs_received(ex);
+    uint8_t result = KOD_OK;
+    for (unsigned i = 0; i < kol; ++i) {
+        if (i >= have) return KOD_ECHO;
+        const uint16_t value = reg_at(ex, i);
+        const uint8_t low = uint8_t(value & 0xFF);
+        dv.reg_value = value;
+        switch (uint16_t(start + i)) {
+            case 0x0800: ls.adr = low; break;
+            case 0x0801: ls.scor_code = low; break;
+            case 0x0802: ls.parity = low; break;
+            case 0x0803: ls.stopbit = low; break;
+            // The low word replaces its half, so a low word read on its own
+            // does not add to whatever the last read left there.
+            case 0x0900: dv.cal0 = uint32_t(value) << 16; break;
+            case 0x0901: dv.cal0 = with_low(dv.cal0, value); break;
+            case 0x0902: dv.cal100 = uint32_t(value) << 16; break;
+            case 0x0903: dv.cal100 = with_low(dv.cal100, value); break;
+            case 0x0A00: dv.res = low; break;
+            case 0x0A01: dv.kol_step = low; break;
+            case 0x0A02: dv.por_step = low; break;
+            case 0x0A03: dv.light = low; break;
+            case 0x0A04: dv.cal_enable = low; break;
+            case 0x0A05: dv.v_ind = low; break;
+            case 0x0A06: dv.sum_res = value; break;
+            case 0x0A07: dv.proc_dopusk = low; break;
+            default: result = 2; break;
+        }
+    }
+    return result;
+}
+
+uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
+    auto& dv = st_.dev;
+    dv.reg_value = 0;
+    const auto& ex = st_.ex;
+    // A reply found by the second search is still a complete, checked reply,
+    // so it is decoded like any other.
+    if (int c = Common_checks(ex, st_.ls.adr, 4); c >= 0) return uint8_t(c);
+    const unsigned have = regs_received(ex);
+    if (kol > 0) {
+        // The text is what the byte count announces, as far as it arrived.
+        const unsigned data_end = ex.len_suda - 2u;
+        const unsigned last = std::min(3u + ex.paket_suda[3], data_end);
+        dv.reg_text.assign(reinterpret_cast<const char*>(&ex.paket_suda[4]), last >= 4 ? last - 3u : 0u);
+    }
+    uint8_t result = KOD_OK;
+    for (unsigned i = 0; i < kol; ++i) {
+        if (i >= have) return KOD_ECHO;
+        const uint16_t value = reg_at(ex, i);
+        const uint16_t swapped = uint16_t(ex.paket_suda[5 + 2 * i] * 256 + ex.paket_suda[4 + 2 * i]);
+        dv.reg_value = value;
+        const uint16_t reg = uint16_t(start + i);
+        switch (reg) {
+            case 0x0010: dv.step = uint8_t(value & 0xFF); break;
+            // The instrument sends these floats least significant byte first.
+            case 0x0011: dv.izm_proc = bits_float(swapped); break;
+            case 0x0012: dv.izm_proc = bits_float(with_high(float_bits(dv.izm_proc), swapped)); break;
+            case 0x0013: dv.izm_znach = bits_float(swapped); break;
+            case 0x0014: dv.izm_znach = bits_float(with_high(float_bits(dv.izm_znach), swapped)); break;
+            case 0x0015: dv.izm_imp = uint32_t(value) << 16; break;
+            case 0x0016: dv.izm_imp = with_low(dv.izm_imp, value); break;
+            case 0x0017: dv.proc = bits_float(uint32_t(value) << 16); break;
+            case 0x0018: dv.proc = bits_float(with_low(float_bits(dv.proc), value)); break;
+            case 0x0019: dv.te = bits_float(uint32_t(value) << 16); break;
+            case 0x001A: dv.te = bits_float(with_low(float_bits(dv.te), value)); break;
+            case 0x001B: dv.procw = value / 10.0; break;
+            case 0x001C: dv.tew = value / 10.0; break;
+            case 0x0218: dv.ci_flag = uint8_t(value & 0xFF); break;
+            default:
+                if (reg < 0x0200 || reg > 0x0217) result = 2;  // text registers live in reg_text
+                break;
+        }
+    }
+    return result;
+}
+
+uint8_t Device::Otvet_fn16(uint16_t start, uint16_t kol) {
+    const auto& ex = st_.ex;
+    if (int c = Common_checks(ex, st_.ls.adr, 16); c >= 0) return uint8_t(c);
+    if (ex.len_suda < 8) return KOD_ECHO;
+    const auto& p = ex.paket_suda;
+    if (p[3] * 256 + p[4] != start || p[5] * 256 + p[6] != kol) return KOD_ECHO;
+    return KOD_OK;
+}
+
+// --- fixed transactions ---
+
+uint8_t Device::Read_params() {
+    auto& ex = st_.ex;
+    ex.zapros_func = 3;
+    ex.zapros_start = 0x0A00;
+    ex.zapros_kol = 8;
+    Zapros_read(0x0A00, 8);
+    return Otvet_fn3(0x0A00, 8);
+}
+
+uint8_t Device::Read_izm() {
+    auto& ex = st_.ex;
+    ex.zapros_func = 4;
+    ex.zapros_start = 0x0010;
+    ex.zapros_kol = 13;
+    Zapros_read(0x0010, 13);
+    return Otvet_fn4(0x0010, 13);
+}
+
+uint8_t Device::Read_adr() {
+    auto& ex = st_.ex;
+    ex.zapros_func = 3;
+    ex.zapros_start = 0x0800;
+    ex.zapros_kol = 1;
+    Zapros_read(0x0800, 1);
+    return Otvet_fn3(0x0800, 1);
+}
+
+uint8_t Device::Probe_adr() {
+    auto& ex = st_.ex;
+    ex.zapros_func = 3;
+    ex.zapros_start = 0x0800;
+    ex.zapros_kol = 1;
+    Make_zapros(ex, st_.ls.adr, 3, 0x0800, 1);
+    const uint8_t s = link_.Send_probe();
+    if (s == 0) return Otvet_fn3(0x0800, 1);
+    if (s == 2) return KOD_NO_REPLY;
+    return KOD_CUT;
+}
+
+// --- baud probes ---
+
+uint8_t Device::Probe_scor(int32_t rate) {
+    const auto& ls = st_.ls;
+    link_.Port_setup(Scor_to_code(rate));
+    if (link_.Port_open(ls.port_name, rate, ls.parity, ls.stopbit, ls.bytesize) != 0) return 5;
+    const uint8_t r = Probe_adr();
+    if (r == 0) return 1;
+    if (r == KOD_TIMEOUT_EXC) return Probe_adr() == 0 ? 2 : 3;
+    return 4;
+}
+
+uint8_t Device::Check_scor() {
+    const int32_t scor = st_.ls.scor;
+    if (scor == 0) {
+        host_.messageBox("выберите скорость, не=0");
+        return 0;
+    }
+    const uint8_t r = Probe_scor(scor);
+    return (r == 1 || r == 2) ? Scor_to_code(scor) : 0;
+}
+
+uint8_t Device::Find_scor() {
+    const auto& ls = st_.ls;
+    for (uint8_t code = 1; code <= 6; ++code) {
+        link_.Port_setup(code);
+        if (link_.Port_open(ls.port_name, scor_table[code], ls.parity, ls.stopbit, ls.bytesize) == 0 &&
+            Probe_adr() == 0)
+            return code;
+    }
+    return 0;
+}
+
+}  // namespace lork

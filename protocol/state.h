@@ -80,10 +80,17 @@ struct DeviceState {
 };
 
 // Per address 1..247: the baud code at which it last answered, 0 = not answered.
-// Index 0 is never used; found_scor_index() guards every access.
+// Index 0 is never used; found_scor_at()/set_found_scor() guard every access.
 using FoundScor = std::array<uint8_t, 248>;
 
 inline bool adr_in_table(unsigned a) { return a >= 1 && a <= 247; }
+
+// An address read back from an instrument may be anything: outside 1..247
+// it has no entry, reads as "never answered" and is never stored.
+inline uint8_t found_scor_at(const FoundScor& f, unsigned a) { return adr_in_table(a) ? f[a] : 0; }
+inline void set_found_scor(FoundScor& f, unsigned a, uint8_t code) {
+    if (adr_in_table(a)) f[a] = code;
+}
 
 struct State {
     LineSettings ls;

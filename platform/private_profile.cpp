@@ -1,0 +1,321 @@
+#include "platform/private_profile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <optional>
+
+#include "platform/cp1251.h"
+
+namespace lork {
+namespace {
+
+constexpr size_t npos = std::string::npos;
+ProfileHook before_rename_hook = nullptr;
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool same_name(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (cp1251_fold(uint8_t(a[i])) != cp1251_fold(uint8_t(b[i]))) return false;
+    return true;
+}
+
+// The section name of a header line "[name]", or nullopt for any other line.
+std::optional<std::string_view> header_name(std::string_view line) {
+    const auto t = trim(line);
+    if (t.empty() || t.front() != '[') return std::nullopt;
+    const auto close = t.find(']');
+    if (close == npos) return std::nullopt;
+    return trim(t.substr(1, close - 1));
+}
+
+bool is_comment(std::string_view line) {
+    const auto t = trim(line);
+    return !t.empty() && (t.front() == ';' || t.front() == '#');
+}
+
+// The key of a "key=value" line. Only trailing blanks are dropped: the
+// program's own keys may begin with a blank.
+std::optional<std::string_view> key_of(std::string_view line) {
+    if (is_comment(line) || header_name(line)) return std::nullopt;
+    const auto eq = line.find('=');
+    if (eq == npos) return std::nullopt;
+    auto k = line.substr(0, eq);
+    while (!k.empty() && is_blank(k.back())) k.remove_suffix(1);
+    return k;
+}
+
+std::string_view value_of(std::string_view line) {
+    auto v = trim(line.substr(line.find('=') + 1));
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+    return v;
+}
+
+size_t find_section(const std::vector<std::string>& lines, std::string_view section) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const auto name = header_name(lines[i]);
+        if (name && same_name(*name, section)) return i;
+    }
+    return npos;
+}
+
+size_t section_end(const std::vector<std::string>& lines, size_t header) {
+    size_t i = header + 1;
+    while (i < lines.size() && !header_name(lines[i])) ++i;
+    return i;
+}
+
+size_t find_key(const std::vector<std::string>& lines, std::string_view section,
+                std::string_view key) {
+    const size_t h = find_section(lines, section);
+    if (h == npos) return npos;
+    const size_t end = section_end(lines, h);
+    for (size_t i = h + 1; i < end; ++i) {
+        const auto k = key_of(lines[i]);
+        if (k && same_name(*k, key)) return i;
+    }
+    return npos;
+}
+
+void apply(std::vector<std::string>& lines, const std::string& section, const std::string& key,
+           const std::string& value) {
+    std::string line = key + "=" + value;
+    if (const size_t at = find_key(lines, section, key); at != npos) {
+        lines[at] = std::move(line);
+        return;
+    }
+    if (const size_t h = find_section(lines, section); h != npos) {
+        // After the section's last non-empty line, so the blank line that
+        // separates it from the next section stays where it is.
+        size_t at = section_end(lines, h);
+        while (at > h + 1 && trim(lines[at - 1]).empty()) --at;
+        lines.insert(lines.begin() + std::ptrdiff_t(at), std::move(line));
+        return;
+    }
+    if (!lines.empty() && !trim(lines.back()).empty()) lines.emplace_back();
+    lines.push_back("[" + section + "]");
+    lines.push_back(std::move(line));
+}
+
+// Reads a regular file whole. nullopt with errno set when it cannot be read.
+std::optional<std::string> read_file(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return std::nullopt;
+    }
+    std::string data;
+    char buf[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int e = errno;
+            ::close(fd);
+            errno = e;
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        data.append(buf, size_t(n));
+    }
+    ::close(fd);
+    return data;
+}
+
+bool write_all(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data.remove_prefix(size_t(n));
+    }
+    return true;
+}
+
+std::string dir_of(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// Writes data into a new file beside target and renames it over target, so
+// the path holds either the old file or the new one, never a part of either.
+// Returns 0 or the errno of the failed step.
+int replace_file(const std::string& target, std::string_view data) {
+    std::string tmp;
+    int fd = -1;
+    for (unsigned n = 0; n < 100 && fd < 0; ++n) {
+        tmp = target + ".~" + std::to_string(::getpid()) + "-" + std::to_string(n);
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return errno;
+    }
+    if (fd < 0) return EEXIST;
+    int err = 0;
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        (void)::fchmod(fd, old.st_mode & 07777);  // keep the file's permissions
+    if (!write_all(fd, data) || ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err == 0 && before_rename_hook) before_rename_hook(tmp);
+    if (err == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) err = errno;
+    if (err != 0) {
+        ::unlink(tmp.c_str());
+        return err;
+    }
+    // The rename itself reaches the disk only with the folder's entry.
+    if (const int dfd = ::open(dir_of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        dfd >= 0) {
+        (void)::fsync(dfd);
+        ::close(dfd);
+    }
+    return 0;
+}
+
+std::optional<int32_t> parse_integer(std::string_view v) {
+    if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
+        uint64_t n = 0;
+        for (char c : v.substr(2)) {
+            int d;
+            if (c >= '0' && c <= '9') d = c - '0';
+            else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+            else return std::nullopt;
+            n = n * 16 + uint64_t(d);
+            if (n > 0xFFFFFFFFu) return std::nullopt;
+        }
+        // Eight hex digits fill the 32 bits, sign bit included.
+        return int32_t(uint32_t(n));
+    }
+    bool negative = false;
+    if (!v.empty() && (v[0] == '+' || v[0] == '-')) {
+        negative = v[0] == '-';
+        v.remove_prefix(1);
+    }
+    if (v.empty()) return std::nullopt;
+    int64_t n = 0;
+    for (char c : v) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + (c - '0');
+        if (n > int64_t(INT32_MAX) + 1) return std::nullopt;
+    }
+    if (negative) n = -n;
+    if (n > INT32_MAX) return std::nullopt;
+    return int32_t(n);
+}
+
+// A value must stay on its line.
+std::string one_line(std::string s) {
+    for (char& c : s)
+        if (c == '\r' || c == '\n') c = ' ';
+    return s;
+}
+
+}  // namespace
+
+std::vector<std::string> profile_split(std::string_view text) {
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        const auto nl = text.find('\n');
+        auto line = text.substr(0, nl);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.emplace_back(line);
+        if (nl == npos) break;
+        text.remove_prefix(nl + 1);
+    }
+    return lines;
+}
+
+std::string profile_join(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& l : lines) {
+        out += l;
+        out += "\r\n";
+    }
+    return out;
+}
+
+void set_profile_before_rename_hook(ProfileHook hook) { before_rename_hook = hook; }
+
+PrivateProfile::PrivateProfile(std::string path) : path_(std::move(path)) {
+    if (auto text = read_file(path_)) lines_ = profile_split(*text);
+}
+
+bool PrivateProfile::HasKey(std::string_view section, std::string_view key) const {
+    return find_key(lines_, utf8_to_cp1251(section), utf8_to_cp1251(key)) != npos;
+}
+
+std::string PrivateProfile::ReadString(std::string_view section, std::string_view key,
+                                       std::string_view def) const {
+    const size_t at = find_key(lines_, utf8_to_cp1251(section), utf8_to_cp1251(key));
+    if (at == npos) return std::string(def);
+    return cp1251_to_utf8(value_of(lines_[at]).substr(0, max_string));
+}
+
+int32_t PrivateProfile::ReadInteger(std::string_view section, std::string_view key,
+                                    int32_t def) const {
+    const size_t at = find_key(lines_, utf8_to_cp1251(section), utf8_to_cp1251(key));
+    if (at == npos) return def;
+    return parse_integer(value_of(lines_[at])).value_or(def);
+}
+
+void PrivateProfile::WriteString(std::string_view section, std::string_view key,
+                                 std::string_view value) {
+    Change c{utf8_to_cp1251(section), utf8_to_cp1251(key), one_line(utf8_to_cp1251(value))};
+    apply(lines_, c.section, c.key, c.value);
+    pending_.push_back(std::move(c));
+}
+
+void PrivateProfile::WriteInteger(std::string_view section, std::string_view key,
+                                  int32_t value) {
+    WriteString(section, key, std::to_string(value));
+}
+
+bool PrivateProfile::Flush() {
+    // Write through a symbolic link rather than replacing the link.
+    std::string target = path_;
+    struct stat st {};
+    if (::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(path_.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
+    }
+    // Someone may have edited the file since it was loaded: start from what is
+    // there now, so only this object's keys change.
+    std::vector<std::string> merged = lines_;
+    if (auto text = read_file(target)) {
+        merged = profile_split(*text);
+        for (const auto& c : pending_) apply(merged, c.section, c.key, c.value);
+    }
+    if (const int err = replace_file(target, profile_join(merged)); err != 0) {
+        errno_ = err;
+        error_ = "Unable to write to " + path_;
+        return false;
+    }
+    lines_ = std::move(merged);
+    pending_.clear();
+    error_.clear();
+    errno_ = 0;
+    return true;
+}
+
+}  // namespace lork

@@ -1,0 +1,66 @@
+#pragma once
+// A private-profile (INI) file in place of the Windows profile functions.
+// The file is Windows-1251 text with CRLF line ends; the API speaks UTF-8.
+// Reads see the file as it was loaded plus this object's own writes; writes
+// stay in memory until Flush, which merges them into the file as it is on disk
+// at that moment and replaces it atomically, so every line this object did not
+// write (comments, unknown keys, other sections, their order) survives.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lork {
+
+class PrivateProfile {
+public:
+    // Loads the file when it can be read; a missing or unreadable file reads as empty.
+    explicit PrivateProfile(std::string path);
+
+    const std::string& path() const { return path_; }
+
+    // Section and key names compare without regard to case (Latin and Cyrillic);
+    // blanks inside them, leading ones included, are significant.
+    // Decimal (optionally signed) or 0x/0X hexadecimal; anything else -> def.
+    int32_t ReadInteger(std::string_view section, std::string_view key, int32_t def) const;
+    // At most 2047 characters of the value.
+    std::string ReadString(std::string_view section, std::string_view key,
+                           std::string_view def) const;
+    bool HasKey(std::string_view section, std::string_view key) const;
+
+    void WriteInteger(std::string_view section, std::string_view key, int32_t value);
+    void WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+    // Writes the pending changes. On failure the file on disk is the old one,
+    // whole; error() then holds "Unable to write to <path>" and the changes stay
+    // pending for the next Flush.
+    bool Flush();
+    const std::string& error() const { return error_; }
+    int error_code() const { return errno_; }  // errno of the last failure
+
+    // The file's lines as they would be written (Windows-1251 bytes, no line ends).
+    const std::vector<std::string>& lines() const { return lines_; }
+
+    static constexpr size_t max_string = 2047;
+
+private:
+    struct Change {
+        std::string section, key, value;  // Windows-1251 bytes
+    };
+    std::string path_;
+    std::vector<std::string> lines_;
+    std::vector<Change> pending_;
+    std::string error_;
+    int errno_ = 0;
+};
+
+// Splits file text into lines (CRLF or LF) and joins them back with CRLF.
+std::vector<std::string> profile_split(std::string_view text);
+std::string profile_join(const std::vector<std::string>& lines);
+
+// Test seam: called with the temporary file's path after it is written and
+// synced and before it replaces the settings file. Null in the program.
+using ProfileHook = void (*)(const std::string& temp_path);
+void set_profile_before_rename_hook(ProfileHook hook);
+
+}  // namespace lork

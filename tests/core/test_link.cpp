@@ -1,0 +1,336 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "core_test_util.h"
+
+namespace lork::test {
+namespace {
+
+constexpr int64_t ms = 1000;  // virtual time is in microseconds
+
+std::vector<uint8_t> suda(const ExchangeBuffers& ex) {
+    return {ex.paket_suda.begin() + 1, ex.paket_suda.begin() + 1 + ex.len_suda};
+}
+
+std::vector<uint8_t> concat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// --- time-outs and pauses per baud code ---
+
+struct SetupCase {
+    uint8_t code;
+    uint16_t rit, rttm, rttc, before, after;
+};
+
+class PortSetup : public ::testing::TestWithParam<SetupCase> {};
+
+TEST_P(PortSetup, TimeoutsAndPausesFollowTheCode) {
+    const auto& c = GetParam();
+    CoreRig r;
+    r.st.ls.scor = 19200;
+    r.core.link.Port_setup(c.code);
+    const auto& ls = r.st.ls;
+    EXPECT_EQ(ls.RIT, c.rit);
+    EXPECT_EQ(ls.RTTM, c.rttm);
+    EXPECT_EQ(ls.RTTC, c.rttc);
+    EXPECT_EQ(ls.WTTM + ls.WTTC, 0);
+    EXPECT_EQ(r.core.link.pause_before, c.before);
+    EXPECT_EQ(r.core.link.pause_after, c.after);
+    EXPECT_EQ(r.core.link.port_timeouts.ReadTotalTimeoutMultiplier, c.rttm);
+    // Always the settings' own rate, whatever the code.
+    EXPECT_EQ(r.port.config().baud, 19200);
+    EXPECT_EQ(r.core.link.port_setup_error, 0);
+    EXPECT_TRUE(r.host.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, PortSetup,
+                         ::testing::Values(SetupCase{0, 4, 20, 16, 8, 10},  // no rate: the slowest entry
+                                           SetupCase{1, 4, 20, 16, 8, 10}, SetupCase{2, 2, 10, 8, 4, 5},
+                                           SetupCase{3, 2, 6, 4, 2, 3}, SetupCase{4, 1, 4, 2, 1, 2},
+                                           SetupCase{5, 1, 2, 2, 1, 1}, SetupCase{6, 1, 2, 2, 1, 1},
+                                           SetupCase{7, 1, 2, 2, 1, 1}));  // above the table: the fastest
+
+// --- the timed read itself ---
+
+struct ReadCase {
+    const char* what;
+    uint16_t rit, rttm, rttc;
+    size_t n;
+    std::vector<std::pair<int, int>> arrivals;  // (ms after the start, byte count)
+    size_t got;
+    int64_t elapsed_ms;
+};
+
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.what; }
+
+class ReadTimed : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReadTimed, BytesAndTime) {
+    const auto& c = GetParam();
+    CoreRig r;
+    r.core.link.port_timeouts = {c.rit, c.rttm, c.rttc, 0, 0};
+    const int64_t t0 = r.clock.now_us;
+    for (auto [at, count] : c.arrivals) r.port.arrive(t0 + at * ms, std::vector<uint8_t>(size_t(count), 0x42));
+    uint8_t buf[16] = {};
+    EXPECT_EQ(r.core.link.Read_timed(buf, c.n), c.got) << c.what;
+    EXPECT_EQ(r.clock.now_us - t0, c.elapsed_ms * ms) << c.what;
+    EXPECT_TRUE(r.core.link.read_ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Win32Semantics, ReadTimed,
+    ::testing::Values(
+        ReadCase{"silent single byte: multiplier + constant", 2, 10, 8, 1, {}, 0, 18},
+        ReadCase{"silent block: multiplier x count + constant", 2, 10, 8, 5, {}, 0, 58},
+        ReadCase{"everything already there", 2, 10, 8, 5, {{0, 5}}, 5, 0},
+        ReadCase{"fewer bytes: interval after the last", 2, 10, 8, 5, {{0, 3}}, 3, 2},
+        ReadCase{"no interval before the first byte", 1, 0, 20, 2, {{15, 1}, {16, 1}}, 2, 16},
+        ReadCase{"total ends a steady trickle", 3, 0, 5, 10, {{0, 1}, {2, 1}, {4, 1}, {6, 1}, {8, 1}}, 3, 5},
+        ReadCase{"a gap longer than the interval ends it", 2, 10, 8, 4, {{0, 1}, {1, 1}, {5, 2}}, 2, 3},
+        ReadCase{"no time-outs: takes what is there", 0, 0, 0, 3, {{0, 1}, {1, 2}}, 1, 0},
+        ReadCase{"no time-outs, nothing there", 0, 0, 0, 3, {}, 0, 0}),
+    [](const auto& p) { return "case" + std::to_string(p.index); });
+
+TEST(ReadTimedPort, ClosedPortFailsAtOnce) {
+    CoreRig r;
+    r.port.close();
+    uint8_t b = 0;
+    const int64_t t0 = r.clock.now_us;
+    EXPECT_EQ(r.core.link.Read_timed(&b, 1), 0u);
+    EXPECT_FALSE(r.core.link.read_ok);
+    EXPECT_EQ(r.clock.now_us, t0);
+}
+
+// --- ordinary receive ---
+
+struct ExchangeRig : CoreRig {
+    const std::vector<uint8_t> reply = with_crc({0x05, 0x03, 0x02, 0x00, 0x05});
+    int64_t t_write = 0;
+
+    // One exchange of the read of 0x0800 with the given bytes arriving at
+    // `after_ms` past the write.
+    void exchange(const std::vector<uint8_t>& bytes, int64_t after_ms) {
+        port.onWrite = [this, bytes, after_ms](FakePort& p, const std::vector<uint8_t>&) {
+            t_write = clock.now_us;
+            if (!bytes.empty()) p.arrive(clock.now_us + after_ms * ms, bytes);
+        };
+        Make_zapros(st.ex, 5, 3, 0x0800, 1);
+        st.ex.len_wait = 7;
+        core.link.Port_send(st.ex.paket_tuda, st.ex.len_tuda);
+        core.link.Port_receive();
+    }
+};
+
+TEST(PortReceive, StrayBytesBeforeTheAddressAreDropped) {
+    ExchangeRig r;
+    r.exchange(concat({0x11, 0x22}, r.reply), 1);
+    EXPECT_EQ(r.st.ex.rx_status, 0);
+    EXPECT_EQ(suda(r.st.ex), r.reply);
+    // pause_after 5, wait t_byte x len_wait = 14, then RIT 2 after the last byte
+    EXPECT_EQ(r.clock.now_us - r.t_write, (5 + 14 + 2) * ms);
+}
+
+TEST(PortReceive, ReplyFoundOnlyByTheSecondSearch) {
+    ExchangeRig r;
+    r.exchange(r.reply, 5 + 3 * 18 + 3);
+    EXPECT_EQ(r.st.ex.rx_status, 1);
+    EXPECT_EQ(suda(r.st.ex), r.reply);
+}
+
+struct SilenceCase {
+    uint8_t code;
+    int per_read_ms, before_ms, after_ms;
+};
+
+class Silence : public ::testing::TestWithParam<SilenceCase> {};
+
+TEST_P(Silence, SixReadsThenNoReply) {
+    const auto& c = GetParam();
+    CoreRig r;
+    r.core.link.Port_setup(c.code);
+    const int64_t t0 = r.clock.now_us;
+    const int waits0 = r.port.waits;
+    Make_zapros(r.st.ex, 5, 3, 0x0800, 1);
+    r.st.ex.len_wait = 7;
+    r.core.link.Port_send(r.st.ex.paket_tuda, r.st.ex.len_tuda);
+    r.core.link.Port_receive();
+    EXPECT_EQ(r.st.ex.rx_status, 2);
+    EXPECT_EQ(r.st.ex.len_suda, 0);
+    EXPECT_EQ(r.port.waits - waits0, 6);
+    EXPECT_EQ(r.clock.now_us - t0, (6 * c.per_read_ms + c.before_ms + c.after_ms) * ms);
+    EXPECT_EQ(r.st.ex.paket_suda[1], 0x2E);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, Silence,
+                         ::testing::Values(SilenceCase{1, 36, 8, 10}, SilenceCase{2, 18, 4, 5},
+                                           SilenceCase{3, 10, 2, 3}, SilenceCase{4, 6, 1, 2},
+                                           SilenceCase{5, 4, 1, 1}, SilenceCase{6, 4, 1, 1}));
+
+TEST(PortReceive, StrayByteAtTheEndCountsStrayAtTheStartDoesNot) {
+    ExchangeRig last;
+    last.exchange({0x33}, 5 + 5 * 18 + 1);  // during the sixth read
+    EXPECT_EQ(last.st.ex.rx_status, 2);
+    EXPECT_EQ(last.st.ex.len_suda, 1);
+    EXPECT_EQ(last.st.ex.paket_suda[1], 0x33);
+
+    ExchangeRig first;
+    first.exchange({0x33}, 1);
+    EXPECT_EQ(first.st.ex.rx_status, 2);
+    EXPECT_EQ(first.st.ex.len_suda, 0);
+}
+
+TEST(PortReceive, ShortReplyEndsByTimeOut) {
+    ExchangeRig r;
+    r.exchange({0x05, 0x03, 0x02, 0x00}, 1);
+    EXPECT_EQ(r.st.ex.rx_status, 0);
+    EXPECT_EQ(r.st.ex.len_suda, 4);
+    EXPECT_EQ(r.st.ex.paket_suda[5], 0x2E);  // not received, still the filling
+    EXPECT_EQ(r.clock.now_us - r.t_write, (5 + 14 + 2) * ms);
+}
+
+TEST(PortReceive, SpacedReplyIsCollectedWhole) {
+    ExchangeRig r;
+    // A 31-byte reply trickling in at 1.5 ms a byte: no gap reaches RIT (2 ms).
+    const std::vector<uint8_t> big = reg_reply(5, 4, std::vector<uint16_t>(13, 0x0102));
+    r.port.onWrite = [&](FakePort& p, const std::vector<uint8_t>&) { p.arriveSpaced(r.clock.now_us + ms, big, 1500); };
+    Make_zapros(r.st.ex, 5, 4, 0x0010, 13);
+    r.st.ex.len_wait = 31;
+    r.core.link.Port_send(r.st.ex.paket_tuda, r.st.ex.len_tuda);
+    r.core.link.Port_receive();
+    EXPECT_EQ(suda(r.st.ex), big);
+}
+
+TEST(PortReceive, LenWaitBeyondTheBufferNeverOverruns) {
+    ExchangeRig r;
+    std::vector<uint8_t> stream(100);
+    for (size_t i = 0; i < stream.size(); ++i) stream[i] = uint8_t(i + 5);
+    auto& ex = r.st.ex;
+    ex.zapros_func = 0x77;
+    ex.zapros_start = 0x1234;
+    ex.zapros_kol = 0x4321;
+    ex.kod_rez = 0x99;
+    r.port.onWrite = [&](FakePort& p, const std::vector<uint8_t>&) { p.arrive(r.clock.now_us + ms, stream); };
+    ex.len_wait = 200;
+    r.core.link.Port_send(ex.paket_tuda, ex.len_tuda);
+    r.core.link.Port_receive();
+    EXPECT_EQ(ex.len_suda, 63);
+    EXPECT_EQ(ex.paket_suda[63], stream[62]);
+    EXPECT_EQ(ex.len_wait, 200);
+    EXPECT_EQ(ex.zapros_func, 0x77);
+    EXPECT_EQ(ex.zapros_start, 0x1234);
+    EXPECT_EQ(ex.zapros_kol, 0x4321);
+    EXPECT_EQ(ex.kod_rez, 0x99);
+    uint8_t rest[64];
+    EXPECT_EQ(r.port.readAvailable(rest, sizeof rest), stream.size() - 63);
+}
+
+// --- opening ---
+
+TEST(PortOpen, FailingPortReportsOnceThenOpens) {
+    CoreRig r;
+    r.port.open_errors["COM9"] = ENOENT;
+    r.st.ls.port_name = "COM9";
+    r.core.link.Port_setup(2);
+    EXPECT_NE(r.core.link.port_setup_error, 0);
+    EXPECT_EQ(r.host.messages, std::vector<std::string>{"ошибка настройки порта"});
+
+    // Exchanges on the unopened port: the write is reported, the read finds nothing.
+    r.clock.sleeps_ms.clear();
+    EXPECT_EQ(r.core.dev.Read_adr(), KOD_NO_REPLY);
+    ASSERT_EQ(r.host.messages.size(), 2u);
+    EXPECT_EQ(r.host.messages[1], "ошибка при передаче= " + std::to_string(EBADF));
+    EXPECT_EQ(r.st.ex.len_suda, 0);
+    ASSERT_GE(r.clock.sleeps_ms.size(), 2u);
+    EXPECT_EQ(r.clock.sleeps_ms[0], 4);  // pause before
+    EXPECT_EQ(r.clock.sleeps_ms[1], 5);  // and after, also after the failed write
+
+    r.st.ls.port_name = "COM1";
+    r.core.link.Port_setup(2);
+    EXPECT_EQ(r.core.link.port_setup_error, 0);
+    EXPECT_EQ(r.core.link.Port_open("COM1", 9600, 0, 1, 8), 0u);
+    EXPECT_EQ(r.host.messages.size(), 2u);
+    EXPECT_EQ(r.port.name(), "COM1");
+}
+
+TEST(PortOpen, LineSettingsReachThePort) {
+    CoreRig r;
+    auto& link = r.core.link;
+    struct Step {
+        uint8_t stopbits_asked, parity, stopbits_in_force;
+    };
+    const Step steps[] = {{2, 2, 2}, {3, 1, 2}, {1, 0, 1}, {0, 0, 1}, {2, 1, 2}, {255, 2, 2}};
+    for (const auto& s : steps) {
+        EXPECT_EQ(link.Port_open("COM1", 57600, s.parity, s.stopbits_asked, 8), 0u);
+        EXPECT_EQ(r.port.config().stopbits, s.stopbits_in_force) << int(s.stopbits_asked);
+        EXPECT_EQ(r.port.config().parity, s.parity);
+        EXPECT_EQ(r.port.config().baud, 57600);
+    }
+    // Every opening closes and reopens the port.
+    EXPECT_EQ(r.port.opened.size(), 1u + std::size(steps));
+}
+
+TEST(PortSend, PurgesBeforeWritingAndPausesAround) {
+    CoreRig r;
+    const int purges0 = r.port.purges;
+    r.clock.sleeps_ms.clear();
+    Make_zapros(r.st.ex, 5, 3, 0x0A00, 8);
+    r.port.arrive(r.clock.now_us, {0x01, 0x02});  // left over from before: must go
+    r.core.link.Port_send(r.st.ex.paket_tuda, r.st.ex.len_tuda);
+    EXPECT_EQ(r.port.purges, purges0 + 1);
+    EXPECT_EQ(r.clock.sleeps_ms, (std::vector<int>{4, 5}));
+    ASSERT_EQ(r.port.writes.size(), 1u);
+    EXPECT_EQ(r.port.writes[0].at_us, 4 * ms);
+    EXPECT_EQ(r.port.writes[0].bytes.size(), 8u);
+    uint8_t b;
+    EXPECT_EQ(r.port.readAvailable(&b, 1), 0u);
+}
+
+// --- probe read ---
+
+struct ProbeRig : CoreRig {
+    ProbeRig() { Make_zapros(st.ex, 5, 3, 0x0800, 1); }
+};
+
+TEST(ProbeRead, SilentInstrumentEndsAfterOneCallOfTheSecondPass) {
+    ProbeRig r;
+    const int64_t t0 = r.clock.now_us;
+    EXPECT_EQ(r.core.link.Send_probe(), 1);
+    EXPECT_EQ(r.st.ex.len_suda, 1);
+    EXPECT_EQ(r.clock.now_us - t0, (4 * 18 + 4 + 5) * ms);
+    EXPECT_EQ(r.host.key_questions[VK_X], 2);
+}
+
+TEST(ProbeRead, AnswerReadsSixBytesWithoutWaiting) {
+    ProbeRig r;
+    const auto reply = with_crc({0x05, 0x03, 0x02, 0x00, 0x05});
+    r.answer_with(concat(reply, {0xEE, 0xEE}));  // more than a one-register reply
+    EXPECT_EQ(r.core.link.Send_probe(), 0);
+    EXPECT_EQ(suda(r.st.ex), reply);
+    EXPECT_TRUE(r.clock.sleeps_ms.size() >= 2);
+    EXPECT_EQ(r.clock.sleeps_ms.back(), 5);  // only the pauses around the write
+}
+
+TEST(ProbeRead, KeyXAbortsOnlyDuringTheSecondPass) {
+    ProbeRig pressed_before;
+    pressed_before.host.keyHook = [&](int) { return pressed_before.host.key_questions[VK_X] == 1; };
+    EXPECT_NO_THROW(pressed_before.core.link.Send_probe());
+
+    ProbeRig pressed_during;
+    pressed_during.host.keyHook = [&](int vk) { return vk == VK_X && pressed_during.host.key_questions[VK_X] >= 2; };
+    EXPECT_THROW(pressed_during.core.link.Send_probe(), ProbeAborted);
+    EXPECT_EQ(pressed_during.st.ex.rx_status, 1);
+}
+
+TEST(ProbeRead, ClosedPortMeansNoReply) {
+    ProbeRig r;
+    r.port.close();
+    EXPECT_EQ(r.core.link.Send_probe(), 2);
+    EXPECT_EQ(r.st.ex.len_suda, 0);
+    EXPECT_EQ(r.host.key_questions[VK_X], 4);
+}
+
+}  // namespace
+}  // namespace lork::test
