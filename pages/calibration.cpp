@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QToolButton>
+#include <cstdio>
 
 #include "app/tfglav.h"
 #include "pages/click_filter.h"
@@ -27,9 +28,14 @@ constexpr int kSettleMs = 2000;
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
-// "%8.3f" with the decimal separator of the user's locale.
+// "%8.3f" with the decimal separator of the user's locale (and, unlike the
+// locale's own number format, no digit grouping).
 QString number8_3(double v) {
-    return QLocale().toString(v, 'f', 3).rightJustified(8, QLatin1Char(' '));
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%8.3f", v);
+    QString t = QString::fromLatin1(buf);
+    t.replace(QLatin1Char('.'), QLocale::system().decimalPoint());
+    return t;
 }
 }  // namespace
 
@@ -71,7 +77,7 @@ void TFglav::Setup_page_calibration() {
     connect(pc->B_cal100_new, &QPushButton::clicked, this, [this] { B_cal100_newClick(); });
     connect(pc->SB_save_cal100, &QToolButton::clicked, this, [this] { SB_save_cal100Click(); });
     connect(pc->SBizm_enable, &QToolButton::clicked, this, [this] { SBizm_enableClick(); });
-    pc->STcal_enable->installEventFilter(new ClickFilter(this, [this] { STcal_enableClick(); }));
+    pc->STcal_enable->installEventFilter(new pages::ClickFilter(this, [this] { STcal_enableClick(); }));
 }
 
 void TFglav::TabSheet3Hide() {}

@@ -3,11 +3,14 @@
 #include <QEvent>
 #include <QMouseEvent>
 #include <QObject>
+#include <QWidget>
 #include <functional>
 
 // Click and double-click of a widget that has no such signals (labels,
-// edits). A click is a left press and release on the widget; the release
-// that ends a double-click is not a second click.
+// edits). A click is a left press and a release over the widget; the
+// release that ends a double-click is not a second click.
+namespace lork::pages {
+
 class ClickFilter : public QObject {
 public:
     ClickFilter(QObject* parent, std::function<void()> click, std::function<void()> dblClick = {})
@@ -23,12 +26,15 @@ protected:
             pressed_ = false;
             if (dbl_ && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) dbl_();
             break;
-        case QEvent::MouseButtonRelease:
-            if (pressed_ && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-                pressed_ = false;
-                if (click_) click_();
-            }
+        case QEvent::MouseButtonRelease: {
+            auto* me = static_cast<QMouseEvent*>(event);
+            auto* w = qobject_cast<QWidget*>(watched);
+            const bool inside = !w || w->rect().contains(me->position().toPoint());
+            const bool click = pressed_ && inside && me->button() == Qt::LeftButton;
+            pressed_ = false;
+            if (click && click_) click_();
             break;
+        }
         default:
             break;
         }
@@ -39,3 +45,5 @@ private:
     std::function<void()> click_, dbl_;
     bool pressed_ = false;
 };
+
+}  // namespace lork::pages
