@@ -2,14 +2,16 @@
 // instrument, each read and written with one exchange.
 #include <QComboBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QToolButton>
 
+#include "app/conversions.h"
+#include "app/digit_key_filter.h"
 #include "app/tfglav.h"
+#include "app/updown.h"
 #include "pages/page_values.h"
-#include "pages/updown.h"
 #include "ui_page_params.h"
+#include "ui_tfglav.h"
 
 using namespace lork;
 

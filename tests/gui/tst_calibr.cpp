@@ -26,6 +26,7 @@ struct Rig {
         p.cal_enable = enable;
         model.setParams(p);
         test::attachToFakePort(g.port, model);
+        g.w->core().link.Port_setup(g.w->ls().scor_code);  // the port as the first activation leaves it
         g.w->ToolButton11Click();
         g.w->TabSheet3Show();
     }
@@ -114,7 +115,7 @@ void TstCalibr::wholeRun() {
 
     // Shown again: values cleared, steps 3, 4, 7, 8 closed, the outcome kept.
     r.g.w->TabSheet3Show();
-    for (QLineEdit* e : pc.PageCalibr->findChildren<QLineEdit*>()) QVERIFY2(e->text().isEmpty(), qPrintable(e->objectName()));
+    for (QLineEdit* e : pc.ST_otvet->parentWidget()->findChildren<QLineEdit*>()) QVERIFY2(e->text().isEmpty(), qPrintable(e->objectName()));
     for (QWidget* w : {(QWidget*)pc.B_cal0_new, (QWidget*)pc.SB_save_cal0, (QWidget*)pc.B_cal100_new,
                        (QWidget*)pc.SB_save_cal100})
         QVERIFY(!w->isEnabled());
