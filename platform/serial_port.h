@@ -11,7 +11,7 @@ namespace lork {
 struct LineConfig {
     int32_t baud = 9600;   // bit/s
     uint8_t bytesize = 8;  // data bits
-    uint8_t parity = 0;    // program's parity code: 0 none, 1 odd, 2 even (the platform's meaning)
+    uint8_t parity = 0;    // program's parity code: 0 none, 1 even ("чёт"), 2 odd ("нечёт")
     uint8_t stopbits = 1;  // 1 or 2; any other value leaves the port's stop bits as they were
 };
 

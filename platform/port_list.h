@@ -1,0 +1,12 @@
+#pragma once
+// The list of serial ports the system knows, in the program's order.
+#include <string>
+#include <vector>
+
+namespace lork {
+
+// Names as QSerialPortInfo reports them ("ttyS0", "ttyUSB0"), ordered by
+// Order_port_names.
+std::vector<std::string> Read_port_list();
+
+}  // namespace lork

@@ -1,0 +1,21 @@
+#pragma once
+// Ordering of the serial-port list. Kept free of Qt so the rule is tested on
+// its own.
+#include <string>
+#include <vector>
+
+namespace lork {
+
+// Orders port names as the system lists them. With more than one name: the
+// names of 4, 5 and 6 characters come first, in that order of length, each
+// group in plain character-code order (so COM2 comes before COM10 before
+// COM100); every other name follows in natural order (text part by character
+// codes, a trailing number by value), so ttyUSB2 comes before ttyUSB10.
+// Every name given appears exactly once per occurrence. One name or none is
+// returned as it is.
+std::vector<std::string> Order_port_names(const std::vector<std::string>& listed);
+
+// Natural comparison used for the names outside the 4..6 character groups.
+bool Natural_less(const std::string& a, const std::string& b);
+
+}  // namespace lork

@@ -1,0 +1,38 @@
+#pragma once
+// A main window on the test doubles: FakePort and VirtualClock under the
+// core, messages and key questions recorded, a fixed wall-clock time.
+#include <QComboBox>
+#include <QDateTime>
+#include <QStringList>
+#include <QTest>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/tfglav.h"
+#include "support/fake_port.h"
+
+namespace lork::test {
+
+struct GuiRig {
+    explicit GuiRig(std::vector<std::string> ports = {"COM1", "COM2", "COM7"}, std::string forced_port = {});
+    ~GuiRig();
+
+    VirtualClock clock;
+    FakePort port{clock};
+    QStringList messages;            // every modal message, in order
+    std::map<int, int> key_questions;
+    std::function<bool(int)> keyHook;
+    QDateTime now{QDate(2026, 3, 9), QTime(7, 5, 4)};
+    std::unique_ptr<TFglav> w;
+
+    template <class T>
+    T* find(const char* name) const {
+        return w->findChild<T*>(QString::fromLatin1(name));
+    }
+    // Chooses entry i of a combo box as the operator does (runs its handler).
+    static void choose(QComboBox* box, int i);
+};
+
+}  // namespace lork::test
