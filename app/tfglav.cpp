@@ -172,6 +172,7 @@ void TFglav::connectControls() {
     connect(ui->UpDown_adr, &UpDown::changingEx, this,
             [this](bool& allow, int v, UpDown::Direction) { UpDown_adrChangingEx(allow, v); });
 
+    connect(toolButton(4), &QToolButton::clicked, this, [this] { ToolButton4Click(); });
     connect(toolButton(6), &QToolButton::clicked, this, [this] { ToolButton6Click(); });
     connect(toolButton(7), &QToolButton::clicked, this, [this] { ToolButton7Click(); });
     connect(toolButton(9), &QToolButton::clicked, this, [this] { ToolButton9Click(); });

@@ -29,6 +29,7 @@ class QToolButton;
 class DigitKeyFilter;
 class TFabout;
 class TFmsg;
+class TFMsetup;
 class UpDown;
 
 namespace Ui {
@@ -111,6 +112,7 @@ public:
     void CBstopbitChange();
     void EsysnumChange();
     void UpDown_adrChangingEx(bool& allow, int newValue);
+    void ToolButton4Click();
     void ToolButton6Click();
     void ToolButton7Click();
     void ToolButton9Click();
@@ -141,6 +143,7 @@ public:
     QTimer* Timer_opros = nullptr;
     TFabout* Fabout = nullptr;
     TFmsg* Fmsg = nullptr;
+    TFMsetup* FMsetup = nullptr;  // the settings holder, once created
 
     // Polling flags of the readings page, cleared at start.
     uint8_t periodic_opros = 0;

@@ -1,16 +1,77 @@
 #include "app/tfmsetup.h"
 
-#include "app/tfglav.h"
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
 
-TFMsetup::TFMsetup(TFglav& fglav, QWidget* parent) : QWidget(parent), fglav_(fglav) {
+#include "app/tfglav.h"
+#include "app/updown.h"
+#include "ui_tfglav.h"
+
+namespace {
+
+std::string default_path() {
+    return lork::settings_path(QCoreApplication::applicationFilePath().toStdString());
+}
+
+}  // namespace
+
+TFMsetup::TFMsetup(TFglav& fglav, const std::string& path, QWidget* parent)
+    : QWidget(parent), fglav_(fglav), ini_(path.empty() ? default_path() : path) {
     setObjectName(QStringLiteral("FMsetup"));
     setWindowTitle(QStringLiteral("для .INI"));
-    // The settings file: find or create it, then load it into the line
-    // settings and the port controls (not part of this window yet).
+    fglav_.FMsetup = this;
 
-    // A port named on the command line wins over the one in the file.
+    // A missing file is created from the built-in settings (a short save).
+    const lork::SettingsOpenResult opened = ini_.open(fglav_.ls());
+    if (!opened.message.empty()) fglav_.message(QString::fromStdString(opened.message));
+    // Without a file the program runs on its built-in settings and saves nothing.
+    if (opened.what == lork::SettingsStart::CreateFailed) return;
+
+    Load_settings();
+
+    // The start-up presence check: the first request on the line.
+    auto& st = fglav_.st();
+    uint8_t code = 0;
+    try {
+        code = fglav_.core().dev.Check_scor();
+    } catch (const lork::ProbeAborted&) {
+        // Key X cut the probe short: nothing learnt, nothing said.
+    }
+    if (lork::adr_in_table(st.ls.adr)) st.found_scor[st.ls.adr] = code;
+}
+
+TFMsetup::~TFMsetup() {
+    if (fglav_.FMsetup == this) fglav_.FMsetup = nullptr;
+}
+
+void TFMsetup::Load_settings() {
+    auto& s = fglav_.ls();
+    const lork::SettingsLoadResult r = ini_.Load_settings(s, fglav_.port_list());
+    Ui::Fglav& ui = *fglav_.ui;
+    // An unlisted port selects nothing; the box keeps showing its own text.
+    ui.CBports->setCurrentIndex(r.port_index ? int(*r.port_index) : -1);
+    // A port given on the command line wins over the file's.
     fglav_.applyForcedPort();
 
-    // The start-up presence check, the first request on the line, follows
-    // the load (not part of this window yet).
+    ui.Esysnum->setText(QString::number(s.adr));
+    ui.UpDown_adr->setPosition(s.adr);
+    ui.CBscor->setCurrentIndex(s.scor_code >= 1 && s.scor_code <= 6 ? s.scor_code - 1 : -1);
+    ui.CBparity->setCurrentIndex(s.parity <= 2 ? s.parity : -1);
+    ui.CBstopbit->setCurrentIndex(s.stopbit == 1 || s.stopbit == 2 ? s.stopbit - 1 : -1);
+}
+
+bool TFMsetup::Save_settings(bool full) {
+    if (full) {
+        const auto t = fglav_.Edited_timeouts();
+        ini_.saved_timeouts = {t[0], t[1], t[2], t[3], t[4]};
+    }
+    if (ini_.Save_settings(fglav_.ls(), full)) return true;
+    fglav_.message(QString::fromStdString(ini_.error()));
+    return false;
+}
+
+// The tool button "сохр.в INI": the line settings only, never the time-outs.
+void TFglav::ToolButton4Click() {
+    if (FMsetup) FMsetup->Save_settings(false);
 }

@@ -1,6 +1,111 @@
-// The port time-out page "таймауты" (TabSheet4).
-#include "app/tfglav.h"
+// The port time-out page "таймауты" (TabSheet4): the time-outs the serial
+// port is configured with, plus a byte time-out and a packet pause that the
+// operator may keep here.
+#include <QLineEdit>
+#include <algorithm>
 
-void TFglav::Setup_page_timeouts() {}
-void TFglav::TabSheet4Show() {}
+#include "app/conversions.h"
+#include "app/tfglav.h"
+#include "app/updown.h"
+#include "ui_page_timeouts.h"
+
+namespace {
+
+// The editable time-outs: edit, its up-down, range and step.
+struct EditedTimeout {
+    QLineEdit* Ui_PageTimeouts::*edit;
+    UpDown* Ui_PageTimeouts::*updown;
+    int min, max, step;
+};
+
+const EditedTimeout edited_timeouts[] = {
+    {&Ui_PageTimeouts::E_RTI, &Ui_PageTimeouts::UpDown_RTI, 0, 30, 1},
+    {&Ui_PageTimeouts::E_RTTM, &Ui_PageTimeouts::UpDown_RTTM, 0, 100, 10},
+    {&Ui_PageTimeouts::E_RTTC, &Ui_PageTimeouts::UpDown_RTTC, 50, 1000, 50},
+    {&Ui_PageTimeouts::E_WTTM, &Ui_PageTimeouts::UpDown_WTTM, 0, 500, 10},
+    {&Ui_PageTimeouts::E_WTTC, &Ui_PageTimeouts::UpDown_WTTC, 0, 100, 10},
+};
+
+// The number typed into an edit as its low 8 bits; text that is no number
+// leaves the value as it was and shows the standard message.
+void take_low_byte(TFglav& w, const QLineEdit* edit, uint8_t& value) {
+    const QString text = edit->text();
+    if (auto v = Str_to_int(text)) {
+        value = uint8_t(uint32_t(*v) & 0xFFu);
+        return;
+    }
+    w.message(Not_integer_message(text));
+}
+
+}  // namespace
+
+void TFglav::Setup_page_timeouts() {
+    auto form = std::make_shared<Ui::PageTimeouts>();
+    auto* page = new QWidget;
+    form->setupUi(page);
+    addPageWidget(3, page);
+    timeouts_ui = form.get();
+    keepPagePart(form);
+
+    Ui_PageTimeouts& f = *form;
+    for (const EditedTimeout& t : edited_timeouts) {
+        UpDown* ud = f.*t.updown;
+        ud->setRange(t.min, t.max);
+        ud->setIncrement(t.step);
+        // Positioned before binding, so the edit keeps its form text ("0", "50").
+        ud->setPosition(t.min);
+        ud->setAssociate(f.*t.edit);
+    }
+    // These two are not bound to their edits: a press only takes the edit's
+    // number again.
+    for (UpDown* ud : {f.UpDown_Tout_byte, f.UpDown_Tout_pause}) ud->setRange(0, 100);
+
+    connect(f.E_tout_byte, &QLineEdit::textChanged, this, [this] { E_tout_byteChange(); });
+    connect(f.E_tout_pause, &QLineEdit::textChanged, this, [this] { E_tout_pauseChange(); });
+    connect(f.UpDown_Tout_byte, &UpDown::changing, this, [this](bool&) { UpDown_Tout_byteChanging(); });
+    connect(f.UpDown_Tout_pause, &UpDown::changing, this, [this](bool&) { UpDown_Tout_pauseChanging(); });
+}
+
+void TFglav::Show_timeouts() {
+    if (!timeouts_ui) return;
+    const auto& s = ls();
+    Ui_PageTimeouts& f = *timeouts_ui;
+    f.LE_RTI->setText(QString::number(s.RIT));
+    f.LE_RTTM->setText(QString::number(s.RTTM));
+    f.LE_RTTC->setText(QString::number(s.RTTC));
+    f.LE_WTTM->setText(QString::number(s.WTTM));
+    f.LE_WTTC->setText(QString::number(s.WTTC));
+    // The exchanges that follow an activation block the event loop.
+    for (QLineEdit* e : {f.LE_RTI, f.LE_RTTM, f.LE_RTTC, f.LE_WTTM, f.LE_WTTC}) e->repaint();
+}
+
+void TFglav::TabSheet4Show() {
+    Show_timeouts();
+    setStatusMessage(QStringLiteral(" таймауты для СОМпорта - ! лучше не трогать !"));
+}
+
 void TFglav::TabSheet4Hide() {}
+
+void TFglav::E_tout_byteChange() { take_low_byte(*this, timeouts_ui->E_tout_byte, ls().tout_byte); }
+
+void TFglav::E_tout_pauseChange() { take_low_byte(*this, timeouts_ui->E_tout_pause, ls().tout_pause); }
+
+void TFglav::UpDown_Tout_byteChanging() { E_tout_byteChange(); }
+
+void TFglav::UpDown_Tout_pauseChanging() { E_tout_pauseChange(); }
+
+std::array<uint16_t, 5> TFglav::Edited_timeouts() const {
+    std::array<uint16_t, 5> out{};
+    if (!timeouts_ui) return out;
+    size_t i = 0;
+    for (const EditedTimeout& t : edited_timeouts) {
+        const UpDown* ud = timeouts_ui->*t.updown;
+        // The edit takes any typing; what is saved is its number kept within
+        // the up-down's range, or the up-down's last position for no number.
+        int v = ud->position();
+        if (auto typed = Str_to_int((timeouts_ui->*t.edit)->text()))
+            v = std::clamp(int(*typed), ud->minimum(), ud->maximum());
+        out[i++] = uint16_t(v);
+    }
+    return out;
+}

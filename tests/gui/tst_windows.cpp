@@ -8,6 +8,7 @@
 #include "app/tfmsetup.h"
 #include "app/tfmsg.h"
 #include "gui_fixture.h"
+#include "support/temp_dir.h"
 
 using lork::test::GuiRig;
 
@@ -62,6 +63,9 @@ void TestWindows::messageWindow() {
 }
 
 void TestWindows::settingsHolderIsNeverShown() {
+    // The holder finds or creates its file in the configuration folder.
+    lork::test::TempDir dir;
+    lork::test::ScopedEnv xdg("XDG_CONFIG_HOME", dir.path());
     GuiRig rig({"COM1", "/dev/pts/3"}, "/dev/pts/3");
     rig.w->ls().port_name = "COM1";  // as a loaded file might say
     TFMsetup setup(*rig.w);

@@ -1,0 +1,195 @@
+// Times the fixed transactions over a real tty path against lork-sim --pace,
+// which sends its replies at wire speed:
+//  - the simulator's own turnaround (first and last reply byte against the
+//    ideal wire schedule), seen through a raw termios port;
+//  - the same reads made by a libmodbus master;
+//  - when the core's link is built in, our master's Read_adr, Read_params,
+//    Read_izm and a probe of a silent address, each against its budget.
+//   bench_link PATH_TO_LORK_SIM [REPEATS]
+#include <modbus/modbus.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "protocol/framing.h"
+#include "sim/wire_timing.h"
+#include "support/posix_port.h"
+#include "support/sim_process.h"
+#ifdef LORK_BENCH_CORE
+#include "protocol/device.h"
+#include "support/fake_port.h"
+#endif
+
+using namespace lork;
+using namespace lork::test;
+
+namespace {
+
+struct Stats {
+    double median_ms = 0, max_ms = 0;
+};
+
+Stats timeIt(int repeats, const std::function<bool()>& op, SteadyClock& clock, int* failures) {
+    std::vector<double> t;
+    for (int i = 0; i < repeats; ++i) {
+        const int64_t a = clock.nowUs();
+        if (!op()) ++*failures;
+        t.push_back(double(clock.nowUs() - a) / 1000.0);
+    }
+    std::sort(t.begin(), t.end());
+    return {t[t.size() / 2], t.back()};
+}
+
+std::vector<uint8_t> readReq(uint8_t func, uint16_t start, uint16_t kol) {
+    std::vector<uint8_t> b{5, func, uint8_t(start >> 8), uint8_t(start), uint8_t(kol >> 8), uint8_t(kol)};
+    const uint16_t c = CRC16(b.data(), 6);
+    b.push_back(uint8_t(c & 0xFF));
+    b.push_back(uint8_t(c >> 8));
+    return b;
+}
+
+struct Txn {
+    const char* name;
+    uint8_t func;
+    uint16_t start, kol;
+};
+const Txn kTxns[] = {{"Read_adr", 3, 0x0800, 1}, {"Read_params", 3, 0x0A00, 8}, {"Read_izm", 4, 0x0010, 13}};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_link LORK_SIM [REPEATS]\n");
+        return 2;
+    }
+    const std::string exe = argv[1];
+    const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 50;
+    SteadyClock clock;
+    int failures = 0;
+
+    for (int32_t baud : {9600, 115200}) {
+        const uint8_t code = baud == 9600 ? 2 : 6;
+        const int64_t ch = sim::charTimeUs(baud, 0, 1);
+        SimProcess sim;
+        std::string why;
+        if (!sim.start(exe, {"--pace", "--baud", std::to_string(baud)}, &why)) {
+            std::fprintf(stderr, "cannot start lork-sim: %s\n", why.c_str());
+            return 1;
+        }
+        std::printf("\n## %d bit/s (character %lld us, end-of-frame silence %lld us), %d repeats\n\n", baud,
+                    (long long)ch, (long long)sim::frameSilenceUs(baud, 0, 1), repeats);
+
+        // 1. The simulator's turnaround on the raw port.
+        std::printf("| simulator, raw port | first byte, median ms | ideal ms | last byte, median ms | ideal ms |\n");
+        std::printf("|---|---|---|---|---|\n");
+        {
+            PosixPort port;
+            port.open(sim.path());
+            port.configure({baud, 8, 0, 1});
+            for (const Txn& t : kTxns) {
+                const auto req = readReq(t.func, t.start, t.kol);
+                const size_t reply_len = 5 + 2u * t.kol;
+                std::vector<double> first, last;
+                for (int i = 0; i < repeats; ++i) {
+                    port.purgeInput();
+                    const int64_t a = clock.nowUs();
+                    port.write(req.data(), req.size());
+                    size_t got = 0;
+                    int64_t f = 0, l = 0;
+                    uint8_t buf[64];
+                    while (got < reply_len && port.waitForReadyRead(200)) {
+                        const size_t n = port.readAvailable(buf, sizeof buf);
+                        if (n && !got) f = clock.nowUs();
+                        got += n;
+                        l = clock.nowUs();
+                    }
+                    if (got != reply_len) ++failures;
+                    first.push_back(double(f - a) / 1000.0);
+                    last.push_back(double(l - a) / 1000.0);
+                }
+                std::sort(first.begin(), first.end());
+                std::sort(last.begin(), last.end());
+                const double ideal_first = double(8 * ch + sim::frameSilenceUs(baud, 0, 1) + ch) / 1000.0;
+                const double ideal_last = ideal_first + double((int64_t(reply_len) - 1) * ch) / 1000.0;
+                std::printf("| %s | %.2f | %.2f | %.2f | %.2f |\n", t.name, first[first.size() / 2], ideal_first,
+                            last[last.size() / 2], ideal_last);
+            }
+        }
+
+        // 2. libmodbus master, same reads.
+        double lib_ms[3] = {};
+        {
+            modbus_t* ctx = modbus_new_rtu(sim.path().c_str(), baud, 'N', 8, 1);
+            modbus_set_slave(ctx, 5);
+            modbus_set_response_timeout(ctx, 1, 0);
+            if (modbus_connect(ctx) != 0) {
+                std::fprintf(stderr, "libmodbus cannot open %s\n", sim.path().c_str());
+                return 1;
+            }
+            std::printf("\n| libmodbus master | median ms | max ms |\n|---|---|---|\n");
+            for (int k = 0; k < 3; ++k) {
+                const Txn& t = kTxns[k];
+                uint16_t regs[16];
+                const Stats s = timeIt(
+                    repeats,
+                    [&] {
+                        const int n = t.func == 3 ? modbus_read_registers(ctx, t.start, t.kol, regs)
+                                                  : modbus_read_input_registers(ctx, t.start, t.kol, regs);
+                        return n == t.kol;
+                    },
+                    clock, &failures);
+                lib_ms[k] = s.median_ms;
+                std::printf("| %s | %.2f | %.2f |\n", t.name, s.median_ms, s.max_ms);
+            }
+            modbus_close(ctx);
+            modbus_free(ctx);
+        }
+
+        // 3. Our master.
+#ifdef LORK_BENCH_CORE
+        {
+            PosixPort port;
+            RecordingHost host;
+            Core core(port, clock, host);
+            core.st.ls.port_name = sim.path();
+            core.st.ls.adr = 5;
+            core.st.ls.scor = baud;
+            core.st.ls.scor_code = code;
+            core.link.Port_setup(code);
+            const LineSettings& ls = core.st.ls;
+            std::printf("\n| our master | median ms | max ms | budget ms | ratio to libmodbus |\n|---|---|---|---|---|\n");
+            std::function<uint8_t()> ops[3] = {[&] { return core.dev.Read_adr(); },
+                                               [&] { return core.dev.Read_params(); },
+                                               [&] { return core.dev.Read_izm(); }};
+            for (int k = 0; k < 3; ++k) {
+                const Txn& t = kTxns[k];
+                const Stats s = timeIt(repeats, [&] { return ops[k]() == 0; }, clock, &failures);
+                const unsigned len_wait = 2u * t.kol + 5u;
+                const double budget = core.link.pause_before + double(8 * ch) / 1000.0 + core.link.pause_after +
+                                      double(t_byte[code]) * len_wait + ls.RIT;
+                std::printf("| %s | %.2f | %.2f | %.2f | %.2f |\n", t.name, s.median_ms, s.max_ms, budget,
+                            s.median_ms / lib_ms[k]);
+            }
+            // A probe of an address nobody has: four single-byte read
+            // time-outs (three searching, one ending the second pass).
+            core.st.ls.adr = 99;
+            int probe_fail = 0;
+            const Stats s = timeIt(repeats, [&] { return core.dev.Probe_adr() == KOD_CUT; }, clock, &probe_fail);
+            failures += probe_fail;
+            const double budget = core.link.pause_before + core.link.pause_after + 4.0 * (ls.RTTM + ls.RTTC);
+            std::printf("| Probe_adr, silent | %.2f | %.2f | %.2f | - |\n", s.median_ms, s.max_ms, budget);
+        }
+#else
+        (void)code;
+        (void)lib_ms;
+        std::printf("\n(our master: not measured - the core link is not built into this tree)\n");
+#endif
+        if (!sim.stop()) ++failures;
+    }
+    if (failures) std::fprintf(stderr, "%d operation(s) failed\n", failures);
+    return failures ? 1 : 0;
+}
