@@ -78,6 +78,11 @@ void TFglav::Setup_page_calibration() {
     connect(pc->SB_save_cal100, &QToolButton::clicked, this, [this] { SB_save_cal100Click(); });
     connect(pc->SBizm_enable, &QToolButton::clicked, this, [this] { SBizm_enableClick(); });
     pc->STcal_enable->installEventFilter(new pages::ClickFilter(this, [this] { STcal_enableClick(); }));
+    // The two measured values re-read the readings page's own fields, not
+    // these: the same handlers as a click there.
+    for (QLineEdit* e : {pc->LEcal_proc, pc->LEcal_te})
+        e->installEventFilter(
+            new pages::ClickFilter(this, [this] { LEizmprocClick(); }, [this] { LEizmprocDblClick(); }));
 }
 
 void TFglav::TabSheet3Hide() {}

@@ -54,6 +54,7 @@ private slots:
     void silentMeasurement();
     void refusedWrite();
     void permission();
+    void measuredFieldsReadTheReadingsPage();
 };
 
 void TstCalibr::pageShown() {
@@ -188,6 +189,30 @@ void TstCalibr::permission() {
     r.model.setParams(p);
     QTest::mouseClick(r.pc().STcal_enable, Qt::LeftButton);
     QCOMPARE(r.pc().CBenable_calibr->currentIndex(), -1);
+    QVERIFY(r.g.w->infoLines().isEmpty());
+}
+
+void TstCalibr::measuredFieldsReadTheReadingsPage() {
+    Rig r;
+    r.model.setResistance(500);
+    auto* izmproc = r.g.find<QLineEdit>("LEizmproc");
+    QVERIFY(izmproc);
+    izmproc->clear();
+    r.pc().LEcal_proc->setText("keep");
+    size_t before = r.g.port.writes.size();
+    QTest::mouseClick(r.pc().LEcal_proc, Qt::LeftButton);
+    QCOMPARE(r.g.port.writes.size(), before + 1);
+    const auto& f = r.g.port.writes.back().bytes;
+    QCOMPARE((std::vector<uint8_t>(f.begin(), f.begin() + 6)), (std::vector<uint8_t>{5, 4, 0, 0x11, 0, 2}));
+    QVERIFY(!izmproc->text().trimmed().isEmpty());
+    QCOMPARE(r.pc().LEcal_proc->text(), QString("keep"));
+    // A double-click: its first click, then the three reads of the pair.
+    before = r.g.port.writes.size();
+    QTest::mouseDClick(r.pc().LEcal_te, Qt::LeftButton);
+    std::vector<int> regs;
+    for (size_t i = before; i < r.g.port.writes.size(); ++i)
+        regs.push_back(r.g.port.writes[i].bytes[2] << 8 | r.g.port.writes[i].bytes[3]);
+    QCOMPARE(regs, (std::vector<int>{0x11, 0x11, 0x17, 0x1B}));
     QVERIFY(r.g.w->infoLines().isEmpty());
 }
 
