@@ -206,13 +206,15 @@ void TstCalibr::measuredFieldsReadTheReadingsPage() {
     QCOMPARE((std::vector<uint8_t>(f.begin(), f.begin() + 6)), (std::vector<uint8_t>{5, 4, 0, 0x11, 0, 2}));
     QVERIFY(!izmproc->text().trimmed().isEmpty());
     QCOMPARE(r.pc().LEcal_proc->text(), QString("keep"));
-    // A double-click: its first click, then the three reads of the pair.
+    // A double-click ends with the three reads of the pair (a first click
+    // before it, as the platform delivers one, reads 0x0011 once more).
     before = r.g.port.writes.size();
     QTest::mouseDClick(r.pc().LEcal_te, Qt::LeftButton);
     std::vector<int> regs;
     for (size_t i = before; i < r.g.port.writes.size(); ++i)
         regs.push_back(r.g.port.writes[i].bytes[2] << 8 | r.g.port.writes[i].bytes[3]);
-    QCOMPARE(regs, (std::vector<int>{0x11, 0x11, 0x17, 0x1B}));
+    QVERIFY(regs.size() == 3 || regs.size() == 4);
+    QCOMPARE(std::vector<int>(regs.end() - 3, regs.end()), (std::vector<int>{0x11, 0x17, 0x1B}));
     QVERIFY(r.g.w->infoLines().isEmpty());
 }
 
