@@ -1,9 +1,85 @@
 // Activation, deactivation and close of the main window.
-#include "app/tfglav.h"
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTimer>
 
-// Bringing the port in line and probing the instrument at each activation,
-// pausing polling at deactivation and saving the settings at close are not
-// part of the window yet; the events already arrive here.
-void TFglav::FormActivate() {}
-void TFglav::FormDeactivate() {}
-void TFglav::FormClose() {}
+#include "app/tfglav.h"
+#include "app/tfmsetup.h"
+#include "ui_page_timeouts.h"
+#include "ui_tfglav.h"
+
+// Every activation brings the port in line with the settings, probes the
+// instrument and, when it answers, reads it again; the operator sees the
+// instrument as it is whenever he comes back to the window.
+void TFglav::FormActivate() {
+    auto& ls = this->ls();
+    in_activation_ = true;
+    try {
+        ui->Esysnum->setText(QString::number(ls.adr));
+        if (ls.time_opros_index < ui->CBtime_opros->count()) ui->CBtime_opros->setCurrentIndex(ls.time_opros_index);
+        if (timeouts_ui) {
+            timeouts_ui->E_tout_byte->setText(QString::number(ls.tout_byte));
+            timeouts_ui->E_tout_pause->setText(QString::number(ls.tout_pause));
+        }
+        core().link.Port_setup(ls.scor_code);
+        Show_timeouts();
+        core().link.port_setup_error =
+            int32_t(core().link.Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize));
+        if (core().dev.Read_adr() == 0) {
+            // An address outside the table has no entry to record (the polling
+            // tick then treats it as one with no known rate).
+            lork::set_found_scor(st().found_scor, ls.adr, ls.scor_code);
+            Opros_all();
+            Ed_nameClick();
+            Ed_versionClick();
+        }
+        Show_timeouts();
+        setStatusPanelText(0, " Порт: " + QString::fromStdString(ls.port_name));
+        setStatusPanelText(1, " Адрес: " + QString::number(ls.adr));
+        setStatusPanelText(2, " Скорость: " + QString::number(ls.scor));
+        setStatusPanelText(3, " паритет: " + QString::fromUtf8(ls.parity < lork::parity_texts.size()
+                                                                    ? lork::parity_texts[ls.parity]
+                                                                    : ""));
+        setStatusPanelText(4, " стопбит:" + QString::number(ls.stopbit));
+        Timer_opros->setInterval(1000);
+    } catch (const lork::ProbeAborted&) {
+    }
+    in_activation_ = false;
+    activation_ended_.start();
+}
+
+// Another window of the program took the activation: polling pauses (the
+// flags stay, so showing the readings page again resumes it).
+void TFglav::FormDeactivate() { Timer_opros->stop(); }
+
+void TFglav::FormClose() {
+    if (FMsetup) FMsetup->Save_settings(true);
+}
+
+// Which activations run FormActivate. A message box raised by the activation
+// itself (a port that cannot be opened, say) gives the activation back when
+// it closes; running the steps again would raise it again, without end. So
+// the activation that follows the activation's own messages is skipped, and
+// so is a nested one. The re-activation comes from the window system soon
+// after the box closes; one that comes later is the operator's own and runs.
+// Coming back from another program is not an activation
+// of the program's own windows and does not re-probe either.
+void TFglav::activationEvent(bool active) {
+    if (!active) {
+        deactivated_outside_ = QApplication::activeWindow() == nullptr;
+        if (!deactivated_outside_) FormDeactivate();
+        return;
+    }
+    if (in_activation_) return;
+    if (activation_raised_message_) {
+        activation_raised_message_ = false;
+        if (activation_ended_.isValid() && activation_ended_.elapsed() < 1000) return;
+    }
+    if (deactivated_outside_ && activated_once_) {
+        deactivated_outside_ = false;
+        return;
+    }
+    activated_once_ = true;
+    FormActivate();
+}

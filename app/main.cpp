@@ -1,6 +1,9 @@
 // testlork: link test and configuration of the ЛОРК instrument over RS-485.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTimer>
+
+#include "app/demo.h"
 
 #include "app/tfabout.h"
 #include "app/tfglav.h"
@@ -22,6 +25,14 @@ int main(int argc, char* argv[]) {
                                QStringLiteral("Adds PATH to the port list and uses it (a pty, say)."),
                                QStringLiteral("PATH"));
     cli.addOption(portOpt);
+    QCommandLineOption demoOpt(QStringLiteral("demo"),
+                               QStringLiteral("Talks to the instrument simulator lork-sim, started on a pseudo-terminal; "
+                                              "extra simulator options may be given in LORK_DEMO_SIM_ARGS."));
+    cli.addOption(demoOpt);
+    QCommandLineOption quitOpt(QStringLiteral("quit-after"),
+                               QStringLiteral("Closes the main window after MS milliseconds (scripted runs)."),
+                               QStringLiteral("MS"));
+    cli.addOption(quitOpt);
     cli.process(app);
 
     lork::KeyState keys;
@@ -39,6 +50,22 @@ int main(int argc, char* argv[]) {
         platform.forced_port = path;
     }
 
+    // Declared before the window so that the simulator outlives it.
+    DemoSimulator demo;
+    if (cli.isSet(demoOpt)) {
+        // The demonstration keeps its own settings: closing it must not leave
+        // the simulator's terminal as the operator's port.
+        demo.isolateSettings();
+        const QString sim = DemoSimulator::locate(QCoreApplication::applicationDirPath());
+        const QString pty = demo.start(sim, QProcess::splitCommand(qEnvironmentVariable("LORK_DEMO_SIM_ARGS")));
+        if (pty.isEmpty()) {
+            qCritical("testlork: --demo: %s", qPrintable(demo.error()));
+            return 1;
+        }
+        platform.ports.push_back(pty.toStdString());
+        platform.forced_port = pty.toStdString();
+    }
+
     TFglav Fglav(std::move(platform));
     if (Fglav.startAborted()) return 1;
     TFabout Fabout(&Fglav);
@@ -48,5 +75,10 @@ int main(int argc, char* argv[]) {
     Fglav.setMessageWindow(&Fmsg);
 
     Fglav.show();
+    if (cli.isSet(quitOpt)) {
+        bool ok = false;
+        const int ms = cli.value(quitOpt).toInt(&ok);
+        if (ok && ms >= 0) QTimer::singleShot(ms, &Fglav, &QWidget::close);
+    }
     return app.exec();
 }

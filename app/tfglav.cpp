@@ -239,6 +239,7 @@ void TFglav::applyForcedPort() {
 // --- messages, host ---
 
 void TFglav::message(const QString& text) {
+    if (in_activation_) activation_raised_message_ = true;
     if (message_fn_) {
         message_fn_(text);
         return;
@@ -452,8 +453,8 @@ bool TFglav::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TFglav::event(QEvent* e) {
-    if (e->type() == QEvent::WindowActivate) FormActivate();
-    else if (e->type() == QEvent::WindowDeactivate) FormDeactivate();
+    if (e->type() == QEvent::WindowActivate) activationEvent(true);
+    else if (e->type() == QEvent::WindowDeactivate) activationEvent(false);
     return QMainWindow::event(e);
 }
 

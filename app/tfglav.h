@@ -8,6 +8,7 @@
 // pages/<page>_members.inc (included inside the class below) and defines
 // them in pages/<page>.cpp, so pages are added without editing this file.
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <array>
 #include <functional>
@@ -133,6 +134,8 @@ public:
     void FormActivate();
     void FormDeactivate();
     void FormClose();
+    // The window's activation changed (the toolkit's activate/deactivate events).
+    void activationEvent(bool active);
 
     // Controls (object name = name), for the pages and tests.
     std::unique_ptr<Ui::Fglav> ui;
@@ -198,5 +201,10 @@ private:
     std::array<QLabel*, 6> status_panels_{};
     DigitKeyFilter* digit_filter_ = nullptr;
     std::vector<std::shared_ptr<void>> page_parts_;
+    bool in_activation_ = false;             // FormActivate is running
+    bool activation_raised_message_ = false; // it showed a message: skip the activation that follows
+    bool deactivated_outside_ = false;       // the last deactivation went to another program
+    bool activated_once_ = false;
+    QElapsedTimer activation_ended_;         // since the last FormActivate ended
     bool start_aborted_ = false;
 };

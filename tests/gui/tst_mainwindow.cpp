@@ -220,7 +220,10 @@ void TestMainWindow::statusBar() {
     rig.w->show();
     QVERIFY(rig.find<QStatusBar>("StatusBar1"));
     const int widths[] = {80, 80, 120, 100, 100};
-    const char* texts[] = {"ПОРТ:", "Адрес", "Скорость:", "паритет:", "стопбит:", ""};
+    // The message panel is empty by design; the readings page, shown with the
+    // window, writes its prompt there at once.
+    const char* texts[] = {"ПОРТ:", "Адрес", "Скорость:", "паритет:", "стопбит:",
+                           " Для обновления информации нажмите кнопку \"запрос\" "};
     for (int i = 0; i < 6; ++i) {
         QCOMPARE(rig.w->statusPanelText(i), QString::fromUtf8(texts[i]));
         if (i < 5) QCOMPARE(rig.w->statusPanel(i)->width(), widths[i]);

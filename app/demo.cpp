@@ -1,0 +1,67 @@
+#include "app/demo.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <csignal>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+
+DemoSimulator::~DemoSimulator() { stop(); }
+
+QString DemoSimulator::locate(const QString& app_dir) {
+    const QString beside = QDir(app_dir).filePath(QStringLiteral("lork-sim"));
+    if (QFileInfo(beside).isExecutable()) return beside;
+#ifdef LORK_SIM_BUILD_PATH
+    const QString built = QStringLiteral(LORK_SIM_BUILD_PATH);
+    if (QFileInfo(built).isExecutable()) return built;
+#endif
+    return {};
+}
+
+QString DemoSimulator::start(const QString& program, const QStringList& args, int timeout_ms) {
+    error_.clear();
+    if (program.isEmpty()) {
+        error_ = QStringLiteral("lork-sim not found");
+        return {};
+    }
+#ifdef __linux__
+    // Even when this program is killed outright the simulator must not outlive it.
+    proc_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
+    proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    proc_.start(program, args);
+    if (!proc_.waitForStarted(timeout_ms)) {
+        error_ = proc_.errorString();
+        return {};
+    }
+    while (!proc_.canReadLine()) {
+        if (!proc_.waitForReadyRead(timeout_ms)) {
+            error_ = QStringLiteral("lork-sim gave no terminal path");
+            stop();
+            return {};
+        }
+    }
+    QString path = QString::fromLocal8Bit(proc_.readLine()).trimmed();
+    if (path.isEmpty()) {
+        error_ = QStringLiteral("lork-sim gave no terminal path");
+        stop();
+    }
+    return path;
+}
+
+bool DemoSimulator::isolateSettings() {
+    config_dir_ = std::make_unique<QTemporaryDir>();
+    if (!config_dir_->isValid()) return false;
+    return qputenv("XDG_CONFIG_HOME", config_dir_->path().toLocal8Bit());
+}
+
+void DemoSimulator::stop() {
+    if (proc_.state() == QProcess::NotRunning) return;
+    proc_.terminate();
+    if (!proc_.waitForFinished(2000)) {
+        proc_.kill();
+        proc_.waitForFinished(1000);
+    }
+}
