@@ -1,0 +1,88 @@
+// Rules of the parameters and calibration pages that need no window.
+#include <gtest/gtest.h>
+
+#include "pages/page_values.h"
+
+using namespace lork::pages;
+
+TEST(PageValues, ValuesAWriteMaySend) {
+    struct Case {
+        std::optional<int32_t> typed;
+        bool address;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        {1, true, nullptr},
+        {247, true, nullptr},
+        {0, true, msg_adr_range},
+        {248, true, msg_adr_range},
+        {300, true, msg_adr_range},  // would go out as 44
+        {-1, true, msg_adr_range},
+        {std::nullopt, true, msg_not_number},
+        {0, false, nullptr},
+        {150, false, nullptr},
+        {255, false, nullptr},
+        {256, false, msg_value_range},
+        {300, false, msg_value_range},  // would be shown back as 44
+        {70000, false, msg_value_range},  // past 16 bits as well
+        {-5, false, msg_value_range},
+        {std::nullopt, false, msg_not_number},
+    };
+    for (const auto& c : cases) {
+        const Taken t = c.address ? take_address(c.typed) : take_byte(c.typed);
+        const int shown = c.typed ? *c.typed : -999;
+        EXPECT_STREQ(t.refusal, c.refusal) << shown << (c.address ? " address" : " byte");
+        if (!c.refusal) {
+            EXPECT_EQ(t.value, uint16_t(*c.typed)) << shown;
+        }
+    }
+}
+
+TEST(PageValues, CalibrationViews) {
+    struct Case {
+        uint32_t v;
+        const char *dec, *hi, *lo;
+    };
+    const Case cases[] = {
+        {74565, "74565", "0001", "2345"},
+        {70000, "70000", "0001", "1170"},
+        {0, "0", "0000", "0000"},
+        {0xFFFFFFFFu, "4294967295", "FFFF", "FFFF"},
+        {0x00ABCDEFu, "11259375", "00AB", "CDEF"},  // upper-case digits
+    };
+    for (const auto& c : cases) {
+        const CalViews v = cal_views(c.v);
+        EXPECT_EQ(v.dec, c.dec);
+        EXPECT_EQ(v.hi, c.hi);
+        EXPECT_EQ(v.lo, c.lo);
+    }
+    EXPECT_EQ(pulses_text(70000), "70000 импульсов");
+}
+
+TEST(PageValues, PausesAndRatesByCode) {
+    struct Case {
+        uint8_t code;
+        unsigned bytes, before, after;
+        int32_t rate;
+    };
+    const Case cases[] = {
+        {1, 4, 8, 10, 4800},  {2, 2, 4, 5, 9600},   {3, 2, 2, 3, 19200}, {4, 1, 1, 2, 38400},
+        {5, 1, 1, 1, 57600},  {6, 1, 1, 1, 115200},
+        {0, 4, 8, 10, 0},     // no rate: the slowest pauses, rate shown as 0
+        {9, 1, 1, 1, 0},      // a code past the table: no out-of-bounds rate
+        {255, 1, 1, 1, 0},
+    };
+    for (const auto& c : cases) {
+        const Pauses p = pauses_for(c.code);
+        EXPECT_EQ(p.bytes, c.bytes) << int(c.code);
+        EXPECT_EQ(p.before, c.before) << int(c.code);
+        EXPECT_EQ(p.after, c.after) << int(c.code);
+        EXPECT_EQ(rate_of(c.code), c.rate) << int(c.code);
+    }
+}
+
+TEST(PageValues, IndicatorPairs) {
+    EXPECT_EQ(ci_pairs("1.2 3 4."), (std::array<std::string, 4>{"1.", "2 ", "3 ", "4."}));
+    EXPECT_EQ(ci_pairs("abc"), (std::array<std::string, 4>{"ab", "c", "", ""}));
+    EXPECT_EQ(ci_pairs("0123456789"), (std::array<std::string, 4>{"01", "23", "45", "67"}));
+}
