@@ -83,3 +83,14 @@ void TFglav::activationEvent(bool active) {
     activated_once_ = true;
     FormActivate();
 }
+
+void TFglav::firstShown() {
+    if (shown_once_) return;
+    shown_once_ = true;
+    // A window manager activates a new window within milliseconds; without
+    // one (a bare X server, a kiosk) the activation never comes and the port
+    // would stay closed, so the first showing stands in for it.
+    QTimer::singleShot(300, this, [this] {
+        if (!activated_once_) activationEvent(true);
+    });
+}

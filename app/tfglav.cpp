@@ -1,5 +1,6 @@
 #include "app/tfglav.h"
 
+#include <algorithm>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -262,7 +263,15 @@ QString TFglav::statusPanelText(int i) const {
 
 void TFglav::setStatusPanelText(int i, const QString& text) {
     if (i < 0 || i >= int(status_panels_.size())) return;
-    status_panels_[size_t(i)]->setText(text);
+    QLabel* l = status_panels_[size_t(i)];
+    l->setText(text);
+    // Linux port names are longer than COM names: a panel widens to show its
+    // whole text rather than cut the port off.
+    if (i + 1 < int(status_panels_.size())) {
+        const QMargins m = l->contentsMargins();
+        const int need = l->fontMetrics().horizontalAdvance(text) + m.left() + m.right() + 2 * l->frameWidth() + 4;
+        l->setFixedWidth(std::max(kPanelWidths[size_t(i)], need));
+    }
     // Long operations block the event loop; the text must show at once.
     status_panels_[size_t(i)]->repaint();
 }
@@ -453,6 +462,7 @@ bool TFglav::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TFglav::event(QEvent* e) {
+    if (e->type() == QEvent::Show && !e->spontaneous()) firstShown();
     if (e->type() == QEvent::WindowActivate) activationEvent(true);
     else if (e->type() == QEvent::WindowDeactivate) activationEvent(false);
     return QMainWindow::event(e);

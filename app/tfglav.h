@@ -136,6 +136,9 @@ public:
     void FormClose();
     // The window's activation changed (the toolkit's activate/deactivate events).
     void activationEvent(bool active);
+    // The first showing counts as an activation even where the window system
+    // never activates the window (no window manager).
+    void firstShown();
 
     // Controls (object name = name), for the pages and tests.
     std::unique_ptr<Ui::Fglav> ui;
@@ -205,6 +208,7 @@ private:
     bool activation_raised_message_ = false; // it showed a message: skip the activation that follows
     bool deactivated_outside_ = false;       // the last deactivation went to another program
     bool activated_once_ = false;
+    bool shown_once_ = false;
     QElapsedTimer activation_ended_;         // since the last FormActivate ended
     bool start_aborted_ = false;
 };

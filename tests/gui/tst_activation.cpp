@@ -1,6 +1,7 @@
 // Activation, deactivation and close of the main window, against the
 // in-process instrument simulator on a FakePort in virtual time.
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTimer>
@@ -42,6 +43,7 @@ private slots:
     void keptTimeoutFieldsAreShownAgain();
     void unusablePortDoesNotReactivateWithoutEnd();
     void closeSavesInFull();
+    void longPortNameWidensItsPanel();
 };
 
 void TestActivation::answeringInstrumentIsReadInFull() {
@@ -158,6 +160,15 @@ void TestActivation::closeSavesInFull() {
     QVERIFY2(file.find("НОМЕР=9\r\n") != std::string::npos, file.c_str());
     QVERIFY2(file.find("[таймауты]\r\n RIT=") != std::string::npos, file.c_str());
     r.w->FMsetup = nullptr;
+}
+
+void TestActivation::longPortNameWidensItsPanel() {
+    Rig r;
+    QLabel* panel = r.w->statusPanel(0);
+    r.w->setStatusPanelText(0, QStringLiteral(" Порт: /dev/serial/by-id/usb-RS485-if00"));
+    QVERIFY(panel->width() >= panel->fontMetrics().horizontalAdvance(panel->text()));
+    r.w->setStatusPanelText(0, QStringLiteral("ПОРТ:"));  // a short text: the panel's own width again
+    QCOMPARE(panel->width(), 80);
 }
 
 QTEST_MAIN(TestActivation)
