@@ -350,6 +350,31 @@ void TFglav::Show_tuda_suda() {
     ui->LBsuda->repaint();
 }
 
+uint8_t TFglav::Exchange(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values) {
+    auto& ex = st().ex;
+    ex.zapros_func = func;
+    ex.zapros_start = start;
+    ex.zapros_kol = kol;
+    if (func == 16)
+        core_.dev.Zapros_write(start, kol, values);
+    else
+        core_.dev.Zapros_read(start, kol);
+    Show_tuda_suda();
+    switch (func) {
+    case 3: ex.kod_rez = core_.dev.Otvet_fn3(start, kol); break;
+    case 4: ex.kod_rez = core_.dev.Otvet_fn4(start, kol); break;
+    default: ex.kod_rez = core_.dev.Otvet_fn16(start, kol); break;
+    }
+    return ex.kod_rez;
+}
+
+uint8_t TFglav::Report_info(uint8_t kod) {
+    auto& ex = st().ex;
+    ex.kod_rez = kod;
+    if (kod != 0) addInfoLine(QString::fromStdString(lork::Kod_text_dump(ex, kod)));
+    return kod;
+}
+
 // --- port controls ---
 
 void TFglav::portReconfigure() {

@@ -96,6 +96,13 @@ public:
 
     // The exchange log: the last request and reply into LBtuda and LBsuda.
     void Show_tuda_suda();
+    // One exchange as every page makes it: the request variables set, the
+    // request sent and the reply received, the exchange logged, the reply
+    // checked into kod_rez (functions 3 and 4 read kol registers; 16 writes
+    // the first kol values). Returns kod_rez.
+    uint8_t Exchange(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values = {});
+    // The result line of a failed exchange into ListBox1; returns kod.
+    uint8_t Report_info(uint8_t kod);
 
     // --- lork::Host ---
     void messageBox(const std::string& text) override;

@@ -97,14 +97,7 @@ void TFglav::Cal_report(bool boxed) {
 }
 
 void TFglav::Read_cal_enable() {
-    auto& ex = core().st.ex;
-    ex.zapros_func = 3;
-    ex.zapros_start = REG_CAL_ENABLE;
-    ex.zapros_kol = 1;
-    core().dev.Zapros_read(REG_CAL_ENABLE, 1);
-    Show_tuda_suda();
-    ex.kod_rez = core().dev.Otvet_fn3(REG_CAL_ENABLE, 1);
-    if (ex.kod_rez != 0) {
+    if (Exchange(3, REG_CAL_ENABLE, 1) != 0) {
         Cal_report(false);
         return;
     }
@@ -126,14 +119,7 @@ void TFglav::Show_cal_CI() {
 
 void TFglav::Cal_read_stored(bool hundred) {
     const CalHalf h = Cal_half(hundred);
-    auto& ex = core().st.ex;
-    ex.zapros_func = 3;
-    ex.zapros_start = h.reg;
-    ex.zapros_kol = 2;
-    core().dev.Zapros_read(h.reg, 2);
-    Show_tuda_suda();
-    ex.kod_rez = core().dev.Otvet_fn3(h.reg, 2);
-    if (ex.kod_rez != 0) {
+    if (Exchange(3, h.reg, 2) != 0) {
         Cal_report(false);
         return;
     }
@@ -154,13 +140,7 @@ void TFglav::Cal_measure(bool hundred) {
     const CalHalf h = Cal_half(hundred);
     auto& ex = core().st.ex;
     auto& dev = core().st.dev;
-    ex.zapros_func = 4;
-    ex.zapros_start = REG_IZM_IMP;
-    ex.zapros_kol = 2;
-    core().dev.Zapros_read(REG_IZM_IMP, 2);
-    Show_tuda_suda();
-    ex.kod_rez = core().dev.Otvet_fn4(REG_IZM_IMP, 2);
-    if (ex.kod_rez != 0) {
+    if (Exchange(4, REG_IZM_IMP, 2) != 0) {
         Cal_report(false);
     } else {
         const pages::CalViews views = pages::cal_views(dev.izm_imp);
@@ -182,18 +162,11 @@ void TFglav::Cal_measure(bool hundred) {
 
 void TFglav::Cal_save(bool hundred) {
     const CalHalf h = Cal_half(hundred);
-    auto& ex = core().st.ex;
     Read_cal_enable();
     // The count current now, which the measurement block read last.
     const uint32_t imp = core().st.dev.izm_imp;
     const std::vector<uint16_t> values{pages::high_word(imp), pages::low_word(imp)};
-    ex.zapros_func = 16;
-    ex.zapros_start = h.reg;
-    ex.zapros_kol = 2;
-    core().dev.Zapros_write(h.reg, 2, values);
-    Show_tuda_suda();
-    ex.kod_rez = core().dev.Otvet_fn16(h.reg, 2);
-    if (ex.kod_rez != 0)
+    if (Exchange(16, h.reg, 2, values) != 0)
         Cal_report(true);
     else
         pc->ST_otvet->setText(QString::fromUtf8(h.ok_text));
@@ -209,19 +182,12 @@ void TFglav::SB_save_cal100Click() { Cal_save(true); }
 void TFglav::STcal_enableClick() { Read_cal_enable(); }
 
 void TFglav::SBizm_enableClick() {
-    auto& ex = core().st.ex;
     const int i = pc->CBenable_calibr->currentIndex();
     if (i < 0) {
         message(QString::fromUtf8(pages::msg_not_number));
         return;
     }
-    ex.zapros_func = 16;
-    ex.zapros_start = REG_CAL_ENABLE;
-    ex.zapros_kol = 1;
-    core().dev.Zapros_write1(REG_CAL_ENABLE, 1, uint16_t(i));
-    Show_tuda_suda();
-    ex.kod_rez = core().dev.Otvet_fn16(REG_CAL_ENABLE, 1);
-    if (ex.kod_rez != 0) Cal_report(false);
+    if (Exchange(16, REG_CAL_ENABLE, 1, {uint16_t(i)}) != 0) Cal_report(false);
 }
 
 void TFglav::TabSheet3Show() {

@@ -87,35 +87,9 @@ void TFglav::TabSheet2Hide() {}
 
 // ---- exchanges ----
 
-bool TFglav::Params_read(uint16_t reg) {
-    auto& ex = core().st.ex;
-    ex.zapros_func = 3;
-    ex.zapros_start = reg;
-    ex.zapros_kol = 1;
-    core().dev.Zapros_read(reg, 1);
-    Show_tuda_suda();
-    ex.kod_rez = core().dev.Otvet_fn3(reg, 1);
-    if (ex.kod_rez != 0) {
-        addInfoLine(QString::fromStdString(Kod_text_dump(ex, ex.kod_rez)));
-        return false;
-    }
-    return true;
-}
+bool TFglav::Params_read(uint16_t reg) { return Report_info(Exchange(3, reg, 1)) == 0; }
 
-bool TFglav::Params_write(uint16_t reg, uint16_t value) {
-    auto& ex = core().st.ex;
-    ex.zapros_func = 16;
-    ex.zapros_start = reg;
-    ex.zapros_kol = 1;
-    core().dev.Zapros_write1(reg, 1, value);
-    Show_tuda_suda();
-    ex.kod_rez = core().dev.Otvet_fn16(reg, 1);
-    if (ex.kod_rez != 0) {
-        addInfoLine(QString::fromStdString(Kod_text_dump(ex, ex.kod_rez)));
-        return false;
-    }
-    return true;
-}
+bool TFglav::Params_write(uint16_t reg, uint16_t value) { return Report_info(Exchange(16, reg, 1, {value})) == 0; }
 
 // ---- reads ----
 

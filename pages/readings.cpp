@@ -243,35 +243,6 @@ std::array<QLineEdit*, 4> TFglav::CI_fields() const {
 // ---------------------------------------------------------------------------
 // One exchange
 
-uint8_t TFglav::Rd_result(uint8_t kod) {
-    auto& ex = core_.st.ex;
-    ex.kod_rez = kod;
-    if (kod != 0)
-        addInfoLine(QString::fromStdString(lork::Kod_text_dump(ex, kod)));
-    return kod;
-}
-
-uint8_t TFglav::Rd_exchange(uint8_t func, uint16_t start, uint16_t kol) {
-    auto& ex = core_.st.ex;
-    ex.zapros_func = func;
-    ex.zapros_start = start;
-    ex.zapros_kol = kol;
-    core_.dev.Zapros_read(start, kol);
-    Show_tuda_suda();
-    ex.kod_rez = func == 3 ? core_.dev.Otvet_fn3(start, kol) : core_.dev.Otvet_fn4(start, kol);
-    return ex.kod_rez;
-}
-
-uint8_t TFglav::Rd_read(uint8_t func, uint16_t start, uint16_t kol) {
-    return Rd_result(Rd_exchange(func, start, kol));
-}
-
-uint8_t TFglav::Rd_write(uint16_t reg, uint16_t value) {
-    core_.dev.Zapros_write1(reg, 1, value);
-    Show_tuda_suda();
-    return Rd_result(core_.dev.Otvet_fn16(reg, 1));
-}
-
 // ---------------------------------------------------------------------------
 // The query and its parts
 
@@ -283,7 +254,7 @@ void TFglav::Opros_all() {
 
     uint8_t kod = core_.dev.Read_params();
     Show_tuda_suda();
-    if (Rd_result(kod) == 0) {
+    if (Report_info(kod) == 0) {
         rd->LEres->setText(QString::number(dev.res));
         rd->LEkol_step->setText(QString::number(dev.kol_step));
         rd->LEpor_step->setText(QString::number(dev.por_step));
@@ -294,7 +265,7 @@ void TFglav::Opros_all() {
 
     kod = core_.dev.Read_izm();
     Show_tuda_suda();
-    if (Rd_result(kod) == 0) {
+    if (Report_info(kod) == 0) {
         rd->LEizmproc->setText(localised(lork::Number_format(dev.izm_proc, '.')));
         rd->LEizmznach->setText(localised(lork::Number_format(dev.izm_znach, '.')));
         rd->LEizm_imp->setText(QString::fromStdString(lork::Pulse_text(dev.izm_imp)));
@@ -317,12 +288,12 @@ void TFglav::Choose_v_ind(uint8_t v_ind) {
 }
 
 uint8_t TFglav::Read_CI() {
-    return Rd_exchange(4, 0x0214, 5);
+    return Exchange(4, 0x0214, 5);
 }
 
 void TFglav::Show_CI() {
     auto& dev = core_.st.dev;
-    if (Rd_result(Read_CI()) == 0) {
+    if (Report_info(Read_CI()) == 0) {
         // Eight characters, two per digit position, shown as the instrument
         // sent them; bytes without a glyph get a visible placeholder.
         std::string t = dev.reg_text;
@@ -337,7 +308,7 @@ void TFglav::Show_CI() {
 }
 
 void TFglav::Show_v_ind() {
-    if (Rd_read(3, 0x0A05, 1) != 0) return;
+    if (Report_info(Exchange(3, 0x0A05, 1)) != 0) return;
     uint8_t v = core_.st.dev.v_ind;
     if (v >= 1 && v <= 3)
         rd->ST_v_ind->setText(QString::fromUtf8(v_ind_names[v - 1]));
@@ -352,7 +323,7 @@ void TFglav::Show_kluchK1K2() {
     ex.zapros_kol = 8;
     core_.dev.Zapros_fn1(0, 8);
     Show_tuda_suda();
-    if (Rd_result(core_.dev.Otvet_fn1()) != 0) return;
+    if (Report_info(core_.dev.Otvet_fn1()) != 0) return;
     const auto& d = core_.st.dev;
     rd->LkluchK1->setText(d.kluch_K1 ? QStringLiteral("K1 включен") : QStringLiteral("K1 выключен"));
     rd->Image_K1_off->setVisible(!d.kluch_K1);
@@ -381,7 +352,7 @@ void TFglav::Show_dinputs() {
     core_.dev.Zapros_fn2(0, 4);
     uint8_t kod = core_.dev.Otvet_fn2();
     Show_tuda_suda();
-    if (Rd_result(kod) != 0) return;
+    if (Report_info(kod) != 0) return;
     const auto& d = core_.st.dev;
     const std::pair<QLabel*, QLabel*> sw[] = {{rd->Image_swPR, rd->Image_swPR_on},
                                               {rd->Image_swST, rd->Image_swST_on},
@@ -402,13 +373,13 @@ void TFglav::STdinputsClick() { Show_dinputs(); }
 // Commands
 
 void TFglav::TrackBar_lightChange() {
-    Rd_write(0x0A03, uint16_t(rd->TrackBar_light->maximum() - rd->TrackBar_light->value()));
+    Report_info(Exchange(16, 0x0A03, 1, {uint16_t(rd->TrackBar_light->maximum() - rd->TrackBar_light->value())}));
 }
 
 void TFglav::RGv_indClick() {
     int item = RGv_ind_group->checkedId();
     if (item < 0) return;
-    Rd_write(0x0A05, uint16_t(item + 1));
+    Report_info(Exchange(16, 0x0A05, 1, {uint16_t(item + 1)}));
 }
 
 // ---------------------------------------------------------------------------
@@ -523,83 +494,83 @@ void TFglav::TabSheet1Hide() {
 // Single-value reads
 
 void TFglav::LEresDblClick() {
-    if (Rd_read(3, 0x0A00, 1) == 0) rd->LEres->setText(QString::number(core_.st.dev.res));
+    if (Report_info(Exchange(3, 0x0A00, 1)) == 0) rd->LEres->setText(QString::number(core_.st.dev.res));
 }
 
 void TFglav::LEkol_stepDblClick() {
-    if (Rd_read(3, 0x0A01, 1) == 0) rd->LEkol_step->setText(QString::number(core_.st.dev.kol_step));
+    if (Report_info(Exchange(3, 0x0A01, 1)) == 0) rd->LEkol_step->setText(QString::number(core_.st.dev.kol_step));
 }
 
 void TFglav::LEpor_stepDblClick() {
-    if (Rd_read(3, 0x0A02, 1) == 0) rd->LEpor_step->setText(QString::number(core_.st.dev.por_step));
+    if (Report_info(Exchange(3, 0x0A02, 1)) == 0) rd->LEpor_step->setText(QString::number(core_.st.dev.por_step));
 }
 
 void TFglav::LEstepClick() {
     const auto& d = core_.st.dev;
-    if (Rd_read(4, 0x0010, 1) == 0)
+    if (Report_info(Exchange(4, 0x0010, 1)) == 0)
         rd->LEstep->setText(QString::fromStdString(lork::Step_text_click(d.step, d.tew, d.res)));
 }
 
 void TFglav::LEizmprocClick() {
-    if (Rd_read(4, 0x0011, 2) == 0)
+    if (Report_info(Exchange(4, 0x0011, 2)) == 0)
         rd->LEizmproc->setText(localised(lork::Number_format(core_.st.dev.izm_proc, '.')));
 }
 
 void TFglav::LEizmznachClick() {
-    if (Rd_read(4, 0x0013, 2) == 0)
+    if (Report_info(Exchange(4, 0x0013, 2)) == 0)
         rd->LEizmznach->setText(localised(lork::Number_format(core_.st.dev.izm_znach, '.')));
 }
 
 void TFglav::LEizm_impClick() {
-    if (Rd_read(4, 0x0015, 2) == 0)
+    if (Report_info(Exchange(4, 0x0015, 2)) == 0)
         rd->LEizm_imp->setText(QString::fromStdString(lork::Pulse_text(core_.st.dev.izm_imp)));
 }
 
 void TFglav::LE_procClick() {
-    if (Rd_read(4, 0x0017, 2) == 0)
+    if (Report_info(Exchange(4, 0x0017, 2)) == 0)
         rd->LE_proc->setText(localised(lork::Number_format(core_.st.dev.proc, '.')));
 }
 
 void TFglav::LE_teClick() {
-    if (Rd_read(4, 0x0019, 2) == 0)
+    if (Report_info(Exchange(4, 0x0019, 2)) == 0)
         rd->LE_te->setText(localised(lork::Number_format(core_.st.dev.te, '.')));
 }
 
 void TFglav::LE_procwClick() {
-    if (Rd_read(4, 0x001B, 1) == 0)
+    if (Report_info(Exchange(4, 0x001B, 1)) == 0)
         rd->LE_procw->setText(localised(lork::Decimal_float(core_.st.dev.procw, '.')));
 }
 
 void TFglav::LE_tewClick() {
-    if (Rd_read(4, 0x001C, 1) == 0)
+    if (Report_info(Exchange(4, 0x001C, 1)) == 0)
         rd->LE_tew->setText(localised(lork::Decimal_float(core_.st.dev.tew, '.')));
 }
 
 void TFglav::Ed_nameClick() {
     auto* e = ui->Ed_name;
-    if (Rd_read(4, 0x0200, 3) == 0)
+    if (Report_info(Exchange(4, 0x0200, 3)) == 0)
         e->setText(QString::fromStdString(lork::cp1251_to_display(core_.st.dev.reg_text)));
     e->repaint();
 }
 
 void TFglav::Ed_versionClick() {
     auto* e = ui->Ed_version;
-    if (Rd_read(4, 0x020A, 5) == 0)
+    if (Report_info(Exchange(4, 0x020A, 5)) == 0)
         e->setText(QString::fromStdString(lork::cp1251_to_display(core_.st.dev.reg_text)));
     e->repaint();
 }
 
 void TFglav::L_SumResClick() {
-    if (Rd_read(3, 0x0A06, 1) == 0) rd->L_SumRes->setText(QString::number(core_.st.dev.sum_res));
+    if (Report_info(Exchange(3, 0x0A06, 1)) == 0) rd->L_SumRes->setText(QString::number(core_.st.dev.sum_res));
 }
 
 void TFglav::L_ProcdopuskClick() {
-    if (Rd_read(3, 0x0A07, 1) == 0)
+    if (Report_info(Exchange(3, 0x0A07, 1)) == 0)
         rd->L_Procdopusk->setText(QString::number(core_.st.dev.proc_dopusk));
 }
 
 void TFglav::LvindClick() {
-    if (Rd_read(3, 0x0A05, 1) == 0) Choose_v_ind(core_.st.dev.v_ind);
+    if (Report_info(Exchange(3, 0x0A05, 1)) == 0) Choose_v_ind(core_.st.dev.v_ind);
 }
 
 void TFglav::LEizmznachDblClick() {
