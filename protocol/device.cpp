@@ -213,32 +213,18 @@ uint8_t Device::Otvet_fn16(uint16_t start, uint16_t kol) {
 
 // --- fixed transactions ---
 
-uint8_t Device::Read_params() {
+uint8_t Device::Fixed_read(uint8_t func, uint16_t start, uint16_t kol) {
     auto& ex = st_.ex;
-    ex.zapros_func = 3;
-    ex.zapros_start = 0x0A00;
-    ex.zapros_kol = 8;
-    Zapros_read(0x0A00, 8);
-    return Otvet_fn3(0x0A00, 8);
+    ex.zapros_func = func;
+    ex.zapros_start = start;
+    ex.zapros_kol = kol;
+    Zapros_read(start, kol);
+    return func == 4 ? Otvet_fn4(start, kol) : Otvet_fn3(start, kol);
 }
 
-uint8_t Device::Read_izm() {
-    auto& ex = st_.ex;
-    ex.zapros_func = 4;
-    ex.zapros_start = 0x0010;
-    ex.zapros_kol = 13;
-    Zapros_read(0x0010, 13);
-    return Otvet_fn4(0x0010, 13);
-}
-
-uint8_t Device::Read_adr() {
-    auto& ex = st_.ex;
-    ex.zapros_func = 3;
-    ex.zapros_start = 0x0800;
-    ex.zapros_kol = 1;
-    Zapros_read(0x0800, 1);
-    return Otvet_fn3(0x0800, 1);
-}
+uint8_t Device::Read_params() { return Fixed_read(3, 0x0A00, 8); }
+uint8_t Device::Read_izm() { return Fixed_read(4, 0x0010, 13); }
+uint8_t Device::Read_adr() { return Fixed_read(3, 0x0800, 1); }
 
 uint8_t Device::Probe_adr() {
     auto& ex = st_.ex;

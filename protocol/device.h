@@ -37,6 +37,9 @@ public:
     uint8_t Find_scor();
 
 private:
+    // A fixed transaction: request variables, request, reply check.
+    uint8_t Fixed_read(uint8_t func, uint16_t start, uint16_t kol);
+
     State& st_;
     Link& link_;
     Host& host_;
