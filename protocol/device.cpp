@@ -46,29 +46,19 @@ Device::Device(State& st, Link& link, Host& host) : st_(st), link_(link), host_(
 
 // --- requests ---
 
-void Device::Zapros_read(uint16_t start, uint16_t kol) {
+void Device::Read_request(uint8_t func, uint16_t start, uint16_t kol) {
     auto& ex = st_.ex;
-    Make_zapros(ex, st_.ls.adr, ex.zapros_func, start, kol);
+    Make_zapros(ex, st_.ls.adr, func, start, kol);
+    // One byte more than a register reply holds after its address byte, so
+    // the block read ends by the interval time-out.
     ex.len_wait = uint8_t(2 * kol + 5);
     link_.Port_send(ex.paket_tuda, ex.len_tuda);
     link_.Port_receive();
 }
 
-void Device::Zapros_fn1(uint16_t start, uint16_t kol) {
-    auto& ex = st_.ex;
-    Make_zapros(ex, st_.ls.adr, 1, start, kol);
-    ex.len_wait = uint8_t(2 * kol + 5);
-    link_.Port_send(ex.paket_tuda, ex.len_tuda);
-    link_.Port_receive();
-}
-
-void Device::Zapros_fn2(uint16_t start, uint16_t kol) {
-    auto& ex = st_.ex;
-    Make_zapros(ex, st_.ls.adr, 2, start, kol);
-    ex.len_wait = uint8_t(2 * kol + 5);
-    link_.Port_send(ex.paket_tuda, ex.len_tuda);
-    link_.Port_receive();
-}
+void Device::Zapros_read(uint16_t start, uint16_t kol) { Read_request(st_.ex.zapros_func, start, kol); }
+void Device::Zapros_fn1(uint16_t start, uint16_t kol) { Read_request(1, start, kol); }
+void Device::Zapros_fn2(uint16_t start, uint16_t kol) { Read_request(2, start, kol); }
 
 void Device::Zapros_write1(uint16_t start, uint16_t kol, uint16_t value) {
     Zapros_write(start, kol, std::vector<uint16_t>{value});

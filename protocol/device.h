@@ -37,6 +37,8 @@ public:
     uint8_t Find_scor();
 
 private:
+    // A read request (functions 1..4) sent and its reply received.
+    void Read_request(uint8_t func, uint16_t start, uint16_t kol);
     // A fixed transaction: request variables, request, reply check.
     uint8_t Fixed_read(uint8_t func, uint16_t start, uint16_t kol);
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "sim/instrument_model.h"
+#include "sim/termios_speed.h"
 #include "sim/wire_timing.h"
 
 using lork::sim::Fault;
@@ -70,29 +71,8 @@ std::optional<long> toLong(const std::string& s) {
     return v;
 }
 
-speed_t speedOf(int32_t baud) {
-    switch (baud) {
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        default: return B0;
-    }
-}
-
-int32_t baudOf(speed_t s) {
-    switch (s) {
-        case B4800: return 4800;
-        case B9600: return 9600;
-        case B19200: return 19200;
-        case B38400: return 38400;
-        case B57600: return 57600;
-        case B115200: return 115200;
-        default: return 0;
-    }
-}
+using lork::sim::baudOf;
+using lork::sim::speedOf;
 
 // Line settings as the master set them on the terminal (Linux reports the
 // slave's termios on the master side). The Linux pty driver clears PARENB

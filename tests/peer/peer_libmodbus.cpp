@@ -10,20 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "peer/peer_check.h"
 #include "support/sim_process.h"
 
 namespace {
 
-int failures = 0;
-#define CHECK(cond, ...)                                                      \
-    do {                                                                      \
-        if (!(cond)) {                                                        \
-            ++failures;                                                       \
-            std::fprintf(stderr, "%s:%d: FAILED %s: ", __FILE__, __LINE__, #cond); \
-            std::fprintf(stderr, __VA_ARGS__);                                \
-            std::fprintf(stderr, "\n");                                       \
-        }                                                                     \
-    } while (0)
+using lork::test::peer_failures;
 
 struct Master {
     modbus_t* ctx = nullptr;
@@ -204,7 +196,7 @@ int main(int argc, char** argv) {
     }
     std::remove(state.c_str());
     rmdir(dir);
-    if (failures) std::fprintf(stderr, "%d check(s) failed\n", failures);
+    if (peer_failures) std::fprintf(stderr, "%d check(s) failed\n", peer_failures);
     else std::printf("libmodbus master against lork-sim: all checks passed\n");
-    return failures ? 1 : 0;
+    return peer_failures ? 1 : 0;
 }

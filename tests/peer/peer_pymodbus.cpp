@@ -10,6 +10,7 @@
 #include <string>
 
 #include "protocol/device.h"
+#include "peer/peer_check.h"
 #include "support/child_process.h"
 #include "support/fake_port.h"
 #include "support/posix_port.h"
@@ -19,16 +20,7 @@ using namespace lork::test;
 
 namespace {
 
-int failures = 0;
-#define CHECK(cond, ...)                                                           \
-    do {                                                                           \
-        if (!(cond)) {                                                             \
-            ++failures;                                                            \
-            std::fprintf(stderr, "%s:%d: FAILED %s: ", __FILE__, __LINE__, #cond); \
-            std::fprintf(stderr, __VA_ARGS__);                                     \
-            std::fprintf(stderr, "\n");                                            \
-        }                                                                          \
-    } while (0)
+using lork::test::peer_failures;
 
 bool exists(const std::string& p) {
     struct stat st;
@@ -133,7 +125,7 @@ int main(int argc, char** argv) {
     std::remove((dir + "/socat.log").c_str());
     std::remove((dir + "/server.log").c_str());
     rmdir(dir.c_str());
-    if (failures) std::fprintf(stderr, "%d check(s) failed\n", failures);
+    if (peer_failures) std::fprintf(stderr, "%d check(s) failed\n", peer_failures);
     else std::printf("core master against pymodbus slave: all checks passed\n");
-    return failures ? 1 : 0;
+    return peer_failures ? 1 : 0;
 }

@@ -1,5 +1,7 @@
 #include "support/posix_port.h"
 
+#include "sim/termios_speed.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -10,22 +12,7 @@
 
 namespace lork::test {
 
-namespace {
-speed_t speedOf(int32_t baud) {
-    switch (baud) {
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        case 230400: return B230400;
-        default: return B0;
-    }
-}
-}  // namespace
+using lork::sim::speedOf;
 
 uint32_t PosixPort::open(const std::string& name) {
     close();
