@@ -55,6 +55,8 @@ void Link::Port_send(const std::array<uint8_t, 64>& frame, uint8_t len) {
     port_.purgeInput();
     clock_.sleepMs(pause_before);
     const size_t n = std::min<size_t>(len, frame.size() - 1);
+    write_us = clock_.nowUs();
+    last_byte_us = write_us;
     if (uint32_t e = port_.write(frame.data() + 1, n)) host_.messageBox("ошибка при передаче= " + std::to_string(e));
     clock_.sleepMs(pause_after);
 }
@@ -88,6 +90,7 @@ size_t Link::Read_timed(uint8_t* buf, size_t n) {
             last_byte = clock_.nowUs();
         }
     }
+    if (got > 0) last_byte_us = last_byte;
     return got;
 }
 
