@@ -36,12 +36,6 @@ uint16_t reg_at(const ExchangeBuffers& ex, unsigned i) {
 
 }  // namespace
 
-uint8_t Scor_to_code(int32_t rate) {
-    for (uint8_t c = 1; c < scor_table.size(); ++c)
-        if (scor_table[c] == rate) return c;
-    return 0;
-}
-
 Device::Device(State& st, Link& link, Host& host) : st_(st), link_(link), host_(host) {}
 
 // --- requests ---
