@@ -84,9 +84,10 @@ TEST_P(ReadTimed, BytesAndTime) {
     const int64_t t0 = r.clock.now_us;
     for (auto [at, count] : c.arrivals) r.port.arrive(t0 + at * ms, std::vector<uint8_t>(size_t(count), 0x42));
     uint8_t buf[16] = {};
-    EXPECT_EQ(r.core.link.Read_timed(buf, c.n), c.got) << c.what;
+    const auto res = r.core.link.Read_timed(buf, c.n);
+    EXPECT_EQ(res.got, c.got) << c.what;
     EXPECT_EQ(r.clock.now_us - t0, c.elapsed_ms * ms) << c.what;
-    EXPECT_TRUE(r.core.link.read_ok);
+    EXPECT_TRUE(res.ok());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -108,8 +109,9 @@ TEST(ReadTimedPort, ClosedPortFailsAtOnce) {
     r.port.close();
     uint8_t b = 0;
     const int64_t t0 = r.clock.now_us;
-    EXPECT_EQ(r.core.link.Read_timed(&b, 1), 0u);
-    EXPECT_FALSE(r.core.link.read_ok);
+    const auto res = r.core.link.Read_timed(&b, 1);
+    EXPECT_EQ(res.got, 0u);
+    EXPECT_EQ(res.error, uint32_t(EBADF));
     EXPECT_EQ(r.clock.now_us, t0);
 }
 
@@ -299,6 +301,7 @@ TEST(PortSend, PurgesBeforeWritingAndPausesAround) {
 
 // --- probe read ---
 
+
 struct ProbeRig : CoreRig {
     ProbeRig() { Make_zapros(st.ex, 5, 3, 0x0800, 1); }
 };
@@ -339,6 +342,15 @@ TEST(ProbeRead, ClosedPortMeansNoReply) {
     EXPECT_EQ(r.core.link.Send_probe(), 2);
     EXPECT_EQ(r.st.ex.len_suda, 0);
     EXPECT_EQ(r.host.key_questions[VK_X], 4);
+}
+
+TEST(ProbeRead, VanishedDeviceMeansNoReplyNotSilence) {
+    CoreRig r;
+    r.port.vanish_at_us = r.clock.now_us;  // still reads as open
+    ASSERT_TRUE(r.port.isOpen());
+    EXPECT_EQ(r.core.dev.Probe_adr(), KOD_NO_REPLY);
+    EXPECT_EQ(r.st.ex.rx_status, 2);
+    EXPECT_EQ(r.host.key_questions[VK_X], 4);  // all three calls of the second pass
 }
 
 }  // namespace

@@ -49,13 +49,15 @@ void FakePort::purgeInput() {
 
 uint32_t FakePort::write(const uint8_t* data, size_t len) {
     if (!open_) return EBADF;
+    if (vanished()) return EIO;
     writes.push_back({clock_.now_us, cfg_, std::vector<uint8_t>(data, data + len)});
     if (onWrite) onWrite(*this, writes.back().bytes);
     return 0;
 }
 
 size_t FakePort::readAvailable(uint8_t* buf, size_t max) {
-    if (!open_) return 0;
+    read_error_ = !open_ ? EBADF : vanished() ? EIO : 0;
+    if (read_error_) return 0;
     deliverDue();
     size_t n = std::min(max, rx_.size());
     for (size_t i = 0; i < n; ++i) {
@@ -67,7 +69,8 @@ size_t FakePort::readAvailable(uint8_t* buf, size_t max) {
 
 bool FakePort::waitForReadyRead(int ms) {
     ++waits;
-    if (!open_) return false;
+    read_error_ = !open_ ? EBADF : vanished() ? EIO : 0;
+    if (read_error_) return false;
     deliverDue();
     if (!rx_.empty()) return true;
     const int64_t limit = clock_.now_us + int64_t(std::max(ms, 0)) * 1000;
