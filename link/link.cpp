@@ -52,9 +52,47 @@ uint32_t Link::Port_open(const std::string& name, int32_t rate, uint8_t parity, 
     return port_error;
 }
 
+int Link::Quiet_ms() const {
+    const LineConfig cfg = port_.config();
+    if (cfg.baud <= 0) return 1;
+    // Start bit, data bits, parity bit, stop bits: one character on the wire.
+    const int bits = 1 + cfg.bytesize + (cfg.parity != 0 ? 1 : 0) + (cfg.stopbits == 2 ? 2 : 1);
+    const int64_t us = int64_t(bits) * 3'500'000 / cfg.baud;  // 3.5 characters, the RTU frame gap
+    return int(std::max<int64_t>(1, (us + 999) / 1000));
+}
+
+void Link::Wait_line_quiet() {
+    uint8_t scratch[64];
+    // A quiet line: nothing came during the pause, the write goes out as always.
+    if (port_.readAvailable(scratch, sizeof scratch) == 0) return;
+    // Another station's frame is still on the line; writing over it would
+    // garble both. Let it end, but no longer than a silent instrument would
+    // cost this exchange (six single-byte reads).
+    const auto& t = port_timeouts;
+    const int64_t deadline =
+        clock_.nowUs() + 6 * (int64_t(t.ReadTotalTimeoutMultiplier) + int64_t(t.ReadTotalTimeoutConstant)) * 1000;
+    const int quiet = Quiet_ms();
+    for (;;) {
+        for (;;) {
+            while (port_.readAvailable(scratch, sizeof scratch) > 0) {}
+            if (port_.lastReadError() != 0) return;
+            const int64_t left_ms = (deadline - clock_.nowUs()) / 1000;
+            if (left_ms <= 0) return;
+            const int w = int(std::min<int64_t>(quiet, left_ms));
+            if (!port_.waitForReadyRead(w)) {
+                if (w < quiet || port_.lastReadError() != 0) return;
+                break;  // silent for 3.5 characters
+            }
+        }
+        clock_.sleepMs(pause_before);
+        if (port_.readAvailable(scratch, sizeof scratch) == 0) return;
+    }
+}
+
 void Link::Port_send(const std::array<uint8_t, 64>& frame, uint8_t len) {
     port_.purgeInput();
     clock_.sleepMs(pause_before);
+    Wait_line_quiet();
     const size_t n = std::min<size_t>(len, frame.size() - 1);
     if (uint32_t e = port_.write(frame.data() + 1, n)) host_.messageBox("ошибка при передаче= " + std::to_string(e));
     clock_.sleepMs(pause_after);

@@ -70,6 +70,10 @@ private:
     // One single-byte read into paket_suda[1].
     ReadResult Read_one();
     bool Search_adr();
+    // Before a write: bytes that came during the pause are another station's
+    // frame; wait until the line has been silent for 3.5 characters.
+    void Wait_line_quiet();
+    int Quiet_ms() const;  // 3.5 characters at the port's line settings, ms, at least 1
     void Clear_suda();
 
     size_t last_count_ = 0;  // byte count of the last single-byte read of a search

@@ -297,6 +297,26 @@ TEST(PortSend, PurgesBeforeWritingAndPausesAround) {
     EXPECT_EQ(r.port.writes[0].bytes.size(), 8u);
     uint8_t b;
     EXPECT_EQ(r.port.readAvailable(&b, 1), 0u);
+    EXPECT_EQ(r.port.waits, 0);  // a quiet line is not watched
+}
+
+// Another station's reply is still coming in when the master sends. The
+// instrument ignores a request that collided with traffic on the line.
+TEST(PortSend, ForeignFrameIsLetEndBeforeTheWrite) {
+    constexpr int64_t char_us = 1042;  // 10 bits at 9600 bit/s
+    CoreRig r;
+    r.port.onWrite = [&](FakePort& p, const std::vector<uint8_t>& req) {
+        const int64_t now = r.clock.now_us;
+        if (p.arrivesBetween(now - 3 * char_us, now + int64_t(req.size()) * char_us)) return;
+        p.arriveSpaced(now + int64_t(req.size() + 2) * char_us, reg_reply(5, 3, {0x0005}), char_us);
+    };
+    const auto foreign = reg_reply(7, 3, std::vector<uint16_t>(8, 0x1234));
+    r.port.arriveSpaced(r.clock.now_us - 5 * char_us, foreign, char_us);
+    const int64_t foreign_end = r.clock.now_us + int64_t(foreign.size() - 6) * char_us;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(r.core.dev.Read_adr(), KOD_OK) << "exchange " << i;
+    ASSERT_EQ(r.port.writes.size(), 3u);
+    // 3.5 characters of silence (4 ms), then the usual pause (4 ms).
+    EXPECT_GE(r.port.writes[0].at_us, foreign_end + 8 * ms);
 }
 
 // --- probe read ---

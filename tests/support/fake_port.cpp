@@ -7,10 +7,19 @@ namespace lork::test {
 
 void FakePort::arrive(int64_t at_us, const std::vector<uint8_t>& bytes) {
     for (uint8_t b : bytes) pending_.emplace(at_us, b);
+    if (!bytes.empty()) arrival_log_.push_back(at_us);
 }
 
 void FakePort::arriveSpaced(int64_t at_us, const std::vector<uint8_t>& bytes, int64_t per_byte_us) {
-    for (size_t i = 0; i < bytes.size(); ++i) pending_.emplace(at_us + int64_t(i) * per_byte_us, bytes[i]);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        pending_.emplace(at_us + int64_t(i) * per_byte_us, bytes[i]);
+        arrival_log_.push_back(at_us + int64_t(i) * per_byte_us);
+    }
+}
+
+bool FakePort::arrivesBetween(int64_t from_us, int64_t to_us) const {
+    return std::any_of(arrival_log_.begin(), arrival_log_.end(),
+                       [&](int64_t t) { return t >= from_us && t <= to_us; });
 }
 
 uint32_t FakePort::open(const std::string& name) {

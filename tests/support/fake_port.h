@@ -55,6 +55,8 @@ public:
     int purges = 0;
     int waits = 0;                    // waitForReadyRead() calls
     std::string name() const { return name_; }
+    // Whether any scripted byte arrives within [from_us, to_us].
+    bool arrivesBetween(int64_t from_us, int64_t to_us) const;
 
     // --- SerialPort ---
     uint32_t open(const std::string& name) override;
@@ -78,6 +80,7 @@ private:
     bool open_ = false;
     std::string name_;
     LineConfig cfg_;
+    std::vector<int64_t> arrival_log_;         // every scripted arrival time
     std::multimap<int64_t, uint8_t> pending_;  // arrival time -> byte (insertion order kept per time)
     std::deque<uint8_t> rx_;
 };
