@@ -161,6 +161,14 @@ std::string dir_of(const std::string& path) {
 // the path holds either the old file or the new one, never a part of either.
 // Returns 0 or the errno of the failed step.
 int replace_file(const std::string& target, std::string_view data) {
+    // A rename asks only the folder, so it would replace a file that refuses
+    // writes (read-only, someone else's): ask the file itself first.
+    struct stat cur {};
+    if (::stat(target.c_str(), &cur) == 0 && S_ISREG(cur.st_mode)) {
+        const int probe = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        if (probe < 0) return errno;
+        ::close(probe);
+    }
     std::string tmp;
     int fd = -1;
     for (unsigned n = 0; n < 100 && fd < 0; ++n) {
