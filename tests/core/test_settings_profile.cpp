@@ -10,6 +10,7 @@
 #include <climits>
 #include <filesystem>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -197,6 +198,25 @@ TEST(PrivateProfile, ReadOnlyFileIsNotReplaced) {
     size_t files = 0;
     for (const auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++files;
     EXPECT_EQ(files, 1u);
+}
+
+TEST(PrivateProfile, SaveRemovesTemporaryFilesOfKilledSaves) {
+    TempDir dir;
+    const pid_t dead = ::fork();
+    ASSERT_GE(dead, 0);
+    if (dead == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
+    const std::string d = std::to_string(dead), live = std::to_string(::getppid());
+    for (const std::string& name : {"a.ini.~" + d + "-0", "a.ini.~" + d + "-12", "a.ini.~" + live + "-0",
+                                   "b.ini.~" + d + "-0", "a.ini.~" + d + "-x"})
+        write_bytes(dir / name, "x");
+    PrivateProfile p(dir / "a.ini");
+    p.WriteInteger("s", "k", 1);
+    ASSERT_TRUE(p.Flush());
+    std::set<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) left.insert(e.path().filename());
+    EXPECT_EQ(left, (std::set<std::string>{"a.ini", "a.ini.~" + live + "-0", "b.ini.~" + d + "-0",
+                                           "a.ini.~" + d + "-x"}));
 }
 
 // A file-size limit makes the write fail as a full disk would.
