@@ -62,8 +62,10 @@ wait_for 5 test "$(xdotool getactivewindow 2>/dev/null)" = "$box" || xdotool win
 xdotool key --clearmodifiers Return
 wait_for 5 gone "$box" || fail "the message box stays open after Return"
 
-main=$(xdotool search --onlyvisible --pid "$app" --name 'RS485' | head -n1)
-[ -n "$main" ] || fail "no main window"
+# A search of the window tree can trip over a window that goes while it runs.
+main=""
+find_main() { main=$(xdotool search --onlyvisible --pid "$app" --name 'RS485' 2>/dev/null | head -n1); [ -n "$main" ]; }
+wait_for 5 find_main || fail "no main window"
 wmctrl -ic "$main"
 wait_for 5 ended || fail "the program goes on after its main window was closed"
 wait "$app"
