@@ -55,7 +55,6 @@ int main(int argc, char* argv[]) {
         cli.showVersion();
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("testlork"));
     cli.process(app);
 
     lork::KeyState keys;
