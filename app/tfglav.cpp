@@ -139,7 +139,7 @@ void TFglav::createPages() {
         this);
     timeouts_ = new TimeoutsPage(*this, ui->TabSheet4, this);
     search_ = new SearchCommands(*this,
-                                 {ui->N_poisk_pribor, ui->N_poisk_num, ui->N_poisk_scor, ui->N_yes_otvet,
+                                 {this, ui->N_poisk_pribor, ui->N_poisk_num, ui->N_poisk_scor, ui->N_yes_otvet,
                                   [this] { return Fmsg; }, [this] { return readings_->periodic_opros() != 0; }},
                                  this);
 }

@@ -184,7 +184,7 @@ void SearchCommands::N_poisk_numClick() {
     auto& ls = st.ls;
     const uint8_t a0 = ls.adr;
     host_.pollTimer()->stop();
-    SearchGuard guard;
+    SearchGuard guard(wc_.main_window);
     Search_show_fmsg(qs(numLabel(ls.scor)));
     host_.showInfo();
     host_.clearInfo();
@@ -220,7 +220,7 @@ void SearchCommands::N_poisk_scorClick() {
     auto& st = host_.core().st;
     auto& ls = st.ls;
     host_.pollTimer()->stop();
-    SearchGuard guard;
+    SearchGuard guard(wc_.main_window);
     host_.showInfo();
     host_.clearInfo();
     Search_show_fmsg(qs(scorLabel(ls.adr)));
@@ -263,7 +263,7 @@ void SearchCommands::N_poisk_priborClick() {
     SearchRunning running(search_running_);
     const uint8_t a0 = host_.core().st.ls.adr;
     host_.pollTimer()->stop();
-    SearchGuard guard;
+    SearchGuard guard(wc_.main_window);
     host_.clearExchangeWindows();
     QListWidget* lb = host_.infoWindow();
     const QPalette kept = lb->palette();

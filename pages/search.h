@@ -8,11 +8,13 @@
 
 class PageHost;
 class QAction;
+class QWidget;
 class TFmsg;
 
 class SearchCommands : public QObject {
 public:
     struct WindowControls {
+        QWidget* main_window;  // whose activation, close and timers wait while a search runs
         QAction* N_poisk_pribor;
         QAction* N_poisk_num;
         QAction* N_poisk_scor;
