@@ -233,13 +233,12 @@ void remove_stale_temporaries(const std::string& target) {
 // Returns 0 or the errno of the failed step.
 int replace_file(const std::string& target, std::string_view data) {
     // A rename asks only the folder, so it would replace a file that refuses
-    // writes (read-only, someone else's): ask the file itself first.
+    // writes (read-only, someone else's, immutable): ask the file itself
+    // first, without opening it, so that no watcher sees a write.
     struct stat cur {};
-    if (::stat(target.c_str(), &cur) == 0 && S_ISREG(cur.st_mode)) {
-        const int probe = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-        if (probe < 0) return errno;
-        ::close(probe);
-    }
+    if (::stat(target.c_str(), &cur) == 0 && S_ISREG(cur.st_mode) &&
+        ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        return errno;
     remove_stale_temporaries(target);
     std::string tmp;
     int fd = -1;
