@@ -50,6 +50,7 @@ void Device::Publish(uint8_t kod, bool probe, FailureReport report) {
     rec.command = feed_.command();
     rec.probe = probe;
     rec.report = probe ? FailureReport::None : report;
+    rec.command_run = feed_.commandRun();
     feed_.publish(rec);
 }
 

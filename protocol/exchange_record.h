@@ -37,6 +37,8 @@ struct ExchangeRecord {
     // value, and is not shown in the exchange windows.
     bool probe = false;
     FailureReport report = FailureReport::Line;
+    // Which run of a command made it: exchanges of one polling tick share it.
+    uint64_t command_run = 0;
 };
 
 class ExchangeFeed {
@@ -55,13 +57,18 @@ public:
 
     // The command running now; exchanges made while it runs carry it.
     Command command() const { return command_; }
+    // Counts the outermost commands begun so far.
+    uint64_t commandRun() const { return command_run_; }
 
     // Marks the exchanges made while it exists as those of one command; an
     // inner command (the activation's query) keeps the outer one's mark.
     class CommandScope {
     public:
         CommandScope(ExchangeFeed& feed, Command c) : feed_(feed), before_(feed.command_), outer_(feed.in_command_) {
-            if (!outer_) feed_.command_ = c;
+            if (!outer_) {
+                feed_.command_ = c;
+                ++feed_.command_run_;
+            }
             feed_.in_command_ = true;
         }
         ~CommandScope() {
@@ -82,6 +89,7 @@ private:
     int next_key_ = 1;
     Command command_ = Command::Page;
     bool in_command_ = false;
+    uint64_t command_run_ = 0;
 };
 
 }  // namespace lork
