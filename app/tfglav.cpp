@@ -21,6 +21,8 @@
 #include "app/digit_key_filter.h"
 #include "app/tfabout.h"
 #include "app/updown.h"
+#include "journal/journal.h"
+#include "journal/log_file.h"
 #include "pages/calibration.h"
 #include "pages/page_format.h"
 #include "pages/parameters.h"
@@ -32,6 +34,7 @@
 
 TFglav::TFglav(Platform platform, QWidget* parent)
     : QMainWindow(parent),
+      clock_(platform.clock),
       core_(platform.port, platform.clock, *this),
       ui(std::make_unique<Ui::Fglav>()),
       port_list_(std::move(platform.ports)),
@@ -66,6 +69,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
 
     connectControls();
     createPages();
+    buildJournal();
 
     FormCreate();
     if (start_aborted_) return;

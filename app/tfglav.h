@@ -30,6 +30,13 @@ class TFabout;
 class TFmsg;
 class TFMsetup;
 class TimeoutsPage;
+class JournalWindow;
+class QAction;
+namespace lork::journal {
+struct Entry;
+class LogFile;
+class Store;
+}  // namespace lork::journal
 
 namespace Ui {
 class Fglav;
@@ -112,6 +119,16 @@ public:
     void Show_tuda_suda(const lork::ExchangeRecord& rec);
     void Show_result(const lork::ExchangeRecord& rec);
 
+    // The traffic journal: every exchange, its window and its log file.
+    lork::journal::Store& journalStore() { return *journal_; }
+    JournalWindow* journalWindow() const { return Fjournal; }
+    // Logs every exchange to path from now on; false (told once in ListBox1) when it cannot.
+    bool startLog(const QString& path);
+    void stopLog();
+    bool logging() const;
+    void N_journalClick();
+    void N_logClick();
+
     // Makes the port given on the command line the one in use (again after
     // the settings file was loaded).
     void applyForcedPort();
@@ -166,13 +183,21 @@ private:
     void buildStatusBar();
     void connectControls();
     void createPages();
+    void buildJournal();
+    void journalTake(const lork::ExchangeRecord& rec);
     void portReconfigure();
     void pageVisibilityChanged(int index, bool shown);
 
+    lork::Clock& clock_;
     lork::Core core_;
+    std::unique_ptr<lork::journal::Store> journal_;
+    std::unique_ptr<lork::journal::LogFile> log_;
+    JournalWindow* Fjournal = nullptr;
+    QAction* N_journal = nullptr;
+    QAction* N_log = nullptr;
     std::unique_ptr<Ui::Fglav> ui;
     QToolBar* ToolBar1 = nullptr;
-    std::array<QToolButton*, 15> toolButtons{};  // ToolButtonN at index N; unused indices null
+    std::array<QToolButton*, 16> toolButtons{};  // ToolButtonN at index N; unused indices null
     QTimer* Timer_system = nullptr;
     QTimer* Timer_opros = nullptr;
     TFabout* Fabout = nullptr;

@@ -55,7 +55,7 @@ void Stats::add(const Entry& e) {
         ++timed_;
         ++hist_[std::min(kBins - 1, size_t(std::lround(ms * 10)))];
     }
-    if (e.rec.command == Command::Polling && !e.rec.probe) {
+    if (e.rec.command == Command::Polling) {  // its presence probe included
         // A tick is good when every exchange of it is.
         if (e.rec.command_run != tick_run_) {
             tick_run_ = e.rec.command_run;

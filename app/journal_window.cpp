@@ -1,0 +1,170 @@
+#include "app/journal_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <set>
+
+#include "app/journal_table.h"
+#include "journal/format.h"
+
+JournalWindow::JournalWindow(lork::journal::Store& store, QWidget* parent)
+    : QWidget(parent, Qt::Window), store_(store), table_(new JournalTable(store, this)) {
+    setObjectName(QStringLiteral("Fjournal"));
+    setWindowTitle(QStringLiteral("журнал обмена"));
+    resize(1000, 520);
+
+    auto* top = new QHBoxLayout;
+    auto button = [&](const char* name, const char* text) {
+        auto* b = new QPushButton(QString::fromUtf8(text), this);
+        b->setObjectName(QLatin1String(name));
+        top->addWidget(b);
+        return b;
+    };
+    CBerrors = new QCheckBox(QStringLiteral("только ошибки"), this);
+    CBerrors->setObjectName(QStringLiteral("CBerrors"));
+    top->addWidget(CBerrors);
+    Ekod = new QLineEdit(this);
+    Ekod->setObjectName(QStringLiteral("Ekod"));
+    Ekod->setPlaceholderText(QStringLiteral("код"));
+    Ekod->setMaximumWidth(60);
+    top->addWidget(Ekod);
+    Ehex = new QLineEdit(this);
+    Ehex->setObjectName(QStringLiteral("Ehex"));
+    Ehex->setPlaceholderText(QStringLiteral("байты, 05 03 ..."));
+    top->addWidget(Ehex, 1);
+    Bpause = button("Bpause", "пауза");
+    Bpause->setCheckable(true);
+    QPushButton* Bclear = button("Bclear", "очистить");
+    QPushButton* Bcopy = button("Bcopy", "копировать");
+    QPushButton* Bcsv = button("Bcsv", "в CSV...");
+    QPushButton* Btext = button("Btext", "в текст...");
+    QPushButton* Breset = button("Breset", "сбросить счёт");
+
+    TVjournal = new QTableView(this);
+    TVjournal->setObjectName(QStringLiteral("TVjournal"));
+    TVjournal->setModel(table_);
+    TVjournal->setSelectionBehavior(QAbstractItemView::SelectRows);
+    TVjournal->setWordWrap(false);
+    // Fixed row heights keep appends and scrolling cheap with 100 000 rows.
+    TVjournal->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    TVjournal->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    TVjournal->verticalHeader()->hide();
+    TVjournal->horizontalHeader()->setStretchLastSection(true);
+    const int widths[] = {90, 110, 230, 40, 230, 40, 55, 40};
+    for (int c = 0; c < 8; ++c) TVjournal->setColumnWidth(c, widths[c]);
+
+    Lstats = new QLabel(this);
+    Lstats->setObjectName(QStringLiteral("Lstats"));
+    Lstats->setWordWrap(true);
+    Lstats->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* col = new QVBoxLayout(this);
+    col->addLayout(top);
+    col->addWidget(TVjournal, 1);
+    col->addWidget(Lstats);
+
+    connect(CBerrors, &QCheckBox::toggled, this, &JournalWindow::applyFilter);
+    connect(Ekod, &QLineEdit::textChanged, this, &JournalWindow::applyFilter);
+    connect(Ehex, &QLineEdit::textChanged, this, &JournalWindow::applyFilter);
+    connect(Bpause, &QPushButton::toggled, this, [this](bool on) {
+        table_->setPaused(on);
+        if (!on) TVjournal->scrollToBottom();
+    });
+    connect(Bclear, &QPushButton::clicked, this, [this] {
+        table_->clearAll();
+        refresh();
+    });
+    connect(Bcopy, &QPushButton::clicked, this, [this] { copySelected(); });
+    connect(Bcsv, &QPushButton::clicked, this, [this] {
+        const QString f = QFileDialog::getSaveFileName(this, QString(), QString(), QStringLiteral("CSV (*.csv)"));
+        if (!f.isEmpty()) exportCsv(f);
+    });
+    connect(Btext, &QPushButton::clicked, this, [this] {
+        const QString f = QFileDialog::getSaveFileName(this, QString(), QString(), QStringLiteral("текст (*.txt)"));
+        if (!f.isEmpty()) exportText(f);
+    });
+    connect(Breset, &QPushButton::clicked, this, [this] {
+        store_.stats.reset();
+        refresh();
+    });
+    // The view and the counts follow at most four times a second, so that a
+    // sweep's hundreds of exchanges cost no redraw each.
+    refresh_ = new QTimer(this);
+    refresh_->setInterval(250);
+    connect(refresh_, &QTimer::timeout, this, [this] {
+        if (dirty_ && isVisible()) refresh();
+    });
+    refresh_->start();
+    refresh();
+}
+
+void JournalWindow::appended(const lork::journal::Entry& e) {
+    table_->appended(e);
+    dirty_ = true;
+}
+
+void JournalWindow::applyFilter() {
+    JournalTable::Filter f;
+    f.errors_only = CBerrors->isChecked();
+    bool ok = false;
+    const int code = Ekod->text().trimmed().toInt(&ok);
+    f.code = ok ? code : -1;
+    f.hex = Ehex->text();
+    table_->setFilter(f);
+}
+
+void JournalWindow::refresh() {
+    dirty_ = false;
+    Lstats->setText(statsText());
+    if (!table_->paused()) TVjournal->scrollToBottom();
+}
+
+QString JournalWindow::statsText() {
+    const auto& s = store_.stats;
+    QString t = QStringLiteral("отправлено %1, норма %2").arg(s.sent).arg(s.good);
+    for (int code = 1; code < 256; ++code)
+        if (s.by_code[size_t(code)]) t += QStringLiteral(", код %1: %2").arg(code).arg(s.by_code[size_t(code)]);
+    auto ms = [](double v) { return v < 0 ? QStringLiteral("-") : QString::number(v, 'f', 1); };
+    t += QStringLiteral("; ответ, мс: мин %1, медиана %2, 95% %3, макс %4")
+             .arg(ms(s.minMs()), ms(s.quantileMs(0.5)), ms(s.quantileMs(0.95)), ms(s.maxMs()));
+    if (s.poll_ticks)
+        t += QStringLiteral("; опрос: %1 из %2 циклов, %3 %")
+                 .arg(s.poll_good_ticks)
+                 .arg(s.poll_ticks)
+                 .arg(QString::number(s.availability(), 'f', 1));
+    return t;
+}
+
+QString JournalWindow::copySelected() {
+    std::set<int> rows;
+    for (const QModelIndex& i : TVjournal->selectionModel()->selectedIndexes()) rows.insert(i.row());
+    QString text;
+    for (int r : rows)
+        if (const auto* e = table_->entryAt(r)) text += QString::fromStdString(lork::journal::Tab_line(*e)) + '\n';
+    QApplication::clipboard()->setText(text);
+    return text;
+}
+
+bool JournalWindow::exportCsv(const QString& path) const { return exportRows(path, true); }
+bool JournalWindow::exportText(const QString& path) const { return exportRows(path, false); }
+
+bool JournalWindow::exportRows(const QString& path, bool csv) const {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    if (csv) f.write(QByteArray::fromStdString(lork::journal::Csv_header() + '\n'));
+    for (int r = 0; r < table_->rowCount(); ++r)
+        if (const auto* e = table_->entryAt(r))
+            f.write(QByteArray::fromStdString((csv ? lork::journal::Csv_line(*e) : lork::journal::Text_line(*e)) + '\n'));
+    return f.flush() && f.error() == QFileDevice::NoError;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The window "журнал обмена": every exchange as a row, the filters, pause,
+// clear, copy and export, and the statistics since start or the last reset.
+#include <QWidget>
+
+#include "journal/journal.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QTimer;
+class JournalTable;
+
+class JournalWindow : public QWidget {
+    Q_OBJECT
+public:
+    JournalWindow(lork::journal::Store& store, QWidget* parent = nullptr);
+
+    // After the store took an entry.
+    void appended(const lork::journal::Entry& e);
+    JournalTable* table() const { return table_; }
+
+    // The statistics line as shown (brought up to date first).
+    QString statsText();
+    // The selected rows, tab-separated, one a line; also onto the clipboard.
+    QString copySelected();
+    // All rows passing the filters into a file; false when it cannot be written.
+    bool exportCsv(const QString& path) const;
+    bool exportText(const QString& path) const;
+
+private:
+    void applyFilter();
+    void refresh();
+    bool exportRows(const QString& path, bool csv) const;
+
+    lork::journal::Store& store_;
+    JournalTable* table_;
+    QTableView* TVjournal;
+    QCheckBox* CBerrors;
+    QLineEdit* Ekod;
+    QLineEdit* Ehex;
+    QPushButton* Bpause;
+    QLabel* Lstats;
+    QTimer* refresh_;
+    bool dirty_ = false;
+};

@@ -1,0 +1,144 @@
+// The traffic journal in the window: rows, result codes and counts of
+// exchanges with the simulator under injected faults.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+
+#include "app/journal_table.h"
+#include "app/journal_window.h"
+#include "gui_fixture.h"
+#include "journal/format.h"
+#include "journal/log_file.h"
+#include "pages/readings.h"
+#include "sim/instrument_model.h"
+#include "support/sim_attach.h"
+
+using namespace lork;
+
+namespace {
+struct Rig {
+    Rig() {
+        test::attachToFakePort(g.port, model);
+        g.w->core().link.Port_setup(g.w->ls().scor_code);
+        g.w->st().found_scor[5] = 2;  // 9600, as the search leaves it
+        g.w->journalWindow()->table()->clearAll();
+        g.w->journalStore().stats.reset();
+        w0 = g.port.writes.size();
+    }
+    test::GuiRig g;
+    sim::InstrumentModel model;
+    size_t w0 = 0;
+    JournalTable& table() { return *g.w->journalWindow()->table(); }
+    QString cell(int row, int col) { return table().index(row, col).data().toString(); }
+};
+}  // namespace
+
+class TstJournal : public QObject {
+    Q_OBJECT
+private slots:
+    void queryAndPollingUnderFaults();
+    void buttonOpensTheWindowAfterTheOthers();
+    void unwritableLogIsToldOnce();
+};
+
+void TstJournal::queryAndPollingUnderFaults() {
+    Rig r;
+    r.model.setFault(sim::Fault::BadCrc, 1);
+    r.g.w->readings().BzaprosClick();
+    const size_t query = r.g.port.writes.size() - r.w0;
+    QVERIFY(query >= 2);
+    // Polling: the first tick gets no reply, the second is good.
+    r.model.setFault(sim::Fault::Silent, 1);
+    r.g.w->readings().Timer_oprosTimer();
+    r.g.w->readings().Timer_oprosTimer();
+
+    // One row per frame written, the same bytes, in order.
+    const size_t n = r.g.port.writes.size() - r.w0;
+    QCOMPARE(size_t(r.table().rowCount()), n);
+    for (size_t i = 0; i < n; ++i)
+        QCOMPARE(r.cell(int(i), journal::ColRequest).toStdString(), journal::Hex(r.g.port.writes[r.w0 + i].bytes));
+    QCOMPARE(r.cell(0, journal::ColCode), QString("6"));
+    QCOMPARE(r.cell(0, journal::ColCommand), QString("запрос"));
+    QCOMPARE(r.cell(1, journal::ColCode), QString("0"));
+    QVERIFY(!r.cell(1, journal::ColResponse).isEmpty());
+    QCOMPARE(r.cell(int(query), journal::ColCode), QString("11"));
+    QCOMPARE(r.cell(int(query), journal::ColCommand), QString("опрос, проба"));  // the tick's presence read
+    QCOMPARE(r.cell(int(query), journal::ColReply), QString());
+    QCOMPARE(r.cell(int(n) - 1, journal::ColCommand), QString("опрос"));
+
+    const auto& s = r.g.w->journalStore().stats;
+    QCOMPARE(s.sent, uint64_t(n));
+    QCOMPARE(s.good, uint64_t(n - 2));
+    QCOMPARE(s.by_code[6], uint64_t(1));
+    QCOMPARE(s.by_code[11], uint64_t(1));
+    QCOMPARE(s.poll_ticks, uint64_t(2));
+    QCOMPARE(s.poll_good_ticks, uint64_t(1));
+    const QString line = r.g.w->journalWindow()->statsText();
+    QVERIFY2(line.contains("код 6: 1") && line.contains("код 11: 1") && line.contains("50.0 %"), qPrintable(line));
+
+    // The filters: errors only, then a result code, then bytes of the second request.
+    auto* errors = r.g.find<QCheckBox>("CBerrors");
+    errors->setChecked(true);
+    QCOMPARE(r.table().rowCount(), 2);
+    errors->setChecked(false);
+    r.g.find<QLineEdit>("Ekod")->setText("11");
+    QCOMPARE(r.table().rowCount(), 1);
+    r.g.find<QLineEdit>("Ekod")->clear();
+    const std::vector<uint8_t>& second = r.g.port.writes[r.w0 + 1].bytes;
+    r.g.find<QLineEdit>("Ehex")->setText(QString::fromStdString(journal::Hex({second[1], second[2], second[3]})).remove(' '));
+    QVERIFY(r.table().rowCount() >= 1);
+    QCOMPARE(r.cell(0, journal::ColRequest).toStdString(), journal::Hex(second));
+    r.g.find<QLineEdit>("Ehex")->clear();
+
+    // Pause: the rows stand, the counts go on; resuming shows what came meanwhile.
+    r.g.find<QPushButton>("Bpause")->setChecked(true);
+    r.g.w->readings().Timer_oprosTimer();
+    QCOMPARE(size_t(r.table().rowCount()), n);
+    QVERIFY(s.sent > n);
+    r.g.find<QPushButton>("Bpause")->setChecked(false);
+    QCOMPARE(uint64_t(r.table().rowCount()), s.sent);
+
+    // Copy: the selected rows, tab-separated.
+    auto* view = r.g.find<QTableView>("TVjournal");
+    view->selectRow(0);
+    const QString copied = r.g.w->journalWindow()->copySelected();
+    QCOMPARE(copied.count('\n'), 1);
+    QCOMPARE(copied.split('\t').size(), int(journal::ColCount));
+
+    r.g.find<QPushButton>("Breset")->click();
+    QCOMPARE(s.sent, uint64_t(0));
+    r.g.find<QPushButton>("Bclear")->click();
+    QCOMPARE(r.table().rowCount(), 0);
+}
+
+void TstJournal::buttonOpensTheWindowAfterTheOthers() {
+    Rig r;
+    auto* bar = r.g.find<QToolBar>("ToolBar1");
+    QToolButton* b = r.g.w->toolButton(15);
+    QVERIFY(b);
+    // Placed after the last of the window's own buttons.
+    QVERIFY(bar->widgetForAction(bar->actions().back()) == b);
+    QVERIFY(!r.g.w->journalWindow()->isVisible());
+    r.g.w->show();
+    b->click();
+    QVERIFY(r.g.w->journalWindow()->isVisible());
+    QCOMPARE(r.g.w->journalWindow()->windowTitle(), QString("журнал обмена"));
+}
+
+void TstJournal::unwritableLogIsToldOnce() {
+    Rig r;
+    const QString path = "/nonexistent-dir/journal.csv";
+    QVERIFY(!r.g.w->startLog(path));
+    r.g.w->readings().BzaprosClick();
+    const QString told = QString::fromStdString(journal::LogFile::Failure_text(path.toStdString()));
+    QCOMPARE(r.g.w->infoLines().count(told), 1);
+    QVERIFY(!r.g.w->logging());
+}
+
+QTEST_MAIN(TstJournal)
+#include "tst_journal.moc"
