@@ -40,6 +40,7 @@ void TFglav::buildJournal() {
     connect(b, &QToolButton::clicked, N_journal, &QAction::trigger);
     ToolBar1->addWidget(b);
     toolButtons[15] = b;
+    if (!log_file_.isEmpty()) startLog(log_file_);
 }
 
 void TFglav::journalTake(const lork::ExchangeRecord& rec) {

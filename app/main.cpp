@@ -34,6 +34,10 @@ int main(int argc, char* argv[]) {
                                QStringLiteral("Closes the main window after MS milliseconds (scripted runs)."),
                                QStringLiteral("MS"));
     cli.addOption(quitOpt);
+    QCommandLineOption logOpt(QStringLiteral("log"),
+                              QStringLiteral("Writes every exchange to FILE as it happens, one CSV line each."),
+                              QStringLiteral("FILE"));
+    cli.addOption(logOpt);
     QCommandLineOption runOpt(QStringLiteral("run-command"), QStringLiteral("Runs one menu command and quits."),
                               QStringLiteral("NAME"));
     runOpt.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -64,13 +68,15 @@ int main(int argc, char* argv[]) {
     // (a --demo option) would give its in-process port here instead.
     lork::QtSerialPort port;
 
-    TFglav::Platform platform{port, clock, lork::Read_port_list(), {}, {}, {}, {}};
+    TFglav::Platform platform{port, clock, lork::Read_port_list(), {}, {}, {}, {}, {}};
     platform.keys = [&keys](int vk) { return keys.keyPressedSince(vk); };
     if (cli.isSet(portOpt)) {
         const std::string path = cli.value(portOpt).toStdString();
         platform.ports.push_back(path);
         platform.forced_port = path;
     }
+
+    if (cli.isSet(logOpt)) platform.log_file = cli.value(logOpt);
 
     // Declared before the window so that the simulator outlives it.
     DemoSimulator demo;

@@ -55,6 +55,7 @@ public:
         std::function<bool(int)> keys;                     // async key state; empty: never pressed
         std::function<QDateTime()> now;                    // wall clock; empty: the system's
         std::string forced_port;                           // a port given on the command line
+        QString log_file;                                  // the journal's log from the first exchange on
     };
 
     explicit TFglav(Platform platform, QWidget* parent = nullptr);
@@ -214,6 +215,7 @@ private:
     std::function<bool(int)> key_fn_;
     std::function<QDateTime()> now_fn_;
     std::string forced_port_;
+    QString log_file_;
     std::array<QLabel*, 6> status_panels_{};
     DigitKeyFilter* digit_filter_ = nullptr;
     bool in_activation_ = false;             // FormActivate is running
