@@ -46,6 +46,7 @@ bool JournalTable::passes(const Entry& e) const {
 void JournalTable::rebuild() {
     beginResetModel();
     rows_.clear();
+    pending_.clear();
     for (size_t i = 0; i < store_.ring.size(); ++i)
         if (passes(store_.ring.at(i))) rows_.push_back(store_.ring.at(i).seq);
     endResetModel();
@@ -62,13 +63,21 @@ void JournalTable::dropGone() {
 }
 
 void JournalTable::appended(const Entry& e) {
-    if (paused_) return;
+    if (!paused_ && passes(e)) pending_.push_back(e.seq);
+}
+
+void JournalTable::flush() {
     dropGone();
-    if (!passes(e)) return;
-    const int row = int(rows_.size());
-    beginInsertRows({}, row, row);
-    rows_.push_back(e.seq);
-    endInsertRows();
+    const uint64_t first = store_.ring.firstSeq();
+    size_t skip = 0;
+    while (skip < pending_.size() && pending_[skip] < first) ++skip;
+    if (skip < pending_.size()) {
+        const int row = int(rows_.size());
+        beginInsertRows({}, row, row + int(pending_.size() - skip) - 1);
+        rows_.insert(rows_.end(), pending_.begin() + std::ptrdiff_t(skip), pending_.end());
+        endInsertRows();
+    }
+    pending_.clear();
 }
 
 void JournalTable::clearAll() {

@@ -3,6 +3,7 @@
 // by sequence number, so that the view holds no copy and no widget per row.
 #include <QAbstractTableModel>
 #include <deque>
+#include <vector>
 
 #include "journal/journal.h"
 
@@ -17,7 +18,10 @@ public:
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
 
     // After the store took an entry (the ring may have dropped its oldest).
+    // The rows follow at flush(): one insertion for many entries keeps a
+    // view of 100 000 rows cheap.
     void appended(const lork::journal::Entry& e);
+    void flush();
     // Empties the ring and the rows.
     void clearAll();
 
@@ -40,6 +44,7 @@ private:
 
     lork::journal::Store& store_;
     std::deque<uint64_t> rows_;
+    std::vector<uint64_t> pending_;  // taken, not yet rows
     Filter filter_;
     std::string hex_;  // filter_.hex as std::string
     bool paused_ = false;

@@ -103,7 +103,7 @@ JournalWindow::JournalWindow(lork::journal::Store& store, QWidget* parent)
     refresh_ = new QTimer(this);
     refresh_->setInterval(250);
     connect(refresh_, &QTimer::timeout, this, [this] {
-        if (dirty_ && isVisible()) refresh();
+        if (dirty_) refresh();
     });
     refresh_->start();
     refresh();
@@ -115,6 +115,7 @@ void JournalWindow::appended(const lork::journal::Entry& e) {
 }
 
 void JournalWindow::applyFilter() {
+    table_->flush();
     JournalTable::Filter f;
     f.errors_only = CBerrors->isChecked();
     bool ok = false;
@@ -126,6 +127,8 @@ void JournalWindow::applyFilter() {
 
 void JournalWindow::refresh() {
     dirty_ = false;
+    table_->flush();
+    if (!isVisible()) return;
     Lstats->setText(statsText());
     if (!table_->paused()) TVjournal->scrollToBottom();
 }

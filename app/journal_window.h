@@ -21,6 +21,8 @@ public:
     // After the store took an entry.
     void appended(const lork::journal::Entry& e);
     JournalTable* table() const { return table_; }
+    // The rows and the counts brought up to date now (else a timer does it).
+    void refresh();
 
     // The statistics line as shown (brought up to date first).
     QString statsText();
@@ -32,7 +34,6 @@ public:
 
 private:
     void applyFilter();
-    void refresh();
     bool exportRows(const QString& path, bool csv) const;
 
     lork::journal::Store& store_;

@@ -33,7 +33,10 @@ struct Rig {
     test::GuiRig g;
     sim::InstrumentModel model;
     size_t w0 = 0;
-    JournalTable& table() { return *g.w->journalWindow()->table(); }
+    JournalTable& table() {
+        g.w->journalWindow()->refresh();
+        return *g.w->journalWindow()->table();
+    }
     QString cell(int row, int col) { return table().index(row, col).data().toString(); }
 };
 }  // namespace
