@@ -1,6 +1,8 @@
 # The Debian package: cpack -G DEB in the build folder gives
 # testlork_<version>_<arch>.deb with its dependencies taken from the binaries.
 set(CPACK_PACKAGE_NAME testlork)
+# The whole version, as the about box and --version give it.
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "testlork")
 set(CPACK_PACKAGE_CONTACT "testlork maintainers <testlork@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "link test and configuration tool for the LORK panel instrument")
