@@ -40,7 +40,6 @@ void TFglav::buildJournal() {
     connect(b, &QToolButton::clicked, N_journal, &QAction::trigger);
     ToolBar1->addWidget(b);
     toolButtons[15] = b;
-    if (!log_file_.isEmpty()) startLog(log_file_);
 }
 
 void TFglav::journalTake(const lork::ExchangeRecord& rec) {
@@ -58,8 +57,10 @@ void TFglav::N_journalClick() {
     Fjournal->activateWindow();
 }
 
-bool TFglav::startLog(const QString& path) {
+bool TFglav::startLog(const QString& path, bool from_start) {
     const bool ok = log_->start(path.toStdString());
+    if (ok && from_start)
+        for (size_t i = 0; i < journal_->ring.size(); ++i) log_->write(journal_->ring.at(i));
     N_log->setChecked(ok);
     return ok;
 }

@@ -68,15 +68,13 @@ int main(int argc, char* argv[]) {
     // (a --demo option) would give its in-process port here instead.
     lork::QtSerialPort port;
 
-    TFglav::Platform platform{port, clock, lork::Read_port_list(), {}, {}, {}, {}, {}};
+    TFglav::Platform platform{port, clock, lork::Read_port_list(), {}, {}, {}, {}};
     platform.keys = [&keys](int vk) { return keys.keyPressedSince(vk); };
     if (cli.isSet(portOpt)) {
         const std::string path = cli.value(portOpt).toStdString();
         platform.ports.push_back(path);
         platform.forced_port = path;
     }
-
-    if (cli.isSet(logOpt)) platform.log_file = cli.value(logOpt);
 
     // Declared before the window so that the simulator outlives it.
     DemoSimulator demo;
@@ -102,6 +100,7 @@ int main(int argc, char* argv[]) {
     TFmsg Fmsg(&Fglav);
     Fglav.setMessageWindow(&Fmsg);
 
+    if (cli.isSet(logOpt)) Fglav.startLog(cli.value(logOpt), true);
     Fglav.show();
     if (cli.isSet(quitOpt)) {
         bool ok = false;

@@ -42,8 +42,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
       message_fn_(std::move(platform.message)),
       key_fn_(std::move(platform.keys)),
       now_fn_(std::move(platform.now)),
-      forced_port_(std::move(platform.forced_port)),
-      log_file_(std::move(platform.log_file)) {
+      forced_port_(std::move(platform.forced_port)) {
     // The pictures live in this static library; make sure they are linked in.
     Q_INIT_RESOURCE(lork);
     ui->setupUi(this);

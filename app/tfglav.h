@@ -55,7 +55,6 @@ public:
         std::function<bool(int)> keys;                     // async key state; empty: never pressed
         std::function<QDateTime()> now;                    // wall clock; empty: the system's
         std::string forced_port;                           // a port given on the command line
-        QString log_file;                                  // the journal's log from the first exchange on
     };
 
     explicit TFglav(Platform platform, QWidget* parent = nullptr);
@@ -124,7 +123,9 @@ public:
     lork::journal::Store& journalStore() { return *journal_; }
     JournalWindow* journalWindow() const { return Fjournal; }
     // Logs every exchange to path from now on; false (told once in ListBox1) when it cannot.
-    bool startLog(const QString& path);
+    // from_start: the exchanges the journal holds go first (the command line's
+    // log begins with the program's first exchange).
+    bool startLog(const QString& path, bool from_start = false);
     void stopLog();
     bool logging() const;
     void N_journalClick();
@@ -215,7 +216,6 @@ private:
     std::function<bool(int)> key_fn_;
     std::function<QDateTime()> now_fn_;
     std::string forced_port_;
-    QString log_file_;
     std::array<QLabel*, 6> status_panels_{};
     DigitKeyFilter* digit_filter_ = nullptr;
     bool in_activation_ = false;             // FormActivate is running

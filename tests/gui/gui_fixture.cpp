@@ -3,7 +3,7 @@
 namespace lork::test {
 
 GuiRig::GuiRig(std::vector<std::string> ports, std::string forced_port) {
-    TFglav::Platform p{port, clock, std::move(ports), {}, {}, {}, std::move(forced_port), {}};
+    TFglav::Platform p{port, clock, std::move(ports), {}, {}, {}, std::move(forced_port)};
     p.message = [this](const QString& text) { messages << text; };
     p.keys = [this](int vk) {
         ++key_questions[vk];
