@@ -12,7 +12,7 @@
 #include "pages/run_command.h"
 #include "platform/key_state.h"
 #include "platform/port_list.h"
-#include "platform/qt_serial_port.h"
+#include "platform/tty_port.h"
 #include "platform/system_clock.h"
 
 int main(int argc, char* argv[]) {
@@ -45,7 +45,15 @@ int main(int argc, char* argv[]) {
     lork::SystemClock clock;
     // The port the program talks through. A built-in instrument simulator
     // (a --demo option) would give its in-process port here instead.
-    lork::QtSerialPort port;
+    lork::TtyPort port;
+    // Remarks of the port (a slow USB latency timer) go to the information
+    // window; those made while the window is being built wait for it.
+    lork::Host* info = nullptr;
+    std::vector<std::string> early_remarks;
+    port.notice = [&](const std::string& line) {
+        if (info) info->infoLine(line);
+        else early_remarks.push_back(line);
+    };
 
     TFglav::Platform platform{port, clock, lork::Read_port_list(), {}, {}, {}, {}};
     platform.keys = [&keys](int vk) { return keys.keyPressedSince(vk); };
@@ -73,6 +81,8 @@ int main(int argc, char* argv[]) {
 
     TFglav Fglav(std::move(platform));
     if (Fglav.startAborted()) return 1;
+    info = &Fglav;
+    for (const auto& line : early_remarks) Fglav.infoLine(line);
     TFabout Fabout(&Fglav);
     Fglav.setAboutBox(&Fabout);
     TFMsetup FMsetup(Fglav);

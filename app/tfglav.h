@@ -107,6 +107,7 @@ public:
     // --- lork::Host ---
     void messageBox(const std::string& text) override;
     bool keyPressedSince(int vk) override;
+    void infoLine(const std::string& text) override { addInfoLine(QString::fromStdString(text)); }
 
     // Makes the port given on the command line the one in use (again after
     // the settings file was loaded).

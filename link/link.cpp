@@ -28,7 +28,10 @@ void Link::Port_setup(uint8_t code) {
     ls.WTTC = 0;
     // The port is opened at the settings' own rate, whatever code was given.
     port_setup_error = int32_t(Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize));
-    if (port_setup_error != 0) host_.messageBox("ошибка настройки порта");
+    if (port_setup_error != 0) {
+        host_.infoLine(port_.describeError(ls.port_name, uint32_t(port_setup_error)));
+        host_.messageBox("ошибка настройки порта");
+    }
     pause_after = t_after[c];
     pause_before = t_before[c];
 }
@@ -55,7 +58,10 @@ void Link::Port_send(const std::array<uint8_t, 64>& frame, uint8_t len) {
     port_.purgeInput();
     clock_.sleepMs(pause_before);
     const size_t n = std::min<size_t>(len, frame.size() - 1);
-    if (uint32_t e = port_.write(frame.data() + 1, n)) host_.messageBox("ошибка при передаче= " + std::to_string(e));
+    if (uint32_t e = port_.write(frame.data() + 1, n)) {
+        host_.infoLine(port_.describeError(st_.ls.port_name, e));
+        host_.messageBox("ошибка при передаче= " + std::to_string(e));
+    }
     clock_.sleepMs(pause_after);
 }
 

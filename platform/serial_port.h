@@ -4,6 +4,7 @@
 // the real port (QSerialPort) and the scripted FakePort only have to move bytes.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace lork {
@@ -15,6 +16,11 @@ struct LineConfig {
     uint8_t stopbits = 1;  // 1 or 2; any other value leaves the port's stop bits as they were
 };
 
+// A device that goes away while open (an adapter pulled, the other side of a
+// pseudo-terminal closed, a connection lost) is closed by the port as soon as
+// it notices: isOpen() turns false, reads find nothing and waits fail at once,
+// writes return the error that ended it, and the next reopen() opens the
+// name afresh. A read or wait on such a port is a failure, never "no bytes yet".
 class SerialPort {
 public:
     virtual ~SerialPort() = default;
@@ -43,6 +49,12 @@ public:
     // Waits up to ms milliseconds for at least one received byte.
     // Returns true as soon as a byte is available. On a closed port returns false at once.
     virtual bool waitForReadyRead(int ms) = 0;
+    // One line for the operator: the port and, in words, why an operation
+    // on it failed with err (the system's own text, and what to do where
+    // that is known).
+    virtual std::string describeError(const std::string& name, uint32_t err) const {
+        return "порт " + name + ": " + std::strerror(int(err));
+    }
 };
 
 }  // namespace lork
