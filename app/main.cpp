@@ -12,7 +12,7 @@
 #include "pages/run_command.h"
 #include "platform/key_state.h"
 #include "platform/port_list.h"
-#include "platform/tty_port.h"
+#include "platform/port_factory.h"
 #include "platform/system_clock.h"
 
 int main(int argc, char* argv[]) {
@@ -23,7 +23,8 @@ int main(int argc, char* argv[]) {
     QCommandLineParser cli;
     cli.addHelpOption();
     QCommandLineOption portOpt(QStringLiteral("port"),
-                               QStringLiteral("Adds PATH to the port list and uses it (a pty, say)."),
+                               QStringLiteral("Adds PATH to the port list and uses it: a device or pty path, "
+                                              "tcp://HOST:PORT (RTU over TCP) or rfc2217://HOST:PORT."),
                                QStringLiteral("PATH"));
     cli.addOption(portOpt);
     QCommandLineOption demoOpt(QStringLiteral("demo"),
@@ -43,11 +44,11 @@ int main(int argc, char* argv[]) {
     lork::KeyState keys;
     keys.install();
     lork::SystemClock clock;
-    // The port the program talks through. A built-in instrument simulator
-    // (a --demo option) would give its in-process port here instead.
-    lork::TtyPort port;
-    // Remarks of the port (a slow USB latency timer) go to the information
-    // window; those made while the window is being built wait for it.
+    // The port the program talks through; its name chooses the kind (a
+    // serial device, tcp:// or rfc2217://). Its remarks (a slow USB latency
+    // timer, a gateway's fixed rate) go to the information window; those
+    // made while the window is being built wait for it.
+    lork::PortByName port;
     lork::Host* info = nullptr;
     std::vector<std::string> early_remarks;
     port.notice = [&](const std::string& line) {
