@@ -86,8 +86,8 @@ size_t Link::Read_timed(uint8_t* buf, size_t n) {
         if (has_interval) end = std::min(end, last_byte + interval);
         const int64_t now = clock_.nowUs();
         if (now >= end) break;
-        const int64_t wait_ms = (end - now + 999) / 1000;
-        if (!port_.waitForReadyRead(int(std::min<int64_t>(wait_ms, std::numeric_limits<int>::max())))) break;
+        // To the microsecond: a millisecond grain would overshoot each time-out.
+        if (!port_.waitForReadyReadUs(end - now)) break;
         const size_t k = port_.readAvailable(buf + got, n - got);
         if (k > 0) {
             got += k;

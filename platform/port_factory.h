@@ -33,6 +33,7 @@ public:
     uint32_t write(const uint8_t* data, size_t len) override;
     size_t readAvailable(uint8_t* buf, size_t max) override;
     bool waitForReadyRead(int ms) override;
+    bool waitForReadyReadUs(int64_t us) override;
     std::string describeError(const std::string& name, uint32_t err) const override;
 
     std::function<void(const std::string&)> notice;

@@ -2,6 +2,7 @@
 // The serial port as the link sees it. The link itself implements the
 // Win32-style read time-outs on top of readAvailable()/waitForReadyRead(), so
 // the real port (QSerialPort) and the scripted FakePort only have to move bytes.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -49,6 +50,11 @@ public:
     // Waits up to ms milliseconds for at least one received byte.
     // Returns true as soon as a byte is available. On a closed port returns false at once.
     virtual bool waitForReadyRead(int ms) = 0;
+    // The same with a deadline in microseconds; a port that waits only in
+    // whole milliseconds rounds up, so the wait never ends early.
+    virtual bool waitForReadyReadUs(int64_t us) {
+        return waitForReadyRead(int(std::min<int64_t>((std::max<int64_t>(us, 0) + 999) / 1000, INT32_MAX)));
+    }
     // One line for the operator: the port and, in words, why an operation
     // on it failed with err (the system's own text, and what to do where
     // that is known).

@@ -232,9 +232,11 @@ size_t TcpPort::readAvailable(uint8_t* buf, size_t max) {
     return n;
 }
 
-bool TcpPort::waitForReadyRead(int ms) {
+bool TcpPort::waitForReadyRead(int ms) { return waitForReadyReadUs(int64_t(ms) * 1000); }
+
+bool TcpPort::waitForReadyReadUs(int64_t us) {
     if (!rx_.empty()) return true;
-    const int64_t end = monotonicUs() + int64_t(std::max(ms, 0)) * 1000;
+    const int64_t end = monotonicUs() + std::max<int64_t>(us, 0);
     // Bytes of the connection's own protocol are not line data: wait on.
     do {
         if (!pump(std::max<int64_t>(end - monotonicUs(), 0))) return !rx_.empty();

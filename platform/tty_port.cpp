@@ -235,9 +235,11 @@ size_t TtyPort::readAvailable(uint8_t* buf, size_t max) {
     return 0;
 }
 
-bool TtyPort::waitForReadyRead(int ms) {
+bool TtyPort::waitForReadyRead(int ms) { return waitForReadyReadUs(int64_t(ms) * 1000); }
+
+bool TtyPort::waitForReadyReadUs(int64_t us) {
     if (fd_ < 0) return false;
-    return waitFor(POLLIN, int64_t(std::max(ms, 0)) * 1000);
+    return waitFor(POLLIN, std::max<int64_t>(us, 0));
 }
 
 std::string TtyPort::describeError(const std::string& name, uint32_t err) const {
