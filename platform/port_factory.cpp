@@ -62,6 +62,7 @@ uint32_t PortByName::write(const uint8_t* data, size_t len) { return port_ ? por
 size_t PortByName::readAvailable(uint8_t* buf, size_t max) { return port_ ? port_->readAvailable(buf, max) : 0; }
 bool PortByName::waitForReadyRead(int ms) { return port_ && port_->waitForReadyRead(ms); }
 bool PortByName::waitForReadyReadUs(int64_t us) { return port_ && port_->waitForReadyReadUs(us); }
+uint32_t PortByName::lastReadError() const { return port_ ? port_->lastReadError() : EBADF; }
 std::string PortByName::describeError(const std::string& name, uint32_t err) const {
     return port_ ? port_->describeError(name, err) : SerialPort::describeError(name, err);
 }

@@ -3,6 +3,7 @@
 // Win32-style read time-outs on top of readAvailable()/waitForReadyRead(), so
 // the real port (QSerialPort) and the scripted FakePort only have to move bytes.
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -61,6 +62,11 @@ public:
     virtual std::string describeError(const std::string& name, uint32_t err) const {
         return "порт " + name + ": " + std::strerror(int(err));
     }
+    // How the last readAvailable() or waitForReadyRead() ended: 0 when it
+    // worked, a time-out included, else the system error code (a device that
+    // went away, a closed port). A read that fails must not pass for an empty
+    // one: the probe read tells the two apart.
+    virtual uint32_t lastReadError() const { return isOpen() ? 0 : EBADF; }
 };
 
 }  // namespace lork

@@ -245,6 +245,11 @@ bool TcpPort::waitForReadyReadUs(int64_t us) {
     return false;
 }
 
+uint32_t TcpPort::lastReadError() const {
+    if (fd_ >= 0) return 0;
+    return lost_error_ ? lost_error_ : EBADF;
+}
+
 uint32_t TcpPort::causeOf(uint32_t err) const {
     if (fd_ < 0 && err == EBADF && open_error_ != 0) return open_error_;
     if (fd_ < 0 && err == EBADF && lost_error_ != 0) return lost_error_;

@@ -242,6 +242,11 @@ bool TtyPort::waitForReadyReadUs(int64_t us) {
     return waitFor(POLLIN, std::max<int64_t>(us, 0));
 }
 
+uint32_t TtyPort::lastReadError() const {
+    if (fd_ >= 0) return 0;
+    return lost_error_ ? lost_error_ : EBADF;
+}
+
 std::string TtyPort::describeError(const std::string& name, uint32_t err) const {
     const std::string path = systemLocation(name);
     if (fd_ < 0 && err == EBADF && open_error_ != 0) err = open_error_;

@@ -57,6 +57,7 @@ public:
     size_t readAvailable(uint8_t* buf, size_t max) override;
     bool waitForReadyRead(int ms) override;
     bool waitForReadyReadUs(int64_t us) override;
+    uint32_t lastReadError() const override;
     std::string describeError(const std::string& name, uint32_t err) const override;
 
     // The device path a name opens.

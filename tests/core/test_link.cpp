@@ -23,6 +23,7 @@ std::vector<uint8_t> concat(std::vector<uint8_t> a, const std::vector<uint8_t>& 
 struct SetupCase {
     uint8_t code;
     uint16_t rit, rttm, rttc, before, after;
+    int32_t scor = 19200;
 };
 
 class PortSetup : public ::testing::TestWithParam<SetupCase> {};
@@ -30,7 +31,7 @@ class PortSetup : public ::testing::TestWithParam<SetupCase> {};
 TEST_P(PortSetup, TimeoutsAndPausesFollowTheCode) {
     const auto& c = GetParam();
     CoreRig r;
-    r.st.ls.scor = 19200;
+    r.st.ls.scor = c.scor;
     r.core.link.Port_setup(c.code);
     const auto& ls = r.st.ls;
     EXPECT_EQ(ls.RIT, c.rit);
@@ -41,9 +42,16 @@ TEST_P(PortSetup, TimeoutsAndPausesFollowTheCode) {
     EXPECT_EQ(r.core.link.pause_after, c.after);
     EXPECT_EQ(r.core.link.port_timeouts.ReadTotalTimeoutMultiplier, c.rttm);
     // Always the settings' own rate, whatever the code.
-    EXPECT_EQ(r.port.config().baud, 19200);
+    EXPECT_EQ(r.port.config().baud, c.scor);
     EXPECT_EQ(r.core.link.port_setup_error, 0);
     EXPECT_TRUE(r.host.messages.empty());
+    // The wait before the block read takes the same entry.
+    r.st.ls.scor_code = c.code;
+    r.clock.sleeps_ms.clear();
+    r.port.arrive(r.clock.now_us, {5});
+    r.st.ex.len_wait = 7;
+    r.core.link.Port_receive();
+    EXPECT_EQ(r.clock.sleeps_ms.at(0), c.rit * 7);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, PortSetup,
@@ -51,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(Codes, PortSetup,
                                            SetupCase{1, 4, 20, 16, 8, 10}, SetupCase{2, 2, 10, 8, 4, 5},
                                            SetupCase{3, 2, 6, 4, 2, 3}, SetupCase{4, 1, 4, 2, 1, 2},
                                            SetupCase{5, 1, 2, 2, 1, 1}, SetupCase{6, 1, 2, 2, 1, 1},
-                                           SetupCase{7, 1, 2, 2, 1, 1}));  // above the table: the fastest
+                                           // above the table: the line's own rate, else the slowest
+                                           SetupCase{7, 2, 6, 4, 2, 3}, SetupCase{9, 4, 20, 16, 8, 10, 1200}));
 
 // --- the timed read itself ---
 
@@ -75,9 +84,10 @@ TEST_P(ReadTimed, BytesAndTime) {
     const int64_t t0 = r.clock.now_us;
     for (auto [at, count] : c.arrivals) r.port.arrive(t0 + at * ms, std::vector<uint8_t>(size_t(count), 0x42));
     uint8_t buf[16] = {};
-    EXPECT_EQ(r.core.link.Read_timed(buf, c.n), c.got) << c.what;
+    const auto res = r.core.link.Read_timed(buf, c.n);
+    EXPECT_EQ(res.got, c.got) << c.what;
     EXPECT_EQ(r.clock.now_us - t0, c.elapsed_ms * ms) << c.what;
-    EXPECT_TRUE(r.core.link.read_ok);
+    EXPECT_TRUE(res.ok());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -99,8 +109,9 @@ TEST(ReadTimedPort, ClosedPortFailsAtOnce) {
     r.port.close();
     uint8_t b = 0;
     const int64_t t0 = r.clock.now_us;
-    EXPECT_EQ(r.core.link.Read_timed(&b, 1), 0u);
-    EXPECT_FALSE(r.core.link.read_ok);
+    const auto res = r.core.link.Read_timed(&b, 1);
+    EXPECT_EQ(res.got, 0u);
+    EXPECT_EQ(res.error, uint32_t(EBADF));
     EXPECT_EQ(r.clock.now_us, t0);
 }
 
@@ -286,9 +297,30 @@ TEST(PortSend, PurgesBeforeWritingAndPausesAround) {
     EXPECT_EQ(r.port.writes[0].bytes.size(), 8u);
     uint8_t b;
     EXPECT_EQ(r.port.readAvailable(&b, 1), 0u);
+    EXPECT_EQ(r.port.waits, 0);  // a quiet line is not watched
+}
+
+// Another station's reply is still coming in when the master sends. The
+// instrument ignores a request that collided with traffic on the line.
+TEST(PortSend, ForeignFrameIsLetEndBeforeTheWrite) {
+    constexpr int64_t char_us = 1042;  // 10 bits at 9600 bit/s
+    CoreRig r;
+    r.port.onWrite = [&](FakePort& p, const std::vector<uint8_t>& req) {
+        const int64_t now = r.clock.now_us;
+        if (p.arrivesBetween(now - 3 * char_us, now + int64_t(req.size()) * char_us)) return;
+        p.arriveSpaced(now + int64_t(req.size() + 2) * char_us, reg_reply(5, 3, {0x0005}), char_us);
+    };
+    const auto foreign = reg_reply(7, 3, std::vector<uint16_t>(8, 0x1234));
+    r.port.arriveSpaced(r.clock.now_us - 5 * char_us, foreign, char_us);
+    const int64_t foreign_end = r.clock.now_us + int64_t(foreign.size() - 6) * char_us;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(r.core.dev.Read_adr(), KOD_OK) << "exchange " << i;
+    ASSERT_EQ(r.port.writes.size(), 3u);
+    // 3.5 characters of silence (4 ms), then the usual pause (4 ms).
+    EXPECT_GE(r.port.writes[0].at_us, foreign_end + 8 * ms);
 }
 
 // --- probe read ---
+
 
 struct ProbeRig : CoreRig {
     ProbeRig() { Make_zapros(st.ex, 5, 3, 0x0800, 1); }
@@ -330,6 +362,15 @@ TEST(ProbeRead, ClosedPortMeansNoReply) {
     EXPECT_EQ(r.core.link.Send_probe(), 2);
     EXPECT_EQ(r.st.ex.len_suda, 0);
     EXPECT_EQ(r.host.key_questions[VK_X], 4);
+}
+
+TEST(ProbeRead, VanishedDeviceMeansNoReplyNotSilence) {
+    CoreRig r;
+    r.port.vanish_at_us = r.clock.now_us;  // still reads as open
+    ASSERT_TRUE(r.port.isOpen());
+    EXPECT_EQ(r.core.dev.Probe_adr(), KOD_NO_REPLY);
+    EXPECT_EQ(r.st.ex.rx_status, 2);
+    EXPECT_EQ(r.host.key_questions[VK_X], 4);  // all three calls of the second pass
 }
 
 }  // namespace
