@@ -11,8 +11,7 @@ namespace {
 constexpr uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250, SE = 240;
 constexpr uint8_t BINARY = 0, SGA = 3, COM_PORT = 44;
 // Client commands of the COM port option; the server answers with 100 more.
-constexpr uint8_t SET_BAUDRATE = 1, SET_DATASIZE = 2, SET_PARITY = 3, SET_STOPSIZE = 4, SET_CONTROL = 5,
-                  PURGE_DATA = 12;
+constexpr uint8_t SET_BAUDRATE = 1, SET_DATASIZE = 2, SET_PARITY = 3, SET_STOPSIZE = 4, SET_CONTROL = 5;
 constexpr uint8_t kServerBase = 100;
 // The server's answer to a set-up comes in one round trip on the local
 // network; one that has said nothing by then will not.
@@ -213,12 +212,6 @@ uint32_t Rfc2217Port::configure(const LineConfig& cfg) {
     configured_ = true;
     line_set_ = true;
     return 0;
-}
-
-void Rfc2217Port::purgeInput() {
-    TcpPort::purgeInput();
-    // What the server has received and not yet passed on is old too.
-    if (isOpen()) sendCommand(PURGE_DATA, {1});
 }
 
 uint32_t Rfc2217Port::write(const uint8_t* data, size_t len) {

@@ -5,6 +5,10 @@
 // both ways: 0xFF in the data is doubled, commands from the server are
 // answered or taken out of the data, and the line settings count only once
 // the server has acknowledged them with the values asked for.
+//
+// The purge before a request discards what has reached this end only. The
+// option's purge of the server's own buffer is not sent: a server may carry
+// it out after the request that follows it, and so throw away the reply.
 #include <array>
 #include <vector>
 
@@ -15,7 +19,6 @@ namespace lork {
 class Rfc2217Port : public TcpPort {
 public:
     uint32_t configure(const LineConfig& cfg) override;
-    void purgeInput() override;
     uint32_t write(const uint8_t* data, size_t len) override;
     std::string describeError(const std::string& name, uint32_t err) const override;
 
