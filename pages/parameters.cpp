@@ -26,6 +26,25 @@ constexpr uint16_t REG_KOL_STEP = 0x0A01;
 constexpr uint16_t REG_POR_STEP = 0x0A02;
 
 QString num(int v) { return QString::number(v); }
+
+// A page value follows its edit while the edit holds a value a write would
+// send. Typing goes through prefixes of what the operator means ("3" and "30"
+// on the way to "300"), so when the text ends up refused the value falls
+// back to the one the program last put into the edit: no prefix stays.
+void follow_edit(const QLineEdit* edit, const pages::Taken& t, uint8_t& value, uint8_t& given) {
+    if (t.refusal) {
+        value = given;
+        return;
+    }
+    value = uint8_t(t.value);
+    if (!edit->isModified()) given = value;  // set by the program, not typed
+}
+
+// Shows a page value in its edit, unless the edit holds a refused text: that
+// stays as the operator typed it.
+void show_unless_refused(QLineEdit* edit, const pages::Taken& now, uint8_t value) {
+    if (!now.refusal) edit->setText(num(value));
+}
 }  // namespace
 
 void TFglav::Setup_page_parameters() {
@@ -215,19 +234,17 @@ void TFglav::CBust_resChange() {
     if (v) ust_res = uint8_t(*v);
 }
 
-// An edit emptied or holding no byte value keeps the value last taken: the
-// operator is still typing, and the write button reports what it cannot send.
 void TFglav::Eust_kol_stepChange() {
-    const auto v = Str_to_int(pp->Eust_kol_step->text());
-    if (v && *v >= 0 && *v <= 255) ust_kol_step = uint8_t(*v);
+    follow_edit(pp->Eust_kol_step, pages::take_byte(Str_to_int(pp->Eust_kol_step->text())), ust_kol_step,
+                ust_kol_step_given);
 }
 void TFglav::Eust_por_stepChange() {
-    const auto v = Str_to_int(pp->Eust_por_step->text());
-    if (v && *v >= 0 && *v <= 255) ust_por_step = uint8_t(*v);
+    follow_edit(pp->Eust_por_step, pages::take_byte(Str_to_int(pp->Eust_por_step->text())), ust_por_step,
+                ust_por_step_given);
 }
 void TFglav::Eint_sysnumChange() {
-    const auto v = Str_to_int(pp->Eint_sysnum->text());
-    if (v && *v >= 1 && *v <= 247) int_sysnum = uint8_t(*v);
+    follow_edit(pp->Eint_sysnum, pages::take_address(Str_to_int(pp->Eint_sysnum->text())), int_sysnum,
+                int_sysnum_given);
 }
 
 void TFglav::UpDown_kolstepChangingEx(bool&, int newValue) {
@@ -267,12 +284,12 @@ void TFglav::TabSheet2Show() {
     pp->Ecur_kolstep->setText(num(dev.kol_step));
     pp->Ecur_porstep->setText(num(dev.por_step));
     pp->CBust_res->setCurrentIndex(ust_res - 5);
-    pp->Eust_kol_step->setText(num(ust_kol_step));
-    pp->Eust_por_step->setText(num(ust_por_step));
+    show_unless_refused(pp->Eust_kol_step, pages::take_byte(Str_to_int(pp->Eust_kol_step->text())), ust_kol_step);
+    show_unless_refused(pp->Eust_por_step, pages::take_byte(Str_to_int(pp->Eust_por_step->text())), ust_por_step);
     pp->CBint_scor->setCurrentIndex(int_scor - 1);
     pp->CBint_parity->setCurrentIndex(int_parity);
     pp->CBint_stopbit->setCurrentIndex(int_stopbit - 1);
-    pp->Eint_sysnum->setText(num(int_sysnum));
+    show_unless_refused(pp->Eint_sysnum, pages::take_address(Str_to_int(pp->Eint_sysnum->text())), int_sysnum);
     pp->Eint_cur_parity->setText(num(ls.parity));
     pp->Eint_cur_stopbit->setText(num(ls.stopbit));
     pp->Eint_cur_scor->setText(num(pages::rate_of(ls.scor_code)));
