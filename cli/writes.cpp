@@ -1,0 +1,85 @@
+#include "cli/writes.h"
+
+#include <cstdio>
+
+#include "cli/options.h"
+
+namespace lorkctl {
+
+std::vector<Assignment> parse_assignments(const std::vector<std::string>& words, bool interface_too) {
+    std::vector<Assignment> out;
+    for (const auto& w : words) {
+        const auto eq = w.find('=');
+        if (eq == std::string::npos) throw Exit{ST_USAGE, "ожидалось КЛЮЧ=ЗНАЧЕНИЕ, а не '" + w + "'"};
+        const std::string key = w.substr(0, eq), text = w.substr(eq + 1);
+        const Setting* set = find_setting(key);
+        const bool is_interface = set && set->reg < 0x0900;
+        if (!set || (is_interface && !interface_too)) throw Exit{ST_USAGE, "неизвестный ключ '" + key + "'"};
+        for (const auto& [s, v] : out)
+            if (s == set) throw Exit{ST_USAGE, "ключ '" + key + "' дважды"};
+        std::optional<long> v;
+        if (key == "baud") {
+            if (auto c = rate_code(text)) v = *c;
+            if (!v) throw Exit{ST_USAGE, "значение baud должно быть одной из скоростей 4800..115200"};
+        } else if (key == "parity") {
+            if (auto c = parity_code(text)) v = *c;
+        } else {
+            v = to_number(text, set->lo, set->hi);
+        }
+        if (!v) throw Exit{ST_USAGE, range_text(*set) + ", а не '" + text + "'"};
+        out.emplace_back(set, *v);
+    }
+    return out;
+}
+
+void write_setting(Session& s, const Setting& set, long value) {
+    s.run(16, set.reg, 1, {uint16_t(value)});
+    auto& ls = s.ls();
+    switch (set.reg) {
+    case 0x0800: ls.adr = uint8_t(value); return;  // the next request goes to the new address
+    case 0x0801:
+        ls.scor_code = uint8_t(value);
+        ls.scor = lork::scor_table[size_t(value)];
+        break;
+    case 0x0802: ls.parity = uint8_t(value); break;
+    case 0x0803: ls.stopbit = uint8_t(value); break;
+    default: return;
+    }
+    s.open_line();
+}
+
+void read_params(Session& s) { s.require(s.core().dev.Read_params()); }
+void read_interface(Session& s) { s.run(3, 0x0800, 4); }
+
+std::string value_text(const Setting& set, long value) {
+    if (set.reg == 0x0801) return std::to_string(value >= 1 && value <= 6 ? lork::scor_table[size_t(value)] : 0);
+    if (set.reg == 0x0802) return parity_name(uint8_t(value));
+    return std::to_string(value);
+}
+
+void verify(const Session& s, const std::vector<Assignment>& wanted) {
+    std::string bad;
+    for (const auto& [set, v] : wanted) {
+        const long now = current_value(*set, s.st());
+        if (now != v)
+            bad += std::string(bad.empty() ? "" : "; ") + set->key + ": записано " + value_text(*set, v) +
+                   ", прочитано " + value_text(*set, now);
+    }
+    if (!bad.empty()) throw Exit{ST_REFUSED, "не совпало после записи: " + bad};
+}
+
+void check_rules(const lork::State& st, const std::vector<Assignment>& a, bool strict) {
+    long r = st.dev.res, n = st.dev.kol_step, u = st.dev.por_step;
+    bool touched = false;
+    for (const auto& [set, v] : a) {
+        if (set->reg == 0x0A00) r = v, touched = true;
+        if (set->reg == 0x0A01) n = v, touched = true;
+        if (set->reg == 0x0A02) u = v, touched = true;
+    }
+    if (!touched) return;
+    const auto warnings = rule_warnings(r, n, u);
+    for (const auto& w : warnings) std::fprintf(stderr, "lorkctl: %s%s\n", strict ? "" : "предупреждение: ", w.c_str());
+    if (strict && !warnings.empty()) throw Exit{ST_USAGE, "--strict: ничего не записано"};
+}
+
+}  // namespace lorkctl
