@@ -38,6 +38,11 @@ int main(int argc, char* argv[]) {
                               QStringLiteral("NAME"));
     runOpt.setFlags(QCommandLineOption::HiddenFromHelp);
     cli.addOption(runOpt);
+    QCommandLineOption startOpt(QStringLiteral("start-command"),
+                                QStringLiteral("Runs one menu command after start-up and goes on."),
+                                QStringLiteral("NAME"));
+    startOpt.setFlags(QCommandLineOption::HiddenFromHelp);
+    cli.addOption(startOpt);
     cli.process(app);
 
     lork::KeyState keys;
@@ -86,5 +91,6 @@ int main(int argc, char* argv[]) {
         if (ok && ms >= 0) QTimer::singleShot(ms, &Fglav, &QWidget::close);
     }
     if (cli.isSet(runOpt)) Schedule_menu_command(Fglav, cli.value(runOpt));
+    if (cli.isSet(startOpt)) Start_menu_command(Fglav, cli.value(startOpt));
     return app.exec();
 }

@@ -9,10 +9,10 @@ namespace {
 constexpr size_t kReplyMax = 62;  // paket_suda[2..63] after the address byte
 }
 
-uint8_t table_code(uint8_t code) {
-    if (code == 0) return 1;
-    if (code > 6) return 6;
-    return code;
+uint8_t table_code(uint8_t code, int32_t scor) {
+    if (code >= 1 && code <= 6) return code;
+    const uint8_t own = Scor_to_code(scor);
+    return code > 6 && own != 0 ? own : 1;
 }
 
 Link::Link(State& st, SerialPort& port, Clock& clock, Host& host)
@@ -20,7 +20,7 @@ Link::Link(State& st, SerialPort& port, Clock& clock, Host& host)
 
 void Link::Port_setup(uint8_t code) {
     auto& ls = st_.ls;
-    const uint8_t c = table_code(code);
+    const uint8_t c = table_code(code, ls.scor);
     ls.RIT = t_byte[c];
     ls.RTTM = uint16_t(2 * t_after[c]);
     ls.RTTC = uint16_t(2 * t_before[c]);
@@ -121,7 +121,7 @@ void Link::Port_receive() {
         }
     }
     // Let the rest of the reply gather in the input buffer first.
-    clock_.sleepMs(int(t_byte[table_code(st_.ls.scor_code)]) * int(ex.len_wait));
+    clock_.sleepMs(int(t_byte[table_code(st_.ls.scor_code, st_.ls.scor)]) * int(ex.len_wait));
     const size_t got = Read_timed(&ex.paket_suda[2], std::min<size_t>(ex.len_wait, kReplyMax));
     ex.len_suda = uint8_t(got + 1);
 }

@@ -17,9 +17,12 @@ inline constexpr std::array<uint8_t, 7> t_byte{4, 4, 2, 2, 1, 1, 1};
 inline constexpr std::array<uint8_t, 7> t_after{10, 10, 5, 3, 2, 1, 1};
 inline constexpr std::array<uint8_t, 7> t_before{8, 8, 4, 2, 1, 1, 1};
 
-// The table entry used for a baud code: codes outside 1..6 take the nearest
-// entry (0 -> 1, the slowest, whose time-outs are the most generous; >6 -> 6).
-uint8_t table_code(uint8_t code);
+// The table entry used for a baud code on a line running at `scor` bit/s.
+// Code 0 (no rate) takes the slowest entry, whose time-outs are the most
+// generous. A code above 6 (read back from the instrument) says nothing of
+// the line, so the line's own rate picks the entry, else the slowest one:
+// the fastest entry would cut replies short on a slow line.
+uint8_t table_code(uint8_t code, int32_t scor);
 
 class Link {
 public:

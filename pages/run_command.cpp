@@ -7,6 +7,19 @@
 
 #include "app/tfglav.h"
 
+namespace {
+
+QAction* menu_item(TFglav& w, const QString& name) {
+    auto* item = w.findChild<QAction*>(QStringLiteral("N_") + name);
+    if (!item) {
+        std::fprintf(stderr, "no menu command %s\n", name.toUtf8().constData());
+        QCoreApplication::exit(2);
+    }
+    return item;
+}
+
+}  // namespace
+
 void Schedule_menu_command(TFglav& w, const QString& name) {
     w.setMessageFunction([](const QString& text) {
         std::printf("message: %s\n", text.toUtf8().constData());
@@ -14,15 +27,18 @@ void Schedule_menu_command(TFglav& w, const QString& name) {
     });
     // After the start-up events (first activation included) have run.
     QTimer::singleShot(0, &w, [&w, name] {
-        auto* item = w.findChild<QAction*>(QStringLiteral("N_") + name);
-        if (!item) {
-            std::fprintf(stderr, "no menu command %s\n", name.toUtf8().constData());
-            QCoreApplication::exit(2);
-            return;
-        }
+        QAction* item = menu_item(w, name);
+        if (!item) return;
         item->trigger();
         for (const QString& line : w.infoLines()) std::printf("%s\n", line.toUtf8().constData());
         std::fflush(stdout);
         QCoreApplication::exit(0);
+    });
+}
+
+void Start_menu_command(TFglav& w, const QString& name) {
+    // Late enough for the window system's first activation to have run.
+    QTimer::singleShot(1000, &w, [&w, name] {
+        if (QAction* item = menu_item(w, name)) item->trigger();
     });
 }

@@ -1,10 +1,16 @@
 #pragma once
-// A hidden command-line mode for end-to-end tests: run one menu command as if
-// the operator had chosen it, print what the information window then holds
-// and every message box text on standard output, and end the program.
+// Hidden command-line modes for end-to-end tests.
 #include <QString>
 
 class TFglav;
 
-// name is the menu item's name without its "N_" (poisk_scor, yes_otvet ...).
+// Runs one menu command as if the operator had chosen it, prints what the
+// information window then holds and every message box text on standard
+// output, and ends the program. name is the menu item's name without its
+// "N_" (poisk_scor, yes_otvet ...).
 void Schedule_menu_command(TFglav& w, const QString& name);
+
+// Runs one menu command once the window is up, with the real message boxes,
+// and leaves the program running for the operator (or a test driving the
+// window system) to go on with.
+void Start_menu_command(TFglav& w, const QString& name);

@@ -185,7 +185,7 @@ void TFglav::N_poisk_numClick() {
     auto& ls = st.ls;
     const uint8_t a0 = ls.adr;
     Timer_opros->stop();
-    SearchGuard guard;
+    SearchGuard guard(this);
     Search_show_fmsg(qs(numLabel(ls.scor)));
     showInfo();
     clearInfo();
@@ -220,7 +220,7 @@ void TFglav::N_poisk_scorClick() {
     auto& st = core().st;
     auto& ls = st.ls;
     Timer_opros->stop();
-    SearchGuard guard;
+    SearchGuard guard(this);
     showInfo();
     clearInfo();
     Search_show_fmsg(qs(scorLabel(ls.adr)));
@@ -262,7 +262,7 @@ void TFglav::N_poisk_priborClick() {
     SearchRunning running(search_running);
     const uint8_t a0 = core().st.ls.adr;
     Timer_opros->stop();
-    SearchGuard guard;
+    SearchGuard guard(this);
     ui->LBtuda->clear();
     ui->LBsuda->clear();
     QListWidget* lb = ui->ListBox1;

@@ -36,12 +36,6 @@ uint16_t reg_at(const ExchangeBuffers& ex, unsigned i) {
 
 }  // namespace
 
-uint8_t Scor_to_code(int32_t rate) {
-    for (uint8_t c = 1; c < scor_table.size(); ++c)
-        if (scor_table[c] == rate) return c;
-    return 0;
-}
-
 Device::Device(State& st, Link& link, Host& host) : st_(st), link_(link), host_(host) {}
 
 // --- requests ---
@@ -74,8 +68,8 @@ void Device::Zapros_write(uint16_t start, uint16_t kol, const std::vector<uint16
 
 // --- reply checks ---
 // A reply with a good CRC that still lacks bytes the request asked for is
-// reported as a malformed reply (8) rather than decoded from the "." filling
-// or from an earlier reply's bytes.
+// reported as a malformed reply (8) before anything of it is decoded: a
+// partial decode would change the state (even the address) behind a failure.
 
 uint8_t Device::Otvet_fn1() {
     const auto& ex = st_.ex;
@@ -115,10 +109,9 @@ uint8_t Device::Otvet_fn3(uint16_t start, uint16_t kol) {
     if (int c = Common_checks(ex, st_.ls.adr, 3); c >= 0) return uint8_t(c);
     auto& ls = st_.ls;
     auto& dv = st_.dev;
-    const unsigned have = regs_received(ex);
+    if (regs_received(ex) < kol) return KOD_ECHO;
     uint8_t result = KOD_OK;
     for (unsigned i = 0; i < kol; ++i) {
-        if (i >= have) return KOD_ECHO;
         const uint16_t value = reg_at(ex, i);
         const uint8_t low = uint8_t(value & 0xFF);
         dv.reg_value = value;
@@ -154,7 +147,7 @@ uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
     // A reply found by the second search is still a complete, checked reply,
     // so it is decoded like any other.
     if (int c = Common_checks(ex, st_.ls.adr, 4); c >= 0) return uint8_t(c);
-    const unsigned have = regs_received(ex);
+    if (regs_received(ex) < kol) return KOD_ECHO;
     if (kol > 0) {
         // The text is what the byte count announces, as far as it arrived.
         const unsigned data_end = ex.len_suda - 2u;
@@ -163,7 +156,6 @@ uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
     }
     uint8_t result = KOD_OK;
     for (unsigned i = 0; i < kol; ++i) {
-        if (i >= have) return KOD_ECHO;
         const uint16_t value = reg_at(ex, i);
         const uint16_t swapped = uint16_t(ex.paket_suda[5 + 2 * i] * 256 + ex.paket_suda[4 + 2 * i]);
         dv.reg_value = value;

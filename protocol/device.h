@@ -9,8 +9,6 @@
 
 namespace lork {
 
-uint8_t Scor_to_code(int32_t rate);
-
 class Device {
 public:
     Device(State& st, Link& link, Host& host);

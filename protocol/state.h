@@ -14,6 +14,13 @@ inline constexpr std::array<int32_t, 8> period_table{1, 2, 5, 10, 30, 60, 120, 3
 // Baud rates by baud code 1..6; code 0 is "no rate".
 inline constexpr std::array<int32_t, 7> scor_table{0, 4800, 9600, 19200, 38400, 57600, 115200};
 
+// The baud code of a rate: 1..6, or 0 for any rate not in scor_table.
+inline constexpr uint8_t Scor_to_code(int32_t rate) {
+    for (uint8_t c = 1; c < scor_table.size(); ++c)
+        if (scor_table[c] == rate) return c;
+    return 0;
+}
+
 // Parity texts of the main window, by parity code (the first has a trailing blank).
 inline constexpr std::array<const char*, 3> parity_texts{"нет ", "чёт", "нечёт"};
 

@@ -217,20 +217,29 @@ TEST(ReplyChecks, LateFunction4ReplyIsDecodedLikeTheOthers) {
     EXPECT_EQ(r.st.dev.step, 0x21);
 }
 
-TEST(ReplyChecks, ShortRepliesDecodeOnlyWhatArrived) {
+TEST(ReplyChecks, ShortRepliesDecodeNothing) {
     DeviceRig r;
     auto& d = r.st.dev;
     // Eight parameters asked, two came (with a CRC that fits them).
-    load_reply(r.st.ex, reg_reply(5, 3, {0x0011, 0x0022}));
+    d.res = 5;
+    load_reply(r.st.ex, reg_reply(5, 3, {0x004D, 0x0022}));
     EXPECT_EQ(r.core.dev.Otvet_fn3(0x0A00, 8), KOD_ECHO);
-    EXPECT_EQ(d.res, 0x11);
-    EXPECT_EQ(d.kol_step, 0x22);
-    EXPECT_EQ(d.por_step, 98);
+    EXPECT_EQ(d.res, 5);
+    EXPECT_EQ(d.kol_step, 99);
+
+    // Four interface registers asked, one came: the address stays.
+    load_reply(r.st.ex, reg_reply(5, 3, {0x0009}));
+    EXPECT_EQ(r.core.dev.Otvet_fn3(0x0800, 4), KOD_ECHO);
+    EXPECT_EQ(r.st.ls.adr, 5);
 
     // A byte count that promises six text bytes when two came.
+    d.reg_text = "old";
     load_reply(r.st.ex, with_crc({5, 4, 6, 0x41, 0x42}));
     EXPECT_EQ(r.core.dev.Otvet_fn4(0x0200, 3), KOD_ECHO);
-    EXPECT_EQ(d.reg_text, "AB");
+    EXPECT_EQ(d.reg_text, "old");
+    load_reply(r.st.ex, reg_reply(5, 4, {0x0021}));
+    EXPECT_EQ(r.core.dev.Otvet_fn4(0x0010, 2), KOD_ECHO);
+    EXPECT_EQ(d.step, 0);
 
     // No data byte at all for coils and inputs.
     d.kluch_K1 = 1;

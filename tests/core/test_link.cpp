@@ -23,6 +23,7 @@ std::vector<uint8_t> concat(std::vector<uint8_t> a, const std::vector<uint8_t>& 
 struct SetupCase {
     uint8_t code;
     uint16_t rit, rttm, rttc, before, after;
+    int32_t scor = 19200;
 };
 
 class PortSetup : public ::testing::TestWithParam<SetupCase> {};
@@ -30,7 +31,7 @@ class PortSetup : public ::testing::TestWithParam<SetupCase> {};
 TEST_P(PortSetup, TimeoutsAndPausesFollowTheCode) {
     const auto& c = GetParam();
     CoreRig r;
-    r.st.ls.scor = 19200;
+    r.st.ls.scor = c.scor;
     r.core.link.Port_setup(c.code);
     const auto& ls = r.st.ls;
     EXPECT_EQ(ls.RIT, c.rit);
@@ -41,9 +42,16 @@ TEST_P(PortSetup, TimeoutsAndPausesFollowTheCode) {
     EXPECT_EQ(r.core.link.pause_after, c.after);
     EXPECT_EQ(r.core.link.port_timeouts.ReadTotalTimeoutMultiplier, c.rttm);
     // Always the settings' own rate, whatever the code.
-    EXPECT_EQ(r.port.config().baud, 19200);
+    EXPECT_EQ(r.port.config().baud, c.scor);
     EXPECT_EQ(r.core.link.port_setup_error, 0);
     EXPECT_TRUE(r.host.messages.empty());
+    // The wait before the block read takes the same entry.
+    r.st.ls.scor_code = c.code;
+    r.clock.sleeps_ms.clear();
+    r.port.arrive(r.clock.now_us, {5});
+    r.st.ex.len_wait = 7;
+    r.core.link.Port_receive();
+    EXPECT_EQ(r.clock.sleeps_ms.at(0), c.rit * 7);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, PortSetup,
@@ -51,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(Codes, PortSetup,
                                            SetupCase{1, 4, 20, 16, 8, 10}, SetupCase{2, 2, 10, 8, 4, 5},
                                            SetupCase{3, 2, 6, 4, 2, 3}, SetupCase{4, 1, 4, 2, 1, 2},
                                            SetupCase{5, 1, 2, 2, 1, 1}, SetupCase{6, 1, 2, 2, 1, 1},
-                                           SetupCase{7, 1, 2, 2, 1, 1}));  // above the table: the fastest
+                                           // above the table: the line's own rate, else the slowest
+                                           SetupCase{7, 2, 6, 4, 2, 3}, SetupCase{9, 4, 20, 16, 8, 10, 1200}));
 
 // --- the timed read itself ---
 
