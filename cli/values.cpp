@@ -1,5 +1,7 @@
 #include "cli/values.h"
 
+#include "cli/options.h"
+
 namespace lorkctl {
 
 const std::vector<Setting>& param_settings() {
@@ -61,6 +63,32 @@ std::vector<std::string> rule_warnings(long res, long kol_step, long por_step) {
     if (!(por_step < kol_step))
         w.push_back("не выполняется условие U < N: U=" + std::to_string(por_step) + ", N=" + std::to_string(kol_step));
     return w;
+}
+
+std::vector<Assignment> parse_assignments(const std::vector<std::string>& words, bool interface_too) {
+    std::vector<Assignment> out;
+    for (const auto& w : words) {
+        const auto eq = w.find('=');
+        if (eq == std::string::npos) throw Exit{ST_USAGE, "ожидалось КЛЮЧ=ЗНАЧЕНИЕ, а не '" + w + "'"};
+        const std::string key = w.substr(0, eq), text = w.substr(eq + 1);
+        const Setting* set = find_setting(key);
+        const bool is_interface = set && set->reg < 0x0900;
+        if (!set || (is_interface && !interface_too)) throw Exit{ST_USAGE, "неизвестный ключ '" + key + "'"};
+        for (const auto& [s, v] : out)
+            if (s == set) throw Exit{ST_USAGE, "ключ '" + key + "' дважды"};
+        std::optional<long> v;
+        if (key == "baud") {
+            if (auto c = rate_code(text)) v = *c;
+            if (!v) throw Exit{ST_USAGE, "значение baud должно быть одной из скоростей 4800..115200"};
+        } else if (key == "parity") {
+            if (auto c = parity_code(text)) v = *c;
+        } else {
+            v = to_number(text, set->lo, set->hi);
+        }
+        if (!v) throw Exit{ST_USAGE, range_text(*set) + ", а не '" + text + "'"};
+        out.emplace_back(set, *v);
+    }
+    return out;
 }
 
 }  // namespace lorkctl

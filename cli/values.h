@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "protocol/state.h"
@@ -31,5 +32,11 @@ std::string range_text(const Setting& s);
 // The two rules shown on the parameters page, for R, N and U as they will be;
 // their texts, empty when both hold.
 std::vector<std::string> rule_warnings(long res, long kol_step, long por_step);
+
+using Assignment = std::pair<const Setting*, long>;
+
+// KEY=VALUE words, each range-checked before anything is sent; throws
+// Exit(ST_USAGE). interface_too admits address, baud (a rate), parity, stopbits.
+std::vector<Assignment> parse_assignments(const std::vector<std::string>& words, bool interface_too);
 
 }  // namespace lorkctl

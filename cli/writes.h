@@ -10,12 +10,6 @@
 
 namespace lorkctl {
 
-using Assignment = std::pair<const Setting*, long>;
-
-// KEY=VALUE words, each range-checked before anything is sent; throws
-// Exit(ST_USAGE). interface_too admits address, baud (a rate), parity, stopbits.
-std::vector<Assignment> parse_assignments(const std::vector<std::string>& words, bool interface_too);
-
 // Writes one setting. An interface setting is then followed: the line's own
 // address, rate, parity or stop bits become the written ones.
 void write_setting(Session& s, const Setting& set, long value);

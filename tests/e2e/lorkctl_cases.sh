@@ -50,7 +50,7 @@ has out "прибор: ЛОРК-1, версия: вер. 1.07"
 has out "R=10 Ом, N=100, U=50"
 run 0 read --json
 for kv in '"name": "ЛОРК-1"' '"res": 10' '"kol_step": 100' '"por_step": 50' '"izm_proc": ' '"cal0": 70000' \
-          '"cal100": 270000' '"svd_P": "on"' '"ci_flag": 0' '"cal_enable": 0'; do has out "$kv"; done
+          '"cal100": 270000' '"svd_P": "on"' '"ci_flag": 0' '"cal_enable": 0' '"indicator": " 25.5"'; do has out "$kv"; done
 cmp -s "$XDG_CONFIG_HOME/testlork.ini" "$work/ini.before" || bad "the settings file was written"
 rm "$XDG_CONFIG_HOME/testlork.ini"
 run 0 read --port "$pty" --address 5
