@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/json.h"
 #include "cli/live_state.h"
 #include "cli/writes.h"
@@ -81,6 +82,9 @@ int cmd_apply(const Options& o) {
         if (!record) throw Exit{ST_USAGE, *r + ": " + std::strerror(errno)};
     }
     Session s(o, "connect-address");
+    // Ctrl-C waits until this instrument is configured and recorded: one left
+    // half-written without a record is worse on a bench than a second's delay.
+    catch_interrupt();
     JsonObject rec;
     rec.add("time", utc_now()).add("port", s.ls().port_name);
     int status = ST_OK;
@@ -120,6 +124,9 @@ int cmd_apply(const Options& o) {
     else if (status == ST_OK)
         std::printf("%s %s: адрес %u, записано: %s; проверено\n", id.name.c_str(), id.version.c_str(),
                     unsigned(s.ls().adr), written.empty() ? "ничего" : written.c_str());
+    std::fflush(stdout);
+    // Then the interrupt takes its course, so a shell loop around us stops too.
+    if (interrupted()) raise_interrupt();
     if (status != ST_OK) throw Exit{status, verdict};
     return ST_OK;
 }

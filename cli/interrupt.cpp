@@ -23,6 +23,11 @@ void catch_interrupt() {
     sigaction(SIGINT, &sa, nullptr);
 }
 
+void raise_interrupt() {
+    signal(SIGINT, SIG_DFL);
+    raise(SIGINT);
+}
+
 bool interrupted() { return g_interrupted != 0; }
 
 void sleep_unless_interrupted(long ms) {

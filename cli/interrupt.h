@@ -5,6 +5,8 @@
 namespace lorkctl {
 
 void catch_interrupt();
+// Ends the program by SIGINT, as if it had not been caught.
+void raise_interrupt();
 bool interrupted();
 // Sleeps ms milliseconds or until Ctrl-C.
 void sleep_unless_interrupted(long ms);

@@ -153,6 +153,14 @@ for i in 1 2 3; do
     || bad "record $i: $(sed -n "${i}p" "$work/rec.jsonl")"
 done
 grep -q '"before": {"parity": 0, "stopbits": 1, "baud": 9600, "address": 5' "$work/rec.jsonl" || bad "no before values"
+# Ctrl-C in the middle of an apply: the instrument is finished and recorded, then the interrupt ends lorkctl
+start_sim
+"$ctl" apply --port "$pty" --address 31 --record "$work/rec.jsonl" "$work/tmpl.json" >"$work/out" 2>"$work/err" &
+ctl_pid=$!
+for _ in $(seq 100); do grep -q -- '<- ' "$work/sim.err" && break; sleep 0.02; done
+kill -INT "$ctl_pid"; wait "$ctl_pid"; rc=$?
+[ "$rc" -eq 130 ] || bad "interrupted apply ended with $rc"
+tail -n1 "$work/rec.jsonl" | grep -q '"address": 31, "res": 12' || bad "interrupted apply not finished: $(tail -n1 "$work/rec.jsonl")"
 # a silent instrument: recorded as failed, status 1
 run 1 apply --port "$pty" --connect-address 40 --record "$work/rec.jsonl" "$work/tmpl.json"
 tail -n1 "$work/rec.jsonl" | grep -qF '"verdict": " не дождались ответа"' || bad "failed apply not recorded"
