@@ -16,12 +16,12 @@
 #include "platform/system_clock.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("testlork"));
-    QApplication::setApplicationDisplayName(QStringLiteral("testlork"));
+    QCoreApplication::setApplicationName(QStringLiteral("testlork"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(LORK_VERSION));
 
     QCommandLineParser cli;
-    cli.addHelpOption();
+    const QCommandLineOption helpOpt = cli.addHelpOption();
+    const QCommandLineOption versionOpt = cli.addVersionOption();
     QCommandLineOption portOpt(QStringLiteral("port"),
                                QStringLiteral("Adds PATH to the port list and uses it (a pty, say)."),
                                QStringLiteral("PATH"));
@@ -43,6 +43,18 @@ int main(int argc, char* argv[]) {
                                 QStringLiteral("NAME"));
     startOpt.setFlags(QCommandLineOption::HiddenFromHelp);
     cli.addOption(startOpt);
+    // The help and the version are text only: they must work where there is
+    // no display to open. (The toolkit's own options, -platform say, are
+    // known only once the application object took them out.)
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    cli.parse(args);
+    if (cli.isSet(helpOpt) || cli.isSet(versionOpt)) {
+        QCoreApplication text_only(argc, argv);
+        if (cli.isSet(helpOpt)) cli.showHelp(0);
+        cli.showVersion();
+    }
+    QApplication app(argc, argv);
     cli.process(app);
 
     lork::KeyState keys;

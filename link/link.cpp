@@ -1,6 +1,7 @@
 #include "link/link.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 
 namespace lork {
@@ -51,17 +52,60 @@ uint32_t Link::Port_open(const std::string& name, int32_t rate, uint8_t parity, 
     return port_error;
 }
 
+int Link::Quiet_ms() const {
+    const LineConfig cfg = port_.config();
+    if (cfg.baud <= 0) return 1;
+    // Start bit, data bits, parity bit, stop bits: one character on the wire.
+    const int bits = 1 + cfg.bytesize + (cfg.parity != 0 ? 1 : 0) + (cfg.stopbits == 2 ? 2 : 1);
+    const int64_t us = int64_t(bits) * 3'500'000 / cfg.baud;  // 3.5 characters, the RTU frame gap
+    return int(std::max<int64_t>(1, (us + 999) / 1000));
+}
+
+void Link::Wait_line_quiet() {
+    uint8_t scratch[64];
+    // A quiet line: nothing came during the pause, the write goes out as always.
+    if (port_.readAvailable(scratch, sizeof scratch) == 0) return;
+    // Another station's frame is still on the line; writing over it would
+    // garble both. Let it end, but no longer than a silent instrument would
+    // cost this exchange (six single-byte reads).
+    const auto& t = port_timeouts;
+    const int64_t deadline =
+        clock_.nowUs() + 6 * (int64_t(t.ReadTotalTimeoutMultiplier) + int64_t(t.ReadTotalTimeoutConstant)) * 1000;
+    const int quiet = Quiet_ms();
+    for (;;) {
+        for (;;) {
+            while (port_.readAvailable(scratch, sizeof scratch) > 0) {}
+            if (port_.lastReadError() != 0) return;
+            const int64_t left_ms = (deadline - clock_.nowUs()) / 1000;
+            if (left_ms <= 0) return;
+            const int w = int(std::min<int64_t>(quiet, left_ms));
+            if (!port_.waitForReadyRead(w)) {
+                if (w < quiet || port_.lastReadError() != 0) return;
+                break;  // silent for 3.5 characters
+            }
+        }
+        clock_.sleepMs(pause_before);
+        if (port_.readAvailable(scratch, sizeof scratch) == 0) return;
+    }
+}
+
 void Link::Port_send(const std::array<uint8_t, 64>& frame, uint8_t len) {
     port_.purgeInput();
     clock_.sleepMs(pause_before);
+    Wait_line_quiet();
     const size_t n = std::min<size_t>(len, frame.size() - 1);
     if (uint32_t e = port_.write(frame.data() + 1, n)) host_.messageBox("ошибка при передаче= " + std::to_string(e));
     clock_.sleepMs(pause_after);
 }
 
-size_t Link::Read_timed(uint8_t* buf, size_t n) {
-    read_ok = port_.isOpen();
-    if (!read_ok || n == 0) return 0;
+Link::ReadResult Link::Read_timed(uint8_t* buf, size_t n) {
+    ReadResult r;
+    if (!port_.isOpen()) {
+        r.error = port_.lastReadError();
+        if (r.error == 0) r.error = EBADF;
+        return r;
+    }
+    if (n == 0) return r;
     const auto& t = port_timeouts;
     const bool has_total = t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0;
     const int64_t total_end =
@@ -69,10 +113,11 @@ size_t Link::Read_timed(uint8_t* buf, size_t n) {
         (int64_t(t.ReadTotalTimeoutMultiplier) * int64_t(n) + int64_t(t.ReadTotalTimeoutConstant)) * 1000;
     const int64_t interval = int64_t(t.ReadIntervalTimeout) * 1000;
 
-    size_t got = port_.readAvailable(buf, n);
+    r.got = port_.readAvailable(buf, n);
+    if ((r.error = port_.lastReadError()) != 0) return r;
     int64_t last_byte = clock_.nowUs();
-    while (got < n) {
-        const bool has_interval = got > 0 && interval > 0;
+    while (r.got < n) {
+        const bool has_interval = r.got > 0 && interval > 0;
         // Without a total time-out the read would wait for ever for its first
         // byte, which would freeze the window: it takes what is there instead.
         if (!has_total && !has_interval) break;
@@ -81,14 +126,17 @@ size_t Link::Read_timed(uint8_t* buf, size_t n) {
         const int64_t now = clock_.nowUs();
         if (now >= end) break;
         const int64_t wait_ms = (end - now + 999) / 1000;
-        if (!port_.waitForReadyRead(int(std::min<int64_t>(wait_ms, std::numeric_limits<int>::max())))) break;
-        const size_t k = port_.readAvailable(buf + got, n - got);
+        const bool ready = port_.waitForReadyRead(int(std::min<int64_t>(wait_ms, std::numeric_limits<int>::max())));
+        if ((r.error = port_.lastReadError()) != 0) return r;
+        if (!ready) break;
+        const size_t k = port_.readAvailable(buf + r.got, n - r.got);
+        if ((r.error = port_.lastReadError()) != 0) return r;
         if (k > 0) {
-            got += k;
+            r.got += k;
             last_byte = clock_.nowUs();
         }
     }
-    return got;
+    return r;
 }
 
 void Link::Clear_suda() {
@@ -99,11 +147,11 @@ void Link::Clear_suda() {
     std::fill(ex.paket_suda.begin() + 1, ex.paket_suda.begin() + 33, uint8_t(0x2E));
 }
 
-size_t Link::Read_one() { return Read_timed(&st_.ex.paket_suda[1], 1); }
+Link::ReadResult Link::Read_one() { return Read_timed(&st_.ex.paket_suda[1], 1); }
 
 bool Link::Search_adr() {
     for (int i = 0; i < 3; ++i) {
-        last_count_ = Read_one();
+        last_count_ = Read_one().got;
         if (last_count_ == 1 && st_.ex.paket_suda[1] == st_.ls.adr) return true;
     }
     return false;
@@ -122,7 +170,7 @@ void Link::Port_receive() {
     }
     // Let the rest of the reply gather in the input buffer first.
     clock_.sleepMs(int(t_byte[table_code(st_.ls.scor_code, st_.ls.scor)]) * int(ex.len_wait));
-    const size_t got = Read_timed(&ex.paket_suda[2], std::min<size_t>(ex.len_wait, kReplyMax));
+    const size_t got = Read_timed(&ex.paket_suda[2], std::min<size_t>(ex.len_wait, kReplyMax)).got;
     ex.len_suda = uint8_t(got + 1);
 }
 
@@ -131,25 +179,25 @@ void Link::Port_receive_probe() {
     Clear_suda();
     host_.keyPressedSince(VK_X);  // forget a press from before the probe
     if (Search_adr()) {
-        const size_t got = Read_timed(&ex.paket_suda[2], 6);
+        const size_t got = Read_timed(&ex.paket_suda[2], 6).got;
         ex.len_suda = uint8_t(got + 1);
         return;
     }
     ex.rx_status = 1;
     // This pass only gives the operator a chance to stop a long search; it
-    // ends at the first read call that works, whatever came.
+    // ends at the first read call that works, whatever came. A call that
+    // fails (a port that went away) does not count as one that worked.
     for (int i = 0; i < 3; ++i) {
-        const size_t n = Read_one();
-        const bool worked = read_ok;
+        const ReadResult r = Read_one();
         if (host_.keyPressedSince(VK_X)) {
             ex.rx_status = 1;
             throw ProbeAborted{};
         }
-        if (worked) {
-            ex.len_suda = uint8_t(n + 1);
+        if (r.ok()) {
+            ex.len_suda = uint8_t(r.got + 1);
             return;
         }
-        last_count_ = n;
+        last_count_ = r.got;
     }
     ex.rx_status = 2;
     ex.len_suda = uint8_t(last_count_);

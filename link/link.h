@@ -36,10 +36,16 @@ public:
     void Port_receive_probe();  // may throw ProbeAborted
     uint8_t Send_probe();       // may throw ProbeAborted
 
+    // What one timed read call gave: the bytes read (never more than asked)
+    // and 0 or the system error code of the call that failed.
+    struct ReadResult {
+        size_t got = 0;
+        uint32_t error = 0;
+        bool ok() const { return error == 0; }
+    };
     // Win32 ReadFile semantics with the time-outs loaded by the last Port_open:
-    // returns the number of bytes read (never more than n); a time-out is not
-    // an error. read_ok is false when the call itself failed (no open port).
-    size_t Read_timed(uint8_t* buf, size_t n);
+    // a time-out is not an error; a closed port or a device that went away is.
+    ReadResult Read_timed(uint8_t* buf, size_t n);
 
     // The port's read/write time-outs, ms, as the last Port_open loaded them
     // from the line settings.
@@ -51,7 +57,6 @@ public:
         uint32_t WriteTotalTimeoutConstant = 0;
     };
     PortTimeouts port_timeouts;
-    bool read_ok = true;             // whether the last Read_timed call succeeded
 
     uint32_t port_error = 0;         // system error of the last failing step of Port_open
     int32_t port_setup_error = 0;    // what the Port_open inside the last Port_setup returned
@@ -62,9 +67,13 @@ public:
     Clock& clock() { return clock_; }
 
 private:
-    // One single-byte read into paket_suda[1]; returns its byte count.
-    size_t Read_one();
+    // One single-byte read into paket_suda[1].
+    ReadResult Read_one();
     bool Search_adr();
+    // Before a write: bytes that came during the pause are another station's
+    // frame; wait until the line has been silent for 3.5 characters.
+    void Wait_line_quiet();
+    int Quiet_ms() const;  // 3.5 characters at the port's line settings, ms, at least 1
     void Clear_suda();
 
     size_t last_count_ = 0;  // byte count of the last single-byte read of a search

@@ -1,6 +1,8 @@
 #include "platform/private_profile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -157,10 +159,45 @@ std::string dir_of(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// Removes the temporary files of target ("<name>.~PID-N") left by saves whose
+// process was killed: only those whose process no longer runs.
+void remove_stale_temporaries(const std::string& target) {
+    const auto slash = target.rfind('/');
+    const std::string prefix = (slash == npos ? target : target.substr(slash + 1)) + ".~";
+    DIR* d = ::opendir(dir_of(target).c_str());
+    if (!d) return;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string_view name = e->d_name;
+        if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) continue;
+        const std::string_view rest = name.substr(prefix.size());
+        const auto dash = rest.find('-');
+        auto digits = [](std::string_view v) {
+            return !v.empty() && v.size() <= 10 &&
+                   v.find_first_not_of("0123456789") == std::string_view::npos;
+        };
+        if (dash == npos || !digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1))) continue;
+        const long pid = std::strtol(std::string(rest.substr(0, dash)).c_str(), nullptr, 10);
+        if (pid <= 0 || pid > INT_MAX || pid_t(pid) == ::getpid()) continue;
+        if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+        const std::string dir = dir_of(target);
+        (void)::unlink((dir + "/" + std::string(name)).c_str());
+    }
+    ::closedir(d);
+}
+
 // Writes data into a new file beside target and renames it over target, so
 // the path holds either the old file or the new one, never a part of either.
 // Returns 0 or the errno of the failed step.
 int replace_file(const std::string& target, std::string_view data) {
+    // A rename asks only the folder, so it would replace a file that refuses
+    // writes (read-only, someone else's): ask the file itself first.
+    struct stat cur {};
+    if (::stat(target.c_str(), &cur) == 0 && S_ISREG(cur.st_mode)) {
+        const int probe = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        if (probe < 0) return errno;
+        ::close(probe);
+    }
+    remove_stale_temporaries(target);
     std::string tmp;
     int fd = -1;
     for (unsigned n = 0; n < 100 && fd < 0; ++n) {

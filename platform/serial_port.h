@@ -2,6 +2,7 @@
 // The serial port as the link sees it. The link itself implements the
 // Win32-style read time-outs on top of readAvailable()/waitForReadyRead(), so
 // the real port (QSerialPort) and the scripted FakePort only have to move bytes.
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -43,6 +44,11 @@ public:
     // Waits up to ms milliseconds for at least one received byte.
     // Returns true as soon as a byte is available. On a closed port returns false at once.
     virtual bool waitForReadyRead(int ms) = 0;
+    // How the last readAvailable() or waitForReadyRead() ended: 0 when it
+    // worked, a time-out included, else the system error code (a device that
+    // went away, a closed port). A read that fails must not pass for an empty
+    // one: the probe read tells the two apart.
+    virtual uint32_t lastReadError() const { return isOpen() ? 0 : EBADF; }
 };
 
 }  // namespace lork

@@ -84,9 +84,10 @@ TEST_P(ReadTimed, BytesAndTime) {
     const int64_t t0 = r.clock.now_us;
     for (auto [at, count] : c.arrivals) r.port.arrive(t0 + at * ms, std::vector<uint8_t>(size_t(count), 0x42));
     uint8_t buf[16] = {};
-    EXPECT_EQ(r.core.link.Read_timed(buf, c.n), c.got) << c.what;
+    const auto res = r.core.link.Read_timed(buf, c.n);
+    EXPECT_EQ(res.got, c.got) << c.what;
     EXPECT_EQ(r.clock.now_us - t0, c.elapsed_ms * ms) << c.what;
-    EXPECT_TRUE(r.core.link.read_ok);
+    EXPECT_TRUE(res.ok());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -108,8 +109,9 @@ TEST(ReadTimedPort, ClosedPortFailsAtOnce) {
     r.port.close();
     uint8_t b = 0;
     const int64_t t0 = r.clock.now_us;
-    EXPECT_EQ(r.core.link.Read_timed(&b, 1), 0u);
-    EXPECT_FALSE(r.core.link.read_ok);
+    const auto res = r.core.link.Read_timed(&b, 1);
+    EXPECT_EQ(res.got, 0u);
+    EXPECT_EQ(res.error, uint32_t(EBADF));
     EXPECT_EQ(r.clock.now_us, t0);
 }
 
@@ -295,9 +297,30 @@ TEST(PortSend, PurgesBeforeWritingAndPausesAround) {
     EXPECT_EQ(r.port.writes[0].bytes.size(), 8u);
     uint8_t b;
     EXPECT_EQ(r.port.readAvailable(&b, 1), 0u);
+    EXPECT_EQ(r.port.waits, 0);  // a quiet line is not watched
+}
+
+// Another station's reply is still coming in when the master sends. The
+// instrument ignores a request that collided with traffic on the line.
+TEST(PortSend, ForeignFrameIsLetEndBeforeTheWrite) {
+    constexpr int64_t char_us = 1042;  // 10 bits at 9600 bit/s
+    CoreRig r;
+    r.port.onWrite = [&](FakePort& p, const std::vector<uint8_t>& req) {
+        const int64_t now = r.clock.now_us;
+        if (p.arrivesBetween(now - 3 * char_us, now + int64_t(req.size()) * char_us)) return;
+        p.arriveSpaced(now + int64_t(req.size() + 2) * char_us, reg_reply(5, 3, {0x0005}), char_us);
+    };
+    const auto foreign = reg_reply(7, 3, std::vector<uint16_t>(8, 0x1234));
+    r.port.arriveSpaced(r.clock.now_us - 5 * char_us, foreign, char_us);
+    const int64_t foreign_end = r.clock.now_us + int64_t(foreign.size() - 6) * char_us;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(r.core.dev.Read_adr(), KOD_OK) << "exchange " << i;
+    ASSERT_EQ(r.port.writes.size(), 3u);
+    // 3.5 characters of silence (4 ms), then the usual pause (4 ms).
+    EXPECT_GE(r.port.writes[0].at_us, foreign_end + 8 * ms);
 }
 
 // --- probe read ---
+
 
 struct ProbeRig : CoreRig {
     ProbeRig() { Make_zapros(st.ex, 5, 3, 0x0800, 1); }
@@ -339,6 +362,15 @@ TEST(ProbeRead, ClosedPortMeansNoReply) {
     EXPECT_EQ(r.core.link.Send_probe(), 2);
     EXPECT_EQ(r.st.ex.len_suda, 0);
     EXPECT_EQ(r.host.key_questions[VK_X], 4);
+}
+
+TEST(ProbeRead, VanishedDeviceMeansNoReplyNotSilence) {
+    CoreRig r;
+    r.port.vanish_at_us = r.clock.now_us;  // still reads as open
+    ASSERT_TRUE(r.port.isOpen());
+    EXPECT_EQ(r.core.dev.Probe_adr(), KOD_NO_REPLY);
+    EXPECT_EQ(r.st.ex.rx_status, 2);
+    EXPECT_EQ(r.host.key_questions[VK_X], 4);  // all three calls of the second pass
 }
 
 }  // namespace

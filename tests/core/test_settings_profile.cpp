@@ -10,6 +10,7 @@
 #include <climits>
 #include <filesystem>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -170,6 +171,52 @@ TEST(PrivateProfile, FailedFlushReportsThePathAndKeepsTheChanges) {
     ASSERT_TRUE(p.Flush());
     EXPECT_EQ(p.error(), "");
     EXPECT_EQ(read_bytes(folder + "/a.ini"), "[s]\r\nk=3\r\n");
+}
+
+// The check runs as an unprivileged user, since root may write any file.
+TEST(PrivateProfile, ReadOnlyFileIsNotReplaced) {
+    TempDir dir;
+    const std::string path = dir / "a.ini";
+    const std::string old = "[s]\r\nk=1\r\n";
+    write_bytes(path, old);
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);  // the folder would allow the rename
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+        PrivateProfile p(path);
+        p.WriteInteger("s", "k", 2);
+        const bool refused = !p.Flush() && p.error() == "Unable to write to " + path && p.error_code() == EACCES;
+        ::_exit(refused ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save was not refused";
+    EXPECT_EQ(read_bytes(path), old);
+    size_t files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++files;
+    EXPECT_EQ(files, 1u);
+}
+
+TEST(PrivateProfile, SaveRemovesTemporaryFilesOfKilledSaves) {
+    TempDir dir;
+    const pid_t dead = ::fork();
+    ASSERT_GE(dead, 0);
+    if (dead == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
+    const std::string d = std::to_string(dead), live = std::to_string(::getppid());
+    for (const std::string& name : {"a.ini.~" + d + "-0", "a.ini.~" + d + "-12", "a.ini.~" + live + "-0",
+                                   "b.ini.~" + d + "-0", "a.ini.~" + d + "-x"})
+        write_bytes(dir / name, "x");
+    PrivateProfile p(dir / "a.ini");
+    p.WriteInteger("s", "k", 1);
+    ASSERT_TRUE(p.Flush());
+    std::set<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) left.insert(e.path().filename());
+    EXPECT_EQ(left, (std::set<std::string>{"a.ini", "a.ini.~" + live + "-0", "b.ini.~" + d + "-0",
+                                           "a.ini.~" + d + "-x"}));
 }
 
 // A file-size limit makes the write fail as a full disk would.

@@ -7,10 +7,19 @@ namespace lork::test {
 
 void FakePort::arrive(int64_t at_us, const std::vector<uint8_t>& bytes) {
     for (uint8_t b : bytes) pending_.emplace(at_us, b);
+    if (!bytes.empty()) arrival_log_.push_back(at_us);
 }
 
 void FakePort::arriveSpaced(int64_t at_us, const std::vector<uint8_t>& bytes, int64_t per_byte_us) {
-    for (size_t i = 0; i < bytes.size(); ++i) pending_.emplace(at_us + int64_t(i) * per_byte_us, bytes[i]);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        pending_.emplace(at_us + int64_t(i) * per_byte_us, bytes[i]);
+        arrival_log_.push_back(at_us + int64_t(i) * per_byte_us);
+    }
+}
+
+bool FakePort::arrivesBetween(int64_t from_us, int64_t to_us) const {
+    return std::any_of(arrival_log_.begin(), arrival_log_.end(),
+                       [&](int64_t t) { return t >= from_us && t <= to_us; });
 }
 
 uint32_t FakePort::open(const std::string& name) {
@@ -49,13 +58,15 @@ void FakePort::purgeInput() {
 
 uint32_t FakePort::write(const uint8_t* data, size_t len) {
     if (!open_) return EBADF;
+    if (vanished()) return EIO;
     writes.push_back({clock_.now_us, cfg_, std::vector<uint8_t>(data, data + len)});
     if (onWrite) onWrite(*this, writes.back().bytes);
     return 0;
 }
 
 size_t FakePort::readAvailable(uint8_t* buf, size_t max) {
-    if (!open_) return 0;
+    read_error_ = !open_ ? EBADF : vanished() ? EIO : 0;
+    if (read_error_) return 0;
     deliverDue();
     size_t n = std::min(max, rx_.size());
     for (size_t i = 0; i < n; ++i) {
@@ -67,7 +78,8 @@ size_t FakePort::readAvailable(uint8_t* buf, size_t max) {
 
 bool FakePort::waitForReadyRead(int ms) {
     ++waits;
-    if (!open_) return false;
+    read_error_ = !open_ ? EBADF : vanished() ? EIO : 0;
+    if (read_error_) return false;
     deliverDue();
     if (!rx_.empty()) return true;
     const int64_t limit = clock_.now_us + int64_t(std::max(ms, 0)) * 1000;

@@ -40,6 +40,9 @@ public:
     std::function<void(FakePort&, const std::vector<uint8_t>&)> onWrite;
     // Names that fail to open, with the error code open() returns.
     std::map<std::string, uint32_t> open_errors;
+    // From this virtual time on the device is gone while the port still reads
+    // as open (an adapter pulled out): reads and writes fail at once with EIO.
+    int64_t vanish_at_us = -1;
 
     // --- what happened ---
     struct Write {
@@ -52,6 +55,8 @@ public:
     int purges = 0;
     int waits = 0;                    // waitForReadyRead() calls
     std::string name() const { return name_; }
+    // Whether any scripted byte arrives within [from_us, to_us].
+    bool arrivesBetween(int64_t from_us, int64_t to_us) const;
 
     // --- SerialPort ---
     uint32_t open(const std::string& name) override;
@@ -63,15 +68,19 @@ public:
     uint32_t write(const uint8_t* data, size_t len) override;
     size_t readAvailable(uint8_t* buf, size_t max) override;
     bool waitForReadyRead(int ms) override;
+    uint32_t lastReadError() const override { return read_error_; }
 
     VirtualClock& clock() { return clock_; }
 
 private:
     void deliverDue();
+    bool vanished() const { return vanish_at_us >= 0 && clock_.now_us >= vanish_at_us; }
     VirtualClock& clock_;
+    uint32_t read_error_ = 0;
     bool open_ = false;
     std::string name_;
     LineConfig cfg_;
+    std::vector<int64_t> arrival_log_;         // every scripted arrival time
     std::multimap<int64_t, uint8_t> pending_;  // arrival time -> byte (insertion order kept per time)
     std::deque<uint8_t> rx_;
 };
