@@ -8,6 +8,8 @@ namespace lorkctl {
 
 std::unique_ptr<lork::SerialPort> make_port(const std::string&) { return std::make_unique<lork::QtSerialPort>(); }
 
-std::string port_cause(uint32_t error) { return std::strerror(int(error)); }
+std::string port_cause(const lork::SerialPort&, const std::string&, uint32_t error) {
+    return std::strerror(int(error));
+}
 
 }  // namespace lorkctl

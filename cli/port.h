@@ -12,6 +12,6 @@ namespace lorkctl {
 std::unique_ptr<lork::SerialPort> make_port(const std::string& name);
 
 // Why the port could not be used, in words, from its errno-style code.
-std::string port_cause(uint32_t error);
+std::string port_cause(const lork::SerialPort& port, const std::string& name, uint32_t error);
 
 }  // namespace lorkctl

@@ -52,8 +52,8 @@ lork::LineSettings settings_for(const Options& o, const std::string& address_opt
 }  // namespace
 
 Session::Session(const Options& o, const std::string& address_option)
-    : port_(make_port(o.value("port").value_or(""))), core_(*port_, clock_, host_) {
-    core_.st.ls = settings_for(o, address_option);
+    : line_(settings_for(o, address_option)), port_(make_port(line_.port_name)), core_(*port_, clock_, host_) {
+    core_.st.ls = line_;
 }
 
 void Session::check_port(uint32_t error) {
@@ -61,7 +61,7 @@ void Session::check_port(uint32_t error) {
     // The link reports the last step that failed (configuring a port that
     // never opened says only "not open"); the open's own error is the cause.
     if (const uint32_t open_error = port_->reopen(ls().port_name)) error = open_error;
-    throw Exit{ST_PORT, "порт " + ls().port_name + " не открыть: " + port_cause(error)};
+    throw Exit{ST_PORT, "порт " + ls().port_name + " не открыть: " + port_cause(*port_, ls().port_name, error)};
 }
 
 void Session::open_line() {

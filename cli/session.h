@@ -58,6 +58,7 @@ private:
 
     CliHost host_;
     lork::SystemClock clock_;
+    lork::LineSettings line_;  // as the settings and the command line give it; the port's kind follows its name
     std::unique_ptr<lork::SerialPort> port_;
     lork::Core core_;
 };
