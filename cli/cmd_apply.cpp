@@ -28,11 +28,12 @@ std::vector<std::string> template_words(const std::string& path) {
     std::vector<std::string> words;
     for (const auto& [key, value] : *object) {
         std::string v;
-        if (const double* d = std::get_if<double>(&value)) {
-            if (*d != std::floor(*d) || std::fabs(*d) > 1e9) throw Exit{ST_USAGE, path + ": " + key + ": не целое число"};
-            v = std::to_string(long(*d));
+        if (value.is_text) {
+            v = value.text;
         } else {
-            v = std::get<std::string>(value);
+            const double d = value.number;
+            if (d != std::floor(d) || std::fabs(d) > 1e9) throw Exit{ST_USAGE, path + ": " + key + ": не целое число"};
+            v = std::to_string(long(d));
         }
         words.push_back(key + "=" + v);
     }

@@ -107,7 +107,7 @@ struct Reader {
         if (i < t.size() && t[i] == '"') {
             auto s = string();
             if (!s) return std::nullopt;
-            return JsonValue{*s};
+            return JsonValue{true, 0, *s};
         }
         const char* start = t.c_str() + i;
         char* end = nullptr;
@@ -117,7 +117,7 @@ struct Reader {
             return std::nullopt;
         }
         i += size_t(end - start);
-        return JsonValue{v};
+        return JsonValue{false, v, {}};
     }
 };
 

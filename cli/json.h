@@ -4,7 +4,6 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <variant>
 
 namespace lorkctl {
 
@@ -24,7 +23,12 @@ private:
     std::string body_;
 };
 
-using JsonValue = std::variant<double, std::string>;
+// A template's value: a number, or a text when is_text.
+struct JsonValue {
+    bool is_text = false;
+    double number = 0;
+    std::string text;
+};
 
 // A flat object; nullopt with *error set when the text is anything else.
 std::optional<std::map<std::string, JsonValue>> parse_flat_object(const std::string& text, std::string* error);
