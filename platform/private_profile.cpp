@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -140,6 +141,48 @@ std::optional<std::string> read_file(const std::string& path) {
     return data;
 }
 
+// Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
+bool valid_utf8(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        const auto b = uint8_t(s[i]);
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t n;
+        uint32_t cp;
+        if (b >= 0xC2 && b <= 0xDF) n = 1, cp = b & 0x1Fu;
+        else if (b >= 0xE0 && b <= 0xEF) n = 2, cp = b & 0x0Fu;
+        else if (b >= 0xF0 && b <= 0xF4) n = 3, cp = b & 0x07u;
+        else return false;
+        if (n >= s.size() - i) return false;
+        for (size_t k = 1; k <= n; ++k) {
+            const auto c = uint8_t(s[i + k]);
+            if ((c & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (c & 0x3Fu);
+        }
+        if ((n == 2 && cp < 0x800) || (n == 3 && cp < 0x10000) || cp > 0x10FFFF ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += n + 1;
+    }
+    return true;
+}
+
+// The file's text as Windows-1251. A file that is valid UTF-8 and holds
+// something beyond ASCII was written by a UTF-8 editor: Windows-1251 Cyrillic
+// is never valid UTF-8, so the two cannot be confused. Such a file is read as
+// UTF-8 and written back in Windows-1251.
+std::string to_cp1251_text(std::string raw) {
+    std::string_view body = raw;
+    const bool bom = body.substr(0, 3) == "\xEF\xBB\xBF";
+    if (bom) body.remove_prefix(3);
+    const bool ascii = std::all_of(body.begin(), body.end(), [](char c) { return uint8_t(c) < 0x80; });
+    if ((!bom && ascii) || !valid_utf8(body)) return raw;
+    return utf8_to_cp1251(body);
+}
+
 bool write_all(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
@@ -190,13 +233,12 @@ void remove_stale_temporaries(const std::string& target) {
 // Returns 0 or the errno of the failed step.
 int replace_file(const std::string& target, std::string_view data) {
     // A rename asks only the folder, so it would replace a file that refuses
-    // writes (read-only, someone else's): ask the file itself first.
+    // writes (read-only, someone else's, immutable): ask the file itself
+    // first, without opening it, so that no watcher sees a write.
     struct stat cur {};
-    if (::stat(target.c_str(), &cur) == 0 && S_ISREG(cur.st_mode)) {
-        const int probe = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-        if (probe < 0) return errno;
-        ::close(probe);
-    }
+    if (::stat(target.c_str(), &cur) == 0 && S_ISREG(cur.st_mode) &&
+        ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        return errno;
     remove_stale_temporaries(target);
     std::string tmp;
     int fd = -1;
@@ -293,7 +335,7 @@ std::string profile_join(const std::vector<std::string>& lines) {
 void set_profile_before_rename_hook(ProfileHook hook) { before_rename_hook = hook; }
 
 PrivateProfile::PrivateProfile(std::string path) : path_(std::move(path)) {
-    if (auto text = read_file(path_)) lines_ = profile_split(*text);
+    if (auto text = read_file(path_)) lines_ = profile_split(to_cp1251_text(std::move(*text)));
 }
 
 bool PrivateProfile::HasKey(std::string_view section, std::string_view key) const {
@@ -340,7 +382,7 @@ bool PrivateProfile::Flush() {
     // there now, so only this object's keys change.
     std::vector<std::string> merged = lines_;
     if (auto text = read_file(target)) {
-        merged = profile_split(*text);
+        merged = profile_split(to_cp1251_text(std::move(*text)));
         for (const auto& c : pending_) apply(merged, c.section, c.key, c.value);
     }
     if (const int err = replace_file(target, profile_join(merged)); err != 0) {

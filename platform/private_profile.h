@@ -1,6 +1,8 @@
 #pragma once
 // A private-profile (INI) file in place of the Windows profile functions.
 // The file is Windows-1251 text with CRLF line ends; the API speaks UTF-8.
+// A file that a UTF-8 editor saved (valid UTF-8 beyond ASCII, or with a byte
+// order mark) is read as UTF-8 and written back in Windows-1251.
 // Reads see the file as it was loaded plus this object's own writes; writes
 // stay in memory until Flush, which merges them into the file as it is on disk
 // at that moment and replaces it atomically, so every line this object did not

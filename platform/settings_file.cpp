@@ -71,6 +71,10 @@ SettingsOpenResult SettingsFile::open(LineSettings& ls) {
     struct stat st {};
     if (::stat(path_.c_str(), &st) == 0) {
         profile_ = std::make_unique<PrivateProfile>(path_);
+        // A folder (or a device) in the file's place reads as empty and can
+        // never be saved: say so now rather than only at the close.
+        if (!S_ISREG(st.st_mode))
+            return {SettingsStart::Existing, path_ + ": " + std::strerror(S_ISDIR(st.st_mode) ? EISDIR : EINVAL)};
         return {SettingsStart::Existing, {}};
     }
     int err = errno;

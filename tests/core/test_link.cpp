@@ -319,6 +319,18 @@ TEST(PortSend, ForeignFrameIsLetEndBeforeTheWrite) {
     EXPECT_GE(r.port.writes[0].at_us, foreign_end + 8 * ms);
 }
 
+// A line that never falls silent delays the write by no more than a silent
+// instrument costs (six reads of 10 + 8 ms at 9600 bit/s).
+TEST(PortSend, EndlessTrafficDelaysTheWriteOnlySoLong) {
+    CoreRig r;
+    const int64_t t0 = r.clock.now_us;
+    r.port.arriveSpaced(t0, std::vector<uint8_t>(2000, 0x55), 1042);
+    Make_zapros(r.st.ex, 5, 3, 0x0800, 1);
+    r.core.link.Port_send(r.st.ex.paket_tuda, r.st.ex.len_tuda);
+    ASSERT_EQ(r.port.writes.size(), 1u);
+    EXPECT_LE(r.port.writes[0].at_us - t0, (4 + 6 * 18) * ms);
+}
+
 // --- probe read ---
 
 

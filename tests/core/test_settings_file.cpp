@@ -275,6 +275,32 @@ TEST(SettingsFile, HandEditedLinesSurviveASave) {
                  "[таймауты]\r\n RIT=0\r\n RTTM=0\r\n RTTC=0\r\n WTTM=0\r\n WTTC=0\r\n"));
 }
 
+TEST(SettingsFile, FileFromAUtf8EditorIsReadAndWrittenBackInWindows1251) {
+    Fixture fx;
+    for (const std::string bom : {"", "\xEF\xBB\xBF"}) {
+        write_bytes(fx.path, bom + "; правка ✓\n[связь]\nНОМЕР=9\n");
+        SettingsFile f(fx.path);
+        LineSettings ls;
+        f.open(ls);
+        f.Load_settings(ls, ports);
+        EXPECT_EQ(ls.adr, 9);
+        ASSERT_TRUE(f.Save_settings(ls, false));
+        EXPECT_EQ(read_bytes(fx.path), cp("; правка ?\r\n[связь]\r\nНОМЕР=9\r\nПОРТ=COM1\r\nСКОРОСТЬ=9600\r\n"
+                                          "ПАРИТЕТ=0\r\nСТОПБИТ=1\r\nПЕРИОД ОПРОСА=2\r\n"));
+    }
+}
+
+TEST(SettingsFile, FolderInTheFilesPlaceIsReportedAtOpen) {
+    Fixture fx;
+    std::filesystem::create_directories(fx.path);
+    SettingsFile f(fx.path);
+    LineSettings ls;
+    const auto r = f.open(ls);
+    EXPECT_EQ(r.message, fx.path + ": " + std::strerror(EISDIR));
+    EXPECT_FALSE(f.Save_settings(ls, false));
+    EXPECT_TRUE(std::filesystem::is_directory(fx.path));
+}
+
 TEST(SettingsFile, FileThatCannotBeCreatedLeavesTheDefaultsAndSavesNothing) {
     TempDir dir;
     write_bytes(dir / "plain", "x");

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QToolButton>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "app/tfmsetup.h"
@@ -91,6 +93,7 @@ private slots:
     void fullSaveWritesTheEditedTimeouts();
     void fileThatCannotBeCreated();
     void refusedWriteIsShown();
+    void folderInTheFilesPlaceIsShownAtStart();
 };
 
 void TestSettings::firstStartCreatesTheFile() {
@@ -294,6 +297,16 @@ void TestSettings::refusedWriteIsShown() {
     rig.gui.w->toolButton(4)->click();
     QCOMPARE(rig.gui.messages, QStringList{QString::fromStdString("Unable to write to " + rig.path)});
     QVERIFY(std::filesystem::is_directory(rig.path));
+}
+
+void TestSettings::folderInTheFilesPlaceIsShownAtStart() {
+    TempDir dir;
+    ScopedEnv xdg("XDG_CONFIG_HOME", dir.path());
+    const std::string path = lork::settings_path(QCoreApplication::applicationFilePath().toStdString());
+    std::filesystem::create_directories(path);
+    GuiRig gui;
+    TFMsetup setup(*gui.w);
+    QCOMPARE(gui.messages, QStringList{QString::fromStdString(path + ": " + std::strerror(EISDIR))});
 }
 
 QTEST_MAIN(TestSettings)
