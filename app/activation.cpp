@@ -6,7 +6,8 @@
 
 #include "app/tfglav.h"
 #include "app/tfmsetup.h"
-#include "ui_page_timeouts.h"
+#include "pages/readings.h"
+#include "pages/timeouts.h"
 #include "ui_tfglav.h"
 
 // Every activation brings the port in line with the settings, probes the
@@ -15,26 +16,24 @@
 void TFglav::FormActivate() {
     auto& ls = this->ls();
     in_activation_ = true;
+    lork::ExchangeFeed::CommandScope activation(core_.feed, lork::Command::Activation);
     try {
         ui->Esysnum->setText(QString::number(ls.adr));
         if (ls.time_opros_index < ui->CBtime_opros->count()) ui->CBtime_opros->setCurrentIndex(ls.time_opros_index);
-        if (timeouts_ui) {
-            timeouts_ui->E_tout_byte->setText(QString::number(ls.tout_byte));
-            timeouts_ui->E_tout_pause->setText(QString::number(ls.tout_pause));
-        }
+        timeouts_->Show_line_pauses();
         core().link.Port_setup(ls.scor_code);
-        Show_timeouts();
+        timeouts_->Show_timeouts();
         core().link.port_setup_error =
             int32_t(core().link.Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize));
         if (core().dev.Read_adr() == 0) {
             // An address outside the table has no entry to record (the polling
             // tick then treats it as one with no known rate).
             lork::set_found_scor(st().found_scor, ls.adr, ls.scor_code);
-            Opros_all();
-            Ed_nameClick();
-            Ed_versionClick();
+            readings_->Opros_all();
+            readings_->Ed_nameClick();
+            readings_->Ed_versionClick();
         }
-        Show_timeouts();
+        timeouts_->Show_timeouts();
         setStatusPanelText(0, " Порт: " + QString::fromStdString(ls.port_name));
         setStatusPanelText(1, " Адрес: " + QString::number(ls.adr));
         setStatusPanelText(2, " Скорость: " + QString::number(ls.scor));

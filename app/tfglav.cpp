@@ -21,31 +21,20 @@
 #include "app/digit_key_filter.h"
 #include "app/tfabout.h"
 #include "app/updown.h"
+#include "pages/calibration.h"
+#include "pages/page_format.h"
+#include "pages/parameters.h"
+#include "pages/readings.h"
+#include "pages/search.h"
+#include "pages/timeouts.h"
+#include "platform/port_order.h"
 #include "platform/shell_open.h"
-#include "protocol/framing.h"
 #include "ui_tfglav.h"
-
-namespace {
-
-// Status bar panel widths in pixels; the last one, the message panel, takes
-// the rest of the bar.
-constexpr std::array<int, 6> kPanelWidths{80, 80, 120, 100, 100, 50};
-const std::array<const char*, 6> kPanelTexts{"ПОРТ:", "Адрес", "Скорость:", "паритет:", "стопбит:", ""};
-
-// The system's long time format without a time-zone part, which the date
-// and time fields have no room for.
-QString long_time_format(const QLocale& loc) {
-    QString f = loc.timeFormat(QLocale::LongFormat);
-    f.remove(QLatin1Char('t'));
-    return f.trimmed();
-}
-
-}  // namespace
 
 TFglav::TFglav(Platform platform, QWidget* parent)
     : QMainWindow(parent),
-      ui(std::make_unique<Ui::Fglav>()),
       core_(platform.port, platform.clock, *this),
+      ui(std::make_unique<Ui::Fglav>()),
       port_list_(std::move(platform.ports)),
       message_fn_(std::move(platform.message)),
       key_fn_(std::move(platform.keys)),
@@ -77,11 +66,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     for (QListWidget* lb : {ui->LBtuda, ui->LBsuda}) lb->setSelectionMode(QAbstractItemView::NoSelection);
 
     connectControls();
-    Setup_page_readings();
-    Setup_page_parameters();
-    Setup_page_calibration();
-    Setup_page_timeouts();
-    Setup_search();
+    createPages();
 
     FormCreate();
     if (start_aborted_) return;
@@ -141,24 +126,23 @@ void TFglav::buildToolBar() {
     toolButton(6)->setEnabled(false);
 }
 
-void TFglav::buildStatusBar() {
-    QStatusBar* bar = ui->StatusBar1;
-    bar->setSizeGripEnabled(true);
-    for (size_t i = 0; i < status_panels_.size(); ++i) {
-        auto* l = new QLabel(QString::fromUtf8(kPanelTexts[i]), bar);
-        l->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        l->setFrameShape(QFrame::Panel);
-        l->setFrameShadow(QFrame::Sunken);
-        l->setContentsMargins(3, 0, 3, 0);
-        if (i + 1 < status_panels_.size()) {
-            l->setFixedWidth(kPanelWidths[i]);
-            bar->addPermanentWidget(l);
-        } else {
-            l->setMinimumWidth(kPanelWidths[i]);
-            bar->addPermanentWidget(l, 1);
-        }
-        status_panels_[i] = l;
-    }
+void TFglav::createPages() {
+    // Every exchange is shown once, from its record.
+    core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { Show_tuda_suda(rec); });
+    core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { Show_result(rec); });
+
+    readings_ = new ReadingsPage(*this, ui->TabSheet1,
+                                 {toolButton(1), ui->CBtime_opros, ui->Ed_name, ui->Ed_version}, this);
+    parameters_ = new ParametersPage(*this, ui->TabSheet2,
+                                     {ui->Esysnum, ui->CBscor, [this](uint8_t r) { readings_->Show_res(r); }}, this);
+    calibration_ = new CalibrationPage(
+        *this, ui->TabSheet3, {[this] { readings_->LEizmprocClick(); }, [this] { readings_->LEizmprocDblClick(); }},
+        this);
+    timeouts_ = new TimeoutsPage(*this, ui->TabSheet4, this);
+    search_ = new SearchCommands(*this,
+                                 {this, ui->N_poisk_pribor, ui->N_poisk_num, ui->N_poisk_scor, ui->N_yes_otvet,
+                                  [this] { return Fmsg; }, [this] { return readings_->periodic_opros() != 0; }},
+                                 this);
 }
 
 void TFglav::connectControls() {
@@ -211,12 +195,14 @@ void TFglav::FormCreate() {
     ui->CBports->setCurrentIndex(-1);
 
     core_.st.ls = lork::LineSettings{};
+    // "COM1" is a name of another system; where there is none, the built-in
+    // port is one this system has, and a new settings file records it.
+    core_.st.ls.port_name = lork::Default_port_name(port_list_);
     core_.st.dev = lork::DeviceState{};
     core_.st.found_scor.fill(0);
 
+    // Polling is off at start (the readings page's flags start cleared).
     Timer_opros->stop();
-    periodic_opros = 0;
-    opros_active = 0;
 
     // The line controls show the built-in settings until the settings file
     // is loaded over them.
@@ -237,76 +223,7 @@ void TFglav::applyForcedPort() {
     if (i >= 0) ui->CBports->setCurrentIndex(i);
 }
 
-// --- messages, host ---
-
-void TFglav::message(const QString& text) {
-    if (in_activation_) activation_raised_message_ = true;
-    if (message_fn_) {
-        message_fn_(text);
-        return;
-    }
-    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok,
-                    isVisible() ? this : nullptr);
-    box.exec();
-}
-
-void TFglav::messageBox(const std::string& text) { message(QString::fromStdString(text)); }
-
-bool TFglav::keyPressedSince(int vk) { return key_fn_ ? key_fn_(vk) : false; }
-
-// --- status bar ---
-
-QString TFglav::statusPanelText(int i) const {
-    if (i < 0 || i >= int(status_panels_.size())) return {};
-    return status_panels_[size_t(i)]->text();
-}
-
-void TFglav::setStatusPanelText(int i, const QString& text) {
-    if (i < 0 || i >= int(status_panels_.size())) return;
-    QLabel* l = status_panels_[size_t(i)];
-    l->setText(text);
-    // Linux port names are longer than COM names: a panel widens to show its
-    // whole text rather than cut the port off.
-    if (i + 1 < int(status_panels_.size())) {
-        const QMargins m = l->contentsMargins();
-        const int need = l->fontMetrics().horizontalAdvance(text) + m.left() + m.right() + 2 * l->frameWidth() + 4;
-        l->setFixedWidth(std::max(kPanelWidths[size_t(i)], need));
-    }
-    // Long operations block the event loop; the text must show at once.
-    status_panels_[size_t(i)]->repaint();
-}
-
-// --- information window ---
-
-void TFglav::addInfoLine(const QString& line) {
-    ui->ListBox1->addItem(line);
-    ui->ListBox1->scrollToBottom();
-}
-
-void TFglav::replaceLastInfoLine(const QString& line) {
-    const int n = ui->ListBox1->count();
-    if (n == 0) {
-        addInfoLine(line);
-        return;
-    }
-    ui->ListBox1->item(n - 1)->setText(line);
-}
-
-void TFglav::clearInfo() { ui->ListBox1->clear(); }
-
-void TFglav::showInfo() { ui->ListBox1->show(); }
-
-QStringList TFglav::infoLines() const {
-    QStringList out;
-    for (int i = 0; i < ui->ListBox1->count(); ++i) out << ui->ListBox1->item(i)->text();
-    return out;
-}
-
-void TFglav::ListBox1Click() { clearInfo(); }
-
-void TFglav::ListBox1DblClick() { ui->ListBox1->hide(); }
-
-// --- pages ---
+// --- page control ---
 
 QWidget* TFglav::tabSheet(int index) const {
     switch (index) {
@@ -324,55 +241,18 @@ void TFglav::addPageWidget(int index, QWidget* page) {
 
 void TFglav::pageVisibilityChanged(int index, bool shown) {
     switch (index * 2 + (shown ? 0 : 1)) {
-    case 0: TabSheet1Show(); break;
-    case 1: TabSheet1Hide(); break;
-    case 2: TabSheet2Show(); break;
-    case 3: TabSheet2Hide(); break;
-    case 4: TabSheet3Show(); break;
-    case 5: TabSheet3Hide(); break;
-    case 6: TabSheet4Show(); break;
-    case 7: TabSheet4Hide(); break;
+    case 0: readings_->TabSheet1Show(); break;
+    case 1: readings_->TabSheet1Hide(); break;
+    case 2: parameters_->TabSheet2Show(); break;
+    case 3: parameters_->TabSheet2Hide(); break;
+    case 4: calibration_->TabSheet3Show(); break;
+    case 5: calibration_->TabSheet3Hide(); break;
+    case 6: timeouts_->TabSheet4Show(); break;
+    case 7: timeouts_->TabSheet4Hide(); break;
     default: return;
     }
     if (shown) emit pageShown(index);
     else emit pageHidden(index);
-}
-
-// --- exchange log ---
-
-void TFglav::Show_tuda_suda() {
-    const auto& ex = st().ex;
-    ui->LBtuda->clear();
-    ui->LBsuda->clear();
-    ui->LBtuda->addItem(QString::fromStdString(lork::Tuda_line(ex)));
-    ui->LBtuda->repaint();
-    ui->LBsuda->addItem(QString::fromStdString(lork::Suda_line(ex)));
-    ui->LBsuda->repaint();
-}
-
-uint8_t TFglav::Exchange(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values) {
-    auto& ex = st().ex;
-    ex.zapros_func = func;
-    ex.zapros_start = start;
-    ex.zapros_kol = kol;
-    if (func == 16)
-        core_.dev.Zapros_write(start, kol, values);
-    else
-        core_.dev.Zapros_read(start, kol);
-    Show_tuda_suda();
-    switch (func) {
-    case 3: ex.kod_rez = core_.dev.Otvet_fn3(start, kol); break;
-    case 4: ex.kod_rez = core_.dev.Otvet_fn4(start, kol); break;
-    default: ex.kod_rez = core_.dev.Otvet_fn16(start, kol); break;
-    }
-    return ex.kod_rez;
-}
-
-uint8_t TFglav::Report_info(uint8_t kod) {
-    auto& ex = st().ex;
-    ex.kod_rez = kod;
-    if (kod != 0) addInfoLine(QString::fromStdString(lork::Kod_text_dump(ex, kod)));
-    return kod;
 }
 
 // --- port controls ---
@@ -457,10 +337,9 @@ void TFglav::N_aboutClick() {
 // --- clock ---
 
 void TFglav::Timer_systemTimer() {
-    const QDateTime now = now_fn_ ? now_fn_() : QDateTime::currentDateTime();
-    const QLocale loc;
-    ui->Edit_cur_date->setText(QStringLiteral("дата ") + loc.toString(now.date(), QLocale::ShortFormat));
-    ui->Edit_cur_time->setText(QStringLiteral(" время ") + loc.toString(now.time(), long_time_format(loc)));
+    const QDateTime now = wallNow();
+    ui->Edit_cur_date->setText(QStringLiteral("дата ") + QLocale().toString(now.date(), QLocale::ShortFormat));
+    ui->Edit_cur_time->setText(QStringLiteral(" время ") + lork::pages::Long_time_text(now.time()));
     ui->Edit_cur_date->repaint();
     ui->Edit_cur_time->repaint();
 }

@@ -6,6 +6,7 @@
 
 #include "app/tfglav.h"
 #include "app/updown.h"
+#include "pages/timeouts.h"
 #include "ui_tfglav.h"
 
 namespace {
@@ -20,7 +21,7 @@ TFMsetup::TFMsetup(TFglav& fglav, const std::string& path, QWidget* parent)
     : QWidget(parent), fglav_(fglav), ini_(path.empty() ? default_path() : path) {
     setObjectName(QStringLiteral("FMsetup"));
     setWindowTitle(QStringLiteral("для .INI"));
-    fglav_.FMsetup = this;
+    fglav_.setSettingsHolder(this);
 
     // A missing file is created from the built-in settings (a short save).
     const lork::SettingsOpenResult opened = ini_.open(fglav_.ls());
@@ -42,13 +43,13 @@ TFMsetup::TFMsetup(TFglav& fglav, const std::string& path, QWidget* parent)
 }
 
 TFMsetup::~TFMsetup() {
-    if (fglav_.FMsetup == this) fglav_.FMsetup = nullptr;
+    if (fglav_.settingsHolder() == this) fglav_.setSettingsHolder(nullptr);
 }
 
 void TFMsetup::Load_settings() {
     auto& s = fglav_.ls();
     const lork::SettingsLoadResult r = ini_.Load_settings(s, fglav_.port_list());
-    Ui::Fglav& ui = *fglav_.ui;
+    Ui::Fglav& ui = fglav_.form();
     // An unlisted port selects nothing; the box keeps showing its own text.
     ui.CBports->setCurrentIndex(r.port_index ? int(*r.port_index) : -1);
     // A port given on the command line wins over the file's.
@@ -63,7 +64,7 @@ void TFMsetup::Load_settings() {
 
 bool TFMsetup::Save_settings(bool full) {
     if (full) {
-        const auto t = fglav_.Edited_timeouts();
+        const auto t = fglav_.timeouts().Edited_timeouts();
         ini_.saved_timeouts = {t[0], t[1], t[2], t[3], t[4]};
     }
     if (ini_.Save_settings(fglav_.ls(), full)) return true;

@@ -94,6 +94,8 @@ void Link::Port_send(const std::array<uint8_t, 64>& frame, uint8_t len) {
     clock_.sleepMs(pause_before);
     Wait_line_quiet();
     const size_t n = std::min<size_t>(len, frame.size() - 1);
+    write_us = clock_.nowUs();
+    last_byte_us = write_us;
     if (uint32_t e = port_.write(frame.data() + 1, n)) host_.messageBox("ошибка при передаче= " + std::to_string(e));
     clock_.sleepMs(pause_after);
 }
@@ -116,6 +118,7 @@ Link::ReadResult Link::Read_timed(uint8_t* buf, size_t n) {
     r.got = port_.readAvailable(buf, n);
     if ((r.error = port_.lastReadError()) != 0) return r;
     int64_t last_byte = clock_.nowUs();
+    if (r.got > 0) last_byte_us = last_byte;
     while (r.got < n) {
         const bool has_interval = r.got > 0 && interval > 0;
         // Without a total time-out the read would wait for ever for its first
@@ -134,6 +137,7 @@ Link::ReadResult Link::Read_timed(uint8_t* buf, size_t n) {
         if (k > 0) {
             r.got += k;
             last_byte = clock_.nowUs();
+            last_byte_us = last_byte;
         }
     }
     return r;

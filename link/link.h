@@ -62,6 +62,8 @@ public:
     int32_t port_setup_error = 0;    // what the Port_open inside the last Port_setup returned
     uint16_t pause_before = 10;      // ms between purge and write
     uint16_t pause_after = 10;       // ms after the write
+    int64_t write_us = 0;            // clock when the last request was written, us
+    int64_t last_byte_us = 0;        // clock when its last reply byte arrived (write_us: none yet), us
 
     SerialPort& port() { return port_; }
     Clock& clock() { return clock_; }

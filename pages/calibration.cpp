@@ -4,13 +4,13 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QToolButton>
-#include <cstdio>
 
-#include "app/tfglav.h"
+#include "pages/calibration.h"
 #include "pages/click_filter.h"
+#include "pages/page_format.h"
+#include "pages/page_host.h"
 #include "pages/page_values.h"
 #include "platform/cp1251.h"
 #include "ui_page_calibr.h"
@@ -25,22 +25,13 @@ constexpr uint16_t REG_IZM_IMP = 0x0015;  // input 0x0015 high word, 0x0016 low 
 // The instrument needs this long after the stored value is read before a
 // new measurement is worth taking.
 constexpr int kSettleMs = 2000;
+constexpr uint16_t REG_CI = 0x0214;  // the indicator's text and flag, 5 input registers
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
-
-// "%8.3f" with the decimal separator of the user's locale (and, unlike the
-// locale's own number format, no digit grouping).
-QString number8_3(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%8.3f", v);
-    QString t = QString::fromLatin1(buf);
-    t.replace(QLatin1Char('.'), QLocale::system().decimalPoint());
-    return t;
-}
 }  // namespace
 
 // The widgets of one half of the procedure.
-struct TFglav::CalHalf {
+struct CalibrationPage::CalHalf {
     uint16_t reg;
     QPushButton* old_btn;
     QLineEdit *dec, *hi, *lo;
@@ -52,7 +43,7 @@ struct TFglav::CalHalf {
     const char* ok_text;
 };
 
-TFglav::CalHalf TFglav::Cal_half(bool hundred) {
+CalibrationPage::CalHalf CalibrationPage::Cal_half(bool hundred) const {
     if (!hundred)
         return {REG_CAL0,       pc->B_cal0_old,    pc->Ecal0L,        pc->Ecal0_2b_h,    pc->Ecal0_2b_l,
                 pc->L_cal0_1,   pc->B_cal0_new,    pc->Ecal0_new,     pc->Ecal0new_2b_h, pc->Ecal0new_2b_l,
@@ -62,68 +53,48 @@ TFglav::CalHalf TFglav::Cal_half(bool hundred) {
             pc->SB_save_cal100, &DeviceState::cal100, "100% OK!"};
 }
 
-void TFglav::Setup_page_calibration() {
-    auto form = std::make_shared<Ui::PageCalibr>();
+CalibrationPage::CalibrationPage(PageHost& host, QWidget* sheet, ReadingsCalls readings, QObject* parent)
+    : QObject(parent), host_(host), pc(std::make_unique<Ui::PageCalibr>()) {
+    setObjectName(QStringLiteral("CalibrationPage"));
     auto* page = new QWidget;
-    form->setupUi(page);
-    pc = form.get();
-    keepPagePart(form);
-    addPageWidget(2, page);
+    pc->setupUi(page);
+    sheet->layout()->addWidget(page);
 
-    connect(pc->B_cal0_old, &QPushButton::clicked, this, [this] { B_cal0_oldClick(); });
-    connect(pc->B_cal0_new, &QPushButton::clicked, this, [this] { B_cal0_newClick(); });
-    connect(pc->SB_save_cal0, &QToolButton::clicked, this, [this] { SB_save_cal0Click(); });
-    connect(pc->B_cal100_old, &QPushButton::clicked, this, [this] { B_cal100_oldClick(); });
-    connect(pc->B_cal100_new, &QPushButton::clicked, this, [this] { B_cal100_newClick(); });
-    connect(pc->SB_save_cal100, &QToolButton::clicked, this, [this] { SB_save_cal100Click(); });
-    connect(pc->SBizm_enable, &QToolButton::clicked, this, [this] { SBizm_enableClick(); });
-    pc->STcal_enable->installEventFilter(new pages::ClickFilter(this, [this] { STcal_enableClick(); }));
+    connect(pc->B_cal0_old, &QPushButton::clicked, this, &CalibrationPage::B_cal0_oldClick);
+    connect(pc->B_cal0_new, &QPushButton::clicked, this, &CalibrationPage::B_cal0_newClick);
+    connect(pc->SB_save_cal0, &QToolButton::clicked, this, &CalibrationPage::SB_save_cal0Click);
+    connect(pc->B_cal100_old, &QPushButton::clicked, this, &CalibrationPage::B_cal100_oldClick);
+    connect(pc->B_cal100_new, &QPushButton::clicked, this, &CalibrationPage::B_cal100_newClick);
+    connect(pc->SB_save_cal100, &QToolButton::clicked, this, &CalibrationPage::SB_save_cal100Click);
+    connect(pc->SBizm_enable, &QToolButton::clicked, this, &CalibrationPage::SBizm_enableClick);
+    pages::On_click(pc->STcal_enable, [this] { STcal_enableClick(); });
     // The two measured values re-read the readings page's own fields, not
     // these: the same handlers as a click there.
     for (QLineEdit* e : {pc->LEcal_proc, pc->LEcal_te})
-        e->installEventFilter(
-            new pages::ClickFilter(this, [this] { LEizmprocClick(); }, [this] { LEizmprocDblClick(); }));
+        pages::On_click(e, readings.izmproc_click, readings.izmproc_dbl_click);
 }
 
-void TFglav::TabSheet3Hide() {}
+CalibrationPage::~CalibrationPage() = default;
 
-void TFglav::Cal_report(bool boxed) {
-    const auto& ex = core().st.ex;
-    const QString text = qs(Kod_text_dump(ex, ex.kod_rez));
-    if (boxed)
-        message(text);
-    else
-        addInfoLine(text);
-}
+void CalibrationPage::TabSheet3Hide() {}
 
-void TFglav::Read_cal_enable() {
-    if (Exchange(3, REG_CAL_ENABLE, 1) != 0) {
-        Cal_report(false);
-        return;
-    }
-    const int e = core().st.dev.cal_enable;
+void CalibrationPage::Read_cal_enable() {
+    if (host_.exchange(3, REG_CAL_ENABLE, 1) != 0) return;
+    const int e = host_.core().st.dev.cal_enable;
     pc->CBenable_calibr->setCurrentIndex(e < pc->CBenable_calibr->count() ? e : -1);
 }
 
-void TFglav::Show_cal_CI() {
-    auto& ex = core().st.ex;
-    ex.kod_rez = Read_CI();
-    if (ex.kod_rez != 0) {
-        Cal_report(true);
-        return;
-    }
-    const auto pairs = pages::ci_pairs(core().st.dev.reg_text);
+void CalibrationPage::Show_cal_CI() {
+    if (host_.exchange(4, REG_CI, 5, {}, FailureReport::Box) != 0) return;
+    const auto pairs = pages::ci_pairs(host_.core().st.dev.reg_text);
     QLineEdit* fields[] = {pc->Ecal_CI4, pc->Ecal_CI3, pc->Ecal_CI2, pc->Ecal_CI1};
     for (size_t i = 0; i < 4; ++i) fields[i]->setText(qs(cp1251_to_display(pairs[i])));
 }
 
-void TFglav::Cal_read_stored(bool hundred) {
+void CalibrationPage::Cal_read_stored(bool hundred) {
     const CalHalf h = Cal_half(hundred);
-    if (Exchange(3, h.reg, 2) != 0) {
-        Cal_report(false);
-        return;
-    }
-    const uint32_t v = core().st.dev.*h.stored;
+    if (host_.exchange(3, h.reg, 2) != 0) return;
+    const uint32_t v = host_.core().st.dev.*h.stored;
     const pages::CalViews views = pages::cal_views(v);
     h.hi->setText(qs(views.hi));
     h.lo->setText(qs(views.lo));
@@ -132,65 +103,53 @@ void TFglav::Cal_read_stored(bool hundred) {
     h.dec->repaint();
     // Blocks the window on purpose: nothing may be pressed while the
     // instrument settles.
-    core().link.clock().sleepMs(kSettleMs);
+    host_.core().link.clock().sleepMs(kSettleMs);
     h.new_btn->setEnabled(true);
 }
 
-void TFglav::Cal_measure(bool hundred) {
+void CalibrationPage::Cal_measure(bool hundred) {
     const CalHalf h = Cal_half(hundred);
-    auto& ex = core().st.ex;
-    auto& dev = core().st.dev;
-    if (Exchange(4, REG_IZM_IMP, 2) != 0) {
-        Cal_report(false);
-    } else {
+    const auto& dev = host_.core().st.dev;
+    if (host_.exchange(4, REG_IZM_IMP, 2) == 0) {
         const pages::CalViews views = pages::cal_views(dev.izm_imp);
         h.new_dec->setText(qs(pages::pulses_text(dev.izm_imp)));
         h.new_hi->setText(qs(views.hi));
         h.new_lo->setText(qs(views.lo));
-        ex.kod_rez = core().dev.Read_izm();
-        Show_tuda_suda();
-        if (ex.kod_rez != 0) {
-            Cal_report(false);
-        } else {
-            pc->LEcal_proc->setText(number8_3(dev.izm_proc));
-            pc->LEcal_te->setText(number8_3(dev.izm_znach));
+        if (host_.core().dev.Read_izm() == 0) {
+            pc->LEcal_proc->setText(pages::Number_text(dev.izm_proc));
+            pc->LEcal_te->setText(pages::Number_text(dev.izm_znach));
         }
         h.save->setEnabled(true);
     }
     Show_cal_CI();
 }
 
-void TFglav::Cal_save(bool hundred) {
+void CalibrationPage::Cal_save(bool hundred) {
     const CalHalf h = Cal_half(hundred);
     Read_cal_enable();
     // The count current now, which the measurement block read last.
-    const uint32_t imp = core().st.dev.izm_imp;
+    const uint32_t imp = host_.core().st.dev.izm_imp;
     const std::vector<uint16_t> values{pages::high_word(imp), pages::low_word(imp)};
-    if (Exchange(16, h.reg, 2, values) != 0)
-        Cal_report(true);
-    else
+    if (host_.exchange(16, h.reg, 2, values, FailureReport::Box) == 0)
         pc->ST_otvet->setText(QString::fromUtf8(h.ok_text));
     Show_cal_CI();
 }
 
-void TFglav::B_cal0_oldClick() { Cal_read_stored(false); }
-void TFglav::B_cal100_oldClick() { Cal_read_stored(true); }
-void TFglav::B_cal0_newClick() { Cal_measure(false); }
-void TFglav::B_cal100_newClick() { Cal_measure(true); }
-void TFglav::SB_save_cal0Click() { Cal_save(false); }
-void TFglav::SB_save_cal100Click() { Cal_save(true); }
-void TFglav::STcal_enableClick() { Read_cal_enable(); }
+void CalibrationPage::B_cal0_oldClick() { Cal_read_stored(false); }
+void CalibrationPage::B_cal100_oldClick() { Cal_read_stored(true); }
+void CalibrationPage::B_cal0_newClick() { Cal_measure(false); }
+void CalibrationPage::B_cal100_newClick() { Cal_measure(true); }
+void CalibrationPage::SB_save_cal0Click() { Cal_save(false); }
+void CalibrationPage::SB_save_cal100Click() { Cal_save(true); }
+void CalibrationPage::STcal_enableClick() { Read_cal_enable(); }
 
-void TFglav::SBizm_enableClick() {
-    const int i = pc->CBenable_calibr->currentIndex();
-    if (i < 0) {
-        message(QString::fromUtf8(pages::msg_not_number));
-        return;
-    }
-    if (Exchange(16, REG_CAL_ENABLE, 1, {uint16_t(i)}) != 0) Cal_report(false);
+void CalibrationPage::SBizm_enableClick() {
+    const int i = host_.chosenItem(pc->CBenable_calibr);
+    if (i < 0) return;
+    host_.exchange(16, REG_CAL_ENABLE, 1, {uint16_t(i)});
 }
 
-void TFglav::TabSheet3Show() {
+void CalibrationPage::TabSheet3Show() {
     pc->L_cal0_1->setEnabled(false);
     pc->L_cal100_1->setEnabled(false);
     pc->B_cal0_old->setEnabled(true);
@@ -204,5 +163,5 @@ void TFglav::TabSheet3Show() {
                          pc->LEcal_proc, pc->LEcal_te})
         e->clear();
     Read_cal_enable();
-    setStatusMessage(QStringLiteral(" Здесь можем откалибровать прибор заново "));
+    host_.setStatusMessage(QStringLiteral(" Здесь можем откалибровать прибор заново "));
 }

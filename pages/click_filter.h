@@ -1,5 +1,4 @@
 #pragma once
-// Click and double-click handlers for widgets that have no such signals.
 #include <QEvent>
 #include <QMouseEvent>
 #include <QObject>
@@ -7,8 +6,10 @@
 #include <functional>
 
 // Click and double-click of a widget that has no such signals (labels,
-// edits). A click is a left press and a release over the widget; the
-// release that ends a double-click is not a second click.
+// static texts, group boxes, read-only edits). A click is a left press and a
+// release over the widget; the release that ends a double-click is not a
+// second click, so a double-click runs the click handler once, then the
+// double-click handler.
 namespace lork::pages {
 
 class ClickFilter : public QObject {
@@ -45,5 +46,10 @@ private:
     std::function<void()> click_, dbl_;
     bool pressed_ = false;
 };
+
+// Gives a widget its click and double-click handlers (either may be empty).
+inline void On_click(QWidget* w, std::function<void()> click, std::function<void()> dblClick = {}) {
+    w->installEventFilter(new ClickFilter(w, std::move(click), std::move(dblClick)));
+}
 
 }  // namespace lork::pages

@@ -6,11 +6,13 @@
 #include <QPalette>
 #include <QTimer>
 
-#include "app/tfglav.h"
 #include "app/tfmsg.h"
+#include "pages/page_format.h"
+#include "pages/page_host.h"
+#include "pages/page_values.h"
+#include "pages/search.h"
 #include "pages/search_guard.h"
 #include "pages/search_text.h"
-#include "ui_tfglav.h"
 #include "ui_tfmsg.h"
 
 namespace {
@@ -32,13 +34,8 @@ std::string time_separator(const QLocale& loc) {
     return sep.isEmpty() ? std::string(":") : sep.toStdString();
 }
 
-// The system's long time format, without the time zone (as the clock shows it).
-QString time_of_day(const QTime& t) {
-    const QLocale loc;
-    QString f = loc.timeFormat(QLocale::LongFormat);
-    f.remove(QLatin1Char('t'));
-    return loc.toString(t, f.trimmed());
-}
+// The time of day as the clock shows it.
+std::string time_of_day(const QTime& t) { return lork::pages::Long_time_text(t).toStdString(); }
 
 TimeFields fields_of(const QTime& t) { return {t.hour(), t.minute(), t.second(), t.msec()}; }
 
@@ -52,7 +49,7 @@ struct SearchRunning {
     SearchRunning& operator=(const SearchRunning&) = delete;
 };
 
-int32_t rate_of(uint8_t code) { return code <= 6 ? lork::scor_table[code] : 0; }
+using lork::pages::rate_of;
 
 // Durations come from the core's clock (virtual in tests, so that a sweep of
 // 247 addresses takes no real time); the times of day are the wall clock at
@@ -69,87 +66,88 @@ struct SweepClock {
 
 }  // namespace
 
-void TFglav::Setup_search() {
-    connect(ui->N_poisk_pribor, &QAction::triggered, this, [this] { N_poisk_priborClick(); });
-    connect(ui->N_poisk_num, &QAction::triggered, this, [this] { N_poisk_numClick(); });
-    connect(ui->N_poisk_scor, &QAction::triggered, this, [this] { N_poisk_scorClick(); });
-    connect(ui->N_yes_otvet, &QAction::triggered, this, [this] { N_yes_otvetClick(); });
+SearchCommands::SearchCommands(PageHost& host, WindowControls controls, QObject* parent)
+    : QObject(parent), host_(host), wc_(std::move(controls)) {
+    setObjectName(QStringLiteral("SearchCommands"));
+    connect(wc_.N_poisk_pribor, &QAction::triggered, this, &SearchCommands::N_poisk_priborClick);
+    connect(wc_.N_poisk_num, &QAction::triggered, this, &SearchCommands::N_poisk_numClick);
+    connect(wc_.N_poisk_scor, &QAction::triggered, this, &SearchCommands::N_poisk_scorClick);
+    connect(wc_.N_yes_otvet, &QAction::triggered, this, &SearchCommands::N_yes_otvetClick);
 }
 
-QDateTime TFglav::Search_wall_now() const { return now_fn_ ? now_fn_() : QDateTime::currentDateTime(); }
-
-void TFglav::Search_show_fmsg(const QString& text) {
-    if (!Fmsg) return;
-    Fmsg->ui->Label1->setText(text);
-    Fmsg->show();
-    Fmsg->repaint();
+void SearchCommands::Search_show_fmsg(const QString& text) {
+    TFmsg* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr;
+    if (!fmsg) return;
+    fmsg->ui->Label1->setText(text);
+    fmsg->show();
+    fmsg->repaint();
 }
 
-void TFglav::Search_hide_fmsg() {
-    if (Fmsg) Fmsg->hide();
+void SearchCommands::Search_hide_fmsg() {
+    if (TFmsg* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->hide();
 }
 
-void TFglav::Search_timer_back() {
-    if (periodic_opros)
-        Timer_opros->start();
+void SearchCommands::Search_timer_back() {
+    if (wc_.periodic_polling && wc_.periodic_polling())
+        host_.pollTimer()->start();
     else
-        Timer_opros->stop();
+        host_.pollTimer()->stop();
 }
 
-void TFglav::Search_abandoned(uint8_t adr_before) {
+void SearchCommands::Search_abandoned(uint8_t adr_before) {
     // X abandoned a probe in the middle of the command. Nothing half-done may
     // stay in force: the address in progress, a port at whatever rate the
     // probe tried, a window that tells the operator to wait.
-    auto& ls = core().st.ls;
+    auto& ls = host_.core().st.ls;
     ls.adr = adr_before;
-    core().link.Port_setup(lork::Scor_to_code(ls.scor));
-    setStatusMessage(QStringLiteral(" "));
+    host_.core().link.Port_setup(lork::Scor_to_code(ls.scor));
+    host_.setStatusMessage(QStringLiteral(" "));
     Search_hide_fmsg();
     Search_timer_back();
 }
 
-void TFglav::Poisk_all(int mode) {
-    auto& st = core().st;
+void SearchCommands::Poisk_all(int mode) {
+    auto& st = host_.core().st;
     auto& ls = st.ls;
     const std::string sep = time_separator(QLocale());
-    SweepClock clk(core().link.clock(), Search_wall_now());
+    SweepClock clk(host_.core().link.clock(), host_.wallNow());
     int64_t tp = clk.t0_us;
     ProgressLine progress;
 
-    setStatusPanelText(1, qs(panelNumber(ls.adr)));
-    setStatusMessage(QString::fromUtf8(kPanelSearching));
+    host_.setStatusPanelText(1, qs(panelNumber(ls.adr)));
+    host_.setStatusMessage(QString::fromUtf8(kPanelSearching));
     const uint8_t a0 = ls.adr;
-    keyPressedSince(lork::VK_Q);  // forget a press from before the sweep
+    host_.keyPressedSince(lork::VK_Q);  // forget a press from before the sweep
 
     for (int a = 1; a <= 247; ++a) {
         ls.adr = static_cast<uint8_t>(a);
         if (mode == 1) {
-            const uint8_t code = core().dev.Check_scor();
+            const uint8_t code = host_.core().dev.Check_scor();
             lork::set_found_scor(st.found_scor, unsigned(a), code);
-            setStatusMessage(qs(panelProgress(a, code)));
+            host_.setStatusMessage(qs(panelProgress(a, code)));
             const auto step = progress.step(a, code);
             if (step.action == ProgressLine::Action::Append)
-                addInfoLine(qs(step.line));
+                host_.addInfoLine(qs(step.line));
             else
-                replaceLastInfoLine(qs(step.line));
-            ui->ListBox1->repaint();
+                host_.replaceLastInfoLine(qs(step.line));
+            host_.infoWindow()->repaint();
         } else {
-            const uint8_t code = core().dev.Find_scor();
+            const uint8_t code = host_.core().dev.Find_scor();
             lork::set_found_scor(st.found_scor, unsigned(a), code);
             const int64_t t = clk.now();
             const std::string clock = formatTime(fields_of(clk.wallAt(t)), kPatClock, sep);
-            addInfoLine(qs(fullSweepLine(a, code, clock, SweepClock::ms(t - tp), SweepClock::ms(t - clk.t0_us), sep)));
+            host_.addInfoLine(qs(fullSweepLine(a, code, clock, SweepClock::ms(t - tp), SweepClock::ms(t - clk.t0_us), sep)));
             tp = t;
-            ui->ListBox1->setCurrentRow(ui->ListBox1->count() - 1);
-            ui->ListBox1->repaint();
+            host_.infoWindow()->setCurrentRow(host_.infoWindow()->count() - 1);
+            host_.infoWindow()->repaint();
         }
-        if (keyPressedSince(lork::VK_Q)) {
-            addInfoLine(qs(abortLine(a)));
+        if (host_.keyPressedSince(lork::VK_Q)) {
+            host_.addInfoLine(qs(abortLine(a)));
             break;
         }
     }
     const int64_t end = clk.now();
-    addInfoLine(qs(timeLine(time_of_day(clk.wallAt(end)).toStdString(), SweepClock::ms(end - clk.t0_us), sep)));
+    host_.addInfoLine(qs(timeLine(time_of_day(clk.wallAt(end)), SweepClock::ms(end - clk.t0_us), sep)));
     ls.adr = a0;
 
     // The whole table, also entries an earlier search left above an early end.
@@ -166,106 +164,108 @@ void TFglav::Poisk_all(int mode) {
         if (rate_of(code) == 0) continue;
         ls.scor = rate_of(code);
         ls.scor_code = code;
-        core().link.Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize);
-        setStatusPanelText(1, qs(panelNumber(int(a))));
-        setStatusPanelText(2, qs(panelRate(ls.scor)));
+        host_.core().link.Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize);
+        host_.setStatusPanelText(1, qs(panelNumber(int(a))));
+        host_.setStatusPanelText(2, qs(panelRate(ls.scor)));
     }
     // Find_scor leaves the port at the last rate it tried; with nobody to go
     // to, the line goes back to the rate the settings name.
-    if (n == 0 && mode == 0) core().link.Port_setup(lork::Scor_to_code(ls.scor));
-    addInfoLine(qs(summaryLine(n, list, ls.parity, ls.stopbit)));
-    ui->ListBox1->setCurrentRow(ui->ListBox1->count() - 1);
-    ui->ListBox1->repaint();
+    if (n == 0 && mode == 0) host_.core().link.Port_setup(lork::Scor_to_code(ls.scor));
+    host_.addInfoLine(qs(summaryLine(n, list, ls.parity, ls.stopbit)));
+    host_.infoWindow()->setCurrentRow(host_.infoWindow()->count() - 1);
+    host_.infoWindow()->repaint();
 }
 
-void TFglav::N_poisk_numClick() {
-    if (search_running) return;
-    SearchRunning running(search_running);
-    auto& st = core().st;
+void SearchCommands::N_poisk_numClick() {
+    if (search_running_) return;
+    lork::ExchangeFeed::CommandScope search(host_.core().feed, lork::Command::Search);
+    SearchRunning running(search_running_);
+    auto& st = host_.core().st;
     auto& ls = st.ls;
     const uint8_t a0 = ls.adr;
-    Timer_opros->stop();
-    SearchGuard guard(this);
+    host_.pollTimer()->stop();
+    SearchGuard guard(wc_.main_window);
     Search_show_fmsg(qs(numLabel(ls.scor)));
-    showInfo();
-    clearInfo();
-    addInfoLine(qs(numHeader(ls.scor, ls.parity, ls.stopbit)));
-    addInfoLine(qs(startLine(time_of_day(Search_wall_now().time()).toStdString())));
-    addInfoLine(QStringLiteral(" "));
-    ui->ListBox1->repaint();
+    host_.showInfo();
+    host_.clearInfo();
+    host_.addInfoLine(qs(numHeader(ls.scor, ls.parity, ls.stopbit)));
+    host_.addInfoLine(qs(startLine(time_of_day(host_.wallNow().time()))));
+    host_.addInfoLine(QStringLiteral(" "));
+    host_.infoWindow()->repaint();
     try {
         Poisk_all(1);
     } catch (const lork::ProbeAborted&) {
         Search_abandoned(a0);
         return;
     }
-    setStatusMessage(QStringLiteral(" "));
+    host_.setStatusMessage(QStringLiteral(" "));
     Search_hide_fmsg();
     unsigned lowest = 0;
     for (unsigned a = 1; a <= 247 && lowest == 0; ++a)
         if (lork::found_scor_at(st.found_scor, a) != 0) lowest = a;
     if (lowest != 0) {
         ls.adr = static_cast<uint8_t>(lowest);
-        setStatusPanelText(1, qs(panelNumber(int(lowest))));
-        addInfoLine(qs(numFound(rate_of(st.found_scor[lowest]), int(lowest), ls.parity, ls.stopbit)));
+        host_.setStatusPanelText(1, qs(panelNumber(int(lowest))));
+        host_.addInfoLine(qs(numFound(rate_of(st.found_scor[lowest]), int(lowest), ls.parity, ls.stopbit)));
     } else {
-        message(qs(numNoneMessage(ls.scor)));
+        host_.message(qs(numNoneMessage(ls.scor)));
     }
     Search_timer_back();
 }
 
-void TFglav::N_poisk_scorClick() {
-    if (search_running) return;
-    SearchRunning running(search_running);
-    auto& st = core().st;
+void SearchCommands::N_poisk_scorClick() {
+    if (search_running_) return;
+    lork::ExchangeFeed::CommandScope search(host_.core().feed, lork::Command::Search);
+    SearchRunning running(search_running_);
+    auto& st = host_.core().st;
     auto& ls = st.ls;
-    Timer_opros->stop();
-    SearchGuard guard(this);
-    showInfo();
-    clearInfo();
+    host_.pollTimer()->stop();
+    SearchGuard guard(wc_.main_window);
+    host_.showInfo();
+    host_.clearInfo();
     Search_show_fmsg(qs(scorLabel(ls.adr)));
-    addInfoLine(qs(scorHeader(ls.adr, ls.parity, ls.stopbit)));
-    addInfoLine(qs(startLine(time_of_day(Search_wall_now().time()).toStdString())));
-    ui->ListBox1->repaint();
-    setStatusMessage(qs(scorStatus(ls.adr)));
+    host_.addInfoLine(qs(scorHeader(ls.adr, ls.parity, ls.stopbit)));
+    host_.addInfoLine(qs(startLine(time_of_day(host_.wallNow().time()))));
+    host_.infoWindow()->repaint();
+    host_.setStatusMessage(qs(scorStatus(ls.adr)));
     uint8_t code = 0;
     try {
-        code = core().dev.Find_scor();
+        code = host_.core().dev.Find_scor();
     } catch (const lork::ProbeAborted&) {
         Search_abandoned(ls.adr);
         return;
     }
     // An address outside 1..247 has no entry; what was found still counts.
     lork::set_found_scor(st.found_scor, ls.adr, code);
-    addInfoLine(qs(scorEndLine(time_of_day(Search_wall_now().time()).toStdString())));
+    host_.addInfoLine(qs(scorEndLine(time_of_day(host_.wallNow().time()))));
     Search_hide_fmsg();
     if (code != 0) {
         ls.scor = rate_of(code);
         ls.scor_code = code;
-        const uint32_t r = core().link.Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize);
+        const uint32_t r = host_.core().link.Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize);
         if (r != 0) {
-            addInfoLine(QString::fromUtf8(kScorOpenFailed));
+            host_.addInfoLine(QString::fromUtf8(kScorOpenFailed));
         } else {
-            setStatusMessage(qs(scorFoundStatus(ls.scor)));
-            addInfoLine(qs(scorFound(ls.adr, ls.scor, ls.parity, ls.stopbit)));
+            host_.setStatusMessage(qs(scorFoundStatus(ls.scor)));
+            host_.addInfoLine(qs(scorFound(ls.adr, ls.scor, ls.parity, ls.stopbit)));
         }
     } else {
         // Find_scor leaves the port at 115200; the settings still name scor.
-        core().link.Port_setup(lork::Scor_to_code(ls.scor));
-        message(qs(scorNoneMessage(ls.adr, ls.parity, ls.stopbit)));
+        host_.core().link.Port_setup(lork::Scor_to_code(ls.scor));
+        host_.message(qs(scorNoneMessage(ls.adr, ls.parity, ls.stopbit)));
     }
     Search_timer_back();
 }
 
-void TFglav::N_poisk_priborClick() {
-    if (search_running) return;
-    SearchRunning running(search_running);
-    const uint8_t a0 = core().st.ls.adr;
-    Timer_opros->stop();
-    SearchGuard guard(this);
-    ui->LBtuda->clear();
-    ui->LBsuda->clear();
-    QListWidget* lb = ui->ListBox1;
+void SearchCommands::N_poisk_priborClick() {
+    if (search_running_) return;
+    lork::ExchangeFeed::CommandScope search(host_.core().feed, lork::Command::Search);
+    SearchRunning running(search_running_);
+    const uint8_t a0 = host_.core().st.ls.adr;
+    host_.pollTimer()->stop();
+    SearchGuard guard(wc_.main_window);
+    host_.clearExchangeWindows();
+    QListWidget* lb = host_.infoWindow();
     const QPalette kept = lb->palette();
     Search_show_fmsg(QString::fromUtf8(kPriborLabel));
     QPalette red = kept;
@@ -283,19 +283,20 @@ void TFglav::N_poisk_priborClick() {
     Search_timer_back();
 }
 
-void TFglav::N_yes_otvetClick() {
-    if (search_running) return;
-    auto& st = core().st;
+void SearchCommands::N_yes_otvetClick() {
+    if (search_running_) return;
+    lork::ExchangeFeed::CommandScope search(host_.core().feed, lork::Command::Search);
+    auto& st = host_.core().st;
     const auto& ls = st.ls;
-    showInfo();
+    host_.showInfo();
     std::string text = answerPrefix(ls.adr, ls.scor, ls.parity, ls.stopbit);
-    st.ex.kod_rez = core().dev.Read_adr();
+    st.ex.kod_rez = host_.core().dev.Read_adr();
     if (st.ex.kod_rez == 0) {
         text += kAnswerOk;
     } else {
         text += kAnswerNone;
-        message(qs(text));
+        host_.message(qs(text));
     }
-    addInfoLine(qs(text));
-    ui->ListBox1->setCurrentRow(ui->ListBox1->count() - 1);
+    host_.addInfoLine(qs(text));
+    host_.infoWindow()->setCurrentRow(host_.infoWindow()->count() - 1);
 }

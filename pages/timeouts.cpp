@@ -5,8 +5,9 @@
 #include <algorithm>
 
 #include "app/conversions.h"
-#include "app/tfglav.h"
 #include "app/updown.h"
+#include "pages/page_host.h"
+#include "pages/timeouts.h"
 #include "ui_page_timeouts.h"
 
 namespace {
@@ -28,7 +29,7 @@ const EditedTimeout edited_timeouts[] = {
 
 // The number typed into an edit as its low 8 bits; text that is no number
 // leaves the value as it was and shows the standard message.
-void take_low_byte(TFglav& w, const QLineEdit* edit, uint8_t& value) {
+void take_low_byte(PageHost& w, const QLineEdit* edit, uint8_t& value) {
     const QString text = edit->text();
     if (auto v = Str_to_int(text)) {
         value = uint8_t(uint32_t(*v) & 0xFFu);
@@ -39,15 +40,14 @@ void take_low_byte(TFglav& w, const QLineEdit* edit, uint8_t& value) {
 
 }  // namespace
 
-void TFglav::Setup_page_timeouts() {
-    auto form = std::make_shared<Ui::PageTimeouts>();
+TimeoutsPage::TimeoutsPage(PageHost& host, QWidget* sheet, QObject* parent)
+    : QObject(parent), host_(host), f_(std::make_unique<Ui::PageTimeouts>()) {
+    setObjectName(QStringLiteral("TimeoutsPage"));
     auto* page = new QWidget;
-    form->setupUi(page);
-    addPageWidget(3, page);
-    timeouts_ui = form.get();
-    keepPagePart(form);
+    f_->setupUi(page);
+    sheet->layout()->addWidget(page);
 
-    Ui_PageTimeouts& f = *form;
+    Ui_PageTimeouts& f = *f_;
     for (const EditedTimeout& t : edited_timeouts) {
         UpDown* ud = f.*t.updown;
         ud->setRange(t.min, t.max);
@@ -60,16 +60,23 @@ void TFglav::Setup_page_timeouts() {
     // number again.
     for (UpDown* ud : {f.UpDown_Tout_byte, f.UpDown_Tout_pause}) ud->setRange(0, 100);
 
-    connect(f.E_tout_byte, &QLineEdit::textChanged, this, [this] { E_tout_byteChange(); });
-    connect(f.E_tout_pause, &QLineEdit::textChanged, this, [this] { E_tout_pauseChange(); });
+    connect(f.E_tout_byte, &QLineEdit::textChanged, this, &TimeoutsPage::E_tout_byteChange);
+    connect(f.E_tout_pause, &QLineEdit::textChanged, this, &TimeoutsPage::E_tout_pauseChange);
     connect(f.UpDown_Tout_byte, &UpDown::changing, this, [this](bool&) { UpDown_Tout_byteChanging(); });
     connect(f.UpDown_Tout_pause, &UpDown::changing, this, [this](bool&) { UpDown_Tout_pauseChanging(); });
 }
 
-void TFglav::Show_timeouts() {
-    if (!timeouts_ui) return;
-    const auto& s = ls();
-    Ui_PageTimeouts& f = *timeouts_ui;
+TimeoutsPage::~TimeoutsPage() = default;
+
+void TimeoutsPage::Show_line_pauses() {
+    const auto& s = host_.core().st.ls;
+    f_->E_tout_byte->setText(QString::number(s.tout_byte));
+    f_->E_tout_pause->setText(QString::number(s.tout_pause));
+}
+
+void TimeoutsPage::Show_timeouts() {
+    const auto& s = host_.core().st.ls;
+    Ui_PageTimeouts& f = *f_;
     f.LE_RTI->setText(QString::number(s.RIT));
     f.LE_RTTM->setText(QString::number(s.RTTM));
     f.LE_RTTC->setText(QString::number(s.RTTC));
@@ -79,31 +86,30 @@ void TFglav::Show_timeouts() {
     for (QLineEdit* e : {f.LE_RTI, f.LE_RTTM, f.LE_RTTC, f.LE_WTTM, f.LE_WTTC}) e->repaint();
 }
 
-void TFglav::TabSheet4Show() {
+void TimeoutsPage::TabSheet4Show() {
     Show_timeouts();
-    setStatusMessage(QStringLiteral(" таймауты для СОМпорта - ! лучше не трогать !"));
+    host_.setStatusMessage(QStringLiteral(" таймауты для СОМпорта - ! лучше не трогать !"));
 }
 
-void TFglav::TabSheet4Hide() {}
+void TimeoutsPage::TabSheet4Hide() {}
 
-void TFglav::E_tout_byteChange() { take_low_byte(*this, timeouts_ui->E_tout_byte, ls().tout_byte); }
+void TimeoutsPage::E_tout_byteChange() { take_low_byte(host_, f_->E_tout_byte, host_.core().st.ls.tout_byte); }
 
-void TFglav::E_tout_pauseChange() { take_low_byte(*this, timeouts_ui->E_tout_pause, ls().tout_pause); }
+void TimeoutsPage::E_tout_pauseChange() { take_low_byte(host_, f_->E_tout_pause, host_.core().st.ls.tout_pause); }
 
-void TFglav::UpDown_Tout_byteChanging() { E_tout_byteChange(); }
+void TimeoutsPage::UpDown_Tout_byteChanging() { E_tout_byteChange(); }
 
-void TFglav::UpDown_Tout_pauseChanging() { E_tout_pauseChange(); }
+void TimeoutsPage::UpDown_Tout_pauseChanging() { E_tout_pauseChange(); }
 
-std::array<uint16_t, 5> TFglav::Edited_timeouts() const {
+std::array<uint16_t, 5> TimeoutsPage::Edited_timeouts() const {
     std::array<uint16_t, 5> out{};
-    if (!timeouts_ui) return out;
     size_t i = 0;
     for (const EditedTimeout& t : edited_timeouts) {
-        const UpDown* ud = timeouts_ui->*t.updown;
+        const UpDown* ud = f_.get()->*t.updown;
         // The edit takes any typing; what is saved is its number kept within
         // the up-down's range, or the up-down's last position for no number.
         int v = ud->position();
-        if (auto typed = Str_to_int((timeouts_ui->*t.edit)->text()))
+        if (auto typed = Str_to_int((f_.get()->*t.edit)->text()))
             v = std::clamp(int(*typed), ud->minimum(), ud->maximum());
         out[i++] = uint16_t(v);
     }

@@ -36,7 +36,43 @@ uint16_t reg_at(const ExchangeBuffers& ex, unsigned i) {
 
 }  // namespace
 
-Device::Device(State& st, Link& link, Host& host) : st_(st), link_(link), host_(host) {}
+Device::Device(State& st, Link& link, Host& host, ExchangeFeed& feed)
+    : st_(st), link_(link), host_(host), feed_(feed) {}
+
+void Device::Publish(uint8_t kod, bool probe, FailureReport report) {
+    const auto& ex = st_.ex;
+    ExchangeRecord rec;
+    rec.request.assign(ex.paket_tuda.begin() + 1, ex.paket_tuda.begin() + 1 + std::min<size_t>(ex.len_tuda, 63));
+    rec.reply.assign(ex.paket_suda.begin() + 1, ex.paket_suda.begin() + 1 + std::min<size_t>(ex.len_suda, 63));
+    rec.write_us = link_.write_us;
+    rec.last_byte_us = link_.last_byte_us;
+    rec.kod_rez = kod;
+    rec.command = feed_.command();
+    rec.probe = probe;
+    rec.report = probe ? FailureReport::None : report;
+    feed_.publish(rec);
+}
+
+uint8_t Device::Transact(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values,
+                         FailureReport report) {
+    auto& ex = st_.ex;
+    ex.zapros_func = func;
+    ex.zapros_start = start;
+    ex.zapros_kol = kol;
+    if (func == 16)
+        Zapros_write(start, kol, values);
+    else
+        Read_request(func, start, kol);
+    switch (func) {
+    case 1: ex.kod_rez = Otvet_fn1(); break;
+    case 2: ex.kod_rez = Otvet_fn2(); break;
+    case 3: ex.kod_rez = Otvet_fn3(start, kol); break;
+    case 4: ex.kod_rez = Otvet_fn4(start, kol); break;
+    default: ex.kod_rez = Otvet_fn16(start, kol); break;
+    }
+    Publish(ex.kod_rez, false, report);
+    return ex.kod_rez;
+}
 
 // --- requests ---
 
@@ -204,9 +240,14 @@ uint8_t Device::Fixed_read(uint8_t func, uint16_t start, uint16_t kol) {
     return func == 4 ? Otvet_fn4(start, kol) : Otvet_fn3(start, kol);
 }
 
-uint8_t Device::Read_params() { return Fixed_read(3, 0x0A00, 8); }
-uint8_t Device::Read_izm() { return Fixed_read(4, 0x0010, 13); }
-uint8_t Device::Read_adr() { return Fixed_read(3, 0x0800, 1); }
+uint8_t Device::Read_params() { return Transact(3, 0x0A00, 8); }
+uint8_t Device::Read_izm() { return Transact(4, 0x0010, 13); }
+// The presence probe: kod_rez stays the last value exchange's.
+uint8_t Device::Read_adr() {
+    const uint8_t kod = Fixed_read(3, 0x0800, 1);
+    Publish(kod, true, FailureReport::None);
+    return kod;
+}
 
 uint8_t Device::Probe_adr() {
     auto& ex = st_.ex;
@@ -215,9 +256,9 @@ uint8_t Device::Probe_adr() {
     ex.zapros_kol = 1;
     Make_zapros(ex, st_.ls.adr, 3, 0x0800, 1);
     const uint8_t s = link_.Send_probe();
-    if (s == 0) return Otvet_fn3(0x0800, 1);
-    if (s == 2) return KOD_NO_REPLY;
-    return KOD_CUT;
+    const uint8_t kod = s == 0 ? Otvet_fn3(0x0800, 1) : uint8_t(s == 2 ? KOD_NO_REPLY : KOD_CUT);
+    Publish(kod, true, FailureReport::None);
+    return kod;
 }
 
 // --- baud probes ---

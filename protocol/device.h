@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "link/link.h"
+#include "protocol/exchange_record.h"
 #include "protocol/framing.h"
 #include "protocol/state.h"
 
@@ -11,7 +12,14 @@ namespace lork {
 
 class Device {
 public:
-    Device(State& st, Link& link, Host& host);
+    Device(State& st, Link& link, Host& host, ExchangeFeed& feed);
+
+    // One whole transaction as the pages make it: the request variables set,
+    // the request sent and the reply received and checked into kod_rez
+    // (functions 1..4 read kol items; 16 writes the first kol values), the
+    // exchange published. Returns kod_rez.
+    uint8_t Transact(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values = {},
+                     FailureReport report = FailureReport::Line);
 
     void Zapros_read(uint16_t start, uint16_t kol);  // function from ex.zapros_func
     void Zapros_fn1(uint16_t start, uint16_t kol);
@@ -39,17 +47,21 @@ private:
     void Read_request(uint8_t func, uint16_t start, uint16_t kol);
     // A fixed transaction: request variables, request, reply check.
     uint8_t Fixed_read(uint8_t func, uint16_t start, uint16_t kol);
+    // The record of the exchange in the buffers, to every subscriber.
+    void Publish(uint8_t kod, bool probe, FailureReport report);
 
     State& st_;
     Link& link_;
     Host& host_;
+    ExchangeFeed& feed_;
 };
 
 // Everything the program's core is: state, link and instrument model, wired.
 struct Core {
     Core(SerialPort& port, Clock& clock, Host& host)
-        : link(st, port, clock, host), dev(st, link, host) {}
+        : link(st, port, clock, host), dev(st, link, host, feed) {}
     State st;
+    ExchangeFeed feed;  // every exchange, once
     Link link;
     Device dev;
 };

@@ -1,5 +1,6 @@
 // Activation, deactivation and close of the main window, against the
 // in-process instrument simulator on a FakePort in virtual time.
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 
 #include "app/tfmsetup.h"
 #include "gui_fixture.h"
+#include "pages/readings.h"
 #include "platform/cp1251.h"
 #include "platform/settings_file.h"
 #include "sim/instrument_model.h"
@@ -63,8 +65,8 @@ void TestActivation::answeringInstrumentIsReadInFull() {
     // The port's time-outs in force are on the time-out page.
     QCOMPARE(r.text("LE_RTI"), QStringLiteral("2"));
     QCOMPARE(r.text("LE_RTTM"), QStringLiteral("10"));
-    QCOMPARE(r.w->Timer_opros->interval(), 1000);
-    QVERIFY(!r.w->Timer_opros->isActive());
+    QCOMPARE(r.w->pollTimer()->interval(), 1000);
+    QVERIFY(!r.w->pollTimer()->isActive());
     QCOMPARE(r.text("Esysnum"), QStringLiteral("5"));
     QVERIFY(r.messages.isEmpty());
 }
@@ -108,16 +110,16 @@ void TestActivation::addressOutsideTheTableIsNotRecorded() {
 void TestActivation::pausedPollingStaysPaused() {
     Rig r;
     r.w->FormActivate();
-    // Periodic polling running: flags set, timer on.
-    r.w->periodic_opros = 1;
-    r.w->opros_active = 1;
-    r.w->Timer_opros->start();
+    // Periodic polling running: flags set, timer on (the operator's choice).
+    r.find<QAbstractButton>("RGtyp_opros_0")->click();
+    r.w->toolButton(1)->click();
+    QVERIFY(r.w->pollTimer()->isActive());
     r.w->FormDeactivate();
-    QVERIFY(!r.w->Timer_opros->isActive());
+    QVERIFY(!r.w->pollTimer()->isActive());
     r.w->FormActivate();
-    QVERIFY(!r.w->Timer_opros->isActive());
-    QCOMPARE(int(r.w->opros_active), 1);
-    QCOMPARE(r.w->Timer_opros->interval(), 1000);
+    QVERIFY(!r.w->pollTimer()->isActive());
+    QCOMPARE(int(r.w->readings().opros_active()), 1);
+    QCOMPARE(r.w->pollTimer()->interval(), 1000);
 }
 
 void TestActivation::keptTimeoutFieldsAreShownAgain() {
@@ -152,14 +154,14 @@ void TestActivation::closeSavesInFull() {
     lork::test::ScopedEnv xdg("XDG_CONFIG_HOME", dir.path());
     Rig r;
     TFMsetup setup(*r.w);
-    r.w->FMsetup = &setup;
+    r.w->setSettingsHolder(&setup);
     r.w->ls().adr = 9;
     r.w->FormClose();
     const std::string file = lork::cp1251_to_utf8(lork::test::read_bytes(
         lork::settings_path(QCoreApplication::applicationFilePath().toStdString())));
     QVERIFY2(file.find("НОМЕР=9\r\n") != std::string::npos, file.c_str());
     QVERIFY2(file.find("[таймауты]\r\n RIT=") != std::string::npos, file.c_str());
-    r.w->FMsetup = nullptr;
+    r.w->setSettingsHolder(nullptr);
 }
 
 void TestActivation::longPortNameWidensItsPanel() {

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "gui_fixture.h"
+#include "pages/calibration.h"
 #include "sim/instrument_model.h"
 #include "support/sim_attach.h"
 #include "ui_page_calibr.h"
@@ -28,11 +29,11 @@ struct Rig {
         test::attachToFakePort(g.port, model);
         g.w->core().link.Port_setup(g.w->ls().scor_code);  // the port as the first activation leaves it
         g.w->ToolButton11Click();
-        g.w->TabSheet3Show();
+        g.w->calibration().TabSheet3Show();
     }
     GuiRig g;
     sim::InstrumentModel model;
-    Ui_PageCalibr& pc() { return *g.w->pc; }
+    const Ui_PageCalibr& pc() { return g.w->calibration().form(); }
     QStringList texts(std::initializer_list<QLineEdit*> edits) {
         QStringList l;
         for (QLineEdit* e : edits) l << e->text();
@@ -115,7 +116,7 @@ void TstCalibr::wholeRun() {
     QVERIFY(r.g.messages.isEmpty());
 
     // Shown again: values cleared, steps 3, 4, 7, 8 closed, the outcome kept.
-    r.g.w->TabSheet3Show();
+    r.g.w->calibration().TabSheet3Show();
     for (QLineEdit* e : pc.ST_otvet->parentWidget()->findChildren<QLineEdit*>()) QVERIFY2(e->text().isEmpty(), qPrintable(e->objectName()));
     for (QWidget* w : {(QWidget*)pc.B_cal0_new, (QWidget*)pc.SB_save_cal0, (QWidget*)pc.B_cal100_new,
                        (QWidget*)pc.SB_save_cal100})

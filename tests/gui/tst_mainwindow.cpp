@@ -16,6 +16,7 @@
 
 #include "app/updown.h"
 #include "gui_fixture.h"
+#include "pages/readings.h"
 #include "protocol/framing.h"
 
 using lork::test::GuiRig;
@@ -301,11 +302,11 @@ void TestMainWindow::startDefaults() {
     QCOMPARE(s.time_opros, 2);
     QCOMPARE(rig.find<QLineEdit>("Esysnum")->text(), QStringLiteral("5"));
     for (unsigned a = 0; a < rig.w->st().found_scor.size(); ++a) QCOMPARE(int(rig.w->st().found_scor[a]), 0);
-    QVERIFY(!rig.w->Timer_opros->isActive());
-    QCOMPARE(int(rig.w->periodic_opros), 0);
-    QCOMPARE(int(rig.w->opros_active), 0);
-    QVERIFY(rig.w->Timer_system->isActive());
-    QCOMPARE(rig.w->Timer_system->interval(), 1000);
+    QVERIFY(!rig.w->pollTimer()->isActive());
+    QCOMPARE(int(rig.w->readings().periodic_opros()), 0);
+    QCOMPARE(int(rig.w->readings().opros_active()), 0);
+    QVERIFY(rig.w->systemTimer()->isActive());
+    QCOMPARE(rig.w->systemTimer()->interval(), 1000);
     // Nothing touches the line while the window is built.
     QVERIFY(rig.port.opened.empty());
     QVERIFY(rig.port.writes.empty());
@@ -327,7 +328,7 @@ void TestMainWindow::emptyPortListEndsStart() {
     QCOMPARE(rig.messages, QStringList({"список портов пуст"}));
     QCOMPARE(rig.find<QComboBox>("CBports")->count(), 0);
     QVERIFY(rig.port.opened.empty());
-    QVERIFY(!rig.w->Timer_system->isActive());
+    QVERIFY(!rig.w->systemTimer()->isActive());
 }
 
 void TestMainWindow::forcedPortIsInUse() {
@@ -388,14 +389,14 @@ void TestMainWindow::exchangeWindows() {
     QFETCH(QString, tudaLine);
     QFETCH(QString, sudaLine);
     GuiRig rig;
-    auto& ex = rig.w->st().ex;
-    for (int round = 0; round < 2; ++round) {  // the second exchange replaces the first
-        ex.len_tuda = uint8_t(tuda.size());
-        for (int i = 0; i < tuda.size(); ++i) ex.paket_tuda[size_t(i) + 1] = uint8_t(tuda[i]);
-        ex.len_suda = uint8_t(suda.size());
-        for (int i = 0; i < suda.size(); ++i) ex.paket_suda[size_t(i) + 1] = uint8_t(suda[i]);
-        rig.w->Show_tuda_suda();
-    }
+    lork::ExchangeRecord rec;
+    rec.request.assign(tuda.begin(), tuda.end());
+    rec.reply.assign(suda.begin(), suda.end());
+    for (int round = 0; round < 2; ++round) rig.w->core().feed.publish(rec);  // the second replaces the first
+    // A probe is not shown: the windows keep the last value exchange.
+    lork::ExchangeRecord probe;
+    probe.probe = true;
+    rig.w->core().feed.publish(probe);
     QCOMPARE(listLines(rig.find<QListWidget>("LBtuda")), QStringList{tudaLine});
     QCOMPARE(listLines(rig.find<QListWidget>("LBsuda")), QStringList{sudaLine});
 }

@@ -10,6 +10,7 @@
 
 #include "app/updown.h"
 #include "gui_fixture.h"
+#include "pages/parameters.h"
 #include "pages/page_values.h"
 #include "sim/instrument_model.h"
 #include "support/sim_attach.h"
@@ -26,13 +27,13 @@ struct Rig {
         test::attachToFakePort(g.port, model);
         g.w->core().link.Port_setup(g.w->ls().scor_code);  // the port as the first activation leaves it
         g.w->ToolButton9Click();
-        g.w->TabSheet2Show();
+        g.w->parameters().TabSheet2Show();
         ex0 = g.port.writes.size();
     }
     GuiRig g;
     sim::InstrumentModel model;
     size_t ex0 = 0;
-    Ui_PageParams& pp() { return *g.w->pp; }
+    const Ui_PageParams& pp() { return g.w->parameters().form(); }
     State& st() { return g.w->st(); }
     size_t exchanges() const { return g.port.writes.size() - ex0; }
     const test::FakePort::Write& lastWrite() const { return g.port.writes.back(); }
@@ -62,6 +63,7 @@ private slots:
     void baudWriteFollowsTheInstrument();
     void failedWriteChangesNothing();
     void refusedValues();
+    void refusedTypingKeepsNoPrefix();
     void keyFilters();
     void upDowns();
     void pauseFields();
@@ -131,7 +133,7 @@ void TstParams::readBaudSelectsTheCode() {
     r.pp().Eint_cur_scor->setText("keep");
     r.pp().Bread_scor->click();
     QCOMPARE(r.pp().CBint_scor->currentIndex(), 1);  // code 2, 9600
-    QCOMPARE(int(r.g.w->int_scor), 6);               // the value to write is not touched
+    QCOMPARE(int(r.g.w->parameters().int_scor()), 6);               // the value to write is not touched
     QCOMPARE(r.pp().Eint_cur_scor->text(), QString("keep"));
 }
 
@@ -139,7 +141,7 @@ void TstParams::writeParameters() {
     // Both values break the page's written rules and still go out unchanged.
     Rig r;
     test::GuiRig::choose(r.pp().CBust_res, 15);  // "20"
-    QCOMPARE(int(r.g.w->ust_res), 20);
+    QCOMPARE(int(r.g.w->parameters().ust_res()), 20);
     r.pp().SB_izmres->click();
     QCOMPARE(writtenRegister(r.lastWrite().bytes), std::make_pair(0x0A00, 20));
     QCOMPARE(int(r.model.params().res), 20);
@@ -224,7 +226,7 @@ void TstParams::baudWriteFollowsTheInstrument() {
     QCOMPARE(r.lastWrite().cfg.baud, 38400);
     QVERIFY(r.g.w->infoLines().isEmpty());
     // Showing the page again reports the rate and its pauses.
-    r.g.w->TabSheet2Show();
+    r.g.w->parameters().TabSheet2Show();
     QCOMPARE(r.pp().Eint_cur_scor->text(), QString("38400"));
     QCOMPARE(r.pp().Enastr_tout_after->text(), QString("2"));
 }
@@ -275,13 +277,45 @@ void TstParams::refusedValues() {
     for (const Case& c : cases) {
         Rig r;
         const auto before = r.st().ls;
-        const uint8_t kol = r.g.w->ust_kol_step;
+        const uint8_t kol = r.g.w->parameters().ust_kol_step();
         r.g.find<QLineEdit>(c.edit)->setText(c.text);
         r.g.find<QToolButton>(c.button)->click();
         QCOMPARE(r.exchanges(), size_t(0));
         QCOMPARE(r.g.messages, QStringList{QString::fromUtf8(c.message)});
         QCOMPARE(r.st().ls.adr, before.adr);
-        QCOMPARE(r.g.w->ust_kol_step, kol);  // 300 is not kept as 44
+        QCOMPARE(r.g.w->parameters().ust_kol_step(), kol);  // 300 is not kept as 44
+    }
+}
+
+// Typing passes through prefixes of the refused number ("30" on the way to
+// "300"); none of them may stay as the value, come back on the page or go out.
+void TstParams::refusedTypingKeepsNoPrefix() {
+    struct Case {
+        const char* edit;
+        uint8_t (ParametersPage::*value)() const;
+        const char* typed;
+        const char* button;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"Eust_kol_step", &ParametersPage::ust_kol_step, "300", "SB_izmkolstep", pages::msg_value_range},
+        {"Eust_por_step", &ParametersPage::ust_por_step, "256", "SB_izmporstep", pages::msg_value_range},
+        {"Eint_sysnum", &ParametersPage::int_sysnum, "300", "SBint_write_sysnum", pages::msg_adr_range},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        auto* edit = r.g.find<QLineEdit>(c.edit);
+        const uint8_t before = (r.g.w->parameters().*c.value)();
+        edit->selectAll();
+        QTest::keyClicks(edit, c.typed);
+        QCOMPARE(edit->text(), QString(c.typed));
+        QCOMPARE(int((r.g.w->parameters().*c.value)()), int(before));
+        r.g.w->parameters().TabSheet2Show();
+        QCOMPARE(edit->text(), QString(c.typed));
+        r.g.find<QToolButton>(c.button)->click();
+        QCOMPARE(r.exchanges(), size_t(0));
+        QCOMPARE(r.g.messages, QStringList{QString::fromUtf8(c.message)});
+        QCOMPARE(int((r.g.w->parameters().*c.value)()), int(before));
     }
 }
 
@@ -294,9 +328,9 @@ void TstParams::keyFilters() {
         QTest::keyClick(e, Qt::Key_Backspace);
         QCOMPARE(e->text(), QString("12"));
     }
-    QCOMPARE(int(r.g.w->ust_kol_step), 12);
-    QCOMPARE(int(r.g.w->ust_por_step), 12);
-    QCOMPARE(int(r.g.w->int_sysnum), 12);
+    QCOMPARE(int(r.g.w->parameters().ust_kol_step()), 12);
+    QCOMPARE(int(r.g.w->parameters().ust_por_step()), 12);
+    QCOMPARE(int(r.g.w->parameters().int_sysnum()), 12);
 }
 
 void TstParams::upDowns() {
@@ -305,27 +339,27 @@ void TstParams::upDowns() {
     r.pp().Eust_kol_step->setText("98");
     kol->step(UpDown::Up);
     QCOMPARE(r.pp().Eust_kol_step->text(), QString("99"));
-    QCOMPARE(int(r.g.w->ust_kol_step), 99);
+    QCOMPARE(int(r.g.w->parameters().ust_kol_step()), 99);
     kol->step(UpDown::Up);  // past the top: nothing moves
     QCOMPARE(r.pp().Eust_kol_step->text(), QString("99"));
-    QCOMPARE(int(r.g.w->ust_kol_step), 99);
+    QCOMPARE(int(r.g.w->parameters().ust_kol_step()), 99);
 
     auto* por = r.g.find<UpDown>("UpDown_porstep");
     r.pp().Eust_por_step->setText("2");
     por->step(UpDown::Down);
-    QCOMPARE(int(r.g.w->ust_por_step), 2);
+    QCOMPARE(int(r.g.w->parameters().ust_por_step()), 2);
     por->step(UpDown::Up);
-    QCOMPARE(int(r.g.w->ust_por_step), 3);
+    QCOMPARE(int(r.g.w->parameters().ust_por_step()), 3);
 
     // The address up-down starts from what was typed.
     auto* adr = r.g.find<UpDown>("UpDown_int_adr");
     r.pp().Eint_sysnum->setText("30");
     adr->step(UpDown::Up);
     QCOMPARE(r.pp().Eint_sysnum->text(), QString("31"));
-    QCOMPARE(int(r.g.w->int_sysnum), 31);
+    QCOMPARE(int(r.g.w->parameters().int_sysnum()), 31);
     r.pp().Eint_sysnum->setText("247");
     adr->step(UpDown::Up);
-    QCOMPARE(int(r.g.w->int_sysnum), 247);
+    QCOMPARE(int(r.g.w->parameters().int_sysnum()), 247);
     QCOMPARE(r.exchanges(), size_t(0));
 }
 
@@ -338,12 +372,12 @@ void TstParams::pauseFields() {
     QCOMPARE(shown, (QStringList{"2", "4", "5"}));
     // A rate chosen to be written: its own pauses.
     test::GuiRig::choose(r.pp().CBint_scor, 0);
-    QCOMPARE(int(r.g.w->int_scor), 1);
+    QCOMPARE(int(r.g.w->parameters().int_scor()), 1);
     shown = {r.pp().Enastr_tout_bytes->text(), r.pp().Enastr_tout_before->text(), r.pp().Enastr_tout_after->text()};
     QCOMPARE(shown, (QStringList{"4", "8", "10"}));
     // An instrument reporting a code past the table shows no rate.
     r.st().ls.scor_code = 9;
-    r.g.w->TabSheet2Show();
+    r.g.w->parameters().TabSheet2Show();
     QCOMPARE(r.pp().Eint_cur_scor->text(), QString("0"));
     QCOMPARE(r.pp().Enastr_tout_bytes->text(), QString("1"));
     QCOMPARE(r.exchanges(), size_t(0));
@@ -364,7 +398,7 @@ void TstParams::pageShownAgain() {
     r.pp().Eust_kol_step->setText("33");
     r.pp().Eint_sysnum->setText("44");
     test::GuiRig::choose(r.pp().CBint_parity, 1);
-    r.g.w->TabSheet2Show();
+    r.g.w->parameters().TabSheet2Show();
     QVERIFY(!list->isHidden());
     QCOMPARE(r.g.w->statusPanelText(5), QString(" Здесь можем менять параметры интерфейса и уставки"));
     QCOMPARE(r.pp().CBust_res->currentText(), QString("9"));

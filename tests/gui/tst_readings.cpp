@@ -18,6 +18,7 @@
 
 #include "app/tfglav.h"
 #include "gui_fixture.h"
+#include "pages/readings.h"
 #include "protocol/framing.h"
 #include "sim/instrument_model.h"
 #include "support/fake_port.h"
@@ -96,7 +97,7 @@ struct Rig : lork::test::GuiRig {
     QButtonGroup* group(const char* name) const { return get<QButtonGroup>(name); }
     QStringList lines() const { return w->infoLines(); }
     QToolButton* pusk() const { return w->toolButton(1); }
-    QTimer* timer() const { return w->Timer_opros; }
+    QTimer* timer() const { return w->pollTimer(); }
 
     std::vector<Req> sent() const {
         std::vector<Req> out;
@@ -173,7 +174,7 @@ void TstReadings::fullQueryFillsThePage() {
     pattern(r);
     QCOMPARE(r.colour("E_CI4"), QColor(128, 0, 0));
     QCOMPARE(r.group("RGv_ind_group")->checkedId(), -1);
-    r.w->BzaprosClick();
+    r.w->readings().BzaprosClick();
 
     const std::vector<Req> want{{2, 0x0000, 4}, {4, 0x0214, 5}, {3, 0x0A05, 1}, {1, 0x0000, 8},
                                 {3, 0x0A00, 8}, {16, 0x0A05, 1}, {4, 0x0010, 13}};
@@ -215,17 +216,17 @@ void TstReadings::fullQueryFillsThePage() {
 
     // A second query finds the view already chosen: nothing more is written.
     r.requests.clear();
-    r.w->Opros_all();
+    r.w->readings().Opros_all();
     QVERIFY(r.writes().empty());
     QCOMPARE(r.sent().size(), size_t(6));
 
     // The same values read by the step field's own click give the other range.
     r.data(4, 0x0010, {0x00, 0x00});
-    r.w->LEstepClick();
+    r.w->readings().LEstepClick();
     QCOMPARE(r.text("LEstep"), QStringLiteral("2-3"));
     QVERIFY(r.lines().isEmpty());
     r.data(4, 0x0010, {0x00, 0x07});
-    r.w->LEstepClick();
+    r.w->readings().LEstepClick();
     QCOMPARE(r.text("LEstep"), QStringLiteral(" 7"));
 }
 
@@ -245,7 +246,7 @@ void TstReadings::brightnessWrittenBackOnlyWhenPositionMoves() {
     QFETCH(int, written);
     Rig r;
     r.data(3, 0x0A00, {0, 10, 0, 100, 0, 50, 0, uint8_t(light), 0, 0, 0, 1, 0, 0, 0, 10});
-    r.w->Opros_all();
+    r.w->readings().Opros_all();
     QCOMPARE(r.get<QSlider>("TrackBar_light")->value(), position);
     std::vector<uint16_t> lights;
     for (auto [reg, v] : r.writes())
@@ -276,7 +277,7 @@ void TstReadings::indicatorColourFollowsFlag() {
     Rig r;
     // Control bytes have no glyph: they show as a visible placeholder, one per byte.
     r.data(4, 0x0214, {'8', '8', 0x00, 0x07, 0xC0, 0xDF, '-', '-', 0xFF, uint8_t(flag)});
-    r.w->GB_CIClick();
+    r.w->readings().GB_CIClick();
     for (const char* e : {"E_CI4", "E_CI3", "E_CI2", "E_CI1"}) QCOMPARE(r.colour(e), colour);
     QCOMPARE(r.text("E_CI3"), QStringLiteral("··"));
     QCOMPARE(r.text("E_CI2"), QStringLiteral("АЯ"));
@@ -308,8 +309,8 @@ void TstReadings::keysLedsAndSwitchesFollowTheirBits() {
     Rig r;
     r.data(1, 0x0000, {uint8_t(coils)});
     r.data(2, 0x0000, {uint8_t(inputs)});
-    r.w->STkluchK1K2Click();
-    r.w->STdinputsClick();
+    r.w->readings().STkluchK1K2Click();
+    r.w->readings().STdinputsClick();
     const char* pictures[] = {"Image_K1_off", "Image_K1_on", "Image_K2_off", "Image_K2_on", "Image_svd_P_off",
                               "Image_svd_P_on", "Image_svd_P_mig", "Image_svd_K1_off", "Image_svd_K1_on",
                               "Image_svd_K2_off", "Image_svd_K2_on", "Image_svd_I_off", "Image_svd_I_on",
@@ -321,14 +322,14 @@ void TstReadings::keysLedsAndSwitchesFollowTheirBits() {
 
 void TstReadings::viewOutsideItsRangeChoosesNothingAndWritesNothing() {
     Rig r;
-    r.w->Opros_all();  // view 1 from the simulator: item 0 chosen and written back
+    r.w->readings().Opros_all();  // view 1 from the simulator: item 0 chosen and written back
     QCOMPARE(r.group("RGv_ind_group")->checkedId(), 0);
     QCOMPARE(r.label("ST_v_ind"), QStringLiteral(" %"));
     for (int v : {0, 4, 255}) {
         r.requests.clear();
         r.data(3, 0x0A05, {0x00, uint8_t(v)});
         r.data(3, 0x0A00, {0, 10, 0, 100, 0, 50, 0, 2, 0, 0, 0, uint8_t(v), 0, 0, 0, 10});
-        r.w->Opros_all();
+        r.w->readings().Opros_all();
         QCOMPARE(r.label("ST_v_ind"), QStringLiteral("вид %1?").arg(v));
         QCOMPARE(r.group("RGv_ind_group")->checkedId(), -1);
         QVERIFY(r.writes().empty());
@@ -337,7 +338,7 @@ void TstReadings::viewOutsideItsRangeChoosesNothingAndWritesNothing() {
     r.requests.clear();
     r.body.erase({3, 0x0A05});
     r.body.erase({3, 0x0A00});
-    r.w->Opros_all();
+    r.w->readings().Opros_all();
     QCOMPARE(r.group("RGv_ind_group")->checkedId(), 0);
     QCOMPARE(r.writes(), (std::vector<std::pair<uint16_t, uint16_t>>{{0x0A05, 1}}));
 }
@@ -345,7 +346,7 @@ void TstReadings::viewOutsideItsRangeChoosesNothingAndWritesNothing() {
 void TstReadings::silentInstrumentAddsSixLinesAndChangesNothing() {
     Rig r;
     r.silent = true;
-    r.w->BzaprosClick();
+    r.w->readings().BzaprosClick();
     QCOMPARE(r.sent().size(), size_t(6));
     const QStringList lines = r.lines();
     QCOMPARE(lines.size(), 6);
@@ -364,7 +365,7 @@ void TstReadings::silentInstrumentAddsSixLinesAndChangesNothing() {
 void TstReadings::failedParameterBlockKeepsItsFields() {
     Rig r;
     pattern(r);
-    r.w->Opros_all();
+    r.w->readings().Opros_all();
     QCOMPARE(r.text("LEres"), QStringLiteral("10"));
     lork::sim::SimParams p = r.model.params();
     p.res = 20;
@@ -373,7 +374,7 @@ void TstReadings::failedParameterBlockKeepsItsFields() {
     r.model.setParams(p);
     r.exception(3, 0x0A00, 2);
     r.requests.clear();
-    r.w->Opros_all();
+    r.w->readings().Opros_all();
     QCOMPARE(r.lines().size(), 1);
     QVERIFY(r.lines()[0].startsWith(QString::fromStdString(lork::kod_texts[2])));
     QVERIFY(r.writes().empty());
@@ -390,10 +391,10 @@ void TstReadings::stepTextWithoutResistance() {
     lork::sim::SimParams p = r.model.params();
     p.res = 0;
     r.model.setParams(p);
-    r.w->Opros_all();
+    r.w->readings().Opros_all();
     QCOMPARE(r.text("LEres"), QStringLiteral("0"));
     QCOMPARE(r.text("LEstep"), QStringLiteral("R=0"));
-    r.w->LEstepClick();
+    r.w->readings().LEstepClick();
     QCOMPARE(r.text("LEstep"), QStringLiteral("R=0"));
 }
 
@@ -402,8 +403,8 @@ void TstReadings::pollingStates() {
     r.w->st().found_scor[5] = 2;
     QTimer* t = r.timer();
     auto state = [&](int periodic, int active, bool timer, bool pressed) {
-        QCOMPARE(int(r.w->periodic_opros), periodic);
-        QCOMPARE(int(r.w->opros_active), active);
+        QCOMPARE(int(r.w->readings().periodic_opros()), periodic);
+        QCOMPARE(int(r.w->readings().opros_active()), active);
         QCOMPARE(t->isActive(), timer);
         QCOMPARE(r.pusk()->isChecked(), pressed);
         QCOMPARE(r.pusk()->text(), pressed ? QStringLiteral("стоп") : QStringLiteral("пуск"));
@@ -426,7 +427,7 @@ void TstReadings::pollingStates() {
     state(1, 1, true, true);
     QCOMPARE(t->interval(), 1000);
 
-    r.w->Timer_oprosTimer();
+    r.w->readings().Timer_oprosTimer();
     QCOMPARE(r.sent().size(), size_t(1 + 6 + 1));  // presence read, query, first view write-back
     QCOMPARE(r.sent()[0], (Req{3, 0x0800, 1}));
     QCOMPARE(t->interval(), 2000);
@@ -434,15 +435,15 @@ void TstReadings::pollingStates() {
     QVERIFY(r.get<QWidget>("ListBox1")->isHidden());
     state(1, 1, true, true);
 
-    r.w->TabSheet1Hide();  // S3
+    r.w->readings().TabSheet1Hide();  // S3
     state(1, 1, false, true);
-    r.w->TabSheet1Show();  // back to S2
+    r.w->readings().TabSheet1Show();  // back to S2
     state(1, 1, true, true);
     QCOMPARE(r.w->statusPanelText(5), QStringLiteral(" Идет периодический опрос каждые 2c"));
 
     r.pusk()->click();  // S1
     state(1, 0, false, false);
-    r.w->TabSheet1Show();
+    r.w->readings().TabSheet1Show();
     state(1, 0, false, false);
     QCOMPARE(r.w->statusPanelText(5), kZapros);
 
@@ -478,12 +479,12 @@ void TstReadings::tickWithSilentPresenceReadFallsBackToOnRequest() {
     r.get<QAbstractButton>("RGtyp_opros_0")->click();
     r.pusk()->click();
     r.silent = true;
-    r.w->Timer_oprosTimer();
+    r.w->readings().Timer_oprosTimer();
     QCOMPARE(r.sent(), (std::vector<Req>{{3, 0x0800, 1}}));  // no query after it
     QCOMPARE(r.lines(), QStringList{QStringLiteral("sys_num=5 перестал отвечать на  scor=9600")});
     QCOMPARE(r.group("RGtyp_opros_group")->checkedId(), 1);
-    QCOMPARE(int(r.w->periodic_opros), 0);
-    QCOMPARE(int(r.w->opros_active), 0);
+    QCOMPARE(int(r.w->readings().periodic_opros()), 0);
+    QCOMPARE(int(r.w->readings().opros_active()), 0);
     QVERIFY(!r.timer()->isActive());
     QVERIFY(!r.pusk()->isChecked());
     QCOMPARE(r.pusk()->text(), QStringLiteral("пуск"));
@@ -508,13 +509,13 @@ void TstReadings::tickWithoutRecordedRateStopsTimer() {
     r.w->ls().adr = uint8_t(adr);
     r.get<QAbstractButton>("RGtyp_opros_0")->click();
     r.pusk()->click();
-    r.w->Timer_oprosTimer();
+    r.w->readings().Timer_oprosTimer();
     QVERIFY(r.sent().empty());
     QCOMPARE(r.lines(), QStringList{QStringLiteral("scor=0 а скорость-то потерялась")});
     QCOMPARE(r.w->statusPanelText(5), QStringLiteral("  сброшен ПЕРИОДИЧЕСКИЙ опрос (перестал отвечать ) "));
     QVERIFY(!r.timer()->isActive());
     QVERIFY(r.pusk()->isChecked());  // S3: paused with the button down
-    QCOMPARE(int(r.w->opros_active), 1);
+    QCOMPARE(int(r.w->readings().opros_active()), 1);
     QVERIFY(!r.get<QWidget>("ListBox1")->isHidden());
     QCOMPARE(r.timer()->interval(), 2000);
 }
@@ -525,19 +526,19 @@ void TstReadings::singleValueReads() {
     r.data(3, 0x0A06, {0x12, 0x34});
     r.data(3, 0x0A07, {0x00, 0x0F});
     struct Case {
-        void (TFglav::*handler)();
+        void (ReadingsPage::*handler)();
         Req req;
         const char* field;
         QString want;
     };
     const Case cases[] = {
-        {&TFglav::LEresDblClick, {3, 0x0A00, 1}, "LEres", QStringLiteral("10")},
-        {&TFglav::LEkol_stepDblClick, {3, 0x0A01, 1}, "LEkol_step", QStringLiteral("100")},
-        {&TFglav::LEpor_stepDblClick, {3, 0x0A02, 1}, "LEpor_step", QStringLiteral("50")},
-        {&TFglav::LE_procClick, {4, 0x0017, 2}, "LE_proc", num("   1.000")},
-        {&TFglav::LE_teClick, {4, 0x0019, 2}, "LE_te", num("   2.000")},
-        {&TFglav::L_SumResClick, {3, 0x0A06, 1}, "L_SumRes", QStringLiteral("4660")},
-        {&TFglav::L_ProcdopuskClick, {3, 0x0A07, 1}, "L_Procdopusk", QStringLiteral("15")},
+        {&ReadingsPage::LEresDblClick, {3, 0x0A00, 1}, "LEres", QStringLiteral("10")},
+        {&ReadingsPage::LEkol_stepDblClick, {3, 0x0A01, 1}, "LEkol_step", QStringLiteral("100")},
+        {&ReadingsPage::LEpor_stepDblClick, {3, 0x0A02, 1}, "LEpor_step", QStringLiteral("50")},
+        {&ReadingsPage::LE_procClick, {4, 0x0017, 2}, "LE_proc", num("   1.000")},
+        {&ReadingsPage::LE_teClick, {4, 0x0019, 2}, "LE_te", num("   2.000")},
+        {&ReadingsPage::L_SumResClick, {3, 0x0A06, 1}, "L_SumRes", QStringLiteral("4660")},
+        {&ReadingsPage::L_ProcdopuskClick, {3, 0x0A07, 1}, "L_Procdopusk", QStringLiteral("15")},
     };
     // Reads of single registers from the middle of a block go to the simulator;
     // the block overrides above apply to reads that start where they start.
@@ -550,32 +551,32 @@ void TstReadings::singleValueReads() {
     r.data(4, 0x0015, {0x00, 0x00, 0x01, 0x2C});
     for (const Case& c : cases) {
         r.requests.clear();
-        (r.w.get()->*c.handler)();
+        (r.w->readings().*c.handler)();
         QCOMPARE(r.sent(), std::vector<Req>{c.req});
         QWidget* f = r.get<QWidget>(c.field);
         QString got = qobject_cast<QLineEdit*>(f) ? static_cast<QLineEdit*>(f)->text() : static_cast<QLabel*>(f)->text();
         QCOMPARE(got, c.want);
     }
-    r.w->LEizmprocClick();
+    r.w->readings().LEizmprocClick();
     QCOMPARE(r.text("LEizmproc"), num(" 100.000"));
-    r.w->LEizmznachClick();
+    r.w->readings().LEizmznachClick();
     QCOMPARE(r.text("LEizmznach"), num("  12.250"));
-    r.w->LEizm_impClick();
+    r.w->readings().LEizm_impClick();
     QCOMPARE(r.text("LEizm_imp"), QStringLiteral("300     (0000012C hex)"));
-    r.w->LE_procwClick();
+    r.w->readings().LE_procwClick();
     QCOMPARE(r.text("LE_procw"), num("123.4"));
-    r.w->LE_tewClick();
+    r.w->readings().LE_tewClick();
     QCOMPARE(r.text("LE_tew"), QStringLiteral("30"));
 
     // Lvind re-reads the view and chooses its item, which writes it back.
     r.requests.clear();
-    r.w->LvindClick();
+    r.w->readings().LvindClick();
     QCOMPARE(r.sent(), (std::vector<Req>{{3, 0x0A05, 1}, {16, 0x0A05, 1}}));
     QCOMPARE(r.group("RGv_ind_group")->checkedId(), 1);
 
     // A failure leaves the field and adds one line.
     r.exception(4, 0x0015, 4);
-    r.w->LEizm_impClick();
+    r.w->readings().LEizm_impClick();
     QCOMPARE(r.text("LEizm_imp"), QStringLiteral("300     (0000012C hex)"));
     QCOMPARE(r.lines().size(), 1);
     QVERIFY(r.lines()[0].contains(QStringLiteral(" принято: ")));
@@ -584,12 +585,12 @@ void TstReadings::singleValueReads() {
 void TstReadings::combinedDoubleClicksReadThreeValues() {
     Rig r;
     r.silent = true;
-    r.w->LEizmznachDblClick();
+    r.w->readings().LEizmznachDblClick();
     QCOMPARE(r.sent(), (std::vector<Req>{{4, 0x0013, 2}, {4, 0x0019, 2}, {4, 0x001C, 1}}));
     QCOMPARE(r.lines().size(), 3);  // each failure its own line, none skipped
     r.requests.clear();
     r.silent = false;
-    r.w->LEizmprocDblClick();
+    r.w->readings().LEizmprocDblClick();
     QCOMPARE(r.sent(), (std::vector<Req>{{4, 0x0011, 2}, {4, 0x0017, 2}, {4, 0x001B, 1}}));
     QVERIFY(r.get<QListWidget>("LBtuda")->item(0)->text().startsWith(QStringLiteral("05 04 00 1B 00 01 ")));
 }
@@ -616,12 +617,12 @@ void TstReadings::nameAndVersion() {
     Rig r;
     r.data(4, 0x0200, {0xCB, 0xCE, 0xD0, 0xCA, 0x00, 0x01});  // "ЛОРК" and two control bytes
     r.data(4, 0x020A, {'V', '2', '.', '0', '6', ' ', ' ', ' ', ' ', ' '});
-    r.w->Ed_nameClick();
-    r.w->Ed_versionClick();
+    r.w->readings().Ed_nameClick();
+    r.w->readings().Ed_versionClick();
     QCOMPARE(r.get<QLineEdit>("Ed_name")->text(), QStringLiteral("ЛОРК··"));
     QCOMPARE(r.get<QLineEdit>("Ed_version")->text(), QStringLiteral("V2.06     "));
     r.silent = true;
-    r.w->Ed_nameClick();
+    r.w->readings().Ed_nameClick();
     QCOMPARE(r.get<QLineEdit>("Ed_name")->text(), QStringLiteral("ЛОРК··"));
     QCOMPARE(r.lines().size(), 1);
 }

@@ -2,6 +2,7 @@
 // simulated instruments on a FakePort in virtual time: what the operator sees
 // (information window, status bar, message window, message boxes) and what
 // stays in force afterwards (address, rate, port, table, polling timer).
+#include <QAbstractButton>
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -135,7 +136,7 @@ void TestSearch::addressSweepFindsOne() {
     QCOMPARE(r.w().statusPanelText(5), QStringLiteral(" "));
     QVERIFY(r.g.messages.isEmpty());
     QVERIFY(!r.msg.isVisible());
-    QVERIFY(!r.w().Timer_opros->isActive());
+    QVERIFY(!r.w().pollTimer()->isActive());
     QCOMPARE(r.g.port.config().baud, 9600);
 }
 
@@ -254,7 +255,7 @@ void TestSearch::rateSearch() {
     auto m = instrument(5, 4);
     std::vector<int32_t> rates;
     attachModels(r.g.port, {m.get()}, [&](const std::vector<uint8_t>&) { rates.push_back(r.g.port.config().baud); });
-    r.w().periodic_opros = 1;
+    r.g.find<QAbstractButton>("RGtyp_opros_0")->click();  // periodic polling chosen
     r.run(r.scor());
 
     QCOMPARE(rates, (std::vector<int32_t>{4800, 9600, 19200, 38400}));
@@ -268,7 +269,7 @@ void TestSearch::rateSearch() {
     QCOMPARE(l[2], QStringLiteral(" конец в: 07:05:04"));
     QCOMPARE(l[3], QStringLiteral("№5 ответил на 38400  [ Pb=0, Sb=1 ]"));
     QCOMPARE(r.w().statusPanelText(5), QStringLiteral(" Ответил на Скорость Обмена: 38400"));
-    QVERIFY(r.w().Timer_opros->isActive());
+    QVERIFY(r.w().pollTimer()->isActive());
     QVERIFY(!r.msg.isVisible());
 }
 
@@ -308,7 +309,7 @@ void TestSearch::abandonedProbe() {
     QFETCH(QString, cmd);
     Rig r;
     attachModels(r.g.port, {});
-    r.w().periodic_opros = 1;
+    r.g.find<QAbstractButton>("RGtyp_opros_0")->click();  // periodic polling chosen
     QListWidget* lb = r.info();
     const QColor colour = lb->palette().color(QPalette::Text);
     // X is pressed while the probe of address 10 waits (or, for the rate
@@ -325,7 +326,7 @@ void TestSearch::abandonedProbe() {
     QVERIFY(r.g.messages.isEmpty());
     QVERIFY(!r.msg.isVisible());
     QCOMPARE(lb->palette().color(QPalette::Text), colour);
-    QVERIFY(r.w().Timer_opros->isActive());
+    QVERIFY(r.w().pollTimer()->isActive());
     QCOMPARE(r.ls().adr, uint8_t(5));
     QCOMPARE(r.ls().scor, 9600);
     QCOMPARE(r.g.port.config().baud, 9600);

@@ -1,0 +1,149 @@
+// The services the main window gives its pages and the core: messages, the
+// status bar, the information window, and the two subscribers of the
+// exchange record (the exchange windows, the result line).
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QStatusBar>
+
+#include <algorithm>
+
+#include "app/digit_key_filter.h"
+#include "app/tfglav.h"
+#include "protocol/framing.h"
+#include "ui_tfglav.h"
+
+namespace {
+// Status bar panel widths in pixels; the last one, the message panel, takes
+// the rest of the bar.
+constexpr std::array<int, 6> kPanelWidths{80, 80, 120, 100, 100, 50};
+const std::array<const char*, 6> kPanelTexts{"ПОРТ:", "Адрес", "Скорость:", "паритет:", "стопбит:", ""};
+}  // namespace
+
+// --- messages, host ---
+
+void TFglav::message(const QString& text) {
+    if (in_activation_) activation_raised_message_ = true;
+    if (message_fn_) {
+        message_fn_(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok,
+                    isVisible() ? this : nullptr);
+    box.exec();
+}
+
+void TFglav::messageBox(const std::string& text) { message(QString::fromStdString(text)); }
+
+bool TFglav::keyPressedSince(int vk) { return key_fn_ ? key_fn_(vk) : false; }
+
+QDateTime TFglav::wallNow() const { return now_fn_ ? now_fn_() : QDateTime::currentDateTime(); }
+
+QObject* TFglav::digitKeyFilter() { return digit_filter_; }
+
+// --- status bar ---
+
+void TFglav::buildStatusBar() {
+    QStatusBar* bar = ui->StatusBar1;
+    bar->setSizeGripEnabled(true);
+    for (size_t i = 0; i < status_panels_.size(); ++i) {
+        auto* l = new QLabel(QString::fromUtf8(kPanelTexts[i]), bar);
+        l->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        l->setFrameShape(QFrame::Panel);
+        l->setFrameShadow(QFrame::Sunken);
+        l->setContentsMargins(3, 0, 3, 0);
+        if (i + 1 < status_panels_.size()) {
+            l->setFixedWidth(kPanelWidths[i]);
+            bar->addPermanentWidget(l);
+        } else {
+            l->setMinimumWidth(kPanelWidths[i]);
+            bar->addPermanentWidget(l, 1);
+        }
+        status_panels_[i] = l;
+    }
+}
+
+
+QString TFglav::statusPanelText(int i) const {
+    if (i < 0 || i >= int(status_panels_.size())) return {};
+    return status_panels_[size_t(i)]->text();
+}
+
+void TFglav::setStatusPanelText(int i, const QString& text) {
+    if (i < 0 || i >= int(status_panels_.size())) return;
+    QLabel* l = status_panels_[size_t(i)];
+    l->setText(text);
+    // Linux port names are longer than COM names: a panel widens to show its
+    // whole text rather than cut the port off.
+    if (i + 1 < int(status_panels_.size())) {
+        const QMargins m = l->contentsMargins();
+        const int need = l->fontMetrics().horizontalAdvance(text) + m.left() + m.right() + 2 * l->frameWidth() + 4;
+        l->setFixedWidth(std::max(kPanelWidths[size_t(i)], need));
+    }
+    // Long operations block the event loop; the text must show at once.
+    status_panels_[size_t(i)]->repaint();
+}
+
+// --- information window ---
+
+void TFglav::addInfoLine(const QString& line) {
+    ui->ListBox1->addItem(line);
+    ui->ListBox1->scrollToBottom();
+}
+
+void TFglav::replaceLastInfoLine(const QString& line) {
+    const int n = ui->ListBox1->count();
+    if (n == 0) {
+        addInfoLine(line);
+        return;
+    }
+    ui->ListBox1->item(n - 1)->setText(line);
+}
+
+void TFglav::clearInfo() { ui->ListBox1->clear(); }
+
+void TFglav::showInfo() { ui->ListBox1->show(); }
+
+QListWidget* TFglav::infoWindow() { return ui->ListBox1; }
+
+QStringList TFglav::infoLines() const {
+    QStringList out;
+    for (int i = 0; i < ui->ListBox1->count(); ++i) out << ui->ListBox1->item(i)->text();
+    return out;
+}
+
+void TFglav::ListBox1Click() { clearInfo(); }
+
+void TFglav::ListBox1DblClick() { ui->ListBox1->hide(); }
+
+// --- the exchange windows and the result line ---
+
+void TFglav::Show_tuda_suda(const lork::ExchangeRecord& rec) {
+    if (rec.probe) return;
+    const auto hex = [](const std::vector<uint8_t>& b) {
+        return QString::fromStdString(lork::Hex_bytes(b.data(), unsigned(b.size())));
+    };
+    ui->LBtuda->clear();
+    ui->LBsuda->clear();
+    ui->LBtuda->addItem(rec.request.empty() ? QStringLiteral("нет сообщений") : hex(rec.request));
+    ui->LBtuda->repaint();
+    ui->LBsuda->addItem(rec.reply.empty() ? QStringLiteral("нет ответа")
+                                          : hex(rec.reply) + QStringLiteral(" dl=%1").arg(rec.reply.size()));
+    ui->LBsuda->repaint();
+}
+
+void TFglav::Show_result(const lork::ExchangeRecord& rec) {
+    if (rec.kod_rez == 0 || rec.report == lork::FailureReport::None) return;
+    std::string text = lork::Kod_text(rec.kod_rez);
+    if (!rec.reply.empty()) text += " принято: " + lork::Hex_bytes(rec.reply.data(), unsigned(rec.reply.size()));
+    if (rec.report == lork::FailureReport::Box)
+        message(QString::fromStdString(text));
+    else
+        addInfoLine(QString::fromStdString(text));
+}
+
+void TFglav::clearExchangeWindows() {
+    ui->LBtuda->clear();
+    ui->LBsuda->clear();
+}

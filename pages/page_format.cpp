@@ -1,0 +1,34 @@
+#include "pages/page_format.h"
+
+#include <QComboBox>
+#include <QLocale>
+#include <QTime>
+
+#include "pages/page_host.h"
+#include "pages/page_values.h"
+#include "protocol/value_formats.h"
+
+namespace lork::pages {
+
+QString Localised(const std::string& text) {
+    QString t = QString::fromStdString(text);
+    t.replace(QLatin1Char('.'), QLocale::system().decimalPoint());
+    return t;
+}
+
+QString Number_text(double v) { return Localised(Number_format(v, '.')); }
+
+QString Long_time_text(const QTime& t) {
+    const QLocale loc;
+    QString f = loc.timeFormat(QLocale::LongFormat);
+    f.remove(QLatin1Char('t'));
+    return loc.toString(t, f.trimmed());
+}
+
+}  // namespace lork::pages
+
+int PageHost::chosenItem(const QComboBox* box) {
+    const int i = box->currentIndex();
+    if (i < 0) message(QString::fromUtf8(lork::pages::msg_not_number));
+    return i;
+}

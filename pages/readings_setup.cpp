@@ -1,0 +1,164 @@
+// The readings page's form: its look (the indicator, the pictures under
+// their captions), its radio groups and the connections of its handlers.
+#include <QBoxLayout>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTimer>
+#include <QToolButton>
+
+#include <algorithm>
+
+#include "pages/click_filter.h"
+#include "pages/page_host.h"
+#include "pages/readings.h"
+#include "pages/readings_look.h"
+#include "ui_page_readings.h"
+
+using lork::pages::On_click;
+
+ReadingsPage::ReadingsPage(PageHost& host, QWidget* sheet, WindowControls controls, QObject* parent)
+    : QObject(parent), host_(host), wc_(controls), rd(std::make_unique<Ui::PageReadings>()) {
+    setObjectName(QStringLiteral("ReadingsPage"));
+    // The page's pictures live in the static GUI library: register them.
+    Q_INIT_RESOURCE(readings);
+    auto* page = new QWidget;
+    rd->setupUi(page);
+    sheet->layout()->addWidget(page);
+    Setup_look();
+
+    // Radio groups with ids = item index; no view chosen until the first reading.
+    RGv_ind_group = new QButtonGroup(this);
+    RGv_ind_group->setObjectName(QStringLiteral("RGv_ind_group"));
+    RGv_ind_group->addButton(rd->RGv_ind_0, 0);
+    RGv_ind_group->addButton(rd->RGv_ind_1, 1);
+    RGv_ind_group->addButton(rd->RGv_ind_2, 2);
+    RGtyp_opros_group = new QButtonGroup(this);
+    RGtyp_opros_group->setObjectName(QStringLiteral("RGtyp_opros_group"));
+    RGtyp_opros_group->addButton(rd->RGtyp_opros_0, 0);
+    RGtyp_opros_group->addButton(rd->RGtyp_opros_1, 1);
+    rd->RGtyp_opros_1->setChecked(true);
+
+    wc_.pusk->setCheckable(true);
+    wc_.pusk->setIcon(QIcon(QStringLiteral(":/icons/pusk.png")));
+    Connect_handlers();
+
+    // A blinking LED really blinks: its picture alternates twice a second.
+    svd_mig_timer = new QTimer(this);
+    svd_mig_timer->setObjectName(QStringLiteral("svd_mig_timer"));
+    const QPixmap lit(QStringLiteral(":/readings/led_on.png"));
+    const QPixmap dark(QStringLiteral(":/readings/led_off.png"));
+    connect(svd_mig_timer, &QTimer::timeout, this, [this, lit, dark] {
+        svd_mig_lit = !svd_mig_lit;
+        rd->Image_svd_P_mig->setPixmap(svd_mig_lit ? lit : dark);
+        rd->Image_svd_I_mig->setPixmap(svd_mig_lit ? lit : dark);
+    });
+    svd_mig_timer->start(500);
+}
+
+ReadingsPage::~ReadingsPage() = default;
+
+void ReadingsPage::Connect_handlers() {
+    // Changes made from code fire these exactly as the operator's would.
+    connect(RGv_ind_group, &QButtonGroup::idToggled, this, [this](int, bool on) {
+        if (on) RGv_indClick();
+    });
+    connect(RGtyp_opros_group, &QButtonGroup::idToggled, this, [this](int, bool on) {
+        if (on) RGtyp_oprosClick();
+    });
+    connect(rd->TrackBar_light, &QSlider::valueChanged, this, &ReadingsPage::TrackBar_lightChange);
+    connect(rd->Bzapros, &QPushButton::clicked, this, &ReadingsPage::BzaprosClick);
+    connect(wc_.pusk, &QToolButton::clicked, this, &ReadingsPage::ToolButton1Click);
+    connect(wc_.time_opros, &QComboBox::activated, this, &ReadingsPage::CBtime_oprosChange);
+    connect(host_.pollTimer(), &QTimer::timeout, this, &ReadingsPage::Timer_oprosTimer);
+
+    // Clicks and double-clicks that re-read single values.
+    On_click(rd->GB_CI, [this] { GB_CIClick(); });
+    On_click(rd->STkluchK1K2, [this] { STkluchK1K2Click(); });
+    On_click(rd->STdinputs, [this] { STdinputsClick(); });
+    On_click(rd->LEres, {}, [this] { LEresDblClick(); });
+    On_click(rd->LEkol_step, {}, [this] { LEkol_stepDblClick(); });
+    On_click(rd->LEpor_step, {}, [this] { LEpor_stepDblClick(); });
+    On_click(rd->LEstep, [this] { LEstepClick(); });
+    On_click(rd->LEizmproc, [this] { LEizmprocClick(); }, [this] { LEizmprocDblClick(); });
+    On_click(rd->LEizmznach, [this] { LEizmznachClick(); }, [this] { LEizmznachDblClick(); });
+    On_click(rd->LEizm_imp, [this] { LEizm_impClick(); });
+    On_click(rd->LE_proc, [this] { LE_procClick(); });
+    On_click(rd->LE_te, [this] { LE_teClick(); });
+    On_click(rd->LE_procw, [this] { LE_procwClick(); });
+    On_click(rd->LE_tew, [this] { LE_tewClick(); });
+    On_click(rd->L_SumRes, [this] { L_SumResClick(); });
+    On_click(rd->L_Procdopusk, [this] { L_ProcdopuskClick(); });
+    On_click(rd->Lvind, [this] { LvindClick(); });
+    On_click(wc_.name, [this] { Ed_nameClick(); });
+    On_click(wc_.version, [this] { Ed_versionClick(); });
+}
+
+void ReadingsPage::Setup_look() {
+    // The indicator looks like the instrument's: big bold digits on a dark glass.
+    QFont digits = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    digits.setBold(true);
+    digits.setPointSize(26);
+    for (QLineEdit* e : CI_fields()) {
+        e->setFont(digits);
+        e->setFrame(false);
+        QPalette p = e->palette();
+        p.setColor(QPalette::Base, QColor(28, 28, 28));
+        e->setPalette(p);
+        e->setFixedWidth(QFontMetrics(digits).horizontalAdvance(QStringLiteral("88")) + 14);
+        lork::pages::Set_text_colour(e, lork::pages::ci_colour_start);
+        e->setFocusPolicy(Qt::NoFocus);
+    }
+    rd->indicator_panel->setAutoFillBackground(true);
+    QPalette panel = rd->indicator_panel->palette();
+    panel.setColor(QPalette::Window, QColor(12, 12, 12));
+    panel.setColor(QPalette::WindowText, QColor(200, 200, 200));
+    rd->indicator_panel->setPalette(panel);
+    QFont unit = rd->ST_v_ind->font();
+    unit.setPointSize(14);
+    unit.setBold(true);
+    rd->ST_v_ind->setFont(unit);
+    rd->ST_v_ind->setMinimumWidth(QFontMetrics(unit).horizontalAdvance(QStringLiteral("ступень ")));
+    Align_pictures_to_captions();
+}
+
+// The LED and switch captions are blank-padded texts; in a fixed-width font
+// each picture is put under its own name.
+void ReadingsPage::Align_pictures_to_captions() {
+    const QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const int cw = QFontMetrics(mono).horizontalAdvance(QLatin1Char('M'));
+    rd->StaticText2->setFont(mono);
+    rd->ST_allsw->setFont(mono);
+
+    // "P         K1        K2        I": names ten characters apart.
+    const int led_w = QPixmap(QStringLiteral(":/readings/led_off.png")).width();
+    rd->leds_lay->setSpacing(std::max(2, 10 * cw - led_w));
+
+    // "PR    ST      BL       Z ": name centres at 1, 7, 15 and 23.5 characters.
+    const int sw_w = QPixmap(QStringLiteral(":/readings/switch_off.png")).width();
+    const int indent = std::max(0, sw_w / 2 - cw);
+    rd->ST_allsw->setIndent(indent);
+    const double centres[] = {1.0, 7.0, 15.0, 23.5};
+    const std::pair<QLabel*, QLabel*> sw_slot[] = {{rd->Image_swPR, rd->Image_swPR_on},
+                                                 {rd->Image_swST, rd->Image_swST_on},
+                                                 {rd->Image_swBL, rd->Image_swBL_on},
+                                                 {rd->Image_swZ, rd->Image_swZ_on}};
+    rd->sw_images_lay->setSpacing(0);
+    rd->sw_images_lay->addStretch(1);
+    int left = 0;
+    for (size_t i = 0; i < 4; ++i) {
+        const int centre = indent + int(centres[i] * cw);
+        const int width = std::max(sw_w, 2 * (centre - left));
+        sw_slot[i].first->setFixedWidth(width);
+        sw_slot[i].second->setFixedWidth(width);
+        left += width;
+    }
+}
+
+std::array<QLineEdit*, 4> ReadingsPage::CI_fields() const { return {rd->E_CI4, rd->E_CI3, rd->E_CI2, rd->E_CI1}; }

@@ -1,0 +1,46 @@
+#pragma once
+// The device search and the answer check (menu "файл"): sweeps of the line
+// for instruments whose address or rate is unknown.
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+class PageHost;
+class QAction;
+class QWidget;
+class TFmsg;
+
+class SearchCommands : public QObject {
+public:
+    struct WindowControls {
+        QWidget* main_window;  // whose activation, close and timers wait while a search runs
+        QAction* N_poisk_pribor;
+        QAction* N_poisk_num;
+        QAction* N_poisk_scor;
+        QAction* N_yes_otvet;
+        std::function<TFmsg*()> fmsg;            // the "wait" window, once created
+        std::function<bool()> periodic_polling;  // whether polling resumes afterwards
+    };
+    SearchCommands(PageHost& host, WindowControls controls, QObject* parent);
+
+    void Poisk_all(int mode);
+    void N_poisk_numClick();
+    void N_poisk_scorClick();
+    void N_poisk_priborClick();
+    void N_yes_otvetClick();
+
+    // A search command is on the stack.
+    bool running() const { return search_running_; }
+
+private:
+    // What a search command restores when the key X abandons its probe.
+    void Search_abandoned(uint8_t adr_before);
+    void Search_timer_back();
+    void Search_show_fmsg(const QString& text);
+    void Search_hide_fmsg();
+
+    PageHost& host_;
+    WindowControls wc_;
+    bool search_running_ = false;
+};
