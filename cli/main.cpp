@@ -1,5 +1,4 @@
 // lorkctl: the instrument from a script, on the same core as the window.
-#include <QCoreApplication>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -46,8 +45,6 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     // Numbers go out with a point whatever the locale: scripts read them.
     std::setlocale(LC_NUMERIC, "C");
-    // The serial port lives in QtCore; no event loop and no display are needed.
-    QCoreApplication app(argc, argv);
     try {
         return dispatch(parse_options(argc, argv));
     } catch (const Exit& e) {
