@@ -66,6 +66,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
 
     connectControls();
     createPages();
+    setupComfort();
 
     FormCreate();
     if (start_aborted_) return;

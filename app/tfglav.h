@@ -168,6 +168,8 @@ private:
     void createPages();
     void portReconfigure();
     void pageVisibilityChanged(int index, bool shown);
+    // Operator comfort: a steady layout, copying, keys, the remembered place.
+    void setupComfort();
 
     lork::Core core_;
     std::unique_ptr<Ui::Fglav> ui;
