@@ -9,6 +9,7 @@
 #include <QTabWidget>
 #include <QListWidget>
 #include <QScrollArea>
+#include <QSettings>
 #include <QVBoxLayout>
 #include <QSizePolicy>
 
@@ -97,4 +98,24 @@ void TFglav::setupComfort() {
 
     // The first showing puts the focus on the query.
     if (auto* b = findChild<QPushButton*>(QStringLiteral("Bzapros"))) b->setFocus(Qt::OtherFocusReason);
+}
+
+void TFglav::usePlaceFile(const QString& path) {
+    place_file_ = path;
+    QSettings place(path, QSettings::IniFormat);
+    const QByteArray geometry = place.value(QStringLiteral("window/geometry")).toByteArray();
+    if (!geometry.isEmpty()) restoreGeometry(geometry);
+    bool ok = false;
+    const int page = place.value(QStringLiteral("window/page")).toInt(&ok);
+    if (!ok) return;
+    const std::array<void (TFglav::*)(), 4> show{&TFglav::ToolButton10Click, &TFglav::ToolButton9Click,
+                                                  &TFglav::ToolButton11Click, &TFglav::ToolButton7Click};
+    if (page >= 0 && page < 4) (this->*show[size_t(page)])();
+}
+
+void TFglav::savePlace() const {
+    if (place_file_.isEmpty()) return;
+    QSettings place(place_file_, QSettings::IniFormat);
+    place.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    place.setValue(QStringLiteral("window/page"), ui->PageControl1->currentIndex());
 }

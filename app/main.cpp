@@ -1,6 +1,7 @@
 // testlork: link test and configuration of the ЛОРК instrument over RS-485.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTimer>
 
 #include "app/demo.h"
@@ -13,6 +14,7 @@
 #include "platform/key_state.h"
 #include "platform/port_list.h"
 #include "platform/qt_serial_port.h"
+#include "platform/settings_file.h"
 #include "platform/system_clock.h"
 
 int main(int argc, char* argv[]) {
@@ -95,6 +97,11 @@ int main(int argc, char* argv[]) {
     TFMsetup FMsetup(Fglav);
     TFmsg Fmsg(&Fglav);
     Fglav.setMessageWindow(&Fmsg);
+    {
+        // Beside the settings file, whose contents stay the line's alone.
+        const QFileInfo ini(QString::fromStdString(lork::settings_path(QCoreApplication::applicationFilePath().toStdString())));
+        Fglav.usePlaceFile(ini.absolutePath() + QLatin1Char('/') + ini.completeBaseName() + QStringLiteral("-window.ini"));
+    }
 
     Fglav.show();
     if (cli.isSet(quitOpt)) {

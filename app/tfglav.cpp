@@ -370,6 +370,7 @@ bool TFglav::event(QEvent* e) {
 }
 
 void TFglav::closeEvent(QCloseEvent* e) {
+    savePlace();
     FormClose();
     e->accept();
 }

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "gui_fixture.h"
@@ -28,6 +29,7 @@ private slots:
     void fitsSmallScreens();
     void copyLines();
     void focusAndKeys();
+    void placeRemembered();
 };
 
 void TstComfort::infoWindowMovesNothing() {
@@ -111,6 +113,26 @@ void TstComfort::focusAndKeys() {
     connect(g.find<QPushButton>("Bzapros"), &QPushButton::clicked, [&] { ++queries; });
     QTest::keyClick(g.w.get(), Qt::Key_F5);
     QCOMPARE(queries, 1);
+}
+
+void TstComfort::placeRemembered() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("testlork-window.ini"));
+    {
+        GuiRig g;
+        g.w->usePlaceFile(file);
+        g.w->show();
+        g.w->setGeometry(40, 50, 1000, 690);
+        g.find<QTabWidget>("PageControl1")->setCurrentIndex(2);
+        g.w->close();
+    }
+    GuiRig g;
+    g.w->usePlaceFile(file);
+    QCOMPARE(g.w->size(), QSize(1000, 690));
+    QCOMPARE(g.find<QTabWidget>("PageControl1")->currentIndex(), 2);
+    // The file holds the window alone.
+    QSettings kept(file, QSettings::IniFormat);
+    QCOMPARE(kept.allKeys(), (QStringList{QStringLiteral("window/geometry"), QStringLiteral("window/page")}));
 }
 
 QTEST_MAIN(TstComfort)
