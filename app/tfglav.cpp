@@ -27,6 +27,7 @@
 #include "pages/readings.h"
 #include "pages/search.h"
 #include "pages/timeouts.h"
+#include "platform/port_order.h"
 #include "platform/shell_open.h"
 #include "ui_tfglav.h"
 
@@ -195,6 +196,9 @@ void TFglav::FormCreate() {
     ui->CBports->setCurrentIndex(-1);
 
     core_.st.ls = lork::LineSettings{};
+    // "COM1" is a name of another system; where there is none, the built-in
+    // port is one this system has, and a new settings file records it.
+    core_.st.ls.port_name = lork::Default_port_name(port_list_);
     core_.st.dev = lork::DeviceState{};
     core_.st.found_scor.fill(0);
 

@@ -25,6 +25,25 @@ constexpr uint16_t REG_KOL_STEP = 0x0A01;
 constexpr uint16_t REG_POR_STEP = 0x0A02;
 
 QString num(int v) { return QString::number(v); }
+
+// A page value follows its edit while the edit holds a value a write would
+// send. Typing goes through prefixes of what the operator means ("3" and "30"
+// on the way to "300"), so when the text ends up refused the value falls
+// back to the one the program last put into the edit: no prefix stays.
+void follow_edit(const QLineEdit* edit, const pages::Taken& t, uint8_t& value, uint8_t& given) {
+    if (t.refusal) {
+        value = given;
+        return;
+    }
+    value = uint8_t(t.value);
+    if (!edit->isModified()) given = value;  // set by the program, not typed
+}
+
+// Shows a page value in its edit, unless the edit holds a refused text: that
+// stays as the operator typed it.
+void show_unless_refused(QLineEdit* edit, const pages::Taken& now, uint8_t value) {
+    if (!now.refusal) edit->setText(num(value));
+}
 }  // namespace
 
 ParametersPage::ParametersPage(PageHost& host, QWidget* sheet, Links links, QObject* parent)
@@ -206,19 +225,17 @@ void ParametersPage::CBust_resChange() {
     if (v) ust_res_ = uint8_t(*v);
 }
 
-// An edit emptied or holding no byte value keeps the value last taken: the
-// operator is still typing, and the write button reports what it cannot send.
 void ParametersPage::Eust_kol_stepChange() {
-    const auto v = Str_to_int(pp->Eust_kol_step->text());
-    if (v && *v >= 0 && *v <= 255) ust_kol_step_ = uint8_t(*v);
+    follow_edit(pp->Eust_kol_step, pages::take_byte(Str_to_int(pp->Eust_kol_step->text())), ust_kol_step_,
+                ust_kol_step_given_);
 }
 void ParametersPage::Eust_por_stepChange() {
-    const auto v = Str_to_int(pp->Eust_por_step->text());
-    if (v && *v >= 0 && *v <= 255) ust_por_step_ = uint8_t(*v);
+    follow_edit(pp->Eust_por_step, pages::take_byte(Str_to_int(pp->Eust_por_step->text())), ust_por_step_,
+                ust_por_step_given_);
 }
 void ParametersPage::Eint_sysnumChange() {
-    const auto v = Str_to_int(pp->Eint_sysnum->text());
-    if (v && *v >= 1 && *v <= 247) int_sysnum_ = uint8_t(*v);
+    follow_edit(pp->Eint_sysnum, pages::take_address(Str_to_int(pp->Eint_sysnum->text())), int_sysnum_,
+                int_sysnum_given_);
 }
 
 void ParametersPage::UpDown_kolstepChangingEx(bool&, int newValue) {
@@ -258,12 +275,12 @@ void ParametersPage::TabSheet2Show() {
     pp->Ecur_kolstep->setText(num(dev.kol_step));
     pp->Ecur_porstep->setText(num(dev.por_step));
     pp->CBust_res->setCurrentIndex(ust_res_ - 5);
-    pp->Eust_kol_step->setText(num(ust_kol_step_));
-    pp->Eust_por_step->setText(num(ust_por_step_));
+    show_unless_refused(pp->Eust_kol_step, pages::take_byte(Str_to_int(pp->Eust_kol_step->text())), ust_kol_step_);
+    show_unless_refused(pp->Eust_por_step, pages::take_byte(Str_to_int(pp->Eust_por_step->text())), ust_por_step_);
     pp->CBint_scor->setCurrentIndex(int_scor_ - 1);
     pp->CBint_parity->setCurrentIndex(int_parity_);
     pp->CBint_stopbit->setCurrentIndex(int_stopbit_ - 1);
-    pp->Eint_sysnum->setText(num(int_sysnum_));
+    show_unless_refused(pp->Eint_sysnum, pages::take_address(Str_to_int(pp->Eint_sysnum->text())), int_sysnum_);
     pp->Eint_cur_parity->setText(num(ls.parity));
     pp->Eint_cur_stopbit->setText(num(ls.stopbit));
     pp->Eint_cur_scor->setText(num(pages::rate_of(ls.scor_code)));

@@ -80,4 +80,9 @@ private:
     uint8_t int_scor_ = 2;      // baud code to write, 1..6
     uint8_t int_parity_ = 0;    // parity code to write, 0..2
     uint8_t int_stopbit_ = 1;   // stop bits to write, 1 or 2
+    // What the program last put into Eust_kol_step, Eust_por_step and
+    // Eint_sysnum: the values a refused text falls back to.
+    uint8_t ust_kol_step_given_ = 2;
+    uint8_t ust_por_step_given_ = 2;
+    uint8_t int_sysnum_given_ = 1;
 };

@@ -53,4 +53,12 @@ std::vector<std::string> Order_port_names(const std::vector<std::string>& listed
     return result;
 }
 
+std::string Default_port_name(const std::vector<std::string>& listed) {
+    static const std::string com1 = "COM1";
+    if (listed.empty() || std::find(listed.begin(), listed.end(), com1) != listed.end()) return com1;
+    for (const std::string& name : listed)
+        if (name.starts_with("ttyUSB") || name.starts_with("ttyACM")) return name;
+    return listed.front();
+}
+
 }  // namespace lork

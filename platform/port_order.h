@@ -15,6 +15,11 @@ namespace lork {
 // returned as it is.
 std::vector<std::string> Order_port_names(const std::vector<std::string>& listed);
 
+// The port a first start uses: "COM1" where the system lists it; else the
+// first USB serial adapter listed (ttyUSB*, ttyACM*), else the first name
+// listed; "COM1" for an empty list.
+std::string Default_port_name(const std::vector<std::string>& listed);
+
 // Natural comparison used for the names outside the 4..6 character groups.
 bool Natural_less(const std::string& a, const std::string& b);
 

@@ -8,7 +8,11 @@ namespace lork {
 // without any message, as is a desktop that cannot open it.
 void Shell_open(const QString& path);
 
-// The help document beside the program file.
+// The help document: beside the program file first, then in the share folder
+// of the prefix the program is installed under (bin/../share/testlork), then
+// in the system's data folders. When none holds it, the path beside the
+// program (which Shell_open then ignores).
 QString Help_document_path();
+QString Help_document_path(const QString& app_dir);
 
 }  // namespace lork

@@ -63,6 +63,7 @@ private slots:
     void baudWriteFollowsTheInstrument();
     void failedWriteChangesNothing();
     void refusedValues();
+    void refusedTypingKeepsNoPrefix();
     void keyFilters();
     void upDowns();
     void pauseFields();
@@ -283,6 +284,38 @@ void TstParams::refusedValues() {
         QCOMPARE(r.g.messages, QStringList{QString::fromUtf8(c.message)});
         QCOMPARE(r.st().ls.adr, before.adr);
         QCOMPARE(r.g.w->parameters().ust_kol_step(), kol);  // 300 is not kept as 44
+    }
+}
+
+// Typing passes through prefixes of the refused number ("30" on the way to
+// "300"); none of them may stay as the value, come back on the page or go out.
+void TstParams::refusedTypingKeepsNoPrefix() {
+    struct Case {
+        const char* edit;
+        uint8_t (ParametersPage::*value)() const;
+        const char* typed;
+        const char* button;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"Eust_kol_step", &ParametersPage::ust_kol_step, "300", "SB_izmkolstep", pages::msg_value_range},
+        {"Eust_por_step", &ParametersPage::ust_por_step, "256", "SB_izmporstep", pages::msg_value_range},
+        {"Eint_sysnum", &ParametersPage::int_sysnum, "300", "SBint_write_sysnum", pages::msg_adr_range},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        auto* edit = r.g.find<QLineEdit>(c.edit);
+        const uint8_t before = (r.g.w->parameters().*c.value)();
+        edit->selectAll();
+        QTest::keyClicks(edit, c.typed);
+        QCOMPARE(edit->text(), QString(c.typed));
+        QCOMPARE(int((r.g.w->parameters().*c.value)()), int(before));
+        r.g.w->parameters().TabSheet2Show();
+        QCOMPARE(edit->text(), QString(c.typed));
+        r.g.find<QToolButton>(c.button)->click();
+        QCOMPARE(r.exchanges(), size_t(0));
+        QCOMPARE(r.g.messages, QStringList{QString::fromUtf8(c.message)});
+        QCOMPARE(int((r.g.w->parameters().*c.value)()), int(before));
     }
 }
 

@@ -18,6 +18,7 @@
 #include "platform/host.h"
 #include "platform/key_state.h"
 #include "platform/qt_serial_port.h"
+#include "platform/shell_open.h"
 
 namespace {
 
@@ -76,6 +77,7 @@ private slots:
     void serialBytesBothWays();
     void serialPurgeAndWait();
     void windowPortControlsReachThePty();
+    void helpDocumentBesideThenInstalledThenDataDirs();
 };
 
 void TestPlatform::strToInt_data() {
@@ -375,6 +377,26 @@ void TestPlatform::windowPortControlsReachThePty() {
     w.core().dev.Read_adr();
     const auto sent = pty.readAll(100);
     QCOMPARE(sent, std::vector<uint8_t>({0x05, 0x03, 0x08, 0x00, 0x00, 0x01, 0x87, 0xEE}));
+}
+
+void TestPlatform::helpDocumentBesideThenInstalledThenDataDirs() {
+    QTemporaryDir root;
+    const QString name = QStringLiteral("Справка по ЛОРК.pdf");
+    const QString bin = root.filePath(QStringLiteral("usr/bin"));
+    const QString share = root.filePath(QStringLiteral("usr/share/testlork"));
+    const QString data = root.filePath(QStringLiteral("data/testlork"));
+    for (const QString& d : {bin, share, data}) QVERIFY(QDir().mkpath(d));
+    qputenv("XDG_DATA_HOME", root.filePath(QStringLiteral("nohome")).toLocal8Bit());
+    qputenv("XDG_DATA_DIRS", root.filePath(QStringLiteral("data")).toLocal8Bit());
+    auto touch = [](const QString& path) { QFile f(path); return f.open(QIODevice::WriteOnly); };
+
+    QCOMPARE(lork::Help_document_path(bin), QDir(bin).filePath(name));  // none: beside, ignored on open
+    QVERIFY(touch(QDir(data).filePath(name)));
+    QCOMPARE(lork::Help_document_path(bin), QDir(data).filePath(name));
+    QVERIFY(touch(QDir(share).filePath(name)));
+    QCOMPARE(lork::Help_document_path(bin), QDir(share).filePath(name));
+    QVERIFY(touch(QDir(bin).filePath(name)));
+    QCOMPARE(lork::Help_document_path(bin), QDir(bin).filePath(name));
 }
 
 QTEST_MAIN(TestPlatform)

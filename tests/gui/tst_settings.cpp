@@ -84,6 +84,8 @@ class TestSettings : public QObject {
     Q_OBJECT
 private slots:
     void firstStartCreatesTheFile();
+    void firstStartPortIsOneTheSystemHas_data();
+    void firstStartPortIsOneTheSystemHas();
     void loadIntoTheControls_data();
     void loadIntoTheControls();
     void startupCheck_data();
@@ -111,6 +113,25 @@ void TestSettings::firstStartCreatesTheFile() {
     QCOMPARE(int(rig.ls().time_opros_index), 1);
     QCOMPARE(rig.ls().time_opros, 2);
     QVERIFY(rig.gui.messages.isEmpty());
+}
+
+void TestSettings::firstStartPortIsOneTheSystemHas_data() {
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QString>("port");
+    QTest::newRow("COM1 listed") << QStringList{"COM3", "COM1"} << "COM1";
+    QTest::newRow("first USB adapter") << QStringList{"ttyS0", "ttyS1", "ttyACM0", "ttyUSB0"} << "ttyACM0";
+    QTest::newRow("no adapter") << QStringList{"ttyS4", "ttyS5"} << "ttyS4";
+}
+
+void TestSettings::firstStartPortIsOneTheSystemHas() {
+    QFETCH(QStringList, listed);
+    QFETCH(QString, port);
+    std::vector<std::string> ports;
+    for (const QString& p : listed) ports.push_back(p.toStdString());
+    Rig rig(std::nullopt, ports);
+    QVERIFY(rig.file().find("ПОРТ=" + port.toStdString() + "\r\n") != std::string::npos);
+    QCOMPARE(rig.find<QComboBox>("CBports")->currentText(), port);
+    QCOMPARE(QString::fromStdString(rig.ls().port_name), port);
 }
 
 void TestSettings::loadIntoTheControls_data() {
