@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QScreen>
 #include <QTimer>
 
 #include "app/demo.h"
@@ -98,6 +99,9 @@ int main(int argc, char* argv[]) {
     TFmsg Fmsg(&Fglav);
     Fglav.setMessageWindow(&Fmsg);
     {
+        // The first size never exceeds the screen it opens on.
+        if (const QScreen* screen = Fglav.screen())
+            Fglav.resize(Fglav.size().boundedTo(screen->availableGeometry().size()));
         // Beside the settings file, whose contents stay the line's alone.
         const QFileInfo ini(QString::fromStdString(lork::settings_path(QCoreApplication::applicationFilePath().toStdString())));
         Fglav.usePlaceFile(ini.absolutePath() + QLatin1Char('/') + ini.completeBaseName() + QStringLiteral("-window.ini"));
