@@ -14,7 +14,7 @@
 #include "pages/run_command.h"
 #include "platform/key_state.h"
 #include "platform/port_list.h"
-#include "platform/qt_serial_port.h"
+#include "platform/port_factory.h"
 #include "platform/settings_file.h"
 #include "platform/system_clock.h"
 
@@ -26,7 +26,8 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption helpOpt = cli.addHelpOption();
     const QCommandLineOption versionOpt = cli.addVersionOption();
     QCommandLineOption portOpt(QStringLiteral("port"),
-                               QStringLiteral("Adds PATH to the port list and uses it (a pty, say)."),
+                               QStringLiteral("Adds PATH to the port list and uses it: a device or pty path, "
+                                              "tcp://HOST:PORT (RTU over TCP) or rfc2217://HOST:PORT."),
                                QStringLiteral("PATH"));
     cli.addOption(portOpt);
     QCommandLineOption demoOpt(QStringLiteral("demo"),
@@ -63,9 +64,17 @@ int main(int argc, char* argv[]) {
     lork::KeyState keys;
     keys.install();
     lork::SystemClock clock;
-    // The port the program talks through. A built-in instrument simulator
-    // (a --demo option) would give its in-process port here instead.
-    lork::QtSerialPort port;
+    // The port the program talks through; its name chooses the kind (a
+    // serial device, tcp:// or rfc2217://). Its remarks (a slow USB latency
+    // timer, a gateway's fixed rate) go to the information window; those
+    // made while the window is being built wait for it.
+    lork::PortByName port;
+    lork::Host* info = nullptr;
+    std::vector<std::string> early_remarks;
+    port.notice = [&](const std::string& line) {
+        if (info) info->infoLine(line);
+        else early_remarks.push_back(line);
+    };
 
     TFglav::Platform platform{port, clock, lork::Read_port_list(), {}, {}, {}, {}};
     platform.keys = [&keys](int vk) { return keys.keyPressedSince(vk); };
@@ -93,6 +102,8 @@ int main(int argc, char* argv[]) {
 
     TFglav Fglav(std::move(platform));
     if (Fglav.startAborted()) return 1;
+    info = &Fglav;
+    for (const auto& line : early_remarks) Fglav.infoLine(line);
     TFabout Fabout(&Fglav);
     Fglav.setAboutBox(&Fabout);
     TFMsetup FMsetup(Fglav);

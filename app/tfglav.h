@@ -83,6 +83,7 @@ public:
     void message(const QString& text) override;
     void messageBox(const std::string& text) override;
     bool keyPressedSince(int vk) override;
+    void infoLine(const std::string& text) override { addInfoLine(QString::fromStdString(text)); }
     void setStatusPanelText(int i, const QString& text) override;
     void addInfoLine(const QString& line) override;
     void replaceLastInfoLine(const QString& line) override;

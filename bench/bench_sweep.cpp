@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "link/link.h"
-#include "platform/qt_serial_port.h"
+#include "platform/tty_port.h"
 #include "platform/system_clock.h"
 #include "protocol/device.h"
 #include "support/sim_process.h"
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lork-sim: %s\n", why.c_str());
         return 1;
     }
-    lork::QtSerialPort port;
+    lork::TtyPort port;
     lork::SystemClock clock;
     QuietHost host;
     lork::Core core(port, clock, host);

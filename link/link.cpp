@@ -29,7 +29,10 @@ void Link::Port_setup(uint8_t code) {
     ls.WTTC = 0;
     // The port is opened at the settings' own rate, whatever code was given.
     port_setup_error = int32_t(Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize));
-    if (port_setup_error != 0) host_.messageBox("ошибка настройки порта");
+    if (port_setup_error != 0) {
+        host_.infoLine(port_.describeError(ls.port_name, uint32_t(port_setup_error)));
+        host_.messageBox("ошибка настройки порта");
+    }
     pause_after = t_after[c];
     pause_before = t_before[c];
 }
@@ -96,7 +99,10 @@ void Link::Port_send(const std::array<uint8_t, 64>& frame, uint8_t len) {
     const size_t n = std::min<size_t>(len, frame.size() - 1);
     write_us = clock_.nowUs();
     last_byte_us = write_us;
-    if (uint32_t e = port_.write(frame.data() + 1, n)) host_.messageBox("ошибка при передаче= " + std::to_string(e));
+    if (uint32_t e = port_.write(frame.data() + 1, n)) {
+        host_.infoLine(port_.describeError(st_.ls.port_name, e));
+        host_.messageBox("ошибка при передаче= " + std::to_string(e));
+    }
     clock_.sleepMs(pause_after);
 }
 
@@ -128,8 +134,8 @@ Link::ReadResult Link::Read_timed(uint8_t* buf, size_t n) {
         if (has_interval) end = std::min(end, last_byte + interval);
         const int64_t now = clock_.nowUs();
         if (now >= end) break;
-        const int64_t wait_ms = (end - now + 999) / 1000;
-        const bool ready = port_.waitForReadyRead(int(std::min<int64_t>(wait_ms, std::numeric_limits<int>::max())));
+        // To the microsecond: a millisecond grain would overshoot each time-out.
+        const bool ready = port_.waitForReadyReadUs(end - now);
         if ((r.error = port_.lastReadError()) != 0) return r;
         if (!ready) break;
         const size_t k = port_.readAvailable(buf + r.got, n - r.got);

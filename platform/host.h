@@ -1,6 +1,7 @@
 #pragma once
-// What the core needs from the program around it: modal messages and the
-// asynchronous key state. The window implements them; tests record them.
+// What the core needs from the program around it: modal messages, lines of
+// the information window and the asynchronous key state. The window
+// implements them; tests record them.
 #include <string>
 
 namespace lork {
@@ -17,6 +18,9 @@ public:
     // GetAsyncKeyState bit 0: true when the key was pressed since the last
     // question about it; asking clears that state.
     virtual bool keyPressedSince(int vk) = 0;
+    // One line into the information window (UTF-8 text), such as why a port
+    // failed. A host without such a window ignores it.
+    virtual void infoLine(const std::string& text) { (void)text; }
 };
 
 // The silent abort of a probe read (key X): unwinds the current operator

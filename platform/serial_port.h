@@ -2,9 +2,11 @@
 // The serial port as the link sees it. The link itself implements the
 // Win32-style read time-outs on top of readAvailable()/waitForReadyRead(), so
 // the real port (QSerialPort) and the scripted FakePort only have to move bytes.
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace lork {
@@ -16,6 +18,11 @@ struct LineConfig {
     uint8_t stopbits = 1;  // 1 or 2; any other value leaves the port's stop bits as they were
 };
 
+// A device that goes away while open (an adapter pulled, the other side of a
+// pseudo-terminal closed, a connection lost) is closed by the port as soon as
+// it notices: isOpen() turns false, reads find nothing and waits fail at once,
+// writes return the error that ended it, and the next reopen() opens the
+// name afresh. A read or wait on such a port is a failure, never "no bytes yet".
 class SerialPort {
 public:
     virtual ~SerialPort() = default;
@@ -44,6 +51,17 @@ public:
     // Waits up to ms milliseconds for at least one received byte.
     // Returns true as soon as a byte is available. On a closed port returns false at once.
     virtual bool waitForReadyRead(int ms) = 0;
+    // The same with a deadline in microseconds; a port that waits only in
+    // whole milliseconds rounds up, so the wait never ends early.
+    virtual bool waitForReadyReadUs(int64_t us) {
+        return waitForReadyRead(int(std::min<int64_t>((std::max<int64_t>(us, 0) + 999) / 1000, INT32_MAX)));
+    }
+    // One line for the operator: the port and, in words, why an operation
+    // on it failed with err (the system's own text, and what to do where
+    // that is known).
+    virtual std::string describeError(const std::string& name, uint32_t err) const {
+        return "порт " + name + ": " + std::strerror(int(err));
+    }
     // How the last readAvailable() or waitForReadyRead() ended: 0 when it
     // worked, a time-out included, else the system error code (a device that
     // went away, a closed port). A read that fails must not pass for an empty

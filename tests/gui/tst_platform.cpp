@@ -17,8 +17,8 @@
 #include "app/updown.h"
 #include "platform/host.h"
 #include "platform/key_state.h"
-#include "platform/qt_serial_port.h"
 #include "platform/shell_open.h"
+#include "platform/tty_port.h"
 
 namespace {
 
@@ -240,7 +240,7 @@ void TestPlatform::keyStateSwallowsInputWhileAsked() {
 }
 
 void TestPlatform::serialOpenErrors() {
-    lork::QtSerialPort port;
+    lork::TtyPort port;
     QCOMPARE(port.open("/dev/lork-no-such-port"), uint32_t(ENOENT));
     QVERIFY(!port.isOpen());
     QCOMPARE(port.configure(lork::LineConfig{}), uint32_t(EBADF));
@@ -249,8 +249,8 @@ void TestPlatform::serialOpenErrors() {
     uint8_t buf[4];
     QCOMPARE(port.readAvailable(buf, 4), size_t(0));
     QVERIFY(!port.waitForReadyRead(50));
-    QCOMPARE(lork::QtSerialPort::systemLocation("ttyUSB0"), std::string("/dev/ttyUSB0"));
-    QCOMPARE(lork::QtSerialPort::systemLocation("/dev/pts/4"), std::string("/dev/pts/4"));
+    QCOMPARE(lork::TtyPort::systemLocation("ttyUSB0"), std::string("/dev/ttyUSB0"));
+    QCOMPARE(lork::TtyPort::systemLocation("/dev/pts/4"), std::string("/dev/pts/4"));
 }
 
 void TestPlatform::serialConfigureReachesTheLine_data() {
@@ -275,7 +275,7 @@ void TestPlatform::serialConfigureReachesTheLine() {
     QFETCH(bool, twoStop);
     Pty pty;
     QVERIFY(!pty.slave.empty());
-    lork::QtSerialPort port;
+    lork::TtyPort port;
     QCOMPARE(port.open(pty.slave), uint32_t(0));
     QVERIFY(port.isOpen());
     // Two stop bits first, so a count other than 1 or 2 shows it is kept.
@@ -297,7 +297,7 @@ void TestPlatform::serialConfigureReachesTheLine() {
 
 void TestPlatform::serialBytesBothWays() {
     Pty pty;
-    lork::QtSerialPort port;
+    lork::TtyPort port;
     QCOMPARE(port.open(pty.slave), uint32_t(0));
     QCOMPARE(port.configure({9600, 8, 0, 1}), uint32_t(0));
     // Every byte value crosses unchanged (no translation of CR, LF, XON ...).
@@ -324,7 +324,7 @@ void TestPlatform::serialBytesBothWays() {
 
 void TestPlatform::serialPurgeAndWait() {
     Pty pty;
-    lork::QtSerialPort port;
+    lork::TtyPort port;
     QCOMPARE(port.open(pty.slave), uint32_t(0));
     QCOMPARE(port.configure({9600, 8, 0, 1}), uint32_t(0));
     const uint8_t junk[] = {1, 2, 3};
@@ -339,7 +339,7 @@ void TestPlatform::serialPurgeAndWait() {
     QVERIFY(!port.waitForReadyRead(40));
     QVERIFY(t.elapsed() >= 39);
     // A second open of a port in use is refused.
-    lork::QtSerialPort other;
+    lork::TtyPort other;
     const uint32_t busy = other.open(pty.slave);
     QVERIFY2(busy == EBUSY || busy == EACCES, qPrintable(QString::number(busy)));
     QVERIFY(!other.isOpen());
@@ -351,7 +351,7 @@ void TestPlatform::serialPurgeAndWait() {
 
 void TestPlatform::windowPortControlsReachThePty() {
     Pty pty;
-    lork::QtSerialPort port;
+    lork::TtyPort port;
     lork::SystemClock clock;
     QStringList messages;
     TFglav::Platform p{port, clock, {"ttyS0", pty.slave}, {}, {}, {}, pty.slave};

@@ -19,7 +19,7 @@
 #include "app/tfmsg.h"
 #include "gui_fixture.h"
 #include "platform/key_state.h"
-#include "platform/qt_serial_port.h"
+#include "platform/tty_port.h"
 #include "sim/instrument_model.h"
 #include "sim/wire_timing.h"
 
@@ -485,7 +485,7 @@ void TestSearch::reopenOnARealTty() {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
     QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
     const std::string slave = ptsname(master);
-    lork::QtSerialPort port;
+    lork::TtyPort port;
     QCOMPARE(port.open(slave), 0u);
     QCOMPARE(port.configure({9600, 8, 0, 1}), 0u);
     // Bytes that came before the re-opening are gone after it.
@@ -514,7 +514,7 @@ void TestSearch::reopenOnARealTty() {
     QCOMPARE(port.readAvailable(buf, sizeof buf), size_t(1));
     QCOMPARE(buf[0], uint8_t(7));
     // Held exclusively as a fresh opening holds it.
-    lork::QtSerialPort other;
+    lork::TtyPort other;
     QVERIFY(other.open(slave) != 0u);
     // Another name is a real opening; a device that went away fails.
     ::close(master);

@@ -88,12 +88,14 @@ private:
 class RecordingHost : public Host {
 public:
     void messageBox(const std::string& text) override { messages.push_back(text); }
+    void infoLine(const std::string& text) override { info_lines.push_back(text); }
     bool keyPressedSince(int vk) override {
         ++key_questions[vk];
         if (keyHook) return keyHook(vk);
         return false;
     }
     std::vector<std::string> messages;
+    std::vector<std::string> info_lines;
     std::map<int, int> key_questions;
     std::function<bool(int)> keyHook;  // answers keyPressedSince
 };

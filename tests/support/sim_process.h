@@ -46,6 +46,7 @@ public:
     }
 
     const std::string& path() const { return path_; }
+    pid_t pid() const { return pid_; }
 
     // One command on the simulator's standard input; true when it said "ok".
     bool command(const std::string& line) {

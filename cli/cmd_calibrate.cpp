@@ -1,0 +1,87 @@
+// calibrate 0|100: the calibration page's steps for one point, with the
+// operator at the keyboard (or --yes for a bench that connects the reference itself).
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/session.h"
+#include "pages/page_values.h"
+
+namespace lorkctl {
+
+namespace {
+
+constexpr uint16_t REG_CAL0 = 0x0900;      // high word, then the low word at 0x0901
+constexpr uint16_t REG_CAL100 = 0x0902;    // high word, then the low word at 0x0903
+constexpr uint16_t REG_CAL_ENABLE = 0x0A04;
+constexpr uint16_t REG_IZM_IMP = 0x0015;   // input registers 0x0015 high, 0x0016 low
+// The instrument needs this long after the stored value is read before a new
+// measurement is worth taking (the page waits as long).
+constexpr long kSettleMs = 2000;
+
+std::string ask(const std::string& prompt) {
+    std::fprintf(stderr, "%s", prompt.c_str());
+    std::fflush(stderr);
+    std::string line;
+    if (!std::getline(std::cin, line)) throw Exit{ST_USAGE, "нет ответа оператора (стандартный ввод закрыт; --yes)"};
+    return line;
+}
+
+bool yes(const std::string& answer) {
+    return answer == "д" || answer == "Д" || answer == "да" || answer == "y" || answer == "Y" || answer == "yes";
+}
+
+std::string cal_text(uint32_t v) {
+    const auto w = lork::pages::cal_views(v);
+    return lork::pages::pulses_text(v) + " (" + w.hi + " " + w.lo + " hex)";
+}
+
+}  // namespace
+
+int cmd_calibrate(const Options& o) {
+    allow_only(o, {"yes"});
+    if (o.words.size() != 1 || (o.words[0] != "0" && o.words[0] != "100"))
+        throw Exit{ST_USAGE, "calibrate: точка 0 или 100"};
+    const bool hundred = o.words[0] == "100";
+    const uint16_t reg = hundred ? REG_CAL100 : REG_CAL0;
+    const bool ask_operator = !o.has("yes");
+    Session s(o);
+    s.open_line();
+    auto& dev = s.st().dev;
+
+    s.run(3, REG_CAL_ENABLE, 1);
+    if (dev.cal_enable == 0)
+        std::fprintf(stderr, "lorkctl: предупреждение: калибровка с ПК запрещена (cal_enable=0), прибор откажет в "
+                             "записи; разрешить: lorkctl set cal_enable=1\n");
+    s.run(3, reg, 2);
+    const uint32_t stored = hundred ? dev.cal100 : dev.cal0;
+    std::printf("хранится для %s %%: %s\n", o.words[0].c_str(), cal_text(stored).c_str());
+    std::fflush(stdout);
+    if (ask_operator)
+        ask(std::string("подключите эталон ") + (hundred ? "1000" : "0") + " Ом и нажмите Enter ");
+    s.core().link.clock().sleepMs(int(kSettleMs));
+
+    s.run(4, REG_IZM_IMP, 2);
+    s.require(s.core().dev.Read_izm());
+    // The count written is the one current now, which the measurement block read last.
+    const uint32_t measured = dev.izm_imp;
+    std::printf("измерено: %s, %.3f %%, %.3f ТЕ\n", cal_text(measured).c_str(), double(dev.izm_proc),
+                double(dev.izm_znach));
+    std::fflush(stdout);
+    if (ask_operator && !yes(ask("записать " + std::to_string(measured) + " в точку " + o.words[0] + " %? [д/н] "))) {
+        std::printf("не записано\n");
+        return ST_OK;
+    }
+    s.run(16, reg, 2, {lork::pages::high_word(measured), lork::pages::low_word(measured)});
+    s.run(3, reg, 2);
+    const uint32_t back = hundred ? dev.cal100 : dev.cal0;
+    if (back != measured)
+        throw Exit{ST_REFUSED, "записано " + std::to_string(measured) + ", прочитано " + std::to_string(back)};
+    // The calibration log does not exist yet: a record of this point would be
+    // appended here once it does.
+    std::printf("%s\n", hundred ? "100% OK!" : "0%  OK!");
+    return ST_OK;
+}
+
+}  // namespace lorkctl

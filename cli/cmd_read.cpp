@@ -1,0 +1,125 @@
+// read, ping, monitor.
+#include <cstdio>
+#include <ctime>
+
+#include "cli/commands.h"
+#include "cli/interrupt.h"
+#include "cli/json.h"
+#include "cli/live_state.h"
+#include "pages/page_values.h"
+
+namespace lorkctl {
+
+namespace {
+
+std::string local_time(const char* format) {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    char buf[64];
+    std::strftime(buf, sizeof buf, format, &tm);
+    return buf;
+}
+
+void add_line_json(JsonObject& j, const lork::LineSettings& ls) {
+    j.add("port", ls.port_name)
+        .add("adr", long(ls.adr))
+        .add("scor", long(ls.scor))
+        .add("parity", long(ls.parity))
+        .add("stopbit", long(ls.stopbit));
+}
+
+}  // namespace
+
+int cmd_read(const Options& o) {
+    allow_only(o, {"json"});
+    if (!o.words.empty()) throw Exit{ST_USAGE, "read: лишние слова"};
+    Session s(o);
+    s.open_line();
+    const Identity id = read_identity(s);
+    const std::string ci = read_live(s);
+    read_calibration(s);
+    const auto& st = s.st();
+    const auto& d = st.dev;
+    if (o.has("json")) {
+        JsonObject j;
+        add_line_json(j, st.ls);
+        j.add("name", id.name).add("version", id.version);
+        add_live_json(j, st, ci);
+        j.add("cal0", long(d.cal0)).add("cal100", long(d.cal100));
+        std::printf("%s\n", j.str().c_str());
+    } else {
+        std::printf("прибор: %s, версия: %s\n", id.name.c_str(), id.version.c_str());
+        std::printf("порт %s, адрес %u, скорость %d, паритет %s, стопбит %u\n", st.ls.port_name.c_str(),
+                    unsigned(st.ls.adr), int(st.ls.scor), parity_name(st.ls.parity).c_str(), unsigned(st.ls.stopbit));
+        std::printf("%s", live_lines(st, ci).c_str());
+        std::printf("калибровка: 0 %% = %s, 100 %% = %s; с ПК %s\n", lork::pages::pulses_text(d.cal0).c_str(),
+                    lork::pages::pulses_text(d.cal100).c_str(), d.cal_enable ? "разрешена" : "запрещена");
+    }
+    return ST_OK;
+}
+
+int cmd_ping(const Options& o) {
+    allow_only(o, {});
+    if (!o.words.empty()) throw Exit{ST_USAGE, "ping: лишние слова"};
+    Session s(o);
+    s.open_line();
+    s.require(s.core().dev.Read_adr());
+    std::printf("адрес %u ответил на %d\n", unsigned(s.ls().adr), int(s.ls().scor));
+    return ST_OK;
+}
+
+int cmd_monitor(const Options& o) {
+    allow_only(o, {"json", "period"});
+    if (!o.words.empty()) throw Exit{ST_USAGE, "monitor: лишние слова"};
+    Session s(o);
+    double period_s = s.ls().time_opros;
+    if (auto p = o.value("period")) {
+        char* end = nullptr;
+        period_s = std::strtod(p->c_str(), &end);
+        if (*end != '\0' || !(period_s >= 0.05 && period_s <= 86400))
+            throw Exit{ST_USAGE, "--period: секунды от 0.05 до 86400"};
+    }
+    s.open_line();
+    catch_interrupt();
+    const bool json = o.has("json");
+    while (!interrupted()) {
+        const long t0 = long(s.core().link.clock().nowUs() / 1000);
+        const std::string when = local_time("%Y-%m-%dT%H:%M:%S");
+        std::string failure;
+        std::string ci;
+        try {
+            s.require(s.core().dev.Read_adr());
+            ci = read_live(s);
+        } catch (const Exit& e) {
+            failure = e.text;
+        }
+        if (!failure.empty()) {
+            // A port that went away is set up again for the next tick.
+            try {
+                s.open_line();
+            } catch (const Exit& e) {
+                failure += "; " + e.text;
+            }
+        }
+        if (json) {
+            JsonObject j;
+            j.add("time", when);
+            if (failure.empty())
+                add_live_json(j, s.st(), ci);
+            else
+                j.add("error", failure);
+            std::printf("%s\n", j.str().c_str());
+        } else if (failure.empty()) {
+            std::printf("%s %s\n", when.c_str(), live_line(s.st(), ci).c_str());
+        } else {
+            std::printf("%s нет ответа:%s\n", when.c_str(), failure.c_str());
+        }
+        std::fflush(stdout);
+        const long spent = long(s.core().link.clock().nowUs() / 1000) - t0;
+        sleep_unless_interrupted(long(period_s * 1000) - spent);
+    }
+    return ST_OK;
+}
+
+}  // namespace lorkctl

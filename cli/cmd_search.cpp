@@ -1,0 +1,102 @@
+// search: the sweep over addresses, at one rate, at given rates, or at all six.
+#include <unistd.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "cli/commands.h"
+#include "cli/interrupt.h"
+#include "cli/json.h"
+#include "cli/session.h"
+
+namespace lorkctl {
+
+namespace {
+
+struct Found {
+    int address;
+    int32_t rate;
+};
+
+std::vector<int> parse_rates(const Options& o, int current_code) {
+    const auto v = o.value("rates");
+    if (!v) return {current_code};
+    if (*v == "all") return {};  // all six: the rate search of each address
+    std::vector<int> codes;
+    std::stringstream in(*v);
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        const auto code = rate_code(item);
+        if (!code) throw Exit{ST_USAGE, "--rates: all или скорости через запятую из 4800, 9600, 19200, 38400, 57600, 115200"};
+        codes.push_back(*code);
+    }
+    if (codes.empty()) throw Exit{ST_USAGE, "--rates: пустой список"};
+    return codes;
+}
+
+std::string mm_ss(long ms) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02ld:%02ld", ms / 60000, ms / 1000 % 60);
+    return buf;
+}
+
+}  // namespace
+
+int cmd_search(const Options& o) {
+    allow_only(o, {"rates", "from", "to", "json"});
+    if (!o.words.empty()) throw Exit{ST_USAGE, "search: лишние слова"};
+    const int from = int(o.number("from", 1, 247).value_or(1));
+    const int to = int(o.number("to", 1, 247).value_or(247));
+    if (from > to) throw Exit{ST_USAGE, "--from больше --to"};
+    Session s(o);
+    const std::vector<int> codes = parse_rates(o, s.ls().scor_code);
+    s.open_line();
+    catch_interrupt();
+
+    auto& ls = s.ls();
+    auto& dev = s.core().dev;
+    auto& clock = s.core().link.clock();
+    const bool tty = isatty(STDERR_FILENO);
+    std::string rates = codes.empty() ? "все" : "";
+    for (int c : codes) rates += (rates.empty() ? "" : ",") + std::to_string(lork::scor_table[size_t(c)]);
+    const int64_t t0 = clock.nowUs();
+    std::vector<Found> found;
+    int last = from - 1;
+    for (int a = from; a <= to && !interrupted(); ++a) {
+        ls.adr = uint8_t(a);
+        const long elapsed = long((clock.nowUs() - t0) / 1000);
+        const long left = a == from ? 0 : elapsed * (to - a + 1) / (a - from);
+        std::fprintf(stderr, "%sадрес %d, скорость %s, прошло %s, осталось ~%s%s", tty ? "\r" : "", a, rates.c_str(),
+                     mm_ss(elapsed).c_str(), mm_ss(left).c_str(), tty ? "   " : "\n");
+        uint8_t code = 0;
+        if (codes.empty()) {
+            code = dev.Find_scor();
+        } else {
+            for (int c : codes) {
+                ls.scor = lork::scor_table[size_t(c)];
+                ls.scor_code = uint8_t(c);
+                if ((code = dev.Check_scor()) != 0) break;
+            }
+        }
+        if (code != 0) found.push_back({a, lork::scor_table[code]});
+        last = a;
+    }
+    if (tty) std::fputc('\n', stderr);
+    if (interrupted()) std::fprintf(stderr, "lorkctl: прервано после адреса %d\n", last);
+
+    if (o.has("json")) {
+        std::string out = "[";
+        for (const auto& f : found)
+            out += (out.size() > 1 ? ", " : "") +
+                   JsonObject().add("address", long(f.address)).add("rate", long(f.rate)).str();
+        std::printf("%s]\n", out.c_str());
+    } else if (!found.empty()) {
+        std::string out;
+        for (const auto& f : found) out += (out.empty() ? "" : " ") + std::to_string(f.address) + ":" + std::to_string(f.rate);
+        std::printf("%s\n", out.c_str());
+    }
+    if (found.empty()) throw Exit{ST_REFUSED, "никто не ответил"};
+    return ST_OK;
+}
+
+}  // namespace lorkctl

@@ -1,0 +1,48 @@
+// set KEY=VALUE ..., set-address, set-baud, set-parity, set-stopbits.
+#include <cstdio>
+
+#include "cli/commands.h"
+#include "cli/writes.h"
+
+namespace lorkctl {
+
+int cmd_set(const Options& o) {
+    allow_only(o, {"strict"});
+    if (o.words.empty()) throw Exit{ST_USAGE, "set: нужны КЛЮЧ=ЗНАЧЕНИЕ"};
+    // Every value is checked before the port is even opened.
+    const auto wanted = parse_assignments(o.words, false);
+    Session s(o);
+    s.open_line();
+    read_params(s);
+    check_rules(s.st(), wanted, o.has("strict"));
+    for (const auto& [set, v] : wanted) write_setting(s, *set, v);
+    read_params(s);
+    verify(s, wanted);
+    std::string done;
+    for (const auto& [set, v] : wanted) done += std::string(done.empty() ? "" : " ") + set->key + "=" + std::to_string(v);
+    std::printf("%s\n", done.c_str());
+    return ST_OK;
+}
+
+int cmd_set_interface(const Options& o) {
+    allow_only(o, {});
+    static const std::pair<const char*, const char*> keys[] = {
+        {"set-address", "address"}, {"set-baud", "baud"}, {"set-parity", "parity"}, {"set-stopbits", "stopbits"}};
+    std::string key;
+    for (const auto& [cmd, k] : keys)
+        if (o.command == cmd) key = k;
+    if (o.words.size() != 1) throw Exit{ST_USAGE, o.command + ": нужно одно значение"};
+    const auto wanted = parse_assignments({key + "=" + o.words[0]}, true);
+    Session s(o);
+    s.open_line();
+    write_setting(s, *wanted[0].first, wanted[0].second);
+    // Verified at the new settings: the instrument answers there or not at all.
+    read_interface(s);
+    verify(s, wanted);
+    const auto& ls = s.ls();
+    std::printf("адрес %u, скорость %d, паритет %s, стопбит %u\n", unsigned(ls.adr), int(ls.scor),
+                parity_name(ls.parity).c_str(), unsigned(ls.stopbit));
+    return ST_OK;
+}
+
+}  // namespace lorkctl

@@ -1,0 +1,36 @@
+#pragma once
+// The little JSON lorkctl writes (one object per line, arrays of objects) and
+// reads (a template: one flat object of numbers and strings).
+#include <map>
+#include <optional>
+#include <string>
+
+namespace lorkctl {
+
+std::string json_string(const std::string& utf8);
+
+class JsonObject {
+public:
+    JsonObject& add(const std::string& key, long v);
+    JsonObject& add(const std::string& key, double v);
+    JsonObject& add(const std::string& key, const std::string& v);
+    JsonObject& add(const std::string& key, const char* v) { return add(key, std::string(v)); }
+    JsonObject& add_json(const std::string& key, const std::string& json);
+    std::string str() const { return "{" + body_ + "}"; }
+
+private:
+    void key(const std::string& k);
+    std::string body_;
+};
+
+// A template's value: a number, or a text when is_text.
+struct JsonValue {
+    bool is_text = false;
+    double number = 0;
+    std::string text;
+};
+
+// A flat object; nullopt with *error set when the text is anything else.
+std::optional<std::map<std::string, JsonValue>> parse_flat_object(const std::string& text, std::string* error);
+
+}  // namespace lorkctl

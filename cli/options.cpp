@@ -1,0 +1,114 @@
+#include "cli/options.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "protocol/device.h"
+
+namespace lorkctl {
+
+namespace {
+
+// Options that take a value; every other known option is a flag.
+const std::set<std::string> with_value{"port",  "baud",   "parity", "stopbits", "address",        "rates",
+                                       "from",  "to",     "period", "record",   "connect-address"};
+const std::set<std::string> flags_known{"json", "strict", "yes", "help"};
+// Every command takes the line options.
+const std::set<std::string> line_options{"port", "baud", "parity", "stopbits", "address", "help"};
+
+Exit usage(const std::string& text) { return {ST_USAGE, text + " (lorkctl --help)"}; }
+
+}  // namespace
+
+std::optional<long> to_number(const std::string& text, long lo, long hi) {
+    if (text.empty()) return std::nullopt;
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < lo || v > hi) return std::nullopt;
+    return v;
+}
+
+std::optional<int> rate_code(const std::string& text) {
+    const auto v = to_number(text, 1, 1000000);
+    if (!v) return std::nullopt;
+    const int code = lork::Scor_to_code(int32_t(*v));
+    if (code == 0) return std::nullopt;
+    return code;
+}
+
+std::optional<int> parity_code(const std::string& text) {
+    if (text == "none" || text == "0") return 0;
+    if (text == "even" || text == "1") return 1;
+    if (text == "odd" || text == "2") return 2;
+    return std::nullopt;
+}
+
+std::optional<std::string> Options::value(const std::string& name) const {
+    auto it = values.find(name);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<long> Options::number(const std::string& name, long lo, long hi) const {
+    const auto v = value(name);
+    if (!v) return std::nullopt;
+    const auto n = to_number(*v, lo, hi);
+    if (!n)
+        throw usage("--" + name + ": нужно целое число от " + std::to_string(lo) + " до " + std::to_string(hi) +
+                    ", а не '" + *v + "'");
+    return n;
+}
+
+Options parse_options(int argc, char** argv) {
+    Options o;
+    bool words_only = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (!words_only && a == "--") {
+            words_only = true;
+            continue;
+        }
+        if (!words_only && a.size() > 2 && a.compare(0, 2, "--") == 0) {
+            std::string name = a.substr(2), val;
+            bool inline_value = false;
+            if (auto eq = name.find('='); eq != std::string::npos) {
+                val = name.substr(eq + 1);
+                name.resize(eq);
+                inline_value = true;
+            }
+            if (with_value.count(name)) {
+                if (!inline_value) {
+                    if (i + 1 >= argc) throw usage("--" + name + ": нет значения");
+                    val = argv[++i];
+                }
+                o.values[name] = val;
+            } else if (flags_known.count(name) && !inline_value) {
+                o.flags.insert(name);
+            } else {
+                throw usage("неизвестный параметр " + a);
+            }
+            continue;
+        }
+        if (a == "-h" && !words_only) {
+            o.flags.insert("help");
+            continue;
+        }
+        if (o.command.empty())
+            o.command = a;
+        else
+            o.words.push_back(a);
+    }
+    return o;
+}
+
+void allow_only(const Options& o, const std::set<std::string>& extra) {
+    auto check = [&](const std::string& name) {
+        if (!line_options.count(name) && !extra.count(name))
+            throw usage("команда " + o.command + " не принимает --" + name);
+    };
+    for (const auto& [name, v] : o.values) check(name);
+    for (const auto& name : o.flags) check(name);
+}
+
+}  // namespace lorkctl

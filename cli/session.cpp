@@ -1,0 +1,104 @@
+#include "cli/session.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "cli/port.h"
+#include "platform/cp1251.h"
+#include "platform/private_profile.h"
+#include "platform/settings_file.h"
+
+namespace lorkctl {
+
+void CliHost::messageBox(const std::string& text) {
+    if (!mute) std::fprintf(stderr, "lorkctl: %s\n", text.c_str());
+}
+
+void load_settings_defaults(lork::LineSettings& ls) {
+    // The window's file; a missing one is not created here, unlike the window.
+    const std::string path = lork::settings_path("testlork");
+    struct stat sb {};
+    if (::stat(path.c_str(), &sb) != 0) return;
+    lork::SettingsFile file(path);
+    file.open(ls);
+    // The window takes "ПОРТ" only when the system lists it; here it is the
+    // default whatever it names, as --port would be.
+    const lork::PrivateProfile profile(path);
+    const std::string port = profile.ReadString(lork::SettingsFile::section_link, "ПОРТ", ls.port_name);
+    file.Load_settings(ls, {port}, port);
+}
+
+namespace {
+lork::LineSettings settings_for(const Options& o, const std::string& address_option) {
+    lork::LineSettings ls;
+    load_settings_defaults(ls);
+    if (auto p = o.value("port")) ls.port_name = *p;
+    if (auto b = o.value("baud")) {
+        const auto code = rate_code(*b);
+        if (!code) throw Exit{ST_USAGE, "--baud: скорость должна быть одной из 4800, 9600, 19200, 38400, 57600, 115200"};
+        ls.scor = lork::scor_table[size_t(*code)];
+        ls.scor_code = uint8_t(*code);
+    }
+    if (auto p = o.value("parity")) {
+        const auto code = parity_code(*p);
+        if (!code) throw Exit{ST_USAGE, "--parity: none, even или odd (0, 1, 2)"};
+        ls.parity = uint8_t(*code);
+    }
+    if (auto s = o.number("stopbits", 1, 2)) ls.stopbit = uint8_t(*s);
+    if (auto a = o.number(address_option, 1, 247)) ls.adr = uint8_t(*a);
+    return ls;
+}
+}  // namespace
+
+Session::Session(const Options& o, const std::string& address_option)
+    : line_(settings_for(o, address_option)), port_(make_port(line_.port_name)), core_(*port_, clock_, host_) {
+    core_.st.ls = line_;
+}
+
+void Session::check_port(uint32_t error) {
+    if (error == 0) return;
+    // The link reports the last step that failed (configuring a port that
+    // never opened says only "not open"); the open's own error is the cause.
+    if (const uint32_t open_error = port_->reopen(ls().port_name)) error = open_error;
+    throw Exit{ST_PORT, "порт " + ls().port_name + " не открыть: " + port_cause(*port_, ls().port_name, error)};
+}
+
+void Session::open_line() {
+    // The core's own box text says only that set-up failed; the cause follows here.
+    host_.mute = true;
+    core_.link.Port_setup(ls().scor_code);
+    host_.mute = false;
+    check_port(uint32_t(core_.link.port_setup_error));
+}
+
+uint8_t Session::exchange(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values) {
+    auto& ex = st().ex;
+    ex.zapros_func = func;
+    ex.zapros_start = start;
+    ex.zapros_kol = kol;
+    auto& dev = core_.dev;
+    if (func == 16)
+        dev.Zapros_write(start, kol, values);
+    else
+        dev.Zapros_read(start, kol);
+    switch (func) {
+    case 3: ex.kod_rez = dev.Otvet_fn3(start, kol); break;
+    case 4: ex.kod_rez = dev.Otvet_fn4(start, kol); break;
+    default: ex.kod_rez = dev.Otvet_fn16(start, kol); break;
+    }
+    return ex.kod_rez;
+}
+
+void Session::require(uint8_t kod) {
+    if (kod != 0) throw Exit{ST_REFUSED, lork::Kod_text_dump(st().ex, kod)};
+}
+
+std::string Session::reg_text_utf8() const { return lork::cp1251_to_utf8(core_.st.dev.reg_text); }
+
+std::string parity_name(uint8_t code) {
+    static const char* const names[] = {"none", "even", "odd"};
+    return code < 3 ? names[code] : std::to_string(code);
+}
+
+}  // namespace lorkctl

@@ -1,0 +1,68 @@
+#pragma once
+// One run of lorkctl against one instrument: the line settings (the window's
+// settings file as defaults, the command line over them), the port, the core,
+// and the exchange routine every command uses.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+#include "platform/host.h"
+#include "platform/serial_port.h"
+#include "platform/system_clock.h"
+#include "protocol/device.h"
+
+namespace lorkctl {
+
+// The core's messages go to standard error; there are no keys to ask.
+class CliHost : public lork::Host {
+public:
+    void messageBox(const std::string& text) override;
+    bool keyPressedSince(int) override { return false; }
+    bool mute = false;
+};
+
+// Reads the window's settings file (never writes it) into ls.
+void load_settings_defaults(lork::LineSettings& ls);
+
+class Session {
+public:
+    // address_option names the option that gives the address to talk to.
+    explicit Session(const Options& o, const std::string& address_option = "address");
+
+    lork::State& st() { return core_.st; }
+    const lork::State& st() const { return core_.st; }
+    lork::LineSettings& ls() { return core_.st.ls; }
+    lork::Core& core() { return core_; }
+
+    // The port set up for the line settings as they now are (at start, and
+    // to follow the instrument to a new rate, parity or stop bits); throws
+    // Exit(ST_PORT) with the cause.
+    void open_line();
+
+    // One exchange of functions 3, 4 or 16, decoded into the state; the result code.
+    uint8_t exchange(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values = {});
+    // Throws Exit(ST_REFUSED) with the result's text unless kod is 0.
+    void require(uint8_t kod);
+    // exchange() that must succeed.
+    void run(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values = {}) {
+        require(exchange(func, start, kol, values));
+    }
+
+    // The text registers' last reading in UTF-8.
+    std::string reg_text_utf8() const;
+
+private:
+    void check_port(uint32_t error);
+
+    CliHost host_;
+    lork::SystemClock clock_;
+    lork::LineSettings line_;  // as the settings and the command line give it; the port's kind follows its name
+    std::unique_ptr<lork::SerialPort> port_;
+    lork::Core core_;
+};
+
+std::string parity_name(uint8_t code);
+
+}  // namespace lorkctl

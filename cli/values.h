@@ -1,0 +1,42 @@
+#pragma once
+// The instrument's settable values: their registers, ranges and the rules of
+// the parameters page, shared by set and apply.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "protocol/state.h"
+
+namespace lorkctl {
+
+struct Setting {
+    const char* key;  // the program's own name
+    uint16_t reg;     // holding register
+    long lo, hi;      // accepted range
+};
+
+// res, kol_step, por_step, light, v_ind, cal_enable: in the order they are written.
+const std::vector<Setting>& param_settings();
+// parity, stopbits, baud (as its code), address: in the order they are written, last of all.
+const std::vector<Setting>& interface_settings();
+const Setting* find_setting(const std::string& key);
+
+// A setting's value as the state holds it after a read of its register.
+long current_value(const Setting& s, const lork::State& st);
+
+// "значение res должно быть от 5 до 20"
+std::string range_text(const Setting& s);
+
+// The two rules shown on the parameters page, for R, N and U as they will be;
+// their texts, empty when both hold.
+std::vector<std::string> rule_warnings(long res, long kol_step, long por_step);
+
+using Assignment = std::pair<const Setting*, long>;
+
+// KEY=VALUE words, each range-checked before anything is sent; throws
+// Exit(ST_USAGE). interface_too admits address, baud (a rate), parity, stopbits.
+std::vector<Assignment> parse_assignments(const std::vector<std::string>& words, bool interface_too);
+
+}  // namespace lorkctl

@@ -1,0 +1,31 @@
+#pragma once
+// Writes of single settings with function 16, as the pages send them, and
+// the reads that verify them.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/session.h"
+#include "cli/values.h"
+
+namespace lorkctl {
+
+// Writes one setting. An interface setting is then followed: the line's own
+// address, rate, parity or stop bits become the written ones.
+void write_setting(Session& s, const Setting& set, long value);
+
+// Reads R, N, U, brightness, permission, view (one read) and the four
+// interface registers (another).
+void read_params(Session& s);
+void read_interface(Session& s);
+
+// Throws Exit(ST_REFUSED) naming every setting that did not read back as written.
+void verify(const Session& s, const std::vector<Assignment>& wanted);
+
+// The rules of the parameters page for R, N, U after the assignments: warns
+// on standard error; with strict refuses (Exit(ST_USAGE)) before anything is written.
+void check_rules(const lork::State& st, const std::vector<Assignment>& a, bool strict);
+
+std::string value_text(const Setting& set, long value);
+
+}  // namespace lorkctl

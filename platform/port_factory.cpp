@@ -1,0 +1,70 @@
+#include "platform/port_factory.h"
+
+#include <cerrno>
+
+#include "platform/rfc2217_port.h"
+#include "platform/tcp_port.h"
+#include "platform/tty_port.h"
+
+namespace lork {
+
+PortKind Port_kind(const std::string& name) {
+    if (name.rfind("tcp://", 0) == 0) return PortKind::Tcp;
+    if (name.rfind("rfc2217://", 0) == 0) return PortKind::Rfc2217;
+    return PortKind::Tty;
+}
+
+std::unique_ptr<SerialPort> Make_port(const std::string& name, std::function<void(const std::string&)> notice) {
+    switch (Port_kind(name)) {
+    case PortKind::Tcp: {
+        auto p = std::make_unique<TcpPort>();
+        p->notice = std::move(notice);
+        return p;
+    }
+    case PortKind::Rfc2217: {
+        auto p = std::make_unique<Rfc2217Port>();
+        p->notice = std::move(notice);
+        return p;
+    }
+    case PortKind::Tty: break;
+    }
+    auto p = std::make_unique<TtyPort>();
+    p->notice = std::move(notice);
+    return p;
+}
+
+SerialPort& PortByName::portFor(const std::string& name) {
+    const PortKind k = Port_kind(name);
+    if (!port_ || k != kind_) {
+        if (port_) {
+            last_cfg_ = port_->config();
+            port_->close();
+        }
+        // The remark sink is looked up when used, so it may be set after the port.
+        port_ = Make_port(name, [this](const std::string& line) {
+            if (notice) notice(line);
+        });
+        kind_ = k;
+    }
+    return *port_;
+}
+
+uint32_t PortByName::open(const std::string& name) { return portFor(name).open(name); }
+uint32_t PortByName::reopen(const std::string& name) { return portFor(name).reopen(name); }
+void PortByName::close() {
+    if (port_) port_->close();
+}
+uint32_t PortByName::configure(const LineConfig& cfg) { return port_ ? port_->configure(cfg) : EBADF; }
+void PortByName::purgeInput() {
+    if (port_) port_->purgeInput();
+}
+uint32_t PortByName::write(const uint8_t* data, size_t len) { return port_ ? port_->write(data, len) : EBADF; }
+size_t PortByName::readAvailable(uint8_t* buf, size_t max) { return port_ ? port_->readAvailable(buf, max) : 0; }
+bool PortByName::waitForReadyRead(int ms) { return port_ && port_->waitForReadyRead(ms); }
+bool PortByName::waitForReadyReadUs(int64_t us) { return port_ && port_->waitForReadyReadUs(us); }
+uint32_t PortByName::lastReadError() const { return port_ ? port_->lastReadError() : EBADF; }
+std::string PortByName::describeError(const std::string& name, uint32_t err) const {
+    return port_ ? port_->describeError(name, err) : SerialPort::describeError(name, err);
+}
+
+}  // namespace lork

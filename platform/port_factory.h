@@ -1,0 +1,49 @@
+#pragma once
+// A port name chooses its kind: "tcp://HOST:PORT" a device server passing
+// bytes unchanged, "rfc2217://HOST:PORT" one that also takes the line
+// settings (Telnet COM port control), anything else a serial device ("ttyUSB0",
+// "/dev/ttyS1", a path to a pseudo-terminal).
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/serial_port.h"
+
+namespace lork {
+
+enum class PortKind { Tty, Tcp, Rfc2217 };
+PortKind Port_kind(const std::string& name);
+
+// A port of the kind the name gives, not yet open; remarks for the operator
+// (a fixed gateway rate, a slow USB latency timer) go to notice.
+std::unique_ptr<SerialPort> Make_port(const std::string& name,
+                                      std::function<void(const std::string&)> notice = {});
+
+// The one port of a program whose port name changes while it runs: each
+// opening takes the kind of port its name asks for.
+class PortByName : public SerialPort {
+public:
+    uint32_t open(const std::string& name) override;
+    uint32_t reopen(const std::string& name) override;
+    void close() override;
+    bool isOpen() const override { return port_ && port_->isOpen(); }
+    uint32_t configure(const LineConfig& cfg) override;
+    LineConfig config() const override { return port_ ? port_->config() : last_cfg_; }
+    void purgeInput() override;
+    uint32_t write(const uint8_t* data, size_t len) override;
+    size_t readAvailable(uint8_t* buf, size_t max) override;
+    bool waitForReadyRead(int ms) override;
+    bool waitForReadyReadUs(int64_t us) override;
+    uint32_t lastReadError() const override;
+    std::string describeError(const std::string& name, uint32_t err) const override;
+
+    std::function<void(const std::string&)> notice;
+
+private:
+    SerialPort& portFor(const std::string& name);
+    std::unique_ptr<SerialPort> port_;
+    PortKind kind_ = PortKind::Tty;
+    LineConfig last_cfg_;
+};
+
+}  // namespace lork

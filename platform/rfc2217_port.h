@@ -1,0 +1,53 @@
+#pragma once
+// "rfc2217://HOST:PORT": a device server reached over Telnet with the COM
+// port control option, so the program sets the gateway's line (rate, data
+// bits, parity, stop bits) as it sets a local port's. Telnet's rules apply
+// both ways: 0xFF in the data is doubled, commands from the server are
+// answered or taken out of the data, and the line settings count only once
+// the server has acknowledged them with the values asked for.
+//
+// The purge before a request discards what has reached this end only. The
+// option's purge of the server's own buffer is not sent: a server may carry
+// it out after the request that follows it, and so throw away the reply.
+#include <array>
+#include <vector>
+
+#include "platform/tcp_port.h"
+
+namespace lork {
+
+class Rfc2217Port : public TcpPort {
+public:
+    uint32_t configure(const LineConfig& cfg) override;
+    uint32_t write(const uint8_t* data, size_t len) override;
+    std::string describeError(const std::string& name, uint32_t err) const override;
+
+protected:
+    uint32_t greet() override;
+    void takeIn(const uint8_t* raw, size_t n) override;
+
+private:
+    void sendCommand(uint8_t cmd, const std::vector<uint8_t>& value);
+    void negotiate(uint8_t verb, uint8_t option);
+    void subnegotiation();
+    void sendVerb(uint8_t verb, uint8_t option);
+
+    enum class In { Data, Iac, Verb, Sub, SubIac };
+    In in_ = In::Data;
+    uint8_t verb_ = 0;
+    bool after_cr_ = false;                 // the last data byte was CR (text mode input)
+    std::vector<uint8_t> sub_;              // the subnegotiation being received
+    std::array<bool, 256> we_will_{};       // options we have said WILL to
+    std::array<bool, 256> we_do_{};         // options we have said DO to
+    bool binary_out_ = false;               // the server takes our data as binary
+    bool binary_in_ = false;                // the server sends its data as binary
+    bool com_port_ = false;                 // the server does COM port control
+    bool com_port_refused_ = false;         // ... and has said it does not
+    std::array<std::vector<uint8_t>, 16> ack_{};  // the server's last answer per command
+    std::array<bool, 16> acked_{};
+    bool line_set_ = false;                 // cfg_ is the line the server acknowledged
+    uint32_t refusal_ = 0;                  // what refused the last set-up
+    std::string refused_what_;              // the setting the server did not take
+};
+
+}  // namespace lork

@@ -1,0 +1,273 @@
+#include "platform/tcp_port.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace lork {
+
+namespace {
+
+// Connecting to a device server on the local network takes milliseconds; a
+// server that has not answered by then is not there.
+constexpr int64_t kConnectUs = 3'000'000;
+// As for a serial line: a frame that has not gone out by then never will.
+constexpr int64_t kWriteDrainUs = 2'000'000;
+
+int64_t monotonicUs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000;
+}
+
+// ppoll on one descriptor for up to timeout_us; the revents, or 0 on time-out.
+short pollOne(int fd, short events, int64_t timeout_us) {
+    const int64_t end = monotonicUs() + std::max<int64_t>(timeout_us, 0);
+    for (;;) {
+        pollfd p{fd, events, 0};
+        const int64_t left = std::max<int64_t>(0, end - monotonicUs());
+        const timespec to{time_t(left / 1'000'000), long(left % 1'000'000) * 1000};
+        const int r = ppoll(&p, 1, &to, nullptr);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return POLLERR;
+        return r == 0 ? short(0) : p.revents;
+    }
+}
+
+}  // namespace
+
+bool Parse_gateway(const std::string& name, GatewayAddress& out) {
+    const auto sep = name.find("://");
+    if (sep == std::string::npos) return false;
+    out.scheme = name.substr(0, sep);
+    if (out.scheme != "tcp" && out.scheme != "rfc2217") return false;
+    const std::string rest = name.substr(sep + 3);
+    const auto colon = rest.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == rest.size()) return false;
+    out.host = rest.substr(0, colon);
+    out.port = rest.substr(colon + 1);
+    if (out.host.size() > 2 && out.host.front() == '[' && out.host.back() == ']')
+        out.host = out.host.substr(1, out.host.size() - 2);
+    return std::all_of(out.port.begin(), out.port.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+TcpPort::~TcpPort() { close(); }
+
+uint32_t TcpPort::open(const std::string& name) {
+    close();
+    lost_error_ = 0;
+    open_detail_.clear();
+    if (name != name_) {
+        first_baud_ = 0;
+        rate_told_ = false;
+    }
+    name_ = name;
+    auto fail = [&](int e) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+        open_error_ = uint32_t(e);
+        return open_error_;
+    };
+    GatewayAddress a;
+    if (!Parse_gateway(name, a)) return fail(EINVAL);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* res = nullptr;
+    if (const int g = getaddrinfo(a.host.c_str(), a.port.c_str(), &hints, &res)) {
+        open_detail_ = gai_strerror(g);
+        return fail(EHOSTUNREACH);
+    }
+    int err = ECONNREFUSED;
+    for (addrinfo* ai = res; ai && fd_ < 0; ai = ai->ai_next) {
+        const int s = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
+        if (s < 0) {
+            err = errno;
+            continue;
+        }
+        int r = ::connect(s, ai->ai_addr, ai->ai_addrlen);
+        if (r != 0 && errno == EINPROGRESS) {
+            const short ev = pollOne(s, POLLOUT, kConnectUs);
+            int so = ETIMEDOUT;
+            socklen_t len = sizeof so;
+            if (ev != 0) getsockopt(s, SOL_SOCKET, SO_ERROR, &so, &len);
+            r = so == 0 ? 0 : -1;
+            errno = so;
+        }
+        if (r != 0) {
+            err = errno;
+            ::close(s);
+            continue;
+        }
+        fd_ = s;
+    }
+    freeaddrinfo(res);
+    if (fd_ < 0) return fail(err);
+    // A request is one small write that must go out at once.
+    const int one = 1;
+    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    open_error_ = 0;
+    configured_ = false;
+    if (const uint32_t e = greet()) {
+        close();
+        return fail(int(e));
+    }
+    return 0;
+}
+
+uint32_t TcpPort::reopen(const std::string& name) {
+    // Every probe re-opens the port; a new connection costs a round trip and
+    // the server's greeting, and some servers take a while to free the line.
+    // The connection already held, still up, is as good once nothing is pending.
+    if (fd_ >= 0 && name == name_) {
+        purgeInput();
+        if (fd_ >= 0) return 0;
+    }
+    return open(name);
+}
+
+void TcpPort::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    rx_.clear();
+}
+
+void TcpPort::lost(int err) {
+    close();
+    lost_error_ = uint32_t(err);
+}
+
+uint32_t TcpPort::configure(const LineConfig& cfg) {
+    if (fd_ < 0) return lost_error_ ? lost_error_ : EBADF;
+    if (first_baud_ == 0) first_baud_ = cfg.baud;
+    if (cfg.baud != first_baud_ && !rate_told_) {
+        rate_told_ = true;
+        if (notice)
+            notice("порт " + name_ + ": скорость линии задаёт шлюз, через tcp:// её не сменить; " +
+                   "другие скорости проверяются на скорости шлюза");
+    }
+    LineConfig applied = cfg;
+    if (cfg.stopbits != 1 && cfg.stopbits != 2) applied.stopbits = cfg_.stopbits;
+    cfg_ = applied;
+    configured_ = true;
+    return 0;
+}
+
+bool TcpPort::pump(int64_t timeout_us) {
+    if (fd_ < 0) return false;
+    if (timeout_us > 0) {
+        const short ev = pollOne(fd_, POLLIN, timeout_us);
+        if (ev == 0) return true;
+        if (!(ev & POLLIN) && (ev & (POLLHUP | POLLERR | POLLNVAL))) {
+            lost(ECONNRESET);
+            return false;
+        }
+    }
+    uint8_t buf[512];
+    for (;;) {
+        const ssize_t n = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
+        if (n > 0) {
+            // A server that holds back its next small segment until the
+            // first is acknowledged (Nagle) would otherwise wait for the
+            // delayed acknowledgement: 40 ms inside a reply.
+            const int one = 1;
+            setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+            takeIn(buf, size_t(n));
+            if (fd_ < 0) return false;
+            if (size_t(n) < sizeof buf) return true;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        // The server closed the connection (0) or it broke.
+        lost(n == 0 ? ECONNRESET : errno);
+        return false;
+    }
+}
+
+void TcpPort::purgeInput() {
+    pump(0);
+    rx_.clear();
+}
+
+uint32_t TcpPort::sendRaw(const uint8_t* data, size_t len) {
+    if (fd_ < 0) return lost_error_ ? lost_error_ : EBADF;
+    const int64_t end = monotonicUs() + kWriteDrainUs;
+    size_t off = 0;
+    while (off < len) {
+        const ssize_t n = ::send(fd_, data + off, len - off, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            off += size_t(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            const int64_t left = end - monotonicUs();
+            if (left <= 0) return ETIMEDOUT;
+            pollOne(fd_, POLLOUT, left);
+            continue;
+        }
+        const int e = n < 0 ? errno : EIO;
+        lost(e);
+        return uint32_t(e);
+    }
+    return 0;
+}
+
+uint32_t TcpPort::write(const uint8_t* data, size_t len) {
+    // A connection the server has closed shows only when looked at.
+    if (fd_ >= 0) pump(0);
+    return sendRaw(data, len);
+}
+
+size_t TcpPort::readAvailable(uint8_t* buf, size_t max) {
+    if (rx_.size() < max) pump(0);
+    const size_t n = std::min(max, rx_.size());
+    std::copy_n(rx_.begin(), n, buf);
+    rx_.erase(rx_.begin(), rx_.begin() + std::ptrdiff_t(n));
+    return n;
+}
+
+bool TcpPort::waitForReadyRead(int ms) { return waitForReadyReadUs(int64_t(ms) * 1000); }
+
+bool TcpPort::waitForReadyReadUs(int64_t us) {
+    if (!rx_.empty()) return true;
+    const int64_t end = monotonicUs() + std::max<int64_t>(us, 0);
+    // Bytes of the connection's own protocol are not line data: wait on.
+    do {
+        if (!pump(std::max<int64_t>(end - monotonicUs(), 0))) return !rx_.empty();
+        if (!rx_.empty()) return true;
+    } while (monotonicUs() < end);
+    return false;
+}
+
+uint32_t TcpPort::lastReadError() const {
+    if (fd_ >= 0) return 0;
+    return lost_error_ ? lost_error_ : EBADF;
+}
+
+uint32_t TcpPort::causeOf(uint32_t err) const {
+    if (fd_ < 0 && err == EBADF && open_error_ != 0) return open_error_;
+    if (fd_ < 0 && err == EBADF && lost_error_ != 0) return lost_error_;
+    return err;
+}
+
+std::string TcpPort::describeError(const std::string& name, uint32_t e) const {
+    const uint32_t err = causeOf(e);
+    std::string line = "порт " + name + ": ";
+    if (err == EHOSTUNREACH && !open_detail_.empty()) line += open_detail_;
+    else line += std::strerror(int(err));
+    if (lost_error_ != 0 && err == lost_error_) line += "; соединение со шлюзом потеряно, новое будет при следующей настройке порта";
+    return line;
+}
+
+}  // namespace lork

@@ -1,0 +1,80 @@
+#pragma once
+// A serial line behind an Ethernet device server: "tcp://HOST:PORT" passes
+// the bytes both ways unchanged (RTU over TCP). The line's settings belong to
+// the server; configure() only records them, and says once when a set-up
+// asks for another rate than the line was first set up with.
+//
+// A refused or lost connection is a port failure like a vanished device:
+// the port closes, writes return the error, reads fail, and the next set-up
+// connects again. Errors are errno values (ECONNREFUSED, ECONNRESET,
+// ETIMEDOUT, EHOSTUNREACH for a name that does not resolve).
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+
+#include "platform/serial_port.h"
+
+namespace lork {
+
+// "tcp://HOST:PORT" or "rfc2217://HOST:PORT" split into its parts.
+struct GatewayAddress {
+    std::string scheme;  // "tcp" or "rfc2217"
+    std::string host;    // name or address; an IPv6 address in brackets
+    std::string port;    // service number
+};
+bool Parse_gateway(const std::string& name, GatewayAddress& out);
+
+class TcpPort : public SerialPort {
+public:
+    TcpPort() = default;
+    ~TcpPort() override;
+    TcpPort(const TcpPort&) = delete;
+    TcpPort& operator=(const TcpPort&) = delete;
+
+    uint32_t open(const std::string& name) override;
+    uint32_t reopen(const std::string& name) override;
+    void close() override;
+    bool isOpen() const override { return fd_ >= 0; }
+    uint32_t configure(const LineConfig& cfg) override;
+    LineConfig config() const override { return cfg_; }
+    void purgeInput() override;
+    uint32_t write(const uint8_t* data, size_t len) override;
+    size_t readAvailable(uint8_t* buf, size_t max) override;
+    bool waitForReadyRead(int ms) override;
+    bool waitForReadyReadUs(int64_t us) override;
+    uint32_t lastReadError() const override;
+    std::string describeError(const std::string& name, uint32_t err) const override;
+
+    // Where one-time remarks for the operator go (the information window).
+    std::function<void(const std::string&)> notice;
+
+protected:
+    // After the connection is made: a protocol's own greeting. 0 or an error.
+    virtual uint32_t greet() { return 0; }
+    // Bytes from the connection; the plain port takes them all as line data.
+    virtual void takeIn(const uint8_t* raw, size_t n) { rx_.insert(rx_.end(), raw, raw + n); }
+    // Sends bytes as they are, whole, within the write deadline. 0 or an error.
+    uint32_t sendRaw(const uint8_t* data, size_t len);
+    // Reads what the connection has (waiting up to timeout_us for the first
+    // bytes when timeout_us > 0) and hands it to takeIn(). False once closed.
+    bool pump(int64_t timeout_us);
+    void lost(int err);
+    // The error a failure report is about: on a closed port, what closed it.
+    uint32_t causeOf(uint32_t err) const;
+
+    std::deque<uint8_t> rx_;  // line data received and not yet read
+    LineConfig cfg_;
+    bool configured_ = false;  // whether configure() ran since the connection was made
+
+private:
+    int fd_ = -1;
+    std::string name_;          // the name connected to
+    uint32_t open_error_ = 0;   // why the last connection failed
+    std::string open_detail_;   // the resolver's text when the name did not resolve
+    uint32_t lost_error_ = 0;   // what ended the connection under us
+    int32_t first_baud_ = 0;    // the rate of the first set-up on this name
+    bool rate_told_ = false;    // the fixed-rate remark has been made
+};
+
+}  // namespace lork

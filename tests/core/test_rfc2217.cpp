@@ -1,0 +1,166 @@
+// The Telnet side of an RFC 2217 gateway, scripted: what goes on the
+// connection, what the port makes of a server's answers and refusals.
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <optional>
+#include <thread>
+
+#include "platform/rfc2217_port.h"
+
+using namespace lork;
+
+namespace {
+
+constexpr uint8_t IAC = 255, DONT = 254, DO = 253, WILL = 251, SB = 250, SE = 240, NOP = 241, COM = 44;
+using Bytes = std::vector<uint8_t>;
+
+// A one-connection server on the loopback; serve() runs in its own thread
+// with the connected socket.
+class Server {
+public:
+    explicit Server(std::function<void(int)> serve) {
+        listen_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        listen(listen_, 1);
+        thread_ = std::thread([this, serve] {
+            const int c = accept(listen_, nullptr, nullptr);
+            if (c >= 0) serve(c);
+            if (c >= 0) close(c);
+        });
+    }
+    ~Server() {
+        thread_.join();
+        close(listen_);
+    }
+    std::string name() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+
+private:
+    int listen_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+// Reads what the client sends within ms.
+Bytes take(int fd, int ms) {
+    Bytes out;
+    pollfd p{fd, POLLIN, 0};
+    while (poll(&p, 1, ms) > 0) {
+        uint8_t b[256];
+        const ssize_t n = read(fd, b, sizeof b);
+        if (n <= 0) break;
+        out.insert(out.end(), b, b + n);
+        ms = 50;
+    }
+    return out;
+}
+void give(int fd, const Bytes& b) { (void)!write(fd, b.data(), b.size()); }
+
+// The client's COM port commands in what it sent: command -> value.
+std::map<uint8_t, Bytes> commands(const Bytes& in) {
+    std::map<uint8_t, Bytes> out;
+    for (size_t i = 0; i + 3 < in.size(); ++i) {
+        if (in[i] != IAC || in[i + 1] != SB || in[i + 2] != COM) continue;
+        Bytes v;
+        size_t j = i + 4;
+        for (; j + 1 < in.size() && !(in[j] == IAC && in[j + 1] == SE); ++j) {
+            v.push_back(in[j]);
+            if (in[j] == IAC) ++j;
+        }
+        out[in[i + 3]] = v;
+        i = j;
+    }
+    return out;
+}
+
+// A server that takes the option and answers each set-up with the values
+// the answer function gives (nothing when it gives no value).
+void gateway(int fd, const std::function<std::optional<Bytes>(uint8_t, const Bytes&)>& answer) {
+    take(fd, 1000);
+    give(fd, {IAC, DO, COM, IAC, DO, 0, IAC, WILL, 0});
+    for (const auto& [cmd, v] : commands(take(fd, 1000))) {
+        if (auto a = answer(cmd, v)) {
+            Bytes out{IAC, SB, COM, uint8_t(cmd + 100)};
+            out.insert(out.end(), a->begin(), a->end());
+            out.insert(out.end(), {IAC, SE});
+            give(fd, out);
+        }
+    }
+}
+
+}  // namespace
+
+TEST(Rfc2217, SetsTheLineDoublesIacAndTakesTelnetOutOfTheData) {
+    std::map<uint8_t, Bytes> asked;
+    Bytes data_in;
+    Server s([&](int fd) {
+        // A server that does not let the client steer flow control or the
+        // modem lines answers that command with a value of its own.
+        gateway(fd, [&](uint8_t cmd, const Bytes& v) -> std::optional<Bytes> {
+            asked[cmd] = v;
+            return cmd == 5 ? Bytes{0} : v;
+        });
+        data_in = take(fd, 1000);
+        // A reply with 0xFF in it, a notice and a no-op on the way.
+        give(fd, {0x05, IAC, IAC, IAC, SB, COM, 107, 0x30, IAC, SE, IAC, NOP, 0x07});
+        take(fd, 500);
+    });
+    Rfc2217Port port;
+    ASSERT_EQ(port.open(s.name()), 0u);
+    ASSERT_EQ(port.configure({19200, 8, 2, 2}), 0u);
+    EXPECT_EQ(asked[1], (Bytes{0, 0, 0x4B, 0x00}));  // 19200, high byte first
+    EXPECT_EQ(asked[2], Bytes{8});
+    EXPECT_EQ(asked[3], Bytes{2});  // the program's code 2 is odd: the option's 2
+    EXPECT_EQ(asked[4], Bytes{2});
+    const Bytes req{0x05, 0xFF, 0x01};
+    ASSERT_EQ(port.write(req.data(), req.size()), 0u);
+    ASSERT_TRUE(port.waitForReadyRead(1000));
+    Bytes got(8);
+    size_t n = 0;
+    while (n < 3 && port.waitForReadyRead(500)) n += port.readAvailable(got.data() + n, got.size() - n);
+    got.resize(n);
+    EXPECT_EQ(got, (Bytes{0x05, 0xFF, 0x07}));
+    // What reached the server: the data with its 0xFF doubled.
+    const Bytes doubled{0x05, IAC, IAC, 0x01};
+    EXPECT_NE(std::search(data_in.begin(), data_in.end(), doubled.begin(), doubled.end()), data_in.end());
+}
+
+TEST(Rfc2217, RefusedRateAndRefusedOptionAreFailuresWithTheirCause) {
+    {
+        Server s([](int fd) {
+            gateway(fd, [](uint8_t cmd, const Bytes& v) -> std::optional<Bytes> {
+                return cmd == 1 ? Bytes{0, 0, 0x25, 0x80} : v;  // stays at 9600
+            });
+        });
+        Rfc2217Port port;
+        ASSERT_EQ(port.open(s.name()), 0u);
+        EXPECT_EQ(port.configure({115200, 8, 0, 1}), uint32_t(EINVAL));
+        EXPECT_EQ(port.describeError(s.name(), EINVAL), "порт " + s.name() + ": шлюз не принял настройку (скорость)");
+    }
+    {
+        Server s([](int fd) {
+            take(fd, 1000);
+            give(fd, {IAC, DONT, COM});
+            take(fd, 300);
+        });
+        Rfc2217Port port;
+        EXPECT_EQ(port.open(s.name()), uint32_t(EPROTONOSUPPORT));
+        EXPECT_FALSE(port.isOpen());
+        EXPECT_EQ(port.describeError(s.name(), EBADF),
+                  "порт " + s.name() + ": шлюз не поддерживает управление портом по RFC 2217 (Telnet COM Port Control)");
+    }
+}

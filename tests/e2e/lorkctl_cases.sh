@@ -1,0 +1,168 @@
+#!/usr/bin/env bash
+# lorkctl end to end: every command over a real pseudo-terminal against lork-sim.
+#   lorkctl_cases.sh LORKCTL LORK_SIM
+set -u
+ctl=$1 simexe=$2
+[ -x "$ctl" ] && [ -x "$simexe" ] || { echo "missing programs"; exit 77; }
+work=$(mktemp -d)
+sim_pid=
+stop_sim() {
+  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; fi
+  exec 9>&- 2>/dev/null
+  sim_pid=
+}
+trap 'stop_sim; rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME=$work/config HOME=$work
+fail=0
+bad() { echo "FAIL: $*"; fail=1; }
+
+# start_sim ARGS...: a fresh instrument; $pty is its terminal, $work/sim.err
+# its record of every frame, fd 9 its command input.
+start_sim() {
+  stop_sim
+  rm -f "$work/sim.out" "$work/sim.err" "$work/sim.in"
+  mkfifo "$work/sim.in"
+  "$simexe" --verbose "$@" <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
+  sim_pid=$!
+  exec 9>"$work/sim.in"
+  for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
+  pty=$(head -n1 "$work/sim.out")
+  [ -e "$pty" ] || { echo "lork-sim gave no terminal: $(cat "$work/sim.err")"; exit 77; }
+}
+sim_cmd() { echo "$1" >&9; sleep 0.2; }
+requests() { grep -c -- '<- ' "$work/sim.err"; }
+# run EXPECTED_STATUS ARGS...: lorkctl's output in $work/out and $work/err.
+run() {
+  local want=$1; shift
+  timeout 60 "$ctl" "$@" >"$work/out" 2>"$work/err"
+  local rc=$?
+  [ "$rc" -eq "$want" ] || bad "lorkctl $* -> $rc, expected $want; stderr: $(cat "$work/err")"
+}
+has() { grep -qF -- "$2" "$work/$1" || bad "'$2' not in $1: $(cat "$work/$1")"; }
+
+# --- read: the window's settings file gives the defaults and stays untouched
+start_sim
+mkdir -p "$XDG_CONFIG_HOME"
+printf '[связь]\r\nПОРТ=%s\r\nНОМЕР=5\r\nСКОРОСТЬ=9600\r\n' "$pty" | iconv -f UTF-8 -t CP1251 >"$XDG_CONFIG_HOME/testlork.ini"
+cp "$XDG_CONFIG_HOME/testlork.ini" "$work/ini.before"
+run 0 read
+has out "прибор: ЛОРК-1, версия: вер. 1.07"
+has out "R=10 Ом, N=100, U=50"
+run 0 read --json
+for kv in '"name": "ЛОРК-1"' '"res": 10' '"kol_step": 100' '"por_step": 50' '"izm_proc": ' '"cal0": 70000' \
+          '"cal100": 270000' '"svd_P": "on"' '"ci_flag": 0' '"cal_enable": 0' '"indicator": " 25.5"'; do has out "$kv"; done
+cmp -s "$XDG_CONFIG_HOME/testlork.ini" "$work/ini.before" || bad "the settings file was written"
+rm "$XDG_CONFIG_HOME/testlork.ini"
+run 0 read --port "$pty" --address 5
+[ ! -e "$XDG_CONFIG_HOME/testlork.ini" ] || bad "a settings file was created"
+
+# --- ping, silence, an unusable port, bad usage
+run 0 ping --port "$pty"
+run 1 ping --port "$pty" --address 9
+has err " не дождались ответа"
+run 3 ping --port "$work/no-such-port"
+has err "не открыть: "
+[ "$(sed 's/.*не открыть: //' "$work/err")" != "" ] || bad "no cause for the port"
+run 2 frobnicate --port "$pty"
+run 2 read --port "$pty" --baud 1234
+
+# --- set: written, read back; out of range: refused with nothing sent; the rules
+n=$(requests)
+run 2 set --port "$pty" res=30
+run 2 set --port "$pty" light=1 v_ind=4
+[ "$(requests)" -eq "$n" ] || bad "a refused value still sent requests"
+run 0 set --port "$pty" res=8 kol_step=90 por_step=20 light=1
+has out "res=8 kol_step=90 por_step=20 light=1"
+grep -q -- '<- 05 10 0A 00 00 01 02 00 08' "$work/sim.err" || bad "R was not written with function 16"
+run 0 set --port "$pty" kol_step=120
+has err "N * R <= 900"
+writes=$(grep -c -- '<- 05 10' "$work/sim.err")
+run 2 set --port "$pty" --strict por_step=200
+has err "U < N"
+[ "$(grep -c -- '<- 05 10' "$work/sim.err")" -eq "$writes" ] || bad "--strict still wrote"
+run 0 read --port "$pty" --json
+has out '"res": 8'; has out '"kol_step": 120'; has out '"light": 1'
+
+# --- interface settings followed: address, then a baud change, parity, stop bits
+run 0 set-address --port "$pty" 7
+run 1 ping --port "$pty" --address 5
+run 0 set-baud --port "$pty" --address 7 38400
+has out "скорость 38400"
+run 1 ping --port "$pty" --address 7 --baud 9600
+run 0 ping --port "$pty" --address 7 --baud 38400
+run 0 set-parity --port "$pty" --address 7 --baud 38400 odd
+run 0 set-stopbits --port "$pty" --address 7 --baud 38400 --parity odd 2
+run 0 ping --port "$pty" --address 7 --baud 38400 --parity odd --stopbits 2
+
+# --- search at given rates, JSON
+run 0 search --port "$pty" --from 6 --to 8 --rates 9600,38400 --parity odd --stopbits 2 --json
+has out '[{"address": 7, "rate": 38400}]'
+run 1 search --port "$pty" --from 1 --to 2 --parity odd --stopbits 2
+has err "никто не ответил"
+
+# --- Ctrl-C during a search: ends after the address in progress, prints what was found
+start_sim --address 3
+"$ctl" search --port "$pty" >"$work/out" 2>"$work/err" &
+ctl_pid=$!
+for _ in $(seq 100); do grep -q "адрес 6," "$work/err" && break; sleep 0.05; done
+kill -INT "$ctl_pid"
+t0=$(date +%s%N)
+wait "$ctl_pid"; rc=$?
+ms=$(( ($(date +%s%N) - t0) / 1000000 ))
+[ "$rc" -eq 0 ] || bad "interrupted search ended with $rc"
+has out "3:9600"
+has err "прервано после адреса"
+[ "$ms" -lt 2000 ] || bad "interrupted search took $ms ms to end"
+grep -q "адрес 247," "$work/err" && bad "the sweep went on to the end"
+
+# --- monitor: a line per tick, silence reported and survived, Ctrl-C ends it
+"$ctl" monitor --port "$pty" --address 3 --period 0.2 --json >"$work/out" 2>"$work/err" &
+ctl_pid=$!
+sleep 0.8; sim_cmd "fault silent 2"; sleep 1.5
+kill -INT "$ctl_pid"; wait "$ctl_pid"; rc=$?
+[ "$rc" -eq 0 ] || bad "monitor ended with $rc"
+has out '"error": " не дождались ответа"'
+tail -n1 "$work/out" | grep -q '"izm_proc"' || bad "monitor did not recover: $(tail -n3 "$work/out")"
+
+# --- calibrate: refused while not permitted, then written and read back
+sim_cmd "resistance 10"
+run 1 calibrate --port "$pty" --address 3 --yes 0
+has err "специфическая ошибка"
+run 0 set --port "$pty" --address 3 cal_enable=1
+printf '\nд\n' | timeout 30 "$ctl" calibrate --port "$pty" --address 3 0 >"$work/out" 2>"$work/err" \
+  || bad "calibrate 0: $(cat "$work/err")"
+has out "хранится для 0 %: 70000 импульсов"
+has out "0%  OK!"
+run 0 read --port "$pty" --address 3 --json
+has out '"cal0": 72000'
+
+# --- apply: three instruments one after another, each numbered anew
+cat >"$work/tmpl.json" <<'T'
+{"res": 12, "kol_step": 60, "por_step": 30, "baud": 19200, "light": 0, "address": 99}
+T
+for i in 1 2 3; do
+  start_sim
+  run 0 apply --port "$pty" --address $((20 + i)) --record "$work/rec.jsonl" "$work/tmpl.json"
+  run 0 ping --port "$pty" --address $((20 + i)) --baud 19200
+  run 0 apply --port "$pty" --connect-address $((20 + i)) --baud 19200 --address $((20 + i)) "$work/tmpl.json"
+  has out "записано: ничего"
+done
+[ "$(grep -c '"verdict": "ok"' "$work/rec.jsonl")" -eq 3 ] || bad "three ok records expected: $(cat "$work/rec.jsonl")"
+for i in 1 2 3; do
+  sed -n "${i}p" "$work/rec.jsonl" | grep -q "\"after\": {\"parity\": 0, \"stopbits\": 1, \"baud\": 19200, \"address\": $((20 + i)), \"res\": 12" \
+    || bad "record $i: $(sed -n "${i}p" "$work/rec.jsonl")"
+done
+grep -q '"before": {"parity": 0, "stopbits": 1, "baud": 9600, "address": 5' "$work/rec.jsonl" || bad "no before values"
+# Ctrl-C in the middle of an apply: the instrument is finished and recorded, then the interrupt ends lorkctl
+start_sim
+"$ctl" apply --port "$pty" --address 31 --record "$work/rec.jsonl" "$work/tmpl.json" >"$work/out" 2>"$work/err" &
+ctl_pid=$!
+for _ in $(seq 100); do grep -q -- '<- ' "$work/sim.err" && break; sleep 0.02; done
+kill -INT "$ctl_pid"; wait "$ctl_pid"; rc=$?
+[ "$rc" -eq 130 ] || bad "interrupted apply ended with $rc"
+tail -n1 "$work/rec.jsonl" | grep -q '"address": 31, "res": 12' || bad "interrupted apply not finished: $(tail -n1 "$work/rec.jsonl")"
+# a silent instrument: recorded as failed, status 1
+run 1 apply --port "$pty" --connect-address 40 --record "$work/rec.jsonl" "$work/tmpl.json"
+tail -n1 "$work/rec.jsonl" | grep -qF '"verdict": " не дождались ответа"' || bad "failed apply not recorded"
+
+exit $fail
