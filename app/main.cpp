@@ -1,6 +1,8 @@
 // testlork: link test and configuration of the ЛОРК instrument over RS-485.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
+#include <QScreen>
 #include <QTimer>
 
 #include "app/demo.h"
@@ -13,6 +15,7 @@
 #include "platform/key_state.h"
 #include "platform/port_list.h"
 #include "platform/port_factory.h"
+#include "platform/settings_file.h"
 #include "platform/system_clock.h"
 
 int main(int argc, char* argv[]) {
@@ -110,6 +113,14 @@ int main(int argc, char* argv[]) {
     TFMsetup FMsetup(Fglav);
     TFmsg Fmsg(&Fglav);
     Fglav.setMessageWindow(&Fmsg);
+    {
+        // The first size never exceeds the screen it opens on.
+        if (const QScreen* screen = Fglav.screen())
+            Fglav.resize(Fglav.size().boundedTo(screen->availableGeometry().size()));
+        // Beside the settings file, whose contents stay the line's alone.
+        const QFileInfo ini(QString::fromStdString(lork::settings_path(QCoreApplication::applicationFilePath().toStdString())));
+        Fglav.usePlaceFile(ini.absolutePath() + QLatin1Char('/') + ini.completeBaseName() + QStringLiteral("-window.ini"));
+    }
 
     if (cli.isSet(logOpt)) Fglav.startLog(cli.value(logOpt), true);
     Fglav.show();

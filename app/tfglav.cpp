@@ -71,6 +71,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     connectControls();
     createPages();
     buildJournal();
+    setupComfort();
 
     FormCreate();
     if (start_aborted_) return;
@@ -377,6 +378,7 @@ bool TFglav::event(QEvent* e) {
 }
 
 void TFglav::closeEvent(QCloseEvent* e) {
+    savePlace();
     FormClose();
     e->accept();
 }

@@ -65,6 +65,10 @@ public:
 
     void setAboutBox(TFabout* about) { Fabout = about; }
     void setMessageWindow(TFmsg* msg) { Fmsg = msg; }
+    // The window's place and last page, kept in a file of their own between
+    // runs: read now, written when the window closes.
+    void usePlaceFile(const QString& path);
+    void savePlace() const;
     // The settings holder, once created (it registers itself).
     void setSettingsHolder(TFMsetup* holder) { FMsetup = holder; }
     TFMsetup* settingsHolder() const { return FMsetup; }
@@ -190,6 +194,8 @@ private:
     void journalTake(const lork::ExchangeRecord& rec);
     void portReconfigure();
     void pageVisibilityChanged(int index, bool shown);
+    // Operator comfort: a steady layout, copying, keys, the remembered place.
+    void setupComfort();
 
     lork::Clock& clock_;
     lork::Core core_;
@@ -226,4 +232,5 @@ private:
     bool shown_once_ = false;
     QElapsedTimer activation_ended_;         // since the last FormActivate ended
     bool start_aborted_ = false;
+    QString place_file_;
 };

@@ -1,6 +1,10 @@
 #include "app/tfmsg.h"
 
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
+#include <QProgressBar>
+#include <QVBoxLayout>
 
 #include "ui_tfmsg.h"
 
@@ -12,11 +16,56 @@ TFmsg::TFmsg(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Fmsg>()
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setModal(false);
     connect(ui->Bmsg_cancel, &QPushButton::clicked, this, [this] { Bmsg_cancelClick(); });
+
+    bar_ = new QProgressBar(this);
+    bar_->setObjectName(QStringLiteral("Progress"));
+    bar_->setFormat(QStringLiteral("адрес %v из %m"));
+    rate_ = new QLabel(this);
+    rate_->setObjectName(QStringLiteral("RateInProgress"));
+    left_ = new QLabel(this);
+    left_->setObjectName(QStringLiteral("TimeLeft"));
+    auto* row = new QHBoxLayout;
+    row->addWidget(rate_);
+    row->addStretch();
+    row->addWidget(left_);
+    // Below the two labels, above the buttons.
+    ui->msgLayout->insertWidget(2, bar_);
+    ui->msgLayout->insertLayout(3, row);
+    resetProgress(false);
 }
 
 TFmsg::~TFmsg() = default;
 
 void TFmsg::Bmsg_cancelClick() { close(); }
+
+void TFmsg::resetProgress(bool addresses) {
+    bar_->setRange(0, 247);
+    bar_->setValue(0);
+    bar_->setVisible(addresses);
+    left_->clear();
+    rate_->clear();
+}
+
+void TFmsg::setAddressProgress(int n, int total, int64_t elapsed_ms) {
+    bar_->setRange(0, total);
+    bar_->setValue(n);
+    bar_->show();
+    if (n <= 0 || elapsed_ms <= 0) {
+        left_->clear();
+    } else {
+        // The addresses so far set the pace: a silent one costs all its probes.
+        const int64_t left_s = (elapsed_ms * (total - n) / n + 999) / 1000;
+        left_->setText(QStringLiteral("осталось около %1:%2")
+                           .arg(left_s / 60)
+                           .arg(left_s % 60, 2, 10, QLatin1Char('0')));
+    }
+    repaint();
+}
+
+void TFmsg::setRateInProgress(int32_t rate) {
+    rate_->setText(rate > 0 ? QStringLiteral("скорость %1").arg(rate) : QString());
+    repaint();
+}
 
 void TFmsg::paintEvent(QPaintEvent* e) {
     QDialog::paintEvent(e);

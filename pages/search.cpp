@@ -59,9 +59,19 @@ struct SweepClock {
     QDateTime wall0;
     int64_t t0_us;
     SweepClock(lork::Clock& c, QDateTime wall) : clock(c), wall0(std::move(wall)), t0_us(c.nowUs()) {}
+    int64_t elapsedMs() const { return (clock.nowUs() - t0_us) / 1000; }
     int64_t now() const { return clock.nowUs(); }
     QTime wallAt(int64_t us) const { return wall0.addMSecs((us - t0_us) / 1000).time(); }
     static int64_t ms(int64_t us) { return us / 1000; }
+};
+
+// Lets the message window show each rate Find_scor tries, while it lives.
+struct RateWatch {
+    lork::Device& dev;
+    RateWatch(lork::Device& d, std::function<void(int32_t)> fn) : dev(d) { dev.on_rate_try = std::move(fn); }
+    ~RateWatch() { dev.on_rate_try = nullptr; }
+    RateWatch(const RateWatch&) = delete;
+    RateWatch& operator=(const RateWatch&) = delete;
 };
 
 }  // namespace
@@ -75,12 +85,21 @@ SearchCommands::SearchCommands(PageHost& host, WindowControls controls, QObject*
     connect(wc_.N_yes_otvet, &QAction::triggered, this, &SearchCommands::N_yes_otvetClick);
 }
 
-void SearchCommands::Search_show_fmsg(const QString& text) {
+void SearchCommands::Search_show_fmsg(const QString& text, bool addresses) {
     TFmsg* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr;
     if (!fmsg) return;
     fmsg->ui->Label1->setText(text);
+    fmsg->resetProgress(addresses);
     fmsg->show();
     fmsg->repaint();
+}
+
+void SearchCommands::Search_progress(int n, int64_t elapsed_ms) {
+    if (TFmsg* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->setAddressProgress(n, 247, elapsed_ms);
+}
+
+void SearchCommands::Search_rate_progress(int32_t rate) {
+    if (TFmsg* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->setRateInProgress(rate);
 }
 
 void SearchCommands::Search_hide_fmsg() {
@@ -118,6 +137,8 @@ void SearchCommands::Poisk_all(int mode) {
     host_.setStatusMessage(QString::fromUtf8(kPanelSearching));
     const uint8_t a0 = ls.adr;
     host_.keyPressedSince(lork::VK_Q);  // forget a press from before the sweep
+    RateWatch watch(host_.core().dev, [this](int32_t rate) { Search_rate_progress(rate); });
+    if (mode == 1) Search_rate_progress(ls.scor);
 
     for (int a = 1; a <= 247; ++a) {
         ls.adr = static_cast<uint8_t>(a);
@@ -131,6 +152,7 @@ void SearchCommands::Poisk_all(int mode) {
             else
                 host_.replaceLastInfoLine(qs(step.line));
             host_.infoWindow()->repaint();
+            Search_progress(a, clk.elapsedMs());
         } else {
             const uint8_t code = host_.core().dev.Find_scor();
             lork::set_found_scor(st.found_scor, unsigned(a), code);
@@ -140,6 +162,7 @@ void SearchCommands::Poisk_all(int mode) {
             tp = t;
             host_.infoWindow()->setCurrentRow(host_.infoWindow()->count() - 1);
             host_.infoWindow()->repaint();
+            Search_progress(a, clk.elapsedMs());
         }
         if (host_.keyPressedSince(lork::VK_Q)) {
             host_.addInfoLine(qs(abortLine(a)));
@@ -185,7 +208,7 @@ void SearchCommands::N_poisk_numClick() {
     const uint8_t a0 = ls.adr;
     host_.pollTimer()->stop();
     SearchGuard guard(wc_.main_window);
-    Search_show_fmsg(qs(numLabel(ls.scor)));
+    Search_show_fmsg(qs(numLabel(ls.scor)), true);
     host_.showInfo();
     host_.clearInfo();
     host_.addInfoLine(qs(numHeader(ls.scor, ls.parity, ls.stopbit)));
@@ -223,13 +246,14 @@ void SearchCommands::N_poisk_scorClick() {
     SearchGuard guard(wc_.main_window);
     host_.showInfo();
     host_.clearInfo();
-    Search_show_fmsg(qs(scorLabel(ls.adr)));
+    Search_show_fmsg(qs(scorLabel(ls.adr)), false);
     host_.addInfoLine(qs(scorHeader(ls.adr, ls.parity, ls.stopbit)));
     host_.addInfoLine(qs(startLine(time_of_day(host_.wallNow().time()))));
     host_.infoWindow()->repaint();
     host_.setStatusMessage(qs(scorStatus(ls.adr)));
     uint8_t code = 0;
     try {
+        RateWatch watch(host_.core().dev, [this](int32_t rate) { Search_rate_progress(rate); });
         code = host_.core().dev.Find_scor();
     } catch (const lork::ProbeAborted&) {
         Search_abandoned(ls.adr);
@@ -267,7 +291,7 @@ void SearchCommands::N_poisk_priborClick() {
     host_.clearExchangeWindows();
     QListWidget* lb = host_.infoWindow();
     const QPalette kept = lb->palette();
-    Search_show_fmsg(QString::fromUtf8(kPriborLabel));
+    Search_show_fmsg(QString::fromUtf8(kPriborLabel), true);
     QPalette red = kept;
     red.setColor(QPalette::Text, QColor(255, 0, 0));
     lb->setPalette(red);

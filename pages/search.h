@@ -37,7 +37,11 @@ private:
     // What a search command restores when the key X abandons its probe.
     void Search_abandoned(uint8_t adr_before);
     void Search_timer_back();
-    void Search_show_fmsg(const QString& text);
+    // addresses: the window's bar follows a sweep of all addresses.
+    void Search_show_fmsg(const QString& text, bool addresses);
+    // Address n of the sweep reached after elapsed_ms; the rate a probe tries.
+    void Search_progress(int n, int64_t elapsed_ms);
+    void Search_rate_progress(int32_t rate);
     void Search_hide_fmsg();
 
     PageHost& host_;

@@ -287,6 +287,7 @@ uint8_t Device::Check_scor() {
 uint8_t Device::Find_scor() {
     const auto& ls = st_.ls;
     for (uint8_t code = 1; code <= 6; ++code) {
+        if (on_rate_try) on_rate_try(scor_table[code]);
         link_.Port_setup(code);
         if (link_.Port_open(ls.port_name, scor_table[code], ls.parity, ls.stopbit, ls.bytesize) == 0 &&
             Probe_adr() == 0)

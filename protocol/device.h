@@ -1,6 +1,7 @@
 #pragma once
 // The instrument model: transactions, reply checks with decoding, probes.
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "link/link.h"
@@ -41,6 +42,8 @@ public:
     uint8_t Probe_scor(int32_t rate);
     uint8_t Check_scor();
     uint8_t Find_scor();
+    // Told each rate Find_scor is about to try (for a progress display).
+    std::function<void(int32_t rate)> on_rate_try;
 
 private:
     // A read request (functions 1..4) sent and its reply received.

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QListWidget>
 #include <QRegularExpression>
 #include <QTimer>
@@ -98,6 +99,7 @@ private slots:
     void progressFillsFourLines();
     void twoInstruments();
     void fullSweepLines();
+    void sweepShowsProgress();
     void fullSweepAppliesRateAndCode();
     void quitKeyEndsSweep_data();
     void quitKeyEndsSweep();
@@ -170,6 +172,30 @@ void TestSearch::twoInstruments() {
         QCOMPARE(r.w().statusPanelText(1), cmd == QLatin1String("num") ? QStringLiteral(" Номер: 3") : QStringLiteral(" Номер: 7"));
         QVERIFY(lines(r.info()).contains(QStringLiteral("Ответилo:2 приборов:   №№:  3 7 ") + kSummaryTail));
         QCOMPARE(r.g.port.config().baud, 9600);
+    }
+}
+
+void TestSearch::sweepShowsProgress() {
+    // Seen from the line: while address 100 is asked, 99 are done and the
+    // rate label names the rate the probe is on.
+    for (bool full : {true, false}) {
+        Rig r;
+        auto m3 = instrument(3, 2);
+        int done = -1;
+        QString rate, left;
+        attachModels(r.g.port, {m3.get()}, [&](const std::vector<uint8_t>& req) {
+            if (requestAdr(req) != 100 || done >= 0) return;
+            done = r.msg.progressBar()->value();
+            rate = r.msg.rateLabel()->text();
+            left = r.msg.timeLeftLabel()->text();
+        });
+        r.run(full ? r.pribor() : r.num());
+        QCOMPARE(done, 99);
+        // The full sweep starts each address at the lowest rate; the address
+        // sweep keeps the one in force.
+        QCOMPARE(rate, full ? QStringLiteral("скорость 4800") : QStringLiteral("скорость 9600"));
+        QVERIFY2(left.startsWith(QStringLiteral("осталось около ")), qPrintable(left));
+        QCOMPARE(r.msg.progressBar()->maximum(), 247);
     }
 }
 

@@ -1,0 +1,121 @@
+// What makes the window easy to live with and changes nothing it shows: a
+// layout that stays put, lines that can be copied, keys, a remembered place.
+#include <QAbstractItemView>
+#include <array>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTabWidget>
+#include <QListWidget>
+#include <QScrollArea>
+#include <QSettings>
+#include <QVBoxLayout>
+#include <QSizePolicy>
+
+#include "app/copy_lines.h"
+#include "app/tfglav.h"
+#include "ui_tfglav.h"
+
+namespace {
+
+// The information window comes and goes with every polling tick; the space
+// it leaves stays reserved so that nothing else moves.
+void keepSpaceWhenHidden(QWidget* w) {
+    QSizePolicy sp = w->sizePolicy();
+    sp.setRetainSizeWhenHidden(true);
+    w->setSizePolicy(sp);
+}
+
+// An exchange window shows its whole packet, wrapped between the bytes, so
+// the " dl=N" at the end of a long reply is never cut off.
+void wrapWholeLines(QListWidget* lb, int lines) {
+    lb->setTextElideMode(Qt::ElideNone);
+    lb->setWordWrap(true);
+    lb->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lb->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    const int frame = 2 * lb->frameWidth() + 4;
+    lb->setFixedHeight(lb->fontMetrics().lineSpacing() * lines + frame);
+}
+
+// A page wider or taller than a small screen scrolls instead of pushing the
+// window past the screen's edge. The page's controls keep their parents'
+// names below the sheet, only one scroll area comes between.
+void scrollWhenCramped(QWidget* sheet) {
+    QLayout* outer = sheet->layout();
+    auto* inner = new QWidget;
+    inner->setObjectName(sheet->objectName() + QStringLiteral("Inner"));
+    auto* lay = new QVBoxLayout(inner);
+    lay->setContentsMargins(0, 0, 0, 0);
+    lay->setSpacing(outer->spacing());
+    while (QLayoutItem* it = outer->takeAt(0)) lay->addItem(it);
+    for (int i = 0; i < lay->count(); ++i)
+        if (QWidget* w = lay->itemAt(i)->widget()) w->setParent(inner);
+    auto* scroll = new QScrollArea(sheet);
+    scroll->setObjectName(sheet->objectName() + QStringLiteral("Scroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidget(inner);
+    outer->addWidget(scroll);
+}
+
+}  // namespace
+
+void TFglav::setupComfort() {
+    for (int i = 0; i < 4; ++i) scrollWhenCramped(tabSheet(i));
+    keepSpaceWhenHidden(ui->ListBox1);
+    for (QListWidget* lb : {ui->LBtuda, ui->LBsuda}) wrapWholeLines(lb, 2);
+    // A maximised window gives its extra height to the page and, less, to
+    // the information window; the exchange windows keep theirs.
+    ui->ListBox1->setMinimumHeight(110);
+    ui->ListBox1->setMaximumHeight(QWIDGETSIZE_MAX);
+    ui->mainLayout->setStretch(2, 4);
+    ui->mainLayout->setStretch(3, 1);
+    for (QListWidget* lb : {ui->LBtuda, ui->LBsuda}) lb->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    for (QListWidget* lb : {ui->LBtuda, ui->LBsuda, ui->ListBox1}) new CopyLines(lb);
+
+    // A field nobody types into is still clicked for copying, but Tab
+    // passes it by.
+    for (QLineEdit* e : findChildren<QLineEdit*>())
+        if (e->isReadOnly() && e->focusPolicy() != Qt::NoFocus) e->setFocusPolicy(Qt::ClickFocus);
+
+    // Ctrl+1..4: the pages, through the same handlers as their buttons.
+    const std::array<void (TFglav::*)(), 4> pages{&TFglav::ToolButton10Click, &TFglav::ToolButton9Click,
+                                                   &TFglav::ToolButton11Click, &TFglav::ToolButton7Click};
+    for (int i = 0; i < 4; ++i) {
+        auto* key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i)), this);
+        key->setObjectName(QStringLiteral("KeyPage%1").arg(i + 1));
+        connect(key, &QShortcut::activated, this, pages[size_t(i)]);
+    }
+    // F5: the query, when its button is there to be pressed.
+    auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    f5->setObjectName(QStringLiteral("KeyQuery"));
+    connect(f5, &QShortcut::activated, this, [this] {
+        auto* b = findChild<QPushButton*>(QStringLiteral("Bzapros"));
+        if (b && b->isVisible() && b->isEnabled()) b->click();
+    });
+
+    // The first showing puts the focus on the query.
+    if (auto* b = findChild<QPushButton*>(QStringLiteral("Bzapros"))) b->setFocus(Qt::OtherFocusReason);
+}
+
+void TFglav::usePlaceFile(const QString& path) {
+    place_file_ = path;
+    QSettings place(path, QSettings::IniFormat);
+    const QByteArray geometry = place.value(QStringLiteral("window/geometry")).toByteArray();
+    if (!geometry.isEmpty()) restoreGeometry(geometry);
+    bool ok = false;
+    const int page = place.value(QStringLiteral("window/page")).toInt(&ok);
+    if (!ok) return;
+    const std::array<void (TFglav::*)(), 4> show{&TFglav::ToolButton10Click, &TFglav::ToolButton9Click,
+                                                  &TFglav::ToolButton11Click, &TFglav::ToolButton7Click};
+    if (page >= 0 && page < 4) (this->*show[size_t(page)])();
+}
+
+void TFglav::savePlace() const {
+    if (place_file_.isEmpty()) return;
+    QSettings place(place_file_, QSettings::IniFormat);
+    place.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    place.setValue(QStringLiteral("window/page"), ui->PageControl1->currentIndex());
+}

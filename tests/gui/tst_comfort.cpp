@@ -1,0 +1,139 @@
+// The window's comfort: a layout that stays put, whole packets, copying,
+// keys, the remembered place, a port list read anew.
+#include <QLayout>
+#include <QListWidget>
+#include <QAction>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "gui_fixture.h"
+#include "protocol/exchange_record.h"
+
+using lork::test::GuiRig;
+
+namespace {
+
+QRect placeIn(QWidget* w, QWidget* top) { return QRect(w->mapTo(top, QPoint(0, 0)), w->size()); }
+
+}  // namespace
+
+class TstComfort : public QObject {
+    Q_OBJECT
+private slots:
+    void infoWindowMovesNothing();
+    void wholeReplyReadable();
+    void fitsSmallScreens();
+    void copyLines();
+    void focusAndKeys();
+    void placeRemembered();
+};
+
+void TstComfort::infoWindowMovesNothing() {
+    GuiRig g;
+    g.w->resize(1024, 700);
+    g.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(g.w.get()));
+    auto* info = g.find<QListWidget>("ListBox1");
+    const QList<QWidget*> others{g.find<QWidget>("PageControl1"), g.find<QWidget>("LBtuda"), g.find<QWidget>("LBsuda")};
+    info->show();
+    QCoreApplication::processEvents();
+    QList<QRect> before;
+    for (QWidget* o : others) before << placeIn(o, g.w.get());
+    info->hide();
+    QCoreApplication::processEvents();
+    for (int i = 0; i < others.size(); ++i) QCOMPARE(placeIn(others[i], g.w.get()), before[i]);
+}
+
+void TstComfort::wholeReplyReadable() {
+    GuiRig g;
+    g.w->resize(1024, 700);
+    g.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(g.w.get()));
+    lork::ExchangeRecord rec;
+    rec.request = {1, 4, 0, 0x10, 0, 13, 0x30, 0x0B};
+    rec.reply.assign(31, 0xAB);
+    g.w->core().feed.publish(rec);
+    QCoreApplication::processEvents();
+    auto* lb = g.find<QListWidget>("LBsuda");
+    QCOMPARE(lb->count(), 1);
+    QVERIFY(lb->item(0)->text().endsWith(QStringLiteral(" dl=31")));
+    // The whole item lies inside the view, and its text fits the item.
+    const QRect item = lb->visualItemRect(lb->item(0));
+    QVERIFY2(lb->viewport()->rect().contains(item), qPrintable(QStringLiteral("%1x%2 in %3x%4").arg(item.width()).arg(item.height())
+                                                                 .arg(lb->viewport()->width()).arg(lb->viewport()->height())));
+    const QRect need = lb->fontMetrics().boundingRect(QRect(0, 0, item.width(), 10000), Qt::TextWordWrap, lb->item(0)->text());
+    QVERIFY(need.height() <= item.height());
+}
+
+void TstComfort::fitsSmallScreens() {
+    GuiRig g;
+    const QSize min = g.w->minimumSizeHint().expandedTo(g.w->minimumSize());
+    // 1024x768 less a panel and a frame; 1920x1080 at a scale of 1.5 is a
+    // 1280x720 screen, which the first already fits in width.
+    QVERIFY2(min.width() <= 1010 && min.height() <= 690, qPrintable(QStringLiteral("%1x%2").arg(min.width()).arg(min.height())));
+}
+
+void TstComfort::copyLines() {
+    GuiRig g;
+    auto* info = g.find<QListWidget>("ListBox1");
+    info->clear();
+    info->addItems({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")});
+    // Nothing chosen: every line; Ctrl+C as the context menu's item.
+    QTest::keyClick(info, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("one\ntwo\nthree"));
+    auto* suda = g.find<QListWidget>("LBsuda");
+    suda->addItems({QStringLiteral("01 04 02 00 07 dl=7"), QStringLiteral("x")});
+    suda->item(0)->setSelected(true);
+    auto* copy = suda->findChild<QAction*>(QStringLiteral("LBsudaCopyAction"));
+    QVERIFY(copy);
+    QCOMPARE(copy->text(), QStringLiteral("копировать"));
+    copy->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("01 04 02 00 07 dl=7"));
+    QCOMPARE(suda->contextMenuPolicy(), Qt::CustomContextMenu);
+}
+
+void TstComfort::focusAndKeys() {
+    GuiRig g;
+    g.w->show();
+    g.w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(g.w.get()));
+    QCOMPARE(QApplication::focusWidget(), g.find<QWidget>("Bzapros"));
+    for (QLineEdit* e : g.w->findChildren<QLineEdit*>())
+        if (e->isReadOnly()) QVERIFY2(!(e->focusPolicy() & Qt::TabFocus), qPrintable(e->objectName()));
+    auto* tabs = g.find<QTabWidget>("PageControl1");
+    for (int i : {2, 4, 1}) {
+        QTest::keyClick(g.w.get(), Qt::Key(Qt::Key_0 + i), Qt::ControlModifier);
+        QCOMPARE(tabs->currentIndex(), i - 1);
+    }
+    int queries = 0;
+    connect(g.find<QPushButton>("Bzapros"), &QPushButton::clicked, [&] { ++queries; });
+    QTest::keyClick(g.w.get(), Qt::Key_F5);
+    QCOMPARE(queries, 1);
+}
+
+void TstComfort::placeRemembered() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("testlork-window.ini"));
+    {
+        GuiRig g;
+        g.w->usePlaceFile(file);
+        g.w->show();
+        g.w->setGeometry(40, 50, 1000, 690);
+        g.find<QTabWidget>("PageControl1")->setCurrentIndex(2);
+        g.w->close();
+    }
+    GuiRig g;
+    g.w->usePlaceFile(file);
+    QCOMPARE(g.w->size(), QSize(1000, 690));
+    QCOMPARE(g.find<QTabWidget>("PageControl1")->currentIndex(), 2);
+    // The file holds the window alone.
+    QSettings kept(file, QSettings::IniFormat);
+    QCOMPARE(kept.allKeys(), (QStringList{QStringLiteral("window/geometry"), QStringLiteral("window/page")}));
+}
+
+QTEST_MAIN(TstComfort)
+#include "tst_comfort.moc"
