@@ -163,6 +163,8 @@ bool JournalWindow::exportCsv(const QString& path) const { return exportRows(pat
 bool JournalWindow::exportText(const QString& path) const { return exportRows(path, false); }
 
 bool JournalWindow::exportRows(const QString& path, bool csv) const {
+    // Rows reach the view in batches; an export must not miss the last one.
+    table_->flush();
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     if (csv) f.write(QByteArray::fromStdString(lork::journal::Csv_header() + '\n'));

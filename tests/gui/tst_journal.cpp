@@ -47,7 +47,22 @@ private slots:
     void queryAndPollingUnderFaults();
     void buttonOpensTheWindowAfterTheOthers();
     void unwritableLogIsToldOnce();
+    void exportHoldsTheLatestExchanges();
 };
+
+void TstJournal::exportHoldsTheLatestExchanges() {
+    // The view takes new rows in batches; an export made before the next
+    // batch must still hold every exchange.
+    Rig r;
+    r.g.w->readings().BzaprosClick();
+    const size_t n = r.g.port.writes.size() - r.w0;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("journal.csv");
+    QVERIFY(r.g.w->journalWindow()->exportCsv(path));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(size_t(f.readAll().count('\n')), n + 1);  // the header and one line each
+}
 
 void TstJournal::queryAndPollingUnderFaults() {
     Rig r;
