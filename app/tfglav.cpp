@@ -29,6 +29,7 @@
 #include "pages/readings.h"
 #include "pages/search.h"
 #include "pages/timeouts.h"
+#include "platform/port_factory.h"
 #include "platform/port_order.h"
 #include "platform/shell_open.h"
 #include "ui_tfglav.h"
@@ -271,7 +272,10 @@ void TFglav::portReconfigure() {
 void TFglav::CBportsChange() {
     const QString name = ui->CBports->currentText();
     ls().port_name = name.toStdString();
-    if ((name.contains(QLatin1String("COM")) || name.contains(QLatin1String("com"))) && name.size() > 3) {
+    // The number check is for serial port names; a gateway's host name may
+    // hold "com" anywhere ("tcp://gw.example.com:4001").
+    const bool serial = lork::Port_kind(ls().port_name) == lork::PortKind::Tty;
+    if (serial && (name.contains(QLatin1String("COM")) || name.contains(QLatin1String("com"))) && name.size() > 3) {
         if (!Str_to_int(name.mid(3))) message(QStringLiteral("ошибка номера порта"));
     }
     portReconfigure();

@@ -410,6 +410,7 @@ void TestMainWindow::portChoice_data() {
     QTest::newRow("comA") << "comA" << QStringList{"ошибка номера порта"};
     QTest::newRow("ttyUSB0") << "ttyUSB0" << QStringList{};
     QTest::newRow("COM") << "COM" << QStringList{};
+    QTest::newRow("gateway host") << "tcp://gw.example.com:4001" << QStringList{};
 }
 
 void TestMainWindow::portChoice() {
