@@ -22,13 +22,7 @@ wait_for 5 ended || fail "the program goes on after its main window was closed"
 # A number search on a silent line runs for a while with the message window up.
 start_testlork search poisk_num
 msg=""
-find_msg() {
-  local w
-  for w in $(windows_of "$app"); do
-    xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_UTILITY && { msg=$w; return 0; }
-  done
-  return 1
-}
+find_msg() { window_with _NET_WM_WINDOW_TYPE _NET_WM_WINDOW_TYPE_UTILITY && msg=$found; }
 wait_for 20 find_msg || fail "no message window during the search"
 # Motif hints: flags with the decorations bit (2), and no decorations: no
 # title bar, hence no caption and no buttons.

@@ -44,15 +44,19 @@ start_testlork() {
 # The windows of the program's process that are on the screen. A look-up can
 # trip over a window that goes while it runs; the callers retry.
 windows_of() { xdotool search --onlyvisible --pid "$1" '' 2>/dev/null; }
-# The one window the window manager marks modal, into $box.
-box=""
-find_box() {
+# window_with PROPERTY VALUE: the program's window whose PROPERTY holds
+# VALUE, into $found.
+found=""
+window_with() {
   local w
   for w in $(windows_of "$app"); do
-    xprop -id "$w" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_MODAL && { box=$w; return 0; }
+    xprop -id "$w" "$1" 2>/dev/null | grep -q "$2" && { found=$w; return 0; }
   done
   return 1
 }
+# The one window the window manager marks modal, into $box.
+box=""
+find_box() { window_with _NET_WM_STATE _NET_WM_STATE_MODAL && box=$found; }
 main=""
 find_main() { main=$(xdotool search --onlyvisible --pid "$app" --name 'RS485' 2>/dev/null | head -n1); [ -n "$main" ]; }
 viewable() { xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
