@@ -23,6 +23,7 @@
 #include "app/updown.h"
 #include "journal/journal.h"
 #include "journal/log_file.h"
+#include "trend/trend.h"
 #include "pages/calibration.h"
 #include "pages/page_format.h"
 #include "pages/parameters.h"
@@ -72,6 +73,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     connectControls();
     createPages();
     buildJournal();
+    buildPlot();
     setupComfort();
 
     FormCreate();

@@ -1,0 +1,225 @@
+#include "app/plot_window.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+struct SpanItem {
+    const char* text;
+    int minutes;  // 0: the whole run
+};
+const SpanItem kSpans[] = {{"1 мин", 1}, {"5 мин", 5}, {"15 мин", 15}, {"60 мин", 60}, {"всё время", 0}};
+constexpr int kDefaultSpan = 1;  // 5 min
+
+// Fewer points than this are drawn with their markers too, so that a single
+// reading (a query, a field read) is seen.
+constexpr int kMarkedPoints = 120;
+
+QList<QPointF> Points(const std::vector<lork::trend::XY>& xy) {
+    QList<QPointF> out;
+    out.reserve(qsizetype(xy.size()));
+    for (const auto& p : xy) out.append(QPointF(double(p.t), p.v));
+    return out;
+}
+
+void Fit(QValueAxis* axis, const std::vector<lork::trend::XY>& xy) {
+    if (xy.empty()) {
+        axis->setRange(0, 100);
+        return;
+    }
+    const auto [lo, hi] =
+        std::minmax_element(xy.begin(), xy.end(), [](const auto& a, const auto& b) { return a.v < b.v; });
+    double a = lo->v, b = hi->v;
+    const double pad = b > a ? (b - a) * 0.05 : std::max(1.0, std::abs(a) * 0.05);
+    axis->setRange(a - pad, b + pad);
+    axis->applyNiceNumbers();
+}
+
+}  // namespace
+
+PlotWindow::PlotWindow(lork::trend::Trend& trend, std::function<int64_t()> now_ms, QWidget* parent)
+    : QWidget(parent, Qt::Window), trend_(trend), now_ms_(std::move(now_ms)) {
+    setObjectName(QStringLiteral("Fplot"));
+    setWindowTitle(QStringLiteral("график"));
+    resize(900, 520);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("показать:"), this));
+    CBspan = new QComboBox(this);
+    CBspan->setObjectName(QStringLiteral("CBspan"));
+    for (const SpanItem& s : kSpans) CBspan->addItem(QString::fromUtf8(s.text));
+    CBspan->setCurrentIndex(kDefaultSpan);
+    top->addWidget(CBspan);
+    auto button = [&](const char* name, const char* text) {
+        auto* b = new QPushButton(QString::fromUtf8(text), this);
+        b->setObjectName(QLatin1String(name));
+        top->addWidget(b);
+        return b;
+    };
+    Bpause = button("Bpause", "пауза");
+    Bpause->setCheckable(true);
+    QPushButton* Bclear = button("Bclear", "очистить");
+    QPushButton* Bcsv = button("Bcsv", "в CSV...");
+    top->addStretch(1);
+    Lpoints = new QLabel(this);
+    Lpoints->setObjectName(QStringLiteral("Lpoints"));
+    top->addWidget(Lpoints);
+
+    auto* chart = new QChart;
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    proc_ = new QLineSeries(chart);
+    proc_->setName(QStringLiteral("сопротивление, %"));
+    te_ = new QLineSeries(chart);
+    te_->setName(QStringLiteral("сопротивление, ТЕ"));
+    chart->addSeries(proc_);
+    chart->addSeries(te_);
+    time_axis_ = new QDateTimeAxis(chart);
+    time_axis_->setTickCount(7);
+    proc_axis_ = new QValueAxis(chart);
+    proc_axis_->setTitleText(QStringLiteral("%"));
+    te_axis_ = new QValueAxis(chart);
+    te_axis_->setTitleText(QStringLiteral("ТЕ"));
+    chart->addAxis(time_axis_, Qt::AlignBottom);
+    chart->addAxis(proc_axis_, Qt::AlignLeft);
+    chart->addAxis(te_axis_, Qt::AlignRight);
+    proc_->attachAxis(time_axis_);
+    proc_->attachAxis(proc_axis_);
+    te_->attachAxis(time_axis_);
+    te_->attachAxis(te_axis_);
+    // Each value axis in its series' colour, so that which line reads on which side is plain.
+    for (auto [s, a] : {std::pair{proc_, proc_axis_}, std::pair{te_, te_axis_}}) {
+        a->setLinePenColor(s->color());
+        a->setLabelsColor(s->color());
+        a->setTitleBrush(s->color());
+    }
+
+    CVplot = new QChartView(chart, this);
+    CVplot->setObjectName(QStringLiteral("CVplot"));
+    CVplot->setRenderHint(QPainter::Antialiasing);
+
+    Lstate = new QLabel(this);
+    Lstate->setObjectName(QStringLiteral("Lstate"));
+    Lstate->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* col = new QVBoxLayout(this);
+    col->addLayout(top);
+    col->addWidget(CVplot, 1);
+    col->addWidget(Lstate);
+
+    connect(CBspan, &QComboBox::activated, this, [this] { refresh(); });
+    connect(Bpause, &QPushButton::toggled, this, [this](bool on) {
+        if (!on) refresh();
+    });
+    connect(Bclear, &QPushButton::clicked, this, &PlotWindow::clearAll);
+    connect(Bcsv, &QPushButton::clicked, this, [this] {
+        const QString f =
+            QFileDialog::getSaveFileName(this, QStringLiteral("график"), QString(), QStringLiteral("CSV (*.csv)"));
+        if (!f.isEmpty()) exportCsv(f);
+    });
+    // The view follows at most four times a second and never per reading,
+    // so that polling pays nothing for a drawing.
+    refresh_ = new QTimer(this);
+    refresh_->setInterval(250);
+    connect(refresh_, &QTimer::timeout, this, &PlotWindow::tick);
+    refresh_->start();
+    refresh();
+}
+
+int64_t PlotWindow::spanMs() const {
+    const int i = std::clamp(CBspan->currentIndex(), 0, int(std::size(kSpans)) - 1);
+    return int64_t(kSpans[i].minutes) * 60000;
+}
+
+void PlotWindow::tick() {
+    if (!isVisible()) return;
+    if (dirty_) {
+        updateCount();
+        if (!Bpause->isChecked()) refresh();
+    } else if (spanMs() && !Bpause->isChecked() && ++idle_ticks_ >= 4) {
+        // Without new readings the last minutes still move on, once a second.
+        idle_ticks_ = 0;
+        const int64_t now = now_ms_();
+        setTimeRange(now - spanMs(), now);
+    }
+}
+
+void PlotWindow::refresh() {
+    dirty_ = false;
+    idle_ticks_ = 0;
+    updateCount();
+    if (Bpause->isChecked()) return;
+    const int64_t now = now_ms_(), span = spanMs();
+    const lork::trend::View v = span ? trend_.span(now, span) : trend_.wholeRun();
+    proc_->replace(Points(v.proc));
+    te_->replace(Points(v.te));
+    proc_->setPointsVisible(proc_->count() < kMarkedPoints);
+    te_->setPointsVisible(te_->count() < kMarkedPoints);
+    Fit(proc_axis_, v.proc);
+    Fit(te_axis_, v.te);
+    if (span) {
+        setTimeRange(now - span, now);
+    } else {
+        int64_t first = now - 60000, last = now;
+        for (const auto* s : {&v.proc, &v.te})
+            if (!s->empty()) first = std::min(first, s->front().t), last = std::max(last, s->back().t);
+        setTimeRange(first, last);
+    }
+}
+
+void PlotWindow::setTimeRange(int64_t from_ms, int64_t to_ms) {
+    const int64_t len = to_ms - from_ms;
+    time_axis_->setFormat(len > 86400000 ? QStringLiteral("dd.MM hh:mm")
+                          : len > 3600000 ? QStringLiteral("hh:mm")
+                                          : QStringLiteral("hh:mm:ss"));
+    time_axis_->setRange(QDateTime::fromMSecsSinceEpoch(from_ms), QDateTime::fromMSecsSinceEpoch(to_ms));
+}
+
+void PlotWindow::updateCount() {
+    QString t = QStringLiteral("точек: %1").arg(trend_.total());
+    if (trend_.total() > trend_.size()) t += QStringLiteral(" (в памяти %1)").arg(trend_.size());
+    Lpoints->setText(t);
+}
+
+void PlotWindow::clearAll() {
+    trend_.clear();
+    proc_->clear();
+    te_->clear();
+    Lstate->clear();
+    refresh();
+}
+
+bool PlotWindow::exportCsv(const QString& path) {
+    QSaveFile f(path);
+    const std::string text = trend_.csv();
+    const bool ok = f.open(QIODevice::WriteOnly) && f.write(text.data(), qint64(text.size())) == qint64(text.size()) &&
+                    f.commit();
+    if (ok) {
+        Lstate->setStyleSheet(QString());
+        Lstate->setText(QStringLiteral("записано точек: %1 в %2").arg(trend_.size()).arg(path));
+    } else {
+        Lstate->setStyleSheet(QStringLiteral("color: #c00000"));
+        Lstate->setText(QStringLiteral("не удалось записать %1: %2").arg(path, f.errorString()));
+    }
+    return ok;
+}
+
+void PlotWindow::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    refresh();
+}

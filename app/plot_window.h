@@ -1,0 +1,63 @@
+#pragma once
+// The window "график": the measured resistance in % (left axis) and in ТЕ
+// (right axis) over time, the last minutes or the whole run; pause, clear
+// and export of the points to CSV.
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+#include "trend/trend.h"
+
+class QComboBox;
+class QDateTimeAxis;
+class QLabel;
+class QLineSeries;
+class QPushButton;
+class QTimer;
+class QValueAxis;
+class QChartView;
+
+class PlotWindow : public QWidget {
+    Q_OBJECT
+public:
+    // now_ms: the wall clock, ms since 1970 UTC (the main window's).
+    PlotWindow(lork::trend::Trend& trend, std::function<int64_t()> now_ms, QWidget* parent = nullptr);
+
+    // After the trend took a point: the view follows with the next batch.
+    void appended() { dirty_ = true; }
+    // The series and axes brought up to date now (nothing while paused).
+    void refresh();
+    // The kept points into a file; false, and told in the window, when it cannot be written.
+    bool exportCsv(const QString& path);
+
+    const QLineSeries* procSeries() const { return proc_; }
+    const QLineSeries* teSeries() const { return te_; }
+    const QDateTimeAxis* timeAxis() const { return time_axis_; }
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void tick();
+    void clearAll();
+    // The span chosen in CBspan, ms; 0: the whole run.
+    int64_t spanMs() const;
+    void setTimeRange(int64_t from_ms, int64_t to_ms);
+    void updateCount();
+
+    lork::trend::Trend& trend_;
+    std::function<int64_t()> now_ms_;
+    QComboBox* CBspan;
+    QPushButton* Bpause;
+    QLabel* Lpoints;
+    QLabel* Lstate;
+    QChartView* CVplot;
+    QLineSeries* proc_;
+    QLineSeries* te_;
+    QDateTimeAxis* time_axis_;
+    QValueAxis* proc_axis_;
+    QValueAxis* te_axis_;
+    QTimer* refresh_;
+    bool dirty_ = false;
+    int idle_ticks_ = 0;
+};
