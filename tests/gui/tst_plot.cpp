@@ -1,0 +1,171 @@
+// The trend plot in the window: its series follow the readings the page
+// decodes from the simulator, and nothing else; pause, clear, export.
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLineSeries>
+#include <QtTest>
+
+#include "app/plot_window.h"
+#include "gui_fixture.h"
+#include "pages/readings.h"
+#include "sim/instrument_model.h"
+#include "support/sim_attach.h"
+
+using namespace lork;
+
+namespace {
+struct Rig {
+    Rig() {
+        test::attachToFakePort(g.port, model);
+        g.w->core().link.Port_setup(g.w->ls().scor_code);
+        g.w->st().found_scor[5] = 2;  // 9600, as the search leaves it
+        g.w->trend().clear();
+        g.w->show();
+        plot()->show();
+    }
+    PlotWindow* plot() { return g.w->plotWindow(); }
+    // The plot's own control (the journal has controls of the same names).
+    template <class T>
+    T* control(const char* name) {
+        return plot()->findChild<T*>(QLatin1String(name));
+    }
+    // The resistance changes, time goes on, and the page reads again.
+    void after(int seconds, double ohm) {
+        g.now = g.now.addSecs(seconds);
+        model.setResistance(ohm);
+    }
+    test::GuiRig g;
+    sim::InstrumentModel model;
+};
+
+QList<double> Values(const QLineSeries* s) {
+    QList<double> v;
+    for (const QPointF& p : s->points()) v << p.y();
+    return v;
+}
+}  // namespace
+
+class TstPlot : public QObject {
+    Q_OBJECT
+private slots:
+    void seriesHoldTheDecodedReadings();
+    void pauseFreezesTheViewAndClearEmptiesIt();
+    void exportWritesThePointsOrTellsWhyNot();
+    void buttonAndMenuItemComeAfterTheJournals();
+};
+
+void TstPlot::seriesHoldTheDecodedReadings() {
+    Rig r;
+    QList<double> proc, te;
+    auto decoded = [&] {
+        proc << double(r.g.w->st().dev.izm_proc);
+        te << double(r.g.w->st().dev.izm_znach);
+    };
+    r.after(0, 255);
+    r.g.w->readings().BzaprosClick();
+    decoded();
+    r.after(2, 310);
+    r.g.w->readings().Timer_oprosTimer();
+    decoded();
+    r.after(2, 420);
+    r.g.w->readings().Timer_oprosTimer();
+    decoded();
+    QCOMPARE(proc, QList<double>({25.5, 31.0, 42.0}));  // the simulator's ohms / 10
+
+    // A tick nobody answers and a query whose every reply is corrupt add nothing.
+    r.after(2, 600);
+    r.model.setFault(sim::Fault::Silent, 1);
+    r.g.w->readings().Timer_oprosTimer();
+    r.model.setFault(sim::Fault::BadCrc);
+    r.g.w->readings().BzaprosClick();
+    r.model.setFault(sim::Fault::None, 0);
+
+    // A single-field read carries one of the two values.
+    r.after(2, 500);
+    r.g.w->readings().LEizmprocClick();
+    proc << double(r.g.w->st().dev.izm_proc);
+
+    r.plot()->refresh();
+    QCOMPARE(Values(r.plot()->procSeries()), proc);
+    QCOMPARE(Values(r.plot()->teSeries()), te);
+    QCOMPARE(te.back(), 420.0);
+    // In time order, each at its read's time, within the span shown.
+    const auto pts = r.plot()->procSeries()->points();
+    for (int i = 1; i < pts.size(); ++i) QVERIFY(pts[i - 1].x() < pts[i].x());
+    QVERIFY(r.plot()->timeAxis()->max().toMSecsSinceEpoch() >= qint64(pts.back().x()));
+    QVERIFY(r.plot()->timeAxis()->min().toMSecsSinceEpoch() <= qint64(pts.front().x()));
+}
+
+void TstPlot::pauseFreezesTheViewAndClearEmptiesIt() {
+    Rig r;
+    r.g.w->readings().BzaprosClick();
+    r.plot()->refresh();
+    QCOMPARE(r.plot()->procSeries()->count(), 1);
+
+    auto* pause = r.control<QPushButton>("Bpause");
+    pause->setChecked(true);
+    r.after(2, 700);
+    r.g.w->readings().Timer_oprosTimer();
+    r.plot()->refresh();
+    QCOMPARE(r.plot()->procSeries()->count(), 1);  // the view stands
+    QCOMPARE(r.g.w->trend().total(), uint64_t(2));  // the points go on
+    pause->setChecked(false);
+    QCOMPARE(Values(r.plot()->procSeries()).back(), 70.0);
+
+    // The whole run holds what the last minutes leave out.
+    r.after(600, 800);
+    r.g.w->readings().Timer_oprosTimer();
+    r.plot()->refresh();
+    QCOMPARE(r.plot()->procSeries()->count(), 1);
+    test::GuiRig::choose(r.control<QComboBox>("CBspan"), 4);
+    QCOMPARE(r.plot()->procSeries()->count(), 3);
+
+    r.control<QPushButton>("Bclear")->click();
+    QCOMPARE(r.plot()->procSeries()->count(), 0);
+    QCOMPARE(r.plot()->teSeries()->count(), 0);
+    QCOMPARE(r.g.w->trend().total(), uint64_t(0));
+}
+
+void TstPlot::exportWritesThePointsOrTellsWhyNot() {
+    Rig r;
+    r.g.w->readings().BzaprosClick();
+    r.after(2, 300);
+    r.g.w->readings().Timer_oprosTimer();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("plot.csv");
+    QVERIFY(r.plot()->exportCsv(path));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0], QString("time,percent,te"));
+    QVERIFY2(lines[2].endsWith(",30.000,300.000"), qPrintable(lines[2]));
+
+    auto* state = r.control<QLabel>("Lstate");
+    QVERIFY(!r.plot()->exportCsv("/nonexistent-dir/plot.csv"));
+    QVERIFY2(state->text().contains("не удалось записать /nonexistent-dir/plot.csv"), qPrintable(state->text()));
+}
+
+void TstPlot::buttonAndMenuItemComeAfterTheJournals() {
+    Rig r;
+    r.plot()->hide();
+    auto* bar = r.g.find<QToolBar>("ToolBar1");
+    QToolButton* b = r.g.w->toolButton(16);
+    QVERIFY(b);
+    QCOMPARE(bar->widgetForAction(bar->actions().back()), b);
+    QCOMPARE(b->text(), QString("график"));
+    QVERIFY(!b->icon().isNull());
+    QCOMPARE(r.g.find<QMenu>("N_nastroiki")->actions().back()->objectName(), QString("N_plot"));
+    b->click();
+    QVERIFY(r.plot()->isVisible());
+    QCOMPARE(r.plot()->windowTitle(), QString("график"));
+}
+
+QTEST_MAIN(TstPlot)
+#include "tst_plot.moc"
