@@ -14,6 +14,7 @@
 void TFglav::buildPlot() {
     trend_ = std::make_unique<lork::trend::Trend>();
     Fplot = new PlotWindow(*trend_, [this] { return wallNow().toMSecsSinceEpoch(); }, this);
+    Fplot->setProperty(kBesideProperty, true);
     core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { plotTake(rec); });
 
     // After the journal's items and button, which stay as they are.

@@ -21,14 +21,16 @@ namespace {
 
 struct SpanItem {
     const char* text;
-    int minutes;  // 0: the whole run
+    int minutes;   // 0: the whole run
+    int step_s;    // between the time axis's ticks
 };
-const SpanItem kSpans[] = {{"1 мин", 1}, {"5 мин", 5}, {"15 мин", 15}, {"60 мин", 60}, {"всё время", 0}};
+const SpanItem kSpans[] = {
+    {"1 мин", 1, 10}, {"5 мин", 5, 60}, {"15 мин", 15, 180}, {"60 мин", 60, 600}, {"всё время", 0, 0}};
 constexpr int kDefaultSpan = 1;  // 5 min
 
 // Fewer points than this are drawn with their markers too, so that a single
 // reading (a query, a field read) is seen.
-constexpr int kMarkedPoints = 120;
+constexpr int kMarkedPoints = 40;
 
 QList<QPointF> Points(const std::vector<lork::trend::XY>& xy) {
     QList<QPointF> out;
@@ -87,6 +89,15 @@ PlotWindow::PlotWindow(lork::trend::Trend& trend, std::function<int64_t()> now_m
     proc_->setName(QStringLiteral("сопротивление, %"));
     te_ = new QLineSeries(chart);
     te_->setName(QStringLiteral("сопротивление, ТЕ"));
+    // ТЕ is most often a fixed multiple of %, so that the two lines lie on
+    // each other: % broad beneath, ТЕ narrow and dashed above, both seen.
+    QPen pen_proc(QColor(0x1f, 0x6f, 0xc4), 4);
+    QPen pen_te(QColor(0xe0, 0x76, 0x1c), 2, Qt::DashLine);
+    pen_proc.setCapStyle(Qt::RoundCap);
+    proc_->setPen(pen_proc);
+    te_->setPen(pen_te);
+    proc_->setMarkerSize(7);
+    te_->setMarkerSize(4);
     chart->addSeries(proc_);
     chart->addSeries(te_);
     time_axis_ = new QDateTimeAxis(chart);
@@ -154,8 +165,7 @@ void PlotWindow::tick() {
     } else if (spanMs() && !Bpause->isChecked() && ++idle_ticks_ >= 4) {
         // Without new readings the last minutes still move on, once a second.
         idle_ticks_ = 0;
-        const int64_t now = now_ms_();
-        setTimeRange(now - spanMs(), now);
+        setSpanRange(now_ms_());
     }
 }
 
@@ -173,13 +183,23 @@ void PlotWindow::refresh() {
     Fit(proc_axis_, v.proc);
     Fit(te_axis_, v.te);
     if (span) {
-        setTimeRange(now - span, now);
+        setSpanRange(now);
     } else {
         int64_t first = now - 60000, last = now;
         for (const auto* s : {&v.proc, &v.te})
             if (!s->empty()) first = std::min(first, s->front().t), last = std::max(last, s->back().t);
+        time_axis_->setTickCount(7);
         setTimeRange(first, last);
     }
+}
+
+void PlotWindow::setSpanRange(int64_t now_ms) {
+    // The axis ends at the next whole tick, so that the ticks fall on round times.
+    const SpanItem& s = kSpans[std::clamp(CBspan->currentIndex(), 0, int(std::size(kSpans)) - 1)];
+    const int64_t step = int64_t(s.step_s) * 1000, span = spanMs();
+    const int64_t end = (now_ms / step + (now_ms % step ? 1 : 0)) * step;
+    time_axis_->setTickCount(int(span / step) + 1);
+    setTimeRange(end - span, end);
 }
 
 void PlotWindow::setTimeRange(int64_t from_ms, int64_t to_ms) {

@@ -42,6 +42,7 @@ private:
     void clearAll();
     // The span chosen in CBspan, ms; 0: the whole run.
     int64_t spanMs() const;
+    void setSpanRange(int64_t now_ms);
     void setTimeRange(int64_t from_ms, int64_t to_ms);
     void updateCount();
 

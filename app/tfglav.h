@@ -144,6 +144,9 @@ public:
     lork::trend::Trend& trend() { return *trend_; }
     PlotWindow* plotWindow() const { return Fplot; }
     void N_plotClick();
+    // Set true on a window beside the main window's own: activating it does
+    // not pause polling (see activationEvent).
+    static constexpr const char* kBesideProperty = "besideMainWindow";
 
     // Makes the port given on the command line the one in use (again after
     // the settings file was loaded).

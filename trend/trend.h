@@ -43,9 +43,9 @@ class Trend {
 public:
     static constexpr size_t kDefaultCapacity = 100000;
     // The whole-run envelope holds at most twice this many buckets.
-    static constexpr size_t kDefaultBuckets = 1000;
+    static constexpr size_t kDefaultBuckets = 500;
     // A view holds at most this many points per series.
-    static constexpr size_t kViewPoints = 4000;
+    static constexpr size_t kViewPoints = 2000;
 
     explicit Trend(size_t capacity = kDefaultCapacity, size_t buckets = kDefaultBuckets);
 

@@ -1,5 +1,6 @@
 // The trend plot in the window: its series follow the readings the page
 // decodes from the simulator, and nothing else; pause, clear, export.
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -58,7 +59,22 @@ private slots:
     void pauseFreezesTheViewAndClearEmptiesIt();
     void exportWritesThePointsOrTellsWhyNot();
     void buttonAndMenuItemComeAfterTheJournals();
+    void pollingGoesOnWhileThePlotIsWatched();
 };
+
+void TstPlot::pollingGoesOnWhileThePlotIsWatched() {
+    Rig r;
+    QApplication::setActiveWindow(r.g.w.get());
+    r.g.find<QAbstractButton>("RGtyp_opros_0")->click();
+    r.g.w->toolButton(1)->click();
+    QVERIFY(r.g.w->pollTimer()->isActive());
+    const size_t written = r.g.port.writes.size();
+    QApplication::setActiveWindow(r.plot());
+    QVERIFY(r.g.w->pollTimer()->isActive());
+    QApplication::setActiveWindow(r.g.w.get());
+    QCOMPARE(r.g.port.writes.size(), written);  // coming back probes nothing
+    QVERIFY(r.g.w->pollTimer()->isActive());
+}
 
 void TstPlot::seriesHoldTheDecodedReadings() {
     Rig r;
