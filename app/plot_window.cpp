@@ -175,7 +175,7 @@ void PlotWindow::refresh() {
     updateCount();
     if (Bpause->isChecked()) return;
     const int64_t now = now_ms_(), span = spanMs();
-    const lork::trend::View v = span ? trend_.span(now, span) : trend_.wholeRun();
+    const lork::trend::View v = span ? trend_.span(spanEnd(now), span) : trend_.wholeRun();
     proc_->replace(Points(v.proc));
     te_->replace(Points(v.te));
     proc_->setPointsVisible(proc_->count() < kMarkedPoints);
@@ -193,12 +193,20 @@ void PlotWindow::refresh() {
     }
 }
 
+int64_t PlotWindow::stepMs() const {
+    return int64_t(kSpans[std::clamp(CBspan->currentIndex(), 0, int(std::size(kSpans)) - 1)].step_s) * 1000;
+}
+
+// The axis ends at the next whole tick, so that the ticks fall on round times.
+int64_t PlotWindow::spanEnd(int64_t now_ms) const {
+    const int64_t step = stepMs();
+    if (step <= 0) return now_ms;
+    return (now_ms / step + (now_ms % step ? 1 : 0)) * step;
+}
+
 void PlotWindow::setSpanRange(int64_t now_ms) {
-    // The axis ends at the next whole tick, so that the ticks fall on round times.
-    const SpanItem& s = kSpans[std::clamp(CBspan->currentIndex(), 0, int(std::size(kSpans)) - 1)];
-    const int64_t step = int64_t(s.step_s) * 1000, span = spanMs();
-    const int64_t end = (now_ms / step + (now_ms % step ? 1 : 0)) * step;
-    time_axis_->setTickCount(int(span / step) + 1);
+    const int64_t end = spanEnd(now_ms), span = spanMs();
+    time_axis_->setTickCount(int(span / stepMs()) + 1);
     setTimeRange(end - span, end);
 }
 

@@ -42,6 +42,9 @@ private:
     void clearAll();
     // The span chosen in CBspan, ms; 0: the whole run.
     int64_t spanMs() const;
+    // Between two ticks of the time axis of the span chosen, ms.
+    int64_t stepMs() const;
+    int64_t spanEnd(int64_t now_ms) const;
     void setSpanRange(int64_t now_ms);
     void setTimeRange(int64_t from_ms, int64_t to_ms);
     void updateCount();
