@@ -3,10 +3,8 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
-#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QToolBar>
 #include <QToolButton>
 #include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLineSeries>
@@ -58,7 +56,7 @@ private slots:
     void seriesHoldTheDecodedReadings();
     void pauseFreezesTheViewAndClearEmptiesIt();
     void exportWritesThePointsOrTellsWhyNot();
-    void buttonAndMenuItemComeAfterTheJournals();
+    void buttonOpensThePlot();
     void pollingGoesOnWhileThePlotIsWatched();
 };
 
@@ -168,16 +166,12 @@ void TstPlot::exportWritesThePointsOrTellsWhyNot() {
     QVERIFY2(state->text().contains("не удалось записать /nonexistent-dir/plot.csv"), qPrintable(state->text()));
 }
 
-void TstPlot::buttonAndMenuItemComeAfterTheJournals() {
+void TstPlot::buttonOpensThePlot() {
     Rig r;
     r.plot()->hide();
-    auto* bar = r.g.find<QToolBar>("ToolBar1");
+    // Its place after the journal's is in the window's own tests.
     QToolButton* b = r.g.w->toolButton(16);
-    QVERIFY(b);
-    QCOMPARE(bar->widgetForAction(bar->actions().back()), b);
-    QCOMPARE(b->text(), QString("график"));
-    QVERIFY(!b->icon().isNull());
-    QCOMPARE(r.g.find<QMenu>("N_nastroiki")->actions().back()->objectName(), QString("N_plot"));
+    QVERIFY(b && !b->icon().isNull());
     b->click();
     QVERIFY(r.plot()->isVisible());
     QCOMPARE(r.plot()->windowTitle(), QString("график"));
