@@ -2,6 +2,8 @@
 // back, the last calibration of one instrument, and a failed append.
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include "journal/calibration_log.h"
 #include "support/temp_dir.h"
 
@@ -74,4 +76,14 @@ TEST(CalibrationLog, DataFolderFollowsXdg) {
     lork::test::ScopedEnv none("XDG_DATA_HOME", std::nullopt);
     lork::test::ScopedEnv home("HOME", std::string("/home/op"));
     EXPECT_EQ(Default_path(), "/home/op/.local/share/testlork/calibration.csv");
+}
+
+TEST(CalibrationLog, TimeIsLocalWithItsOffset) {
+    for (const auto& [tz, want] : std::vector<std::pair<std::string, std::string>>{
+             {"<+0530>-5:30", "1970-01-01T05:30:00+05:30"}, {"<-03>3", "1969-12-31T21:00:00-03:00"}}) {
+        lork::test::ScopedEnv zone("TZ", tz);
+        ::tzset();
+        EXPECT_EQ(Iso_local(0), want) << tz;
+    }
+    ::tzset();  // the machine's zone again for the tests that follow
 }
