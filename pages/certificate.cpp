@@ -69,7 +69,8 @@ QString Certificate_html(const calib::Certificate& c, const CertificateHead& h) 
     s += line.arg(QStringLiteral("Порт"), esc(h.port));
     s += line.arg(QStringLiteral("Адрес"), QString::number(h.adr));
     s += QStringLiteral("</table><h3>Значения калибровки, импульсов</h3><p><small>под числом: старшее и младшее слово в hex</small></p>"
-                        "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"4\">"
+                        "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"4\" "
+                        "style=\"border-collapse: collapse; border-color: #000000\">"
                         "<tr><th>точка</th><th>дата и время записи</th><th>было</th><th>записано</th>"
                         "<th>измерено, %</th><th>измерено, ТЕ</th></tr>");
     s += Point_row("0 %", c.zero);
