@@ -21,18 +21,20 @@ const QString kOperatorKey = QStringLiteral("certificate/operator");
 }
 
 CalibrationPage::ReportDialogs CalibrationPage::Real_dialogs() {
-    QWidget* parent = pc->Button_otchet->window();
+    // The window the page is in when the dialog opens (the page is moved
+    // into a scroll area after it is built).
+    auto parent = [this] { return pc->Button_otchet->window(); };
     return {
         [parent] {
-            return QInputDialog::getText(parent, QStringLiteral("протокол калибровки"),
+            return QInputDialog::getText(parent(), QStringLiteral("протокол калибровки"),
                                          QStringLiteral("Фамилия и инициалы оператора:"));
         },
         [parent](const QString& suggested) {
-            return QFileDialog::getSaveFileName(parent, QStringLiteral("протокол калибровки"), suggested,
+            return QFileDialog::getSaveFileName(parent(), QStringLiteral("протокол калибровки"), suggested,
                                                 QStringLiteral("PDF (*.pdf)"));
         },
         [parent](QPrinter& printer) {
-            QPrintDialog dialog(&printer, parent);
+            QPrintDialog dialog(&printer, parent());
             return dialog.exec() == QDialog::Accepted;
         },
     };
