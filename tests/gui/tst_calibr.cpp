@@ -317,9 +317,13 @@ void TstCalibr::certificateSavedAndPrinted() {
     r.calibrate(true, 1000);
     const uint32_t cal100 = r.model.params().cal100;
     Answers a;
-    a.pdf = QString::fromStdString(data / "cert.pdf");
     a.printed = QString::fromStdString(data / "printed.pdf");
     r.g.w->calibration().setReportDialogs(a.dialogs());
+    a.pdf = QString::fromStdString(data.path());  // a folder: the failure is told, never passed over
+    r.pc().Button_otchet->click();
+    QCOMPARE(r.g.messages.size(), 1);
+    QVERIFY(r.g.messages.takeFirst().startsWith("протокол калибровки не записан: " + a.pdf));
+    a.pdf = QString::fromStdString(data / "cert.pdf");
     r.pc().Button_otchet->click();
     r.pc().Button_pechat->click();
     QCOMPARE(a.names, 1);  // asked once, then remembered
