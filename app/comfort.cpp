@@ -15,6 +15,7 @@
 
 #include "app/copy_lines.h"
 #include "app/tfglav.h"
+#include "pages/calibration.h"
 #include "ui_tfglav.h"
 
 namespace {
@@ -102,6 +103,7 @@ void TFglav::setupComfort() {
 
 void TFglav::usePlaceFile(const QString& path) {
     place_file_ = path;
+    calibration_->setOwnSettingsFile(path);
     QSettings place(path, QSettings::IniFormat);
     const QByteArray geometry = place.value(QStringLiteral("window/geometry")).toByteArray();
     if (!geometry.isEmpty()) restoreGeometry(geometry);

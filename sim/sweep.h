@@ -18,9 +18,9 @@ struct Sweep {
 };
 
 // "LOW:HIGH:PERIOD" (ohm, ohm, seconds): 0 <= LOW <= HIGH < 1e7, PERIOD > 0.
-inline std::optional<Sweep> Parse_sweep(const std::string& spec) {
+inline std::optional<Sweep> Parse_sweep(const std::string& text) {
     Sweep s;
-    const char* p = spec.c_str();
+    const char* p = text.c_str();
     char* end = nullptr;
     double* fields[] = {&s.low, &s.high, &s.period_s};
     for (int i = 0; i < 3; ++i) {

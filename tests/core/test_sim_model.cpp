@@ -343,7 +343,7 @@ TEST(SimModel, CalibrationAndParametersSurviveARestart) {
     std::remove(path.c_str());
 }
 
-TEST(SimModel, SweepMovesBetweenItsBoundsAndRefusesBadSpecs) {
+TEST(SimModel, SweepMovesBetweenItsBoundsAndRefusesBadValues) {
     const auto s = Parse_sweep("100:300:60");
     ASSERT_TRUE(s);
     EXPECT_DOUBLE_EQ(s->at(0), 200);

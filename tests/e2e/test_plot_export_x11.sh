@@ -6,13 +6,8 @@
 #   test_plot_export_x11.sh TESTLORK LORK_SIM
 set -u
 testlork=$1 sim=$2
+sim_args="--sweep 100:900:60"  # an instrument that answers
 . "$(dirname "$0")/x11_session.sh"
-
-# An instrument that answers, instead of the session's silent one.
-"$sim" --sweep 100:900:60 >"$work/live.out" 2>"$work/live.err" </dev/null &
-pids+=($!)
-wait_for 5 test -s "$work/live.out" || fail "lork-sim gave no terminal: $(cat "$work/live.err")"
-pty=$(head -n1 "$work/live.out")
 
 start_testlork plot plot
 wait_for 20 window_with _NET_WM_NAME '"график"' || fail "no plot window"
