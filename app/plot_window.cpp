@@ -9,13 +9,9 @@
 #include <QSaveFile>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QtCharts/QChart>
-#include <QtCharts/QChartView>
-#include <QtCharts/QDateTimeAxis>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QValueAxis>
 #include <algorithm>
-#include <cmath>
+
+#include "app/trend_chart.h"
 
 namespace {
 
@@ -27,30 +23,6 @@ struct SpanItem {
 const SpanItem kSpans[] = {
     {"1 мин", 1, 10}, {"5 мин", 5, 60}, {"15 мин", 15, 180}, {"60 мин", 60, 600}, {"всё время", 0, 0}};
 constexpr int kDefaultSpan = 1;  // 5 min
-
-// Fewer points than this are drawn with their markers too, so that a single
-// reading (a query, a field read) is seen.
-constexpr int kMarkedPoints = 40;
-
-QList<QPointF> Points(const std::vector<lork::trend::XY>& xy) {
-    QList<QPointF> out;
-    out.reserve(qsizetype(xy.size()));
-    for (const auto& p : xy) out.append(QPointF(double(p.t), p.v));
-    return out;
-}
-
-void Fit(QValueAxis* axis, const std::vector<lork::trend::XY>& xy) {
-    if (xy.empty()) {
-        axis->setRange(0, 100);
-        return;
-    }
-    const auto [lo, hi] =
-        std::minmax_element(xy.begin(), xy.end(), [](const auto& a, const auto& b) { return a.v < b.v; });
-    double a = lo->v, b = hi->v;
-    const double pad = b > a ? (b - a) * 0.05 : std::max(1.0, std::abs(a) * 0.05);
-    axis->setRange(a - pad, b + pad);
-    axis->applyNiceNumbers();
-}
 
 }  // namespace
 
@@ -82,47 +54,7 @@ PlotWindow::PlotWindow(lork::trend::Trend& trend, std::function<int64_t()> now_m
     Lpoints->setObjectName(QStringLiteral("Lpoints"));
     top->addWidget(Lpoints);
 
-    auto* chart = new QChart;
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    chart->setMargins(QMargins(4, 4, 4, 4));
-    proc_ = new QLineSeries(chart);
-    proc_->setName(QStringLiteral("сопротивление, %"));
-    te_ = new QLineSeries(chart);
-    te_->setName(QStringLiteral("сопротивление, ТЕ"));
-    // ТЕ is most often a fixed multiple of %, so that the two lines lie on
-    // each other: % broad beneath, ТЕ narrow and dashed above, both seen.
-    QPen pen_proc(QColor(0x1f, 0x6f, 0xc4), 4);
-    QPen pen_te(QColor(0xe0, 0x76, 0x1c), 2, Qt::DashLine);
-    pen_proc.setCapStyle(Qt::RoundCap);
-    proc_->setPen(pen_proc);
-    te_->setPen(pen_te);
-    proc_->setMarkerSize(7);
-    te_->setMarkerSize(4);
-    chart->addSeries(proc_);
-    chart->addSeries(te_);
-    time_axis_ = new QDateTimeAxis(chart);
-    time_axis_->setTickCount(7);
-    proc_axis_ = new QValueAxis(chart);
-    proc_axis_->setTitleText(QStringLiteral("%"));
-    te_axis_ = new QValueAxis(chart);
-    te_axis_->setTitleText(QStringLiteral("ТЕ"));
-    chart->addAxis(time_axis_, Qt::AlignBottom);
-    chart->addAxis(proc_axis_, Qt::AlignLeft);
-    chart->addAxis(te_axis_, Qt::AlignRight);
-    proc_->attachAxis(time_axis_);
-    proc_->attachAxis(proc_axis_);
-    te_->attachAxis(time_axis_);
-    te_->attachAxis(te_axis_);
-    // Each value axis in its series' colour, so that which line reads on which side is plain.
-    for (auto [s, a] : {std::pair{proc_, proc_axis_}, std::pair{te_, te_axis_}}) {
-        a->setLinePenColor(s->color());
-        a->setLabelsColor(s->color());
-        a->setTitleBrush(s->color());
-    }
-
-    CVplot = new QChartView(chart, this);
-    CVplot->setObjectName(QStringLiteral("CVplot"));
-    CVplot->setRenderHint(QPainter::Antialiasing);
+    CVplot = new TrendChart(this);
 
     Lstate = new QLabel(this);
     Lstate->setObjectName(QStringLiteral("Lstate"));
@@ -176,20 +108,14 @@ void PlotWindow::refresh() {
     if (Bpause->isChecked()) return;
     const int64_t now = now_ms_(), span = spanMs();
     const lork::trend::View v = span ? trend_.span(spanEnd(now), span) : trend_.wholeRun();
-    proc_->replace(Points(v.proc));
-    te_->replace(Points(v.te));
-    proc_->setPointsVisible(proc_->count() < kMarkedPoints);
-    te_->setPointsVisible(te_->count() < kMarkedPoints);
-    Fit(proc_axis_, v.proc);
-    Fit(te_axis_, v.te);
+    CVplot->setSeries(v.proc, v.te);
     if (span) {
         setSpanRange(now);
     } else {
         int64_t first = now - 60000, last = now;
         for (const auto* s : {&v.proc, &v.te})
             if (!s->empty()) first = std::min(first, s->front().t), last = std::max(last, s->back().t);
-        time_axis_->setTickCount(7);
-        setTimeRange(first, last);
+        CVplot->setTimeRange(first, last);
     }
 }
 
@@ -205,17 +131,8 @@ int64_t PlotWindow::spanEnd(int64_t now_ms) const {
 }
 
 void PlotWindow::setSpanRange(int64_t now_ms) {
-    const int64_t end = spanEnd(now_ms), span = spanMs();
-    time_axis_->setTickCount(int(span / stepMs()) + 1);
-    setTimeRange(end - span, end);
-}
-
-void PlotWindow::setTimeRange(int64_t from_ms, int64_t to_ms) {
-    const int64_t len = to_ms - from_ms;
-    time_axis_->setFormat(len > 86400000 ? QStringLiteral("dd.MM hh:mm")
-                          : len > 3600000 ? QStringLiteral("hh:mm")
-                                          : QStringLiteral("hh:mm:ss"));
-    time_axis_->setRange(QDateTime::fromMSecsSinceEpoch(from_ms), QDateTime::fromMSecsSinceEpoch(to_ms));
+    const int64_t end = spanEnd(now_ms);
+    CVplot->setTimeRange(end - spanMs(), end, stepMs());
 }
 
 void PlotWindow::updateCount() {
@@ -226,8 +143,6 @@ void PlotWindow::updateCount() {
 
 void PlotWindow::clearAll() {
     trend_.clear();
-    proc_->clear();
-    te_->clear();
     Lstate->clear();
     refresh();
 }

@@ -9,13 +9,10 @@
 #include "trend/trend.h"
 
 class QComboBox;
-class QDateTimeAxis;
 class QLabel;
-class QLineSeries;
 class QPushButton;
 class QTimer;
-class QValueAxis;
-class QChartView;
+class TrendChart;
 
 class PlotWindow : public QWidget {
     Q_OBJECT
@@ -30,9 +27,7 @@ public:
     // The kept points into a file; false, and told in the window, when it cannot be written.
     bool exportCsv(const QString& path);
 
-    const QLineSeries* procSeries() const { return proc_; }
-    const QLineSeries* teSeries() const { return te_; }
-    const QDateTimeAxis* timeAxis() const { return time_axis_; }
+    const TrendChart* chart() const { return CVplot; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -46,7 +41,6 @@ private:
     int64_t stepMs() const;
     int64_t spanEnd(int64_t now_ms) const;
     void setSpanRange(int64_t now_ms);
-    void setTimeRange(int64_t from_ms, int64_t to_ms);
     void updateCount();
 
     lork::trend::Trend& trend_;
@@ -55,12 +49,7 @@ private:
     QPushButton* Bpause;
     QLabel* Lpoints;
     QLabel* Lstate;
-    QChartView* CVplot;
-    QLineSeries* proc_;
-    QLineSeries* te_;
-    QDateTimeAxis* time_axis_;
-    QValueAxis* proc_axis_;
-    QValueAxis* te_axis_;
+    TrendChart* CVplot;
     QTimer* refresh_;
     bool dirty_ = false;
     int idle_ticks_ = 0;

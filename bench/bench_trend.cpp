@@ -9,9 +9,8 @@
 #include <cstring>
 #include <malloc.h>
 
-#include <QtCharts/QLineSeries>
-
 #include "app/plot_window.h"
+#include "app/trend_chart.h"
 
 namespace {
 // Small blocks and the large ones malloc maps on their own.
@@ -77,7 +76,7 @@ int main(int argc, char** argv) {
             window.repaint();
         }
         std::printf("view \"%s\": %lld points, rebuild + repaint %.2f ms\n", qPrintable(span->itemText(i)),
-                    qlonglong(window.procSeries()->count()), double(t.nsecsElapsed()) / 1e6 / rounds);
+                    qlonglong(window.chart()->procPoints().size()), double(t.nsecsElapsed()) / 1e6 / rounds);
     }
     return 0;
 }

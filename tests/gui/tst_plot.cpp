@@ -6,11 +6,10 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
-#include <QtCharts/QDateTimeAxis>
-#include <QtCharts/QLineSeries>
 #include <QtTest>
 
 #include "app/plot_window.h"
+#include "app/trend_chart.h"
 #include "gui_fixture.h"
 #include "pages/readings.h"
 #include "sim/instrument_model.h"
@@ -43,9 +42,9 @@ struct Rig {
     sim::InstrumentModel model;
 };
 
-QList<double> Values(const QLineSeries* s) {
+QList<double> Values(const std::vector<trend::XY>& s) {
     QList<double> v;
-    for (const QPointF& p : s->points()) v << p.y();
+    for (const trend::XY& p : s) v << p.v;
     return v;
 }
 }  // namespace
@@ -106,43 +105,43 @@ void TstPlot::seriesHoldTheDecodedReadings() {
     proc << double(r.g.w->st().dev.izm_proc);
 
     r.plot()->refresh();
-    QCOMPARE(Values(r.plot()->procSeries()), proc);
-    QCOMPARE(Values(r.plot()->teSeries()), te);
+    QCOMPARE(Values(r.plot()->chart()->procPoints()), proc);
+    QCOMPARE(Values(r.plot()->chart()->tePoints()), te);
     QCOMPARE(te.back(), 420.0);
     // In time order, each at its read's time, within the span shown.
-    const auto pts = r.plot()->procSeries()->points();
-    for (int i = 1; i < pts.size(); ++i) QVERIFY(pts[i - 1].x() < pts[i].x());
-    QVERIFY(r.plot()->timeAxis()->max().toMSecsSinceEpoch() >= qint64(pts.back().x()));
-    QVERIFY(r.plot()->timeAxis()->min().toMSecsSinceEpoch() <= qint64(pts.front().x()));
+    const auto pts = r.plot()->chart()->procPoints();
+    for (size_t i = 1; i < pts.size(); ++i) QVERIFY(pts[i - 1].t < pts[i].t);
+    QVERIFY(r.plot()->chart()->timeTo() >= pts.back().t);
+    QVERIFY(r.plot()->chart()->timeFrom() <= pts.front().t);
 }
 
 void TstPlot::pauseFreezesTheViewAndClearEmptiesIt() {
     Rig r;
     r.g.w->readings().BzaprosClick();
     r.plot()->refresh();
-    QCOMPARE(r.plot()->procSeries()->count(), 1);
+    QCOMPARE(int(r.plot()->chart()->procPoints().size()), 1);
 
     auto* pause = r.control<QPushButton>("Bpause");
     pause->setChecked(true);
     r.after(2, 700);
     r.g.w->readings().Timer_oprosTimer();
     r.plot()->refresh();
-    QCOMPARE(r.plot()->procSeries()->count(), 1);  // the view stands
+    QCOMPARE(int(r.plot()->chart()->procPoints().size()), 1);  // the view stands
     QCOMPARE(r.g.w->trend().total(), uint64_t(2));  // the points go on
     pause->setChecked(false);
-    QCOMPARE(Values(r.plot()->procSeries()).back(), 70.0);
+    QCOMPARE(Values(r.plot()->chart()->procPoints()).back(), 70.0);
 
     // The whole run holds what the last minutes leave out.
     r.after(600, 800);
     r.g.w->readings().Timer_oprosTimer();
     r.plot()->refresh();
-    QCOMPARE(r.plot()->procSeries()->count(), 1);
+    QCOMPARE(int(r.plot()->chart()->procPoints().size()), 1);
     test::GuiRig::choose(r.control<QComboBox>("CBspan"), 4);
-    QCOMPARE(r.plot()->procSeries()->count(), 3);
+    QCOMPARE(int(r.plot()->chart()->procPoints().size()), 3);
 
     r.control<QPushButton>("Bclear")->click();
-    QCOMPARE(r.plot()->procSeries()->count(), 0);
-    QCOMPARE(r.plot()->teSeries()->count(), 0);
+    QCOMPARE(int(r.plot()->chart()->procPoints().size()), 0);
+    QCOMPARE(int(r.plot()->chart()->tePoints().size()), 0);
     QCOMPARE(r.g.w->trend().total(), uint64_t(0));
 }
 
