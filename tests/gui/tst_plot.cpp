@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
+#include <cmath>
 
 #include "app/plot_window.h"
 #include "app/trend_chart.h"
@@ -56,6 +57,9 @@ private slots:
     void pauseFreezesTheViewAndClearEmptiesIt();
     void exportWritesThePointsOrTellsWhyNot();
     void buttonOpensThePlot();
+    void valueAxesEndOnRoundTicksAroundTheValues();
+    void wholeRunTicksFallOnRoundLocalTimes();
+    void eachLineIsDrawnInItsColour();
     void pollingGoesOnWhileThePlotIsWatched();
 };
 
@@ -113,6 +117,12 @@ void TstPlot::seriesHoldTheDecodedReadings() {
     for (size_t i = 1; i < pts.size(); ++i) QVERIFY(pts[i - 1].t < pts[i].t);
     QVERIFY(r.plot()->chart()->timeTo() >= pts.back().t);
     QVERIFY(r.plot()->chart()->timeFrom() <= pts.front().t);
+    // The last five minutes: a tick each whole minute, from one end to the other.
+    const std::vector<int64_t> ticks = r.plot()->chart()->timeTicks();
+    QCOMPARE(ticks.size(), size_t(6));
+    QCOMPARE(ticks.front(), r.plot()->chart()->timeFrom());
+    QCOMPARE(ticks.back(), r.plot()->chart()->timeTo());
+    for (int64_t t : ticks) QCOMPARE(t % 60000, 0);
 }
 
 void TstPlot::pauseFreezesTheViewAndClearEmptiesIt() {
@@ -174,6 +184,68 @@ void TstPlot::buttonOpensThePlot() {
     b->click();
     QVERIFY(r.plot()->isVisible());
     QCOMPARE(r.plot()->windowTitle(), QString("график"));
+}
+
+void TstPlot::valueAxesEndOnRoundTicksAroundTheValues() {
+    struct Case {
+        std::vector<double> v;
+        double lo, hi, step;
+    };
+    const Case cases[] = {
+        {{}, 0, 100, 20},               // nothing yet: a fixed frame
+        {{15, 45, 30}, 10, 50, 10},     // a margin, then out to the next tick
+        {{30}, 28, 32, 1},              // one value: a margin of its own
+        {{-0.42, 0.13}, -0.6, 0.2, 0.2},
+    };
+    for (const Case& c : cases) {
+        std::vector<trend::XY> xy;
+        for (double v : c.v) xy.push_back({int64_t(xy.size()) * 1000, v});
+        const TrendChart::Scale s = TrendChart::Fit(xy);
+        QCOMPARE(s.lo, c.lo);
+        QCOMPARE(s.hi, c.hi);
+        QCOMPARE(s.step, c.step);
+    }
+}
+
+void TstPlot::wholeRunTicksFallOnRoundLocalTimes() {
+    TrendChart c;
+    const int64_t from = QDateTime(QDate(2026, 12, 8), QTime(6, 41, 13)).toMSecsSinceEpoch();
+    c.setTimeRange(from, from + 7 * 3600000 + 5000);
+    const std::vector<int64_t> ticks = c.timeTicks();
+    QCOMPARE(ticks.size(), size_t(7));
+    for (int64_t t : ticks) {
+        QVERIFY(t >= c.timeFrom() && t <= c.timeTo());
+        QCOMPARE(QDateTime::fromMSecsSinceEpoch(t).time().minute(), 0);
+    }
+    QCOMPARE(QDateTime::fromMSecsSinceEpoch(ticks.front()).time(), QTime(7, 0));
+}
+
+void TstPlot::eachLineIsDrawnInItsColour() {
+    TrendChart c;
+    c.resize(600, 300);
+    c.setTimeRange(0, 60000, 10000);
+    auto pixels = [&c](const QColor& colour) {
+        const QImage img = c.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QColor p = img.pixelColor(x, y);
+                n += std::abs(p.red() - colour.red()) + std::abs(p.green() - colour.green()) +
+                         std::abs(p.blue() - colour.blue()) <
+                     60;
+            }
+        return n;
+    };
+    // The axes and their labels are in the same colours: the lines add to them.
+    const int proc_axis = pixels(TrendChart::kProcColor), te_axis = pixels(TrendChart::kTeColor);
+    std::vector<trend::XY> proc, te;
+    for (int i = 0; i <= 60; ++i) {
+        proc.push_back({i * 1000, 30 + 10 * std::sin(i / 10.0)});
+        te.push_back({i * 1000, 10 * proc.back().v});
+    }
+    c.setSeries(proc, te);
+    QVERIFY2(pixels(TrendChart::kProcColor) > proc_axis + 300, "no % line");
+    QVERIFY2(pixels(TrendChart::kTeColor) > te_axis + 300, "no ТЕ line");
 }
 
 QTEST_MAIN(TstPlot)
