@@ -198,9 +198,21 @@ void TrendChart::paintEvent(QPaintEvent*) {
         QPolygonF line;
         line.reserve(qsizetype(xy.size()));
         for (const XY& pt : xy) line << QPointF(x_of(pt.t), y_of(s, pt.v));
-        p.setPen(pen);
         p.setBrush(Qt::NoBrush);
-        p.drawPolyline(line);
+        // In short pieces: a broad line over a dense envelope, stroked as one
+        // path, folds on itself so often that filling it takes the painter
+        // hundreds of milliseconds. Each piece's dashes go on where the last
+        // piece's ended (the offset is in pen widths).
+        constexpr qsizetype kPiece = 8;
+        QPen piece_pen = pen;
+        double run = 0;
+        for (qsizetype i = 0; i + 1 < line.size(); i += kPiece) {
+            const qsizetype n = std::min(kPiece + 1, line.size() - i);
+            piece_pen.setDashOffset(run / pen.widthF());
+            p.setPen(piece_pen);
+            p.drawPolyline(line.constData() + i, int(n));
+            for (qsizetype k = i + 1; k < i + n; ++k) run += QLineF(line[k - 1], line[k]).length();
+        }
         if (xy.size() < kMarkedPoints) {
             p.setPen(Qt::NoPen);
             p.setBrush(pen.color());
