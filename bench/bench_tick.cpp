@@ -9,14 +9,11 @@
 // the port and the link's sleeps.
 //   bench_tick PATH_TO_LORK_SIM [TICKS]
 #include <QApplication>
-#include <QListWidget>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -109,7 +106,7 @@ double simFirstByteMs(const std::string& pty, int32_t baud) {
     port.configure({baud, 8, 0, 1});
     const uint8_t req[] = {5, 3, 8, 0, 0, 1, 0x87, 0xEE};
     std::vector<double> first;
-    for (int i = 0; i < 20; ++i) {
+    for (int i = -5; i < 40; ++i) {  // the first few take what the pty held
         port.purgeInput();
         const int64_t a = nowUs();
         port.write(req, sizeof req);
@@ -121,7 +118,7 @@ double simFirstByteMs(const std::string& pty, int32_t baud) {
             if (n && !got) f = nowUs();
             got += n;
         }
-        if (got == 7) first.push_back(double(f - a) / 1000.0);
+        if (got == 7 && i >= 0) first.push_back(double(f - a) / 1000.0);
     }
     return median(first);
 }
@@ -169,64 +166,6 @@ Row runTicks(SimProcess& sim, const std::string& name, int32_t baud, double firs
         ++exchanges;
     });
 
-    if (qEnvironmentVariableIsSet("TICK_PARTS")) {
-        ExchangeRecord rec;
-        rec.request = {5, 4, 0, 0x10, 0, 13, 0x30, 0x0A};
-        rec.reply.assign(31, 0x41);
-        auto part = [&](const char* what, const std::function<void()>& f) {
-            QApplication::processEvents();
-            const int64_t a = nowUs();
-            for (int i = 0; i < 100; ++i) f();
-            const int64_t b = nowUs();
-            QApplication::processEvents();
-            const int64_t c = nowUs();
-            std::fprintf(stderr, "%s: %.1f us per call, then %.1f us in the event loop\n", what, double(b - a) / 100, double(c - b));
-        };
-        part("Show_tuda_suda", [&] { w.Show_tuda_suda(rec); });
-        auto* lb = w.findChild<QListWidget*>(QStringLiteral("LBsuda"));
-        const QString lines[2] = {QStringLiteral("05 04 1A 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41  dl=31"), QStringLiteral("05 03 02 00 05 89 87  dl=7")};
-        int k = 0;
-        part("clear+add+repaint", [&] { lb->clear(); lb->addItem(lines[++k & 1]); lb->repaint(); });
-        part("setText+repaint", [&] { lb->item(0)->setText(lines[++k & 1]); lb->repaint(); });
-        part("setText+viewport repaint", [&] { lb->item(0)->setText(lines[++k & 1]); lb->viewport()->repaint(); });
-        lb->setUniformItemSizes(true);
-        part("uniform clear+add+repaint", [&] { lb->clear(); lb->addItem(lines[++k & 1]); lb->repaint(); });
-        part("uniform setText+repaint", [&] { lb->item(0)->setText(lines[++k & 1]); lb->repaint(); });
-        part("uniform setText+viewport repaint", [&] { lb->item(0)->setText(lines[++k & 1]); lb->viewport()->repaint(); });
-        lb->setUniformItemSizes(false);
-        lb->setWordWrap(false);
-        part("nowrap clear+add+repaint", [&] { lb->clear(); lb->addItem(lines[++k & 1]); lb->repaint(); });
-        part("nowrap setText+viewport repaint", [&] { lb->item(0)->setText(lines[++k & 1]); lb->viewport()->repaint(); });
-        lb->setWordWrap(true);
-        part("just repaint", [&] { lb->repaint(); });
-        part("again clear+add+repaint", [&] { lb->clear(); lb->addItem(lines[++k & 1]); lb->repaint(); });
-        part("status", [&] { w.setStatusMessage(QStringLiteral(" Запущен ПЕРИОДИЧЕСКИЙ опрос (Т= 1c)")); });
-        part("show+hide info", [&] { w.showInfo(); w.infoWindow()->hide(); });
-        part("publish", [&] { core.feed.publish(rec); });
-        part("1 tick of processEvents", [&] { w.showInfo(); w.infoWindow()->hide(); w.Show_tuda_suda(rec); QApplication::processEvents(); });
-    }
-    struct PaintCount : QObject {
-        std::map<QString, std::pair<int, int64_t>> n;
-        bool eventFilter(QObject* o, QEvent* e) override {
-            if (e->type() == QEvent::Paint) {
-                auto* wd = static_cast<QWidget*>(o);
-                auto& x = n[o->objectName() + "/" + o->metaObject()->className()];
-                ++x.first;
-                x.second += int64_t(wd->width()) * wd->height();
-            }
-            return false;
-        }
-    } paints;
-    if (qEnvironmentVariableIsSet("TICK_PAINTS")) {
-        std::fprintf(stderr, "info parent %s\n", qPrintable(w.infoWindow()->parentWidget()->objectName()));
-        for (int i = 0; i < 3; ++i) { w.readings().Timer_oprosTimer(); QApplication::processEvents(); }
-        sim.command("resistance 201");
-        w.readings().Timer_oprosTimer();
-        qApp->installEventFilter(&paints);
-        settle();
-        qApp->removeEventFilter(&paints);
-        for (auto& [k, v] : paints.n) std::fprintf(stderr, "paint %s x%d area %lld\n", qPrintable(k), v.first, (long long)v.second);
-    }
     Row r;
     r.port = name;
     std::vector<double> tick_ms, window_ms, window_cpu_ms, after_ms;
