@@ -1,5 +1,7 @@
 // The window's comfort: a layout that stays put, whole packets, copying,
 // keys, the remembered place, a port list read anew.
+#include <QComboBox>
+#include <QHeaderView>
 #include <QLayout>
 #include <QListWidget>
 #include <QAction>
@@ -7,9 +9,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/journal_window.h"
 #include "gui_fixture.h"
 #include "protocol/exchange_record.h"
 
@@ -30,6 +34,7 @@ private slots:
     void copyLines();
     void focusAndKeys();
     void placeRemembered();
+    void portBoxFollowsSystem();
 };
 
 void TstComfort::infoWindowMovesNothing() {
@@ -124,15 +129,49 @@ void TstComfort::placeRemembered() {
         g.w->show();
         g.w->setGeometry(40, 50, 1000, 690);
         g.find<QTabWidget>("PageControl1")->setCurrentIndex(2);
+        g.w->N_journalClick();
+        g.w->journalWindow()->setGeometry(60, 70, 800, 400);
+        QHeaderView* head = g.find<QTableView>("TVjournal")->horizontalHeader();
+        head->resizeSection(2, 321);
+        head->moveSection(0, 3);
         g.w->close();
     }
     GuiRig g;
     g.w->usePlaceFile(file);
     QCOMPARE(g.w->size(), QSize(1000, 690));
     QCOMPARE(g.find<QTabWidget>("PageControl1")->currentIndex(), 2);
-    // The file holds the window alone.
+    QCOMPARE(g.w->journalWindow()->size(), QSize(800, 400));
+    QHeaderView* head = g.find<QTableView>("TVjournal")->horizontalHeader();
+    QCOMPARE(head->sectionSize(2), 321);
+    QCOMPARE(head->visualIndex(0), 3);
+    // The file holds the windows alone.
     QSettings kept(file, QSettings::IniFormat);
-    QCOMPARE(kept.allKeys(), (QStringList{QStringLiteral("window/geometry"), QStringLiteral("window/page")}));
+    QCOMPARE(kept.allKeys(), (QStringList{QStringLiteral("journal/columns"), QStringLiteral("journal/geometry"),
+                                          QStringLiteral("window/geometry"), QStringLiteral("window/page")}));
+}
+
+void TstComfort::portBoxFollowsSystem() {
+    GuiRig g({"ttyS0", "ttyUSB0"});
+    auto* box = g.find<QComboBox>("CBports");
+    GuiRig::choose(box, 1);
+    const auto entries = [box] {
+        QStringList l;
+        for (int i = 0; i < box->count(); ++i) l << box->itemText(i);
+        return l;
+    };
+    // The adapter in use is pulled out, another is plugged in: both are offered.
+    g.system_ports = {"ttyUSB1", "ttyS0"};
+    box->showPopup();
+    box->hidePopup();
+    QCOMPARE(entries(), (QStringList{"ttyS0", "ttyUSB0", "ttyUSB1"}));
+    QCOMPARE(box->currentText(), QStringLiteral("ttyUSB0"));
+    // Once another is chosen, the gone one leaves at the next opening.
+    GuiRig::choose(box, 2);
+    box->showPopup();
+    box->hidePopup();
+    QCOMPARE(entries(), (QStringList{"ttyS0", "ttyUSB1"}));
+    QCOMPARE(box->currentText(), QStringLiteral("ttyUSB1"));
+    QCOMPARE(g.w->ls().port_name, std::string("ttyUSB1"));
 }
 
 QTEST_MAIN(TstComfort)
