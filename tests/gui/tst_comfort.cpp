@@ -23,6 +23,61 @@ namespace {
 
 QRect placeIn(QWidget* w, QWidget* top) { return QRect(w->mapTo(top, QPoint(0, 0)), w->size()); }
 
+// The widgets and layouts from the top window down to w, as the layouts
+// nest them (two columns of one layout are two branches even when their
+// controls share one parent widget).
+bool layoutPath(QLayout* lay, QWidget* w, QList<QObject*>& path) {
+    path << lay;
+    for (int i = 0; i < lay->count(); ++i) {
+        QLayoutItem* it = lay->itemAt(i);
+        if (it->widget() == w) return true;
+        if (it->layout() && layoutPath(it->layout(), w, path)) return true;
+    }
+    path.removeLast();
+    return false;
+}
+
+QList<QObject*> placePath(QWidget* w) {
+    QList<QObject*> path;
+    for (; w; w = w->parentWidget()) {
+        QList<QObject*> step{w};
+        if (QWidget* parent = w->parentWidget(); parent && parent->layout()) {
+            QList<QObject*> inner;
+            if (layoutPath(parent->layout(), w, inner)) step = inner + step;
+        }
+        path = step + path;
+    }
+    return path;
+}
+
+QRect placeOf(QObject* o) {
+    if (auto* w = qobject_cast<QWidget*>(o)) return w->geometry();
+    return static_cast<QLayout*>(o)->geometry();
+}
+
+// Layout order: below their lowest common widget or layout, the two branches
+// compare by place: wholly above comes first, side by side the left one.
+bool laidOutBefore(QWidget* a, QWidget* b) {
+    const QList<QObject*> pa = placePath(a), pb = placePath(b);
+    qsizetype i = 0;
+    while (i < pa.size() && i < pb.size() && pa[i] == pb[i]) ++i;
+    if (i == pa.size() || i == pb.size()) return false;
+    const QRect ra = placeOf(pa[i]), rb = placeOf(pb[i]);
+    if (ra.bottom() < rb.top()) return true;
+    if (rb.bottom() < ra.top()) return false;
+    return ra.left() < rb.left();
+}
+
+// The sheet's controls Tab can reach, in the order it reaches them.
+QList<QWidget*> tabChain(QWidget* top, QWidget* sheet) {
+    QList<QWidget*> chain;
+    for (QWidget* w = top->nextInFocusChain(); w != top; w = w->nextInFocusChain()) {
+        if (!sheet->isAncestorOf(w) || !w->isVisibleTo(sheet) || !(w->focusPolicy() & Qt::TabFocus)) continue;
+        chain << w;
+    }
+    return chain;
+}
+
 }  // namespace
 
 class TstComfort : public QObject {
@@ -35,6 +90,7 @@ private slots:
     void focusAndKeys();
     void placeRemembered();
     void portBoxFollowsSystem();
+    void tabFollowsLayout();
 };
 
 void TstComfort::infoWindowMovesNothing() {
@@ -172,6 +228,30 @@ void TstComfort::portBoxFollowsSystem() {
     QCOMPARE(entries(), (QStringList{"ttyS0", "ttyUSB1"}));
     QCOMPARE(box->currentText(), QStringLiteral("ttyUSB1"));
     QCOMPARE(g.w->ls().port_name, std::string("ttyUSB1"));
+}
+
+void TstComfort::tabFollowsLayout() {
+    for (const QSize size : {QSize(1366, 700), QSize(1010, 690)}) {
+        GuiRig g;
+        g.w->resize(size);
+        g.w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(g.w.get()));
+        auto* tabs = g.find<QTabWidget>("PageControl1");
+        for (int p = 0; p < 4; ++p) {
+            tabs->setTabEnabled(p, true);
+            tabs->setCurrentIndex(p);
+            QCoreApplication::processEvents();
+            const QList<QWidget*> chain = tabChain(g.w.get(), g.w->tabSheet(p));
+            QVERIFY(chain.size() >= 3);
+            for (qsizetype i = 0; i < chain.size(); ++i) {
+                auto* e = qobject_cast<QLineEdit*>(chain[i]);
+                QVERIFY2(!e || !e->isReadOnly(), qPrintable(chain[i]->objectName()));
+                for (qsizetype j = i + 1; j < chain.size(); ++j)
+                    QVERIFY2(!laidOutBefore(chain[j], chain[i]),
+                             qPrintable(chain[j]->objectName() + QStringLiteral(" before ") + chain[i]->objectName()));
+            }
+        }
+    }
 }
 
 QTEST_MAIN(TstComfort)
