@@ -8,6 +8,8 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -91,6 +93,7 @@ private slots:
     void placeRemembered();
     void portBoxFollowsSystem();
     void tabFollowsLayout();
+    void pagesFitSmallScreen();
 };
 
 void TstComfort::infoWindowMovesNothing() {
@@ -252,6 +255,26 @@ void TstComfort::tabFollowsLayout() {
             }
         }
     }
+}
+
+void TstComfort::pagesFitSmallScreen() {
+    // On a 1024x768 screen the pages may scroll down, never sideways, and a
+    // read field is wide enough for a rate.
+    GuiRig g;
+    g.w->resize(1010, 690);
+    g.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(g.w.get()));
+    auto* tabs = g.find<QTabWidget>("PageControl1");
+    for (int p = 0; p < 4; ++p) {
+        tabs->setTabEnabled(p, true);
+        tabs->setCurrentIndex(p);
+        QCoreApplication::processEvents();
+        auto* scroll = g.w->tabSheet(p)->findChild<QScrollArea*>();
+        QVERIFY(scroll);
+        QVERIFY2(scroll->horizontalScrollBar()->maximum() == 0, qPrintable(QStringLiteral("page %1: %2 in %3").arg(p).arg(scroll->widget()->minimumSizeHint().width()).arg(scroll->viewport()->width())));
+    }
+    auto* rate = g.find<QLineEdit>("Eint_cur_scor");
+    QVERIFY(rate->contentsRect().width() >= QFontMetrics(rate->font()).horizontalAdvance(QStringLiteral("115200")));
 }
 
 QTEST_MAIN(TstComfort)
