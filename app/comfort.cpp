@@ -16,6 +16,7 @@
 #include "app/copy_lines.h"
 #include "app/journal_window.h"
 #include "app/tfglav.h"
+#include "pages/calibration.h"
 #include "ui_tfglav.h"
 
 namespace {
@@ -103,6 +104,7 @@ void TFglav::setupComfort() {
 
 void TFglav::usePlaceFile(const QString& path) {
     place_file_ = path;
+    calibration_->setOwnSettingsFile(path);
     QSettings place(path, QSettings::IniFormat);
     const QByteArray geometry = place.value(QStringLiteral("window/geometry")).toByteArray();
     if (!geometry.isEmpty()) restoreGeometry(geometry);

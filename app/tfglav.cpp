@@ -147,7 +147,9 @@ void TFglav::createPages() {
     parameters_ = new ParametersPage(*this, ui->TabSheet2,
                                      {ui->Esysnum, ui->CBscor, [this](uint8_t r) { readings_->Show_res(r); }}, this);
     calibration_ = new CalibrationPage(
-        *this, ui->TabSheet3, {[this] { readings_->LEizmprocClick(); }, [this] { readings_->LEizmprocDblClick(); }},
+        *this, ui->TabSheet3,
+        {[this] { readings_->LEizmprocClick(); }, [this] { readings_->LEizmprocDblClick(); },
+         [this] { return ui->Ed_name->text(); }, [this] { return ui->Ed_version->text(); }},
         this);
     timeouts_ = new TimeoutsPage(*this, ui->TabSheet4, this);
     search_ = new SearchCommands(*this,

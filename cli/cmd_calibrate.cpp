@@ -4,8 +4,12 @@
 #include <iostream>
 #include <string>
 
+#include <ctime>
+
 #include "cli/commands.h"
+#include "cli/live_state.h"
 #include "cli/session.h"
+#include "journal/calibration_log.h"
 #include "pages/page_values.h"
 
 namespace lorkctl {
@@ -49,6 +53,8 @@ int cmd_calibrate(const Options& o) {
     Session s(o);
     s.open_line();
     auto& dev = s.st().dev;
+    // For the calibration log: which instrument this is.
+    const Identity id = read_identity(s);
 
     s.run(3, REG_CAL_ENABLE, 1);
     if (dev.cal_enable == 0)
@@ -78,8 +84,20 @@ int cmd_calibrate(const Options& o) {
     const uint32_t back = hundred ? dev.cal100 : dev.cal0;
     if (back != measured)
         throw Exit{ST_REFUSED, "записано " + std::to_string(measured) + ", прочитано " + std::to_string(back)};
-    // The calibration log does not exist yet: a record of this point would be
-    // appended here once it does.
+    lork::calib::Record rec;
+    rec.when = lork::calib::Iso_local(std::time(nullptr));
+    rec.port = s.ls().port_name;
+    rec.adr = s.ls().adr;
+    rec.name = lork::calib::Trimmed(id.name);
+    rec.version = lork::calib::Trimmed(id.version);
+    rec.point = hundred ? 100 : 0;
+    rec.before = stored;
+    rec.written = measured;
+    rec.izm_proc = dev.izm_proc;
+    rec.izm_znach = dev.izm_znach;
+    // The instrument holds the new value whatever becomes of the record.
+    if (const std::string err = lork::calib::Append(lork::calib::Default_path(), rec); !err.empty())
+        std::fprintf(stderr, "lorkctl: %s\n", err.c_str());
     std::printf("%s\n", hundred ? "100% OK!" : "0%  OK!");
     return ST_OK;
 }

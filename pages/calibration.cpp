@@ -7,6 +7,9 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <QDateTime>
+
+#include "journal/calibration_log.h"
 #include "pages/calibration.h"
 #include "pages/click_filter.h"
 #include "pages/page_format.h"
@@ -54,7 +57,7 @@ CalibrationPage::CalHalf CalibrationPage::Cal_half(bool hundred) const {
 }
 
 CalibrationPage::CalibrationPage(PageHost& host, QWidget* sheet, ReadingsCalls readings, QObject* parent)
-    : QObject(parent), host_(host), pc(std::make_unique<Ui::PageCalibr>()) {
+    : QObject(parent), host_(host), pc(std::make_unique<Ui::PageCalibr>()), readings_(readings) {
     setObjectName(QStringLiteral("CalibrationPage"));
     auto* page = new QWidget;
     pc->setupUi(page);
@@ -67,6 +70,9 @@ CalibrationPage::CalibrationPage(PageHost& host, QWidget* sheet, ReadingsCalls r
     connect(pc->B_cal100_new, &QPushButton::clicked, this, &CalibrationPage::B_cal100_newClick);
     connect(pc->SB_save_cal100, &QToolButton::clicked, this, &CalibrationPage::SB_save_cal100Click);
     connect(pc->SBizm_enable, &QToolButton::clicked, this, &CalibrationPage::SBizm_enableClick);
+    dialogs_ = Real_dialogs();
+    connect(pc->Button_otchet, &QPushButton::clicked, this, &CalibrationPage::Button_otchetClick);
+    connect(pc->Button_pechat, &QPushButton::clicked, this, &CalibrationPage::Button_pechatClick);
     pages::On_click(pc->STcal_enable, [this] { STcal_enableClick(); });
     // The two measured values re-read the readings page's own fields, not
     // these: the same handlers as a click there.
@@ -95,6 +101,7 @@ void CalibrationPage::Cal_read_stored(bool hundred) {
     const CalHalf h = Cal_half(hundred);
     if (host_.exchange(3, h.reg, 2) != 0) return;
     const uint32_t v = host_.core().st.dev.*h.stored;
+    stored_[hundred] = v;
     const pages::CalViews views = pages::cal_views(v);
     h.hi->setText(qs(views.hi));
     h.lo->setText(qs(views.lo));
@@ -130,9 +137,31 @@ void CalibrationPage::Cal_save(bool hundred) {
     // The count current now, which the measurement block read last.
     const uint32_t imp = host_.core().st.dev.izm_imp;
     const std::vector<uint16_t> values{pages::high_word(imp), pages::low_word(imp)};
-    if (host_.exchange(16, h.reg, 2, values, FailureReport::Box) == 0)
+    if (host_.exchange(16, h.reg, 2, values, FailureReport::Box) == 0) {
         pc->ST_otvet->setText(QString::fromUtf8(h.ok_text));
+        Log_write(hundred, imp);
+    }
     Show_cal_CI();
+}
+
+void CalibrationPage::Log_write(bool hundred, uint32_t written) {
+    const auto& st = host_.core().st;
+    calib::Record r;
+    r.when = calib::Iso_local(std::time_t(host_.wallNow().toSecsSinceEpoch()));
+    r.port = st.ls.port_name;
+    r.adr = st.ls.adr;
+    if (readings_.name) r.name = calib::Trimmed(readings_.name().toStdString());
+    if (readings_.version) r.version = calib::Trimmed(readings_.version().toStdString());
+    r.point = hundred ? 100 : 0;
+    // Steps 4 and 8 open only after steps 1 and 5 read the stored value.
+    r.before = stored_[hundred].value_or(0);
+    r.written = written;
+    r.izm_proc = st.dev.izm_proc;
+    r.izm_znach = st.dev.izm_znach;
+    stored_[hundred] = written;
+    // The instrument holds the new value whatever becomes of the record.
+    if (const std::string err = calib::Append(calib::Default_path(), r); !err.empty())
+        host_.addInfoLine(QString::fromStdString(err));
 }
 
 void CalibrationPage::B_cal0_oldClick() { Cal_read_stored(false); }
@@ -162,6 +191,7 @@ void CalibrationPage::TabSheet3Show() {
                          pc->Ecal0new_2b_h, pc->Ecal0new_2b_l, pc->Ecal100new_2b_h, pc->Ecal100new_2b_l,
                          pc->LEcal_proc, pc->LEcal_te})
         e->clear();
+    stored_ = {};
     Read_cal_enable();
     host_.setStatusMessage(QStringLiteral(" Здесь можем откалибровать прибор заново "));
 }

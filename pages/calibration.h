@@ -3,10 +3,17 @@
 // measured pulse counts of the 0 % and 100 % points, their EEPROM write and
 // the permission for calibration from the PC.
 #include <QObject>
+#include <QString>
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+
+#include "pages/certificate.h"
 
 class PageHost;
+class QPrinter;
 class QWidget;
 namespace Ui {
 class PageCalibr;
@@ -19,6 +26,16 @@ public:
     struct ReadingsCalls {
         std::function<void()> izmproc_click;
         std::function<void()> izmproc_dbl_click;
+        // The instrument's name and version as the window last read them
+        // (Ed_name, Ed_version), for the calibration log.
+        std::function<QString()> name;
+        std::function<QString()> version;
+    };
+    // The certificate's modal questions; tests put their answers in place.
+    struct ReportDialogs {
+        std::function<QString()> operatorName;                     // empty: cancelled
+        std::function<QString(const QString& suggested)> savePath;  // empty: cancelled
+        std::function<bool(QPrinter& printer)> print;              // false: cancelled
     };
     CalibrationPage(PageHost& host, QWidget* sheet, ReadingsCalls readings, QObject* parent);
     ~CalibrationPage() override;
@@ -35,6 +52,14 @@ public:
     void SBizm_enableClick();
     void TabSheet3Show();
     void TabSheet3Hide();
+    // The certificate of the instrument's last calibration: a PDF file, or printed.
+    void Button_otchetClick();
+    void Button_pechatClick();
+
+    void setReportDialogs(ReportDialogs d) { dialogs_ = std::move(d); }
+    // The window's own settings file (never the line's), where the operator's
+    // name is remembered.
+    void setOwnSettingsFile(const QString& path);
 
     // The page's controls (for tests: click, read).
     const Ui::PageCalibr& form() const { return *pc; }
@@ -45,7 +70,19 @@ private:
     void Cal_read_stored(bool hundred);  // steps 1 and 5
     void Cal_measure(bool hundred);      // steps 3 and 7
     void Cal_save(bool hundred);         // steps 4 and 8
+    void Log_write(bool hundred, uint32_t written);
+    // The certificate's text (HTML) and head, or empty with the reason told.
+    QString Report_html(lork::pages::CertificateHead& head);
+    QString Operator_name();
+    ReportDialogs Real_dialogs();
 
     PageHost& host_;
     std::unique_ptr<Ui::PageCalibr> pc;
+    ReadingsCalls readings_;
+    ReportDialogs dialogs_;
+    // The value the instrument held before the next write of each point: read
+    // by step 1 [5], then each successful write's own value.
+    std::array<std::optional<uint32_t>, 2> stored_{};
+    QString own_settings_;
+    QString operator_;
 };

@@ -1,5 +1,6 @@
 #include "pages/run_command.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
 #include <QTimer>
@@ -39,6 +40,8 @@ void Schedule_menu_command(TFglav& w, const QString& name) {
 void Start_menu_command(TFglav& w, const QString& name) {
     // Late enough for the window system's first activation to have run.
     QTimer::singleShot(1000, &w, [&w, name] {
-        if (QAction* item = menu_item(w, name)) item->trigger();
+        // A page's button by its own name, else a menu item.
+        if (auto* button = w.findChild<QAbstractButton*>(name)) button->click();
+        else if (QAction* item = menu_item(w, name)) item->trigger();
     });
 }

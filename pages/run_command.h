@@ -10,7 +10,7 @@ class TFglav;
 // "N_" (poisk_scor, yes_otvet ...).
 void Schedule_menu_command(TFglav& w, const QString& name);
 
-// Runs one menu command once the window is up, with the real message boxes,
-// and leaves the program running for the operator (or a test driving the
-// window system) to go on with.
+// Runs one menu command (or presses the button of that object name) once the
+// window is up, with the real message boxes, and leaves the program running
+// for the operator (or a test driving the window system) to go on with.
 void Start_menu_command(TFglav& w, const QString& name);

@@ -12,7 +12,7 @@ stop_sim() {
   sim_pid=
 }
 trap 'stop_sim; rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME=$work/config HOME=$work
+export XDG_CONFIG_HOME=$work/config HOME=$work XDG_DATA_HOME=$work/data
 fail=0
 bad() { echo "FAIL: $*"; fail=1; }
 
@@ -135,6 +135,16 @@ has out "хранится для 0 %: 70000 импульсов"
 has out "0%  OK!"
 run 0 read --port "$pty" --address 3 --json
 has out '"cal0": 72000'
+# the calibration log: the header, then only the write the instrument took
+log=$XDG_DATA_HOME/testlork/calibration.csv
+[ "$(head -n1 "$log")" = "time,port,adr,name,version,point,before,written,izm_proc,izm_znach" ] || bad "log header: $(cat "$log")"
+[ "$(wc -l <"$log")" -eq 2 ] || bad "one record expected: $(cat "$log")"
+grep -qE "^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}[+-][0-9]{2}:[0-9]{2},$pty,3,ЛОРК-1,вер. 1.07,0,70000,72000,[-0-9.]+,[-0-9.]+\$" "$log" \
+  || bad "log record: $(cat "$log")"
+# a log that cannot be written is told, and the calibration still succeeds
+XDG_DATA_HOME=$log run 0 calibrate --port "$pty" --address 3 --yes 100
+has err "журнал калибровки: запись не добавлена"
+has out "100% OK!"
 
 # --- apply: three instruments one after another, each numbered anew
 cat >"$work/tmpl.json" <<'T'

@@ -1,7 +1,8 @@
 # Sourced by the tests that need a real X server: Xvfb on a display number it
-# picks itself, a small window manager, lork-sim never answering, and clean-up
-# of everything started (the screen size in $screen, 1280x1024 unless set).
-# Ends the test with 77 (skipped) where Xvfb is missing.
+# picks itself (the screen size in $screen, 1280x1024 unless set), a small
+# window manager, lork-sim never answering (unless the test sets sim_args to
+# the simulator's options first), and clean-up of everything started. Ends
+# the test with 77 (skipped) where Xvfb is missing.
 command -v Xvfb >/dev/null || { echo "no Xvfb"; exit 77; }
 for tool in openbox xdotool wmctrl xprop xwininfo; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/bootstrap installs it)"; exit 1; }
@@ -29,7 +30,7 @@ openbox >"$work/wm.log" 2>&1 &
 pids+=($!)
 wait_for 10 wmctrl -m >/dev/null 2>&1 || fail "no window manager"
 
-"$sim" --silent >"$work/sim.out" 2>"$work/sim.err" </dev/null &
+"$sim" ${sim_args---silent} >"$work/sim.out" 2>"$work/sim.err" </dev/null &
 pids+=($!)
 wait_for 5 test -s "$work/sim.out" || fail "lork-sim gave no terminal: $(cat "$work/sim.err")"
 pty=$(head -n1 "$work/sim.out")

@@ -3,15 +3,22 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
 #include <QTest>
 #include <QToolButton>
 #include <algorithm>
 
 #include "gui_fixture.h"
+#include "journal/calibration_log.h"
 #include "pages/calibration.h"
+#include "pages/readings.h"
 #include "sim/instrument_model.h"
 #include "support/sim_attach.h"
+#include "support/temp_dir.h"
 #include "ui_page_calibr.h"
 
 using namespace lork;
@@ -42,7 +49,39 @@ struct Rig {
     QStringList ci() { return texts({pc().Ecal_CI4, pc().Ecal_CI3, pc().Ecal_CI2, pc().Ecal_CI1}); }
     int settleWaits() const { return int(std::count(g.clock.sleeps_ms.begin(), g.clock.sleeps_ms.end(), 2000)); }
     uint16_t holding(uint16_t reg) const { return model.holding(reg).value_or(0xDEAD); }
+    // Steps 1, 3 and 4 [5, 7, 8] at the reference resistance.
+    void calibrate(bool hundred, int ohm) {
+        auto& p = pc();
+        (hundred ? p.B_cal100_old : p.B_cal0_old)->click();
+        model.setResistance(ohm);
+        (hundred ? p.B_cal100_new : p.B_cal0_new)->click();
+        (hundred ? p.SB_save_cal100 : p.SB_save_cal0)->click();
+    }
 };
+
+// The certificate's questions answered, and counted.
+struct Answers {
+    QString name = QStringLiteral("Петров П. П.");
+    QString pdf, printed;
+    int names = 0, saves = 0, prints = 0;
+    CalibrationPage::ReportDialogs dialogs() {
+        return {[this] { ++names; return name; },
+                [this](const QString&) { ++saves; return pdf; },
+                [this](QPrinter& printer) {
+                    ++prints;
+                    printer.setOutputFormat(QPrinter::PdfFormat);
+                    printer.setOutputFileName(printed);
+                    return true;
+                }};
+    }
+};
+
+QString pdf_text(const QString& path) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    if (!p.waitForFinished(20000) || p.exitCode() != 0) return QStringLiteral("pdftotext failed: ") + p.errorString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
 
 }  // namespace
 
@@ -56,6 +95,10 @@ private slots:
     void refusedWrite();
     void permission();
     void measuredFieldsReadTheReadingsPage();
+    void writesAreLogged();
+    void failedLogAppendIsToldAndWriteStands();
+    void certificateSavedAndPrinted();
+    void noRecordNoCertificate();
 };
 
 void TstCalibr::pageShown() {
@@ -217,6 +260,101 @@ void TstCalibr::measuredFieldsReadTheReadingsPage() {
     QVERIFY(regs.size() == 3 || regs.size() == 4);
     QCOMPARE(std::vector<int>(regs.end() - 3, regs.end()), (std::vector<int>{0x11, 0x17, 0x1B}));
     QVERIFY(r.g.w->infoLines().isEmpty());
+}
+
+void TstCalibr::writesAreLogged() {
+    test::TempDir data;
+    test::ScopedEnv xdg("XDG_DATA_HOME", data.path());
+    Rig r;
+    r.g.w->readings().Ed_nameClick();
+    r.g.w->readings().Ed_versionClick();
+    r.calibrate(false, 0);
+    const QStringList shown = r.texts({r.pc().LEcal_proc, r.pc().LEcal_te});
+    r.pc().SB_save_cal0->click();  // pressed again: the value before is the first press's
+    r.calibrate(true, 1000);
+    const auto log = calib::Read_all(data / "testlork/calibration.csv");
+    QCOMPARE(log.size(), size_t(3));
+    const calib::Record& z = log[0];
+    QVERIFY2(QRegularExpression("^2026-03-09T07:05:04[+-]\\d\\d:\\d\\d$").match(QString::fromStdString(z.when)).hasMatch(),
+             z.when.c_str());
+    QCOMPARE(z.port, r.g.w->ls().port_name);
+    QCOMPARE(z.adr, unsigned(r.g.w->ls().adr));
+    QCOMPARE(QString::fromStdString(z.name + "|" + z.version), QString("ЛОРК-1|вер. 1.07"));
+    QCOMPARE(z.point, 0);
+    QCOMPARE(z.before, 74565u);
+    QCOMPARE(z.written, 70000u);
+    QCOMPARE(QString::number(double(z.izm_proc), 'f', 3), shown[0].trimmed());
+    QCOMPARE(QString::number(double(z.izm_znach), 'f', 3), shown[1].trimmed());
+    QCOMPARE(log[1].before, 70000u);
+    QCOMPARE(log[2].point, 100);
+    QCOMPARE(log[2].before, 260000u);
+    QCOMPARE(log[2].written, r.model.params().cal100);
+    QVERIFY(r.g.w->infoLines().isEmpty());
+}
+
+void TstCalibr::failedLogAppendIsToldAndWriteStands() {
+    test::TempDir data;
+    test::write_bytes(data / "testlork", "a file where the folder should be");
+    test::ScopedEnv xdg("XDG_DATA_HOME", data.path());
+    Rig r;
+    r.calibrate(false, 0);
+    QCOMPARE(r.pc().ST_otvet->text(), QString("0%  OK!"));
+    QCOMPARE(r.model.params().cal0, 70000u);
+    QCOMPARE(r.g.w->infoLines().size(), 1);
+    QVERIFY(r.g.w->infoLines().front().startsWith("журнал калибровки: запись не добавлена в " +
+                                                  QString::fromStdString(data / "testlork/calibration.csv")));
+    QVERIFY(r.g.messages.isEmpty());
+}
+
+void TstCalibr::certificateSavedAndPrinted() {
+    test::TempDir data;
+    test::ScopedEnv xdg("XDG_DATA_HOME", data.path());
+    Rig r;
+    r.g.w->usePlaceFile(QString::fromStdString(data / "testlork-window.ini"));
+    r.g.w->readings().Ed_nameClick();
+    r.g.w->readings().Ed_versionClick();
+    r.calibrate(false, 0);
+    r.calibrate(true, 1000);
+    const uint32_t cal100 = r.model.params().cal100;
+    Answers a;
+    a.printed = QString::fromStdString(data / "printed.pdf");
+    r.g.w->calibration().setReportDialogs(a.dialogs());
+    a.pdf = QString::fromStdString(data.path());  // a folder: the failure is told, never passed over
+    r.pc().Button_otchet->click();
+    QCOMPARE(r.g.messages.size(), 1);
+    QVERIFY(r.g.messages.takeFirst().startsWith("протокол калибровки не записан: " + a.pdf));
+    a.pdf = QString::fromStdString(data / "cert.pdf");
+    r.pc().Button_otchet->click();
+    r.pc().Button_pechat->click();
+    QCOMPARE(a.names, 1);  // asked once, then remembered
+    QCOMPARE(QSettings(QString::fromStdString(data / "testlork-window.ini"), QSettings::IniFormat)
+                 .value("certificate/operator")
+                 .toString(),
+             a.name);
+    QVERIFY(r.g.messages.isEmpty());
+    if (qEnvironmentVariableIsSet("LORK_CERTIFICATE_COPY")) QFile::copy(a.pdf, qEnvironmentVariable("LORK_CERTIFICATE_COPY"));
+    for (const QString& file : {a.pdf, a.printed}) {
+        const QString text = pdf_text(file);
+        for (const QString& want : {QString("Протокол калибровки"), QString("ЛОРК-1"), QString("вер. 1.07"),
+                                    a.name, QString("74565"), QString("0001 2345"), QString("70000"), QString("0001 1170"),
+                                    QString("260000"), QString("0003 F7A0"), QString::number(cal100), QString("09.03.2026"), QString("07:05:04"),
+                                    QString::fromStdString(r.g.w->ls().port_name)})
+            QVERIFY2(text.contains(want), qPrintable(file + ": no " + want + " in\n" + text));
+    }
+}
+
+void TstCalibr::noRecordNoCertificate() {
+    test::TempDir data;
+    test::ScopedEnv xdg("XDG_DATA_HOME", data.path());
+    Rig r;
+    Answers a;
+    a.pdf = QString::fromStdString(data / "cert.pdf");
+    r.g.w->calibration().setReportDialogs(a.dialogs());
+    r.pc().Button_otchet->click();
+    QCOMPARE(r.g.messages.size(), 1);
+    QVERIFY(r.g.messages.front().startsWith("В журнале калибровки нет записей для этого прибора"));
+    QCOMPARE(a.names + a.saves + a.prints, 0);
+    QVERIFY(!QFile::exists(a.pdf));
 }
 
 QTEST_MAIN(TstCalibr)

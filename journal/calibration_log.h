@@ -1,0 +1,60 @@
+#pragma once
+// The calibration log: one CSV line for every calibration value the
+// instrument accepted into its EEPROM, written by the window and by lorkctl
+// alike, and read back for the certificate. Plain C++, no Qt.
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lork::calib {
+
+struct Record {
+    std::string when;     // ISO 8601, local time with its offset: 2026-03-09T07:05:04+03:00
+    std::string port;     // the port name as the program uses it
+    unsigned adr = 0;     // the instrument's address, 1..247
+    std::string name;     // instrument name, UTF-8 (empty when it was not read)
+    std::string version;  // instrument version, UTF-8
+    int point = 0;        // 0 or 100 (%)
+    uint32_t before = 0;  // the stored calibration value replaced, pulses
+    uint32_t written = 0; // the value written, pulses
+    float izm_proc = 0;   // measured resistance at the time, %
+    float izm_znach = 0;  // measured resistance at the time, ТЕ
+};
+
+// The time t as a local ISO 8601 date and time with the offset ("+03:00").
+std::string Iso_local(std::time_t t);
+
+// An instrument text as a record keeps it: without the blanks around it.
+std::string Trimmed(const std::string& s);
+
+std::string Csv_field(const std::string& s);
+std::string Header_line();                  // no line end
+std::string Record_line(const Record& r);   // no line end
+
+// $XDG_DATA_HOME/testlork/calibration.csv, else ~/.local/share/testlork/calibration.csv.
+std::string Default_path();
+
+// Appends r as one line (the header first when the file is new), creating
+// the folder; one write of the whole text with O_APPEND, so that two
+// programs appending at once do not mix their lines. The failure's text, or
+// an empty string.
+std::string Append(const std::string& path, const Record& r);
+std::string Failure_text(const std::string& path, const std::string& reason);
+
+// Every well-formed record of the file, in the file's order; lines that do
+// not parse are passed over.
+std::vector<Record> Read_all(const std::string& path);
+std::vector<Record> Parse_text(const std::string& text);
+
+// The instrument's last calibration: the newest record of each point for
+// the same port, address, name and version.
+struct Certificate {
+    std::optional<Record> zero, hundred;
+    bool empty() const { return !zero && !hundred; }
+};
+Certificate Last_calibration(const std::vector<Record>& log, const std::string& port, unsigned adr,
+                             const std::string& name, const std::string& version);
+
+}  // namespace lork::calib

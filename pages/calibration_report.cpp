@@ -1,0 +1,102 @@
+// The calibration page's certificate: the instrument's last calibration from
+// the calibration log, saved as a PDF file or printed, signed with the
+// operator's name, which is asked once and kept in the window's own file.
+#include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include "pages/calibration.h"
+#include "pages/page_host.h"
+#include "ui_page_calibr.h"
+
+using namespace lork;
+
+namespace {
+const QString kOperatorKey = QStringLiteral("certificate/operator");
+}
+
+CalibrationPage::ReportDialogs CalibrationPage::Real_dialogs() {
+    // The window the page is in when the dialog opens (the page is moved
+    // into a scroll area after it is built).
+    auto parent = [this] { return pc->Button_otchet->window(); };
+    return {
+        [parent] {
+            return QInputDialog::getText(parent(), QStringLiteral("протокол калибровки"),
+                                         QStringLiteral("Фамилия и инициалы оператора:"));
+        },
+        [parent](const QString& suggested) {
+            return QFileDialog::getSaveFileName(parent(), QStringLiteral("протокол калибровки"), suggested,
+                                                QStringLiteral("PDF (*.pdf)"));
+        },
+        [parent](QPrinter& printer) {
+            QPrintDialog dialog(&printer, parent());
+            return dialog.exec() == QDialog::Accepted;
+        },
+    };
+}
+
+void CalibrationPage::setOwnSettingsFile(const QString& path) {
+    own_settings_ = path;
+    operator_ = QSettings(path, QSettings::IniFormat).value(kOperatorKey).toString();
+}
+
+QString CalibrationPage::Operator_name() {
+    if (!operator_.isEmpty()) return operator_;
+    const QString name = dialogs_.operatorName().trimmed();
+    if (name.isEmpty()) return {};
+    operator_ = name;
+    if (!own_settings_.isEmpty()) QSettings(own_settings_, QSettings::IniFormat).setValue(kOperatorKey, name);
+    return name;
+}
+
+QString CalibrationPage::Report_html(pages::CertificateHead& head) {
+    const auto& ls = host_.core().st.ls;
+    const std::string log = calib::Default_path();
+    head.name = readings_.name ? QString::fromStdString(calib::Trimmed(readings_.name().toStdString())) : QString();
+    head.version =
+        readings_.version ? QString::fromStdString(calib::Trimmed(readings_.version().toStdString())) : QString();
+    head.port = QString::fromStdString(ls.port_name);
+    head.adr = ls.adr;
+    head.made = host_.wallNow();
+    head.logPath = QString::fromStdString(log);
+    const calib::Certificate cert = calib::Last_calibration(calib::Read_all(log), ls.port_name, ls.adr,
+                                                            head.name.toStdString(), head.version.toStdString());
+    if (cert.empty()) {
+        host_.message(QStringLiteral("В журнале калибровки нет записей для этого прибора (%1 %2, порт %3, адрес %4): "
+                                     "протокол не составлен")
+                          .arg(head.name, head.version, head.port)
+                          .arg(head.adr));
+        return {};
+    }
+    head.operatorName = Operator_name();
+    if (head.operatorName.isEmpty()) return {};
+    return pages::Certificate_html(cert, head);
+}
+
+void CalibrationPage::Button_otchetClick() {
+    pages::CertificateHead head;
+    const QString html = Report_html(head);
+    if (html.isEmpty()) return;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString path = dialogs_.savePath(QDir(folder).filePath(pages::Certificate_file_name(head)));
+    if (path.isEmpty()) return;
+    if (const QString err = pages::Certificate_pdf(html, path); !err.isEmpty())
+        host_.message(QStringLiteral("протокол калибровки не записан: %1: %2").arg(path, err));
+    else
+        host_.setStatusMessage(QStringLiteral(" протокол калибровки: %1 ").arg(path));
+}
+
+void CalibrationPage::Button_pechatClick() {
+    pages::CertificateHead head;
+    const QString html = Report_html(head);
+    if (html.isEmpty()) return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QStringLiteral("протокол калибровки"));
+    if (!dialogs_.print(printer)) return;
+    pages::Certificate_print(html, printer);
+}

@@ -1,0 +1,111 @@
+#include "pages/certificate.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QPageLayout>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QTextDocument>
+#include <memory>
+
+#include "pages/page_values.h"
+
+namespace lork::pages {
+
+namespace {
+
+QString esc(const QString& s) { return s.toHtmlEscaped(); }
+QString esc(const std::string& s) { return esc(QString::fromStdString(s)); }
+
+// A pulse count as the calibration page shows it: decimal, then both words.
+QString Pulses(uint32_t v) {
+    const CalViews w = cal_views(v);
+    return QString::fromStdString(w.dec + "<br><small>" + w.hi + " " + w.lo + "</small>");
+}
+
+QString Measured(float v) {
+    QLocale l;
+    l.setNumberOptions(QLocale::OmitGroupSeparator);
+    return l.toString(double(v), 'f', 3);
+}
+
+QString When(const std::string& iso) {
+    const QDateTime t = QDateTime::fromString(QString::fromStdString(iso), Qt::ISODate);
+    return t.isValid() ? t.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) : esc(iso);
+}
+
+QString Point_row(const char* point, const std::optional<calib::Record>& r) {
+    QString row = QStringLiteral("<tr><td align=\"center\"><b>%1</b></td>").arg(QString::fromUtf8(point));
+    if (!r)
+        return row + QStringLiteral("<td colspan=\"5\" align=\"center\">не калибровалась</td></tr>");
+    return row + QStringLiteral("<td>%1</td><td align=\"right\">%2</td><td align=\"right\">%3</td>"
+                                "<td align=\"right\">%4</td><td align=\"right\">%5</td></tr>")
+                     .arg(When(r->when), Pulses(r->before), Pulses(r->written), Measured(r->izm_proc),
+                          Measured(r->izm_znach));
+}
+
+std::unique_ptr<QTextDocument> Layout(const QString& html, QPagedPaintDevice& device) {
+    device.setPageSize(QPageSize(QPageSize::A4));
+    device.setPageMargins(QMarginsF(20, 15, 15, 15), QPageLayout::Millimeter);
+    auto doc = std::make_unique<QTextDocument>();
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPointSizeF(10);
+    doc->setDefaultFont(f);
+    doc->setHtml(html);
+    return doc;
+}
+
+}  // namespace
+
+QString Certificate_html(const calib::Certificate& c, const CertificateHead& h) {
+    const QString line = QStringLiteral("<tr><td width=\"30%\">%1</td><td><b>%2</b></td></tr>");
+    QString s = QStringLiteral("<html><body>"
+                               "<h2 align=\"center\">Протокол калибровки прибора</h2>"
+                               "<p align=\"center\">калибровка от ПК по двум точкам: 0 % (0 Ом) и 100 % (1000 Ом)</p>"
+                               "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"3\">");
+    s += line.arg(QStringLiteral("Прибор"), esc(h.name));
+    s += line.arg(QStringLiteral("Версия"), esc(h.version));
+    s += line.arg(QStringLiteral("Порт"), esc(h.port));
+    s += line.arg(QStringLiteral("Адрес"), QString::number(h.adr));
+    s += QStringLiteral("</table><h3>Значения калибровки, импульсов</h3><p><small>под числом: старшее и младшее слово в hex</small></p>"
+                        "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"4\" "
+                        "style=\"border-collapse: collapse; border-color: #000000\">"
+                        "<tr><th>точка</th><th>дата и время записи</th><th>было</th><th>записано</th>"
+                        "<th>измерено, %</th><th>измерено, ТЕ</th></tr>");
+    s += Point_row("0 %", c.zero);
+    s += Point_row("100 %", c.hundred);
+    s += QStringLiteral("</table><p>&nbsp;</p><table width=\"100%\" cellspacing=\"0\" cellpadding=\"3\">");
+    s += line.arg(QStringLiteral("Оператор"), esc(h.operatorName));
+    s += line.arg(QStringLiteral("Подпись"), QStringLiteral("______________________"));
+    s += line.arg(QStringLiteral("Протокол составлен"), esc(h.made.toString(QStringLiteral("dd.MM.yyyy HH:mm"))));
+    s += QStringLiteral("</table><p><small>По журналу калибровки %1</small></p></body></html>").arg(esc(h.logPath));
+    return s;
+}
+
+QString Certificate_pdf(const QString& html, const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return file.errorString();
+    {
+        QPdfWriter pdf(&file);
+        pdf.setTitle(QStringLiteral("Протокол калибровки"));
+        pdf.setCreator(QStringLiteral("testlork"));
+        pdf.setResolution(300);
+        Layout(html, pdf)->print(&pdf);
+    }
+    file.close();
+    if (file.error() != QFileDevice::NoError) return file.errorString();
+    return {};
+}
+
+void Certificate_print(const QString& html, QPrinter& printer) {
+    Layout(html, printer)->print(&printer);
+}
+
+QString Certificate_file_name(const CertificateHead& h) {
+    QString name = h.name.isEmpty() ? QStringLiteral("прибор") : h.name;
+    name.replace(QRegularExpression(QStringLiteral("[\\s/\\\\:*?\"<>|]+")), QStringLiteral("_"));
+    return QStringLiteral("калибровка-%1-адрес%2-%3.pdf").arg(name).arg(h.adr).arg(h.made.toString(QStringLiteral("yyyy-MM-dd")));
+}
+
+}  // namespace lork::pages
