@@ -15,6 +15,7 @@
 #include <QSizePolicy>
 
 #include "app/copy_lines.h"
+#include "app/journal_window.h"
 #include "app/tfglav.h"
 #include "pages/calibration.h"
 #include "ui_tfglav.h"
@@ -144,6 +145,10 @@ void TFglav::usePlaceFile(const QString& path) {
     QSettings place(path, QSettings::IniFormat);
     const QByteArray geometry = place.value(QStringLiteral("window/geometry")).toByteArray();
     if (!geometry.isEmpty()) restoreGeometry(geometry);
+    const QByteArray journal = place.value(QStringLiteral("journal/geometry")).toByteArray();
+    if (!journal.isEmpty()) Fjournal->restoreGeometry(journal);
+    const QByteArray columns = place.value(QStringLiteral("journal/columns")).toByteArray();
+    if (!columns.isEmpty()) Fjournal->restoreColumnState(columns);
     bool ok = false;
     const int page = place.value(QStringLiteral("window/page")).toInt(&ok);
     if (!ok) return;
@@ -157,4 +162,6 @@ void TFglav::savePlace() const {
     QSettings place(place_file_, QSettings::IniFormat);
     place.setValue(QStringLiteral("window/geometry"), saveGeometry());
     place.setValue(QStringLiteral("window/page"), ui->PageControl1->currentIndex());
+    place.setValue(QStringLiteral("journal/geometry"), Fjournal->saveGeometry());
+    place.setValue(QStringLiteral("journal/columns"), Fjournal->columnState());
 }
