@@ -140,7 +140,7 @@ Row runTicks(SimProcess& sim, const std::string& name, int32_t baud, double firs
     TimedPort port;
     TimedClock clock;
     QStringList messages;
-    TFglav::Platform p{port, clock, {name}, {}, {}, {}, name};
+    TFglav::Platform p{port, clock, {name}, {}, {}, {}, name, {}, {}};
     p.message = [&messages](const QString& t) { messages << t; };
     TFglav w(std::move(p));
     w.show();
