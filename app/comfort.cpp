@@ -1,6 +1,7 @@
 // What makes the window easy to live with and changes nothing it shows: a
 // layout that stays put, lines that can be copied, keys, a remembered place.
 #include <QAbstractItemView>
+#include <QBoxLayout>
 #include <array>
 #include <QLayout>
 #include <QLineEdit>
@@ -27,6 +28,41 @@ void keepSpaceWhenHidden(QWidget* w) {
     QSizePolicy sp = w->sizePolicy();
     sp.setRetainSizeWhenHidden(true);
     w->setSizePolicy(sp);
+}
+
+// Showing a widget lays out again every window it sits in, and hiding it
+// asks for the same; the information window comes and goes with every
+// polling tick. It sits in a holder of its own, without a layout, that takes
+// its place in the window's layout (its size hints and policy) and never
+// hides, so the space stays reserved and no layout is redone.
+class InfoHolder : public QWidget {
+public:
+    explicit InfoHolder(QWidget* child) : child_(child) {
+        setSizePolicy(child->sizePolicy());
+        setMinimumSize(child->minimumSize());
+        setMaximumSize(child->maximumSize());
+        child->setParent(this);
+    }
+    QSize sizeHint() const override { return child_->sizeHint(); }
+    QSize minimumSizeHint() const override { return child_->minimumSizeHint(); }
+
+protected:
+    void resizeEvent(QResizeEvent*) override { child_->setGeometry(rect()); }
+
+private:
+    QWidget* child_;
+};
+
+void holdOwnPlace(QBoxLayout* layout, QWidget* w) {
+    const int at = layout->indexOf(w);
+    if (at < 0) return;
+    const int stretch = layout->stretch(at);
+    layout->removeWidget(w);
+    const bool shown = !w->isHidden();
+    auto* holder = new InfoHolder(w);
+    holder->setObjectName(w->objectName() + QStringLiteral("Place"));
+    layout->insertWidget(at, holder, stretch);
+    w->setVisible(shown);
 }
 
 // An exchange window shows its whole packet, wrapped between the bytes, so
@@ -72,6 +108,7 @@ void TFglav::setupComfort() {
     // the information window; the exchange windows keep theirs.
     ui->ListBox1->setMinimumHeight(110);
     ui->ListBox1->setMaximumHeight(QWIDGETSIZE_MAX);
+    holdOwnPlace(ui->bottomRow, ui->ListBox1);
     ui->mainLayout->setStretch(2, 4);
     ui->mainLayout->setStretch(3, 1);
     for (QListWidget* lb : {ui->LBtuda, ui->LBsuda}) lb->setSelectionMode(QAbstractItemView::ExtendedSelection);
