@@ -1,6 +1,7 @@
 // What makes the window easy to live with and changes nothing it shows: a
 // layout that stays put, lines that can be copied, keys, a remembered place.
 #include <QAbstractItemView>
+#include <QBoxLayout>
 #include <array>
 #include <QLayout>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include <QSizePolicy>
 
 #include "app/copy_lines.h"
+#include "app/journal_window.h"
 #include "app/tfglav.h"
 #include "pages/calibration.h"
 #include "ui_tfglav.h"
@@ -26,6 +28,41 @@ void keepSpaceWhenHidden(QWidget* w) {
     QSizePolicy sp = w->sizePolicy();
     sp.setRetainSizeWhenHidden(true);
     w->setSizePolicy(sp);
+}
+
+// Showing a widget lays out again every window it sits in, and hiding it
+// asks for the same; the information window comes and goes with every
+// polling tick. It sits in a holder of its own, without a layout, that takes
+// its place in the window's layout (its size hints and policy) and never
+// hides, so the space stays reserved and no layout is redone.
+class InfoHolder : public QWidget {
+public:
+    explicit InfoHolder(QWidget* child) : child_(child) {
+        setSizePolicy(child->sizePolicy());
+        setMinimumSize(child->minimumSize());
+        setMaximumSize(child->maximumSize());
+        child->setParent(this);
+    }
+    QSize sizeHint() const override { return child_->sizeHint(); }
+    QSize minimumSizeHint() const override { return child_->minimumSizeHint(); }
+
+protected:
+    void resizeEvent(QResizeEvent*) override { child_->setGeometry(rect()); }
+
+private:
+    QWidget* child_;
+};
+
+void holdOwnPlace(QBoxLayout* layout, QWidget* w) {
+    const int at = layout->indexOf(w);
+    if (at < 0) return;
+    const int stretch = layout->stretch(at);
+    layout->removeWidget(w);
+    const bool shown = !w->isHidden();
+    auto* holder = new InfoHolder(w);
+    holder->setObjectName(w->objectName() + QStringLiteral("Place"));
+    layout->insertWidget(at, holder, stretch);
+    w->setVisible(shown);
 }
 
 // An exchange window shows its whole packet, wrapped between the bytes, so
@@ -71,6 +108,7 @@ void TFglav::setupComfort() {
     // the information window; the exchange windows keep theirs.
     ui->ListBox1->setMinimumHeight(110);
     ui->ListBox1->setMaximumHeight(QWIDGETSIZE_MAX);
+    holdOwnPlace(ui->bottomRow, ui->ListBox1);
     ui->mainLayout->setStretch(2, 4);
     ui->mainLayout->setStretch(3, 1);
     for (QListWidget* lb : {ui->LBtuda, ui->LBsuda}) lb->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -107,6 +145,10 @@ void TFglav::usePlaceFile(const QString& path) {
     QSettings place(path, QSettings::IniFormat);
     const QByteArray geometry = place.value(QStringLiteral("window/geometry")).toByteArray();
     if (!geometry.isEmpty()) restoreGeometry(geometry);
+    const QByteArray journal = place.value(QStringLiteral("journal/geometry")).toByteArray();
+    if (!journal.isEmpty()) Fjournal->restoreGeometry(journal);
+    const QByteArray columns = place.value(QStringLiteral("journal/columns")).toByteArray();
+    if (!columns.isEmpty()) Fjournal->restoreColumnState(columns);
     bool ok = false;
     const int page = place.value(QStringLiteral("window/page")).toInt(&ok);
     if (!ok) return;
@@ -120,4 +162,6 @@ void TFglav::savePlace() const {
     QSettings place(place_file_, QSettings::IniFormat);
     place.setValue(QStringLiteral("window/geometry"), saveGeometry());
     place.setValue(QStringLiteral("window/page"), ui->PageControl1->currentIndex());
+    place.setValue(QStringLiteral("journal/geometry"), Fjournal->saveGeometry());
+    place.setValue(QStringLiteral("journal/columns"), Fjournal->columnState());
 }

@@ -61,6 +61,7 @@ JournalWindow::JournalWindow(lork::journal::Store& store, QWidget* parent)
     TVjournal->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     TVjournal->verticalHeader()->hide();
     TVjournal->horizontalHeader()->setStretchLastSection(true);
+    TVjournal->horizontalHeader()->setSectionsMovable(true);
     const int widths[] = {90, 110, 230, 40, 230, 40, 55, 40};
     for (int c = 0; c < 8; ++c) TVjournal->setColumnWidth(c, widths[c]);
 
@@ -107,6 +108,12 @@ JournalWindow::JournalWindow(lork::journal::Store& store, QWidget* parent)
     });
     refresh_->start();
     refresh();
+}
+
+QByteArray JournalWindow::columnState() const { return TVjournal->horizontalHeader()->saveState(); }
+
+bool JournalWindow::restoreColumnState(const QByteArray& state) {
+    return TVjournal->horizontalHeader()->restoreState(state);
 }
 
 void JournalWindow::appended(const lork::journal::Entry& e) {

@@ -21,6 +21,9 @@ public:
     // After the store took an entry.
     void appended(const lork::journal::Entry& e);
     JournalTable* table() const { return table_; }
+    // The columns' widths and order, as the operator left them.
+    QByteArray columnState() const;
+    bool restoreColumnState(const QByteArray& state);
     // The rows and the counts brought up to date now (else a timer does it).
     void refresh();
 

@@ -80,11 +80,13 @@ int main(int argc, char* argv[]) {
         else early_remarks.push_back(line);
     };
 
-    TFglav::Platform platform{port, clock, lork::Read_port_list(), {}, {}, {}, {}};
+    TFglav::Platform platform{port, clock, lork::Read_port_list(), {}, {}, {}, {}, {}, {}};
     platform.keys = [&keys](int vk) { return keys.keyPressedSince(vk); };
+    // An adapter plugged in after start shows up when the port box opens.
+    platform.list_ports = &lork::Read_port_list;
     if (cli.isSet(portOpt)) {
         const std::string path = cli.value(portOpt).toStdString();
-        platform.ports.push_back(path);
+        platform.own_ports.push_back(path);
         platform.forced_port = path;
     }
 
@@ -100,7 +102,7 @@ int main(int argc, char* argv[]) {
             qCritical("testlork: --demo: %s", qPrintable(demo.error()));
             return 1;
         }
-        platform.ports.push_back(pty.toStdString());
+        platform.own_ports.push_back(pty.toStdString());
         platform.forced_port = pty.toStdString();
     }
 

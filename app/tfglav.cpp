@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -19,6 +20,7 @@
 
 #include "app/conversions.h"
 #include "app/digit_key_filter.h"
+#include "app/port_box.h"
 #include "app/tfabout.h"
 #include "app/updown.h"
 #include "journal/journal.h"
@@ -45,6 +47,9 @@ TFglav::TFglav(Platform platform, QWidget* parent)
       key_fn_(std::move(platform.keys)),
       now_fn_(std::move(platform.now)),
       forced_port_(std::move(platform.forced_port)) {
+    own_ports_ = std::move(platform.own_ports);
+    list_ports_ = std::move(platform.list_ports);
+    port_list_.insert(port_list_.end(), own_ports_.begin(), own_ports_.end());
     // The pictures live in this static library; make sure they are linked in.
     Q_INIT_RESOURCE(lork);
     ui->setupUi(this);
@@ -159,6 +164,7 @@ void TFglav::connectControls() {
     // Combo boxes act on the operator's choice only (activated), so a
     // selection made by code runs no handler.
     connect(ui->CBports, &QComboBox::activated, this, [this] { CBportsChange(); });
+    connect(ui->CBports, &PortBox::aboutToShowPopup, this, &TFglav::refreshPortList);
     connect(ui->CBscor, &QComboBox::activated, this, [this] { CBscorChange(); });
     connect(ui->CBparity, &QComboBox::activated, this, [this] { CBparityChange(); });
     connect(ui->CBstopbit, &QComboBox::activated, this, [this] { CBstopbitChange(); });
@@ -231,6 +237,20 @@ void TFglav::applyForcedPort() {
     ls().port_name = forced_port_;
     const int i = ui->CBports->findText(QString::fromStdString(forced_port_), Qt::MatchExactly);
     if (i >= 0) ui->CBports->setCurrentIndex(i);
+}
+
+void TFglav::refreshPortList() {
+    if (!list_ports_) return;
+    QComboBox* box = ui->CBports;
+    // The entry chosen, not the settings' name: an unlisted port chose none.
+    const std::string in_use = box->currentIndex() >= 0 ? box->currentText().toStdString() : std::string();
+    std::vector<std::string> now = lork::Port_list_now(list_ports_(), own_ports_, in_use);
+    if (now == port_list_) return;
+    port_list_ = std::move(now);
+    const QSignalBlocker quiet(box);
+    box->clear();
+    for (const std::string& p : port_list_) box->addItem(QString::fromStdString(p));
+    box->setCurrentIndex(in_use.empty() ? -1 : box->findText(QString::fromStdString(in_use), Qt::MatchExactly));
 }
 
 // --- page control ---

@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,12 @@ public:
         std::function<bool(int)> keys;                     // async key state; empty: never pressed
         std::function<QDateTime()> now;                    // wall clock; empty: the system's
         std::string forced_port;                           // a port given on the command line
+        // The system's ports as it lists them now, read each time the port
+        // box opens; empty: the list stays as at start.
+        std::function<std::vector<std::string>()> list_ports;
+        // Entries the program adds after the system's (a path or gateway
+        // given on the command line); they stay on every new reading.
+        std::vector<std::string> own_ports;
     };
 
     explicit TFglav(Platform platform, QWidget* parent = nullptr);
@@ -151,6 +158,9 @@ public:
     // Makes the port given on the command line the one in use (again after
     // the settings file was loaded).
     void applyForcedPort();
+    // Reads the system's ports anew into the port box, keeping the port in
+    // use and the program's own entries (the box runs it as it opens).
+    void refreshPortList();
 
     // --- handlers of the main window ---
     void FormCreate();
@@ -236,11 +246,17 @@ private:
     SearchCommands* search_ = nullptr;
 
     std::vector<std::string> port_list_;
+    std::vector<std::string> own_ports_;
+    std::function<std::vector<std::string>()> list_ports_;
     std::function<void(const QString&)> message_fn_;
     std::function<bool(int)> key_fn_;
     std::function<QDateTime()> now_fn_;
     std::string forced_port_;
     std::array<QLabel*, 6> status_panels_{};
+    // The last polling exchange's lines, written into the exchange windows
+    // once the event loop runs again; empty when nothing waits.
+    std::optional<std::pair<QString, QString>> polled_lines_;
+    void Show_polled_lines();
     DigitKeyFilter* digit_filter_ = nullptr;
     bool in_activation_ = false;             // FormActivate is running
     bool activation_raised_message_ = false; // it showed a message: skip the activation that follows

@@ -1,6 +1,7 @@
 #include "app/tfmsg.h"
 
 #include <QHBoxLayout>
+#include <QLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
@@ -44,12 +45,26 @@ void TFmsg::resetProgress(bool addresses) {
     bar_->setVisible(addresses);
     left_->clear();
     rate_->clear();
+    fitHeight();
+}
+
+void TFmsg::fitHeight() {
+    // The search's wrapped first line and the bar under it would otherwise
+    // be squeezed into the design height; the width stays as designed.
+    QLayout* lay = layout();
+    lay->invalidate();
+    lay->activate();
+    const int need = lay->hasHeightForWidth() ? lay->totalHeightForWidth(width()) : lay->totalSizeHint().height();
+    if (need > 0 && need != height()) resize(width(), need);
 }
 
 void TFmsg::setAddressProgress(int n, int total, int64_t elapsed_ms) {
     bar_->setRange(0, total);
     bar_->setValue(n);
-    bar_->show();
+    if (bar_->isHidden()) {
+        bar_->show();
+        fitHeight();
+    }
     if (n <= 0 || elapsed_ms <= 0) {
         left_->clear();
     } else {

@@ -38,6 +38,8 @@ protected:
     void paintEvent(QPaintEvent* e) override;
 
 private:
+    void fitHeight();
+
     QProgressBar* bar_ = nullptr;
     QLabel* rate_ = nullptr;
     QLabel* left_ = nullptr;

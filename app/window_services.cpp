@@ -73,6 +73,9 @@ QString TFglav::statusPanelText(int i) const {
 void TFglav::setStatusPanelText(int i, const QString& text) {
     if (i < 0 || i >= int(status_panels_.size())) return;
     QLabel* l = status_panels_[size_t(i)];
+    // The same text again (every polling tick sets its message) is on the
+    // screen already: no second repaint.
+    if (l->text() == text) return;
     l->setText(text);
     // Linux port names are longer than COM names: a panel widens to show its
     // whole text rather than cut the port off.
@@ -119,18 +122,52 @@ void TFglav::ListBox1DblClick() { ui->ListBox1->hide(); }
 
 // --- the exchange windows and the result line ---
 
+namespace {
+// The window's one line takes the new text: the same as emptying it and
+// adding a line, without taking the model apart each time.
+void Put_line(QListWidget* lb, const QString& line) {
+    if (lb->count() == 1) {
+        lb->clearSelection();
+        lb->item(0)->setText(line);
+    } else {
+        lb->clear();
+        lb->addItem(line);
+    }
+}
+}  // namespace
+
 void TFglav::Show_tuda_suda(const lork::ExchangeRecord& rec) {
     if (rec.probe) return;
     const auto hex = [](const std::vector<uint8_t>& b) {
         return QString::fromStdString(lork::Hex_bytes(b.data(), unsigned(b.size())));
     };
-    ui->LBtuda->clear();
-    ui->LBsuda->clear();
-    ui->LBtuda->addItem(rec.request.empty() ? QStringLiteral("нет сообщений") : hex(rec.request));
+    QString tuda = rec.request.empty() ? QStringLiteral("нет сообщений") : hex(rec.request);
+    QString suda = rec.reply.empty() ? QStringLiteral("нет ответа")
+                                     : hex(rec.reply) + QStringLiteral(" dl=%1").arg(rec.reply.size());
+    // A polling tick runs its exchanges back to back while the event loop
+    // waits; writing and painting each one at once (a text layout and a
+    // paint of both windows) made up most of the window's work per tick, for
+    // lines that change faster than anyone reads them. The tick's last
+    // exchange is shown when the event loop runs again (a message box
+    // included); every other command shows each exchange at once.
+    if (rec.command == lork::Command::Polling) {
+        const bool queued = polled_lines_.has_value();
+        polled_lines_.emplace(std::move(tuda), std::move(suda));
+        if (!queued) QMetaObject::invokeMethod(this, &TFglav::Show_polled_lines, Qt::QueuedConnection);
+        return;
+    }
+    polled_lines_.reset();
+    Put_line(ui->LBtuda, tuda);
     ui->LBtuda->repaint();
-    ui->LBsuda->addItem(rec.reply.empty() ? QStringLiteral("нет ответа")
-                                          : hex(rec.reply) + QStringLiteral(" dl=%1").arg(rec.reply.size()));
+    Put_line(ui->LBsuda, suda);
     ui->LBsuda->repaint();
+}
+
+void TFglav::Show_polled_lines() {
+    if (!polled_lines_) return;
+    Put_line(ui->LBtuda, polled_lines_->first);
+    Put_line(ui->LBsuda, polled_lines_->second);
+    polled_lines_.reset();
 }
 
 void TFglav::Show_result(const lork::ExchangeRecord& rec) {
@@ -144,6 +181,7 @@ void TFglav::Show_result(const lork::ExchangeRecord& rec) {
 }
 
 void TFglav::clearExchangeWindows() {
+    polled_lines_.reset();
     ui->LBtuda->clear();
     ui->LBsuda->clear();
 }

@@ -64,6 +64,39 @@ struct Txn {
 };
 const Txn kTxns[] = {{"Read_adr", 3, 0x0800, 1}, {"Read_params", 3, 0x0A00, 8}, {"Read_izm", 4, 0x0010, 13}};
 
+// First and last reply byte after the write, medians in ms, as a port
+// without the link sees them (no pauses, no time-outs: it reads until the
+// reply is complete).
+void rawTurnaround(SerialPort& port, int repeats, double* first_ms, double* last_ms, int* failures) {
+    SteadyClock clock;
+    for (const Txn& t : kTxns) {
+        const auto req = readReq(t.func, t.start, t.kol);
+        const size_t reply_len = 5 + 2u * t.kol;
+        std::vector<double> first, last;
+        for (int i = 0; i < repeats; ++i) {
+            port.purgeInput();
+            const int64_t a = clock.nowUs();
+            port.write(req.data(), req.size());
+            size_t got = 0;
+            int64_t f = 0, l = 0;
+            uint8_t buf[64];
+            while (got < reply_len && port.waitForReadyRead(200)) {
+                const size_t n = port.readAvailable(buf, sizeof buf);
+                if (n && !got) f = clock.nowUs();
+                got += n;
+                l = clock.nowUs();
+            }
+            if (got != reply_len) ++*failures;
+            first.push_back(double(f - a) / 1000.0);
+            last.push_back(double(l - a) / 1000.0);
+        }
+        std::sort(first.begin(), first.end());
+        std::sort(last.begin(), last.end());
+        first_ms[&t - kTxns] = first[first.size() / 2];
+        last_ms[&t - kTxns] = last[last.size() / 2];
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -96,34 +129,15 @@ int main(int argc, char** argv) {
             PosixPort port;
             port.open(sim.path());
             port.configure({baud, 8, 0, 1});
+            double last_ms[3];
+            rawTurnaround(port, repeats, first_ms, last_ms, &failures);
             for (const Txn& t : kTxns) {
-                const auto req = readReq(t.func, t.start, t.kol);
+                const size_t k = size_t(&t - kTxns);
                 const size_t reply_len = 5 + 2u * t.kol;
-                std::vector<double> first, last;
-                for (int i = 0; i < repeats; ++i) {
-                    port.purgeInput();
-                    const int64_t a = clock.nowUs();
-                    port.write(req.data(), req.size());
-                    size_t got = 0;
-                    int64_t f = 0, l = 0;
-                    uint8_t buf[64];
-                    while (got < reply_len && port.waitForReadyRead(200)) {
-                        const size_t n = port.readAvailable(buf, sizeof buf);
-                        if (n && !got) f = clock.nowUs();
-                        got += n;
-                        l = clock.nowUs();
-                    }
-                    if (got != reply_len) ++failures;
-                    first.push_back(double(f - a) / 1000.0);
-                    last.push_back(double(l - a) / 1000.0);
-                }
-                std::sort(first.begin(), first.end());
-                std::sort(last.begin(), last.end());
-                first_ms[&t - kTxns] = first[first.size() / 2];
                 const double ideal_first = double(8 * ch + sim::frameSilenceUs(baud, 0, 1) + ch) / 1000.0;
                 const double ideal_last = ideal_first + double((int64_t(reply_len) - 1) * ch) / 1000.0;
-                std::printf("| %s | %.2f | %.2f | %.2f | %.2f |\n", t.name, first[first.size() / 2], ideal_first,
-                            last[last.size() / 2], ideal_last);
+                std::printf("| %s | %.2f | %.2f | %.2f | %.2f |\n", t.name, first_ms[k], ideal_first, last_ms[k],
+                            ideal_last);
             }
         }
 
@@ -176,8 +190,17 @@ int main(int argc, char** argv) {
             // connection first; a few exchanges take it away.
             for (int i = 0; i < 3; ++i) core.dev.Read_adr();
             const LineSettings& ls = core.st.ls;
-            std::printf("\n| our master, %s | median ms | max ms | budget ms | ratio | budget with the slave's first byte | ratio | ratio to libmodbus |\n"
-                        "|---|---|---|---|---|---|---|---|\n",
+            // The slave's first byte as it comes out of the gateway: socat's
+            // two loopback hops on top of the simulator's own time.
+            double gw_first[3] = {}, gw_last[3] = {};
+            if (name == tcp) {
+                rawTurnaround(port, repeats, gw_first, gw_last, &failures);
+                std::printf("\n| through the gateway, raw | first byte, median ms | later than on the pty, ms | last byte, median ms |\n|---|---|---|---|\n");
+                for (int k = 0; k < 3; ++k)
+                    std::printf("| %s | %.2f | %.2f | %.2f |\n", kTxns[k].name, gw_first[k], gw_first[k] - first_ms[k], gw_last[k]);
+            }
+            std::printf("\n| our master, %s | median ms | max ms | budget ms | ratio | budget with the slave's first byte | ratio | ratio to libmodbus | budget with the first byte out of the gateway | ratio |\n"
+                        "|---|---|---|---|---|---|---|---|---|---|\n",
                         name == tcp ? "TCP over the loopback" : "tty");
             std::function<uint8_t()> ops[3] = {[&] { return core.dev.Read_adr(); },
                                                [&] { return core.dev.Read_params(); },
@@ -192,9 +215,16 @@ int main(int argc, char** argv) {
                 // slave sends only after the request and 3.5 characters of silence.
                 const double with_slave =
                     core.link.pause_before + std::max<double>(core.link.pause_after, first_ms[k]) + tail;
-                std::printf("| %s | %.2f | %.2f | %.2f | %.3f | %.2f | %.3f | %.2f |\n", t.name, s.median_ms,
+                std::printf("| %s | %.2f | %.2f | %.2f | %.3f | %.2f | %.3f | %.2f |", t.name, s.median_ms,
                             s.max_ms, budget, s.median_ms / budget, with_slave, s.median_ms / with_slave,
                             s.median_ms / lib_ms[k]);
+                if (name == tcp) {
+                    const double with_gw =
+                        core.link.pause_before + std::max<double>(core.link.pause_after, gw_first[k]) + tail;
+                    std::printf(" %.2f | %.3f |\n", with_gw, s.median_ms / with_gw);
+                } else {
+                    std::printf(" - | - |\n");
+                }
             }
             // A probe of an address nobody has: four single-byte read
             // time-outs (three searching, one ending the second pass).
@@ -203,7 +233,7 @@ int main(int argc, char** argv) {
             const Stats s = timeIt(repeats, [&] { return core.dev.Probe_adr() == KOD_CUT; }, sclock, &probe_fail);
             failures += probe_fail;
             const double budget = core.link.pause_before + core.link.pause_after + 4.0 * (ls.RTTM + ls.RTTC);
-            std::printf("| Probe_adr, silent | %.2f | %.2f | %.2f | %.3f | - | - | - |\n", s.median_ms, s.max_ms,
+            std::printf("| Probe_adr, silent | %.2f | %.2f | %.2f | %.3f | - | - | - | - | - |\n", s.median_ms, s.max_ms,
                         budget, s.median_ms / budget);
             for (const auto& m : host.messages) std::fprintf(stderr, "message: %s\n", m.c_str());
         }

@@ -22,6 +22,7 @@
 
 using lork::pages::Localised;
 using lork::pages::Number_text;
+using lork::pages::Show_text;
 
 namespace {
 
@@ -46,19 +47,19 @@ void ReadingsPage::Opros_all() {
     Show_kluchK1K2();
 
     if (core.dev.Read_params() == 0) {
-        rd->LEres->setText(QString::number(dev.res));
-        rd->LEkol_step->setText(QString::number(dev.kol_step));
-        rd->LEpor_step->setText(QString::number(dev.por_step));
+        Show_text(rd->LEres, QString::number(dev.res));
+        Show_text(rd->LEkol_step, QString::number(dev.kol_step));
+        Show_text(rd->LEpor_step, QString::number(dev.por_step));
         // A brightness above 2 stands at the top (position 0), as the slider clamps it.
         rd->TrackBar_light->setValue(std::clamp(2 - int(dev.light), 0, 2));
         Choose_v_ind(dev.v_ind);
     }
 
     if (core.dev.Read_izm() == 0) {
-        rd->LEizmproc->setText(Number_text(dev.izm_proc));
-        rd->LEizmznach->setText(Number_text(dev.izm_znach));
-        rd->LEizm_imp->setText(QString::fromStdString(lork::Pulse_text(dev.izm_imp)));
-        rd->LEstep->setText(QString::fromStdString(lork::Step_text(dev.step, dev.tew, dev.res)));
+        Show_text(rd->LEizmproc, Number_text(dev.izm_proc));
+        Show_text(rd->LEizmznach, Number_text(dev.izm_znach));
+        Show_text(rd->LEizm_imp, QString::fromStdString(lork::Pulse_text(dev.izm_imp)));
+        Show_text(rd->LEstep, QString::fromStdString(lork::Step_text(dev.step, dev.tew, dev.res)));
     }
 }
 
@@ -85,7 +86,7 @@ void ReadingsPage::Show_CI() {
         t.resize(std::max<size_t>(t.size(), 8), ' ');
         auto fields = CI_fields();
         for (size_t i = 0; i < 4; ++i)
-            fields[i]->setText(QString::fromStdString(lork::cp1251_to_display(t.substr(2 * i, 2))));
+            Show_text(fields[i], QString::fromStdString(lork::cp1251_to_display(t.substr(2 * i, 2))));
         const QColor& c = dev.ci_flag == 0 ? lork::pages::ci_colour_ok : lork::pages::ci_colour_flag;
         for (QLineEdit* e : fields) lork::pages::Set_text_colour(e, c);
     }

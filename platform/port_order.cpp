@@ -53,6 +53,18 @@ std::vector<std::string> Order_port_names(const std::vector<std::string>& listed
     return result;
 }
 
+std::vector<std::string> Port_list_now(const std::vector<std::string>& listed, const std::vector<std::string>& own,
+                                       const std::string& in_use) {
+    std::vector<std::string> names = listed;
+    const auto holds = [](const std::vector<std::string>& v, const std::string& n) {
+        return std::find(v.begin(), v.end(), n) != v.end();
+    };
+    if (!in_use.empty() && !holds(names, in_use) && !holds(own, in_use)) names.push_back(in_use);
+    names = Order_port_names(names);
+    names.insert(names.end(), own.begin(), own.end());
+    return names;
+}
+
 std::string Default_port_name(const std::vector<std::string>& listed) {
     static const std::string com1 = "COM1";
     if (listed.empty() || std::find(listed.begin(), listed.end(), com1) != listed.end()) return com1;

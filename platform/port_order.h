@@ -20,6 +20,13 @@ std::vector<std::string> Order_port_names(const std::vector<std::string>& listed
 // listed; "COM1" for an empty list.
 std::string Default_port_name(const std::vector<std::string>& listed);
 
+// The port list after the system listed its ports anew: the names listed
+// and the port in use (kept even when its device has gone; empty: none) in
+// the ordering above, then the program's own entries (a path or gateway
+// given on the command line) as they were at start.
+std::vector<std::string> Port_list_now(const std::vector<std::string>& listed, const std::vector<std::string>& own,
+                                       const std::string& in_use);
+
 // Natural comparison used for the names outside the 4..6 character groups.
 bool Natural_less(const std::string& a, const std::string& b);
 

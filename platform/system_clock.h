@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "platform/clock.h"
+#include "platform/deadline_wait.h"
 
 namespace lork {
 
@@ -24,18 +25,9 @@ public:
     }
     void sleepMs(int ms) override {
         if (ms <= 0) return;
-        // To an absolute deadline, so a signal that interrupts the sleep does
-        // not make it longer.
-        timespec until;
-        clock_gettime(CLOCK_MONOTONIC, &until);
-        until.tv_sec += ms / 1000;
-        until.tv_nsec += long(ms % 1000) * 1'000'000;
-        if (until.tv_nsec >= 1'000'000'000) {
-            until.tv_nsec -= 1'000'000'000;
-            ++until.tv_sec;
-        }
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-        }
+        // To a deadline: a signal that interrupts the sleep does not make it
+        // longer, and the wake-up's own lateness is not added.
+        Sleep_until(Monotonic_us() + int64_t(ms) * 1000);
     }
 };
 

@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/deadline_wait.h"
+
 namespace lork {
 
 namespace {
@@ -32,15 +34,10 @@ int64_t monotonicUs() {
 // ppoll on one descriptor for up to timeout_us; the revents, or 0 on time-out.
 short pollOne(int fd, short events, int64_t timeout_us) {
     const int64_t end = monotonicUs() + std::max<int64_t>(timeout_us, 0);
-    for (;;) {
-        pollfd p{fd, events, 0};
-        const int64_t left = std::max<int64_t>(0, end - monotonicUs());
-        const timespec to{time_t(left / 1'000'000), long(left % 1'000'000) * 1000};
-        const int r = ppoll(&p, 1, &to, nullptr);
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) return POLLERR;
-        return r == 0 ? short(0) : p.revents;
-    }
+    pollfd p{fd, events, 0};
+    const int r = Poll_until(p, end);
+    if (r < 0) return POLLERR;
+    return r == 0 ? short(0) : p.revents;
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 
+#include "platform/deadline_wait.h"
 #include "platform/port_failure.h"
 #include "sim/termios_speed.h"
 
@@ -187,10 +188,7 @@ bool TtyPort::waitFor(short events, int64_t timeout_us) {
     const int64_t end = monotonicUs() + timeout_us;
     for (;;) {
         pollfd p{fd_, events, 0};
-        const int64_t left = std::max<int64_t>(0, end - monotonicUs());
-        const timespec to{time_t(left / 1'000'000), long(left % 1'000'000) * 1000};
-        const int r = ppoll(&p, 1, &to, nullptr);
-        if (r < 0 && errno == EINTR) continue;
+        const int r = Poll_until(p, end);
         if (r < 0) {
             lost(errno);
             return false;

@@ -53,5 +53,15 @@ TEST(PortOrder, NaturalComparisonIsAStrictOrder) {
     EXPECT_TRUE(Natural_less("tty99999999999999999999", "tty100000000000000000000"));  // no overflow
 }
 
+TEST(PortOrder, ListReadAnewKeepsThePortInUseAndOwnEntries) {
+    const Names own{"/dev/pts/4", "tcp://gw:4001"};
+    // A new adapter takes its place by the rule; the gone port in use stays, ordered among the rest.
+    EXPECT_EQ(Port_list_now({"ttyUSB1", "ttyS0"}, own, "ttyUSB0"),
+              (Names{"ttyS0", "ttyUSB0", "ttyUSB1", "/dev/pts/4", "tcp://gw:4001"}));
+    // An own entry in use is not listed twice; nothing in use adds nothing.
+    EXPECT_EQ(Port_list_now({"ttyS0"}, own, "tcp://gw:4001"), (Names{"ttyS0", "/dev/pts/4", "tcp://gw:4001"}));
+    EXPECT_EQ(Port_list_now({"ttyS0"}, {}, ""), (Names{"ttyS0"}));
+}
+
 }  // namespace
 }  // namespace lork

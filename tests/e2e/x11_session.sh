@@ -1,7 +1,8 @@
 # Sourced by the tests that need a real X server: Xvfb on a display number it
-# picks itself, a small window manager, lork-sim never answering (unless the
-# test sets sim_args to the simulator's options first), and clean-up of
-# everything started. Ends the test with 77 (skipped) where Xvfb is missing.
+# picks itself (the screen size in $screen, 1280x1024 unless set), a small
+# window manager, lork-sim never answering (unless the test sets sim_args to
+# the simulator's options first), and clean-up of everything started. Ends
+# the test with 77 (skipped) where Xvfb is missing.
 command -v Xvfb >/dev/null || { echo "no Xvfb"; exit 77; }
 for tool in openbox xdotool wmctrl xprop xwininfo; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/bootstrap installs it)"; exit 1; }
@@ -21,7 +22,7 @@ wait_for() {
   until "$@"; do ((SECONDS < end)) || return 1; sleep 0.2; done
 }
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
+Xvfb -displayfd 3 -screen 0 "${screen:-1280x1024}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
 pids+=($!)
 wait_for 10 test -s "$work/display" || fail "Xvfb gave no display: $(cat "$work/xvfb.err")"
 export DISPLAY=":$(head -n1 "$work/display")"

@@ -25,6 +25,7 @@ struct GuiRig {
     std::map<int, int> key_questions;
     std::function<bool(int)> keyHook;
     QDateTime now{QDate(2026, 3, 9), QTime(7, 5, 4)};
+    std::vector<std::string> system_ports;  // what the system lists when the port box opens
     std::unique_ptr<TFglav> w;
 
     template <class T>

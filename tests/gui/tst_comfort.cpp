@@ -1,15 +1,21 @@
 // The window's comfort: a layout that stays put, whole packets, copying,
 // keys, the remembered place, a port list read anew.
+#include <QComboBox>
+#include <QHeaderView>
 #include <QLayout>
 #include <QListWidget>
 #include <QAction>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/journal_window.h"
 #include "gui_fixture.h"
 #include "protocol/exchange_record.h"
 
@@ -18,6 +24,61 @@ using lork::test::GuiRig;
 namespace {
 
 QRect placeIn(QWidget* w, QWidget* top) { return QRect(w->mapTo(top, QPoint(0, 0)), w->size()); }
+
+// The widgets and layouts from the top window down to w, as the layouts
+// nest them (two columns of one layout are two branches even when their
+// controls share one parent widget).
+bool layoutPath(QLayout* lay, QWidget* w, QList<QObject*>& path) {
+    path << lay;
+    for (int i = 0; i < lay->count(); ++i) {
+        QLayoutItem* it = lay->itemAt(i);
+        if (it->widget() == w) return true;
+        if (it->layout() && layoutPath(it->layout(), w, path)) return true;
+    }
+    path.removeLast();
+    return false;
+}
+
+QList<QObject*> placePath(QWidget* w) {
+    QList<QObject*> path;
+    for (; w; w = w->parentWidget()) {
+        QList<QObject*> step{w};
+        if (QWidget* parent = w->parentWidget(); parent && parent->layout()) {
+            QList<QObject*> inner;
+            if (layoutPath(parent->layout(), w, inner)) step = inner + step;
+        }
+        path = step + path;
+    }
+    return path;
+}
+
+QRect placeOf(QObject* o) {
+    if (auto* w = qobject_cast<QWidget*>(o)) return w->geometry();
+    return static_cast<QLayout*>(o)->geometry();
+}
+
+// Layout order: below their lowest common widget or layout, the two branches
+// compare by place: wholly above comes first, side by side the left one.
+bool laidOutBefore(QWidget* a, QWidget* b) {
+    const QList<QObject*> pa = placePath(a), pb = placePath(b);
+    qsizetype i = 0;
+    while (i < pa.size() && i < pb.size() && pa[i] == pb[i]) ++i;
+    if (i == pa.size() || i == pb.size()) return false;
+    const QRect ra = placeOf(pa[i]), rb = placeOf(pb[i]);
+    if (ra.bottom() < rb.top()) return true;
+    if (rb.bottom() < ra.top()) return false;
+    return ra.left() < rb.left();
+}
+
+// The sheet's controls Tab can reach, in the order it reaches them.
+QList<QWidget*> tabChain(QWidget* top, QWidget* sheet) {
+    QList<QWidget*> chain;
+    for (QWidget* w = top->nextInFocusChain(); w != top; w = w->nextInFocusChain()) {
+        if (!sheet->isAncestorOf(w) || !w->isVisibleTo(sheet) || !(w->focusPolicy() & Qt::TabFocus)) continue;
+        chain << w;
+    }
+    return chain;
+}
 
 }  // namespace
 
@@ -30,6 +91,9 @@ private slots:
     void copyLines();
     void focusAndKeys();
     void placeRemembered();
+    void portBoxFollowsSystem();
+    void tabFollowsLayout();
+    void pagesFitSmallScreen();
 };
 
 void TstComfort::infoWindowMovesNothing() {
@@ -124,15 +188,93 @@ void TstComfort::placeRemembered() {
         g.w->show();
         g.w->setGeometry(40, 50, 1000, 690);
         g.find<QTabWidget>("PageControl1")->setCurrentIndex(2);
+        g.w->N_journalClick();
+        g.w->journalWindow()->setGeometry(60, 70, 800, 400);
+        QHeaderView* head = g.find<QTableView>("TVjournal")->horizontalHeader();
+        head->resizeSection(2, 321);
+        head->moveSection(0, 3);
         g.w->close();
     }
     GuiRig g;
     g.w->usePlaceFile(file);
     QCOMPARE(g.w->size(), QSize(1000, 690));
     QCOMPARE(g.find<QTabWidget>("PageControl1")->currentIndex(), 2);
-    // The file holds the window alone.
+    QCOMPARE(g.w->journalWindow()->size(), QSize(800, 400));
+    QHeaderView* head = g.find<QTableView>("TVjournal")->horizontalHeader();
+    QCOMPARE(head->sectionSize(2), 321);
+    QCOMPARE(head->visualIndex(0), 3);
+    // The file holds the windows alone.
     QSettings kept(file, QSettings::IniFormat);
-    QCOMPARE(kept.allKeys(), (QStringList{QStringLiteral("window/geometry"), QStringLiteral("window/page")}));
+    QCOMPARE(kept.allKeys(), (QStringList{QStringLiteral("journal/columns"), QStringLiteral("journal/geometry"),
+                                          QStringLiteral("window/geometry"), QStringLiteral("window/page")}));
+}
+
+void TstComfort::portBoxFollowsSystem() {
+    GuiRig g({"ttyS0", "ttyUSB0"});
+    auto* box = g.find<QComboBox>("CBports");
+    GuiRig::choose(box, 1);
+    const auto entries = [box] {
+        QStringList l;
+        for (int i = 0; i < box->count(); ++i) l << box->itemText(i);
+        return l;
+    };
+    // The adapter in use is pulled out, another is plugged in: both are offered.
+    g.system_ports = {"ttyUSB1", "ttyS0"};
+    box->showPopup();
+    box->hidePopup();
+    QCOMPARE(entries(), (QStringList{"ttyS0", "ttyUSB0", "ttyUSB1"}));
+    QCOMPARE(box->currentText(), QStringLiteral("ttyUSB0"));
+    // Once another is chosen, the gone one leaves at the next opening.
+    GuiRig::choose(box, 2);
+    box->showPopup();
+    box->hidePopup();
+    QCOMPARE(entries(), (QStringList{"ttyS0", "ttyUSB1"}));
+    QCOMPARE(box->currentText(), QStringLiteral("ttyUSB1"));
+    QCOMPARE(g.w->ls().port_name, std::string("ttyUSB1"));
+}
+
+void TstComfort::tabFollowsLayout() {
+    for (const QSize size : {QSize(1366, 700), QSize(1010, 690)}) {
+        GuiRig g;
+        g.w->resize(size);
+        g.w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(g.w.get()));
+        auto* tabs = g.find<QTabWidget>("PageControl1");
+        for (int p = 0; p < 4; ++p) {
+            tabs->setTabEnabled(p, true);
+            tabs->setCurrentIndex(p);
+            QCoreApplication::processEvents();
+            const QList<QWidget*> chain = tabChain(g.w.get(), g.w->tabSheet(p));
+            QVERIFY(chain.size() >= 3);
+            for (qsizetype i = 0; i < chain.size(); ++i) {
+                auto* e = qobject_cast<QLineEdit*>(chain[i]);
+                QVERIFY2(!e || !e->isReadOnly(), qPrintable(chain[i]->objectName()));
+                for (qsizetype j = i + 1; j < chain.size(); ++j)
+                    QVERIFY2(!laidOutBefore(chain[j], chain[i]),
+                             qPrintable(chain[j]->objectName() + QStringLiteral(" before ") + chain[i]->objectName()));
+            }
+        }
+    }
+}
+
+void TstComfort::pagesFitSmallScreen() {
+    // On a 1024x768 screen the pages may scroll down, never sideways, and a
+    // read field is wide enough for a rate.
+    GuiRig g;
+    g.w->resize(1010, 690);
+    g.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(g.w.get()));
+    auto* tabs = g.find<QTabWidget>("PageControl1");
+    for (int p = 0; p < 4; ++p) {
+        tabs->setTabEnabled(p, true);
+        tabs->setCurrentIndex(p);
+        QCoreApplication::processEvents();
+        auto* scroll = g.w->tabSheet(p)->findChild<QScrollArea*>();
+        QVERIFY(scroll);
+        QVERIFY2(scroll->horizontalScrollBar()->maximum() == 0, qPrintable(QStringLiteral("page %1: %2 in %3").arg(p).arg(scroll->widget()->minimumSizeHint().width()).arg(scroll->viewport()->width())));
+    }
+    auto* rate = g.find<QLineEdit>("Eint_cur_scor");
+    QVERIFY(rate->contentsRect().width() >= QFontMetrics(rate->font()).horizontalAdvance(QStringLiteral("115200")));
 }
 
 QTEST_MAIN(TstComfort)

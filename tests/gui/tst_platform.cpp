@@ -354,7 +354,7 @@ void TestPlatform::windowPortControlsReachThePty() {
     lork::TtyPort port;
     lork::SystemClock clock;
     QStringList messages;
-    TFglav::Platform p{port, clock, {"ttyS0", pty.slave}, {}, {}, {}, pty.slave};
+    TFglav::Platform p{port, clock, {"ttyS0", pty.slave}, {}, {}, {}, pty.slave, {}, {}};
     p.message = [&](const QString& t) { messages << t; };
     TFglav w(std::move(p));
     QVERIFY(!port.isOpen());  // building the window leaves the line alone

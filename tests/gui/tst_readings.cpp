@@ -163,6 +163,8 @@ private slots:
     void tickWithSilentPresenceReadFallsBackToOnRequest();
     void tickWithoutRecordedRateStopsTimer_data();
     void tickWithoutRecordedRateStopsTimer();
+    void exchangeWindowsPaintedAtOnceExceptInATick_data();
+    void exchangeWindowsPaintedAtOnceExceptInATick();
     void singleValueReads();
     void combinedDoubleClicksReadThreeValues();
     void mouseClicksReachTheirHandlers();
@@ -518,6 +520,57 @@ void TstReadings::tickWithoutRecordedRateStopsTimer() {
     QCOMPARE(int(r.w->readings().opros_active()), 1);
     QVERIFY(!r.get<QWidget>("ListBox1")->isHidden());
     QCOMPARE(r.timer()->interval(), 2000);
+}
+
+// Paint events of one widget, counted.
+struct PaintCount : QObject {
+    int n = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++n;
+        return false;
+    }
+};
+
+void TstReadings::exchangeWindowsPaintedAtOnceExceptInATick_data() {
+    QTest::addColumn<bool>("tick");
+    QTest::newRow("the query button") << false;
+    QTest::newRow("a polling tick") << true;
+}
+
+// The query shows every exchange while it runs; a tick shows its last one
+// once the event loop runs, with the same lines.
+void TstReadings::exchangeWindowsPaintedAtOnceExceptInATick() {
+    QFETCH(bool, tick);
+    Rig r;
+    r.w->st().found_scor[5] = 2;
+    r.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(r.w.get()));
+    QCoreApplication::processEvents();  // the first painting is over
+    auto* suda = r.get<QListWidget>("LBsuda");
+    PaintCount paints;
+    suda->viewport()->installEventFilter(&paints);
+    std::vector<int> at_write;
+    const auto answer = r.port.onWrite;
+    r.port.onWrite = [&](FakePort& p, const Bytes& req) {
+        at_write.push_back(paints.n);
+        answer(p, req);
+    };
+    if (tick)
+        r.w->readings().Timer_oprosTimer();
+    else
+        r.w->readings().BzaprosClick();
+    const int during = paints.n - at_write.front();
+    QTest::qWait(20);
+    const QString izm = QStringLiteral("05 04 00 10 00 0D ");
+    QVERIFY(r.get<QListWidget>("LBtuda")->item(0)->text().startsWith(izm));
+    QCOMPARE(r.get<QListWidget>("LBtuda")->count(), 1);
+    QVERIFY(suda->item(0)->text().endsWith(QStringLiteral(" dl=31")));
+    if (tick) {
+        QCOMPARE(during, 0);
+        QVERIFY(paints.n > at_write.back());
+    } else {
+        QVERIFY(during >= 5);  // each of the six exchanges before the last write's reply
+    }
 }
 
 void TstReadings::singleValueReads() {

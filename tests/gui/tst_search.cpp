@@ -183,11 +183,16 @@ void TestSearch::sweepShowsProgress() {
         auto m3 = instrument(3, 2);
         int done = -1;
         QString rate, left;
+        bool whole = false;
         attachModels(r.g.port, {m3.get()}, [&](const std::vector<uint8_t>& req) {
             if (requestAdr(req) != 100 || done >= 0) return;
             done = r.msg.progressBar()->value();
             rate = r.msg.rateLabel()->text();
             left = r.msg.timeLeftLabel()->text();
+            // The wrapped first line and the bar below it both fit the window.
+            auto* text = r.msg.findChild<QLabel*>(QStringLiteral("Label1"));
+            whole = text->height() >= text->heightForWidth(text->width()) &&
+                    r.msg.rect().contains(QRect(r.msg.progressBar()->pos(), r.msg.progressBar()->size()));
         });
         r.run(full ? r.pribor() : r.num());
         QCOMPARE(done, 99);
@@ -196,6 +201,7 @@ void TestSearch::sweepShowsProgress() {
         QCOMPARE(rate, full ? QStringLiteral("скорость 4800") : QStringLiteral("скорость 9600"));
         QVERIFY2(left.startsWith(QStringLiteral("осталось около ")), qPrintable(left));
         QCOMPARE(r.msg.progressBar()->maximum(), 247);
+        QVERIFY(whole);
     }
 }
 
