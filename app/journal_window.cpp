@@ -70,10 +70,15 @@ JournalWindow::JournalWindow(lork::journal::Store& store, QWidget* parent)
     Lstats->setWordWrap(true);
     Lstats->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    Lexport = new QLabel(this);
+    Lexport->setObjectName(QStringLiteral("Lexport"));
+    Lexport->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto* col = new QVBoxLayout(this);
     col->addLayout(top);
     col->addWidget(TVjournal, 1);
     col->addWidget(Lstats);
+    col->addWidget(Lexport);
 
     connect(CBerrors, &QCheckBox::toggled, this, &JournalWindow::applyFilter);
     connect(Ekod, &QLineEdit::textChanged, this, &JournalWindow::applyFilter);
@@ -166,17 +171,29 @@ QString JournalWindow::copySelected() {
     return text;
 }
 
-bool JournalWindow::exportCsv(const QString& path) const { return exportRows(path, true); }
-bool JournalWindow::exportText(const QString& path) const { return exportRows(path, false); }
+bool JournalWindow::exportCsv(const QString& path) { return exportRows(path, true); }
+bool JournalWindow::exportText(const QString& path) { return exportRows(path, false); }
 
-bool JournalWindow::exportRows(const QString& path, bool csv) const {
+bool JournalWindow::exportRows(const QString& path, bool csv) {
     // Rows reach the view in batches; an export must not miss the last one.
     table_->flush();
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    if (csv) f.write(QByteArray::fromStdString(lork::journal::Csv_header() + '\n'));
-    for (int r = 0; r < table_->rowCount(); ++r)
-        if (const auto* e = table_->entryAt(r))
+    int rows = 0;
+    bool ok = f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    if (ok && csv) f.write(QByteArray::fromStdString(lork::journal::Csv_header() + '\n'));
+    for (int r = 0; ok && r < table_->rowCount(); ++r)
+        if (const auto* e = table_->entryAt(r)) {
             f.write(QByteArray::fromStdString((csv ? lork::journal::Csv_line(*e) : lork::journal::Text_line(*e)) + '\n'));
-    return f.flush() && f.error() == QFileDevice::NoError;
+            ++rows;
+        }
+    ok = ok && f.flush() && f.error() == QFileDevice::NoError;
+    // A file that could not be written must never pass for an export.
+    if (ok) {
+        Lexport->setStyleSheet(QString());
+        Lexport->setText(QStringLiteral("записано строк: %1 в %2").arg(rows).arg(path));
+    } else {
+        Lexport->setStyleSheet(QStringLiteral("color: #c00000"));
+        Lexport->setText(QStringLiteral("не удалось записать %1: %2").arg(path, f.errorString()));
+    }
+    return ok;
 }

@@ -31,13 +31,14 @@ public:
     QString statsText();
     // The selected rows, tab-separated, one a line; also onto the clipboard.
     QString copySelected();
-    // All rows passing the filters into a file; false when it cannot be written.
-    bool exportCsv(const QString& path) const;
-    bool exportText(const QString& path) const;
+    // All rows passing the filters into a file; false when it cannot be
+    // written. Either way the window's bottom line says what became of it.
+    bool exportCsv(const QString& path);
+    bool exportText(const QString& path);
 
 private:
     void applyFilter();
-    bool exportRows(const QString& path, bool csv) const;
+    bool exportRows(const QString& path, bool csv);
 
     lork::journal::Store& store_;
     JournalTable* table_;
@@ -47,6 +48,7 @@ private:
     QLineEdit* Ehex;
     QPushButton* Bpause;
     QLabel* Lstats;
+    QLabel* Lexport;
     QTimer* refresh_;
     bool dirty_ = false;
 };

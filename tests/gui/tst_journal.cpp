@@ -1,6 +1,7 @@
 // The traffic journal in the window: rows, result codes and counts of
 // exchanges with the simulator under injected faults.
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -62,6 +63,11 @@ void TstJournal::exportHoldsTheLatestExchanges() {
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(size_t(f.readAll().count('\n')), n + 1);  // the header and one line each
+
+    // A file that cannot be written is told in the window, never silent.
+    const QString bad = dir.filePath("no-such-folder/journal.txt");
+    QVERIFY(!r.g.w->journalWindow()->exportText(bad));
+    QVERIFY(r.g.w->journalWindow()->findChild<QLabel*>("Lexport")->text().startsWith("не удалось записать " + bad));
 }
 
 void TstJournal::queryAndPollingUnderFaults() {
