@@ -56,6 +56,13 @@ void TFglav::FormClose() {
     if (FMsetup) FMsetup->Save_settings(true);
 }
 
+namespace {
+// The windows added beside the main window's own (the journal, the plot) are
+// for watching while polling runs: going to one of them counts as going to
+// another program, so polling goes on and coming back re-probes nothing.
+bool Outside(const QWidget* w) { return !w || w->property(TFglav::kBesideProperty).toBool(); }
+}  // namespace
+
 // Which activations run FormActivate. A message box raised by the activation
 // itself (a port that cannot be opened, say) gives the activation back when
 // it closes; running the steps again would raise it again, without end. So
@@ -66,7 +73,7 @@ void TFglav::FormClose() {
 // of the program's own windows and does not re-probe either.
 void TFglav::activationEvent(bool active) {
     if (!active) {
-        deactivated_outside_ = QApplication::activeWindow() == nullptr;
+        deactivated_outside_ = Outside(QApplication::activeWindow());
         if (!deactivated_outside_) FormDeactivate();
         return;
     }

@@ -17,6 +17,7 @@ void TFglav::buildJournal() {
     log_ = std::make_unique<lork::journal::LogFile>(
         [this](const std::string& text) { addInfoLine(QString::fromStdString(text)); });
     Fjournal = new JournalWindow(*journal_, this);
+    Fjournal->setProperty(kBesideProperty, true);
     core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { journalTake(rec); });
 
     // Added after the window's own items and buttons, which stay as they are.

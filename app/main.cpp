@@ -116,9 +116,17 @@ int main(int argc, char* argv[]) {
     TFmsg Fmsg(&Fglav);
     Fglav.setMessageWindow(&Fmsg);
     {
-        // The first size never exceeds the screen it opens on.
-        if (const QScreen* screen = Fglav.screen())
-            Fglav.resize(Fglav.size().boundedTo(screen->availableGeometry().size()));
+        // The first size never exceeds the screen it opens on, and the
+        // window stays centred on it (it was centred at its full size).
+        if (const QScreen* screen = Fglav.screen()) {
+            const QRect avail = screen->availableGeometry();
+            if (!avail.contains(QRect(Fglav.pos(), Fglav.size()))) {
+                Fglav.resize(Fglav.size().boundedTo(avail.size()));
+                QRect r(Fglav.pos(), Fglav.size());
+                r.moveCenter(avail.center());
+                Fglav.move(r.topLeft());
+            }
+        }
         // Beside the settings file, whose contents stay the line's alone.
         const QFileInfo ini(QString::fromStdString(lork::settings_path(QCoreApplication::applicationFilePath().toStdString())));
         Fglav.usePlaceFile(ini.absolutePath() + QLatin1Char('/') + ini.completeBaseName() + QStringLiteral("-window.ini"));

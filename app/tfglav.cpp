@@ -25,6 +25,7 @@
 #include "app/updown.h"
 #include "journal/journal.h"
 #include "journal/log_file.h"
+#include "trend/trend.h"
 #include "pages/calibration.h"
 #include "pages/page_format.h"
 #include "pages/parameters.h"
@@ -77,6 +78,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     connectControls();
     createPages();
     buildJournal();
+    buildPlot();
     setupComfort();
 
     FormCreate();

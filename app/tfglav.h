@@ -32,12 +32,16 @@ class TFmsg;
 class TFMsetup;
 class TimeoutsPage;
 class JournalWindow;
+class PlotWindow;
 class QAction;
 namespace lork::journal {
 struct Entry;
 class LogFile;
 class Store;
 }  // namespace lork::journal
+namespace lork::trend {
+class Trend;
+}
 
 namespace Ui {
 class Fglav;
@@ -143,6 +147,14 @@ public:
     void N_journalClick();
     void N_logClick();
 
+    // The trend plot: the measured resistance of every good measurement read.
+    lork::trend::Trend& trend() { return *trend_; }
+    PlotWindow* plotWindow() const { return Fplot; }
+    void N_plotClick();
+    // Set true on a window beside the main window's own: activating it does
+    // not pause polling (see activationEvent).
+    static constexpr const char* kBesideProperty = "besideMainWindow";
+
     // Makes the port given on the command line the one in use (again after
     // the settings file was loaded).
     void applyForcedPort();
@@ -202,6 +214,8 @@ private:
     void createPages();
     void buildJournal();
     void journalTake(const lork::ExchangeRecord& rec);
+    void buildPlot();
+    void plotTake(const lork::ExchangeRecord& rec);
     void portReconfigure();
     void pageVisibilityChanged(int index, bool shown);
     // Operator comfort: a steady layout, copying, keys, the remembered place.
@@ -214,9 +228,12 @@ private:
     JournalWindow* Fjournal = nullptr;
     QAction* N_journal = nullptr;
     QAction* N_log = nullptr;
+    std::unique_ptr<lork::trend::Trend> trend_;
+    PlotWindow* Fplot = nullptr;
+    QAction* N_plot = nullptr;
     std::unique_ptr<Ui::Fglav> ui;
     QToolBar* ToolBar1 = nullptr;
-    std::array<QToolButton*, 16> toolButtons{};  // ToolButtonN at index N; unused indices null
+    std::array<QToolButton*, 17> toolButtons{};  // ToolButtonN at index N; unused indices null
     QTimer* Timer_system = nullptr;
     QTimer* Timer_opros = nullptr;
     TFabout* Fabout = nullptr;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "sim/instrument_model.h"
+#include "sim/sweep.h"
 #include "sim/termios_speed.h"
 #include "sim/wire_timing.h"
 
@@ -40,6 +41,8 @@ const char* kUsage =
     "  --pace             send replies at wire speed, one character at a time\n"
     "  --state FILE       keep calibration and parameters in FILE across runs\n"
     "  --resistance OHM   measured resistance (255)\n"
+    "  --sweep LOW:HIGH:PERIOD  the resistance follows a sine between LOW and HIGH ohm,\n"
+    "                     PERIOD seconds long, from the start (until a resistance command)\n"
     "  --link PATH        also make PATH a symbolic link to the terminal\n"
     "  --silent           never answer (same as --fault silent)\n"
     "  --fault KIND[:N[:ARG]]  the next N replies (all when N is omitted) suffer KIND:\n"
@@ -201,6 +204,7 @@ int main(int argc, char** argv) {
     bool pace = false, verbose = false;
     std::string state_file, link_path;
     std::optional<double> resistance;
+    std::optional<lork::sim::Sweep> sweep;
 
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -249,6 +253,9 @@ int main(int argc, char** argv) {
             const double v = std::strtod(s.c_str(), &end);
             if (*end || !(v >= 0 && v < 1e7)) bad("resistance");
             resistance = v;
+        } else if (a == "--sweep") {
+            sweep = lork::sim::Parse_sweep(value());
+            if (!sweep) bad("sweep");
         } else if (a == "--silent") {
             model.setFault(Fault::Silent);
         } else if (a == "--fault") {
@@ -314,6 +321,7 @@ int main(int argc, char** argv) {
 
     std::vector<uint8_t> rx;
     int64_t first_us = 0, last_us = 0;
+    const int64_t start_us = nowUs();
     std::string cmd_buf;
     bool stdin_open = true, quit = false;
 
@@ -338,6 +346,7 @@ int main(int argc, char** argv) {
         const int64_t ch = lork::sim::charTimeUs(l.baud(), l.parity, l.stopbit);
         const int64_t req_end = first_us + ch * int64_t(req.size());
         const uint8_t code = l.scor_code;
+        if (sweep) model.setResistance(sweep->at(double(nowUs() - start_us) / 1e6));
         lork::sim::Reply r = model.handle(req);
         if (verbose) std::fprintf(stderr, "lork-sim: <- %s\n", hex(req).c_str());
         if (!r.bytes.empty()) {
@@ -414,7 +423,9 @@ int main(int argc, char** argv) {
                 cmd_buf.append(buf, size_t(n));
                 size_t nl;
                 while ((nl = cmd_buf.find('\n')) != std::string::npos) {
-                    const std::string answer = command(model, cmd_buf.substr(0, nl), quit);
+                    const std::string line_in = cmd_buf.substr(0, nl);
+                    const std::string answer = command(model, line_in, quit);
+                    if (answer == "ok" && line_in.rfind("resistance", 0) == 0) sweep.reset();
                     cmd_buf.erase(0, nl + 1);
                     if (!answer.empty()) {
                         std::printf("%s\n", answer.c_str());

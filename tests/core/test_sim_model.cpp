@@ -9,6 +9,7 @@
 
 #include "protocol/framing.h"
 #include "sim/instrument_model.h"
+#include "sim/sweep.h"
 
 using namespace lork::sim;
 using Bytes = std::vector<uint8_t>;
@@ -340,4 +341,14 @@ TEST(SimModel, CalibrationAndParametersSurviveARestart) {
         EXPECT_EQ(m.params().cal0, InstrumentModel::kSensorImp0) << body;
     }
     std::remove(path.c_str());
+}
+
+TEST(SimModel, SweepMovesBetweenItsBoundsAndRefusesBadValues) {
+    const auto s = Parse_sweep("100:300:60");
+    ASSERT_TRUE(s);
+    EXPECT_DOUBLE_EQ(s->at(0), 200);
+    EXPECT_DOUBLE_EQ(s->at(15), 300);
+    EXPECT_DOUBLE_EQ(s->at(45), 100);
+    for (const char* bad : {"", "100:300", "300:100:60", "100:300:0", "-1:300:60", "100:300:60:", "a:b:c"})
+        EXPECT_FALSE(Parse_sweep(bad)) << bad;
 }

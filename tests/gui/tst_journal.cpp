@@ -139,8 +139,13 @@ void TstJournal::buttonOpensTheWindowAfterTheOthers() {
     auto* bar = r.g.find<QToolBar>("ToolBar1");
     QToolButton* b = r.g.w->toolButton(15);
     QVERIFY(b);
-    // Placed after the last of the window's own buttons.
-    QVERIFY(bar->widgetForAction(bar->actions().back()) == b);
+    // Placed right after the last of the window's own buttons.
+    const auto actions = bar->actions();
+    qsizetype last_own = -1;
+    for (qsizetype i = 0; i < actions.size(); ++i)
+        if (bar->widgetForAction(actions[i]) == r.g.w->toolButton(14)) last_own = i;
+    QVERIFY(last_own >= 0 && last_own + 1 < actions.size());
+    QVERIFY(bar->widgetForAction(actions[last_own + 1]) == b);
     QVERIFY(!r.g.w->journalWindow()->isVisible());
     r.g.w->show();
     b->click();

@@ -179,7 +179,7 @@ void TestMainWindow::toolBarOrder() {
         if (QWidget* wgt = bar->widgetForAction(a)) order << wgt->objectName();
     QCOMPARE(order, QStringList({"ToolButton1", "ToolButton2", "ToolButton4", "ToolButton6", "ToolButton7",
                                  "ToolButton9", "ToolButton10", "ToolButton11", "ToolButton13",
-                                 "ToolButton14", "ToolButton15"}));  // the journal's, after the others
+                                 "ToolButton14", "ToolButton15", "ToolButton16"}));  // the journal's and the plot's, after the others
     // The help and exit buttons run their menu items.
     int help = 0, exits = 0;
     connect(rig.find<QAction>("N_spravka"), &QAction::triggered, [&] { ++help; });
@@ -209,7 +209,7 @@ void TestMainWindow::menu() {
     };
     QCOMPARE(texts("N_file"), QStringList({"объект", "поиск прибора", "поиск номера", "поиск скорости",
                                            "?есть ответ", "-", "выход"}));
-    QCOMPARE(texts("N_nastroiki"), QStringList({"показания", "параметры", "калибровка", "журнал обмена", "запись журнала в файл..."}));
+    QCOMPARE(texts("N_nastroiki"), QStringList({"показания", "параметры", "калибровка", "журнал обмена", "запись журнала в файл...", "график"}));
     QCOMPARE(texts("N_help"), QStringList({"справка", "о программе", "-"}));
     QVERIFY(!rig.find<QAction>("N5")->isEnabled());
     QCOMPARE(rig.find<QAction>("N_spravka")->toolTip(), QStringLiteral("встроенная справка"));
