@@ -17,6 +17,7 @@
 #include "app/copy_lines.h"
 #include "app/journal_window.h"
 #include "app/tfglav.h"
+#include "app/wrapped_line_delegate.h"
 #include "pages/calibration.h"
 #include "ui_tfglav.h"
 
@@ -72,6 +73,7 @@ void wrapWholeLines(QListWidget* lb, int lines) {
     lb->setWordWrap(true);
     lb->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lb->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    lb->setItemDelegate(new WrappedLineDelegate(lb));
     const int frame = 2 * lb->frameWidth() + 4;
     lb->setFixedHeight(lb->fontMetrics().lineSpacing() * lines + frame);
 }

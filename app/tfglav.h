@@ -253,10 +253,6 @@ private:
     std::function<QDateTime()> now_fn_;
     std::string forced_port_;
     std::array<QLabel*, 6> status_panels_{};
-    // The last polling exchange's lines, written into the exchange windows
-    // once the event loop runs again; empty when nothing waits.
-    std::optional<std::pair<QString, QString>> polled_lines_;
-    void Show_polled_lines();
     DigitKeyFilter* digit_filter_ = nullptr;
     bool in_activation_ = false;             // FormActivate is running
     bool activation_raised_message_ = false; // it showed a message: skip the activation that follows

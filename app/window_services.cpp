@@ -134,6 +134,13 @@ void Put_line(QListWidget* lb, const QString& line) {
         lb->addItem(line);
     }
 }
+
+// Painted at once, and only the list's inside: its frame, its scroll bar and
+// the window behind it have not changed, and each would be painted again.
+// The inside fills its own background, so nothing behind it is painted.
+void Repaint_lines(QListWidget* lb) {
+    lb->viewport()->repaint();
+}
 }  // namespace
 
 void TFglav::Show_tuda_suda(const lork::ExchangeRecord& rec) {
@@ -144,30 +151,10 @@ void TFglav::Show_tuda_suda(const lork::ExchangeRecord& rec) {
     QString tuda = rec.request.empty() ? QStringLiteral("нет сообщений") : hex(rec.request);
     QString suda = rec.reply.empty() ? QStringLiteral("нет ответа")
                                      : hex(rec.reply) + QStringLiteral(" dl=%1").arg(rec.reply.size());
-    // A polling tick runs its exchanges back to back while the event loop
-    // waits; writing and painting each one at once (a text layout and a
-    // paint of both windows) made up most of the window's work per tick, for
-    // lines that change faster than anyone reads them. The tick's last
-    // exchange is shown when the event loop runs again (a message box
-    // included); every other command shows each exchange at once.
-    if (rec.command == lork::Command::Polling) {
-        const bool queued = polled_lines_.has_value();
-        polled_lines_.emplace(std::move(tuda), std::move(suda));
-        if (!queued) QMetaObject::invokeMethod(this, &TFglav::Show_polled_lines, Qt::QueuedConnection);
-        return;
-    }
-    polled_lines_.reset();
     Put_line(ui->LBtuda, tuda);
-    ui->LBtuda->repaint();
+    if (!rec.request.empty()) Repaint_lines(ui->LBtuda);
     Put_line(ui->LBsuda, suda);
-    ui->LBsuda->repaint();
-}
-
-void TFglav::Show_polled_lines() {
-    if (!polled_lines_) return;
-    Put_line(ui->LBtuda, polled_lines_->first);
-    Put_line(ui->LBsuda, polled_lines_->second);
-    polled_lines_.reset();
+    if (!rec.reply.empty()) Repaint_lines(ui->LBsuda);
 }
 
 void TFglav::Show_result(const lork::ExchangeRecord& rec) {
@@ -181,7 +168,6 @@ void TFglav::Show_result(const lork::ExchangeRecord& rec) {
 }
 
 void TFglav::clearExchangeWindows() {
-    polled_lines_.reset();
     ui->LBtuda->clear();
     ui->LBsuda->clear();
 }

@@ -163,8 +163,8 @@ private slots:
     void tickWithSilentPresenceReadFallsBackToOnRequest();
     void tickWithoutRecordedRateStopsTimer_data();
     void tickWithoutRecordedRateStopsTimer();
-    void exchangeWindowsPaintedAtOnceExceptInATick_data();
-    void exchangeWindowsPaintedAtOnceExceptInATick();
+    void exchangeWindowsPaintedAtOnce_data();
+    void exchangeWindowsPaintedAtOnce();
     void singleValueReads();
     void combinedDoubleClicksReadThreeValues();
     void mouseClicksReachTheirHandlers();
@@ -531,15 +531,14 @@ struct PaintCount : QObject {
     }
 };
 
-void TstReadings::exchangeWindowsPaintedAtOnceExceptInATick_data() {
+void TstReadings::exchangeWindowsPaintedAtOnce_data() {
     QTest::addColumn<bool>("tick");
     QTest::newRow("the query button") << false;
     QTest::newRow("a polling tick") << true;
 }
 
-// The query shows every exchange while it runs; a tick shows its last one
-// once the event loop runs, with the same lines.
-void TstReadings::exchangeWindowsPaintedAtOnceExceptInATick() {
+// The query and a polling tick alike show every exchange while they run.
+void TstReadings::exchangeWindowsPaintedAtOnce() {
     QFETCH(bool, tick);
     Rig r;
     r.w->st().found_scor[5] = 2;
@@ -565,12 +564,7 @@ void TstReadings::exchangeWindowsPaintedAtOnceExceptInATick() {
     QVERIFY(r.get<QListWidget>("LBtuda")->item(0)->text().startsWith(izm));
     QCOMPARE(r.get<QListWidget>("LBtuda")->count(), 1);
     QVERIFY(suda->item(0)->text().endsWith(QStringLiteral(" dl=31")));
-    if (tick) {
-        QCOMPARE(during, 0);
-        QVERIFY(paints.n > at_write.back());
-    } else {
-        QVERIFY(during >= 5);  // each of the six exchanges before the last write's reply
-    }
+    QVERIFY2(during >= 5, qPrintable(QString::number(during)));  // each exchange before the last one's reply
 }
 
 void TstReadings::singleValueReads() {
