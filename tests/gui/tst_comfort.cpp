@@ -233,17 +233,26 @@ void TstComfort::portBoxFollowsSystem() {
     QCOMPARE(g.w->ls().port_name, std::string("ttyUSB1"));
 }
 
+// The window shown at SIZE, each of its four pages made current in turn
+// (the time-outs page enabled) and handed to CHECK.
+template <class Check>
+void Show_each_page(GuiRig& g, QSize size, Check check) {
+    g.w->resize(size);
+    g.w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(g.w.get()));
+    auto* tabs = g.find<QTabWidget>("PageControl1");
+    for (int p = 0; p < 4; ++p) {
+        tabs->setTabEnabled(p, true);
+        tabs->setCurrentIndex(p);
+        QCoreApplication::processEvents();
+        check(p);
+    }
+}
+
 void TstComfort::tabFollowsLayout() {
     for (const QSize size : {QSize(1366, 700), QSize(1010, 690)}) {
         GuiRig g;
-        g.w->resize(size);
-        g.w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(g.w.get()));
-        auto* tabs = g.find<QTabWidget>("PageControl1");
-        for (int p = 0; p < 4; ++p) {
-            tabs->setTabEnabled(p, true);
-            tabs->setCurrentIndex(p);
-            QCoreApplication::processEvents();
+        Show_each_page(g, size, [&](int p) {
             const QList<QWidget*> chain = tabChain(g.w.get(), g.w->tabSheet(p));
             QVERIFY(chain.size() >= 3);
             for (qsizetype i = 0; i < chain.size(); ++i) {
@@ -253,7 +262,8 @@ void TstComfort::tabFollowsLayout() {
                     QVERIFY2(!laidOutBefore(chain[j], chain[i]),
                              qPrintable(chain[j]->objectName() + QStringLiteral(" before ") + chain[i]->objectName()));
             }
-        }
+        });
+        if (QTest::currentTestFailed()) return;
     }
 }
 
@@ -261,18 +271,12 @@ void TstComfort::pagesFitSmallScreen() {
     // On a 1024x768 screen the pages may scroll down, never sideways, and a
     // read field is wide enough for a rate.
     GuiRig g;
-    g.w->resize(1010, 690);
-    g.w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(g.w.get()));
-    auto* tabs = g.find<QTabWidget>("PageControl1");
-    for (int p = 0; p < 4; ++p) {
-        tabs->setTabEnabled(p, true);
-        tabs->setCurrentIndex(p);
-        QCoreApplication::processEvents();
+    Show_each_page(g, QSize(1010, 690), [&](int p) {
         auto* scroll = g.w->tabSheet(p)->findChild<QScrollArea*>();
         QVERIFY(scroll);
         QVERIFY2(scroll->horizontalScrollBar()->maximum() == 0, qPrintable(QStringLiteral("page %1: %2 in %3").arg(p).arg(scroll->widget()->minimumSizeHint().width()).arg(scroll->viewport()->width())));
-    }
+    });
+    if (QTest::currentTestFailed()) return;
     auto* rate = g.find<QLineEdit>("Eint_cur_scor");
     QVERIFY(rate->contentsRect().width() >= QFontMetrics(rate->font()).horizontalAdvance(QStringLiteral("115200")));
 }
