@@ -17,7 +17,7 @@
 #include "app/copy_lines.h"
 #include "app/journal_window.h"
 #include "app/tfglav.h"
-#include "app/wrapped_line_delegate.h"
+#include "app/exchange_line.h"
 #include "pages/calibration.h"
 #include "ui_tfglav.h"
 
@@ -66,18 +66,6 @@ void holdOwnPlace(QBoxLayout* layout, QWidget* w) {
     w->setVisible(shown);
 }
 
-// An exchange window shows its whole packet, wrapped between the bytes, so
-// the " dl=N" at the end of a long reply is never cut off.
-void wrapWholeLines(QListWidget* lb, int lines) {
-    lb->setTextElideMode(Qt::ElideNone);
-    lb->setWordWrap(true);
-    lb->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    lb->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    lb->setItemDelegate(new WrappedLineDelegate(lb));
-    const int frame = 2 * lb->frameWidth() + 4;
-    lb->setFixedHeight(lb->fontMetrics().lineSpacing() * lines + frame);
-}
-
 // A page wider or taller than a small screen scrolls instead of pushing the
 // window past the screen's edge. The page's controls keep their parents'
 // names below the sheet, only one scroll area comes between.
@@ -105,7 +93,7 @@ void scrollWhenCramped(QWidget* sheet) {
 void TFglav::setupComfort() {
     for (int i = 0; i < 4; ++i) scrollWhenCramped(tabSheet(i));
     keepSpaceWhenHidden(ui->ListBox1);
-    for (QListWidget* lb : {ui->LBtuda, ui->LBsuda}) wrapWholeLines(lb, 2);
+    for (ExchangeLine* lb : {ui->LBtuda, ui->LBsuda}) lb->wrapWholeLines(2);
     // A maximised window gives its extra height to the page and, less, to
     // the information window; the exchange windows keep theirs.
     ui->ListBox1->setMinimumHeight(110);
@@ -114,7 +102,8 @@ void TFglav::setupComfort() {
     ui->mainLayout->setStretch(2, 4);
     ui->mainLayout->setStretch(3, 1);
     for (QListWidget* lb : {ui->LBtuda, ui->LBsuda}) lb->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    for (QListWidget* lb : {ui->LBtuda, ui->LBsuda, ui->ListBox1}) new CopyLines(lb);
+    for (QListWidget* lb : {static_cast<QListWidget*>(ui->LBtuda), static_cast<QListWidget*>(ui->LBsuda), ui->ListBox1})
+        new CopyLines(lb);
 
     // A field nobody types into is still clicked for copying, but Tab
     // passes it by.

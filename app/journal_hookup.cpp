@@ -46,11 +46,7 @@ void TFglav::buildJournal() {
 void TFglav::journalTake(const lork::ExchangeRecord& rec) {
     // The record is published when the reply is in; the request went out
     // the exchange's own time before.
-    // The system's time in milliseconds needs no time zone: the local date
-    // and time (a look at the zone file each time) cost more than the rest
-    // of the journal's work per exchange.
-    const int64_t now_ms = now_fn_ ? now_fn_().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
-    const int64_t wall = now_ms - (clock_.nowUs() - rec.write_us) / 1000;
+    const int64_t wall = wallMs() - (clock_.nowUs() - rec.write_us) / 1000;
     const lork::journal::Entry& e = journal_->add(wall, rec);
     Fjournal->appended(e);
     log_->write(e);

@@ -13,7 +13,7 @@
 
 void TFglav::buildPlot() {
     trend_ = std::make_unique<lork::trend::Trend>();
-    Fplot = new PlotWindow(*trend_, [this] { return wallNow().toMSecsSinceEpoch(); }, this);
+    Fplot = new PlotWindow(*trend_, [this] { return wallMs(); }, this);
     Fplot->setProperty(kBesideProperty, true);
     core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { plotTake(rec); });
 
@@ -38,7 +38,7 @@ void TFglav::buildPlot() {
 
 void TFglav::plotTake(const lork::ExchangeRecord& rec) {
     // The time of the request, as the journal's row has it.
-    const int64_t wall = wallNow().toMSecsSinceEpoch() - (clock_.nowUs() - rec.write_us) / 1000;
+    const int64_t wall = wallMs() - (clock_.nowUs() - rec.write_us) / 1000;
     if (const auto p = lork::trend::Reading_of(rec, wall)) {
         trend_->add(*p);
         Fplot->appended();

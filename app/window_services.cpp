@@ -40,6 +40,10 @@ bool TFglav::keyPressedSince(int vk) { return key_fn_ ? key_fn_(vk) : false; }
 
 QDateTime TFglav::wallNow() const { return now_fn_ ? now_fn_() : QDateTime::currentDateTime(); }
 
+int64_t TFglav::wallMs() const {
+    return now_fn_ ? now_fn_().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
+}
+
 QObject* TFglav::digitKeyFilter() { return digit_filter_; }
 
 // --- status bar ---
@@ -138,8 +142,14 @@ void Put_line(QListWidget* lb, const QString& line) {
 // Painted at once, and only the list's inside: its frame, its scroll bar and
 // the window behind it have not changed, and each would be painted again.
 // The inside fills its own background, so nothing behind it is painted.
-void Repaint_lines(QListWidget* lb) {
-    lb->viewport()->repaint();
+// A repaint at once paints everything the window has waiting, so when both
+// windows are to be painted the reply's is marked first and the request's
+// repaint paints the two in one pass over the window, before either is
+// left: one pass costs about as much as each of two.
+void Repaint_lines(QListWidget* tuda, QListWidget* suda) {
+    if (suda && tuda) suda->viewport()->update();
+    if (tuda) tuda->viewport()->repaint();
+    else if (suda) suda->viewport()->repaint();
 }
 }  // namespace
 
@@ -150,11 +160,10 @@ void TFglav::Show_tuda_suda(const lork::ExchangeRecord& rec) {
     };
     QString tuda = rec.request.empty() ? QStringLiteral("нет сообщений") : hex(rec.request);
     QString suda = rec.reply.empty() ? QStringLiteral("нет ответа")
-                                     : hex(rec.reply) + QStringLiteral(" dl=%1").arg(rec.reply.size());
+                                     : hex(rec.reply) + QStringLiteral(" dl=") + QString::number(rec.reply.size());
     Put_line(ui->LBtuda, tuda);
-    if (!rec.request.empty()) Repaint_lines(ui->LBtuda);
     Put_line(ui->LBsuda, suda);
-    if (!rec.reply.empty()) Repaint_lines(ui->LBsuda);
+    Repaint_lines(rec.request.empty() ? nullptr : ui->LBtuda, rec.reply.empty() ? nullptr : ui->LBsuda);
 }
 
 void TFglav::Show_result(const lork::ExchangeRecord& rec) {

@@ -7,7 +7,7 @@
 // bench_link, the second with the slave's first byte in place of pause_after
 // where later); the window's share is the tick less the time spent inside
 // the port and the link's sleeps.
-//   bench_tick PATH_TO_LORK_SIM [TICKS]
+//   bench_tick PATH_TO_LORK_SIM [TICKS [still]]
 #include <QApplication>
 #include <QTemporaryDir>
 
@@ -133,10 +133,11 @@ struct Row {
     std::string port;
     int exchanges = 0;
     double tick = 0, tick_max = 0, budget = 0, with_slave = 0, window = 0, window_max = 0, after = 0, window_cpu = 0;
+    double replay_warm = 0, replay_gap = 0;  // the tick's exchanges published again, no port
     int failed = 0;
 };
 
-Row runTicks(SimProcess& sim, const std::string& name, int32_t baud, double first_ms, int ticks) {
+Row runTicks(SimProcess& sim, const std::string& name, int32_t baud, double first_ms, int ticks, bool still) {
     TimedPort port;
     TimedClock clock;
     QStringList messages;
@@ -157,7 +158,10 @@ Row runTicks(SimProcess& sim, const std::string& name, int32_t baud, double firs
     // Each exchange's budget, from what the link really sent.
     double budget = 0, with_slave = 0;
     int exchanges = 0;
-    core.feed.subscribe([&](const ExchangeRecord&) {
+    std::vector<ExchangeRecord> taken[2];
+    int taking = -1;
+    core.feed.subscribe([&](const ExchangeRecord& rec) {
+        if (taking >= 0) taken[taking].push_back(rec);
         const double ch = double(sim::charTimeUs(baud, 0, 1)) / 1000.0;
         const double tail = double(t_byte[code]) * core.st.ex.len_wait + core.st.ls.RIT;
         const double req = ch * double(core.st.ex.len_tuda);
@@ -172,10 +176,11 @@ Row runTicks(SimProcess& sim, const std::string& name, int32_t baud, double firs
     for (int i = -3; i < ticks; ++i) {  // three to settle what the pty held
         // A measurement that moves, as an instrument's does: the reply and
         // the fields it fills change every tick.
-        sim.command("resistance " + std::to_string(200 + (i & 1)));
+        sim.command("resistance " + std::to_string(200 + (still ? 0 : (i & 1))));
         budget = with_slave = 0;
         exchanges = 0;
         port.inside = clock.inside = {};
+        taking = i == 0 || i == 1 ? i : -1;
         const int64_t a = nowUs(), ac = cpuUs();
         w.readings().Timer_oprosTimer();
         const int64_t handler = nowUs() - a;
@@ -197,6 +202,31 @@ Row runTicks(SimProcess& sim, const std::string& name, int32_t baud, double firs
         r.with_slave = with_slave;
         r.exchanges = exchanges;
     }
+    taking = -1;
+    // What showing the exchanges costs the window, apart from the page's
+    // fields: the exchange windows, the journal, the plot's points. Once
+    // back to back, the code and its data warm in the processor's caches;
+    // once with the tick's own gap between exchanges, which the thread
+    // sleeps through as it waits for the replies.
+    const auto replay = [&](int64_t gap_us) {
+        std::vector<double> ms;
+        for (int i = 0; i < 2 * ticks; ++i) {
+            int64_t spent = 0;
+            for (const ExchangeRecord& rec : taken[i & 1]) {
+                if (gap_us) usleep(useconds_t(gap_us));
+                const int64_t ac = cpuUs();
+                core.feed.publish(rec);
+                spent += cpuUs() - ac;
+            }
+            const int64_t ac = cpuUs();
+            settle();
+            spent += cpuUs() - ac;
+            ms.push_back(double(spent) / 1000.0);
+        }
+        return median(ms);
+    };
+    r.replay_warm = replay(0);
+    r.replay_gap = replay(int64_t(median(tick_ms) * 1000.0) / std::max<int64_t>(1, int64_t(taken[0].size())));
     r.tick = median(tick_ms);
     r.tick_max = maxOf(tick_ms);
     r.window = median(window_ms);
@@ -210,11 +240,14 @@ Row runTicks(SimProcess& sim, const std::string& name, int32_t baud, double firs
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_tick LORK_SIM [TICKS]\n");
+        std::fprintf(stderr, "usage: bench_tick LORK_SIM [TICKS [still]]\n");
         return 2;
     }
     const std::string exe = argv[1];
     const int ticks = argc > 2 ? std::max(1, std::atoi(argv[2])) : 50;
+    // "still": the same measurement every tick, so that only the exchange
+    // windows change; what the fields' changes cost is the difference.
+    const bool still = argc > 3 && std::string(argv[3]) == "still";
     // The window reads and writes its settings file; it must not touch the operator's.
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
@@ -227,7 +260,7 @@ int main(int argc, char** argv) {
     int failed = 0;
 
     std::printf("| rate | port | exchanges | tick, median (max) ms | budget ms | ratio | budget with the slave's first "
-                "byte | ratio | window's share, median (max) ms | of it painting after the tick | window's processor time ms | failed ticks |\n|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+                "byte | ratio | window's share, median (max) ms | of it painting after the tick | window's processor time ms | the exchanges' showing alone, back to back / with the tick's gaps | failed ticks |\n|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (int32_t baud : {9600, 115200}) {
         SimProcess sim;
         std::string why;
@@ -241,11 +274,11 @@ int main(int argc, char** argv) {
         socat.start({"socat", "TCP-LISTEN:" + port_no + ",bind=127.0.0.1,reuseaddr", "FILE:" + sim.path() + ",raw,echo=0"});
         usleep(300'000);
         for (const std::string& name : {sim.path(), "tcp://127.0.0.1:" + port_no}) {
-            const Row r = runTicks(sim, name, baud, first_ms, ticks);
+            const Row r = runTicks(sim, name, baud, first_ms, ticks, still);
             failed += r.failed;
-            std::printf("| %d | %s | %d | %.2f (%.2f) | %.2f | %.3f | %.2f | %.3f | %.2f (%.2f) | %.2f | %.2f | %d |\n", baud,
+            std::printf("| %d | %s | %d | %.2f (%.2f) | %.2f | %.3f | %.2f | %.3f | %.2f (%.2f) | %.2f | %.2f | %.2f / %.2f | %d |\n", baud,
                         name.rfind("tcp", 0) == 0 ? "TCP" : "tty", r.exchanges, r.tick, r.tick_max, r.budget,
-                        r.tick / r.budget, r.with_slave, r.tick / r.with_slave, r.window, r.window_max, r.after, r.window_cpu, r.failed);
+                        r.tick / r.budget, r.with_slave, r.tick / r.with_slave, r.window, r.window_max, r.after, r.window_cpu, r.replay_warm, r.replay_gap, r.failed);
             std::fflush(stdout);
         }
         socat.stop();
