@@ -102,8 +102,7 @@ void TFglav::setupComfort() {
     ui->mainLayout->setStretch(2, 4);
     ui->mainLayout->setStretch(3, 1);
     for (QListWidget* lb : {ui->LBtuda, ui->LBsuda}) lb->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    for (QListWidget* lb : {static_cast<QListWidget*>(ui->LBtuda), static_cast<QListWidget*>(ui->LBsuda), ui->ListBox1})
-        new CopyLines(lb);
+    for (QListWidget* lb : std::initializer_list<QListWidget*>{ui->LBtuda, ui->LBsuda, ui->ListBox1}) new CopyLines(lb);
 
     // A field nobody types into is still clicked for copying, but Tab
     // passes it by.
