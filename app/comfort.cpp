@@ -14,10 +14,10 @@
 #include <QVBoxLayout>
 #include <QSizePolicy>
 
-#include "app/copy_lines.h"
+#include "widgets/copy_lines.h"
 #include "app/journal_window.h"
 #include "app/tfglav.h"
-#include "app/exchange_line.h"
+#include "widgets/exchange_line.h"
 #include "pages/calibration.h"
 #include "ui_tfglav.h"
 

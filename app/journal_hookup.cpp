@@ -9,7 +9,7 @@
 
 #include "app/journal_window.h"
 #include "app/tfglav.h"
-#include "journal/log_file.h"
+#include "records/log_file.h"
 #include "ui_tfglav.h"
 
 void TFglav::buildJournal() {

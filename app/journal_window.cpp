@@ -15,8 +15,8 @@
 #include <QVBoxLayout>
 #include <set>
 
-#include "app/journal_table.h"
-#include "journal/format.h"
+#include "widgets/journal_table.h"
+#include "records/format.h"
 
 JournalWindow::JournalWindow(lork::journal::Store& store, QWidget* parent)
     : QWidget(parent, Qt::Window), store_(store), table_(new JournalTable(store, this)) {

@@ -3,7 +3,7 @@
 // clear, copy and export, and the statistics since start or the last reset.
 #include <QWidget>
 
-#include "journal/journal.h"
+#include "records/journal.h"
 
 class QCheckBox;
 class QLabel;

@@ -11,12 +11,12 @@
 #include "app/tfglav.h"
 #include "app/tfmsetup.h"
 #include "app/tfmsg.h"
-#include "pages/run_command.h"
-#include "platform/key_state.h"
-#include "platform/port_list.h"
+#include "app/run_command.h"
+#include "platform/qt/key_state.h"
+#include "platform/qt/port_list.h"
 #include "platform/port_factory.h"
-#include "platform/settings_file.h"
-#include "platform/system_clock.h"
+#include "protocol/settings_file.h"
+#include "platform/linux/system_clock.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("testlork"));

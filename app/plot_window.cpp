@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/trend_chart.h"
+#include "widgets/trend_chart.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "trend/trend.h"
+#include "records/trend.h"
 
 class QComboBox;
 class QLabel;

@@ -18,14 +18,14 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "app/conversions.h"
-#include "app/digit_key_filter.h"
-#include "app/port_box.h"
+#include "widgets/conversions.h"
+#include "widgets/digit_key_filter.h"
+#include "widgets/port_box.h"
 #include "app/tfabout.h"
-#include "app/updown.h"
-#include "journal/journal.h"
-#include "journal/log_file.h"
-#include "trend/trend.h"
+#include "widgets/updown.h"
+#include "records/journal.h"
+#include "records/log_file.h"
+#include "records/trend.h"
 #include "pages/calibration.h"
 #include "pages/page_format.h"
 #include "pages/parameters.h"
@@ -34,7 +34,7 @@
 #include "pages/timeouts.h"
 #include "platform/port_factory.h"
 #include "platform/port_order.h"
-#include "platform/shell_open.h"
+#include "platform/qt/shell_open.h"
 #include "ui_tfglav.h"
 
 TFglav::TFglav(Platform platform, QWidget* parent)

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 
 #include "app/tfglav.h"
-#include "app/updown.h"
+#include "widgets/updown.h"
 #include "pages/timeouts.h"
 #include "ui_tfglav.h"
 

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <string>
 
-#include "platform/settings_file.h"
+#include "protocol/settings_file.h"
 
 class TFglav;
 

@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "app/digit_key_filter.h"
+#include "widgets/digit_key_filter.h"
 #include "app/tfglav.h"
 #include "protocol/framing.h"
 #include "ui_tfglav.h"

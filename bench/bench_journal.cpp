@@ -7,9 +7,9 @@
 #include <malloc.h>
 #include <unistd.h>
 
-#include "app/journal_table.h"
+#include "widgets/journal_table.h"
 #include "app/journal_window.h"
-#include "journal/log_file.h"
+#include "records/log_file.h"
 
 namespace {
 size_t heapBytes() { return mallinfo2().uordblks; }

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "link/link.h"
-#include "platform/tty_port.h"
-#include "platform/system_clock.h"
+#include "platform/linux/tty_port.h"
+#include "platform/linux/system_clock.h"
 #include "protocol/device.h"
 #include "support/sim_process.h"
 

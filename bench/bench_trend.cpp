@@ -11,7 +11,7 @@
 #include <malloc.h>
 
 #include "app/plot_window.h"
-#include "app/trend_chart.h"
+#include "widgets/trend_chart.h"
 
 namespace {
 // Small blocks and the large ones malloc maps on their own.

@@ -9,8 +9,8 @@
 #include "cli/commands.h"
 #include "cli/live_state.h"
 #include "cli/session.h"
-#include "journal/calibration_log.h"
-#include "pages/page_values.h"
+#include "records/calibration_log.h"
+#include "protocol/value_rules.h"
 
 namespace lorkctl {
 

@@ -6,7 +6,7 @@
 #include "cli/interrupt.h"
 #include "cli/json.h"
 #include "cli/live_state.h"
-#include "pages/page_values.h"
+#include "protocol/value_rules.h"
 
 namespace lorkctl {
 

@@ -7,7 +7,7 @@
 #include "cli/port.h"
 #include "platform/cp1251.h"
 #include "platform/private_profile.h"
-#include "platform/settings_file.h"
+#include "protocol/settings_file.h"
 
 namespace lorkctl {
 

@@ -49,6 +49,8 @@ uint32_t Link::Port_open(const std::string& name, int32_t rate, uint8_t parity, 
     cfg.parity = parity;
     // Only 1 and 2 are stop-bit settings; anything else keeps what the port has.
     cfg.stopbits = (stopbits == 1 || stopbits == 2) ? stopbits : port_.config().stopbits;
+    if (const uint8_t code = Scor_to_code(rate); code != 0)
+        cfg.byteTimeoutMs = 2 * (t_after[code] + t_before[code]);  // RTTM + RTTC of Port_setup
     // Configuring runs after a failed open too, and then fails in turn: the
     // result is the error of the last step that failed.
     if (uint32_t e = port_.configure(cfg)) port_error = e;

@@ -12,11 +12,6 @@
 
 namespace lork {
 
-// Per-baud tables by baud code 1..6, ms. Index 0 is not a rate: see table_code().
-inline constexpr std::array<uint8_t, 7> t_byte{4, 4, 2, 2, 1, 1, 1};
-inline constexpr std::array<uint8_t, 7> t_after{10, 10, 5, 3, 2, 1, 1};
-inline constexpr std::array<uint8_t, 7> t_before{8, 8, 4, 2, 1, 1, 1};
-
 // The table entry used for a baud code on a line running at `scor` bit/s.
 // Code 0 (no rate) takes the slowest entry, whose time-outs are the most
 // generous. A code above 6 (read back from the instrument) says nothing of

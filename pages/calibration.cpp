@@ -9,12 +9,12 @@
 
 #include <QDateTime>
 
-#include "journal/calibration_log.h"
+#include "records/calibration_log.h"
 #include "pages/calibration.h"
-#include "pages/click_filter.h"
+#include "widgets/click_filter.h"
 #include "pages/page_format.h"
 #include "pages/page_host.h"
-#include "pages/page_values.h"
+#include "protocol/value_rules.h"
 #include "platform/cp1251.h"
 #include "ui_page_calibr.h"
 

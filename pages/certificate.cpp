@@ -9,7 +9,7 @@
 #include <QTextDocument>
 #include <memory>
 
-#include "pages/page_values.h"
+#include "protocol/value_rules.h"
 
 namespace lork::pages {
 

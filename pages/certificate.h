@@ -4,7 +4,7 @@
 #include <QDateTime>
 #include <QString>
 
-#include "journal/calibration_log.h"
+#include "records/calibration_log.h"
 
 class QPrinter;
 

@@ -5,7 +5,7 @@
 #include <QTime>
 
 #include "pages/page_host.h"
-#include "pages/page_values.h"
+#include "protocol/value_rules.h"
 #include "protocol/value_formats.h"
 
 namespace lork::pages {

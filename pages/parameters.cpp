@@ -5,10 +5,10 @@
 #include <QPushButton>
 #include <QToolButton>
 
-#include "app/conversions.h"
-#include "app/updown.h"
+#include "widgets/conversions.h"
+#include "widgets/updown.h"
 #include "pages/page_host.h"
-#include "pages/page_values.h"
+#include "protocol/value_rules.h"
 #include "pages/parameters.h"
 #include "ui_page_params.h"
 

@@ -15,7 +15,7 @@
 
 #include <algorithm>
 
-#include "pages/click_filter.h"
+#include "widgets/click_filter.h"
 #include "pages/page_host.h"
 #include "pages/readings.h"
 #include "pages/readings_look.h"

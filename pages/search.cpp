@@ -9,10 +9,10 @@
 #include "app/tfmsg.h"
 #include "pages/page_format.h"
 #include "pages/page_host.h"
-#include "pages/page_values.h"
+#include "protocol/value_rules.h"
 #include "pages/search.h"
 #include "pages/search_guard.h"
-#include "pages/search_text.h"
+#include "protocol/search_text.h"
 #include "ui_tfmsg.h"
 
 namespace {

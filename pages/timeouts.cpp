@@ -4,8 +4,8 @@
 #include <QLineEdit>
 #include <algorithm>
 
-#include "app/conversions.h"
-#include "app/updown.h"
+#include "widgets/conversions.h"
+#include "widgets/updown.h"
 #include "pages/page_host.h"
 #include "pages/timeouts.h"
 #include "ui_page_timeouts.h"

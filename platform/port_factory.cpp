@@ -4,7 +4,7 @@
 
 #include "platform/rfc2217_port.h"
 #include "platform/tcp_port.h"
-#include "platform/tty_port.h"
+#include "platform/linux/tty_port.h"
 
 namespace lork {
 

@@ -16,6 +16,9 @@ struct LineConfig {
     uint8_t bytesize = 8;  // data bits
     uint8_t parity = 0;    // program's parity code: 0 none, 1 even ("чёт"), 2 odd ("нечёт")
     uint8_t stopbits = 1;  // 1 or 2; any other value leaves the port's stop bits as they were
+    // The link's single-byte read time-out at this rate, ms (0: none known); a
+    // port whose own buffering delays bytes longer can say so.
+    int32_t byteTimeoutMs = 0;
 };
 
 // A device that goes away while open (an adapter pulled, the other side of a

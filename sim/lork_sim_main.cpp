@@ -20,7 +20,7 @@
 
 #include "sim/instrument_model.h"
 #include "sim/sweep.h"
-#include "sim/termios_speed.h"
+#include "platform/linux/termios_speed.h"
 #include "sim/wire_timing.h"
 
 using lork::sim::Fault;

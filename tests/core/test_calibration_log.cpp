@@ -4,7 +4,7 @@
 
 #include <ctime>
 
-#include "journal/calibration_log.h"
+#include "records/calibration_log.h"
 #include "support/temp_dir.h"
 
 using namespace lork::calib;

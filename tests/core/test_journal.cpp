@@ -7,9 +7,9 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "journal/format.h"
-#include "journal/journal.h"
-#include "journal/log_file.h"
+#include "records/format.h"
+#include "records/journal.h"
+#include "records/log_file.h"
 
 using namespace lork;
 using namespace lork::journal;

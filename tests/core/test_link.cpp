@@ -43,6 +43,8 @@ TEST_P(PortSetup, TimeoutsAndPausesFollowTheCode) {
     EXPECT_EQ(r.core.link.port_timeouts.ReadTotalTimeoutMultiplier, c.rttm);
     // Always the settings' own rate, whatever the code.
     EXPECT_EQ(r.port.config().baud, c.scor);
+    // The port learns the single-byte read time-out at that rate (none off the table).
+    EXPECT_EQ(r.port.config().byteTimeoutMs, c.scor == 1200 ? 0 : 10);
     EXPECT_EQ(r.core.link.port_setup_error, 0);
     EXPECT_TRUE(r.host.messages.empty());
     // The wait before the block read takes the same entry.

@@ -1,7 +1,7 @@
 // Rules of the parameters and calibration pages that need no window.
 #include <gtest/gtest.h>
 
-#include "pages/page_values.h"
+#include "protocol/value_rules.h"
 
 using namespace lork::pages;
 

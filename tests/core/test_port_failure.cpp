@@ -11,8 +11,8 @@
 
 #include <cstring>
 
-#include "platform/port_failure.h"
-#include "platform/tty_port.h"
+#include "platform/linux/port_failure.h"
+#include "platform/linux/tty_port.h"
 #include "protocol/device.h"
 #include "support/fake_port.h"
 #include "support/temp_dir.h"
@@ -143,13 +143,13 @@ TEST(PortFailure, UsbLatencyTimerTooSlowForTheRateIsNamed) {
     std::filesystem::create_directories(sys / "bus/usb-serial/devices/ttyUSB0");
     const std::string timer = sys / "bus/usb-serial/devices/ttyUSB0/latency_timer";
     write_bytes(timer, "16\n");
-    EXPECT_EQ(Latency_remark("/dev/ttyUSB0", sys.path(), 115200),
+    EXPECT_EQ(Latency_remark("/dev/ttyUSB0", sys.path(), 115200, 4),
               "порт /dev/ttyUSB0: таймер задержки USB 16 мс, а ответ на 115200 бит/с ждут 4 мс; уменьшить: "
               "echo 1 | sudo tee " + timer);
-    EXPECT_EQ(Latency_remark("/dev/ttyUSB0", sys.path(), 9600), "");  // 18 ms there
+    EXPECT_EQ(Latency_remark("/dev/ttyUSB0", sys.path(), 9600, 36), "");
     write_bytes(timer, "1\n");
-    EXPECT_EQ(Latency_remark("/dev/ttyUSB0", sys.path(), 115200), "");
-    EXPECT_EQ(Latency_remark("/dev/ttyS0", sys.path(), 115200), "");  // no such timer
+    EXPECT_EQ(Latency_remark("/dev/ttyUSB0", sys.path(), 115200, 4), "");
+    EXPECT_EQ(Latency_remark("/dev/ttyS0", sys.path(), 115200, 4), "");  // no such timer
 
     // A pseudo-terminal is left alone, whatever the folder says.
     Pty pty;
@@ -162,6 +162,6 @@ TEST(PortFailure, UsbLatencyTimerTooSlowForTheRateIsNamed) {
     std::vector<std::string> remarks;
     port.notice = [&](const std::string& r) { remarks.push_back(r); };
     ASSERT_EQ(port.open(pty.slave), 0u);
-    ASSERT_EQ(port.configure({115200, 8, 0, 1}), 0u);
+    ASSERT_EQ(port.configure({115200, 8, 0, 1, 4}), 0u);
     EXPECT_TRUE(remarks.empty());
 }

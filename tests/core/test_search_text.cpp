@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "pages/search_text.h"
+#include "protocol/search_text.h"
 
 using namespace lork::search;
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/cp1251.h"
-#include "platform/settings_file.h"
+#include "protocol/settings_file.h"
 #include "support/temp_dir.h"
 
 using namespace lork;

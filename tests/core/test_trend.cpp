@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "trend/trend.h"
+#include "records/trend.h"
 
 using namespace lork;
 using namespace lork::trend;

@@ -13,7 +13,7 @@
 #include "gui_fixture.h"
 #include "pages/readings.h"
 #include "platform/cp1251.h"
-#include "platform/settings_file.h"
+#include "protocol/settings_file.h"
 #include "sim/instrument_model.h"
 #include "support/sim_attach.h"
 #include "support/temp_dir.h"

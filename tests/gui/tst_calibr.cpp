@@ -13,7 +13,7 @@
 #include <algorithm>
 
 #include "gui_fixture.h"
-#include "journal/calibration_log.h"
+#include "records/calibration_log.h"
 #include "pages/calibration.h"
 #include "pages/readings.h"
 #include "sim/instrument_model.h"

@@ -10,11 +10,11 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "app/journal_table.h"
+#include "widgets/journal_table.h"
 #include "app/journal_window.h"
 #include "gui_fixture.h"
-#include "journal/format.h"
-#include "journal/log_file.h"
+#include "records/format.h"
+#include "records/log_file.h"
 #include "pages/readings.h"
 #include "sim/instrument_model.h"
 #include "support/sim_attach.h"

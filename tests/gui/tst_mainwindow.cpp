@@ -14,7 +14,7 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "app/updown.h"
+#include "widgets/updown.h"
 #include "gui_fixture.h"
 #include "pages/readings.h"
 #include "protocol/framing.h"

@@ -8,10 +8,10 @@
 #include <QToolButton>
 #include <functional>
 
-#include "app/updown.h"
+#include "widgets/updown.h"
 #include "gui_fixture.h"
 #include "pages/parameters.h"
-#include "pages/page_values.h"
+#include "protocol/value_rules.h"
 #include "sim/instrument_model.h"
 #include "support/sim_attach.h"
 #include "ui_page_params.h"

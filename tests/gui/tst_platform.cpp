@@ -10,15 +10,15 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "app/conversions.h"
+#include "widgets/conversions.h"
 #include "app/tfglav.h"
-#include "platform/system_clock.h"
-#include "app/digit_key_filter.h"
-#include "app/updown.h"
+#include "platform/linux/system_clock.h"
+#include "widgets/digit_key_filter.h"
+#include "widgets/updown.h"
 #include "platform/host.h"
-#include "platform/key_state.h"
-#include "platform/shell_open.h"
-#include "platform/tty_port.h"
+#include "platform/qt/key_state.h"
+#include "platform/qt/shell_open.h"
+#include "platform/linux/tty_port.h"
 
 namespace {
 

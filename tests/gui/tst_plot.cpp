@@ -10,7 +10,7 @@
 #include <cmath>
 
 #include "app/plot_window.h"
-#include "app/trend_chart.h"
+#include "widgets/trend_chart.h"
 #include "gui_fixture.h"
 #include "pages/readings.h"
 #include "sim/instrument_model.h"

@@ -8,8 +8,8 @@
 
 #include <thread>
 
-#include "platform/system_clock.h"
-#include "platform/tty_port.h"
+#include "platform/linux/system_clock.h"
+#include "platform/linux/tty_port.h"
 #include "protocol/device.h"
 #include "support/fake_port.h"
 #include "support/sim_process.h"

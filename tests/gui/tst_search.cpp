@@ -18,8 +18,8 @@
 
 #include "app/tfmsg.h"
 #include "gui_fixture.h"
-#include "platform/key_state.h"
-#include "platform/tty_port.h"
+#include "platform/qt/key_state.h"
+#include "platform/linux/tty_port.h"
 #include "sim/instrument_model.h"
 #include "sim/wire_timing.h"
 

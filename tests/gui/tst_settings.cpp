@@ -11,10 +11,10 @@
 #include <filesystem>
 
 #include "app/tfmsetup.h"
-#include "app/updown.h"
+#include "widgets/updown.h"
 #include "gui_fixture.h"
 #include "platform/cp1251.h"
-#include "platform/settings_file.h"
+#include "protocol/settings_file.h"
 #include "protocol/framing.h"
 #include "support/temp_dir.h"
 

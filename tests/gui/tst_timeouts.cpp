@@ -6,7 +6,7 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "app/updown.h"
+#include "widgets/updown.h"
 #include "gui_fixture.h"
 #include "pages/timeouts.h"
 

@@ -1,6 +1,6 @@
 #include "support/posix_port.h"
 
-#include "sim/termios_speed.h"
+#include "platform/linux/termios_speed.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,0 +1,111 @@
+#include "platform/linux/port_failure.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+namespace lork {
+
+namespace {
+
+// The device's own name, behind any symbolic link ("ttyUSB0").
+std::string deviceName(const std::string& path) {
+    char real[PATH_MAX];
+    const std::string p = ::realpath(path.c_str(), real) ? std::string(real) : path;
+    const auto slash = p.rfind('/');
+    return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+std::string lockName(const std::string& device_path) { return "LCK.." + deviceName(device_path); }
+
+bool alive(pid_t pid) { return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM); }
+
+}  // namespace
+
+LockHolder Find_lock_holder(const std::string& device_path, const std::vector<std::string>& lock_dirs) {
+    const std::string name = lockName(device_path);
+    for (const auto& dir : lock_dirs) {
+        const std::string file = dir + "/" + name;
+        std::ifstream in(file);
+        long pid = 0;
+        if (in >> pid && pid > 0 && pid <= INT_MAX && alive(pid_t(pid))) return {pid_t(pid), file};
+    }
+    return {};
+}
+
+std::string Create_lock_file(const std::string& device_path, const std::vector<std::string>& lock_dirs) {
+    const std::string name = lockName(device_path);
+    for (const auto& dir : lock_dirs) {
+        const std::string file = dir + "/" + name;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            if (fd >= 0) {
+                char text[16];
+                const int n = std::snprintf(text, sizeof text, "%10d\n", int(getpid()));
+                const bool ok = ::write(fd, text, size_t(n)) == n;
+                ::close(fd);
+                if (ok) return file;
+                ::unlink(file.c_str());
+                break;
+            }
+            // Only a stale lock is left here: the live one stopped the open.
+            if (errno != EEXIST || ::unlink(file.c_str()) != 0) break;
+        }
+    }
+    return {};
+}
+
+bool Is_pty_device(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return false;
+    const unsigned m = major(st.st_rdev);
+    // Unix98 slaves (136..143), legacy BSD slaves (3).
+    return (m >= 136 && m <= 143) || m == 3;
+}
+
+std::string Describe_port_failure(const std::string& path, uint32_t err, const FailureContext& ctx) {
+    std::string line = "порт " + path + ": " + std::strerror(int(err));
+    if (err == EACCES || err == EPERM) {
+        struct stat st {};
+        const group* g = ::stat(path.c_str(), &st) == 0 ? getgrgid(st.st_gid) : nullptr;
+        if (g && std::strcmp(g->gr_name, "root") != 0)
+            line += std::string("; нужно членство в группе ") + g->gr_name + " (sudo usermod -aG " + g->gr_name +
+                    " $USER, затем войти в систему заново)";
+        else
+            line += "; нужны права на устройство";
+    } else if (err == EBUSY) {
+        if (ctx.lock_holder > 0)
+            line += "; порт занят программой с PID " + std::to_string(ctx.lock_holder) + " (" + ctx.lock_file + ")";
+        else
+            line += "; порт открыт другой программой";
+    } else if (ctx.vanished) {
+        line += "; устройство пропало (отключено?)";
+    }
+    return line;
+}
+
+std::string Latency_remark(const std::string& device_path, const std::string& sys_root, int32_t baud,
+                           int32_t limit) {
+    if (limit <= 0) return {};
+    const std::string name = deviceName(device_path);
+    std::string file = sys_root + "/bus/usb-serial/devices/" + name + "/latency_timer";
+    std::ifstream in(file);
+    int ms = 0;
+    if (!(in >> ms)) return {};
+    if (ms <= limit) return {};
+    return "порт " + device_path + ": таймер задержки USB " + std::to_string(ms) + " мс, а ответ на " +
+           std::to_string(baud) + " бит/с ждут " + std::to_string(limit) +
+           " мс; уменьшить: echo 1 | sudo tee " + file;
+}
+
+}  // namespace lork

@@ -1,0 +1,259 @@
+#include "platform/linux/tty_port.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/deadline_wait.h"
+#include "platform/linux/port_failure.h"
+#include "platform/linux/termios_speed.h"
+
+namespace lork {
+
+namespace {
+
+// A frame is at most 64 bytes, so a write that has not drained by then is a
+// stuck line rather than a slow one.
+constexpr int64_t kWriteDrainUs = 2'000'000;
+
+int64_t monotonicUs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000;
+}
+
+bool vanishedErrno(int e) { return e == EIO || e == ENXIO || e == ENODEV || e == EPIPE; }
+
+}  // namespace
+
+TtyPort::TtyPort() : TtyPort(Options{}) {}
+TtyPort::TtyPort(Options options) : opt_(std::move(options)) {}
+TtyPort::~TtyPort() { close(); }
+
+std::string TtyPort::systemLocation(const std::string& name) {
+    if (name.find('/') != std::string::npos) return name;
+    return "/dev/" + name;
+}
+
+uint32_t TtyPort::open(const std::string& name) {
+    close();
+    lost_error_ = 0;
+    lock_holder_ = 0;
+    lock_seen_.clear();
+    const std::string path = systemLocation(name);
+    auto fail = [&](int e) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+        open_error_ = uint32_t(e);
+        return open_error_;
+    };
+    // Another serial tool's lock file: the port is in use even where that
+    // tool did not ask for exclusive access.
+    const LockHolder holder = Find_lock_holder(path, opt_.lock_dirs);
+    if (holder.pid > 0 && holder.pid != getpid()) {
+        lock_holder_ = holder.pid;
+        lock_seen_ = holder.file;
+        return fail(EBUSY);
+    }
+    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) return fail(errno);
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) return fail(errno);
+    if (!isatty(fd_)) return fail(ENOTTY);
+    // Root passes TIOCEXCL; the advisory lock holds for every opener that asks.
+    if (ioctl(fd_, TIOCEXCL) != 0 && errno == EBUSY) return fail(EBUSY);
+    if (flock(fd_, LOCK_EX | LOCK_NB) != 0) return fail(errno == EWOULDBLOCK ? EBUSY : errno);
+    rdev_ = st.st_rdev;
+    is_pty_ = Is_pty_device(fd_);
+    // Pseudo-terminals are not shared devices; their numbers say nothing to
+    // other serial tools.
+    if (!is_pty_) lock_file_ = Create_lock_file(path, opt_.lock_dirs);
+    path_ = path;
+    open_error_ = 0;
+    return 0;
+}
+
+bool TtyPort::heldDeviceAlive(const std::string& path) const {
+    if (fd_ < 0 || path != path_) return false;
+    // The same path may name another device by now (an adapter plugged in
+    // again, a new pseudo-terminal behind the link).
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode) || st.st_rdev != rdev_) return false;
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, 0) < 0) return false;
+    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+}
+
+uint32_t TtyPort::reopen(const std::string& name) {
+    // The link re-opens the port before every probe (twelve times per address
+    // in a full sweep); a real opening costs milliseconds (lock file,
+    // attributes). The device already held, still there and still the one
+    // the name gives, is as good as a fresh opening once nothing is pending.
+    if (heldDeviceAlive(systemLocation(name))) {
+        tcflush(fd_, TCIOFLUSH);
+        return 0;
+    }
+    return open(name);
+}
+
+void TtyPort::close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!lock_file_.empty()) {
+        ::unlink(lock_file_.c_str());
+        lock_file_.clear();
+    }
+    path_.clear();
+}
+
+void TtyPort::lost(int err) {
+    close();
+    lost_error_ = uint32_t(err);
+}
+
+uint32_t TtyPort::configure(const LineConfig& cfg) {
+    if (fd_ < 0) return lost_error_ ? lost_error_ : EBADF;
+    termios t{};
+    if (tcgetattr(fd_, &t) != 0) {
+        const int e = errno;
+        if (vanishedErrno(e)) lost(e);
+        return uint32_t(e);
+    }
+    const speed_t sp = sim::speedOf(cfg.baud);
+    if (sp == B0 || cfg.bytesize < 5 || cfg.bytesize > 8 || cfg.parity > 2) return EINVAL;
+    cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cflag &= ~tcflag_t(CRTSCTS | CSIZE | PARENB | PARODD);
+    t.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY);
+    static constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    t.c_cflag |= sizes[cfg.bytesize - 5];
+    // The window lists code 1 as "чёт" and code 2 as "нечёт", and the
+    // instrument's parity register uses the same codes, so the line follows
+    // the names the operator sees.
+    if (cfg.parity == 1) t.c_cflag |= PARENB;
+    if (cfg.parity == 2) t.c_cflag |= PARENB | PARODD;
+    LineConfig applied = cfg;
+    if (cfg.stopbits == 2) t.c_cflag |= CSTOPB;
+    else if (cfg.stopbits == 1) t.c_cflag &= ~tcflag_t(CSTOPB);
+    else applied.stopbits = cfg_.stopbits;  // other counts leave the port as it was
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    cfsetspeed(&t, sp);
+    if (tcsetattr(fd_, TCSANOW, &t) != 0) {
+        const int e = errno;
+        // The pty driver drops PARENB and glibc then reports EINVAL although
+        // everything else was applied; such a line carries no parity bit.
+        termios now{};
+        const tcflag_t keep = CSIZE | CSTOPB | PARODD | CREAD;
+        const bool only_parity = e == EINVAL && is_pty_ && tcgetattr(fd_, &now) == 0 &&
+                                 cfgetospeed(&now) == sp && (now.c_cflag & keep) == (t.c_cflag & keep);
+        if (!only_parity) {
+            if (vanishedErrno(e)) lost(e);
+            return uint32_t(e);
+        }
+    }
+    cfg_ = applied;
+    lowLatency();
+    return 0;
+}
+
+void TtyPort::lowLatency() {
+    if (is_pty_) return;
+    serial_struct ss{};
+    if (ioctl(fd_, TIOCGSERIAL, &ss) == 0 && !(ss.flags & ASYNC_LOW_LATENCY)) {
+        ss.flags |= ASYNC_LOW_LATENCY;
+        ioctl(fd_, TIOCSSERIAL, &ss);  // a driver without the mode refuses: nothing to do
+    }
+    const auto remark = Latency_remark(path_, opt_.sys_root, cfg_.baud, cfg_.byteTimeoutMs);
+    if (remark.empty() || latency_told_ == path_) return;
+    latency_told_ = path_;
+    if (notice) notice(remark);
+}
+
+void TtyPort::purgeInput() {
+    if (fd_ >= 0) tcflush(fd_, TCIFLUSH);
+}
+
+bool TtyPort::waitFor(short events, int64_t timeout_us) {
+    const int64_t end = monotonicUs() + timeout_us;
+    for (;;) {
+        pollfd p{fd_, events, 0};
+        const int r = Poll_until(p, end);
+        if (r < 0) {
+            lost(errno);
+            return false;
+        }
+        if (p.revents & events) return true;
+        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            lost(EIO);
+            return false;
+        }
+        if (r == 0) return false;
+    }
+}
+
+uint32_t TtyPort::write(const uint8_t* data, size_t len) {
+    if (fd_ < 0) return lost_error_ ? lost_error_ : EBADF;
+    const int64_t end = monotonicUs() + kWriteDrainUs;
+    size_t off = 0;
+    while (off < len) {
+        const ssize_t n = ::write(fd_, data + off, len - off);
+        if (n > 0) {
+            off += size_t(n);
+            continue;
+        }
+        const int e = n < 0 ? errno : EIO;
+        if (e == EINTR) continue;
+        if (e != EAGAIN) {
+            lost(e);
+            return uint32_t(e);
+        }
+        const int64_t left = end - monotonicUs();
+        if (left <= 0) return ETIMEDOUT;
+        if (!waitFor(POLLOUT, left) && fd_ < 0) return lost_error_;
+    }
+    return 0;
+}
+
+size_t TtyPort::readAvailable(uint8_t* buf, size_t max) {
+    if (fd_ < 0 || max == 0) return 0;
+    const ssize_t n = ::read(fd_, buf, max);
+    if (n > 0) return size_t(n);
+    if (n < 0 && vanishedErrno(errno)) lost(errno);
+    return 0;
+}
+
+bool TtyPort::waitForReadyRead(int ms) { return waitForReadyReadUs(int64_t(ms) * 1000); }
+
+bool TtyPort::waitForReadyReadUs(int64_t us) {
+    if (fd_ < 0) return false;
+    return waitFor(POLLIN, std::max<int64_t>(us, 0));
+}
+
+uint32_t TtyPort::lastReadError() const {
+    if (fd_ >= 0) return 0;
+    return lost_error_ ? lost_error_ : EBADF;
+}
+
+std::string TtyPort::describeError(const std::string& name, uint32_t err) const {
+    const std::string path = systemLocation(name);
+    if (fd_ < 0 && err == EBADF && open_error_ != 0) err = open_error_;
+    if (fd_ < 0 && err == EBADF && lost_error_ != 0) err = lost_error_;
+    FailureContext ctx;
+    ctx.lock_holder = lock_holder_;
+    ctx.lock_file = lock_seen_;
+    ctx.vanished = lost_error_ != 0 && err == lost_error_;
+    return Describe_port_failure(path, err, ctx);
+}
+
+}  // namespace lork

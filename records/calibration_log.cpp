@@ -1,0 +1,191 @@
+#include "records/calibration_log.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "records/text_fields.h"
+
+namespace lork::calib {
+
+namespace {
+
+constexpr int kFields = 10;
+
+// Numbers in the file never follow the user's locale: a decimal comma would
+// be a separator.
+std::string Fixed3(float v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, double(v), std::chars_format::fixed, 3);
+    return std::string(buf, r.ptr);
+}
+
+template <class T>
+bool Number(const std::string& s, T& out) {
+    const char* end = s.data() + s.size();
+    const auto r = std::from_chars(s.data(), end, out);
+    return r.ec == std::errc() && r.ptr == end && !s.empty();
+}
+
+// Splits CSV text into records of fields; a quoted field may hold the
+// separator, doubled quotes and line breaks.
+std::vector<std::vector<std::string>> Split(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> row;
+    std::string field;
+    bool quoted = false, any = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c != '"') field += c;
+            else if (i + 1 < text.size() && text[i + 1] == '"') field += text[++i];
+            else quoted = false;
+            continue;
+        }
+        if (c == '"') {
+            quoted = any = true;
+        } else if (c == ',') {
+            row.push_back(std::move(field));
+            field.clear();
+            any = true;
+        } else if (c == '\n' || c == '\r') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            if (any || !field.empty()) {
+                row.push_back(std::move(field));
+                rows.push_back(std::move(row));
+            }
+            row.clear();
+            field.clear();
+            any = false;
+        } else {
+            field += c;
+        }
+    }
+    if (any || !field.empty()) {
+        row.push_back(std::move(field));
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::optional<Record> From_fields(const std::vector<std::string>& f) {
+    if (f.size() != size_t(kFields)) return std::nullopt;
+    Record r;
+    r.when = f[0];
+    r.port = f[1];
+    r.name = f[3];
+    r.version = f[4];
+    if (!Number(f[2], r.adr) || !Number(f[5], r.point) || (r.point != 0 && r.point != 100) ||
+        !Number(f[6], r.before) || !Number(f[7], r.written) || !Number(f[8], r.izm_proc) ||
+        !Number(f[9], r.izm_znach))
+        return std::nullopt;
+    return r;
+}
+
+bool Write_all(int fd, const std::string& s) {
+    // One write() of the whole text: with O_APPEND the kernel puts it at the
+    // end in one piece.
+    ssize_t n;
+    do n = ::write(fd, s.data(), s.size());
+    while (n < 0 && errno == EINTR);
+    if (n < 0) return false;
+    if (size_t(n) != s.size()) {
+        errno = ENOSPC;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string Iso_local(std::time_t t) { return records::isoLocalTime(int64_t(t) * 1000, false); }
+
+std::string Trimmed(const std::string& s) {
+    // Instruments pad their text registers with blanks or zero bytes.
+    constexpr std::string_view pad(" \t\0", 3);
+    const auto a = s.find_first_not_of(pad);
+    if (a == std::string::npos) return {};
+    return s.substr(a, s.find_last_not_of(pad) - a + 1);
+}
+
+std::string Csv_field(const std::string& s) { return records::csvField(s, ",;"); }
+
+std::string Header_line() { return "time,port,adr,name,version,point,before,written,izm_proc,izm_znach"; }
+
+std::string Record_line(const Record& r) {
+    return Csv_field(r.when) + ',' + Csv_field(r.port) + ',' + std::to_string(r.adr) + ',' + Csv_field(r.name) +
+           ',' + Csv_field(r.version) + ',' + std::to_string(r.point) + ',' + std::to_string(r.before) + ',' +
+           std::to_string(r.written) + ',' + Fixed3(r.izm_proc) + ',' + Fixed3(r.izm_znach);
+}
+
+std::string Default_path() {
+    std::string base;
+    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x == '/') base = x;
+    else if (const char* h = std::getenv("HOME"); h && *h) base = std::string(h) + "/.local/share";
+    else base = ".";
+    return base + "/testlork/calibration.csv";
+}
+
+std::string Failure_text(const std::string& path, const std::string& reason) {
+    return "журнал калибровки: запись не добавлена в " + path + ": " + reason;
+}
+
+std::string Append(const std::string& path, const Record& r) {
+    const std::filesystem::path p(path);
+    std::error_code ec;
+    if (p.has_parent_path()) {
+        std::filesystem::create_directories(p.parent_path(), ec);
+        if (ec) return Failure_text(path, ec.message());
+    }
+    const std::string line = Record_line(r) + '\n';
+    // A file this call creates gets the header; the header and the first
+    // record go in one write as well.
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    bool fresh = fd >= 0;
+    if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return Failure_text(path, std::strerror(errno));
+    struct stat sb {};
+    if (!fresh && ::fstat(fd, &sb) == 0 && sb.st_size == 0) fresh = true;
+    const bool ok = Write_all(fd, fresh ? Header_line() + '\n' + line : line);
+    const int write_errno = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!ok) return Failure_text(path, std::strerror(write_errno));
+    if (!closed) return Failure_text(path, std::strerror(errno));
+    return {};
+}
+
+std::vector<Record> Parse_text(const std::string& text) {
+    std::vector<Record> out;
+    for (const auto& fields : Split(text))
+        if (auto r = From_fields(fields)) out.push_back(std::move(*r));
+    return out;
+}
+
+std::vector<Record> Read_all(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return Parse_text(s.str());
+}
+
+Certificate Last_calibration(const std::vector<Record>& log, const std::string& port, unsigned adr,
+                             const std::string& name, const std::string& version) {
+    Certificate c;
+    // The file grows in time order: a later line is a later write.
+    for (const Record& r : log) {
+        if (r.port != port || r.adr != adr || Trimmed(r.name) != Trimmed(name) || Trimmed(r.version) != Trimmed(version))
+            continue;
+        (r.point == 0 ? c.zero : c.hundred) = r;
+    }
+    return c;
+}
+
+}  // namespace lork::calib

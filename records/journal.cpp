@@ -1,0 +1,97 @@
+#include "records/journal.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace lork::journal {
+
+Ring::Ring(size_t capacity) : slots_(std::max<size_t>(capacity, 1)) {}
+
+const Entry& Ring::push(int64_t wall_ms, const ExchangeRecord& rec) {
+    size_t slot;
+    if (size_ < slots_.size()) {
+        slot = (head_ + size_) % slots_.size();
+        ++size_;
+    } else {
+        slot = head_;
+        head_ = (head_ + 1) % slots_.size();
+    }
+    Entry& e = slots_[slot];
+    e.seq = next_seq_++;
+    e.wall_ms = wall_ms;
+    // Assigning keeps the slot's buffers: a full ring allocates nothing more.
+    e.rec.request.assign(rec.request.begin(), rec.request.end());
+    e.rec.reply.assign(rec.reply.begin(), rec.reply.end());
+    e.rec.write_us = rec.write_us;
+    e.rec.last_byte_us = rec.last_byte_us;
+    e.rec.kod_rez = rec.kod_rez;
+    e.rec.command = rec.command;
+    e.rec.probe = rec.probe;
+    e.rec.report = rec.report;
+    e.rec.command_run = rec.command_run;
+    return e;
+}
+
+void Ring::clear() {
+    head_ = 0;
+    size_ = 0;
+}
+
+const Entry* Ring::bySeq(uint64_t seq) const {
+    if (!size_ || seq < firstSeq() || seq >= next_seq_) return nullptr;
+    return &at(size_t(seq - firstSeq()));
+}
+
+Stats::Stats() : hist_(kBins, 0) {}
+
+void Stats::add(const Entry& e) {
+    ++sent;
+    if (e.rec.kod_rez == 0) ++good;
+    else ++by_code[e.rec.kod_rez];
+    if (e.answered()) {
+        const double ms = e.responseMs();
+        if (!timed_ || ms < min_ms_) min_ms_ = ms;
+        if (!timed_ || ms > max_ms_) max_ms_ = ms;
+        ++timed_;
+        ++hist_[std::min(kBins - 1, size_t(std::lround(ms * 10)))];
+    }
+    if (e.rec.command == Command::Polling) {  // its presence probe included
+        // A tick is good when every exchange of it is.
+        if (e.rec.command_run != tick_run_) {
+            tick_run_ = e.rec.command_run;
+            tick_failed_ = false;
+            ++poll_ticks;
+            ++poll_good_ticks;
+        }
+        if (e.rec.kod_rez != 0 && !tick_failed_ && poll_good_ticks) {
+            tick_failed_ = true;
+            --poll_good_ticks;
+        }
+    }
+}
+
+void Stats::reset() {
+    const uint64_t run = tick_run_;
+    *this = Stats();
+    // A tick running across the reset is left out: its first part is gone.
+    tick_run_ = run;
+    tick_failed_ = true;
+}
+
+double Stats::quantileMs(double q) const {
+    if (!timed_) return -1;
+    // The nearest-rank quantile: the smallest time with at least q of them at or below.
+    const uint64_t rank = std::max<uint64_t>(1, uint64_t(std::ceil(q * double(timed_))));
+    uint64_t seen = 0;
+    for (size_t i = 0; i < kBins; ++i) {
+        seen += hist_[i];
+        if (seen >= rank) return std::clamp(double(i) / 10.0, min_ms_, max_ms_);
+    }
+    return max_ms_;
+}
+
+double Stats::availability() const {
+    return poll_ticks ? 100.0 * double(poll_good_ticks) / double(poll_ticks) : -1;
+}
+
+}  // namespace lork::journal

@@ -1,0 +1,46 @@
+#include "records/log_file.h"
+
+#include "records/format.h"
+
+namespace lork::journal {
+
+std::string LogFile::Failure_text(const std::string& path) {
+    return "журнал обмена: не удаётся писать в файл " + path;
+}
+
+bool LogFile::start(const std::string& path) {
+    stop();
+    path_ = path;
+    f_ = std::fopen(path.c_str(), "a");
+    if (!f_) {
+        fail();
+        return false;
+    }
+    if (std::ftell(f_) == 0) {
+        const std::string h = Csv_header() + '\n';
+        if (std::fputs(h.c_str(), f_) < 0 || std::fflush(f_) != 0) {
+            fail();
+            return false;
+        }
+    }
+    return true;
+}
+
+void LogFile::stop() {
+    if (f_) std::fclose(f_);
+    f_ = nullptr;
+}
+
+void LogFile::write(const Entry& e) {
+    if (!f_) return;
+    const std::string line = Csv_line(e) + '\n';
+    if (std::fputs(line.c_str(), f_) < 0 || std::fflush(f_) != 0) fail();
+}
+
+void LogFile::fail() {
+    // Told once; the program goes on without the file.
+    stop();
+    if (complain_) complain_(Failure_text(path_));
+}
+
+}  // namespace lork::journal

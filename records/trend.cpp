@@ -1,0 +1,195 @@
+#include "records/trend.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "records/format.h"
+
+namespace lork::trend {
+
+namespace {
+
+constexpr uint16_t REG_PROC = 0x0011;  // two registers each, float
+constexpr uint16_t REG_TE = 0x0013;
+
+// The instrument sends these floats least significant byte first: register
+// reg holds the low half, reg + 1 the high half, each byte-swapped.
+float Float_at(const std::vector<uint8_t>& reply, unsigned i) {
+    auto swapped = [&](unsigned k) { return uint32_t(reply[4 + 2 * k] << 8 | reply[3 + 2 * k]); };
+    const uint32_t bits = swapped(i + 1) << 16 | swapped(i);
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+bool Holds(unsigned start, unsigned kol, unsigned reg) { return reg >= start && reg + 2 <= start + kol; }
+
+std::string Number(float v) {
+    if (std::isnan(v)) return {};
+    char buf[48];
+    const auto r = std::to_chars(buf, buf + sizeof buf, double(v), std::chars_format::fixed, 3);
+    return std::string(buf, r.ptr);
+}
+
+}  // namespace
+
+std::optional<Point> Reading_of(const ExchangeRecord& rec, int64_t wall_ms) {
+    const auto& q = rec.request;
+    if (rec.kod_rez != 0 || rec.probe || q.size() < 6 || q[1] != 4) return std::nullopt;
+    const unsigned start = unsigned(q[2] << 8 | q[3]), kol = unsigned(q[4] << 8 | q[5]);
+    // The check passed, so the reply holds every register asked for; the
+    // size is checked again all the same, never trusted.
+    if (rec.reply.size() < 3 + 2 * size_t(kol)) return std::nullopt;
+    Point p;
+    p.wall_ms = wall_ms;
+    auto take = [&](unsigned reg, float& out) {
+        if (!Holds(start, kol, reg)) return;
+        const float v = Float_at(rec.reply, reg - start);
+        if (std::isfinite(v)) out = v;
+    };
+    take(REG_PROC, p.proc);
+    take(REG_TE, p.te);
+    if (std::isnan(p.proc) && std::isnan(p.te)) return std::nullopt;
+    return p;
+}
+
+std::vector<XY> Decimate(const std::vector<XY>& in, size_t max) {
+    if (in.size() <= max || max < 2) return in;
+    const size_t slices = max / 2;
+    std::vector<XY> out;
+    out.reserve(slices * 2);
+    for (size_t s = 0; s < slices; ++s) {
+        const size_t a = in.size() * s / slices, b = in.size() * (s + 1) / slices;
+        if (a == b) continue;
+        const auto [lo, hi] = std::minmax_element(in.begin() + long(a), in.begin() + long(b),
+                                                  [](const XY& x, const XY& y) { return x.v < y.v; });
+        if (lo == hi) {
+            out.push_back(*lo);
+        } else if (lo < hi) {
+            out.push_back(*lo);
+            out.push_back(*hi);
+        } else {
+            out.push_back(*hi);
+            out.push_back(*lo);
+        }
+    }
+    return out;
+}
+
+void Trend::Extreme::take(int64_t t, float v) {
+    if (std::isnan(v)) return;
+    if (!any || v < lo) lo = v, t_lo = t;
+    if (!any || v > hi) hi = v, t_hi = t;
+    any = true;
+}
+
+void Trend::Extreme::take(const Extreme& e) {
+    if (!e.any) return;
+    take(e.t_lo, e.lo);
+    take(e.t_hi, e.hi);
+}
+
+Trend::Trend(size_t capacity, size_t buckets) : ring_(std::max<size_t>(capacity, 1)), max_buckets_(2 * std::max<size_t>(buckets, 1)) {
+    buckets_.reserve(max_buckets_ + 1);
+}
+
+void Trend::add(const Point& p) {
+    ring_[(head_ + size_) % ring_.size()] = p;
+    if (size_ < ring_.size())
+        ++size_;
+    else
+        head_ = (head_ + 1) % ring_.size();
+    if (total_++ == 0) first_ = p;
+
+    if (buckets_.empty() || buckets_.back().n >= per_bucket_) buckets_.emplace_back();
+    Bucket& b = buckets_.back();
+    ++b.n;
+    b.proc.take(p.wall_ms, p.proc);
+    b.te.take(p.wall_ms, p.te);
+    if (buckets_.size() > max_buckets_) {
+        // Neighbours merge pairwise and each bucket covers twice as many points.
+        size_t k = 0;
+        for (size_t i = 0; i < buckets_.size(); i += 2, ++k) {
+            Bucket m = buckets_[i];
+            if (i + 1 < buckets_.size()) {
+                m.n += buckets_[i + 1].n;
+                m.proc.take(buckets_[i + 1].proc);
+                m.te.take(buckets_[i + 1].te);
+            }
+            buckets_[k] = m;
+        }
+        buckets_.resize(k);
+        per_bucket_ *= 2;
+    }
+}
+
+void Trend::clear() {
+    head_ = size_ = 0;
+    total_ = 0;
+    buckets_.clear();
+    per_bucket_ = 1;
+}
+
+View Trend::span(int64_t now_ms, int64_t span_ms) const {
+    // From the newest back to the first point before the span: a clock set
+    // back leaves the older points out instead of making the scan long.
+    const int64_t from = now_ms - span_ms;
+    size_t first = size_;
+    while (first > 0 && at(first - 1).wall_ms >= from) --first;
+    View v;
+    for (size_t i = first; i < size_; ++i) {
+        const Point& p = at(i);
+        if (!std::isnan(p.proc)) v.proc.push_back({p.wall_ms, p.proc});
+        if (!std::isnan(p.te)) v.te.push_back({p.wall_ms, p.te});
+    }
+    v.proc = Decimate(v.proc, kViewPoints);
+    v.te = Decimate(v.te, kViewPoints);
+    return v;
+}
+
+View Trend::wholeRun() const {
+    View v;
+    auto put = [](std::vector<XY>& out, const Extreme& e) {
+        if (!e.any) return;
+        if (e.t_lo == e.t_hi && e.lo == e.hi) {
+            out.push_back({e.t_lo, e.lo});
+        } else if (e.t_lo <= e.t_hi) {
+            out.push_back({e.t_lo, e.lo});
+            out.push_back({e.t_hi, e.hi});
+        } else {
+            out.push_back({e.t_hi, e.hi});
+            out.push_back({e.t_lo, e.lo});
+        }
+    };
+    for (const Bucket& b : buckets_) {
+        put(v.proc, b.proc);
+        put(v.te, b.te);
+    }
+    // The run's first and newest readings bound it, whatever the extremes.
+    auto bound = [](std::vector<XY>& out, int64_t t, float val, bool front) {
+        if (std::isnan(val)) return;
+        if (out.empty() || (front ? out.front().t > t : out.back().t < t))
+            out.insert(front ? out.begin() : out.end(), XY{t, val});
+    };
+    if (total_) {
+        bound(v.proc, first_.wall_ms, first_.proc, true);
+        bound(v.te, first_.wall_ms, first_.te, true);
+        const Point& last = at(size_ - 1);
+        bound(v.proc, last.wall_ms, last.proc, false);
+        bound(v.te, last.wall_ms, last.te, false);
+    }
+    return v;
+}
+
+std::string Trend::csv() const {
+    std::string s = "time,percent,te\n";
+    for (size_t i = 0; i < size_; ++i) {
+        const Point& p = at(i);
+        s += journal::Iso_text(p.wall_ms) + ',' + Number(p.proc) + ',' + Number(p.te) + '\n';
+    }
+    return s;
+}
+
+}  // namespace lork::trend

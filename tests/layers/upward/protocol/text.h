@@ -1,0 +1,4 @@
+#pragma once
+#include <QString>
+#include "protocol/state.h"
+#include "platform/clock.h"

@@ -1,0 +1,249 @@
+#include "widgets/trend_chart.h"
+
+#include <QDateTime>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+using lork::trend::XY;
+
+const QColor TrendChart::kProcColor(0x1f, 0x6f, 0xc4);
+const QColor TrendChart::kTeColor(0xe0, 0x76, 0x1c);
+
+namespace {
+
+// Fewer points than this are drawn with their markers too, so that a single
+// reading (a query, a field read) is seen.
+constexpr size_t kMarkedPoints = 40;
+
+// 1, 2 or 5 times a power of ten, the first at least raw.
+double NiceStep(double raw) {
+    const double p = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 5.0})
+        if (m * p >= raw * (1 - 1e-9)) return m * p;
+    return 10 * p;
+}
+
+// Decimals that show every tick of this step exactly; one at least, as the
+// axes always showed.
+int Decimals(double step) {
+    for (int d = 0; d < 6; ++d) {
+        const double s = step * std::pow(10.0, d);
+        if (std::abs(s - std::round(s)) < 1e-6 * std::max(1.0, s)) return std::max(d, 1);
+    }
+    return 6;
+}
+
+QString TickText(double v, double step) {
+    if (std::abs(v) < step * 1e-6) v = 0;  // no "-0.0"
+    return QString::number(v, 'f', Decimals(step));
+}
+
+std::vector<double> Ticks(const TrendChart::Scale& s) {
+    std::vector<double> out;
+    const int n = int(std::lround((s.hi - s.lo) / s.step));
+    for (int i = 0; i <= n; ++i) out.push_back(s.lo + s.step * i);
+    return out;
+}
+
+QPen ProcPen() {
+    QPen pen(TrendChart::kProcColor, 4);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    return pen;
+}
+QPen TePen() {
+    return QPen(TrendChart::kTeColor, 2, Qt::DashLine);
+}
+
+}  // namespace
+
+TrendChart::TrendChart(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("CVplot"));
+    setMinimumSize(320, 200);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+TrendChart::Scale TrendChart::Fit(const std::vector<XY>& xy) {
+    if (xy.empty()) return {};
+    const auto [lo, hi] =
+        std::minmax_element(xy.begin(), xy.end(), [](const XY& a, const XY& b) { return a.v < b.v; });
+    const double a = lo->v, b = hi->v;
+    const double pad = b > a ? (b - a) * 0.05 : std::max(1.0, std::abs(a) * 0.05);
+    Scale s;
+    s.step = NiceStep((b - a + 2 * pad) / 5);
+    s.lo = std::floor((a - pad) / s.step) * s.step;
+    s.hi = std::ceil((b + pad) / s.step) * s.step;
+    return s;
+}
+
+int64_t TrendChart::TimeStep(int64_t len_ms) {
+    static const int64_t kSteps_s[] = {1,    2,    5,    10,    15,    30,    60,     120,    300,    600,
+                                       900,  1800, 3600, 7200,  10800, 21600, 43200,  86400,  172800, 604800};
+    for (int64_t s : kSteps_s)
+        if (len_ms / (s * 1000) <= 8) return s * 1000;
+    return 2419200000;  // four weeks
+}
+
+void TrendChart::setSeries(std::vector<XY> proc, std::vector<XY> te) {
+    proc_ = std::move(proc);
+    te_ = std::move(te);
+    proc_scale_ = Fit(proc_);
+    te_scale_ = Fit(te_);
+    update();
+}
+
+void TrendChart::setTimeRange(int64_t from_ms, int64_t to_ms, int64_t step_ms) {
+    from_ms_ = from_ms;
+    to_ms_ = std::max(to_ms, from_ms + 1);
+    step_ms_ = step_ms > 0 ? step_ms : TimeStep(to_ms_ - from_ms_);
+    update();
+}
+
+std::vector<int64_t> TrendChart::timeTicks() const {
+    // On round local times: a step of hours or days counts from local midnight.
+    const int64_t off = int64_t(QDateTime::fromMSecsSinceEpoch(from_ms_).offsetFromUtc()) * 1000;
+    const int64_t local = from_ms_ + off;
+    int64_t t = (local / step_ms_ + (local % step_ms_ > 0 ? 1 : 0)) * step_ms_ - off;
+    std::vector<int64_t> out;
+    for (; t <= to_ms_; t += step_ms_) out.push_back(t);
+    return out;
+}
+
+QString TrendChart::timeText(int64_t t) const {
+    const int64_t len = to_ms_ - from_ms_;
+    const QString fmt = len > 86400000 ? QStringLiteral("dd.MM hh:mm")
+                        : len > 3600000 ? QStringLiteral("hh:mm")
+                                        : QStringLiteral("hh:mm:ss");
+    return QDateTime::fromMSecsSinceEpoch(t).toString(fmt);
+}
+
+void TrendChart::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), palette().window());
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF card = QRectF(rect()).adjusted(4, 4, -4, -4);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(card, 5, 5);
+
+    const QFontMetrics fm = fontMetrics();
+    const std::vector<double> proc_ticks = Ticks(proc_scale_), te_ticks = Ticks(te_scale_);
+    auto widest = [&](const std::vector<double>& ticks, double step) {
+        int w = 0;
+        for (double v : ticks) w = std::max(w, fm.horizontalAdvance(TickText(v, step)));
+        return w;
+    };
+    const int lh = fm.height();
+    const double left = card.left() + 8 + lh + 6 + widest(proc_ticks, proc_scale_.step) + 6;
+    const double right = card.right() - 8 - lh - 6 - widest(te_ticks, te_scale_.step) - 6;
+    const double top = card.top() + lh;
+    const double bottom = card.bottom() - 8 - lh - 12 - lh - 8;
+    const QRectF plot(QPointF(left, top), QPointF(right, bottom));
+    if (plot.width() < 10 || plot.height() < 10) return;
+
+    const double span_t = double(to_ms_ - from_ms_);
+    auto x_of = [&](int64_t t) { return plot.left() + double(t - from_ms_) / span_t * plot.width(); };
+    auto y_of = [&](const Scale& s, double v) { return plot.bottom() - (v - s.lo) / (s.hi - s.lo) * plot.height(); };
+
+    // The grid on the time ticks and the left axis's ticks.
+    const std::vector<int64_t> t_ticks = timeTicks();
+    p.setPen(QPen(QColor(0xe2, 0xe2, 0xe2), 1));
+    for (int64_t t : t_ticks) p.drawLine(QPointF(x_of(t), plot.top()), QPointF(x_of(t), plot.bottom()));
+    for (double v : proc_ticks) p.drawLine(QPointF(plot.left(), y_of(proc_scale_, v)), QPointF(plot.right(), y_of(proc_scale_, v)));
+
+    // The axes: each value axis in its series' colour, so that which line reads on which side is plain.
+    p.setPen(QPen(QColor(0x90, 0x90, 0x90), 1));
+    p.drawLine(plot.bottomLeft(), plot.bottomRight());
+    for (int64_t t : t_ticks) {
+        const double x = x_of(t);
+        p.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + 4));
+        const QString s = timeText(t);
+        const double w = fm.horizontalAdvance(s);
+        p.drawText(QRectF(x - w / 2 - 2, plot.bottom() + 6, w + 4, lh), Qt::AlignCenter, s);
+    }
+    auto value_axis = [&](const Scale& s, const std::vector<double>& ticks, const QColor& c, bool on_left,
+                          const QString& title) {
+        p.setPen(QPen(c, 1.5));
+        const double x = on_left ? plot.left() : plot.right();
+        p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        for (double v : ticks) {
+            const double y = y_of(s, v);
+            p.drawLine(QPointF(on_left ? x - 4 : x, y), QPointF(on_left ? x : x + 4, y));
+            const QString text = TickText(v, s.step);
+            const QRectF box = on_left ? QRectF(card.left(), y - lh / 2.0, x - 6 - card.left(), lh)
+                                       : QRectF(x + 6, y - lh / 2.0, card.right() - x - 6, lh);
+            p.drawText(box, (on_left ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, text);
+        }
+        p.save();
+        QFont f = p.font();
+        f.setBold(true);
+        p.setFont(f);
+        const double tx = on_left ? card.left() + 8 + lh / 2.0 : card.right() - 8 - lh / 2.0;
+        p.translate(tx, plot.center().y());
+        p.rotate(on_left ? -90 : 90);
+        p.drawText(QRectF(-60, -lh / 2.0, 120, lh), Qt::AlignCenter, title);
+        p.restore();
+    };
+    value_axis(proc_scale_, proc_ticks, kProcColor, true, QStringLiteral("%"));
+    value_axis(te_scale_, te_ticks, kTeColor, false, QStringLiteral("ТЕ"));
+
+    // ТЕ is most often a fixed multiple of %, so that the two lines lie on
+    // each other: % broad beneath, ТЕ narrow and dashed above, both seen.
+    p.save();
+    p.setClipRect(plot.adjusted(-4, -4, 4, 4));
+    auto series = [&](const std::vector<XY>& xy, const Scale& s, const QPen& pen, double marker) {
+        if (xy.empty()) return;
+        QPolygonF line;
+        line.reserve(qsizetype(xy.size()));
+        for (const XY& pt : xy) line << QPointF(x_of(pt.t), y_of(s, pt.v));
+        p.setBrush(Qt::NoBrush);
+        // In short pieces: a broad line over a dense envelope, stroked as one
+        // path, folds on itself so often that filling it takes the painter
+        // hundreds of milliseconds. Each piece's dashes go on where the last
+        // piece's ended (the offset is in pen widths).
+        constexpr qsizetype kPiece = 8;
+        QPen piece_pen = pen;
+        double run = 0;
+        for (qsizetype i = 0; i + 1 < line.size(); i += kPiece) {
+            const qsizetype n = std::min(kPiece + 1, line.size() - i);
+            piece_pen.setDashOffset(run / pen.widthF());
+            p.setPen(piece_pen);
+            p.drawPolyline(line.constData() + i, int(n));
+            for (qsizetype k = i + 1; k < i + n; ++k) run += QLineF(line[k - 1], line[k]).length();
+        }
+        if (xy.size() < kMarkedPoints) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(pen.color());
+            for (const QPointF& c : line) p.drawEllipse(c, marker / 2, marker / 2);
+        }
+    };
+    series(proc_, proc_scale_, ProcPen(), 7);
+    series(te_, te_scale_, TePen(), 4);
+    p.restore();
+
+    if (proc_.empty() && te_.empty()) {
+        p.setPen(QColor(0x80, 0x80, 0x80));
+        p.drawText(plot, Qt::AlignCenter, QStringLiteral("нет точек"));
+    }
+
+    // The legend under the time axis, centred.
+    const QString names[] = {QStringLiteral("сопротивление, %"), QStringLiteral("сопротивление, ТЕ")};
+    const QPen pens[] = {ProcPen(), TePen()};
+    constexpr double kSample = 28, kGap = 6, kBetween = 24;
+    double total = kBetween;
+    for (const QString& n : names) total += kSample + kGap + fm.horizontalAdvance(n);
+    total -= kBetween;
+    double x = plot.center().x() - total / 2;
+    const double y = plot.bottom() + 6 + lh + 12 + lh / 2.0;
+    for (int i = 0; i < 2; ++i) {
+        p.setPen(pens[i]);
+        p.drawLine(QPointF(x + 3, y), QPointF(x + kSample - 3, y));
+        x += kSample + kGap;
+        p.setPen(QColor(0x30, 0x30, 0x30));
+        const double w = fm.horizontalAdvance(names[i]);
+        p.drawText(QRectF(x, y - lh / 2.0, w + 2, lh), Qt::AlignLeft | Qt::AlignVCenter, names[i]);
+        x += w + kBetween;
+    }
+}

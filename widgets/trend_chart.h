@@ -1,0 +1,52 @@
+#pragma once
+// The trend plot's drawing: the resistance in % on the left axis and in ТЕ
+// on the right, over a time axis, with a grid and a legend. Drawn with
+// QPainter alone; it holds what it draws so that tests read that instead of
+// pixels.
+#include <QWidget>
+#include <cstdint>
+#include <vector>
+
+#include "records/trend.h"
+
+class TrendChart : public QWidget {
+    Q_OBJECT
+public:
+    // A value axis: its ends and its ticks, lo and hi among them.
+    struct Scale {
+        double lo = 0, hi = 100, step = 20;
+    };
+
+    explicit TrendChart(QWidget* parent = nullptr);
+
+    void setSeries(std::vector<lork::trend::XY> proc, std::vector<lork::trend::XY> te);
+    // The time axis from..to (ms since 1970 UTC); step_ms between its ticks,
+    // 0: a round step chosen for the length.
+    void setTimeRange(int64_t from_ms, int64_t to_ms, int64_t step_ms = 0);
+
+    const std::vector<lork::trend::XY>& procPoints() const { return proc_; }
+    const std::vector<lork::trend::XY>& tePoints() const { return te_; }
+    const Scale& procScale() const { return proc_scale_; }
+    const Scale& teScale() const { return te_scale_; }
+    int64_t timeFrom() const { return from_ms_; }
+    int64_t timeTo() const { return to_ms_; }
+    std::vector<int64_t> timeTicks() const;
+
+    // Round ends and step around the values, with a little margin; 0..100 for none.
+    static Scale Fit(const std::vector<lork::trend::XY>& xy);
+    // A round step between ticks for a time axis this long, ms.
+    static int64_t TimeStep(int64_t len_ms);
+
+    static const QColor kProcColor;
+    static const QColor kTeColor;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    QString timeText(int64_t t) const;
+
+    std::vector<lork::trend::XY> proc_, te_;
+    Scale proc_scale_, te_scale_;
+    int64_t from_ms_ = 0, to_ms_ = 60000, step_ms_ = 10000;
+};
