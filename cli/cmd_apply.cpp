@@ -12,6 +12,7 @@
 #include "cli/json.h"
 #include "cli/live_state.h"
 #include "cli/writes.h"
+#include "protocol/registers.h"
 
 namespace lorkctl {
 
@@ -46,7 +47,7 @@ std::string settings_json(const lork::State& st) {
     for (const auto* list : {&interface_settings(), &param_settings()})
         for (const auto& set : *list) {
             const long v = current_value(set, st);
-            if (set.reg == 0x0801)
+            if (set.reg == lork::reg::scor_code)
                 j.add(set.key, long(v >= 1 && v <= 6 ? lork::scor_table[size_t(v)] : 0));
             else
                 j.add(set.key, v);

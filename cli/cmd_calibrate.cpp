@@ -11,15 +11,14 @@
 #include "cli/session.h"
 #include "records/calibration_log.h"
 #include "protocol/value_rules.h"
+#include "protocol/registers.h"
 
 namespace lorkctl {
 
+namespace reg = lork::reg;
+
 namespace {
 
-constexpr uint16_t REG_CAL0 = 0x0900;      // high word, then the low word at 0x0901
-constexpr uint16_t REG_CAL100 = 0x0902;    // high word, then the low word at 0x0903
-constexpr uint16_t REG_CAL_ENABLE = 0x0A04;
-constexpr uint16_t REG_IZM_IMP = 0x0015;   // input registers 0x0015 high, 0x0016 low
 // The instrument needs this long after the stored value is read before a new
 // measurement is worth taking (the page waits as long).
 constexpr long kSettleMs = 2000;
@@ -48,7 +47,7 @@ int cmd_calibrate(const Options& o) {
     if (o.words.size() != 1 || (o.words[0] != "0" && o.words[0] != "100"))
         throw Exit{ST_USAGE, "calibrate: точка 0 или 100"};
     const bool hundred = o.words[0] == "100";
-    const uint16_t reg = hundred ? REG_CAL100 : REG_CAL0;
+    const uint16_t point = hundred ? reg::cal100 : reg::cal0;
     const bool ask_operator = !o.has("yes");
     Session s(o);
     s.open_line();
@@ -56,11 +55,11 @@ int cmd_calibrate(const Options& o) {
     // For the calibration log: which instrument this is.
     const Identity id = read_identity(s);
 
-    s.run(3, REG_CAL_ENABLE, 1);
+    s.run(reg::ReadHoldingRegisters, reg::cal_enable, 1);
     if (dev.cal_enable == 0)
         std::fprintf(stderr, "lorkctl: предупреждение: калибровка с ПК запрещена (cal_enable=0), прибор откажет в "
                              "записи; разрешить: lorkctl set cal_enable=1\n");
-    s.run(3, reg, 2);
+    s.run(reg::ReadHoldingRegisters, point, 2);
     const uint32_t stored = hundred ? dev.cal100 : dev.cal0;
     std::printf("хранится для %s %%: %s\n", o.words[0].c_str(), cal_text(stored).c_str());
     std::fflush(stdout);
@@ -68,7 +67,7 @@ int cmd_calibrate(const Options& o) {
         ask(std::string("подключите эталон ") + (hundred ? "1000" : "0") + " Ом и нажмите Enter ");
     s.core().link.clock().sleepMs(int(kSettleMs));
 
-    s.run(4, REG_IZM_IMP, 2);
+    s.run(reg::ReadInputRegisters, reg::izm_imp, 2);
     s.require(s.core().dev.Read_izm());
     // The count written is the one current now, which the measurement block read last.
     const uint32_t measured = dev.izm_imp;
@@ -79,8 +78,8 @@ int cmd_calibrate(const Options& o) {
         std::printf("не записано\n");
         return ST_OK;
     }
-    s.run(16, reg, 2, {lork::pages::high_word(measured), lork::pages::low_word(measured)});
-    s.run(3, reg, 2);
+    s.run(reg::WriteMultipleRegisters, point, 2, {lork::pages::high_word(measured), lork::pages::low_word(measured)});
+    s.run(reg::ReadHoldingRegisters, point, 2);
     const uint32_t back = hundred ? dev.cal100 : dev.cal0;
     if (back != measured)
         throw Exit{ST_REFUSED, "записано " + std::to_string(measured) + ", прочитано " + std::to_string(back)};

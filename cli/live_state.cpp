@@ -4,26 +4,29 @@
 
 #include "cli/json.h"
 #include "platform/cp1251.h"
+#include "protocol/registers.h"
 #include "protocol/value_formats.h"
 
 namespace lorkctl {
 
+namespace reg = lork::reg;
+
 std::string read_live(Session& s) {
     auto& dev = s.core().dev;
     auto& ex = s.st().ex;
-    ex.zapros_func = 2;
-    ex.zapros_start = 0;
-    ex.zapros_kol = 4;
-    dev.Zapros_fn2(0, 4);
+    ex.zapros_func = reg::ReadDiscreteInputs;
+    ex.zapros_start = reg::sw_PR;
+    ex.zapros_kol = reg::inputCount;
+    dev.Zapros_fn2(reg::sw_PR, reg::inputCount);
     s.require(dev.Otvet_fn2());
-    s.run(4, 0x0214, 5);
+    s.run(reg::ReadInputRegisters, reg::ci_text, reg::ciCount);
     // Eight characters; the last register read is the colour flag.
     const std::string ci = lork::cp1251_to_utf8(s.st().dev.reg_text.substr(0, 8));
-    s.run(3, 0x0A05, 1);
-    ex.zapros_func = 1;
-    ex.zapros_start = 0;
-    ex.zapros_kol = 8;
-    dev.Zapros_fn1(0, 8);
+    s.run(reg::ReadHoldingRegisters, reg::v_ind, 1);
+    ex.zapros_func = reg::ReadCoils;
+    ex.zapros_start = reg::kluch_K1;
+    ex.zapros_kol = reg::coilCount;
+    dev.Zapros_fn1(reg::kluch_K1, reg::coilCount);
     s.require(dev.Otvet_fn1());
     s.require(dev.Read_params());
     s.require(dev.Read_izm());
@@ -32,14 +35,14 @@ std::string read_live(Session& s) {
 
 Identity read_identity(Session& s) {
     Identity id;
-    s.run(4, 0x0200, 3);
+    s.run(reg::ReadInputRegisters, reg::name, reg::nameCount);
     id.name = s.reg_text_utf8();
-    s.run(4, 0x020A, 5);
+    s.run(reg::ReadInputRegisters, reg::version, reg::versionCount);
     id.version = s.reg_text_utf8();
     return id;
 }
 
-void read_calibration(Session& s) { s.run(3, 0x0900, 4); }
+void read_calibration(Session& s) { s.run(reg::ReadHoldingRegisters, reg::cal0, reg::calibrationCount); }
 
 std::string indicator_view(const std::string& ci) {
     // Pairs of bytes in Windows-1251, so in UTF-8 a pair may be longer than two;

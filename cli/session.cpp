@@ -8,6 +8,7 @@
 #include "platform/cp1251.h"
 #include "platform/private_profile.h"
 #include "protocol/settings_file.h"
+#include "protocol/registers.h"
 
 namespace lorkctl {
 
@@ -78,13 +79,13 @@ uint8_t Session::exchange(uint8_t func, uint16_t start, uint16_t kol, const std:
     ex.zapros_start = start;
     ex.zapros_kol = kol;
     auto& dev = core_.dev;
-    if (func == 16)
+    if (func == lork::reg::WriteMultipleRegisters)
         dev.Zapros_write(start, kol, values);
     else
         dev.Zapros_read(start, kol);
     switch (func) {
-    case 3: ex.kod_rez = dev.Otvet_fn3(start, kol); break;
-    case 4: ex.kod_rez = dev.Otvet_fn4(start, kol); break;
+    case lork::reg::ReadHoldingRegisters: ex.kod_rez = dev.Otvet_fn3(start, kol); break;
+    case lork::reg::ReadInputRegisters: ex.kod_rez = dev.Otvet_fn4(start, kol); break;
     default: ex.kod_rez = dev.Otvet_fn16(start, kol); break;
     }
     return ex.kod_rez;

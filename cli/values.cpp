@@ -1,15 +1,18 @@
 #include "cli/values.h"
 
 #include "cli/options.h"
+#include "protocol/registers.h"
 
 namespace lorkctl {
+
+namespace reg = lork::reg;
 
 const std::vector<Setting>& param_settings() {
     // R: the window offers 5..20 ohm; N and U are bytes; the others the
     // instrument's own ranges.
     static const std::vector<Setting> s{
-        {"res", 0x0A00, 5, 20},   {"kol_step", 0x0A01, 0, 255}, {"por_step", 0x0A02, 0, 255},
-        {"light", 0x0A03, 0, 2},  {"v_ind", 0x0A05, 1, 3},      {"cal_enable", 0x0A04, 0, 1},
+        {"res", reg::res, 5, 20},     {"kol_step", reg::kol_step, 0, 255}, {"por_step", reg::por_step, 0, 255},
+        {"light", reg::light, 0, 2},  {"v_ind", reg::v_ind, 1, 3},         {"cal_enable", reg::cal_enable, 0, 1},
     };
     return s;
 }
@@ -18,10 +21,10 @@ const std::vector<Setting>& interface_settings() {
     // The address goes last: every other write still reaches the instrument
     // where it was, and the rate's own echo comes at the old rate.
     static const std::vector<Setting> s{
-        {"parity", 0x0802, 0, 2},
-        {"stopbits", 0x0803, 1, 2},
-        {"baud", 0x0801, 1, 6},
-        {"address", 0x0800, 1, 247},
+        {"parity", reg::parity, 0, 2},
+        {"stopbits", reg::stopbit, 1, 2},
+        {"baud", reg::scor_code, 1, 6},
+        {"address", reg::adr, 1, 247},
     };
     return s;
 }
@@ -37,16 +40,16 @@ long current_value(const Setting& s, const lork::State& st) {
     const auto& d = st.dev;
     const auto& ls = st.ls;
     switch (s.reg) {
-    case 0x0A00: return d.res;
-    case 0x0A01: return d.kol_step;
-    case 0x0A02: return d.por_step;
-    case 0x0A03: return d.light;
-    case 0x0A04: return d.cal_enable;
-    case 0x0A05: return d.v_ind;
-    case 0x0800: return ls.adr;
-    case 0x0801: return ls.scor_code;
-    case 0x0802: return ls.parity;
-    case 0x0803: return ls.stopbit;
+    case reg::res: return d.res;
+    case reg::kol_step: return d.kol_step;
+    case reg::por_step: return d.por_step;
+    case reg::light: return d.light;
+    case reg::cal_enable: return d.cal_enable;
+    case reg::v_ind: return d.v_ind;
+    case reg::adr: return ls.adr;
+    case reg::scor_code: return ls.scor_code;
+    case reg::parity: return ls.parity;
+    case reg::stopbit: return ls.stopbit;
     default: return -1;
     }
 }
@@ -72,7 +75,7 @@ std::vector<Assignment> parse_assignments(const std::vector<std::string>& words,
         if (eq == std::string::npos) throw Exit{ST_USAGE, "ожидалось КЛЮЧ=ЗНАЧЕНИЕ, а не '" + w + "'"};
         const std::string key = w.substr(0, eq), text = w.substr(eq + 1);
         const Setting* set = find_setting(key);
-        const bool is_interface = set && set->reg < 0x0900;
+        const bool is_interface = set && set->reg >= reg::adr && set->reg < reg::adr + reg::interfaceCount;
         if (!set || (is_interface && !interface_too)) throw Exit{ST_USAGE, "неизвестный ключ '" + key + "'"};
         for (const auto& [s, v] : out)
             if (s == set) throw Exit{ST_USAGE, "ключ '" + key + "' дважды"};

@@ -3,31 +3,34 @@
 #include <cstdio>
 
 #include "cli/options.h"
+#include "protocol/registers.h"
 
 namespace lorkctl {
 
+namespace reg = lork::reg;
+
 void write_setting(Session& s, const Setting& set, long value) {
-    s.run(16, set.reg, 1, {uint16_t(value)});
+    s.run(reg::WriteMultipleRegisters, set.reg, 1, {uint16_t(value)});
     auto& ls = s.ls();
     switch (set.reg) {
-    case 0x0800: ls.adr = uint8_t(value); return;  // the next request goes to the new address
-    case 0x0801:
+    case reg::adr: ls.adr = uint8_t(value); return;  // the next request goes to the new address
+    case reg::scor_code:
         ls.scor_code = uint8_t(value);
         ls.scor = lork::scor_table[size_t(value)];
         break;
-    case 0x0802: ls.parity = uint8_t(value); break;
-    case 0x0803: ls.stopbit = uint8_t(value); break;
+    case reg::parity: ls.parity = uint8_t(value); break;
+    case reg::stopbit: ls.stopbit = uint8_t(value); break;
     default: return;
     }
     s.open_line();
 }
 
 void read_params(Session& s) { s.require(s.core().dev.Read_params()); }
-void read_interface(Session& s) { s.run(3, 0x0800, 4); }
+void read_interface(Session& s) { s.run(reg::ReadHoldingRegisters, reg::adr, reg::interfaceCount); }
 
 std::string value_text(const Setting& set, long value) {
-    if (set.reg == 0x0801) return std::to_string(value >= 1 && value <= 6 ? lork::scor_table[size_t(value)] : 0);
-    if (set.reg == 0x0802) return parity_name(uint8_t(value));
+    if (set.reg == reg::scor_code) return std::to_string(value >= 1 && value <= 6 ? lork::scor_table[size_t(value)] : 0);
+    if (set.reg == reg::parity) return parity_name(uint8_t(value));
     return std::to_string(value);
 }
 
@@ -46,9 +49,9 @@ void check_rules(const lork::State& st, const std::vector<Assignment>& a, bool s
     long r = st.dev.res, n = st.dev.kol_step, u = st.dev.por_step;
     bool touched = false;
     for (const auto& [set, v] : a) {
-        if (set->reg == 0x0A00) r = v, touched = true;
-        if (set->reg == 0x0A01) n = v, touched = true;
-        if (set->reg == 0x0A02) u = v, touched = true;
+        if (set->reg == reg::res) r = v, touched = true;
+        if (set->reg == reg::kol_step) n = v, touched = true;
+        if (set->reg == reg::por_step) u = v, touched = true;
     }
     if (!touched) return;
     const auto warnings = rule_warnings(r, n, u);

@@ -16,19 +16,15 @@
 #include "pages/page_host.h"
 #include "protocol/value_rules.h"
 #include "platform/cp1251.h"
+#include "protocol/registers.h"
 #include "ui_page_calibr.h"
 
 using namespace lork;
 
 namespace {
-constexpr uint16_t REG_CAL0 = 0x0900;    // 0x0900 high word, 0x0901 low word
-constexpr uint16_t REG_CAL100 = 0x0902;  // 0x0902 high word, 0x0903 low word
-constexpr uint16_t REG_CAL_ENABLE = 0x0A04;
-constexpr uint16_t REG_IZM_IMP = 0x0015;  // input 0x0015 high word, 0x0016 low word
 // The instrument needs this long after the stored value is read before a
 // new measurement is worth taking.
 constexpr int kSettleMs = 2000;
-constexpr uint16_t REG_CI = 0x0214;  // the indicator's text and flag, 5 input registers
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
@@ -48,10 +44,10 @@ struct CalibrationPage::CalHalf {
 
 CalibrationPage::CalHalf CalibrationPage::Cal_half(bool hundred) const {
     if (!hundred)
-        return {REG_CAL0,       pc->B_cal0_old,    pc->Ecal0L,        pc->Ecal0_2b_h,    pc->Ecal0_2b_l,
+        return {reg::cal0,      pc->B_cal0_old,    pc->Ecal0L,        pc->Ecal0_2b_h,    pc->Ecal0_2b_l,
                 pc->L_cal0_1,   pc->B_cal0_new,    pc->Ecal0_new,     pc->Ecal0new_2b_h, pc->Ecal0new_2b_l,
                 pc->SB_save_cal0, &DeviceState::cal0, "0%  OK!"};
-    return {REG_CAL100,      pc->B_cal100_old,   pc->Ecal100L,      pc->Ecal100_2b_h,    pc->Ecal100_2b_l,
+    return {reg::cal100,     pc->B_cal100_old,   pc->Ecal100L,      pc->Ecal100_2b_h,    pc->Ecal100_2b_l,
             pc->L_cal100_1,  pc->B_cal100_new,   pc->Ecal100_new,   pc->Ecal100new_2b_h, pc->Ecal100new_2b_l,
             pc->SB_save_cal100, &DeviceState::cal100, "100% OK!"};
 }
@@ -85,13 +81,13 @@ CalibrationPage::~CalibrationPage() = default;
 void CalibrationPage::TabSheet3Hide() {}
 
 void CalibrationPage::Read_cal_enable() {
-    if (host_.exchange(3, REG_CAL_ENABLE, 1) != 0) return;
+    if (host_.exchange(reg::ReadHoldingRegisters, reg::cal_enable, 1) != 0) return;
     const int e = host_.core().st.dev.cal_enable;
     pc->CBenable_calibr->setCurrentIndex(e < pc->CBenable_calibr->count() ? e : -1);
 }
 
 void CalibrationPage::Show_cal_CI() {
-    if (host_.exchange(4, REG_CI, 5, {}, FailureReport::Box) != 0) return;
+    if (host_.exchange(reg::ReadInputRegisters, reg::ci_text, reg::ciCount, {}, FailureReport::Box) != 0) return;
     const auto pairs = pages::ci_pairs(host_.core().st.dev.reg_text);
     QLineEdit* fields[] = {pc->Ecal_CI4, pc->Ecal_CI3, pc->Ecal_CI2, pc->Ecal_CI1};
     for (size_t i = 0; i < 4; ++i) fields[i]->setText(qs(cp1251_to_display(pairs[i])));
@@ -99,7 +95,7 @@ void CalibrationPage::Show_cal_CI() {
 
 void CalibrationPage::Cal_read_stored(bool hundred) {
     const CalHalf h = Cal_half(hundred);
-    if (host_.exchange(3, h.reg, 2) != 0) return;
+    if (host_.exchange(reg::ReadHoldingRegisters, h.reg, 2) != 0) return;
     const uint32_t v = host_.core().st.dev.*h.stored;
     stored_[hundred] = v;
     const pages::CalViews views = pages::cal_views(v);
@@ -117,7 +113,7 @@ void CalibrationPage::Cal_read_stored(bool hundred) {
 void CalibrationPage::Cal_measure(bool hundred) {
     const CalHalf h = Cal_half(hundred);
     const auto& dev = host_.core().st.dev;
-    if (host_.exchange(4, REG_IZM_IMP, 2) == 0) {
+    if (host_.exchange(reg::ReadInputRegisters, reg::izm_imp, 2) == 0) {
         const pages::CalViews views = pages::cal_views(dev.izm_imp);
         h.new_dec->setText(qs(pages::pulses_text(dev.izm_imp)));
         h.new_hi->setText(qs(views.hi));
@@ -137,7 +133,7 @@ void CalibrationPage::Cal_save(bool hundred) {
     // The count current now, which the measurement block read last.
     const uint32_t imp = host_.core().st.dev.izm_imp;
     const std::vector<uint16_t> values{pages::high_word(imp), pages::low_word(imp)};
-    if (host_.exchange(16, h.reg, 2, values, FailureReport::Box) == 0) {
+    if (host_.exchange(reg::WriteMultipleRegisters, h.reg, 2, values, FailureReport::Box) == 0) {
         pc->ST_otvet->setText(QString::fromUtf8(h.ok_text));
         Log_write(hundred, imp);
     }
@@ -175,7 +171,7 @@ void CalibrationPage::STcal_enableClick() { Read_cal_enable(); }
 void CalibrationPage::SBizm_enableClick() {
     const int i = host_.chosenItem(pc->CBenable_calibr);
     if (i < 0) return;
-    host_.exchange(16, REG_CAL_ENABLE, 1, {uint16_t(i)});
+    host_.exchange(reg::WriteMultipleRegisters, reg::cal_enable, 1, {uint16_t(i)});
 }
 
 void CalibrationPage::TabSheet3Show() {

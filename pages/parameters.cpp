@@ -10,20 +10,12 @@
 #include "pages/page_host.h"
 #include "protocol/value_rules.h"
 #include "pages/parameters.h"
+#include "protocol/registers.h"
 #include "ui_page_params.h"
 
 using namespace lork;
 
 namespace {
-// Holding registers the page reads and writes.
-constexpr uint16_t REG_ADR = 0x0800;
-constexpr uint16_t REG_SCOR = 0x0801;
-constexpr uint16_t REG_PARITY = 0x0802;
-constexpr uint16_t REG_STOPBIT = 0x0803;
-constexpr uint16_t REG_RES = 0x0A00;
-constexpr uint16_t REG_KOL_STEP = 0x0A01;
-constexpr uint16_t REG_POR_STEP = 0x0A02;
-
 QString num(int v) { return QString::number(v); }
 
 // A page value follows its edit while the edit holds a value a write would
@@ -109,35 +101,39 @@ void ParametersPage::TabSheet2Hide() {}
 
 // ---- exchanges ----
 
-bool ParametersPage::Params_read(uint16_t reg) { return (host_.exchange(3, reg, 1)) == 0; }
+bool ParametersPage::Params_read(uint16_t address) {
+    return host_.exchange(reg::ReadHoldingRegisters, address, 1) == 0;
+}
 
-bool ParametersPage::Params_write(uint16_t reg, uint16_t value) { return (host_.exchange(16, reg, 1, {value})) == 0; }
+bool ParametersPage::Params_write(uint16_t address, uint16_t value) {
+    return host_.exchange(reg::WriteMultipleRegisters, address, 1, {value}) == 0;
+}
 
 // ---- reads ----
 
 void ParametersPage::B_read_resClick() {
-    if (Params_read(REG_RES)) pp->Ecur_res->setText(num(host_.core().st.dev.res));
+    if (Params_read(reg::res)) pp->Ecur_res->setText(num(host_.core().st.dev.res));
 }
 void ParametersPage::B_read_kolstepClick() {
-    if (Params_read(REG_KOL_STEP)) pp->Ecur_kolstep->setText(num(host_.core().st.dev.kol_step));
+    if (Params_read(reg::kol_step)) pp->Ecur_kolstep->setText(num(host_.core().st.dev.kol_step));
 }
 void ParametersPage::B_read_porstepClick() {
-    if (Params_read(REG_POR_STEP)) pp->Ecur_porstep->setText(num(host_.core().st.dev.por_step));
+    if (Params_read(reg::por_step)) pp->Ecur_porstep->setText(num(host_.core().st.dev.por_step));
 }
 void ParametersPage::Bread_sysnumClick() {
-    if (Params_read(REG_ADR)) pp->Eint_cur_sysnum->setText(num(host_.core().st.ls.adr));
+    if (Params_read(reg::adr)) pp->Eint_cur_sysnum->setText(num(host_.core().st.ls.adr));
 }
 void ParametersPage::Bread_scorClick() {
     // A code outside 1..6 selects nothing rather than a wrong rate.
-    if (!Params_read(REG_SCOR)) return;
+    if (!Params_read(reg::scor_code)) return;
     const int code = host_.core().st.ls.scor_code;
     pp->CBint_scor->setCurrentIndex(code >= 1 && code <= pp->CBint_scor->count() ? code - 1 : -1);
 }
 void ParametersPage::Bread_parityClick() {
-    if (Params_read(REG_PARITY)) pp->Eint_cur_parity->setText(num(host_.core().st.ls.parity));
+    if (Params_read(reg::parity)) pp->Eint_cur_parity->setText(num(host_.core().st.ls.parity));
 }
 void ParametersPage::Bread_stopbitClick() {
-    if (Params_read(REG_STOPBIT)) pp->Eint_cur_stopbit->setText(num(host_.core().st.ls.stopbit));
+    if (Params_read(reg::stopbit)) pp->Eint_cur_stopbit->setText(num(host_.core().st.ls.stopbit));
 }
 
 // ---- writes ----
@@ -154,7 +150,7 @@ void ParametersPage::SB_izmresClick() {
     if (i < 0) return;
     const auto v = Str_to_int(pp->CBust_res->itemText(i));
     if (!v) return;
-    if (!Params_write(REG_RES, uint16_t(*v))) return;
+    if (!Params_write(reg::res, uint16_t(*v))) return;
     ust_res_ = uint8_t(*v);  // the item's number, whatever path selected it
     host_.core().st.dev.res = ust_res_;
     pp->Ecur_res->setText(num(host_.core().st.dev.res));
@@ -165,7 +161,7 @@ void ParametersPage::SB_izmkolstepClick() {
     const pages::Taken t = pages::take_byte(Str_to_int(pp->Eust_kol_step->text()));
     if (Params_refused(t.refusal)) return;
     ust_kol_step_ = uint8_t(t.value);
-    if (!Params_write(REG_KOL_STEP, t.value)) return;
+    if (!Params_write(reg::kol_step, t.value)) return;
     pp->Eust_kol_step->setText(num(ust_kol_step_));
     pp->Ecur_kolstep->setText(num(ust_kol_step_));
 }
@@ -174,7 +170,7 @@ void ParametersPage::SB_izmporstepClick() {
     const pages::Taken t = pages::take_byte(Str_to_int(pp->Eust_por_step->text()));
     if (Params_refused(t.refusal)) return;
     ust_por_step_ = uint8_t(t.value);
-    if (!Params_write(REG_POR_STEP, t.value)) return;
+    if (!Params_write(reg::por_step, t.value)) return;
     pp->Ecur_porstep->setText(num(ust_por_step_));
     pp->Eust_por_step->setText(num(ust_por_step_));
 }
@@ -183,7 +179,7 @@ void ParametersPage::SBint_write_sysnumClick() {
     const pages::Taken t = pages::take_address(Str_to_int(pp->Eint_sysnum->text()));
     if (Params_refused(t.refusal)) return;
     int_sysnum_ = uint8_t(t.value);
-    if (!Params_write(REG_ADR, int_sysnum_)) return;
+    if (!Params_write(reg::adr, int_sysnum_)) return;
     host_.core().st.ls.adr = int_sysnum_;
     pp->Eint_cur_sysnum->setText(num(host_.core().st.ls.adr));
     links_.Esysnum->setText(num(host_.core().st.ls.adr));
@@ -193,7 +189,7 @@ void ParametersPage::SBint_write_scorClick() {
     const int i = host_.chosenItem(pp->CBint_scor);
     if (i < 0) return;
     int_scor_ = uint8_t(i + 1);
-    if (!Params_write(REG_SCOR, int_scor_)) return;
+    if (!Params_write(reg::scor_code, int_scor_)) return;
     auto& ls = host_.core().st.ls;
     ls.scor = scor_table[int_scor_];
     // The code follows the rate, so the reply wait and the page's current
@@ -208,14 +204,14 @@ void ParametersPage::SBint_write_parityClick() {
     const int i = host_.chosenItem(pp->CBint_parity);
     if (i < 0) return;
     int_parity_ = uint8_t(i);
-    Params_write(REG_PARITY, int_parity_);
+    Params_write(reg::parity, int_parity_);
 }
 
 void ParametersPage::SBint_write_stopbitClick() {
     const int i = host_.chosenItem(pp->CBint_stopbit);
     if (i < 0) return;
     int_stopbit_ = uint8_t(i + 1);
-    Params_write(REG_STOPBIT, int_stopbit_);
+    Params_write(reg::stopbit, int_stopbit_);
 }
 
 // ---- the page's own values ----

@@ -64,8 +64,8 @@ public:
 
 private:
     void Connect_handlers();
-    bool Params_read(uint16_t reg);                   // one function-3 read; false after a report
-    bool Params_write(uint16_t reg, uint16_t value);  // one function-16 write; false after a report
+    bool Params_read(uint16_t address);                   // one function-3 read; false after a report
+    bool Params_write(uint16_t address, uint16_t value);  // one function-16 write; false after a report
     bool Params_refused(const char* refusal);         // shows the refusal, if any
     void Params_show_pauses(uint8_t code);
 

@@ -11,18 +11,21 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <iterator>
 
 #include "pages/page_format.h"
 #include "pages/page_host.h"
 #include "pages/readings.h"
 #include "pages/readings_look.h"
 #include "platform/cp1251.h"
+#include "protocol/registers.h"
 #include "protocol/value_formats.h"
 #include "ui_page_readings.h"
 
 using lork::pages::Localised;
 using lork::pages::Number_text;
 using lork::pages::Show_text;
+namespace reg = lork::reg;
 
 namespace {
 
@@ -31,8 +34,6 @@ const char* const v_ind_names[] = {" %", " Ом", "ступень"};
 
 const char* const status_zapros = " Для обновления информации нажмите кнопку \"запрос\" ";
 const char* const status_pusk = " Для запуска периодического опроса нажмите кнопку ПУСК";
-
-constexpr uint16_t REG_CI = 0x0214;  // the indicator's text and flag, 5 input registers
 
 }  // namespace
 
@@ -79,7 +80,7 @@ void ReadingsPage::Choose_v_ind(uint8_t v_ind) {
 
 void ReadingsPage::Show_CI() {
     const auto& dev = host_.core().st.dev;
-    if (host_.exchange(4, REG_CI, 5) == 0) {
+    if (host_.exchange(reg::ReadInputRegisters, reg::ci_text, reg::ciCount) == 0) {
         // Eight characters, two per digit position, shown as the instrument
         // sent them; bytes without a glyph get a visible placeholder.
         std::string t = dev.reg_text;
@@ -93,17 +94,10 @@ void ReadingsPage::Show_CI() {
     Show_v_ind();
 }
 
-void ReadingsPage::Show_v_ind() {
-    if (host_.exchange(3, 0x0A05, 1) != 0) return;
-    const uint8_t v = host_.core().st.dev.v_ind;
-    if (v >= 1 && v <= 3)
-        rd->ST_v_ind->setText(QString::fromUtf8(v_ind_names[v - 1]));
-    else
-        rd->ST_v_ind->setText(QStringLiteral("вид %1?").arg(v));
-}
+void ReadingsPage::Show_v_ind() { Read_single(rd->ST_v_ind); }
 
 void ReadingsPage::Show_kluchK1K2() {
-    if (host_.exchange(1, 0, 8) != 0) return;
+    if (host_.exchange(reg::ReadCoils, reg::kluch_K1, reg::coilCount) != 0) return;
     const auto& d = host_.core().st.dev;
     rd->LkluchK1->setText(d.kluch_K1 ? QStringLiteral("K1 включен") : QStringLiteral("K1 выключен"));
     rd->Image_K1_off->setVisible(!d.kluch_K1);
@@ -125,7 +119,7 @@ void ReadingsPage::Show_kluchK1K2() {
 }
 
 void ReadingsPage::Show_dinputs() {
-    if (host_.exchange(2, 0, 4) != 0) return;
+    if (host_.exchange(reg::ReadDiscreteInputs, reg::sw_PR, reg::inputCount) != 0) return;
     const auto& d = host_.core().st.dev;
     const std::pair<QLabel*, QLabel*> sw[] = {{rd->Image_swPR, rd->Image_swPR_on},
                                               {rd->Image_swST, rd->Image_swST_on},
@@ -146,13 +140,14 @@ void ReadingsPage::STdinputsClick() { Show_dinputs(); }
 // Commands
 
 void ReadingsPage::TrackBar_lightChange() {
-    host_.exchange(16, 0x0A03, 1, {uint16_t(rd->TrackBar_light->maximum() - rd->TrackBar_light->value())});
+    const auto light = uint16_t(rd->TrackBar_light->maximum() - rd->TrackBar_light->value());
+    host_.exchange(reg::WriteMultipleRegisters, reg::light, 1, {light});
 }
 
 void ReadingsPage::RGv_indClick() {
     const int item = RGv_ind_group->checkedId();
     if (item < 0) return;
-    host_.exchange(16, 0x0A05, 1, {uint16_t(item + 1)});
+    host_.exchange(reg::WriteMultipleRegisters, reg::v_ind, 1, {uint16_t(item + 1)});
 }
 
 // ---------------------------------------------------------------------------
@@ -267,80 +262,85 @@ void ReadingsPage::TabSheet1Hide() { Opros_timer_on(false); }
 // ---------------------------------------------------------------------------
 // Single-value reads
 
+namespace {
+
+void Set_field_text(QWidget* field, const QString& text) {
+    if (auto* e = qobject_cast<QLineEdit*>(field))
+        e->setText(text);
+    else if (auto* l = qobject_cast<QLabel*>(field))
+        l->setText(text);
+}
+
+QString Number(long v) { return QString::number(v); }
+QString From_cp1251(const std::string& cp1251) { return QString::fromStdString(lork::cp1251_to_display(cp1251)); }
+
+}  // namespace
+
+// The one exchange behind a field and the text it then shows; a failed
+// exchange has been reported and leaves the field as it was.
+void ReadingsPage::Read_single(QWidget* field) {
+    using D = lork::DeviceState;
+    struct Row {
+        QWidget* field;
+        uint8_t func;
+        uint16_t start;
+        uint16_t kol;
+        QString (*format)(const D&);
+        bool repaint;  // the window's own fields are shown at once, read or not
+    };
+    constexpr uint8_t holding = reg::ReadHoldingRegisters, input = reg::ReadInputRegisters;
+    const Row rows[] = {
+        {rd->LEres, holding, reg::res, 1, [](const D& d) { return Number(d.res); }, false},
+        {rd->LEkol_step, holding, reg::kol_step, 1, [](const D& d) { return Number(d.kol_step); }, false},
+        {rd->LEpor_step, holding, reg::por_step, 1, [](const D& d) { return Number(d.por_step); }, false},
+        {rd->L_SumRes, holding, reg::sum_res, 1, [](const D& d) { return Number(d.sum_res); }, false},
+        {rd->L_Procdopusk, holding, reg::proc_dopusk, 1, [](const D& d) { return Number(d.proc_dopusk); }, false},
+        {rd->ST_v_ind, holding, reg::v_ind, 1,
+         [](const D& d) {
+             return d.v_ind >= 1 && d.v_ind <= 3 ? QString::fromUtf8(v_ind_names[d.v_ind - 1])
+                                                 : QStringLiteral("вид %1?").arg(d.v_ind);
+         },
+         false},
+        {rd->LEstep, input, reg::step, 1,
+         [](const D& d) { return QString::fromStdString(lork::Step_text_click(d.step, d.tew, d.res)); }, false},
+        {rd->LEizmproc, input, reg::izm_proc, 2, [](const D& d) { return Number_text(d.izm_proc); }, false},
+        {rd->LEizmznach, input, reg::izm_znach, 2, [](const D& d) { return Number_text(d.izm_znach); }, false},
+        {rd->LEizm_imp, input, reg::izm_imp, 2,
+         [](const D& d) { return QString::fromStdString(lork::Pulse_text(d.izm_imp)); }, false},
+        {rd->LE_proc, input, reg::proc, 2, [](const D& d) { return Number_text(d.proc); }, false},
+        {rd->LE_te, input, reg::te, 2, [](const D& d) { return Number_text(d.te); }, false},
+        {rd->LE_procw, input, reg::procw, 1, [](const D& d) { return Localised(lork::Decimal_float(d.procw, '.')); },
+         false},
+        {rd->LE_tew, input, reg::tew, 1, [](const D& d) { return Localised(lork::Decimal_float(d.tew, '.')); }, false},
+        {wc_.name, input, reg::name, reg::nameCount, [](const D& d) { return From_cp1251(d.reg_text); }, true},
+        {wc_.version, input, reg::version, reg::versionCount, [](const D& d) { return From_cp1251(d.reg_text); }, true},
+    };
+    const auto row = std::find_if(std::begin(rows), std::end(rows), [field](const Row& r) { return r.field == field; });
+    if (row == std::end(rows)) return;
+    if (host_.exchange(row->func, row->start, row->kol) == 0) Set_field_text(field, row->format(host_.core().st.dev));
+    if (row->repaint) field->repaint();
+}
+
 void ReadingsPage::Show_res(uint8_t res) { rd->LEres->setText(QString::number(res)); }
 
-void ReadingsPage::LEresDblClick() {
-    if (host_.exchange(3, 0x0A00, 1) == 0) Show_res(host_.core().st.dev.res);
-}
-
-void ReadingsPage::LEkol_stepDblClick() {
-    if (host_.exchange(3, 0x0A01, 1) == 0) rd->LEkol_step->setText(QString::number(host_.core().st.dev.kol_step));
-}
-
-void ReadingsPage::LEpor_stepDblClick() {
-    if (host_.exchange(3, 0x0A02, 1) == 0) rd->LEpor_step->setText(QString::number(host_.core().st.dev.por_step));
-}
-
-void ReadingsPage::LEstepClick() {
-    const auto& d = host_.core().st.dev;
-    if (host_.exchange(4, 0x0010, 1) == 0)
-        rd->LEstep->setText(QString::fromStdString(lork::Step_text_click(d.step, d.tew, d.res)));
-}
-
-void ReadingsPage::LEizmprocClick() {
-    if (host_.exchange(4, 0x0011, 2) == 0) rd->LEizmproc->setText(Number_text(host_.core().st.dev.izm_proc));
-}
-
-void ReadingsPage::LEizmznachClick() {
-    if (host_.exchange(4, 0x0013, 2) == 0) rd->LEizmznach->setText(Number_text(host_.core().st.dev.izm_znach));
-}
-
-void ReadingsPage::LEizm_impClick() {
-    if (host_.exchange(4, 0x0015, 2) == 0)
-        rd->LEizm_imp->setText(QString::fromStdString(lork::Pulse_text(host_.core().st.dev.izm_imp)));
-}
-
-void ReadingsPage::LE_procClick() {
-    if (host_.exchange(4, 0x0017, 2) == 0) rd->LE_proc->setText(Number_text(host_.core().st.dev.proc));
-}
-
-void ReadingsPage::LE_teClick() {
-    if (host_.exchange(4, 0x0019, 2) == 0) rd->LE_te->setText(Number_text(host_.core().st.dev.te));
-}
-
-void ReadingsPage::LE_procwClick() {
-    if (host_.exchange(4, 0x001B, 1) == 0)
-        rd->LE_procw->setText(Localised(lork::Decimal_float(host_.core().st.dev.procw, '.')));
-}
-
-void ReadingsPage::LE_tewClick() {
-    if (host_.exchange(4, 0x001C, 1) == 0)
-        rd->LE_tew->setText(Localised(lork::Decimal_float(host_.core().st.dev.tew, '.')));
-}
-
-void ReadingsPage::Ed_nameClick() {
-    if (host_.exchange(4, 0x0200, 3) == 0)
-        wc_.name->setText(QString::fromStdString(lork::cp1251_to_display(host_.core().st.dev.reg_text)));
-    wc_.name->repaint();
-}
-
-void ReadingsPage::Ed_versionClick() {
-    if (host_.exchange(4, 0x020A, 5) == 0)
-        wc_.version->setText(QString::fromStdString(lork::cp1251_to_display(host_.core().st.dev.reg_text)));
-    wc_.version->repaint();
-}
-
-void ReadingsPage::L_SumResClick() {
-    if (host_.exchange(3, 0x0A06, 1) == 0) rd->L_SumRes->setText(QString::number(host_.core().st.dev.sum_res));
-}
-
-void ReadingsPage::L_ProcdopuskClick() {
-    if (host_.exchange(3, 0x0A07, 1) == 0)
-        rd->L_Procdopusk->setText(QString::number(host_.core().st.dev.proc_dopusk));
-}
+void ReadingsPage::LEresDblClick() { Read_single(rd->LEres); }
+void ReadingsPage::LEkol_stepDblClick() { Read_single(rd->LEkol_step); }
+void ReadingsPage::LEpor_stepDblClick() { Read_single(rd->LEpor_step); }
+void ReadingsPage::LEstepClick() { Read_single(rd->LEstep); }
+void ReadingsPage::LEizmprocClick() { Read_single(rd->LEizmproc); }
+void ReadingsPage::LEizmznachClick() { Read_single(rd->LEizmznach); }
+void ReadingsPage::LEizm_impClick() { Read_single(rd->LEizm_imp); }
+void ReadingsPage::LE_procClick() { Read_single(rd->LE_proc); }
+void ReadingsPage::LE_teClick() { Read_single(rd->LE_te); }
+void ReadingsPage::LE_procwClick() { Read_single(rd->LE_procw); }
+void ReadingsPage::LE_tewClick() { Read_single(rd->LE_tew); }
+void ReadingsPage::Ed_nameClick() { Read_single(wc_.name); }
+void ReadingsPage::Ed_versionClick() { Read_single(wc_.version); }
+void ReadingsPage::L_SumResClick() { Read_single(rd->L_SumRes); }
+void ReadingsPage::L_ProcdopuskClick() { Read_single(rd->L_Procdopusk); }
 
 void ReadingsPage::LvindClick() {
-    if (host_.exchange(3, 0x0A05, 1) == 0) Choose_v_ind(host_.core().st.dev.v_ind);
+    if (host_.exchange(reg::ReadHoldingRegisters, reg::v_ind, 1) == 0) Choose_v_ind(host_.core().st.dev.v_ind);
 }
 
 void ReadingsPage::LEizmznachDblClick() {

@@ -84,6 +84,9 @@ private:
     void Align_pictures_to_captions();
     void Connect_handlers();
     void Choose_v_ind(uint8_t v_ind);
+    // Re-reads the single value a field shows (a field of this page, or the
+    // window's name or version).
+    void Read_single(QWidget* field);
     void Opros_timer_on(bool on);
     void Opros_interval(int ms);
     std::array<QLineEdit*, 4> CI_fields() const;

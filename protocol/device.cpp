@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "protocol/registers.h"
+
 namespace lork {
 
 namespace {
@@ -60,15 +62,15 @@ uint8_t Device::Transact(uint8_t func, uint16_t start, uint16_t kol, const std::
     ex.zapros_func = func;
     ex.zapros_start = start;
     ex.zapros_kol = kol;
-    if (func == 16)
+    if (func == reg::WriteMultipleRegisters)
         Zapros_write(start, kol, values);
     else
         Read_request(func, start, kol);
     switch (func) {
-    case 1: ex.kod_rez = Otvet_fn1(); break;
-    case 2: ex.kod_rez = Otvet_fn2(); break;
-    case 3: ex.kod_rez = Otvet_fn3(start, kol); break;
-    case 4: ex.kod_rez = Otvet_fn4(start, kol); break;
+    case reg::ReadCoils: ex.kod_rez = Otvet_fn1(); break;
+    case reg::ReadDiscreteInputs: ex.kod_rez = Otvet_fn2(); break;
+    case reg::ReadHoldingRegisters: ex.kod_rez = Otvet_fn3(start, kol); break;
+    case reg::ReadInputRegisters: ex.kod_rez = Otvet_fn4(start, kol); break;
     default: ex.kod_rez = Otvet_fn16(start, kol); break;
     }
     Publish(ex.kod_rez, false, report);
@@ -88,8 +90,8 @@ void Device::Read_request(uint8_t func, uint16_t start, uint16_t kol) {
 }
 
 void Device::Zapros_read(uint16_t start, uint16_t kol) { Read_request(st_.ex.zapros_func, start, kol); }
-void Device::Zapros_fn1(uint16_t start, uint16_t kol) { Read_request(1, start, kol); }
-void Device::Zapros_fn2(uint16_t start, uint16_t kol) { Read_request(2, start, kol); }
+void Device::Zapros_fn1(uint16_t start, uint16_t kol) { Read_request(reg::ReadCoils, start, kol); }
+void Device::Zapros_fn2(uint16_t start, uint16_t kol) { Read_request(reg::ReadDiscreteInputs, start, kol); }
 
 void Device::Zapros_write1(uint16_t start, uint16_t kol, uint16_t value) {
     Zapros_write(start, kol, std::vector<uint16_t>{value});
@@ -110,40 +112,40 @@ void Device::Zapros_write(uint16_t start, uint16_t kol, const std::vector<uint16
 
 uint8_t Device::Otvet_fn1() {
     const auto& ex = st_.ex;
-    if (int c = Common_checks(ex, st_.ls.adr, 1); c >= 0) return uint8_t(c);
+    if (int c = Common_checks(ex, st_.ls.adr, reg::ReadCoils); c >= 0) return uint8_t(c);
     if (ex.len_suda < 6) return KOD_ECHO;
     const uint8_t d = ex.paket_suda[4];
     auto& dv = st_.dev;
-    auto bit = [d](int n) { return uint8_t((d >> n) & 1u); };
-    dv.kluch_K1 = bit(0);
-    dv.kluch_K2 = bit(1);
-    dv.svd_I = bit(2);
-    dv.svd_K2 = bit(3);
-    dv.svd_K1 = bit(4);
-    dv.svd_P = bit(5);
-    dv.svd_I_mig = bit(6);
-    dv.svd_P_mig = bit(7);
+    auto bit = [d](uint16_t n) { return uint8_t((d >> n) & 1u); };
+    dv.kluch_K1 = bit(reg::kluch_K1);
+    dv.kluch_K2 = bit(reg::kluch_K2);
+    dv.svd_I = bit(reg::svd_I);
+    dv.svd_K2 = bit(reg::svd_K2);
+    dv.svd_K1 = bit(reg::svd_K1);
+    dv.svd_P = bit(reg::svd_P);
+    dv.svd_I_mig = bit(reg::svd_I_mig);
+    dv.svd_P_mig = bit(reg::svd_P_mig);
     return KOD_OK;
 }
 
 uint8_t Device::Otvet_fn2() {
     const auto& ex = st_.ex;
-    if (int c = Common_checks(ex, st_.ls.adr, 2); c >= 0) return uint8_t(c);
+    if (int c = Common_checks(ex, st_.ls.adr, reg::ReadDiscreteInputs); c >= 0) return uint8_t(c);
     if (ex.len_suda < 6) return KOD_ECHO;
     const uint8_t d = ex.paket_suda[4];
     auto& dv = st_.dev;
     // A switch that is on pulls its input low.
-    auto on = [d](int n) { return uint8_t(((d >> n) & 1u) ? 0 : 1); };
-    dv.sw_PR = on(0);
-    dv.sw_ST = on(1);
-    dv.sw_BL = on(2);
-    dv.sw_Z = on(3);
+    auto on = [d](uint16_t n) { return uint8_t(((d >> n) & 1u) ? 0 : 1); };
+    dv.sw_PR = on(reg::sw_PR);
+    dv.sw_ST = on(reg::sw_ST);
+    dv.sw_BL = on(reg::sw_BL);
+    dv.sw_Z = on(reg::sw_Z);
     return KOD_OK;
 }
 
 uint8_t Device::Otvet_fn3(uint16_t start, uint16_t kol) {
     const auto& ex = st_.ex;
-    if (int c = Common_checks(ex, st_.ls.adr, 3); c >= 0) return uint8_t(c);
+    if (int c = Common_checks(ex, st_.ls.adr, reg::ReadHoldingRegisters); c >= 0) return uint8_t(c);
     auto& ls = st_.ls;
     auto& dv = st_.dev;
     if (regs_received(ex) < kol) return KOD_ECHO;
@@ -153,24 +155,24 @@ uint8_t Device::Otvet_fn3(uint16_t start, uint16_t kol) {
         const uint8_t low = uint8_t(value & 0xFF);
         dv.reg_value = value;
         switch (uint16_t(start + i)) {
-            case 0x0800: ls.adr = low; break;
-            case 0x0801: ls.scor_code = low; break;
-            case 0x0802: ls.parity = low; break;
-            case 0x0803: ls.stopbit = low; break;
+            case reg::adr: ls.adr = low; break;
+            case reg::scor_code: ls.scor_code = low; break;
+            case reg::parity: ls.parity = low; break;
+            case reg::stopbit: ls.stopbit = low; break;
             // The low word replaces its half, so a low word read on its own
             // does not add to whatever the last read left there.
-            case 0x0900: dv.cal0 = uint32_t(value) << 16; break;
-            case 0x0901: dv.cal0 = with_low(dv.cal0, value); break;
-            case 0x0902: dv.cal100 = uint32_t(value) << 16; break;
-            case 0x0903: dv.cal100 = with_low(dv.cal100, value); break;
-            case 0x0A00: dv.res = low; break;
-            case 0x0A01: dv.kol_step = low; break;
-            case 0x0A02: dv.por_step = low; break;
-            case 0x0A03: dv.light = low; break;
-            case 0x0A04: dv.cal_enable = low; break;
-            case 0x0A05: dv.v_ind = low; break;
-            case 0x0A06: dv.sum_res = value; break;
-            case 0x0A07: dv.proc_dopusk = low; break;
+            case reg::cal0: dv.cal0 = uint32_t(value) << 16; break;
+            case reg::cal0Low: dv.cal0 = with_low(dv.cal0, value); break;
+            case reg::cal100: dv.cal100 = uint32_t(value) << 16; break;
+            case reg::cal100Low: dv.cal100 = with_low(dv.cal100, value); break;
+            case reg::res: dv.res = low; break;
+            case reg::kol_step: dv.kol_step = low; break;
+            case reg::por_step: dv.por_step = low; break;
+            case reg::light: dv.light = low; break;
+            case reg::cal_enable: dv.cal_enable = low; break;
+            case reg::v_ind: dv.v_ind = low; break;
+            case reg::sum_res: dv.sum_res = value; break;
+            case reg::proc_dopusk: dv.proc_dopusk = low; break;
             default: result = 2; break;
         }
     }
@@ -183,7 +185,7 @@ uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
     const auto& ex = st_.ex;
     // A reply found by the second search is still a complete, checked reply,
     // so it is decoded like any other.
-    if (int c = Common_checks(ex, st_.ls.adr, 4); c >= 0) return uint8_t(c);
+    if (int c = Common_checks(ex, st_.ls.adr, reg::ReadInputRegisters); c >= 0) return uint8_t(c);
     if (regs_received(ex) < kol) return KOD_ECHO;
     if (kol > 0) {
         // The text is what the byte count announces, as far as it arrived.
@@ -196,25 +198,25 @@ uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
         const uint16_t value = reg_at(ex, i);
         const uint16_t swapped = uint16_t(ex.paket_suda[5 + 2 * i] * 256 + ex.paket_suda[4 + 2 * i]);
         dv.reg_value = value;
-        const uint16_t reg = uint16_t(start + i);
-        switch (reg) {
-            case 0x0010: dv.step = uint8_t(value & 0xFF); break;
+        const uint16_t at = uint16_t(start + i);
+        switch (at) {
+            case reg::step: dv.step = uint8_t(value & 0xFF); break;
             // The instrument sends these floats least significant byte first.
-            case 0x0011: dv.izm_proc = bits_float(swapped); break;
-            case 0x0012: dv.izm_proc = bits_float(with_high(float_bits(dv.izm_proc), swapped)); break;
-            case 0x0013: dv.izm_znach = bits_float(swapped); break;
-            case 0x0014: dv.izm_znach = bits_float(with_high(float_bits(dv.izm_znach), swapped)); break;
-            case 0x0015: dv.izm_imp = uint32_t(value) << 16; break;
-            case 0x0016: dv.izm_imp = with_low(dv.izm_imp, value); break;
-            case 0x0017: dv.proc = bits_float(uint32_t(value) << 16); break;
-            case 0x0018: dv.proc = bits_float(with_low(float_bits(dv.proc), value)); break;
-            case 0x0019: dv.te = bits_float(uint32_t(value) << 16); break;
-            case 0x001A: dv.te = bits_float(with_low(float_bits(dv.te), value)); break;
-            case 0x001B: dv.procw = value / 10.0; break;
-            case 0x001C: dv.tew = value / 10.0; break;
-            case 0x0218: dv.ci_flag = uint8_t(value & 0xFF); break;
+            case reg::izm_proc: dv.izm_proc = bits_float(swapped); break;
+            case reg::izm_procHigh: dv.izm_proc = bits_float(with_high(float_bits(dv.izm_proc), swapped)); break;
+            case reg::izm_znach: dv.izm_znach = bits_float(swapped); break;
+            case reg::izm_znachHigh: dv.izm_znach = bits_float(with_high(float_bits(dv.izm_znach), swapped)); break;
+            case reg::izm_imp: dv.izm_imp = uint32_t(value) << 16; break;
+            case reg::izm_impLow: dv.izm_imp = with_low(dv.izm_imp, value); break;
+            case reg::proc: dv.proc = bits_float(uint32_t(value) << 16); break;
+            case reg::procLow: dv.proc = bits_float(with_low(float_bits(dv.proc), value)); break;
+            case reg::te: dv.te = bits_float(uint32_t(value) << 16); break;
+            case reg::teLow: dv.te = bits_float(with_low(float_bits(dv.te), value)); break;
+            case reg::procw: dv.procw = value / 10.0; break;
+            case reg::tew: dv.tew = value / 10.0; break;
+            case reg::ci_flag: dv.ci_flag = uint8_t(value & 0xFF); break;
             default:
-                if (reg < 0x0200 || reg > 0x0217) result = 2;  // text registers live in reg_text
+                if (at < reg::name || at > reg::ci_textLast) result = 2;  // text registers live in reg_text
                 break;
         }
     }
@@ -223,7 +225,7 @@ uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
 
 uint8_t Device::Otvet_fn16(uint16_t start, uint16_t kol) {
     const auto& ex = st_.ex;
-    if (int c = Common_checks(ex, st_.ls.adr, 16); c >= 0) return uint8_t(c);
+    if (int c = Common_checks(ex, st_.ls.adr, reg::WriteMultipleRegisters); c >= 0) return uint8_t(c);
     if (ex.len_suda < 8) return KOD_ECHO;
     const auto& p = ex.paket_suda;
     if (p[3] * 256 + p[4] != start || p[5] * 256 + p[6] != kol) return KOD_ECHO;
@@ -238,26 +240,26 @@ uint8_t Device::Fixed_read(uint8_t func, uint16_t start, uint16_t kol) {
     ex.zapros_start = start;
     ex.zapros_kol = kol;
     Zapros_read(start, kol);
-    return func == 4 ? Otvet_fn4(start, kol) : Otvet_fn3(start, kol);
+    return func == reg::ReadInputRegisters ? Otvet_fn4(start, kol) : Otvet_fn3(start, kol);
 }
 
-uint8_t Device::Read_params() { return Transact(3, 0x0A00, 8); }
-uint8_t Device::Read_izm() { return Transact(4, 0x0010, 13); }
+uint8_t Device::Read_params() { return Transact(reg::ReadHoldingRegisters, reg::res, reg::paramsCount); }
+uint8_t Device::Read_izm() { return Transact(reg::ReadInputRegisters, reg::step, reg::izmCount); }
 // The presence probe: kod_rez stays the last value exchange's.
 uint8_t Device::Read_adr() {
-    const uint8_t kod = Fixed_read(3, 0x0800, 1);
+    const uint8_t kod = Fixed_read(reg::ReadHoldingRegisters, reg::adr, 1);
     Publish(kod, true, FailureReport::None);
     return kod;
 }
 
 uint8_t Device::Probe_adr() {
     auto& ex = st_.ex;
-    ex.zapros_func = 3;
-    ex.zapros_start = 0x0800;
+    ex.zapros_func = reg::ReadHoldingRegisters;
+    ex.zapros_start = reg::adr;
     ex.zapros_kol = 1;
-    Make_zapros(ex, st_.ls.adr, 3, 0x0800, 1);
+    Make_zapros(ex, st_.ls.adr, reg::ReadHoldingRegisters, reg::adr, 1);
     const uint8_t s = link_.Send_probe();
-    const uint8_t kod = s == 0 ? Otvet_fn3(0x0800, 1) : uint8_t(s == 2 ? KOD_NO_REPLY : KOD_CUT);
+    const uint8_t kod = s == 0 ? Otvet_fn3(reg::adr, 1) : uint8_t(s == 2 ? KOD_NO_REPLY : KOD_CUT);
     Publish(kod, true, FailureReport::None);
     return kod;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "protocol/registers.h"
+
 namespace lork {
 
 uint16_t CRC16(const uint8_t* frame, uint16_t n) {
@@ -69,7 +71,7 @@ void Make_zapros_write(ExchangeBuffers& ex, uint8_t adr, uint16_t start, uint16_
     kol = std::min(kol, kMaxKol);
     auto& p = ex.paket_tuda;
     p[1] = adr;
-    p[2] = 0x10;
+    p[2] = reg::WriteMultipleRegisters;
     put16(p, 3, start);
     put16(p, 5, kol);
     p[7] = uint8_t(2 * kol);
@@ -87,7 +89,7 @@ int Common_checks(const ExchangeBuffers& ex, uint8_t adr, uint8_t func) {
     // A function byte that never arrived is not the function asked for.
     if (len < 2) return KOD_FUNC;
     if (p[2] != func) {
-        if (p[2] != uint8_t(0x80 + func)) return KOD_FUNC;
+        if (p[2] != uint8_t(reg::exceptionBit + func)) return KOD_FUNC;
         // The exception code is the result as it stands, without a CRC check;
         // but a code that did not arrive, or code 0, would read as success.
         if (len < 3) return KOD_CRC;

@@ -72,16 +72,16 @@ struct DeviceState {
     uint8_t light = 0;         // indicator brightness 0..2
     uint8_t cal_enable = 0;    // calibration from the PC allowed
     uint8_t v_ind = 0;         // indication view 1 %, 2 TE, 3 step
-    uint16_t sum_res = 0;      // register 0x0A06, whole
-    uint8_t proc_dopusk = 0;   // register 0x0A07, low byte
+    uint16_t sum_res = 0;      // whole chain, ohm (the register whole)
+    uint8_t proc_dopusk = 0;   // tolerance, %
     uint8_t step = 0;          // current step, 0 = between steps
     float izm_proc = 0;        // measured resistance, %
     float izm_znach = 0;       // measured resistance, TE
     uint32_t izm_imp = 0;      // pulses measured
     float proc = 0;            // a value in % (hidden field)
     float te = 0;              // a value in TE (hidden field)
-    double procw = 0;          // register 0x001B / 10
-    double tew = 0;            // register 0x001C / 10: resistance in TE, one decimal
+    double procw = 0;          // %, one decimal (the register in tenths)
+    double tew = 0;            // resistance in TE, one decimal (the register in tenths)
     uint8_t ci_flag = 0;       // indicator colour flag
     uint8_t kluch_K1 = 0, kluch_K2 = 0;                    // coils 0, 1: output keys on
     uint8_t svd_I = 0, svd_K2 = 0, svd_K1 = 0, svd_P = 0;  // coils 2..5: LEDs lit

@@ -6,13 +6,11 @@
 #include <cstring>
 
 #include "records/format.h"
+#include "protocol/registers.h"
 
 namespace lork::trend {
 
 namespace {
-
-constexpr uint16_t REG_PROC = 0x0011;  // two registers each, float
-constexpr uint16_t REG_TE = 0x0013;
 
 // The instrument sends these floats least significant byte first: register
 // reg holds the low half, reg + 1 the high half, each byte-swapped.
@@ -37,7 +35,7 @@ std::string Number(float v) {
 
 std::optional<Point> Reading_of(const ExchangeRecord& rec, int64_t wall_ms) {
     const auto& q = rec.request;
-    if (rec.kod_rez != 0 || rec.probe || q.size() < 6 || q[1] != 4) return std::nullopt;
+    if (rec.kod_rez != 0 || rec.probe || q.size() < 6 || q[1] != reg::ReadInputRegisters) return std::nullopt;
     const unsigned start = unsigned(q[2] << 8 | q[3]), kol = unsigned(q[4] << 8 | q[5]);
     // The check passed, so the reply holds every register asked for; the
     // size is checked again all the same, never trusted.
@@ -49,8 +47,8 @@ std::optional<Point> Reading_of(const ExchangeRecord& rec, int64_t wall_ms) {
         const float v = Float_at(rec.reply, reg - start);
         if (std::isfinite(v)) out = v;
     };
-    take(REG_PROC, p.proc);
-    take(REG_TE, p.te);
+    take(reg::izm_proc, p.proc);
+    take(reg::izm_znach, p.te);
     if (std::isnan(p.proc) && std::isnan(p.te)) return std::nullopt;
     return p;
 }

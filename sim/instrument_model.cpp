@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "protocol/framing.h"
+#include "protocol/registers.h"
 #include "protocol/state.h"
 
 namespace lork::sim {
@@ -137,54 +138,55 @@ uint8_t InstrumentModel::coilByte() const {
     const bool k2 = m.step != 0 && m.step == params_.kol_step;
     const bool led_i = m.out_of_range;
     uint8_t b = 0;
-    b |= uint8_t(k1) << 0;                       // key K1
-    b |= uint8_t(k2) << 1;                       // key K2
-    b |= uint8_t(led_i) << 2;                    // LED I
-    b |= uint8_t(k2) << 3;                       // LED K2 follows its key
-    b |= uint8_t(k1) << 4;                       // LED K1 follows its key
-    b |= uint8_t(1) << 5;                        // LED P: powered
-    b |= uint8_t(led_i) << 6;                    // I blinks while out of range
-    b |= uint8_t(params_.cal_enable != 0) << 7;  // P blinks while the PC may calibrate
+    b |= uint8_t(k1) << reg::kluch_K1;
+    b |= uint8_t(k2) << reg::kluch_K2;
+    b |= uint8_t(led_i) << reg::svd_I;
+    b |= uint8_t(k2) << reg::svd_K2;                          // LED K2 follows its key
+    b |= uint8_t(k1) << reg::svd_K1;                          // LED K1 follows its key
+    b |= uint8_t(1) << reg::svd_P;                            // LED P: powered
+    b |= uint8_t(led_i) << reg::svd_I_mig;                    // I blinks while out of range
+    b |= uint8_t(params_.cal_enable != 0) << reg::svd_P_mig;  // P blinks while the PC may calibrate
     return b;
 }
 
 uint8_t InstrumentModel::inputByte() const {
     uint8_t b = 0;
-    for (unsigned i = 0; i < 4; ++i)
+    for (unsigned i = 0; i < reg::inputCount; ++i)
         if (!switches_[i]) b |= uint8_t(1u << i);
     return b;
 }
 
-std::optional<uint16_t> InstrumentModel::holding(uint16_t reg) const {
+std::optional<uint16_t> InstrumentModel::holding(uint16_t at) const {
     const SimParams& p = params_;
-    switch (reg) {
-        case 0x0800: return line_.adr;
-        case 0x0801: return line_.scor_code;
-        case 0x0802: return line_.parity;
-        case 0x0803: return line_.stopbit;
-        case 0x0900: return uint16_t(p.cal0 >> 16);
-        case 0x0901: return uint16_t(p.cal0);
-        case 0x0902: return uint16_t(p.cal100 >> 16);
-        case 0x0903: return uint16_t(p.cal100);
-        case 0x0A00: return p.res;
-        case 0x0A01: return p.kol_step;
-        case 0x0A02: return p.por_step;
-        case 0x0A03: return p.light;
-        case 0x0A04: return p.cal_enable;
-        case 0x0A05: return p.v_ind;
-        case 0x0A06: return uint16_t(p.res * p.kol_step);  // whole chain, ohm
-        case 0x0A07: return p.proc_dopusk;
+    switch (at) {
+        case reg::adr: return line_.adr;
+        case reg::scor_code: return line_.scor_code;
+        case reg::parity: return line_.parity;
+        case reg::stopbit: return line_.stopbit;
+        case reg::cal0: return uint16_t(p.cal0 >> 16);
+        case reg::cal0Low: return uint16_t(p.cal0);
+        case reg::cal100: return uint16_t(p.cal100 >> 16);
+        case reg::cal100Low: return uint16_t(p.cal100);
+        case reg::res: return p.res;
+        case reg::kol_step: return p.kol_step;
+        case reg::por_step: return p.por_step;
+        case reg::light: return p.light;
+        case reg::cal_enable: return p.cal_enable;
+        case reg::v_ind: return p.v_ind;
+        case reg::sum_res: return uint16_t(p.res * p.kol_step);  // whole chain, ohm
+        case reg::proc_dopusk: return p.proc_dopusk;
         default: return std::nullopt;
     }
 }
 
-std::optional<uint16_t> InstrumentModel::input(uint16_t reg) const {
-    if (reg >= 0x0200 && reg <= 0x0202) return textReg(kName, reg - 0x0200u);
-    if (reg >= 0x020A && reg <= 0x020E) return textReg(kVersion, reg - 0x020Au);
-    if (reg < 0x0010 || (reg > 0x001C && reg < 0x0214) || reg > 0x0218) return std::nullopt;
+std::optional<uint16_t> InstrumentModel::input(uint16_t at) const {
+    auto within = [at](uint16_t first, uint16_t count) { return at >= first && at < first + count; };
+    if (within(reg::name, reg::nameCount)) return textReg(kName, at - reg::name);
+    if (within(reg::version, reg::versionCount)) return textReg(kVersion, at - reg::version);
+    if (!within(reg::step, reg::izmCount) && !within(reg::ci_text, reg::ciCount)) return std::nullopt;
     const Measurement m = measure();
-    if (reg >= 0x0214) {
-        if (reg == 0x0218) return uint16_t(m.out_of_range ? 1 : 0);
+    if (at >= reg::ci_text) {
+        if (at == reg::ci_flag) return uint16_t(m.out_of_range ? 1 : 0);
         std::string t;
         if (!m.cal_valid) t = "- - - - ";
         else if (params_.v_ind == 2) t = indicatorText(m.znach, 1);
@@ -196,22 +198,22 @@ std::optional<uint16_t> InstrumentModel::input(uint16_t reg) const {
             t = std::string(2 * (4 - std::strlen(buf)), ' ');
             for (const char* c = buf; *c; ++c) t += std::string{*c, ' '};
         } else t = indicatorText(m.proc, 1);
-        return textReg(t.c_str(), reg - 0x0214u);
+        return textReg(t.c_str(), at - reg::ci_text);
     }
-    switch (reg) {
-        case 0x0010: return m.step;
-        case 0x0011: return leFloatReg(float(m.proc), 0);
-        case 0x0012: return leFloatReg(float(m.proc), 1);
-        case 0x0013: return leFloatReg(float(m.znach), 0);
-        case 0x0014: return leFloatReg(float(m.znach), 1);
-        case 0x0015: return uint16_t(m.imp >> 16);
-        case 0x0016: return uint16_t(m.imp);
-        case 0x0017: return uint16_t(floatBits(float(m.proc)) >> 16);
-        case 0x0018: return uint16_t(floatBits(float(m.proc)));
-        case 0x0019: return uint16_t(floatBits(float(m.znach)) >> 16);
-        case 0x001A: return uint16_t(floatBits(float(m.znach)));
-        case 0x001B: return m.procw;
-        case 0x001C: return m.tew;
+    switch (at) {
+        case reg::step: return m.step;
+        case reg::izm_proc: return leFloatReg(float(m.proc), 0);
+        case reg::izm_procHigh: return leFloatReg(float(m.proc), 1);
+        case reg::izm_znach: return leFloatReg(float(m.znach), 0);
+        case reg::izm_znachHigh: return leFloatReg(float(m.znach), 1);
+        case reg::izm_imp: return uint16_t(m.imp >> 16);
+        case reg::izm_impLow: return uint16_t(m.imp);
+        case reg::proc: return uint16_t(floatBits(float(m.proc)) >> 16);
+        case reg::procLow: return uint16_t(floatBits(float(m.proc)));
+        case reg::te: return uint16_t(floatBits(float(m.znach)) >> 16);
+        case reg::teLow: return uint16_t(floatBits(float(m.znach)));
+        case reg::procw: return m.procw;
+        case reg::tew: return m.tew;
         default: return std::nullopt;
     }
 }
@@ -235,7 +237,7 @@ std::vector<uint8_t> InstrumentModel::frame(std::vector<uint8_t> body) const {
 }
 
 std::vector<uint8_t> InstrumentModel::exception(uint8_t func, uint8_t code) const {
-    return frame({line_.adr, uint8_t(func | 0x80), code});
+    return frame({line_.adr, uint8_t(func | reg::exceptionBit), code});
 }
 
 Reply InstrumentModel::handle(const uint8_t* f, size_t len) {
@@ -301,20 +303,23 @@ void InstrumentModel::applyFault(Reply& r, uint8_t func) {
 
 std::vector<uint8_t> InstrumentModel::execute(const uint8_t* f, size_t len, bool broadcast) {
     const uint8_t func = f[1];
-    if (func == 16) return writeRegs(f, len);
-    if (func < 1 || func > 4) return exception(func, EXC_FUNC);
+    if (func == reg::WriteMultipleRegisters) return writeRegs(f, len);
+    const bool bits = func == reg::ReadCoils || func == reg::ReadDiscreteInputs;
+    const bool regs = func == reg::ReadHoldingRegisters || func == reg::ReadInputRegisters;
+    if (!bits && !regs) return exception(func, EXC_FUNC);
     if (broadcast) return {};  // reads are never broadcast
     if (len != 8) return exception(func, EXC_VALUE);
     const uint16_t start = uint16_t((f[2] << 8) | f[3]);
     const uint16_t kol = uint16_t((f[4] << 8) | f[5]);
-    return func <= 2 ? readBits(func, start, kol) : readRegs(func, start, kol);
+    return bits ? readBits(func, start, kol) : readRegs(func, start, kol);
 }
 
 std::vector<uint8_t> InstrumentModel::readBits(uint8_t func, uint16_t start, uint16_t kol) {
     if (kol < 1 || kol > 2000) return exception(func, EXC_VALUE);
-    const unsigned have = func == 1 ? 8 : 4;
+    const bool coils = func == reg::ReadCoils;
+    const unsigned have = coils ? reg::coilCount : reg::inputCount;
     if (unsigned(start) + kol > have) return exception(func, EXC_ADDR);
-    const uint8_t bits = uint8_t((func == 1 ? coilByte() : inputByte()) >> start);
+    const uint8_t bits = uint8_t((coils ? coilByte() : inputByte()) >> start);
     const uint8_t mask = uint8_t((1u << kol) - 1u);
     return frame({line_.adr, func, 1, uint8_t(bits & mask)});
 }
@@ -323,8 +328,8 @@ std::vector<uint8_t> InstrumentModel::readRegs(uint8_t func, uint16_t start, uin
     if (kol < 1 || kol > 125) return exception(func, EXC_VALUE);
     std::vector<uint8_t> body{line_.adr, func, uint8_t(2 * kol)};
     for (unsigned i = 0; i < kol; ++i) {
-        const uint16_t reg = uint16_t(start + i);
-        const auto v = func == 3 ? holding(reg) : input(reg);
+        const uint16_t at = uint16_t(start + i);
+        const auto v = func == reg::ReadHoldingRegisters ? holding(at) : input(at);
         if (!v || unsigned(start) + i > 0xFFFF) return exception(func, EXC_ADDR);
         body.push_back(uint8_t(*v >> 8));
         body.push_back(uint8_t(*v));
@@ -333,7 +338,7 @@ std::vector<uint8_t> InstrumentModel::readRegs(uint8_t func, uint16_t start, uin
 }
 
 std::vector<uint8_t> InstrumentModel::writeRegs(const uint8_t* f, size_t len) {
-    const uint8_t func = 16;
+    const uint8_t func = reg::WriteMultipleRegisters;
     if (len < 9) return exception(func, EXC_VALUE);
     const uint16_t start = uint16_t((f[2] << 8) | f[3]);
     const uint16_t kol = uint16_t((f[4] << 8) | f[5]);
@@ -343,20 +348,20 @@ std::vector<uint8_t> InstrumentModel::writeRegs(const uint8_t* f, size_t len) {
     // Validate everything first so a refused request changes nothing.
     bool touches_cal = false;
     for (unsigned i = 0; i < kol; ++i) {
-        const unsigned reg = start + i;
+        const unsigned at = start + i;
         const uint16_t v = value(i);
         bool ok = true;
-        switch (reg) {
-            case 0x0800: ok = v >= 1 && v <= 247; break;
-            case 0x0801: ok = v >= 1 && v <= 6; break;
-            case 0x0802: ok = v <= 2; break;
-            case 0x0803: ok = v == 1 || v == 2; break;
-            case 0x0900: case 0x0901: case 0x0902: case 0x0903: touches_cal = true; break;
-            case 0x0A00: case 0x0A01: ok = v >= 1 && v <= 255; break;
-            case 0x0A02: ok = v <= 255; break;
-            case 0x0A03: ok = v <= 2; break;
-            case 0x0A04: ok = v <= 1; break;
-            case 0x0A05: ok = v >= 1 && v <= 3; break;
+        switch (at) {
+            case reg::adr: ok = v >= 1 && v <= 247; break;
+            case reg::scor_code: ok = v >= 1 && v <= 6; break;
+            case reg::parity: ok = v <= 2; break;
+            case reg::stopbit: ok = v == 1 || v == 2; break;
+            case reg::cal0: case reg::cal0Low: case reg::cal100: case reg::cal100Low: touches_cal = true; break;
+            case reg::res: case reg::kol_step: ok = v >= 1 && v <= 255; break;
+            case reg::por_step: ok = v <= 255; break;
+            case reg::light: ok = v <= 2; break;
+            case reg::cal_enable: ok = v <= 1; break;
+            case reg::v_ind: ok = v >= 1 && v <= 3; break;
             default: return exception(func, EXC_ADDR);  // absent or read-only
         }
         if (!ok) return exception(func, EXC_VALUE);
@@ -367,28 +372,28 @@ std::vector<uint8_t> InstrumentModel::writeRegs(const uint8_t* f, size_t len) {
     SimLine next = pending_line_.value_or(line_);
     bool line_changed = false, persist = false;
     for (unsigned i = 0; i < kol; ++i) {
-        const unsigned reg = start + i;
+        const unsigned at = start + i;
         const uint16_t v = value(i);
         const uint8_t b = uint8_t(v);
         SimParams& p = params_;
-        switch (reg) {
-            case 0x0800: next.adr = b; line_changed = true; break;
-            case 0x0801: next.scor_code = b; line_changed = true; break;
-            case 0x0802: next.parity = b; line_changed = true; break;
-            case 0x0803: next.stopbit = b; line_changed = true; break;
-            case 0x0900: p.cal0 = (p.cal0 & 0xFFFFu) | (uint32_t(v) << 16); break;
-            case 0x0901: p.cal0 = (p.cal0 & 0xFFFF0000u) | v; break;
-            case 0x0902: p.cal100 = (p.cal100 & 0xFFFFu) | (uint32_t(v) << 16); break;
-            case 0x0903: p.cal100 = (p.cal100 & 0xFFFF0000u) | v; break;
-            case 0x0A00: p.res = b; break;
-            case 0x0A01: p.kol_step = b; break;
-            case 0x0A02: p.por_step = b; break;
-            case 0x0A03: p.light = b; break;
-            case 0x0A04: p.cal_enable = b; break;
-            case 0x0A05: p.v_ind = b; break;
+        switch (at) {
+            case reg::adr: next.adr = b; line_changed = true; break;
+            case reg::scor_code: next.scor_code = b; line_changed = true; break;
+            case reg::parity: next.parity = b; line_changed = true; break;
+            case reg::stopbit: next.stopbit = b; line_changed = true; break;
+            case reg::cal0: p.cal0 = (p.cal0 & 0xFFFFu) | (uint32_t(v) << 16); break;
+            case reg::cal0Low: p.cal0 = (p.cal0 & 0xFFFF0000u) | v; break;
+            case reg::cal100: p.cal100 = (p.cal100 & 0xFFFFu) | (uint32_t(v) << 16); break;
+            case reg::cal100Low: p.cal100 = (p.cal100 & 0xFFFF0000u) | v; break;
+            case reg::res: p.res = b; break;
+            case reg::kol_step: p.kol_step = b; break;
+            case reg::por_step: p.por_step = b; break;
+            case reg::light: p.light = b; break;
+            case reg::cal_enable: p.cal_enable = b; break;
+            case reg::v_ind: p.v_ind = b; break;
             default: break;
         }
-        persist = persist || reg >= 0x0900;
+        persist = persist || at >= reg::cal0;  // the interface settings are not kept
     }
     if (line_changed) pending_line_ = next;
     if (persist) saveState();

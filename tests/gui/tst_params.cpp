@@ -12,6 +12,7 @@
 #include "gui_fixture.h"
 #include "pages/parameters.h"
 #include "protocol/value_rules.h"
+#include "protocol/registers.h"
 #include "sim/instrument_model.h"
 #include "support/sim_attach.h"
 #include "ui_page_params.h"
@@ -49,6 +50,7 @@ std::pair<int, int> writtenRegister(const std::vector<uint8_t>& f) {
     if (f.size() != 11 || f[1] != 0x10) return {-1, -1};
     return {f[2] << 8 | f[3], f[7] << 8 | f[8]};
 }
+std::pair<int, int> write_of(uint16_t address, int value) { return {address, value}; }
 
 }  // namespace
 
@@ -73,17 +75,17 @@ private slots:
 void TstParams::readButtons() {
     struct Case {
         const char* button;
-        int reg;
+        uint16_t reg;
         const char* field;
         std::function<void(sim::InstrumentModel&)> setup;
         const char* shown;
     };
     const Case cases[] = {
-        {"B_read_res", 0x0A00, "Ecur_res", [](auto& m) { auto p = m.params(); p.res = 12; m.setParams(p); }, "12"},
-        {"B_read_kolstep", 0x0A01, "Ecur_kolstep", [](auto& m) { auto p = m.params(); p.kol_step = 40; m.setParams(p); }, "40"},
-        {"B_read_porstep", 0x0A02, "Ecur_porstep", [](auto& m) { auto p = m.params(); p.por_step = 7; m.setParams(p); }, "7"},
-        {"Bread_sysnum", 0x0800, "Eint_cur_sysnum", [](auto&) {}, "5"},
-        {"Bread_stopbit", 0x0803, "Eint_cur_stopbit", [](auto&) {}, "1"},
+        {"B_read_res", reg::res, "Ecur_res", [](auto& m) { auto p = m.params(); p.res = 12; m.setParams(p); }, "12"},
+        {"B_read_kolstep", reg::kol_step, "Ecur_kolstep", [](auto& m) { auto p = m.params(); p.kol_step = 40; m.setParams(p); }, "40"},
+        {"B_read_porstep", reg::por_step, "Ecur_porstep", [](auto& m) { auto p = m.params(); p.por_step = 7; m.setParams(p); }, "7"},
+        {"Bread_sysnum", reg::adr, "Eint_cur_sysnum", [](auto&) {}, "5"},
+        {"Bread_stopbit", reg::stopbit, "Eint_cur_stopbit", [](auto&) {}, "1"},
     };
     for (const Case& c : cases) {
         Rig r;
@@ -93,7 +95,7 @@ void TstParams::readButtons() {
         QCOMPARE(r.exchanges(), size_t(1));
         const auto& f = r.lastWrite().bytes;
         QCOMPARE(int(f[1]), 3);
-        QCOMPARE(f[2] << 8 | f[3], c.reg);
+        QCOMPARE(f[2] << 8 | f[3], int(c.reg));
         QCOMPARE(f[4] << 8 | f[5], 1);
         QCOMPARE(r.g.find<QLineEdit>(c.field)->text(), QString(c.shown));
         QVERIFY(r.tuda().startsWith("05 03 "));
@@ -143,14 +145,14 @@ void TstParams::writeParameters() {
     test::GuiRig::choose(r.pp().CBust_res, 15);  // "20"
     QCOMPARE(int(r.g.w->parameters().ust_res()), 20);
     r.pp().SB_izmres->click();
-    QCOMPARE(writtenRegister(r.lastWrite().bytes), std::make_pair(0x0A00, 20));
+    QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::res, 20));
     QCOMPARE(int(r.model.params().res), 20);
     QCOMPARE(int(r.st().dev.res), 20);
     QCOMPARE(r.pp().Ecur_res->text(), QString("20"));
 
     r.pp().Eust_kol_step->setText("99");
     r.pp().SB_izmkolstep->click();
-    QCOMPARE(writtenRegister(r.lastWrite().bytes), std::make_pair(0x0A01, 99));
+    QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::kol_step, 99));
     QCOMPARE(int(r.model.params().kol_step), 99);
     QCOMPARE(r.pp().Ecur_kolstep->text(), QString("99"));
     QCOMPARE(int(r.st().dev.kol_step), 99);  // the start value; a write does not change it
@@ -159,7 +161,7 @@ void TstParams::writeParameters() {
     r.pp().SB_izmkolstep->click();
     r.pp().Eust_por_step->setText("50");
     r.pp().SB_izmporstep->click();
-    QCOMPARE(writtenRegister(r.lastWrite().bytes), std::make_pair(0x0A02, 50));
+    QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::por_step, 50));
     QCOMPARE(int(r.model.params().por_step), 50);
     QCOMPARE(r.pp().Ecur_porstep->text(), QString("50"));
     QCOMPARE(r.pp().Eust_por_step->text(), QString("50"));
@@ -167,7 +169,7 @@ void TstParams::writeParameters() {
     // A value above the up-down's range but within a byte is sent as typed.
     r.pp().Eust_kol_step->setText("150");
     r.pp().SB_izmkolstep->click();
-    QCOMPARE(writtenRegister(r.lastWrite().bytes), std::make_pair(0x0A01, 150));
+    QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::kol_step, 150));
     QCOMPARE(r.pp().Ecur_kolstep->text(), QString("150"));
     QCOMPARE(r.exchanges(), size_t(5));
     QVERIFY(r.g.messages.isEmpty());
@@ -178,7 +180,7 @@ void TstParams::writeInterface() {
         Rig r;
         test::GuiRig::choose(r.pp().CBint_parity, 2);
         r.pp().SBint_write_parity->click();
-        QCOMPARE(writtenRegister(r.lastWrite().bytes), std::make_pair(0x0802, 2));
+        QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::parity, 2));
         QCOMPARE(int(r.model.line().parity), 2);
         QCOMPARE(int(r.st().ls.parity), 0);  // the program keeps its own
     }
@@ -186,7 +188,7 @@ void TstParams::writeInterface() {
         Rig r;
         test::GuiRig::choose(r.pp().CBint_stopbit, 1);
         r.pp().SBint_write_stopbit->click();
-        QCOMPARE(writtenRegister(r.lastWrite().bytes), std::make_pair(0x0803, 2));
+        QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::stopbit, 2));
         QCOMPARE(int(r.model.line().stopbit), 2);
         QCOMPARE(int(r.st().ls.stopbit), 1);
     }
@@ -194,7 +196,7 @@ void TstParams::writeInterface() {
         Rig r;
         r.pp().Eint_sysnum->setText("17");
         r.pp().SBint_write_sysnum->click();
-        QCOMPARE(writtenRegister(r.lastWrite().bytes), std::make_pair(0x0800, 17));
+        QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::adr, 17));
         QCOMPARE(int(r.lastWrite().bytes[0]), 5);  // sent to the old address
         QCOMPARE(int(r.st().ls.adr), 17);
         QCOMPARE(r.pp().Eint_cur_sysnum->text(), QString("17"));
@@ -212,7 +214,7 @@ void TstParams::baudWriteFollowsTheInstrument() {
     const size_t opens = r.g.port.opened.size();
     test::GuiRig::choose(r.pp().CBint_scor, 3);  // code 4
     r.pp().SBint_write_scor->click();
-    QCOMPARE(writtenRegister(r.lastWrite().bytes), std::make_pair(0x0801, 4));
+    QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::scor_code, 4));
     QCOMPARE(r.lastWrite().cfg.baud, 9600);
     const auto& ls = r.st().ls;
     QCOMPARE(ls.scor, 38400);
