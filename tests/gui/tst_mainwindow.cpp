@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "app/port_controls.h"
 #include "app/updown.h"
 #include "gui_fixture.h"
 #include "pages/readings.h"
@@ -340,7 +341,7 @@ void TestMainWindow::forcedPortIsInUse() {
     QCOMPARE(int(rig.w->ls().adr), 5);
     // Loading settings must not take it away again.
     rig.w->ls().port_name = "ttyS0";
-    rig.w->applyForcedPort();
+    rig.w->ports().applyForcedPort();
     QCOMPARE(rig.w->ls().port_name, std::string("/dev/pts/7"));
 }
 
