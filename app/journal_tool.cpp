@@ -6,7 +6,7 @@
 #include <QStyle>
 #include <QToolButton>
 
-#include "app/activation_gate.h"
+#include "app/beside_window.h"
 #include "app/journal_window.h"
 #include "app/tfglav.h"
 #include "app/tool_button.h"
@@ -18,42 +18,32 @@ JournalTool::JournalTool(TFglav& window, QMenu* menu, QToolBar* bar)
       store_(std::make_unique<lork::journal::Store>()),
       log_(std::make_unique<lork::journal::LogFile>(
           [&window](const std::string& text) { window.addInfoLine(QString::fromStdString(text)); })),
-      window_(new JournalWindow(*store_, &window)) {
+      window_(std::make_unique<JournalWindow>(*store_, &window)) {
     setObjectName(QStringLiteral("JournalTool"));
-    window_->setProperty(kBesideProperty, true);
-    subscription_ = main_.core().feed.subscribe([this](const lork::ExchangeRecord& rec) {
+    markBeside(window_.get());
+
+    showItem_.reset(menu->addAction(QStringLiteral("журнал обмена")));
+    showItem_->setObjectName(QStringLiteral("N_journal"));
+    logItem_.reset(menu->addAction(QStringLiteral("запись журнала в файл...")));
+    logItem_->setObjectName(QStringLiteral("N_log"));
+    logItem_->setCheckable(true);
+    connect(showItem_.get(), &QAction::triggered, this, &JournalTool::showWindow);
+    connect(logItem_.get(), &QAction::triggered, this, &JournalTool::toggleLog);
+    button_.reset(makeToolButton(bar,
+                                 {15, QStringLiteral("журнал"), QStringLiteral("журнал обмена"),
+                                  window.style()->standardIcon(QStyle::SP_FileDialogDetailedView)},
+                                 showItem_.get()));
+
+    subscription_ = std::make_unique<FeedSubscription>(main_.core().feed, [this](const lork::ExchangeRecord& rec) {
         const lork::journal::Entry& e = store_->add(main_.requestWallMs(rec), rec);
         window_->appended(e);
         log_->write(e);
     });
-
-    showItem_ = menu->addAction(QStringLiteral("журнал обмена"));
-    showItem_->setObjectName(QStringLiteral("N_journal"));
-    logItem_ = menu->addAction(QStringLiteral("запись журнала в файл..."));
-    logItem_->setObjectName(QStringLiteral("N_log"));
-    logItem_->setCheckable(true);
-    connect(showItem_, &QAction::triggered, this, &JournalTool::showWindow);
-    connect(logItem_, &QAction::triggered, this, &JournalTool::toggleLog);
-
-    button_ = makeToolButton(bar,
-                             {15, QStringLiteral("журнал"), QStringLiteral("журнал обмена"),
-                              window.style()->standardIcon(QStyle::SP_FileDialogDetailedView)},
-                             showItem_);
 }
 
-JournalTool::~JournalTool() {
-    main_.core().feed.unsubscribe(subscription_);
-    delete button_;
-    delete logItem_;
-    delete showItem_;
-    delete window_;
-}
+JournalTool::~JournalTool() = default;
 
-void JournalTool::showWindow() {
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
-}
+void JournalTool::showWindow() { showBeside(window_.get()); }
 
 bool JournalTool::startLog(const QString& path, bool fromStart) {
     const bool ok = log_->start(path.toStdString());

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <memory>
 
+class FeedSubscription;
 class JournalWindow;
 class QAction;
 class QMenu;
@@ -25,7 +26,7 @@ public:
     ~JournalTool() override;
 
     lork::journal::Store& store() { return *store_; }
-    JournalWindow* window() const { return window_; }
+    JournalWindow* window() const { return window_.get(); }
 
     // Logs every exchange to path from now on; false (told once in the
     // information window) when it cannot. fromStart: the exchanges the
@@ -39,12 +40,13 @@ public:
     void toggleLog();
 
 private:
+    // Gone in the reverse order: the subscription first, the store last.
     TFglav& main_;
     std::unique_ptr<lork::journal::Store> store_;
     std::unique_ptr<lork::journal::LogFile> log_;
-    JournalWindow* window_;
-    QAction* showItem_;
-    QAction* logItem_;
-    QToolButton* button_;
-    int subscription_;
+    std::unique_ptr<JournalWindow> window_;
+    std::unique_ptr<QAction> showItem_;
+    std::unique_ptr<QAction> logItem_;
+    std::unique_ptr<QToolButton> button_;
+    std::unique_ptr<FeedSubscription> subscription_;
 };

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <memory>
 
+class FeedSubscription;
 class PlotWindow;
 class QAction;
 class QMenu;
@@ -22,14 +23,15 @@ public:
     ~PlotTool() override;
 
     lork::trend::Trend& trend() { return *trend_; }
-    PlotWindow* window() const { return window_; }
+    PlotWindow* window() const { return window_.get(); }
     void showWindow();
 
 private:
+    // Gone in the reverse order: the subscription first, the trend last.
     TFglav& main_;
     std::unique_ptr<lork::trend::Trend> trend_;
-    PlotWindow* window_;
-    QAction* showItem_;
-    QToolButton* button_;
-    int subscription_;
+    std::unique_ptr<PlotWindow> window_;
+    std::unique_ptr<QAction> showItem_;
+    std::unique_ptr<QToolButton> button_;
+    std::unique_ptr<FeedSubscription> subscription_;
 };
