@@ -43,14 +43,14 @@ QToolBar* makeToolBar(Ui::Fglav& ui, QWidget* window) {
     bar->setIconSize(QSize(32, 32));
     ui.topRow->insertWidget(0, bar);
 
-    struct Spec {
+    struct Row {
         int n;
         const char* caption;
         const char* hint;
         const char* icon;
         QAction* bound;  // the menu item a tool button runs
     };
-    const Spec specs[] = {
+    const Row rows[] = {
         {1, "пуск", "запуск\\останов периодического опроса", "pusk", nullptr},
         {2, "стоп", "", "stop", nullptr},
         {4, "сохр.в INI", "сохранить параметры в INI-файле", "save", nullptr},
@@ -62,7 +62,7 @@ QToolBar* makeToolBar(Ui::Fglav& ui, QWidget* window) {
         {13, "справка", "встроенная справка", "spravka", ui.N_spravka},
         {14, "ВЫХОД", "завершение программы", "exit", ui.N_close},
     };
-    for (const Spec& s : specs) {
+    for (const Row& s : rows) {
         const QIcon icon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(s.icon)));
         // Button 2 is present but never shown.
         QToolButton* b = makeToolButton(
