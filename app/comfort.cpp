@@ -16,7 +16,7 @@
 
 #include "widgets/copy_lines.h"
 #include "app/journal_window.h"
-#include "app/tfglav.h"
+#include "app/tfglav_parts.h"
 #include "widgets/exchange_line.h"
 #include "pages/calibration.h"
 #include "ui_tfglav.h"
@@ -130,15 +130,15 @@ void TFglav::setupComfort() {
 }
 
 void TFglav::usePlaceFile(const QString& path) {
-    place_file_ = path;
-    calibration_->setOwnSettingsFile(path);
+    parts_->placeFile = path;
+    parts_->calibration->setOwnSettingsFile(path);
     QSettings place(path, QSettings::IniFormat);
     const QByteArray geometry = place.value(QStringLiteral("window/geometry")).toByteArray();
     if (!geometry.isEmpty()) restoreGeometry(geometry);
     const QByteArray journal = place.value(QStringLiteral("journal/geometry")).toByteArray();
-    if (!journal.isEmpty()) Fjournal->restoreGeometry(journal);
+    if (!journal.isEmpty()) parts_->journal->window()->restoreGeometry(journal);
     const QByteArray columns = place.value(QStringLiteral("journal/columns")).toByteArray();
-    if (!columns.isEmpty()) Fjournal->restoreColumnState(columns);
+    if (!columns.isEmpty()) parts_->journal->window()->restoreColumnState(columns);
     bool ok = false;
     const int page = place.value(QStringLiteral("window/page")).toInt(&ok);
     if (!ok) return;
@@ -148,10 +148,10 @@ void TFglav::usePlaceFile(const QString& path) {
 }
 
 void TFglav::savePlace() const {
-    if (place_file_.isEmpty()) return;
-    QSettings place(place_file_, QSettings::IniFormat);
+    if (parts_->placeFile.isEmpty()) return;
+    QSettings place(parts_->placeFile, QSettings::IniFormat);
     place.setValue(QStringLiteral("window/geometry"), saveGeometry());
     place.setValue(QStringLiteral("window/page"), ui->PageControl1->currentIndex());
-    place.setValue(QStringLiteral("journal/geometry"), Fjournal->saveGeometry());
-    place.setValue(QStringLiteral("journal/columns"), Fjournal->columnState());
+    place.setValue(QStringLiteral("journal/geometry"), parts_->journal->window()->saveGeometry());
+    place.setValue(QStringLiteral("journal/columns"), parts_->journal->window()->columnState());
 }

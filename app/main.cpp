@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "app/demo.h"
+#include "app/journal_tool.h"
 
 #include "app/tfabout.h"
 #include "app/tfglav.h"
@@ -132,7 +133,7 @@ int main(int argc, char* argv[]) {
         Fglav.usePlaceFile(ini.absolutePath() + QLatin1Char('/') + ini.completeBaseName() + QStringLiteral("-window.ini"));
     }
 
-    if (cli.isSet(logOpt)) Fglav.startLog(cli.value(logOpt), true);
+    if (cli.isSet(logOpt)) Fglav.journal().startLog(cli.value(logOpt), true);
     Fglav.show();
     if (cli.isSet(quitOpt)) {
         bool ok = false;

@@ -1,13 +1,10 @@
 #include "app/tfmsetup.h"
 
-#include <QComboBox>
 #include <QCoreApplication>
-#include <QLineEdit>
 
+#include "app/port_controls.h"
 #include "app/tfglav.h"
-#include "widgets/updown.h"
 #include "pages/timeouts.h"
-#include "ui_tfglav.h"
 
 namespace {
 
@@ -47,19 +44,8 @@ TFMsetup::~TFMsetup() {
 }
 
 void TFMsetup::Load_settings() {
-    auto& s = fglav_.ls();
-    const lork::SettingsLoadResult r = ini_.Load_settings(s, fglav_.port_list());
-    Ui::Fglav& ui = fglav_.form();
-    // An unlisted port selects nothing; the box keeps showing its own text.
-    ui.CBports->setCurrentIndex(r.port_index ? int(*r.port_index) : -1);
-    // A port given on the command line wins over the file's.
-    fglav_.applyForcedPort();
-
-    ui.Esysnum->setText(QString::number(s.adr));
-    ui.UpDown_adr->setPosition(s.adr);
-    ui.CBscor->setCurrentIndex(s.scor_code >= 1 && s.scor_code <= 6 ? s.scor_code - 1 : -1);
-    ui.CBparity->setCurrentIndex(s.parity <= 2 ? s.parity : -1);
-    ui.CBstopbit->setCurrentIndex(s.stopbit == 1 || s.stopbit == 2 ? s.stopbit - 1 : -1);
+    const lork::SettingsLoadResult r = ini_.Load_settings(fglav_.ls(), fglav_.ports().portList());
+    fglav_.ports().showLineSettings(r.port_index ? int(*r.port_index) : -1);
 }
 
 bool TFMsetup::Save_settings(bool full) {

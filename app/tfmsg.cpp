@@ -39,6 +39,8 @@ TFmsg::~TFmsg() = default;
 
 void TFmsg::Bmsg_cancelClick() { close(); }
 
+void TFmsg::setText(const QString& text) { ui->Label1->setText(text); }
+
 void TFmsg::resetProgress(bool addresses) {
     bar_->setRange(0, 247);
     bar_->setValue(0);

@@ -1,8 +1,8 @@
 #pragma once
 // The message window the device search shows while it runs: stays on top,
 // no border icons, no caption, a single border, not modal. The search
-// rewrites Label1 with its progress; the abort is the key Q, so the cancel
-// button stays disabled. Below the labels a bar shows the address reached,
+// tells what it is doing in its first line; the abort is the key Q, so the
+// cancel button stays disabled. Below the labels a bar shows the address reached,
 // the rate being tried and an estimate of the time left.
 #include <QDialog>
 #include <cstdint>
@@ -21,8 +21,9 @@ public:
     explicit TFmsg(QWidget* parent = nullptr);
     ~TFmsg() override;
     void Bmsg_cancelClick();
-    std::unique_ptr<Ui::Fmsg> ui;
 
+    // What the search is doing, in the first line (Label1).
+    void setText(const QString& text);
     // No address bar (the rate search of one address); only the rate shows.
     void resetProgress(bool addresses);
     // Address n of total reached after elapsed_ms of the sweep.
@@ -40,6 +41,7 @@ protected:
 private:
     void fitHeight();
 
+    std::unique_ptr<Ui::Fmsg> ui;
     QProgressBar* bar_ = nullptr;
     QLabel* rate_ = nullptr;
     QLabel* left_ = nullptr;

@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "widgets/digit_key_filter.h"
-#include "app/tfglav.h"
+#include "app/tfglav_parts.h"
 #include "protocol/framing.h"
 #include "ui_tfglav.h"
 
@@ -24,9 +24,9 @@ const std::array<const char*, 6> kPanelTexts{"ПОРТ:", "Адрес", "Ско�
 // --- messages, host ---
 
 void TFglav::message(const QString& text) {
-    if (in_activation_) activation_raised_message_ = true;
-    if (message_fn_) {
-        message_fn_(text);
+    parts_->activation.messageShown();
+    if (parts_->messageFn) {
+        parts_->messageFn(text);
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok,
@@ -36,60 +36,65 @@ void TFglav::message(const QString& text) {
 
 void TFglav::messageBox(const std::string& text) { message(QString::fromStdString(text)); }
 
-bool TFglav::keyPressedSince(int vk) { return key_fn_ ? key_fn_(vk) : false; }
+bool TFglav::keyPressedSince(int vk) { return parts_->keyFn ? parts_->keyFn(vk) : false; }
 
-QDateTime TFglav::wallNow() const { return now_fn_ ? now_fn_() : QDateTime::currentDateTime(); }
+QDateTime TFglav::wallNow() const { return parts_->nowFn ? parts_->nowFn() : QDateTime::currentDateTime(); }
 
 int64_t TFglav::wallMs() const {
-    return now_fn_ ? now_fn_().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
+    return parts_->nowFn ? parts_->nowFn().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
 }
 
-QObject* TFglav::digitKeyFilter() { return digit_filter_; }
+int64_t TFglav::requestWallMs(const lork::ExchangeRecord& rec) const {
+    return wallMs() - (parts_->clock.nowUs() - rec.write_us) / 1000;
+}
+
+QObject* TFglav::digitKeyFilter() { return parts_->digitFilter; }
 
 // --- status bar ---
 
-void TFglav::buildStatusBar() {
-    QStatusBar* bar = ui->StatusBar1;
+std::array<QLabel*, 6> makeStatusPanels(QStatusBar* bar) {
+    std::array<QLabel*, 6> panels{};
     bar->setSizeGripEnabled(true);
-    for (size_t i = 0; i < status_panels_.size(); ++i) {
+    for (size_t i = 0; i < panels.size(); ++i) {
         auto* l = new QLabel(QString::fromUtf8(kPanelTexts[i]), bar);
         l->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         l->setFrameShape(QFrame::Panel);
         l->setFrameShadow(QFrame::Sunken);
         l->setContentsMargins(3, 0, 3, 0);
-        if (i + 1 < status_panels_.size()) {
+        if (i + 1 < panels.size()) {
             l->setFixedWidth(kPanelWidths[i]);
             bar->addPermanentWidget(l);
         } else {
             l->setMinimumWidth(kPanelWidths[i]);
             bar->addPermanentWidget(l, 1);
         }
-        status_panels_[i] = l;
+        panels[i] = l;
     }
+    return panels;
 }
 
 
 QString TFglav::statusPanelText(int i) const {
-    if (i < 0 || i >= int(status_panels_.size())) return {};
-    return status_panels_[size_t(i)]->text();
+    if (i < 0 || i >= int(parts_->statusPanels.size())) return {};
+    return parts_->statusPanels[size_t(i)]->text();
 }
 
 void TFglav::setStatusPanelText(int i, const QString& text) {
-    if (i < 0 || i >= int(status_panels_.size())) return;
-    QLabel* l = status_panels_[size_t(i)];
+    if (i < 0 || i >= int(parts_->statusPanels.size())) return;
+    QLabel* l = parts_->statusPanels[size_t(i)];
     // The same text again (every polling tick sets its message) is on the
     // screen already: no second repaint.
     if (l->text() == text) return;
     l->setText(text);
     // Linux port names are longer than COM names: a panel widens to show its
     // whole text rather than cut the port off.
-    if (i + 1 < int(status_panels_.size())) {
+    if (i + 1 < int(parts_->statusPanels.size())) {
         const QMargins m = l->contentsMargins();
         const int need = l->fontMetrics().horizontalAdvance(text) + m.left() + m.right() + 2 * l->frameWidth() + 4;
         l->setFixedWidth(std::max(kPanelWidths[size_t(i)], need));
     }
     // Long operations block the event loop; the text must show at once.
-    status_panels_[size_t(i)]->repaint();
+    parts_->statusPanels[size_t(i)]->repaint();
 }
 
 // --- information window ---

@@ -13,7 +13,6 @@
 #include "pages/search.h"
 #include "pages/search_guard.h"
 #include "protocol/search_text.h"
-#include "ui_tfmsg.h"
 
 namespace {
 
@@ -88,7 +87,7 @@ SearchCommands::SearchCommands(PageHost& host, WindowControls controls, QObject*
 void SearchCommands::Search_show_fmsg(const QString& text, bool addresses) {
     TFmsg* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr;
     if (!fmsg) return;
-    fmsg->ui->Label1->setText(text);
+    fmsg->setText(text);
     fmsg->resetProgress(addresses);
     fmsg->show();
     fmsg->repaint();

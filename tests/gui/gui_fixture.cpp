@@ -1,5 +1,8 @@
 #include "gui_fixture.h"
 
+#include <QFile>
+#include <algorithm>
+
 namespace lork::test {
 
 GuiRig::GuiRig(std::vector<std::string> ports, std::string forced_port) : system_ports(ports) {
@@ -19,6 +22,24 @@ GuiRig::~GuiRig() = default;
 void GuiRig::choose(QComboBox* box, int i) {
     box->setCurrentIndex(i);
     emit box->activated(i);
+}
+
+QString compareWithRecord(const QString& text, const char* env, const QString& file) {
+    if (const QByteArray out = qgetenv(env); !out.isEmpty()) {
+        QFile f(QString::fromLocal8Bit(out));
+        if (!f.open(QIODevice::WriteOnly)) return QStringLiteral("cannot write ") + f.fileName();
+        f.write(text.toUtf8());
+        return {};
+    }
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return QStringLiteral("cannot read ") + file;
+    const QStringList want = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    const QStringList have = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < std::min(want.size(), have.size()); ++i)
+        if (want[i] != have[i])
+            return QStringLiteral("line %1: want '%2', have '%3'").arg(i + 1).arg(want[i], have[i]);
+    if (have.size() != want.size()) return QStringLiteral("%1 lines, want %2").arg(have.size()).arg(want.size());
+    return {};
 }
 
 }  // namespace lork::test

@@ -36,4 +36,9 @@ struct GuiRig {
     static void choose(QComboBox* box, int i);
 };
 
+// Compares text with the record in file, line by line; empty when they
+// agree, else where they part. With the environment variable env set to a
+// path, writes text there instead (a new record) and agrees.
+QString compareWithRecord(const QString& text, const char* env, const QString& file);
+
 }  // namespace lork::test

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/journal_tool.h"
 #include "app/journal_window.h"
 #include "gui_fixture.h"
 #include "protocol/exchange_record.h"
@@ -221,8 +222,8 @@ void TstComfort::placeRemembered() {
         g.w->show();
         g.w->setGeometry(40, 50, 1000, 690);
         g.find<QTabWidget>("PageControl1")->setCurrentIndex(2);
-        g.w->N_journalClick();
-        g.w->journalWindow()->setGeometry(60, 70, 800, 400);
+        g.w->journal().showWindow();
+        g.w->journal().window()->setGeometry(60, 70, 800, 400);
         QHeaderView* head = g.find<QTableView>("TVjournal")->horizontalHeader();
         head->resizeSection(2, 321);
         head->moveSection(0, 3);
@@ -232,7 +233,7 @@ void TstComfort::placeRemembered() {
     g.w->usePlaceFile(file);
     QCOMPARE(g.w->size(), QSize(1000, 690));
     QCOMPARE(g.find<QTabWidget>("PageControl1")->currentIndex(), 2);
-    QCOMPARE(g.w->journalWindow()->size(), QSize(800, 400));
+    QCOMPARE(g.w->journal().window()->size(), QSize(800, 400));
     QHeaderView* head = g.find<QTableView>("TVjournal")->horizontalHeader();
     QCOMPARE(head->sectionSize(2), 321);
     QCOMPARE(head->visualIndex(0), 3);

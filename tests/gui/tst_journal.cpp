@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "widgets/journal_table.h"
+#include "app/journal_tool.h"
 #include "app/journal_window.h"
 #include "gui_fixture.h"
 #include "records/format.h"
@@ -27,16 +28,16 @@ struct Rig {
         test::attachToFakePort(g.port, model);
         g.w->core().link.Port_setup(g.w->ls().scor_code);
         g.w->st().found_scor[5] = 2;  // 9600, as the search leaves it
-        g.w->journalWindow()->table()->clearAll();
-        g.w->journalStore().stats.reset();
+        g.w->journal().window()->table()->clearAll();
+        g.w->journal().store().stats.reset();
         w0 = g.port.writes.size();
     }
     test::GuiRig g;
     sim::InstrumentModel model;
     size_t w0 = 0;
     JournalTable& table() {
-        g.w->journalWindow()->refresh();
-        return *g.w->journalWindow()->table();
+        g.w->journal().window()->refresh();
+        return *g.w->journal().window()->table();
     }
     QString cell(int row, int col) { return table().index(row, col).data().toString(); }
 };
@@ -59,15 +60,15 @@ void TstJournal::exportHoldsTheLatestExchanges() {
     const size_t n = r.g.port.writes.size() - r.w0;
     QTemporaryDir dir;
     const QString path = dir.filePath("journal.csv");
-    QVERIFY(r.g.w->journalWindow()->exportCsv(path));
+    QVERIFY(r.g.w->journal().window()->exportCsv(path));
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(size_t(f.readAll().count('\n')), n + 1);  // the header and one line each
 
     // A file that cannot be written is told in the window, never silent.
     const QString bad = dir.filePath("no-such-folder/journal.txt");
-    QVERIFY(!r.g.w->journalWindow()->exportText(bad));
-    QVERIFY(r.g.w->journalWindow()->findChild<QLabel*>("Lexport")->text().startsWith("не удалось записать " + bad));
+    QVERIFY(!r.g.w->journal().window()->exportText(bad));
+    QVERIFY(r.g.w->journal().window()->findChild<QLabel*>("Lexport")->text().startsWith("не удалось записать " + bad));
 }
 
 void TstJournal::queryAndPollingUnderFaults() {
@@ -95,14 +96,14 @@ void TstJournal::queryAndPollingUnderFaults() {
     QCOMPARE(r.cell(int(query), journal::ColReply), QString());
     QCOMPARE(r.cell(int(n) - 1, journal::ColCommand), QString("опрос"));
 
-    const auto& s = r.g.w->journalStore().stats;
+    const auto& s = r.g.w->journal().store().stats;
     QCOMPARE(s.sent, uint64_t(n));
     QCOMPARE(s.good, uint64_t(n - 2));
     QCOMPARE(s.by_code[6], uint64_t(1));
     QCOMPARE(s.by_code[11], uint64_t(1));
     QCOMPARE(s.poll_ticks, uint64_t(2));
     QCOMPARE(s.poll_good_ticks, uint64_t(1));
-    const QString line = r.g.w->journalWindow()->statsText();
+    const QString line = r.g.w->journal().window()->statsText();
     QVERIFY2(line.contains("код 6: 1") && line.contains("код 11: 1") && line.contains("50.0 %"), qPrintable(line));
 
     // The filters: errors only, then a result code, then bytes of the second request.
@@ -130,7 +131,7 @@ void TstJournal::queryAndPollingUnderFaults() {
     // Copy: the selected rows, tab-separated.
     auto* view = r.g.find<QTableView>("TVjournal");
     view->selectRow(0);
-    const QString copied = r.g.w->journalWindow()->copySelected();
+    const QString copied = r.g.w->journal().window()->copySelected();
     QCOMPARE(copied.count('\n'), 1);
     QCOMPARE(copied.split('\t').size(), int(journal::ColCount));
 
@@ -152,21 +153,21 @@ void TstJournal::buttonOpensTheWindowAfterTheOthers() {
         if (bar->widgetForAction(actions[i]) == r.g.w->toolButton(14)) last_own = i;
     QVERIFY(last_own >= 0 && last_own + 1 < actions.size());
     QVERIFY(bar->widgetForAction(actions[last_own + 1]) == b);
-    QVERIFY(!r.g.w->journalWindow()->isVisible());
+    QVERIFY(!r.g.w->journal().window()->isVisible());
     r.g.w->show();
     b->click();
-    QVERIFY(r.g.w->journalWindow()->isVisible());
-    QCOMPARE(r.g.w->journalWindow()->windowTitle(), QString("журнал обмена"));
+    QVERIFY(r.g.w->journal().window()->isVisible());
+    QCOMPARE(r.g.w->journal().window()->windowTitle(), QString("журнал обмена"));
 }
 
 void TstJournal::unwritableLogIsToldOnce() {
     Rig r;
     const QString path = "/nonexistent-dir/journal.csv";
-    QVERIFY(!r.g.w->startLog(path));
+    QVERIFY(!r.g.w->journal().startLog(path));
     r.g.w->readings().BzaprosClick();
     const QString told = QString::fromStdString(journal::LogFile::Failure_text(path.toStdString()));
     QCOMPARE(r.g.w->infoLines().count(told), 1);
-    QVERIFY(!r.g.w->logging());
+    QVERIFY(!r.g.w->journal().logging());
 }
 
 QTEST_MAIN(TstJournal)

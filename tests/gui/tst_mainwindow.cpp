@@ -1,19 +1,16 @@
-// The main window: its controls as the operator finds them, navigation,
-// the information and exchange windows, and the port controls' handlers
-// running the real link on a FakePort.
+// The main window: navigation, the information and exchange windows, and the
+// port controls' handlers running the real link on a FakePort (its controls
+// as the operator finds them are in tst_inventory).
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
-#include <QMenuBar>
-#include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 
+#include "app/port_controls.h"
 #include "widgets/updown.h"
 #include "gui_fixture.h"
 #include "pages/readings.h"
@@ -22,12 +19,6 @@
 using lork::test::GuiRig;
 
 namespace {
-
-QStringList items(QComboBox* box) {
-    QStringList out;
-    for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
-    return out;
-}
 
 QStringList listLines(QListWidget* lb) {
     QStringList out;
@@ -55,15 +46,9 @@ void typeChar(QWidget* w, const QString& ch) {
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
-    void captionsAndHints_data();
-    void captionsAndHints();
-    void comboItems();
-    void toolBar_data();
-    void toolBar();
-    void toolBarOrder();
-    void menu();
-    void statusBar();
-    void pagesAtStart();
+    void boundToolButtons();
+    void statusPanels();
+    void pageWidgetGoesIntoItsSheet();
     void navigation_data();
     void navigation();
     void timeoutPageEnabledByItsButton();
@@ -86,101 +71,9 @@ private slots:
     void hostGoesThroughReplaceableFunctions();
 };
 
-void TestMainWindow::captionsAndHints_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("hint");
-    QTest::newRow("L_comp") << "L_comp" << "Компьтер:" << "";
-    QTest::newRow("Lport") << "Lport" << "ПОРТ:" << "";
-    QTest::newRow("Lscor") << "Lscor" << "Скорость" << "";
-    QTest::newRow("Lparity") << "Lparity" << "Паритет" << "";
-    QTest::newRow("Lstopbit") << "Lstopbit" << "Стопбит" << "";
-    QTest::newRow("L_pribor") << "L_pribor" << "Прибор:" << "";
-    QTest::newRow("Lsysnum") << "Lsysnum" << "Адрес(Номер)" << "";
-    QTest::newRow("Label1") << "Label1" << "Период опроса, с" << "";
-    QTest::newRow("Ltuda") << "Ltuda" << "ЗАПРОС:" << "";
-    QTest::newRow("Lsuda") << "Lsuda" << "ОТВЕТ:" << "";
-    QTest::newRow("LBtuda") << "LBtuda" << "" << "пакет, отправленный на прибор";
-    QTest::newRow("LBsuda") << "LBsuda" << "" << "ответный пакет от прибора";
-    QTest::newRow("ListBox1") << "ListBox1" << "" << "ИНФОРМАЦИОННОЕ ОКНО";
-    QTest::newRow("Edit_cur_date") << "Edit_cur_date" << "" << "текущая дата";
-    QTest::newRow("Edit_cur_time") << "Edit_cur_time" << "" << "текущее время";
-    QTest::newRow("Ed_name") << "Ed_name" << "" << "наименование прибора";
-    QTest::newRow("Ed_version") << "Ed_version" << "" << "версия ПО иприбора";
-}
-
-void TestMainWindow::captionsAndHints() {
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    QFETCH(QString, hint);
+// The help and exit buttons run their menu items.
+void TestMainWindow::boundToolButtons() {
     GuiRig rig;
-    auto* wgt = rig.w->findChild<QWidget*>(name);
-    QVERIFY2(wgt, qPrintable(name));
-    if (auto* l = qobject_cast<QLabel*>(wgt)) QCOMPARE(l->text(), text);
-    QCOMPARE(wgt->toolTip(), hint);
-}
-
-void TestMainWindow::comboItems() {
-    GuiRig rig({"COM1", "COM2", "COM10"});
-    QCOMPARE(items(rig.find<QComboBox>("CBscor")),
-             QStringList({"4800", "9600", "19200", "38400", "57600", "115200"}));
-    QCOMPARE(items(rig.find<QComboBox>("CBparity")), QStringList({"нет ", "чёт", "нечёт"}));
-    QCOMPARE(items(rig.find<QComboBox>("CBstopbit")), QStringList({"1", "2"}));
-    QCOMPARE(items(rig.find<QComboBox>("CBtime_opros")),
-             QStringList({"1", "2", "5", "10", "30", "60", "120", "300"}));
-    QCOMPARE(items(rig.find<QComboBox>("CBports")), QStringList({"COM1", "COM2", "COM10"}));
-    for (const char* n : {"CBports", "CBscor", "CBparity", "CBstopbit", "CBtime_opros"})
-        QVERIFY2(!rig.find<QComboBox>(n)->isEditable(), n);
-}
-
-void TestMainWindow::toolBar_data() {
-    QTest::addColumn<int>("n");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QString>("hint");
-    QTest::addColumn<bool>("shown");
-    QTest::addColumn<bool>("enabled");
-    QTest::newRow("1") << 1 << "пуск" << "запуск\\останов периодического опроса" << true << true;
-    QTest::newRow("2") << 2 << "стоп" << "" << false << true;
-    QTest::newRow("4") << 4 << "сохр.в INI" << "сохранить параметры в INI-файле" << true << true;
-    QTest::newRow("6") << 6 << "RS485" << "? " << true << false;
-    QTest::newRow("7") << 7 << "таймауты" << "таймауты для СОМ-порта" << true << true;
-    QTest::newRow("9") << 9 << "параметры" << "параметры прибора" << true << true;
-    QTest::newRow("10") << 10 << "показания" << "показания прибора" << true << true;
-    QTest::newRow("11") << 11 << "калибровка" << "калибровка прибора" << true << true;
-    QTest::newRow("13") << 13 << "справка" << "встроенная справка" << true << true;
-    QTest::newRow("14") << 14 << "ВЫХОД" << "завершение программы" << true << true;
-}
-
-void TestMainWindow::toolBar() {
-    QFETCH(int, n);
-    QFETCH(QString, caption);
-    QFETCH(QString, hint);
-    QFETCH(bool, shown);
-    QFETCH(bool, enabled);
-    GuiRig rig;
-    rig.w->show();
-    auto* b = rig.w->findChild<QToolButton*>(QStringLiteral("ToolButton%1").arg(n));
-    QVERIFY(b);
-    QCOMPARE(b->text(), caption);
-    QCOMPARE(b->toolTip(), hint);
-    QCOMPARE(b->isVisible(), shown);
-    if (shown) QCOMPARE(b->isEnabled(), enabled);
-    QCOMPARE(b->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
-    QVERIFY(!b->icon().isNull());
-    QCOMPARE(b->isCheckable(), n == 1);
-}
-
-void TestMainWindow::toolBarOrder() {
-    GuiRig rig;
-    auto* bar = rig.find<QToolBar>("ToolBar1");
-    QVERIFY(bar);
-    QStringList order;
-    for (QAction* a : bar->actions())
-        if (QWidget* wgt = bar->widgetForAction(a)) order << wgt->objectName();
-    QCOMPARE(order, QStringList({"ToolButton1", "ToolButton2", "ToolButton4", "ToolButton6", "ToolButton7",
-                                 "ToolButton9", "ToolButton10", "ToolButton11", "ToolButton13",
-                                 "ToolButton14", "ToolButton15", "ToolButton16"}));  // the journal's and the plot's, after the others
-    // The help and exit buttons run their menu items.
     int help = 0, exits = 0;
     connect(rig.find<QAction>("N_spravka"), &QAction::triggered, [&] { ++help; });
     connect(rig.find<QAction>("N_close"), &QAction::triggered, [&] { ++exits; });
@@ -192,60 +85,18 @@ void TestMainWindow::toolBarOrder() {
     QVERIFY(!rig.w->isVisible());  // exit closed the window
 }
 
-void TestMainWindow::menu() {
+// The line settings' panels keep their design widths; the message goes to the last.
+void TestMainWindow::statusPanels() {
     GuiRig rig;
-    auto* bar = rig.find<QMenuBar>("MainMenu1");
-    QVERIFY(bar);
-    QStringList top;
-    for (QAction* a : bar->actions()) top << a->text();
-    QCOMPARE(top, QStringList({"файл", "НАСТРОЙКИ", "помощь", "ВЫХОД"}));
-    QVERIFY(!rig.find<QAction>("N_close")->menu());
-    QCOMPARE(rig.find<QAction>("N_close")->toolTip(), QStringLiteral("завершение программы"));
-
-    auto texts = [&](const char* menu) {
-        QStringList out;
-        for (QAction* a : rig.find<QMenu>(menu)->actions()) out << (a->isSeparator() ? "-" : a->text());
-        return out;
-    };
-    QCOMPARE(texts("N_file"), QStringList({"объект", "поиск прибора", "поиск номера", "поиск скорости",
-                                           "?есть ответ", "-", "выход"}));
-    QCOMPARE(texts("N_nastroiki"), QStringList({"показания", "параметры", "калибровка", "журнал обмена", "запись журнала в файл...", "график"}));
-    QCOMPARE(texts("N_help"), QStringList({"справка", "о программе", "-"}));
-    QVERIFY(!rig.find<QAction>("N5")->isEnabled());
-    QCOMPARE(rig.find<QAction>("N_spravka")->toolTip(), QStringLiteral("встроенная справка"));
-}
-
-void TestMainWindow::statusBar() {
-    GuiRig rig;
-    rig.w->resize(1000, 700);
-    rig.w->show();
-    QVERIFY(rig.find<QStatusBar>("StatusBar1"));
     const int widths[] = {80, 80, 120, 100, 100};
-    // The message panel is empty by design; the readings page, shown with the
-    // window, writes its prompt there at once.
-    const char* texts[] = {"ПОРТ:", "Адрес", "Скорость:", "паритет:", "стопбит:",
-                           " Для обновления информации нажмите кнопку \"запрос\" "};
-    for (int i = 0; i < 6; ++i) {
-        QCOMPARE(rig.w->statusPanelText(i), QString::fromUtf8(texts[i]));
-        if (i < 5) QCOMPARE(rig.w->statusPanel(i)->width(), widths[i]);
-    }
-    QVERIFY(rig.w->statusPanel(5)->width() >= 50);
+    for (int i = 0; i < 5; ++i) QCOMPARE(rig.w->statusPanel(i)->maximumWidth(), widths[i]);
     rig.w->setStatusMessage(QStringLiteral(" идет поиск прибора"));
     QCOMPARE(rig.w->statusPanelText(5), QStringLiteral(" идет поиск прибора"));
     QCOMPARE(rig.w->statusPanelText(4), QStringLiteral("стопбит:"));
 }
 
-void TestMainWindow::pagesAtStart() {
+void TestMainWindow::pageWidgetGoesIntoItsSheet() {
     GuiRig rig;
-    auto* pc = rig.find<QTabWidget>("PageControl1");
-    QStringList tabs;
-    for (int i = 0; i < pc->count(); ++i) tabs << pc->tabText(i);
-    QCOMPARE(tabs, QStringList({"показания", "параметры", "калибровка", "таймауты"}));
-    for (int i = 0; i < 4; ++i) QCOMPARE(pc->widget(i)->objectName(), QStringLiteral("TabSheet%1").arg(i + 1));
-    QCOMPARE(pc->currentIndex(), 0);
-    QVERIFY(!pc->isTabEnabled(3));
-    QVERIFY(pc->isTabEnabled(0) && pc->isTabEnabled(1) && pc->isTabEnabled(2));
-    // A page puts its own widget into its sheet.
     auto* page = new QLabel(QStringLiteral("page"));
     rig.w->addPageWidget(1, page);
     QCOMPARE(page->parentWidget(), rig.w->tabSheet(1));
@@ -340,7 +191,7 @@ void TestMainWindow::forcedPortIsInUse() {
     QCOMPARE(int(rig.w->ls().adr), 5);
     // Loading settings must not take it away again.
     rig.w->ls().port_name = "ttyS0";
-    rig.w->applyForcedPort();
+    rig.w->ports().applyForcedPort();
     QCOMPARE(rig.w->ls().port_name, std::string("/dev/pts/7"));
 }
 

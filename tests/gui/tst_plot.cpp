@@ -9,6 +9,7 @@
 #include <QtTest>
 #include <cmath>
 
+#include "app/plot_tool.h"
 #include "app/plot_window.h"
 #include "widgets/trend_chart.h"
 #include "gui_fixture.h"
@@ -24,11 +25,11 @@ struct Rig {
         test::attachToFakePort(g.port, model);
         g.w->core().link.Port_setup(g.w->ls().scor_code);
         g.w->st().found_scor[5] = 2;  // 9600, as the search leaves it
-        g.w->trend().clear();
+        g.w->plot().trend().clear();
         g.w->show();
         plot()->show();
     }
-    PlotWindow* plot() { return g.w->plotWindow(); }
+    PlotWindow* plot() { return g.w->plot().window(); }
     // The plot's own control (the journal has controls of the same names).
     template <class T>
     T* control(const char* name) {
@@ -137,7 +138,7 @@ void TstPlot::pauseFreezesTheViewAndClearEmptiesIt() {
     r.g.w->readings().Timer_oprosTimer();
     r.plot()->refresh();
     QCOMPARE(int(r.plot()->chart()->procPoints().size()), 1);  // the view stands
-    QCOMPARE(r.g.w->trend().total(), uint64_t(2));  // the points go on
+    QCOMPARE(r.g.w->plot().trend().total(), uint64_t(2));  // the points go on
     pause->setChecked(false);
     QCOMPARE(Values(r.plot()->chart()->procPoints()).back(), 70.0);
 
@@ -152,7 +153,7 @@ void TstPlot::pauseFreezesTheViewAndClearEmptiesIt() {
     r.control<QPushButton>("Bclear")->click();
     QCOMPARE(int(r.plot()->chart()->procPoints().size()), 0);
     QCOMPARE(int(r.plot()->chart()->tePoints().size()), 0);
-    QCOMPARE(r.g.w->trend().total(), uint64_t(0));
+    QCOMPARE(r.g.w->plot().trend().total(), uint64_t(0));
 }
 
 void TstPlot::exportWritesThePointsOrTellsWhyNot() {

@@ -1,6 +1,5 @@
-// The time-out page: its form, what it shows of the port's time-outs at each
+// The time-out page: what it shows of the port's time-outs at each
 // baud rate, the bound up-downs, and the two values the operator keeps here.
-#include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QToolButton>
@@ -43,8 +42,6 @@ void openPage(GuiRig& rig) {
 class TestTimeouts : public QObject {
     Q_OBJECT
 private slots:
-    void form_data();
-    void form();
     void boundUpDowns_data();
     void boundUpDowns();
     void shownPerRate_data();
@@ -56,37 +53,6 @@ private slots:
     void unboundUpDownOnlyRetakesTheNumber();
     void editedTimeoutsForTheFullSave();
 };
-
-void TestTimeouts::form_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("L_timeouts") << "L_timeouts" << "!! ТАЙМАУТЫ для СОМ-порта,.... в мс  !!";
-    QTest::newRow("LE_RTI") << "LE_RTI_label" << "ReadIntervalTimeout";
-    QTest::newRow("LE_RTTM") << "LE_RTTM_label" << "ReadTotalTimeoutMultiplier";
-    QTest::newRow("LE_RTTC") << "LE_RTTC_label" << "ReadTotalTimeoutConstant";
-    QTest::newRow("LE_WTTM") << "LE_WTTM_label" << "WriteTotalTimeoutMultiplier";
-    QTest::newRow("LE_WTTC") << "LE_WTTC_label" << "WriteTotalTimeoutConstant";
-    QTest::newRow("Ltoutbyte") << "Ltoutbyte" << "таймаут (между байтами)";
-    QTest::newRow("Ltoutpause") << "Ltoutpause" << "пауза (между пакетами)";
-    QTest::newRow("E_tout_byte") << "E_tout_byte" << "0";
-    QTest::newRow("E_tout_pause") << "E_tout_pause" << "0";
-}
-
-void TestTimeouts::form() {
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    GuiRig rig;
-    auto* w = rig.w->findChild<QWidget*>(name);
-    QVERIFY2(w, qPrintable(name));
-    // The page lives on TabSheet4, which starts disabled.
-    QVERIFY(rig.w->tabSheet(3)->isAncestorOf(w));
-    if (auto* l = qobject_cast<QLabel*>(w)) QCOMPARE(l->text(), text);
-    if (auto* e = qobject_cast<QLineEdit*>(w)) QCOMPARE(e->text(), text);
-    // A labelled edit's label belongs to its edit.
-    if (name.endsWith(QLatin1String("_label")))
-        QCOMPARE(static_cast<QLabel*>(w)->buddy(), rig.w->findChild<QLineEdit*>(name.chopped(6)));
-    QVERIFY(!rig.w->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->isTabEnabled(3));
-}
 
 void TestTimeouts::boundUpDowns_data() {
     QTest::addColumn<QString>("n");

@@ -6,7 +6,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QSlider>
 #include <QTimer>
@@ -176,21 +175,8 @@ void TstWire::everyCommandSendsTheRecordedRequests() {
     }
     const QString text = got.join(QLatin1Char('\n')) + QLatin1Char('\n');
 
-    if (const QByteArray out = qgetenv("LORK_WIRE_RECORD"); !out.isEmpty()) {
-        QFile f(QString::fromLocal8Bit(out));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text.toLatin1());
-        return;
-    }
-    QFile f(QStringLiteral(LORK_WIRE_RECORD_FILE));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QStringList want = QString::fromLatin1(f.readAll()).split(QLatin1Char('\n'));
-    const QStringList have = text.split(QLatin1Char('\n'));
-    for (qsizetype i = 0; i < std::min(want.size(), have.size()); ++i)
-        QVERIFY2(want[i] == have[i], qPrintable(QStringLiteral("line %1: want '%2', have '%3'")
-                                                    .arg(i + 1)
-                                                    .arg(want[i], have[i])));
-    QCOMPARE(have.size(), want.size());
+    const QString differs = lork::test::compareWithRecord(text, "LORK_WIRE_RECORD", QStringLiteral(LORK_WIRE_RECORD_FILE));
+    QVERIFY2(differs.isEmpty(), qPrintable(differs));
 }
 
 QTEST_MAIN(TstWire)

@@ -1,0 +1,140 @@
+#include "app/port_controls.h"
+
+#include <QLineEdit>
+#include <QSignalBlocker>
+
+#include "widgets/conversions.h"
+#include "widgets/port_box.h"
+#include "widgets/updown.h"
+#include "app/window_platform.h"
+#include "pages/page_host.h"
+#include "platform/port_factory.h"
+#include "platform/port_order.h"
+
+PortControls::PortControls(PageHost& host, Controls controls, WindowPlatform& platform, QObject* parent)
+    : QObject(parent),
+      host_(host),
+      c_(controls),
+      port_list_(std::move(platform.ports)),
+      own_ports_(std::move(platform.own_ports)),
+      list_ports_(std::move(platform.list_ports)),
+      forced_port_(std::move(platform.forced_port)) {
+    setObjectName(QStringLiteral("PortControls"));
+    port_list_.insert(port_list_.end(), own_ports_.begin(), own_ports_.end());
+    c_.UpDown_adr->setRange(1, 247);
+    c_.UpDown_adr->setPosition(1);
+    c_.UpDown_adr->setAssociate(c_.Esysnum);
+
+    // Combo boxes act on the operator's choice only (activated), so a
+    // selection made by code runs no handler.
+    connect(c_.CBports, &QComboBox::activated, this, [this] { CBportsChange(); });
+    connect(c_.CBports, &PortBox::aboutToShowPopup, this, &PortControls::refreshPortList);
+    connect(c_.CBscor, &QComboBox::activated, this, [this] { CBscorChange(); });
+    connect(c_.CBparity, &QComboBox::activated, this, [this] { CBparityChange(); });
+    connect(c_.CBstopbit, &QComboBox::activated, this, [this] { CBstopbitChange(); });
+    // An edit's text set by code runs its change handler, as typing does.
+    connect(c_.Esysnum, &QLineEdit::textChanged, this, [this] { EsysnumChange(); });
+    connect(c_.UpDown_adr, &UpDown::changingEx, this,
+            [this](bool& allow, int v, UpDown::Direction) { UpDown_adrChangingEx(allow, v); });
+}
+
+void PortControls::fillPortBox() {
+    for (const std::string& p : port_list_) c_.CBports->addItem(QString::fromStdString(p));
+    // No entry is chosen until the settings say which; the box shows the
+    // design-time name meanwhile.
+    c_.CBports->setPlaceholderText(QStringLiteral("COM1"));
+    c_.CBports->setCurrentIndex(-1);
+    // "COM1" is a name of another system; where there is none, the built-in
+    // port is one this system has, and a new settings file records it.
+    host_.core().st.ls.port_name = lork::Default_port_name(port_list_);
+}
+
+void PortControls::showLineSettings(int portEntry) {
+    const auto& s = host_.core().st.ls;
+    // An unlisted port selects nothing; the box keeps showing its own text.
+    c_.CBports->setCurrentIndex(portEntry);
+    c_.Esysnum->setText(QString::number(s.adr));
+    c_.UpDown_adr->setPosition(s.adr);
+    c_.CBscor->setCurrentIndex(s.scor_code >= 1 && s.scor_code <= 6 ? s.scor_code - 1 : -1);
+    c_.CBparity->setCurrentIndex(s.parity <= 2 ? s.parity : -1);
+    c_.CBstopbit->setCurrentIndex(s.stopbit == 1 || s.stopbit == 2 ? s.stopbit - 1 : -1);
+    applyForcedPort();
+}
+
+void PortControls::applyForcedPort() {
+    if (forced_port_.empty()) return;
+    host_.core().st.ls.port_name = forced_port_;
+    const int i = c_.CBports->findText(QString::fromStdString(forced_port_), Qt::MatchExactly);
+    if (i >= 0) c_.CBports->setCurrentIndex(i);
+}
+
+void PortControls::refreshPortList() {
+    if (!list_ports_) return;
+    QComboBox* box = c_.CBports;
+    // The entry chosen, not the settings' name: an unlisted port chose none.
+    const std::string in_use = box->currentIndex() >= 0 ? box->currentText().toStdString() : std::string();
+    std::vector<std::string> now = lork::Port_list_now(list_ports_(), own_ports_, in_use);
+    if (now == port_list_) return;
+    port_list_ = std::move(now);
+    const QSignalBlocker quiet(box);
+    box->clear();
+    for (const std::string& p : port_list_) box->addItem(QString::fromStdString(p));
+    box->setCurrentIndex(in_use.empty() ? -1 : box->findText(QString::fromStdString(in_use), Qt::MatchExactly));
+}
+
+void PortControls::portReconfigure() {
+    auto& link = host_.core().link;
+    const auto& s = host_.core().st.ls;
+    link.Port_setup(s.scor_code);
+    link.Port_open(s.port_name, s.scor, s.parity, s.stopbit, s.bytesize);
+}
+
+void PortControls::CBportsChange() {
+    auto& ls = host_.core().st.ls;
+    const QString name = c_.CBports->currentText();
+    ls.port_name = name.toStdString();
+    // The number check is for serial port names; a gateway's host name may
+    // hold "com" anywhere ("tcp://gw.example.com:4001").
+    const bool serial = lork::Port_kind(ls.port_name) == lork::PortKind::Tty;
+    if (serial && (name.contains(QLatin1String("COM")) || name.contains(QLatin1String("com"))) && name.size() > 3) {
+        if (!Str_to_int(name.mid(3))) host_.message(QStringLiteral("ошибка номера порта"));
+    }
+    portReconfigure();
+}
+
+void PortControls::CBscorChange() {
+    auto& ls = host_.core().st.ls;
+    const int i = c_.CBscor->currentIndex();
+    if (i < 0) return;
+    if (auto v = Str_to_int(c_.CBscor->currentText())) ls.scor = *v;
+    ls.scor_code = uint8_t(i + 1);
+    portReconfigure();
+}
+
+void PortControls::CBparityChange() {
+    const int i = c_.CBparity->currentIndex();
+    if (i < 0) return;
+    host_.core().st.ls.parity = uint8_t(i);
+    portReconfigure();
+}
+
+void PortControls::CBstopbitChange() {
+    const int i = c_.CBstopbit->currentIndex();
+    if (i < 0) return;
+    host_.core().st.ls.stopbit = uint8_t(i + 1);
+    portReconfigure();
+}
+
+void PortControls::EsysnumChange() {
+    const QString text = c_.Esysnum->text();
+    if (auto v = Str_to_int(text)) {
+        host_.core().st.ls.adr = uint8_t(uint32_t(*v) & 0xFFu);
+        return;
+    }
+    host_.message(Not_integer_message(text));
+}
+
+void PortControls::UpDown_adrChangingEx(bool& /*allow*/, int newValue) {
+    if (newValue >= c_.UpDown_adr->minimum() && newValue <= c_.UpDown_adr->maximum())
+        host_.core().st.ls.adr = uint8_t(newValue);
+}

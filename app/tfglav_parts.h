@@ -1,0 +1,43 @@
+#pragma once
+// What the main window holds that no one outside it reaches: the platform's
+// functions, the status bar's panels, the tools beside the window, the port
+// controls, the activation bookkeeping. Only the window's own sources see it.
+#include <QDateTime>
+#include <QString>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "app/activation_gate.h"
+#include "app/journal_tool.h"
+#include "app/plot_tool.h"
+#include "app/tfglav.h"
+
+class DigitKeyFilter;
+class PortControls;
+class QStatusBar;
+
+// The status bar's panels: 0..4 the line settings, 5 the message.
+std::array<QLabel*, 6> makeStatusPanels(QStatusBar* bar);
+
+struct TFglav::Parts {
+    explicit Parts(Platform& p)
+        : clock(p.clock), messageFn(std::move(p.message)), keyFn(std::move(p.keys)), nowFn(std::move(p.now)) {}
+    lork::Clock& clock;
+    std::function<void(const QString&)> messageFn;
+    std::function<bool(int)> keyFn;
+    std::function<QDateTime()> nowFn;
+    std::array<QLabel*, 6> statusPanels{};
+    DigitKeyFilter* digitFilter = nullptr;
+    PortControls* ports = nullptr;
+    std::unique_ptr<JournalTool> journal;  // they leave the core's feed as the window goes
+    std::unique_ptr<PlotTool> plot;
+    ActivationGate activation;
+    bool startAborted = false;
+    QString placeFile;
+    ReadingsPage* readings = nullptr;  // the pages are children of the window
+    ParametersPage* parameters = nullptr;
+    CalibrationPage* calibration = nullptr;
+    TimeoutsPage* timeouts = nullptr;
+    SearchCommands* search = nullptr;
+};

@@ -1,0 +1,21 @@
+#pragma once
+// The window's tool buttons all look alike: a picture with its caption
+// under it, raised only under the mouse.
+#include <QIcon>
+#include <QString>
+
+class QAction;
+class QToolBar;
+class QToolButton;
+
+struct ToolButtonLook {
+    int n;  // the button is named ToolButtonN
+    QString caption;
+    QString hint;
+    QIcon icon;
+};
+
+// Adds the button at the end of bar. A button bound to a menu item runs that
+// item (the menu bar keeps showing the item's text, so the picture stays on
+// the button). A button not shown keeps its place in the bar's order.
+QToolButton* makeToolButton(QToolBar* bar, const ToolButtonLook& look, QAction* bound = nullptr, bool shown = true);
