@@ -29,7 +29,8 @@ void read_params(Session& s) { s.require(s.core().dev.Read_params()); }
 void read_interface(Session& s) { s.run(reg::ReadHoldingRegisters, reg::adr, reg::interfaceCount); }
 
 std::string value_text(const Setting& set, long value) {
-    if (set.reg == reg::scor_code) return std::to_string(value >= 1 && value <= 6 ? lork::scor_table[size_t(value)] : 0);
+    if (set.reg == reg::scor_code)
+        return std::to_string(value >= 1 && value <= 6 ? lork::scor_table[size_t(value)] : 0);
     if (set.reg == reg::parity) return parity_name(uint8_t(value));
     return std::to_string(value);
 }
