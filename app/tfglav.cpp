@@ -28,6 +28,7 @@
 #include "pages/parameters.h"
 #include "pages/readings.h"
 #include "pages/search.h"
+#include "app/tfmsg.h"
 #include "pages/timeouts.h"
 #include "platform/qt/shell_open.h"
 #include "ui_tfglav.h"
@@ -141,7 +142,7 @@ void TFglav::createPages() {
     parts_->timeouts = new TimeoutsPage(*this, ui->TabSheet4, this);
     parts_->search = new SearchCommands(*this,
                                  {this, ui->N_poisk_pribor, ui->N_poisk_num, ui->N_poisk_scor, ui->N_yes_otvet,
-                                  [this] { return Fmsg; }, [this] { return parts_->readings->periodic_opros() != 0; }},
+                                  [this]() -> SearchProgressView* { return Fmsg; }, [this] { return parts_->readings->periodic_opros() != 0; }},
                                  this);
 }
 

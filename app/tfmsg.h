@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "pages/search_progress.h"
+
 class QLabel;
 class QProgressBar;
 
@@ -15,7 +17,7 @@ namespace Ui {
 class Fmsg;
 }
 
-class TFmsg : public QDialog {
+class TFmsg : public QDialog, public SearchProgressView {
     Q_OBJECT
 public:
     explicit TFmsg(QWidget* parent = nullptr);
@@ -23,13 +25,18 @@ public:
     void Bmsg_cancelClick();
 
     // What the search is doing, in the first line (Label1).
-    void setText(const QString& text);
+    void setText(const QString& text) override;
     // No address bar (the rate search of one address); only the rate shows.
-    void resetProgress(bool addresses);
+    void resetProgress(bool addresses) override;
     // Address n of total reached after elapsed_ms of the sweep.
-    void setAddressProgress(int n, int total, int64_t elapsed_ms);
+    void setAddressProgress(int n, int total, int64_t elapsed_ms) override;
     // The rate a probe is about to try; 0 clears it.
-    void setRateInProgress(int32_t rate);
+    void setRateInProgress(int32_t rate) override;
+    void showNow() override {
+        show();
+        repaint();
+    }
+    void hideNow() override { hide(); }
 
     QProgressBar* progressBar() const { return bar_; }
     QLabel* rateLabel() const { return rate_; }

@@ -6,7 +6,7 @@
 #include <QPalette>
 #include <QTimer>
 
-#include "app/tfmsg.h"
+#include "pages/search_progress.h"
 #include "pages/page_format.h"
 #include "pages/page_host.h"
 #include "protocol/value_rules.h"
@@ -85,24 +85,23 @@ SearchCommands::SearchCommands(PageHost& host, WindowControls controls, QObject*
 }
 
 void SearchCommands::Search_show_fmsg(const QString& text, bool addresses) {
-    TFmsg* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr;
+    SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr;
     if (!fmsg) return;
     fmsg->setText(text);
     fmsg->resetProgress(addresses);
-    fmsg->show();
-    fmsg->repaint();
+    fmsg->showNow();
 }
 
 void SearchCommands::Search_progress(int n, int64_t elapsed_ms) {
-    if (TFmsg* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->setAddressProgress(n, 247, elapsed_ms);
+    if (SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->setAddressProgress(n, 247, elapsed_ms);
 }
 
 void SearchCommands::Search_rate_progress(int32_t rate) {
-    if (TFmsg* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->setRateInProgress(rate);
+    if (SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->setRateInProgress(rate);
 }
 
 void SearchCommands::Search_hide_fmsg() {
-    if (TFmsg* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->hide();
+    if (SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->hideNow();
 }
 
 void SearchCommands::Search_timer_back() {

@@ -9,7 +9,7 @@
 class PageHost;
 class QAction;
 class QWidget;
-class TFmsg;
+class SearchProgressView;
 
 class SearchCommands : public QObject {
 public:
@@ -19,7 +19,7 @@ public:
         QAction* N_poisk_num;
         QAction* N_poisk_scor;
         QAction* N_yes_otvet;
-        std::function<TFmsg*()> fmsg;            // the "wait" window, once created
+        std::function<SearchProgressView*()> fmsg;  // the "wait" window, once created
         std::function<bool()> periodic_polling;  // whether polling resumes afterwards
     };
     SearchCommands(PageHost& host, WindowControls controls, QObject* parent);
