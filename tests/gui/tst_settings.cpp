@@ -316,7 +316,7 @@ void TestSettings::refusedWriteIsShown() {
     std::filesystem::remove(rig.path);
     std::filesystem::create_directory(rig.path);
     rig.gui.w->toolButton(4)->click();
-    QCOMPARE(rig.gui.messages, QStringList{QString::fromStdString("Unable to write to " + rig.path)});
+    QCOMPARE(rig.gui.messages, QStringList{QString::fromStdString("Unable to write to " + rig.path + ": на месте файла папка")});
     QVERIFY(std::filesystem::is_directory(rig.path));
 }
 
