@@ -61,7 +61,7 @@ def cpu_s(pid):
         return None
 
 
-def run(label, args, *, limit_s, status=None, interrupt_at=None, cpu_from=None):
+def run(label, args, *, limit_s, status=None, interrupt_at=None, cpu_from=None, sig=signal.SIGINT):
     """Runs lorkctl; returns (status, seconds, seconds after the interrupt)."""
     work = tempfile.mkdtemp()
     env = dict(os.environ, XDG_CONFIG_HOME=work, HOME=work)
@@ -87,7 +87,7 @@ def run(label, args, *, limit_s, status=None, interrupt_at=None, cpu_from=None):
                     print(f"  {label}: processor {share:.0%} over {now - cpu_mark[0]:.1f} s")
                     if share >= CPU_SHARE:
                         bad(f"{label}: processor {share:.0%} over the flood")
-            p.send_signal(signal.SIGINT)
+            p.send_signal(sig)
             signalled = now
         if now > limit_s + 10:
             p.kill()
@@ -130,10 +130,14 @@ for mode, scheme, limit, status in PING:
 
 # monitor: keeps going over a flood without a spin, and Ctrl-C ends it, in a
 # flood and in the middle of a wait on a server that does not answer.
-for mode, scheme in [("flood", "tcp"), ("flood2217", "rfc2217")]:
+for mode, scheme, sig in [("flood", "tcp", signal.SIGINT), ("flood2217", "rfc2217", signal.SIGTERM)]:
     with Server(mode) as s:
         run(f"monitor {mode}", ["monitor", "--period", "0.2", "--port", f"{scheme}://127.0.0.1:{s.port}"],
-            limit_s=6, status={0}, cpu_from=1.0, interrupt_at=4.0)
+            limit_s=6, status={0}, cpu_from=1.0, interrupt_at=4.0, sig=sig)
+# The gateway goes mute: Ctrl-C comes while monitor waits for a new greeting.
+with Server("mute") as s:
+    run("monitor mute Ctrl-C", ["monitor", "--period", "0.2", "--port", f"rfc2217://127.0.0.1:{s.port}"],
+        limit_s=4, status={0, -signal.SIGINT}, interrupt_at=2.0)
 for mode in ["nop", "noack"]:
     with Server(mode) as s:
         run(f"monitor {mode} Ctrl-C", ["monitor", "--period", "0.2", "--port", f"rfc2217://127.0.0.1:{s.port}"],

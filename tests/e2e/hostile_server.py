@@ -12,6 +12,8 @@ LIFETIME_S (default 30) have passed:
   noack       agrees to the COM port option, never acknowledges a setting
   slow        the right Telnet answers, one byte per second
   reset       takes the request, sends part of a reply, resets the connection
+  mute        the first connection is set up and closed a second later; later
+              ones are taken and never answered
 """
 import socket
 import struct
@@ -105,7 +107,12 @@ def stream(conn, chunk, until):
         stop.set()
 
 
+connections = 0
+
+
 def serve(conn, mode, until):
+    global connections
+    connections += 1
     try:
         if mode == "flood":
             stream(conn, b"\x55" * 65536, until)
@@ -122,6 +129,11 @@ def serve(conn, mode, until):
             drain(conn, threading.Event())
         elif mode == "slow":
             negotiate(conn, until, acks=True, per_byte_s=1.0)
+        elif mode == "mute":
+            if connections == 1 and negotiate(conn, until, acks=True):
+                time.sleep(1.0)
+            else:
+                drain(conn, threading.Event())
         elif mode == "reset":
             conn.settimeout(5)
             if conn.recv(256):
