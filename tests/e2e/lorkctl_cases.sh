@@ -66,7 +66,7 @@ has err "не открыть: "
 run 2 frobnicate --port "$pty"
 for name in tcp://127.0.0.1:99999 rfc2217://:4001 ""; do
   run 2 ping --port "$name"
-  has err "${name:+неверный адрес шлюза: $name}${name:-не задано имя порта}"
+  if [ -n "$name" ]; then has err "неверный адрес шлюза: $name"; else has err "не задано имя порта"; fi
 done
 run 2 read --port "$pty" --baud 1234
 
