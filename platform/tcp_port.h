@@ -54,7 +54,7 @@ public:
     static constexpr size_t kHeldMax = 64 * 1024;
     // Taken from the connection by one look at it at most, so that a server
     // that never stops sending cannot keep a read or a wait going.
-    static constexpr size_t kLookMax = 16 * 1024;
+    static constexpr size_t kLookMax = 4 * 1024;
     uint64_t droppedBytes() const { return dropped_; }
 
 protected:
