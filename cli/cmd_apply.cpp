@@ -84,9 +84,12 @@ int cmd_apply(const Options& o) {
         if (!record) throw Exit{ST_USAGE, *r + ": " + std::strerror(errno)};
     }
     Session s(o, "connect-address");
-    // Ctrl-C waits until this instrument is configured and recorded: one left
-    // half-written without a record is worse on a bench than a second's delay.
+    // Ctrl-C stops before the next write and the run is recorded as
+    // interrupted: a bench must know which instruments were left half-done.
     catch_interrupt();
+    auto stop_if_asked = [] {
+        if (interrupted()) throw Exit{ST_REFUSED, "прервано"};
+    };
     JsonObject rec;
     rec.add("time", utc_now()).add("port", s.ls().port_name);
     int status = ST_OK;
@@ -103,9 +106,11 @@ int cmd_apply(const Options& o) {
             for (const auto& set : *list)
                 for (const auto& [w, v] : wanted)
                     if (w == &set && current_value(set, s.st()) != v) {
+                        stop_if_asked();
                         write_setting(s, set, v);
                         written += std::string(written.empty() ? "" : " ") + set.key;
                     }
+        stop_if_asked();
         read_params(s);
         read_interface(s);
         after = settings_json(s.st());

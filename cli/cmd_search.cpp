@@ -52,6 +52,7 @@ int cmd_search(const Options& o) {
     const std::vector<int> codes = parse_rates(o, s.ls().scor_code);
     s.open_line();
     catch_interrupt();
+    s.stop_probes_on(interrupted);
 
     auto& ls = s.ls();
     auto& dev = s.core().dev;
@@ -69,14 +70,18 @@ int cmd_search(const Options& o) {
         std::fprintf(stderr, "%sадрес %d, скорость %s, прошло %s, осталось ~%s%s", tty ? "\r" : "", a, rates.c_str(),
                      mm_ss(elapsed).c_str(), mm_ss(left).c_str(), tty ? "   " : "\n");
         uint8_t code = 0;
-        if (codes.empty()) {
-            code = dev.Find_scor();
-        } else {
-            for (int c : codes) {
-                ls.scor = lork::scor_table[size_t(c)];
-                ls.scor_code = uint8_t(c);
-                if ((code = dev.Check_scor()) != 0) break;
+        try {
+            if (codes.empty()) {
+                code = dev.Find_scor();
+            } else {
+                for (int c : codes) {
+                    ls.scor = lork::scor_table[size_t(c)];
+                    ls.scor_code = uint8_t(c);
+                    if ((code = dev.Check_scor()) != 0) break;
+                }
             }
+        } catch (const lork::ProbeAborted&) {
+            break;  // Ctrl-C: this address is not done
         }
         if (code != 0) found.push_back({a, lork::scor_table[code]});
         last = a;

@@ -1,6 +1,7 @@
 #include "cli/interrupt.h"
 
 #include <signal.h>
+#include <sys/time.h>
 
 #include <chrono>
 #include <thread>
@@ -8,27 +9,41 @@
 namespace lorkctl {
 
 namespace {
-volatile sig_atomic_t g_interrupted = 0;
+volatile sig_atomic_t g_signal = 0;
 
-void on_sigint(int) {
-    g_interrupted = 1;
+void die_by(int sig) {
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+void on_grace_over(int) { die_by(g_signal != 0 ? int(g_signal) : SIGINT); }
+
+void on_signal(int sig) {
+    if (g_signal != 0) die_by(sig);
+    g_signal = sig;
     signal(SIGINT, SIG_DFL);
+    itimerval grace{};
+    grace.it_value.tv_sec = kGraceMs / 1000;
+    grace.it_value.tv_usec = kGraceMs % 1000 * 1000;
+    setitimer(ITIMER_REAL, &grace, nullptr);
 }
 }  // namespace
 
 void catch_interrupt() {
     struct sigaction sa {};
-    sa.sa_handler = on_sigint;
+    sa.sa_handler = on_grace_over;
     sigemptyset(&sa.sa_mask);
+    sigaction(SIGALRM, &sa, nullptr);
+    sa.sa_handler = on_signal;
+    sigaddset(&sa.sa_mask, SIGINT);
+    sigaddset(&sa.sa_mask, SIGTERM);
     sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
 }
 
-void raise_interrupt() {
-    signal(SIGINT, SIG_DFL);
-    raise(SIGINT);
-}
+void raise_interrupt() { die_by(g_signal != 0 ? int(g_signal) : SIGINT); }
 
-bool interrupted() { return g_interrupted != 0; }
+bool interrupted() { return g_signal != 0; }
 
 void sleep_unless_interrupted(long ms) {
     using namespace std::chrono;

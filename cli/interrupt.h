@@ -1,11 +1,17 @@
 #pragma once
-// Ctrl-C for the commands that run until stopped (search, monitor): the first
-// SIGINT only asks them to end at their next safe point; a second one ends the
-// program at once, as usual.
+// Ctrl-C (SIGINT) and SIGTERM for the commands that stop at a point of their
+// own (search, monitor, apply): the signal only asks them to end there. A
+// command that has not ended kGraceMs later (a wait on a gateway that does
+// not answer, a line that never falls silent) ends by the signal after all,
+// between two system calls, so no record is left half-written. A second
+// Ctrl-C ends the program at once, as usual. Commands that never call
+// catch_interrupt() end by the signal at once.
 namespace lorkctl {
 
+inline constexpr long kGraceMs = 300;
+
 void catch_interrupt();
-// Ends the program by SIGINT, as if it had not been caught.
+// Ends the program by the signal that interrupted it, as if it had not been caught.
 void raise_interrupt();
 bool interrupted();
 // Sleeps ms milliseconds or until Ctrl-C.

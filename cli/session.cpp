@@ -6,6 +6,7 @@
 
 #include "cli/port.h"
 #include "platform/cp1251.h"
+#include "platform/port_factory.h"
 #include "platform/private_profile.h"
 #include "protocol/settings_file.h"
 #include "protocol/registers.h"
@@ -35,6 +36,8 @@ lork::LineSettings settings_for(const Options& o, const std::string& address_opt
     lork::LineSettings ls;
     load_settings_defaults(ls);
     if (auto p = o.value("port")) ls.port_name = *p;
+    if (const std::string problem = lork::Port_name_problem(ls.port_name); !problem.empty())
+        throw Exit{ST_USAGE, problem};
     if (auto b = o.value("baud")) {
         const auto code = rate_code(*b);
         if (!code) throw Exit{ST_USAGE, "--baud: скорость должна быть одной из 4800, 9600, 19200, 38400, 57600, 115200"};

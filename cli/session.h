@@ -19,8 +19,10 @@ namespace lorkctl {
 class CliHost : public lork::Host {
 public:
     void messageBox(const std::string& text) override;
-    bool keyPressedSince(int) override { return false; }
+    // The key that stops a probe is Ctrl-C here, when the command asks for it.
+    bool keyPressedSince(int vk) override { return vk == lork::VK_X && stop_probe && stop_probe(); }
     bool mute = false;
+    bool (*stop_probe)() = nullptr;
 };
 
 // Reads the window's settings file (never writes it) into ls.
@@ -35,6 +37,8 @@ public:
     const lork::State& st() const { return core_.st; }
     lork::LineSettings& ls() { return core_.st.ls; }
     lork::Core& core() { return core_; }
+    // A probe (of a search) ends early, throwing lork::ProbeAborted, once asked() is true.
+    void stop_probes_on(bool (*asked)()) { host_.stop_probe = asked; }
 
     // The port set up for the line settings as they now are (at start, and
     // to follow the instrument to a new rate, parity or stop bits); throws

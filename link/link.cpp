@@ -42,6 +42,7 @@ uint32_t Link::Port_open(const std::string& name, int32_t rate, uint8_t parity, 
     const auto& ls = st_.ls;
     port_error = 0;
     port_timeouts = {ls.RIT, ls.RTTM, ls.RTTC, ls.WTTM, ls.WTTC};
+    port_lost_ = false;
     if (uint32_t e = port_.reopen(name)) port_error = e;
     LineConfig cfg;
     cfg.baud = rate;
@@ -72,29 +73,47 @@ void Link::Wait_line_quiet() {
     if (port_.readAvailable(scratch, sizeof scratch) == 0) return;
     // Another station's frame is still on the line; writing over it would
     // garble both. Let it end, but no longer than a silent instrument would
-    // cost this exchange (six single-byte reads).
+    // cost this exchange (six single-byte reads). Between looks the port
+    // gathers by itself: a line that never falls silent (a flooding gateway
+    // delivers as fast as it is read) costs one purge per look, not a spin.
     const auto& t = port_timeouts;
     const int64_t deadline =
         clock_.nowUs() + 6 * (int64_t(t.ReadTotalTimeoutMultiplier) + int64_t(t.ReadTotalTimeoutConstant)) * 1000;
     const int quiet = Quiet_ms();
     for (;;) {
         for (;;) {
-            while (port_.readAvailable(scratch, sizeof scratch) > 0) {}
-            if (port_.lastReadError() != 0) return;
+            port_.purgeInput();
             const int64_t left_ms = (deadline - clock_.nowUs()) / 1000;
             if (left_ms <= 0) return;
             const int w = int(std::min<int64_t>(quiet, left_ms));
-            if (!port_.waitForReadyRead(w)) {
+            clock_.sleepMs(w);
+            if (port_.readAvailable(scratch, sizeof scratch) == 0) {
                 if (w < quiet || port_.lastReadError() != 0) return;
                 break;  // silent for 3.5 characters
             }
+            if (port_.lastReadError() != 0) return;
         }
         clock_.sleepMs(pause_before);
         if (port_.readAvailable(scratch, sizeof scratch) == 0) return;
     }
 }
 
+void Link::Note_port_lost(uint32_t err) {
+    // A port closed on purpose, or never opened, reads as EBADF: not lost.
+    if (err != 0 && err != EBADF && !port_.isOpen()) port_lost_ = true;
+}
+
+void Link::Reopen_lost_port() {
+    if (!port_lost_ || port_.isOpen()) return;
+    const LineConfig cfg = port_.config();
+    if (port_.reopen(st_.ls.port_name) != 0 || port_.configure(cfg) != 0) return;  // the write tells why
+    port_lost_ = false;
+    host_.infoLine("порт " + st_.ls.port_name + " открыт заново");
+}
+
 void Link::Port_send(const std::array<uint8_t, 64>& frame, uint8_t len) {
+    Note_port_lost(port_.lastReadError());
+    Reopen_lost_port();
     port_.purgeInput();
     clock_.sleepMs(pause_before);
     Wait_line_quiet();
@@ -102,6 +121,7 @@ void Link::Port_send(const std::array<uint8_t, 64>& frame, uint8_t len) {
     write_us = clock_.nowUs();
     last_byte_us = write_us;
     if (uint32_t e = port_.write(frame.data() + 1, n)) {
+        Note_port_lost(e);
         host_.infoLine(port_.describeError(st_.ls.port_name, e));
         host_.messageBox("ошибка при передаче= " + std::to_string(e));
     }
@@ -113,6 +133,7 @@ Link::ReadResult Link::Read_timed(uint8_t* buf, size_t n) {
     if (!port_.isOpen()) {
         r.error = port_.lastReadError();
         if (r.error == 0) r.error = EBADF;
+        Note_port_lost(r.error);
         return r;
     }
     if (n == 0) return r;

@@ -66,6 +66,12 @@ public:
 private:
     // One single-byte read into paket_suda[1].
     ReadResult Read_one();
+    // A port that went away under an exchange (an adapter pulled, a gateway
+    // that dropped the connection) is opened afresh, by the same name and
+    // with the same line, before the next write: a re-plugged adapter or a
+    // restarted gateway is used again without being chosen again.
+    void Note_port_lost(uint32_t err);
+    void Reopen_lost_port();
     bool Search_adr();
     // Before a write: bytes that came during the pause are another station's
     // frame; wait until the line has been silent for 3.5 characters.
@@ -74,6 +80,7 @@ private:
     void Clear_suda();
 
     size_t last_count_ = 0;  // byte count of the last single-byte read of a search
+    bool port_lost_ = false; // the port went away under an exchange and has not been opened since
     State& st_;
     SerialPort& port_;
     Clock& clock_;

@@ -14,6 +14,14 @@ PortKind Port_kind(const std::string& name) {
     return PortKind::Tty;
 }
 
+std::string Port_name_problem(const std::string& name) {
+    if (name.empty()) return "не задано имя порта";
+    if (Port_kind(name) == PortKind::Tty) return {};
+    GatewayAddress a;
+    if (Parse_gateway(name, a)) return {};
+    return "неверный адрес шлюза: " + name + " (нужны узел и порт 1..65535)";
+}
+
 std::unique_ptr<SerialPort> Make_port(const std::string& name, std::function<void(const std::string&)> notice) {
     switch (Port_kind(name)) {
     case PortKind::Tcp: {
@@ -49,8 +57,21 @@ SerialPort& PortByName::portFor(const std::string& name) {
     return *port_;
 }
 
-uint32_t PortByName::open(const std::string& name) { return portFor(name).open(name); }
-uint32_t PortByName::reopen(const std::string& name) { return portFor(name).reopen(name); }
+uint32_t PortByName::refuseBadName(const std::string& name) {
+    bad_name_ = Port_name_problem(name);
+    if (bad_name_.empty()) return 0;
+    close();
+    return EINVAL;
+}
+
+uint32_t PortByName::open(const std::string& name) {
+    if (const uint32_t e = refuseBadName(name)) return e;
+    return portFor(name).open(name);
+}
+uint32_t PortByName::reopen(const std::string& name) {
+    if (const uint32_t e = refuseBadName(name)) return e;
+    return portFor(name).reopen(name);
+}
 void PortByName::close() {
     if (port_) port_->close();
 }
@@ -64,6 +85,7 @@ bool PortByName::waitForReadyRead(int ms) { return port_ && port_->waitForReadyR
 bool PortByName::waitForReadyReadUs(int64_t us) { return port_ && port_->waitForReadyReadUs(us); }
 uint32_t PortByName::lastReadError() const { return port_ ? port_->lastReadError() : EBADF; }
 std::string PortByName::describeError(const std::string& name, uint32_t err) const {
+    if (!bad_name_.empty()) return "порт " + name + ": " + bad_name_;
     return port_ ? port_->describeError(name, err) : SerialPort::describeError(name, err);
 }
 

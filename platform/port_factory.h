@@ -14,6 +14,11 @@ namespace lork {
 enum class PortKind { Tty, Tcp, Rfc2217 };
 PortKind Port_kind(const std::string& name);
 
+// Why a name can name no port, whatever the system holds, in words for the
+// operator ("неверный адрес шлюза: ..."); empty when it may. Checked before
+// anything is opened or connected.
+std::string Port_name_problem(const std::string& name);
+
 // A port of the kind the name gives, not yet open; remarks for the operator
 // (a fixed gateway rate, a slow USB latency timer) go to notice.
 std::unique_ptr<SerialPort> Make_port(const std::string& name,
@@ -41,7 +46,10 @@ public:
 
 private:
     SerialPort& portFor(const std::string& name);
+    // The name's problem, which closes the port, or 0 when it may be opened.
+    uint32_t refuseBadName(const std::string& name);
     std::unique_ptr<SerialPort> port_;
+    std::string bad_name_;  // what was wrong with the name last asked for
     PortKind kind_ = PortKind::Tty;
     LineConfig last_cfg_;
 };

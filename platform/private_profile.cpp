@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cstdlib>
 #include <optional>
 
@@ -67,10 +68,15 @@ std::string_view value_of(std::string_view line) {
     return v;
 }
 
-size_t find_section(const std::vector<std::string>& lines, std::string_view section) {
+// A name in the file's own encoding against a Windows-1251 one.
+bool same_name(std::string_view in_file, std::string_view name, bool utf8) {
+    return utf8 ? same_name(utf8_to_cp1251(in_file), name) : same_name(in_file, name);
+}
+
+size_t find_section(const std::vector<std::string>& lines, std::string_view section, bool utf8) {
     for (size_t i = 0; i < lines.size(); ++i) {
         const auto name = header_name(lines[i]);
-        if (name && same_name(*name, section)) return i;
+        if (name && same_name(*name, section, utf8)) return i;
     }
     return npos;
 }
@@ -82,25 +88,27 @@ size_t section_end(const std::vector<std::string>& lines, size_t header) {
 }
 
 size_t find_key(const std::vector<std::string>& lines, std::string_view section,
-                std::string_view key) {
-    const size_t h = find_section(lines, section);
+                std::string_view key, bool utf8) {
+    const size_t h = find_section(lines, section, utf8);
     if (h == npos) return npos;
     const size_t end = section_end(lines, h);
     for (size_t i = h + 1; i < end; ++i) {
         const auto k = key_of(lines[i]);
-        if (k && same_name(*k, key)) return i;
+        if (k && same_name(*k, key, utf8)) return i;
     }
     return npos;
 }
 
+// Section, key and value in Windows-1251; the lines in UTF-8 when utf8.
 void apply(std::vector<std::string>& lines, const std::string& section, const std::string& key,
-           const std::string& value) {
-    std::string line = key + "=" + value;
-    if (const size_t at = find_key(lines, section, key); at != npos) {
+           const std::string& value, bool utf8) {
+    auto own = [utf8](const std::string& s) { return utf8 ? cp1251_to_utf8(s) : s; };
+    std::string line = own(key + "=" + value);
+    if (const size_t at = find_key(lines, section, key, utf8); at != npos) {
         lines[at] = std::move(line);
         return;
     }
-    if (const size_t h = find_section(lines, section); h != npos) {
+    if (const size_t h = find_section(lines, section, utf8); h != npos) {
         // After the section's last non-empty line, so the blank line that
         // separates it from the next section stays where it is.
         size_t at = section_end(lines, h);
@@ -109,7 +117,7 @@ void apply(std::vector<std::string>& lines, const std::string& section, const st
         return;
     }
     if (!lines.empty() && !trim(lines.back()).empty()) lines.emplace_back();
-    lines.push_back("[" + section + "]");
+    lines.push_back(own("[" + section + "]"));
     lines.push_back(std::move(line));
 }
 
@@ -170,17 +178,22 @@ bool valid_utf8(std::string_view s) {
     return true;
 }
 
-// The file's text as Windows-1251. A file that is valid UTF-8 and holds
-// something beyond ASCII was written by a UTF-8 editor: Windows-1251 Cyrillic
-// is never valid UTF-8, so the two cannot be confused. Such a file is read as
-// UTF-8 and written back in Windows-1251.
-std::string to_cp1251_text(std::string raw) {
+// A file that is valid UTF-8 and holds something beyond ASCII (or starts
+// with a byte order mark) was written by a UTF-8 editor: Windows-1251
+// Cyrillic is never valid UTF-8, so the two cannot be confused. Such a file
+// is read as UTF-8 and written back in Windows-1251, unless it holds text
+// Windows-1251 has no characters for (an operator's comment in another
+// script): then it stays UTF-8, so that nothing written there turns to "?".
+ProfileText decode(std::string raw) {
     std::string_view body = raw;
     const bool bom = body.substr(0, 3) == "\xEF\xBB\xBF";
     if (bom) body.remove_prefix(3);
     const bool ascii = std::all_of(body.begin(), body.end(), [](char c) { return uint8_t(c) < 0x80; });
-    if ((!bom && ascii) || !valid_utf8(body)) return raw;
-    return utf8_to_cp1251(body);
+    if ((!bom && ascii) || !valid_utf8(body)) return {profile_split(raw), false, false};
+    bool whole = true;
+    std::string cp = utf8_to_cp1251(body, &whole);
+    if (whole) return {profile_split(cp), false, false};
+    return {profile_split(body), true, bom};
 }
 
 bool write_all(int fd, std::string_view data) {
@@ -269,6 +282,37 @@ int replace_file(const std::string& target, std::string_view data) {
     return 0;
 }
 
+// Why a save failed, in the operator's words.
+std::string failure_reason(const std::string& target, int err) {
+    switch (err) {
+    case EROFS: return "диск только для чтения";
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return "нет места на диске";
+    case ENOENT:
+    case ENOTDIR: return "нет такой папки";
+    case EISDIR: return "на месте файла папка";
+    case EIO: return "ошибка ввода-вывода";
+    case EACCES:
+    case EPERM: {
+        struct stat st {};
+        if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0)
+            return "файл только для чтения";
+        if (::faccessat(AT_FDCWD, dir_of(target).c_str(), W_OK, AT_EACCESS) != 0) return "нет доступа к папке";
+        return "нет доступа к файлу";
+    }
+    default: return std::strerror(err);
+    }
+}
+
+// At most max characters of UTF-8 text.
+std::string_view first_chars(std::string_view s, size_t max) {
+    size_t chars = 0;
+    for (size_t i = 0; i < s.size(); ++i)
+        if ((uint8_t(s[i]) & 0xC0) != 0x80 && chars++ == max) return s.substr(0, i);
+    return s;
+}
+
 std::optional<int32_t> parse_integer(std::string_view v) {
     if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
         uint64_t n = 0;
@@ -335,31 +379,33 @@ std::string profile_join(const std::vector<std::string>& lines) {
 void set_profile_before_rename_hook(ProfileHook hook) { before_rename_hook = hook; }
 
 PrivateProfile::PrivateProfile(std::string path) : path_(std::move(path)) {
-    if (auto text = read_file(path_)) lines_ = profile_split(to_cp1251_text(std::move(*text)));
+    if (auto text = read_file(path_)) text_ = decode(std::move(*text));
 }
 
 bool PrivateProfile::HasKey(std::string_view section, std::string_view key) const {
-    return find_key(lines_, utf8_to_cp1251(section), utf8_to_cp1251(key)) != npos;
+    return find_key(text_.lines, utf8_to_cp1251(section), utf8_to_cp1251(key), text_.utf8) != npos;
 }
 
 std::string PrivateProfile::ReadString(std::string_view section, std::string_view key,
                                        std::string_view def) const {
-    const size_t at = find_key(lines_, utf8_to_cp1251(section), utf8_to_cp1251(key));
+    const size_t at = find_key(text_.lines, utf8_to_cp1251(section), utf8_to_cp1251(key), text_.utf8);
     if (at == npos) return std::string(def);
-    return cp1251_to_utf8(value_of(lines_[at]).substr(0, max_string));
+    const std::string_view v = value_of(text_.lines[at]);
+    if (text_.utf8) return std::string(first_chars(v, max_string));
+    return cp1251_to_utf8(v.substr(0, max_string));
 }
 
 int32_t PrivateProfile::ReadInteger(std::string_view section, std::string_view key,
                                     int32_t def) const {
-    const size_t at = find_key(lines_, utf8_to_cp1251(section), utf8_to_cp1251(key));
+    const size_t at = find_key(text_.lines, utf8_to_cp1251(section), utf8_to_cp1251(key), text_.utf8);
     if (at == npos) return def;
-    return parse_integer(value_of(lines_[at])).value_or(def);
+    return parse_integer(value_of(text_.lines[at])).value_or(def);
 }
 
 void PrivateProfile::WriteString(std::string_view section, std::string_view key,
                                  std::string_view value) {
     Change c{utf8_to_cp1251(section), utf8_to_cp1251(key), one_line(utf8_to_cp1251(value))};
-    apply(lines_, c.section, c.key, c.value);
+    apply(text_.lines, c.section, c.key, c.value, text_.utf8);
     pending_.push_back(std::move(c));
 }
 
@@ -380,17 +426,18 @@ bool PrivateProfile::Flush() {
     }
     // Someone may have edited the file since it was loaded: start from what is
     // there now, so only this object's keys change.
-    std::vector<std::string> merged = lines_;
+    ProfileText merged = text_;
     if (auto text = read_file(target)) {
-        merged = profile_split(to_cp1251_text(std::move(*text)));
-        for (const auto& c : pending_) apply(merged, c.section, c.key, c.value);
+        merged = decode(std::move(*text));
+        for (const auto& c : pending_) apply(merged.lines, c.section, c.key, c.value, merged.utf8);
     }
-    if (const int err = replace_file(target, profile_join(merged)); err != 0) {
+    const std::string data = (merged.bom ? "\xEF\xBB\xBF" : "") + profile_join(merged.lines);
+    if (const int err = replace_file(target, data); err != 0) {
         errno_ = err;
-        error_ = "Unable to write to " + path_;
+        error_ = "Unable to write to " + path_ + ": " + failure_reason(target, err);
         return false;
     }
-    lines_ = std::move(merged);
+    text_ = std::move(merged);
     pending_.clear();
     error_.clear();
     errno_ = 0;

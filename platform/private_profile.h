@@ -2,7 +2,8 @@
 // A private-profile (INI) file in place of the Windows profile functions.
 // The file is Windows-1251 text with CRLF line ends; the API speaks UTF-8.
 // A file that a UTF-8 editor saved (valid UTF-8 beyond ASCII, or with a byte
-// order mark) is read as UTF-8 and written back in Windows-1251.
+// order mark) is read as UTF-8 and written back in Windows-1251, or in UTF-8
+// when it holds characters Windows-1251 has not.
 // Reads see the file as it was loaded plus this object's own writes; writes
 // stay in memory until Flush, which merges them into the file as it is on disk
 // at that moment and replaces it atomically, so every line this object did not
@@ -13,6 +14,13 @@
 #include <vector>
 
 namespace lork {
+
+// A settings file's lines and how they are written.
+struct ProfileText {
+    std::vector<std::string> lines;
+    bool utf8 = false;  // the lines are UTF-8, and so is the file
+    bool bom = false;   // ... which begins with a byte order mark
+};
 
 class PrivateProfile {
 public:
@@ -34,14 +42,16 @@ public:
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
 
     // Writes the pending changes. On failure the file on disk is the old one,
-    // whole; error() then holds "Unable to write to <path>" and the changes stay
-    // pending for the next Flush.
+    // whole; error() then holds "Unable to write to <path>: <reason>" (the
+    // reason in Russian) and the changes stay pending for the next Flush.
     bool Flush();
     const std::string& error() const { return error_; }
     int error_code() const { return errno_; }  // errno of the last failure
 
-    // The file's lines as they would be written (Windows-1251 bytes, no line ends).
-    const std::vector<std::string>& lines() const { return lines_; }
+    // The file's lines as they would be written, no line ends: Windows-1251
+    // bytes, or UTF-8 when utf8().
+    const std::vector<std::string>& lines() const { return text_.lines; }
+    bool utf8() const { return text_.utf8; }
 
     static constexpr size_t max_string = 2047;
 
@@ -50,7 +60,7 @@ private:
         std::string section, key, value;  // Windows-1251 bytes
     };
     std::string path_;
-    std::vector<std::string> lines_;
+    ProfileText text_;
     std::vector<Change> pending_;
     std::string error_;
     int errno_ = 0;

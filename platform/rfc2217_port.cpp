@@ -31,12 +31,11 @@ void Rfc2217Port::sendVerb(uint8_t verb, uint8_t option) {
 }
 
 uint32_t Rfc2217Port::greet() {
-    in_ = In::Data;
-    after_cr_ = false;
-    sub_.clear();
+    telnet_.reset();
+    overlong_told_ = false;
     we_will_.fill(false);
     we_do_.fill(false);
-    binary_out_ = binary_in_ = com_port_ = com_port_refused_ = false;
+    binary_out_ = com_port_ = com_port_refused_ = false;
     acked_.fill(false);
     line_set_ = false;
     // Bytes must cross as they are, so binary both ways; then the COM port option.
@@ -53,7 +52,7 @@ uint32_t Rfc2217Port::greet() {
     return 0;
 }
 
-void Rfc2217Port::negotiate(uint8_t verb, uint8_t option) {
+void Rfc2217Port::optionVerb(uint8_t verb, uint8_t option) {
     const bool wanted_ours = option == BINARY || option == COM_PORT;
     const bool wanted_theirs = option == BINARY || option == SGA;
     switch (verb) {
@@ -80,7 +79,7 @@ void Rfc2217Port::negotiate(uint8_t verb, uint8_t option) {
         if (wanted_theirs) {
             if (!we_do_[option]) sendVerb(DO, option);
             we_do_[option] = true;
-            if (option == BINARY) binary_in_ = true;
+            if (option == BINARY) telnet_.binary_in = true;
         } else {
             sendVerb(DONT, option);
         }
@@ -88,64 +87,27 @@ void Rfc2217Port::negotiate(uint8_t verb, uint8_t option) {
     case WONT:
         if (we_do_[option]) sendVerb(DONT, option);
         we_do_[option] = false;
-        if (option == BINARY) binary_in_ = false;
+        if (option == BINARY) telnet_.binary_in = false;
         break;
     }
 }
 
-void Rfc2217Port::subnegotiation() {
-    if (sub_.size() < 2 || sub_[0] != COM_PORT || sub_[1] < kServerBase) return;
-    const unsigned cmd = sub_[1] - kServerBase;
+void Rfc2217Port::subnegotiation(const std::vector<uint8_t>& sub) {
+    if (sub.size() < 2 || sub[0] != COM_PORT || sub[1] < kServerBase) return;
+    const unsigned cmd = sub[1] - kServerBase;
     // Line and modem state notices are not asked for; other answers are kept.
     if (cmd >= ack_.size()) return;
-    ack_[cmd].assign(sub_.begin() + 2, sub_.end());
+    ack_[cmd].assign(sub.begin() + 2, sub.end());
     acked_[cmd] = true;
 }
 
 void Rfc2217Port::takeIn(const uint8_t* raw, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        const uint8_t b = raw[i];
-        switch (in_) {
-        case In::Data:
-            if (b == IAC) {
-                in_ = In::Iac;
-            } else {
-                // Text mode sends CR as CR NUL.
-                if (!(after_cr_ && b == 0 && !binary_in_)) rx_.push_back(b);
-                after_cr_ = b == '\r';
-            }
-            break;
-        case In::Iac:
-            in_ = In::Data;
-            if (b == IAC) {
-                rx_.push_back(IAC);
-                after_cr_ = false;
-            } else if (b == WILL || b == WONT || b == DO || b == DONT) {
-                verb_ = b;
-                in_ = In::Verb;
-            } else if (b == SB) {
-                sub_.clear();
-                in_ = In::Sub;
-            }  // NOP, GA and the like carry nothing for the line
-            break;
-        case In::Verb:
-            in_ = In::Data;
-            negotiate(verb_, b);
-            break;
-        case In::Sub:
-            if (b == IAC) in_ = In::SubIac;
-            else sub_.push_back(b);
-            break;
-        case In::SubIac:
-            if (b == IAC) {
-                sub_.push_back(IAC);
-                in_ = In::Sub;
-            } else {
-                subnegotiation();
-                in_ = In::Data;
-            }
-            break;
-        }
+    telnet_.feed(raw, n, *this);
+    if (telnet_.overlong() != 0 && !overlong_told_) {
+        overlong_told_ = true;
+        if (notice)
+            notice("порт " + name() + ": шлюз прислал подкоманду Telnet длиннее " +
+                   std::to_string(TelnetInput::kSubMax) + " байт; такие отбрасываются");
     }
 }
 

@@ -13,10 +13,11 @@
 #include <vector>
 
 #include "platform/tcp_port.h"
+#include "platform/telnet_input.h"
 
 namespace lork {
 
-class Rfc2217Port : public TcpPort {
+class Rfc2217Port : public TcpPort, private TelnetInput::Sink {
 public:
     uint32_t configure(const LineConfig& cfg) override;
     uint32_t write(const uint8_t* data, size_t len) override;
@@ -28,19 +29,16 @@ protected:
 
 private:
     void sendCommand(uint8_t cmd, const std::vector<uint8_t>& value);
-    void negotiate(uint8_t verb, uint8_t option);
-    void subnegotiation();
     void sendVerb(uint8_t verb, uint8_t option);
+    void lineData(uint8_t b) override { keep(&b, 1); }
+    void optionVerb(uint8_t verb, uint8_t option) override;
+    void subnegotiation(const std::vector<uint8_t>& body) override;
 
-    enum class In { Data, Iac, Verb, Sub, SubIac };
-    In in_ = In::Data;
-    uint8_t verb_ = 0;
-    bool after_cr_ = false;                 // the last data byte was CR (text mode input)
-    std::vector<uint8_t> sub_;              // the subnegotiation being received
+    TelnetInput telnet_;
+    bool overlong_told_ = false;            // the over-long subnegotiation remark has been made
     std::array<bool, 256> we_will_{};       // options we have said WILL to
     std::array<bool, 256> we_do_{};         // options we have said DO to
     bool binary_out_ = false;               // the server takes our data as binary
-    bool binary_in_ = false;                // the server sends its data as binary
     bool com_port_ = false;                 // the server does COM port control
     bool com_port_refused_ = false;         // ... and has said it does not
     std::array<std::vector<uint8_t>, 16> ack_{};  // the server's last answer per command

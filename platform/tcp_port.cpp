@@ -54,7 +54,11 @@ bool Parse_gateway(const std::string& name, GatewayAddress& out) {
     out.port = rest.substr(colon + 1);
     if (out.host.size() > 2 && out.host.front() == '[' && out.host.back() == ']')
         out.host = out.host.substr(1, out.host.size() - 2);
-    return std::all_of(out.port.begin(), out.port.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (out.host.empty() || out.host.front() == '[' || out.port.size() > 5) return false;
+    if (!std::all_of(out.port.begin(), out.port.end(), [](char c) { return c >= '0' && c <= '9'; })) return false;
+    // The resolver would take 99999 modulo 65536 and connect elsewhere.
+    const long number = std::stol(out.port);
+    return number >= 1 && number <= 65535;
 }
 
 TcpPort::~TcpPort() { close(); }
@@ -75,7 +79,10 @@ uint32_t TcpPort::open(const std::string& name) {
         return open_error_;
     };
     GatewayAddress a;
-    if (!Parse_gateway(name, a)) return fail(EINVAL);
+    if (!Parse_gateway(name, a)) {
+        open_detail_ = "неверный адрес шлюза (нужны узел и порт 1..65535)";
+        return fail(EINVAL);
+    }
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -114,6 +121,7 @@ uint32_t TcpPort::open(const std::string& name) {
     setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     open_error_ = 0;
     configured_ = false;
+    dropped_ = 0;
     if (const uint32_t e = greet()) {
         close();
         return fail(int(e));
@@ -170,9 +178,10 @@ bool TcpPort::pump(int64_t timeout_us) {
         }
     }
     uint8_t buf[512];
-    for (;;) {
+    for (size_t taken = 0; taken < kLookMax;) {
         const ssize_t n = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
         if (n > 0) {
+            taken += size_t(n);
             // A server that holds back its next small segment until the
             // first is acknowledged (Nagle) would otherwise wait for the
             // delayed acknowledgement: 40 ms inside a reply.
@@ -189,6 +198,19 @@ bool TcpPort::pump(int64_t timeout_us) {
         lost(n == 0 ? ECONNRESET : errno);
         return false;
     }
+    // The rest waits in the system's buffer, which the server cannot overrun.
+    return true;
+}
+
+void TcpPort::keep(const uint8_t* data, size_t n) {
+    const size_t room = kHeldMax - std::min(kHeldMax, rx_.size());
+    const size_t k = std::min(room, n);
+    rx_.insert(rx_.end(), data, data + k);
+    if (k == n) return;
+    if (dropped_ == 0 && notice)
+        notice("порт " + name_ + ": шлюз шлёт больше, чем читается; непрочитанное сверх " +
+               std::to_string(kHeldMax / 1024) + " КиБ отброшено");
+    dropped_ += n - k;
 }
 
 void TcpPort::purgeInput() {
@@ -261,7 +283,7 @@ uint32_t TcpPort::causeOf(uint32_t err) const {
 std::string TcpPort::describeError(const std::string& name, uint32_t e) const {
     const uint32_t err = causeOf(e);
     std::string line = "порт " + name + ": ";
-    if (err == EHOSTUNREACH && !open_detail_.empty()) line += open_detail_;
+    if ((err == EHOSTUNREACH || err == EINVAL) && fd_ < 0 && !open_detail_.empty()) line += open_detail_;
     else line += std::strerror(int(err));
     if (lost_error_ != 0 && err == lost_error_) line += "; соединение со шлюзом потеряно, новое будет при следующей настройке порта";
     return line;

@@ -17,7 +17,8 @@
 
 namespace lork {
 
-// "tcp://HOST:PORT" or "rfc2217://HOST:PORT" split into its parts.
+// "tcp://HOST:PORT" or "rfc2217://HOST:PORT" split into its parts. False
+// unless there is a host and the port is a number 1..65535.
 struct GatewayAddress {
     std::string scheme;  // "tcp" or "rfc2217"
     std::string host;    // name or address; an IPv6 address in brackets
@@ -49,11 +50,21 @@ public:
     // Where one-time remarks for the operator go (the information window).
     std::function<void(const std::string&)> notice;
 
+    // Line data held unread at most; what comes beyond is dropped and counted.
+    static constexpr size_t kHeldMax = 64 * 1024;
+    // Taken from the connection by one look at it at most, so that a server
+    // that never stops sending cannot keep a read or a wait going.
+    static constexpr size_t kLookMax = 4 * 1024;
+    uint64_t droppedBytes() const { return dropped_; }
+
 protected:
     // After the connection is made: a protocol's own greeting. 0 or an error.
     virtual uint32_t greet() { return 0; }
     // Bytes from the connection; the plain port takes them all as line data.
-    virtual void takeIn(const uint8_t* raw, size_t n) { rx_.insert(rx_.end(), raw, raw + n); }
+    virtual void takeIn(const uint8_t* raw, size_t n) { keep(raw, n); }
+    // Holds line data for reading, up to kHeldMax.
+    void keep(const uint8_t* data, size_t n);
+    const std::string& name() const { return name_; }
     // Sends bytes as they are, whole, within the write deadline. 0 or an error.
     uint32_t sendRaw(const uint8_t* data, size_t len);
     // Reads what the connection has (waiting up to timeout_us for the first
@@ -75,6 +86,7 @@ private:
     uint32_t lost_error_ = 0;   // what ended the connection under us
     int32_t first_baud_ = 0;    // the rate of the first set-up on this name
     bool rate_told_ = false;    // the fixed-rate remark has been made
+    uint64_t dropped_ = 0;      // line data dropped over kHeldMax on this connection
 };
 
 }  // namespace lork

@@ -387,5 +387,58 @@ TEST(ProbeRead, VanishedDeviceMeansNoReplyNotSilence) {
     EXPECT_EQ(r.host.key_questions[VK_X], 4);  // all three calls of the second pass
 }
 
+
+// --- a port that went away
+
+// An adapter that can be pulled and plugged in again: pulled, its port
+// closes as a real one does and reads as gone; while out, it cannot be opened.
+class PluggedPort : public FakePort {
+public:
+    using FakePort::FakePort;
+    void pull() {
+        plugged_ = false;
+        gone_ = true;
+        close();
+    }
+    void plugIn() { plugged_ = true; }
+    uint32_t open(const std::string& name) override {
+        if (!plugged_) return ENOENT;
+        gone_ = false;
+        return FakePort::open(name);
+    }
+    uint32_t lastReadError() const override { return gone_ ? EIO : FakePort::lastReadError(); }
+
+private:
+    bool plugged_ = true, gone_ = false;
+};
+
+TEST(PortLost, NextExchangeOpensTheSamePortAgainOnceItIsBack) {
+    VirtualClock clock;
+    PluggedPort port{clock};
+    RecordingHost host;
+    Core core{port, clock, host};
+    core.st.ls.port_name = "ttyUSB0";
+    core.link.Port_setup(2);
+    port.onWrite = [&](FakePort& p, const std::vector<uint8_t>&) {
+        p.arrive(clock.now_us + 1000, reg_reply(5, 3, {0x0005}));
+    };
+    ASSERT_EQ(core.dev.Read_adr(), KOD_OK);
+    port.pull();
+    EXPECT_NE(core.dev.Read_adr(), KOD_OK);  // still out: the exchange fails with the cause
+    ASSERT_FALSE(host.messages.empty());
+    port.plugIn();
+    const size_t opened = port.opened.size();
+    host.messages.clear();
+    EXPECT_EQ(core.dev.Read_adr(), KOD_OK);
+    EXPECT_EQ(port.opened.size(), opened + 1);
+    EXPECT_EQ(port.name(), "ttyUSB0");
+    EXPECT_EQ(port.config().baud, 9600);
+    EXPECT_TRUE(host.messages.empty());
+    // A port closed on purpose is not opened behind the operator's back.
+    port.close();
+    EXPECT_NE(core.dev.Read_adr(), KOD_OK);
+    EXPECT_EQ(port.opened.size(), opened + 1);
+}
+
 }  // namespace
 }  // namespace lork::test

@@ -14,7 +14,9 @@
 #include <optional>
 #include <thread>
 
+#include "platform/port_factory.h"
 #include "platform/rfc2217_port.h"
+#include "platform/telnet_input.h"
 
 using namespace lork;
 
@@ -47,7 +49,9 @@ public:
         thread_.join();
         close(listen_);
     }
-    std::string name() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+    std::string name(const std::string& scheme = "rfc2217") const {
+        return scheme + "://127.0.0.1:" + std::to_string(port_);
+    }
 
 private:
     int listen_ = -1;
@@ -163,4 +167,97 @@ TEST(Rfc2217, RefusedRateAndRefusedOptionAreFailuresWithTheirCause) {
         EXPECT_EQ(port.describeError(s.name(), EBADF),
                   "порт " + s.name() + ": шлюз не поддерживает управление портом по RFC 2217 (Telnet COM Port Control)");
     }
+}
+
+// --- hostile servers: what is held stays bounded whatever comes
+
+struct Recorder : TelnetInput::Sink {
+    size_t data = 0, verbs = 0;
+    std::vector<Bytes> subs;
+    void lineData(uint8_t) override { ++data; }
+    void optionVerb(uint8_t, uint8_t) override { ++verbs; }
+    void subnegotiation(const std::vector<uint8_t>& body) override { subs.push_back(body); }
+};
+
+TEST(TelnetInput, EndlessNopsAndAnEndlessSubnegotiationHoldAtMostTheBound) {
+    TelnetInput in;
+    Recorder r;
+    Bytes nops;
+    for (int i = 0; i < 100000; ++i) nops.insert(nops.end(), {IAC, NOP});
+    in.feed(nops.data(), nops.size(), r);
+    EXPECT_EQ(r.data + r.verbs + r.subs.size(), 0u);
+
+    const Bytes head{IAC, SB, COM, 101};
+    in.feed(head.data(), head.size(), r);
+    const Bytes endless(1 << 20, 0x41);
+    in.feed(endless.data(), endless.size(), r);
+    EXPECT_LE(in.held(), TelnetInput::kSubMax);
+    // Its end drops it whole; the next one counts again.
+    const Bytes tail{IAC, SE, IAC, SB, COM, 101, 0x03, IAC, SE, 0x07};
+    in.feed(tail.data(), tail.size(), r);
+    EXPECT_EQ(in.overlong(), 1u);
+    ASSERT_EQ(r.subs.size(), 1u);
+    EXPECT_EQ(r.subs[0], (Bytes{COM, 101, 0x03}));
+    EXPECT_EQ(r.data, 1u);
+}
+
+// A server that never stops sending: waits and writes (which look at the
+// connection first) end, the unread data held stays under the bound (the
+// excess counted), and a purge ends too.
+TEST(TcpPort, FloodingServerIsReadBoundedAndPurged) {
+    Server s([](int fd) {
+        const Bytes chunk(65536, 0x55);
+        for (int i = 0; i < 256; ++i)
+            if (send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL) <= 0) break;
+    });
+    TcpPort port;
+    ASSERT_EQ(port.open(s.name("tcp")), 0u);
+    ASSERT_TRUE(port.waitForReadyReadUs(1'000'000));
+    const uint8_t request = 0x05;
+    for (int i = 0; i < 200 && port.droppedBytes() == 0; ++i) {
+        ASSERT_EQ(port.write(&request, 1), 0u);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    Bytes all(1 << 20);
+    EXPECT_LE(port.readAvailable(all.data(), all.size()), TcpPort::kHeldMax);
+    EXPECT_GT(port.droppedBytes(), 0u);
+    port.purgeInput();
+    port.close();
+}
+
+// Names that can name no port are refused before anything is opened.
+TEST(PortNames, GatewayWithoutHostOrPortInRangeAndEmptyNameAreRefused) {
+    // 99999 modulo 65536: where a careless resolver would connect.
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(34463);
+    const int one = 1;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    const bool listening = bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(listener, 4) == 0;
+    const struct {
+        const char* name;
+        const char* problem;
+    } cases[] = {
+        {"tcp://127.0.0.1:99999", "неверный адрес шлюза: tcp://127.0.0.1:99999 (нужны узел и порт 1..65535)"},
+        {"rfc2217://127.0.0.1:0", "неверный адрес шлюза: rfc2217://127.0.0.1:0 (нужны узел и порт 1..65535)"},
+        {"tcp://:502", "неверный адрес шлюза: tcp://:502 (нужны узел и порт 1..65535)"},
+        {"tcp://[]:502", "неверный адрес шлюза: tcp://[]:502 (нужны узел и порт 1..65535)"},
+        {"", "не задано имя порта"},
+        {"tcp://127.0.0.1:65535", ""},
+        {"rfc2217://[::1]:1", ""},
+        {"ttyUSB0", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Port_name_problem(c.name), c.problem) << c.name;
+        if (*c.problem == 0) continue;
+        PortByName port;
+        EXPECT_EQ(port.open(c.name), uint32_t(EINVAL)) << c.name;
+        EXPECT_EQ(port.describeError(c.name, EBADF), "порт " + std::string(c.name) + ": " + c.problem);
+    }
+    if (listening) {
+        EXPECT_LT(accept(listener, nullptr, nullptr), 0) << "a refused name was connected to";
+    }
+    close(listener);
 }

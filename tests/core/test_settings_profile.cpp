@@ -131,6 +131,23 @@ TEST(PrivateProfile, ValuesStayOnTheirLineAndUnknownCharactersBecomeQuestionMark
     EXPECT_EQ(read_bytes(dir / "a.ini"), "[s]\r\na=one  [s] b=2\r\nb=?\r\n");
 }
 
+// An operator's comment in a script Windows-1251 lacks keeps the file in
+// UTF-8; one Windows-1251 can hold still turns it into Windows-1251.
+TEST(PrivateProfile, Utf8FileStaysUtf8OnlyWhenWindows1251CannotHoldIt) {
+    const std::string keys = "[связь]\r\nПОРТ=COM3\r\n";
+    for (const std::string comment : {"; 日本語 — ещё Ελληνικά", "; только кириллица"}) {
+        TempDir dir;
+        write_bytes(dir / "a.ini", "\xEF\xBB\xBF" + comment + "\n" + keys);
+        PrivateProfile p(dir / "a.ini");
+        EXPECT_EQ(p.ReadString("СВЯЗЬ", "порт", ""), "COM3");
+        p.WriteString("связь", "НОМЕР", "5");
+        ASSERT_TRUE(p.Flush()) << p.error();
+        const std::string written = comment + "\r\n" + keys + "НОМЕР=5\r\n";
+        const bool foreign = comment.find("日") != std::string::npos;
+        EXPECT_EQ(read_bytes(dir / "a.ini"), foreign ? "\xEF\xBB\xBF" + written : cp(written)) << comment;
+    }
+}
+
 TEST(PrivateProfile, FlushKeepsEditsMadeToTheFileSinceItWasLoaded) {
     TempDir dir;
     write_bytes(dir / "a.ini", "[s]\r\nk=1\r\n");
@@ -165,7 +182,7 @@ TEST(PrivateProfile, FailedFlushReportsThePathAndKeepsTheChanges) {
     p.WriteInteger("s", "k", 3);
     std::filesystem::remove(folder);
     EXPECT_FALSE(p.Flush());
-    EXPECT_EQ(p.error(), "Unable to write to " + folder + "/a.ini");
+    EXPECT_EQ(p.error(), "Unable to write to " + folder + "/a.ini: нет такой папки");
     EXPECT_EQ(p.error_code(), ENOENT);
     std::filesystem::create_directory(folder);
     ASSERT_TRUE(p.Flush());
@@ -173,31 +190,40 @@ TEST(PrivateProfile, FailedFlushReportsThePathAndKeepsTheChanges) {
     EXPECT_EQ(read_bytes(folder + "/a.ini"), "[s]\r\nk=3\r\n");
 }
 
-// The check runs as an unprivileged user, since root may write any file.
-TEST(PrivateProfile, ReadOnlyFileIsNotReplaced) {
-    TempDir dir;
-    const std::string path = dir / "a.ini";
-    const std::string old = "[s]\r\nk=1\r\n";
-    write_bytes(path, old);
-    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);  // the folder would allow the rename
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
-        PrivateProfile p(path);
-        p.WriteInteger("s", "k", 2);
-        const bool refused = !p.Flush() && p.error() == "Unable to write to " + path && p.error_code() == EACCES;
-        ::_exit(refused ? 0 : 1);
+// The checks run as an unprivileged user, since root may write any file.
+TEST(PrivateProfile, RefusedFileOrFolderIsNotReplacedAndTheReasonIsGiven) {
+    struct Case {
+        mode_t file, folder;
+        const char* reason;
+    };
+    for (const Case& c : {Case{0444, 0777, "файл только для чтения"},  // the folder would allow the rename
+                          Case{0644, 0555, "нет доступа к папке"}}) {
+        TempDir dir;
+        const std::string path = dir / "a.ini";
+        const std::string old = "[s]\r\nk=1\r\n";
+        write_bytes(path, old);
+        ASSERT_EQ(::chmod(path.c_str(), c.file), 0);
+        ASSERT_EQ(::chmod(dir.path().c_str(), c.folder), 0);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+            PrivateProfile p(path);
+            p.WriteInteger("s", "k", 2);
+            const bool refused = !p.Flush() && p.error() == "Unable to write to " + path + ": " + c.reason &&
+                                 p.error_code() == EACCES;
+            ::_exit(refused ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ::chmod(dir.path().c_str(), 0777);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "not refused with the reason: " << c.reason;
+        EXPECT_EQ(read_bytes(path), old);
+        size_t files = 0;
+        for (const auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++files;
+        EXPECT_EQ(files, 1u);
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save was not refused";
-    EXPECT_EQ(read_bytes(path), old);
-    size_t files = 0;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++files;
-    EXPECT_EQ(files, 1u);
 }
 
 TEST(PrivateProfile, SaveRemovesTemporaryFilesOfKilledSaves) {
@@ -232,7 +258,7 @@ TEST(PrivateProfile, FullDiskLeavesTheOldFileWholeAndNoTemporaryFile) {
         ::setrlimit(RLIMIT_FSIZE, &lim);
         PrivateProfile p(dir / "a.ini");
         p.WriteString("s", "big", std::string(1000, 'x'));
-        const bool failed = !p.Flush() && p.error() == "Unable to write to " + (dir / "a.ini") &&
+        const bool failed = !p.Flush() && p.error() == "Unable to write to " + (dir / "a.ini") + ": нет места на диске" &&
                             p.error_code() == EFBIG;
         ::_exit(failed ? 0 : 1);
     }

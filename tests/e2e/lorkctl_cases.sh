@@ -64,6 +64,10 @@ run 3 ping --port "$work/no-such-port"
 has err "не открыть: "
 [ "$(sed 's/.*не открыть: //' "$work/err")" != "" ] || bad "no cause for the port"
 run 2 frobnicate --port "$pty"
+for name in tcp://127.0.0.1:99999 rfc2217://:4001 ""; do
+  run 2 ping --port "$name"
+  if [ -n "$name" ]; then has err "неверный адрес шлюза: $name"; else has err "не задано имя порта"; fi
+done
 run 2 read --port "$pty" --baud 1234
 
 # --- set: written, read back; out of range: refused with nothing sent; the rules
@@ -163,14 +167,14 @@ for i in 1 2 3; do
     || bad "record $i: $(sed -n "${i}p" "$work/rec.jsonl")"
 done
 grep -q '"before": {"parity": 0, "stopbits": 1, "baud": 9600, "address": 5' "$work/rec.jsonl" || bad "no before values"
-# Ctrl-C in the middle of an apply: the instrument is finished and recorded, then the interrupt ends lorkctl
+# Ctrl-C in the middle of an apply: no further write, the run recorded whole as interrupted, then the interrupt ends lorkctl
 start_sim
 "$ctl" apply --port "$pty" --address 31 --record "$work/rec.jsonl" "$work/tmpl.json" >"$work/out" 2>"$work/err" &
 ctl_pid=$!
 for _ in $(seq 100); do grep -q -- '<- ' "$work/sim.err" && break; sleep 0.02; done
 kill -INT "$ctl_pid"; wait "$ctl_pid"; rc=$?
 [ "$rc" -eq 130 ] || bad "interrupted apply ended with $rc"
-tail -n1 "$work/rec.jsonl" | grep -q '"address": 31, "res": 12' || bad "interrupted apply not finished: $(tail -n1 "$work/rec.jsonl")"
+tail -n1 "$work/rec.jsonl" | grep -q '"verdict": "прервано"}$' || bad "interrupted apply not recorded: $(tail -n1 "$work/rec.jsonl")"
 # a silent instrument: recorded as failed, status 1
 run 1 apply --port "$pty" --connect-address 40 --record "$work/rec.jsonl" "$work/tmpl.json"
 tail -n1 "$work/rec.jsonl" | grep -qF '"verdict": " не дождались ответа"' || bad "failed apply not recorded"

@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <memory>
 #include <thread>
 
 #include "platform/linux/system_clock.h"
@@ -31,6 +32,7 @@ class TestPortVanish : public QObject {
     Q_OBJECT
 private slots:
     void lineVanishesDuringAWriteAndComesBack();
+    void lineThatCameBackIsUsedByTheNextExchange();
 };
 
 void TestPortVanish::lineVanishesDuringAWriteAndComesBack() {
@@ -82,6 +84,36 @@ void TestPortVanish::lineVanishesDuringAWriteAndComesBack() {
     core.link.Port_setup(2);
     QCOMPARE(core.dev.Read_adr(), uint8_t(0));
     QCOMPARE(host.messages, std::vector<std::string>{});
+}
+
+// An adapter pulled and plugged in again between two operator commands: the
+// first exchange after it fails, the next opens the same path afresh by
+// itself, with no set-up and no port chosen again.
+void TestPortVanish::lineThatCameBackIsUsedByTheNextExchange() {
+    lork::test::TempDir dir;
+    const std::string link = dir / "tty";
+    const std::vector<std::string> args{"--address", "5", "--link", link};
+    auto sim = std::make_unique<lork::test::SimProcess>();
+    std::string why;
+    if (!sim->start(LORK_SIM_PATH, args, &why)) QSKIP(why.c_str());
+
+    Port port;
+    lork::SystemClock clock;
+    lork::test::RecordingHost host;
+    lork::Core core(port, clock, host);
+    core.st.ls.port_name = link;
+    core.link.Port_setup(2);
+    QCOMPARE(core.dev.Read_adr(), uint8_t(0));
+    for (int cycle = 0; cycle < 10; ++cycle) {
+        QVERIFY(sim->stop());
+        QVERIFY2(core.dev.Read_adr() != 0, "an exchange on a line that is gone");
+        sim = std::make_unique<lork::test::SimProcess>();
+        QVERIFY2(sim->start(LORK_SIM_PATH, args, &why), why.c_str());
+        host.messages.clear();
+        QCOMPARE(core.dev.Read_adr(), uint8_t(0));
+        QCOMPARE(host.messages, std::vector<std::string>{});
+    }
+    QCOMPARE(host.info_lines.back(), "порт " + link + " открыт заново");
 }
 
 QTEST_MAIN(TestPortVanish)
