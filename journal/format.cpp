@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/file_io.h"
 #include "protocol/framing.h"
 
 namespace lork::journal {
@@ -40,9 +41,7 @@ std::string Command_text(const Entry& e) {
 namespace {
 std::tm Local(int64_t wall_ms) {
     const std::time_t t = std::time_t(wall_ms / 1000);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    return tm;
+    return Local_time(t);
 }
 }  // namespace
 
@@ -54,8 +53,9 @@ std::string Clock_text(int64_t wall_ms) {
 }
 
 std::string Iso_text(int64_t wall_ms) {
-    const std::tm tm = Local(wall_ms);
-    const long off = tm.tm_gmtoff / 60;
+    long off_s = 0;
+    const std::tm tm = Local_time(std::time_t(wall_ms / 1000), &off_s);
+    const long off = off_s / 60;
     char buf[96];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld", tm.tm_year + 1900, tm.tm_mon + 1,
                   tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, int(wall_ms % 1000), off < 0 ? '-' : '+',

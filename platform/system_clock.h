@@ -1,34 +1,17 @@
 #pragma once
 // The real clock: a monotonic time base and a blocking sleep to a deadline.
-#include <sys/prctl.h>
-#include <time.h>
-
-#include <cerrno>
-#include <chrono>
+// One implementation per system (platform/linux/, platform/windows/).
+#include <cstdint>
 
 #include "platform/clock.h"
-#include "platform/deadline_wait.h"
 
 namespace lork {
 
 class SystemClock : public Clock {
 public:
-    SystemClock() {
-        // The pauses and time-outs at 115200 bit/s are single milliseconds;
-        // the kernel's default 50 us of timer slack on every sleep and poll
-        // of this thread would add up to several per cent of an exchange.
-        prctl(PR_SET_TIMERSLACK, 1UL);
-    }
-    int64_t nowUs() const override {
-        using namespace std::chrono;
-        return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-    }
-    void sleepMs(int ms) override {
-        if (ms <= 0) return;
-        // To a deadline: a signal that interrupts the sleep does not make it
-        // longer, and the wake-up's own lateness is not added.
-        Sleep_until(Monotonic_us() + int64_t(ms) * 1000);
-    }
+    SystemClock();
+    int64_t nowUs() const override;
+    void sleepMs(int ms) override;
 };
 
 }  // namespace lork
