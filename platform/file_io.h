@@ -23,6 +23,10 @@ std::optional<std::string> Read_file(const std::string& path);
 int Replace_file(const std::string& target, std::string_view data,
                  void (*before_replace)(const std::string& temp_path));
 
+// Puts the file from in to's place in one step, replacing what is there
+// (rename() does not replace a file on Windows). 0 or errno.
+int Rename_over(const std::string& from, const std::string& to);
+
 // Creates dir and the folders above it that are missing. 0 or errno.
 int Make_folders(const std::string& dir);
 

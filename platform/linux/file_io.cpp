@@ -148,6 +148,10 @@ int Replace_file(const std::string& path, std::string_view data,
     return 0;
 }
 
+int Rename_over(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
 int Make_folders(const std::string& dir) {
     // The XDG rules ask for 0700 on folders created for the user.
     if (dir.empty()) return 0;

@@ -178,6 +178,11 @@ int Replace_file(const std::string& target, std::string_view data,
     return err;
 }
 
+int Rename_over(const std::string& from, const std::string& to) {
+    if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+    return last_errno();
+}
+
 int Make_folders(const std::string& dir) {
     if (dir.empty()) return 0;
     const DWORD a = GetFileAttributesW(Wide(dir).c_str());

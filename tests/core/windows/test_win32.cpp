@@ -1,16 +1,19 @@
 // What the Windows platform layer does its own way: the settings folder and
-// the carry-over of an old file, the atomic save (rename() would not replace
+// the carry-over of an old file, the calibration log's folder and time zone, the atomic save (rename() would not replace
 // a file), CRLF bytes as written, folders with Cyrillic names, the COM port's
 // failures in the system's words, and the clock's sleeps.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "journal/calibration_log.h"
 #include "platform/file_io.h"
 #include "platform/private_profile.h"
 #include "platform/settings_file.h"
@@ -106,6 +109,30 @@ TEST(WindowsSettings, OldFileBesideTheProgramIsTakenOverOnce) {
     again.Load_settings(ls2, {});
     EXPECT_EQ(ls2.adr, 42);
     std::filesystem::remove(beside);
+}
+
+TEST(WindowsCalibrationLog, FolderIsAppDataAndTheTimeCarriesTheZonesBias) {
+    ScopedEnv appdata("APPDATA", std::string("C:\\Users\\u\\AppData\\Roaming"));
+    EXPECT_EQ(calib::Default_path(), "C:\\Users\\u\\AppData\\Roaming\\testlork\\calibration.csv");
+    // Bias is minutes to add to local time for UTC, daylight saving included.
+    TIME_ZONE_INFORMATION tz{};
+    const DWORD kind = GetTimeZoneInformation(&tz);
+    const long bias = tz.Bias + (kind == TIME_ZONE_ID_DAYLIGHT ? tz.DaylightBias : 0);
+    const long off = bias < 0 ? -bias : bias;
+    char want[16];
+    std::snprintf(want, sizeof want, "%c%02ld:%02ld", bias <= 0 ? '+' : '-', off / 60, off % 60);
+    const std::string when = calib::Iso_local(std::time(nullptr));
+    ASSERT_EQ(when.size(), 25u) << when;
+    EXPECT_EQ(when.substr(19), want) << when;
+}
+
+TEST(WindowsCalibrationLog, FailedAppendSaysWhereAndWhy) {
+    TempDir d;
+    calib::Record r;
+    r.port = "COM4";
+    const std::string err = calib::Append(d.path(), r);
+    EXPECT_NE(err.find(d.path() + ": "), std::string::npos) << err;
+    EXPECT_GT(err.size(), err.find(d.path() + ": ") + d.path().size() + 4) << err;
 }
 
 TEST(Win32Port, MissingPortFailsInTheSystemsWordsAndAClosedPortSaysSo) {
