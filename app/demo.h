@@ -1,13 +1,21 @@
 #pragma once
-// The demonstration mode: the program talks to the instrument simulator
-// lork-sim on a pseudo-terminal, so that it can be tried without an
-// instrument. The simulator is a child process that ends with the program.
+// The demonstration mode: the program talks to the instrument simulator, so
+// that it can be tried without an instrument. On Linux the simulator is
+// lork-sim on a pseudo-terminal, a child process that ends with the program;
+// on Windows, which has no pseudo-terminals, it runs in this process behind
+// a port of its own (app/demo_windows.cpp).
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
+
+#include "platform/serial_port.h"
+
+namespace lork::sim {
+class InstrumentModel;
+}
 
 class DemoSimulator {
 public:
@@ -22,6 +30,7 @@ public:
 
     // Starts the simulator and waits (at most timeout_ms) for the terminal's
     // path on its first line of output. Empty on failure, with error() saying why.
+    // The name of the port to use, which port() carries when it is not null.
     QString start(const QString& program, const QStringList& args = {}, int timeout_ms = 5000);
 
     // Keeps the demonstration's settings file away from the operator's own:
@@ -31,9 +40,13 @@ public:
     void stop();
     QString error() const { return error_; }
     QProcess& process() { return proc_; }
+    // The simulator's own port, when it runs in this process; else null.
+    lork::SerialPort* port() { return port_.get(); }
 
 private:
     QProcess proc_;
     std::unique_ptr<QTemporaryDir> config_dir_;
     QString error_;
+    std::shared_ptr<lork::sim::InstrumentModel> model_;
+    std::unique_ptr<lork::SerialPort> port_;
 };

@@ -17,7 +17,7 @@
 #include "platform/qt/port_list.h"
 #include "platform/port_factory.h"
 #include "protocol/settings_file.h"
-#include "platform/linux/system_clock.h"
+#include "platform/system_clock.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("testlork"));
@@ -81,7 +81,23 @@ int main(int argc, char* argv[]) {
         else early_remarks.push_back(line);
     };
 
-    TFglav::Platform platform{port, clock, lork::Read_port_list(), {}, {}, {}, {}, {}, {}};
+    // Declared before the window so that the simulator outlives it.
+    DemoSimulator demo;
+    QString demo_port;
+    if (cli.isSet(demoOpt)) {
+        // The demonstration keeps its own settings: closing it must not leave
+        // the simulator's terminal as the operator's port.
+        demo.isolateSettings();
+        const QString sim = DemoSimulator::locate(QCoreApplication::applicationDirPath());
+        demo_port = demo.start(sim, QProcess::splitCommand(qEnvironmentVariable("LORK_DEMO_SIM_ARGS")));
+        if (demo_port.isEmpty()) {
+            qCritical("testlork: --demo: %s", qPrintable(demo.error()));
+            return 1;
+        }
+    }
+    lork::SerialPort& wire = demo.port() ? *demo.port() : port;
+
+    TFglav::Platform platform{wire, clock, lork::Read_port_list(), {}, {}, {}, {}, {}, {}};
     platform.keys = [&keys](int vk) { return keys.keyPressedSince(vk); };
     // An adapter plugged in after start shows up when the port box opens.
     platform.list_ports = &lork::Read_port_list;
@@ -90,21 +106,9 @@ int main(int argc, char* argv[]) {
         platform.own_ports.push_back(path);
         platform.forced_port = path;
     }
-
-    // Declared before the window so that the simulator outlives it.
-    DemoSimulator demo;
-    if (cli.isSet(demoOpt)) {
-        // The demonstration keeps its own settings: closing it must not leave
-        // the simulator's terminal as the operator's port.
-        demo.isolateSettings();
-        const QString sim = DemoSimulator::locate(QCoreApplication::applicationDirPath());
-        const QString pty = demo.start(sim, QProcess::splitCommand(qEnvironmentVariable("LORK_DEMO_SIM_ARGS")));
-        if (pty.isEmpty()) {
-            qCritical("testlork: --demo: %s", qPrintable(demo.error()));
-            return 1;
-        }
-        platform.own_ports.push_back(pty.toStdString());
-        platform.forced_port = pty.toStdString();
+    if (!demo_port.isEmpty()) {
+        platform.own_ports.push_back(demo_port.toStdString());
+        platform.forced_port = demo_port.toStdString();
     }
 
     TFglav Fglav(std::move(platform));

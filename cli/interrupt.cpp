@@ -29,6 +29,9 @@ void on_signal(int sig) {
 }
 }  // namespace
 
+// A UTF-8 locale's terminal and arguments are already what the program speaks.
+char** prepare_console(int, char** argv) { return argv; }
+
 void catch_interrupt() {
     struct sigaction sa {};
     sa.sa_handler = on_grace_over;

@@ -10,6 +10,11 @@ namespace lorkctl {
 
 inline constexpr long kGraceMs = 300;
 
+// The console as the program expects it: text out in UTF-8, and the
+// arguments as UTF-8 (in place of argv where the system gives another
+// encoding). Returns the argument vector to use.
+char** prepare_console(int argc, char** argv);
+
 void catch_interrupt();
 // Ends the program by the signal that interrupted it, as if it had not been caught.
 void raise_interrupt();

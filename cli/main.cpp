@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 
 using namespace lorkctl;
 
@@ -42,6 +43,7 @@ int dispatch(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    argv = prepare_console(argc, argv);
     std::setlocale(LC_ALL, "");
     // Numbers go out with a point whatever the locale: scripts read them.
     std::setlocale(LC_NUMERIC, "C");

@@ -1,12 +1,11 @@
 #include "cli/session.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 
 #include "cli/port.h"
 #include "platform/cp1251.h"
 #include "platform/port_factory.h"
+#include "platform/file_io.h"
 #include "platform/private_profile.h"
 #include "protocol/settings_file.h"
 #include "protocol/registers.h"
@@ -20,8 +19,8 @@ void CliHost::messageBox(const std::string& text) {
 void load_settings_defaults(lork::LineSettings& ls) {
     // The window's file; a missing one is not created here, unlike the window.
     const std::string path = lork::settings_path("testlork");
-    struct stat sb {};
-    if (::stat(path.c_str(), &sb) != 0) return;
+    int err = 0;
+    if (lork::Path_kind(path, err) == lork::PathKind::Missing) return;
     lork::SettingsFile file(path);
     file.open(ls);
     // The window takes "ПОРТ" only when the system lists it; here it is the

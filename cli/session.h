@@ -10,7 +10,7 @@
 #include "cli/options.h"
 #include "platform/host.h"
 #include "platform/serial_port.h"
-#include "platform/linux/system_clock.h"
+#include "platform/system_clock.h"
 #include "protocol/device.h"
 
 namespace lorkctl {

@@ -138,6 +138,12 @@ Link::ReadResult Link::Read_timed(uint8_t* buf, size_t n) {
     }
     if (n == 0) return r;
     const auto& t = port_timeouts;
+    // Where the system times reads itself (COMMTIMEOUTS), one call does the whole read.
+    if (port_.readTimed(buf, n, {t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant},
+                        r.got, r.error)) {
+        if (r.got > 0) last_byte_us = clock_.nowUs();
+        return r;
+    }
     const bool has_total = t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0;
     const int64_t total_end =
         clock_.nowUs() +

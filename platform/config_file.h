@@ -5,10 +5,11 @@
 
 namespace lork {
 
-// The user's configuration folder: $XDG_CONFIG_HOME, else $HOME/.config.
+// The user's configuration folder: $XDG_CONFIG_HOME, else $HOME/.config;
+// on Windows %APPDATA%\testlork.
 std::string settings_folder();
 
-// settings_folder() + "/" + the program file's base name with its extension
+// settings_folder() + the separator + the program file's base name with its extension
 // replaced by ".ini" ("/usr/bin/testlork" -> ".../testlork.ini").
 std::string settings_path(std::string_view program_file_name);
 

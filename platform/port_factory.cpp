@@ -4,7 +4,6 @@
 
 #include "platform/rfc2217_port.h"
 #include "platform/tcp_port.h"
-#include "platform/linux/tty_port.h"
 
 namespace lork {
 
@@ -36,9 +35,7 @@ std::unique_ptr<SerialPort> Make_port(const std::string& name, std::function<voi
     }
     case PortKind::Tty: break;
     }
-    auto p = std::make_unique<TtyPort>();
-    p->notice = std::move(notice);
-    return p;
+    return Make_device_port(std::move(notice));
 }
 
 SerialPort& PortByName::portFor(const std::string& name) {
@@ -84,6 +81,9 @@ size_t PortByName::readAvailable(uint8_t* buf, size_t max) { return port_ ? port
 bool PortByName::waitForReadyRead(int ms) { return port_ && port_->waitForReadyRead(ms); }
 bool PortByName::waitForReadyReadUs(int64_t us) { return port_ && port_->waitForReadyReadUs(us); }
 uint32_t PortByName::lastReadError() const { return port_ ? port_->lastReadError() : EBADF; }
+bool PortByName::readTimed(uint8_t* buf, size_t n, const ReadTimeouts& t, size_t& got, uint32_t& err) {
+    return port_ && port_->readTimed(buf, n, t, got, err);
+}
 std::string PortByName::describeError(const std::string& name, uint32_t err) const {
     if (!bad_name_.empty()) return "порт " + name + ": " + bad_name_;
     return port_ ? port_->describeError(name, err) : SerialPort::describeError(name, err);

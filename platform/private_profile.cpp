@@ -1,11 +1,5 @@
 #include "platform/private_profile.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -14,6 +8,7 @@
 #include <optional>
 
 #include "platform/cp1251.h"
+#include "platform/file_io.h"
 
 namespace lork {
 namespace {
@@ -121,34 +116,6 @@ void apply(std::vector<std::string>& lines, const std::string& section, const st
     lines.push_back(std::move(line));
 }
 
-// Reads a regular file whole. nullopt with errno set when it cannot be read.
-std::optional<std::string> read_file(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        errno = EINVAL;
-        return std::nullopt;
-    }
-    std::string data;
-    char buf[8192];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int e = errno;
-            ::close(fd);
-            errno = e;
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        data.append(buf, size_t(n));
-    }
-    ::close(fd);
-    return data;
-}
-
 // Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
 bool valid_utf8(std::string_view s) {
     size_t i = 0;
@@ -194,115 +161,6 @@ ProfileText decode(std::string raw) {
     std::string cp = utf8_to_cp1251(body, &whole);
     if (whole) return {profile_split(cp), false, false};
     return {profile_split(body), true, bom};
-}
-
-bool write_all(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(size_t(n));
-    }
-    return true;
-}
-
-std::string dir_of(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-// Removes the temporary files of target ("<name>.~PID-N") left by saves whose
-// process was killed: only those whose process no longer runs.
-void remove_stale_temporaries(const std::string& target) {
-    const auto slash = target.rfind('/');
-    const std::string prefix = (slash == npos ? target : target.substr(slash + 1)) + ".~";
-    DIR* d = ::opendir(dir_of(target).c_str());
-    if (!d) return;
-    while (const dirent* e = ::readdir(d)) {
-        const std::string_view name = e->d_name;
-        if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) continue;
-        const std::string_view rest = name.substr(prefix.size());
-        const auto dash = rest.find('-');
-        auto digits = [](std::string_view v) {
-            return !v.empty() && v.size() <= 10 &&
-                   v.find_first_not_of("0123456789") == std::string_view::npos;
-        };
-        if (dash == npos || !digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1))) continue;
-        const long pid = std::strtol(std::string(rest.substr(0, dash)).c_str(), nullptr, 10);
-        if (pid <= 0 || pid > INT_MAX || pid_t(pid) == ::getpid()) continue;
-        if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
-        const std::string dir = dir_of(target);
-        (void)::unlink((dir + "/" + std::string(name)).c_str());
-    }
-    ::closedir(d);
-}
-
-// Writes data into a new file beside target and renames it over target, so
-// the path holds either the old file or the new one, never a part of either.
-// Returns 0 or the errno of the failed step.
-int replace_file(const std::string& target, std::string_view data) {
-    // A rename asks only the folder, so it would replace a file that refuses
-    // writes (read-only, someone else's, immutable): ask the file itself
-    // first, without opening it, so that no watcher sees a write.
-    struct stat cur {};
-    if (::stat(target.c_str(), &cur) == 0 && S_ISREG(cur.st_mode) &&
-        ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-        return errno;
-    remove_stale_temporaries(target);
-    std::string tmp;
-    int fd = -1;
-    for (unsigned n = 0; n < 100 && fd < 0; ++n) {
-        tmp = target + ".~" + std::to_string(::getpid()) + "-" + std::to_string(n);
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return errno;
-    }
-    if (fd < 0) return EEXIST;
-    int err = 0;
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        (void)::fchmod(fd, old.st_mode & 07777);  // keep the file's permissions
-    if (!write_all(fd, data) || ::fsync(fd) != 0) err = errno;
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && before_rename_hook) before_rename_hook(tmp);
-    if (err == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) err = errno;
-    if (err != 0) {
-        ::unlink(tmp.c_str());
-        return err;
-    }
-    // The rename itself reaches the disk only with the folder's entry.
-    if (const int dfd = ::open(dir_of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        dfd >= 0) {
-        (void)::fsync(dfd);
-        ::close(dfd);
-    }
-    return 0;
-}
-
-// Why a save failed, in the operator's words.
-std::string failure_reason(const std::string& target, int err) {
-    switch (err) {
-    case EROFS: return "диск только для чтения";
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG: return "нет места на диске";
-    case ENOENT:
-    case ENOTDIR: return "нет такой папки";
-    case EISDIR: return "на месте файла папка";
-    case EIO: return "ошибка ввода-вывода";
-    case EACCES:
-    case EPERM: {
-        struct stat st {};
-        if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0)
-            return "файл только для чтения";
-        if (::faccessat(AT_FDCWD, dir_of(target).c_str(), W_OK, AT_EACCESS) != 0) return "нет доступа к папке";
-        return "нет доступа к файлу";
-    }
-    default: return std::strerror(err);
-    }
 }
 
 // At most max characters of UTF-8 text.
@@ -379,7 +237,7 @@ std::string profile_join(const std::vector<std::string>& lines) {
 void set_profile_before_rename_hook(ProfileHook hook) { before_rename_hook = hook; }
 
 PrivateProfile::PrivateProfile(std::string path) : path_(std::move(path)) {
-    if (auto text = read_file(path_)) text_ = decode(std::move(*text));
+    if (auto text = Read_file(path_)) text_ = decode(std::move(*text));
 }
 
 bool PrivateProfile::HasKey(std::string_view section, std::string_view key) const {
@@ -415,26 +273,18 @@ void PrivateProfile::WriteInteger(std::string_view section, std::string_view key
 }
 
 bool PrivateProfile::Flush() {
-    // Write through a symbolic link rather than replacing the link.
-    std::string target = path_;
-    struct stat st {};
-    if (::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(path_.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
-        }
-    }
+    const std::string& target = path_;
     // Someone may have edited the file since it was loaded: start from what is
     // there now, so only this object's keys change.
     ProfileText merged = text_;
-    if (auto text = read_file(target)) {
+    if (auto text = Read_file(target)) {
         merged = decode(std::move(*text));
         for (const auto& c : pending_) apply(merged.lines, c.section, c.key, c.value, merged.utf8);
     }
     const std::string data = (merged.bom ? "\xEF\xBB\xBF" : "") + profile_join(merged.lines);
-    if (const int err = replace_file(target, data); err != 0) {
+    if (const int err = Replace_file(target, data, before_rename_hook); err != 0) {
         errno_ = err;
-        error_ = "Unable to write to " + path_ + ": " + failure_reason(target, err);
+        error_ = "Unable to write to " + path_ + ": " + Save_failure_reason(target, err);
         return false;
     }
     text_ = std::move(merged);

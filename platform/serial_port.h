@@ -70,6 +70,21 @@ public:
     // went away, a closed port). A read that fails must not pass for an empty
     // one: the probe read tells the two apart.
     virtual uint32_t lastReadError() const { return isOpen() ? 0 : EBADF; }
+
+    // The read fields of Win32's COMMTIMEOUTS, ms.
+    struct ReadTimeouts {
+        uint32_t interval = 0;
+        uint32_t multiplier = 0;
+        uint32_t constant = 0;
+    };
+    // A port whose system keeps the read time-outs itself reads up to n bytes
+    // under them in one call and returns true, with got and err (0 or the
+    // system error code) set. False: the caller times the read on top of
+    // readAvailable() and the waits.
+    virtual bool readTimed(uint8_t* buf, size_t n, const ReadTimeouts& t, size_t& got, uint32_t& err) {
+        (void)buf, (void)n, (void)t, (void)got, (void)err;
+        return false;
+    }
 };
 
 }  // namespace lork

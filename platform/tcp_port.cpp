@@ -1,19 +1,10 @@
 #include "platform/tcp_port.h"
 
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-
-#include "platform/deadline_wait.h"
 
 namespace lork {
 
@@ -29,15 +20,6 @@ int64_t monotonicUs() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return int64_t(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000;
-}
-
-// ppoll on one descriptor for up to timeout_us; the revents, or 0 on time-out.
-short pollOne(int fd, short events, int64_t timeout_us) {
-    const int64_t end = monotonicUs() + std::max<int64_t>(timeout_us, 0);
-    pollfd p{fd, events, 0};
-    const int r = Poll_until(p, end);
-    if (r < 0) return POLLERR;
-    return r == 0 ? short(0) : p.revents;
 }
 
 }  // namespace
@@ -73,8 +55,8 @@ uint32_t TcpPort::open(const std::string& name) {
     }
     name_ = name;
     auto fail = [&](int e) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
+        net::Close(fd_);
+        fd_ = net::kNoSocket;
         open_error_ = uint32_t(e);
         return open_error_;
     };
@@ -83,42 +65,7 @@ uint32_t TcpPort::open(const std::string& name) {
         open_detail_ = "неверный адрес шлюза (нужны узел и порт 1..65535)";
         return fail(EINVAL);
     }
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* res = nullptr;
-    if (const int g = getaddrinfo(a.host.c_str(), a.port.c_str(), &hints, &res)) {
-        open_detail_ = gai_strerror(g);
-        return fail(EHOSTUNREACH);
-    }
-    int err = ECONNREFUSED;
-    for (addrinfo* ai = res; ai && fd_ < 0; ai = ai->ai_next) {
-        const int s = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
-        if (s < 0) {
-            err = errno;
-            continue;
-        }
-        int r = ::connect(s, ai->ai_addr, ai->ai_addrlen);
-        if (r != 0 && errno == EINPROGRESS) {
-            const short ev = pollOne(s, POLLOUT, kConnectUs);
-            int so = ETIMEDOUT;
-            socklen_t len = sizeof so;
-            if (ev != 0) getsockopt(s, SOL_SOCKET, SO_ERROR, &so, &len);
-            r = so == 0 ? 0 : -1;
-            errno = so;
-        }
-        if (r != 0) {
-            err = errno;
-            ::close(s);
-            continue;
-        }
-        fd_ = s;
-    }
-    freeaddrinfo(res);
-    if (fd_ < 0) return fail(err);
-    // A request is one small write that must go out at once.
-    const int one = 1;
-    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (const int e = net::Connect(a.host, a.port, kConnectUs, fd_, open_detail_)) return fail(e);
     open_error_ = 0;
     configured_ = false;
     dropped_ = 0;
@@ -141,8 +88,8 @@ uint32_t TcpPort::reopen(const std::string& name) {
 }
 
 void TcpPort::close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    net::Close(fd_);
+    fd_ = net::kNoSocket;
     rx_.clear();
 }
 
@@ -170,32 +117,31 @@ uint32_t TcpPort::configure(const LineConfig& cfg) {
 bool TcpPort::pump(int64_t timeout_us) {
     if (fd_ < 0) return false;
     if (timeout_us > 0) {
-        const short ev = pollOne(fd_, POLLIN, timeout_us);
+        const short ev = net::Wait(fd_, false, timeout_us);
         if (ev == 0) return true;
-        if (!(ev & POLLIN) && (ev & (POLLHUP | POLLERR | POLLNVAL))) {
+        if (!(ev & net::kReadable) && (ev & net::kBroken)) {
             lost(ECONNRESET);
             return false;
         }
     }
     uint8_t buf[512];
     for (size_t taken = 0; taken < kLookMax;) {
-        const ssize_t n = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
+        int err = 0;
+        const long n = net::Receive(fd_, buf, sizeof buf, err);
         if (n > 0) {
             taken += size_t(n);
             // A server that holds back its next small segment until the
             // first is acknowledged (Nagle) would otherwise wait for the
             // delayed acknowledgement: 40 ms inside a reply.
-            const int one = 1;
-            setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+            net::Quick_ack(fd_);
             takeIn(buf, size_t(n));
             if (fd_ < 0) return false;
             if (size_t(n) < sizeof buf) return true;
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        if (n < 0 && err == EAGAIN) return true;
         // The server closed the connection (0) or it broke.
-        lost(n == 0 ? ECONNRESET : errno);
+        lost(n == 0 ? ECONNRESET : err);
         return false;
     }
     // The rest waits in the system's buffer, which the server cannot overrun.
@@ -223,19 +169,19 @@ uint32_t TcpPort::sendRaw(const uint8_t* data, size_t len) {
     const int64_t end = monotonicUs() + kWriteDrainUs;
     size_t off = 0;
     while (off < len) {
-        const ssize_t n = ::send(fd_, data + off, len - off, MSG_NOSIGNAL | MSG_DONTWAIT);
+        int err = 0;
+        const long n = net::Send(fd_, data + off, len - off, err);
         if (n > 0) {
             off += size_t(n);
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        if (n < 0 && err == EAGAIN) {
             const int64_t left = end - monotonicUs();
             if (left <= 0) return ETIMEDOUT;
-            pollOne(fd_, POLLOUT, left);
+            net::Wait(fd_, true, left);
             continue;
         }
-        const int e = n < 0 ? errno : EIO;
+        const int e = n < 0 ? err : EIO;
         lost(e);
         return uint32_t(e);
     }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/serial_port.h"
+#include "platform/socket.h"
 
 namespace lork {
 
@@ -79,7 +80,7 @@ protected:
     bool configured_ = false;  // whether configure() ran since the connection was made
 
 private:
-    int fd_ = -1;
+    net::Socket fd_ = net::kNoSocket;
     std::string name_;          // the name connected to
     uint32_t open_error_ = 0;   // why the last connection failed
     std::string open_detail_;   // the resolver's text when the name did not resolve

@@ -1,11 +1,8 @@
 #include "records/calibration_log.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +10,7 @@
 #include <sstream>
 
 #include "records/text_fields.h"
+#include "platform/file_io.h"
 
 namespace lork::calib {
 
@@ -90,20 +88,6 @@ std::optional<Record> From_fields(const std::vector<std::string>& f) {
     return r;
 }
 
-bool Write_all(int fd, const std::string& s) {
-    // One write() of the whole text: with O_APPEND the kernel puts it at the
-    // end in one piece.
-    ssize_t n;
-    do n = ::write(fd, s.data(), s.size());
-    while (n < 0 && errno == EINTR);
-    if (n < 0) return false;
-    if (size_t(n) != s.size()) {
-        errno = ENOSPC;
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string Iso_local(std::time_t t) { return records::isoLocalTime(int64_t(t) * 1000, false); }
@@ -127,11 +111,7 @@ std::string Record_line(const Record& r) {
 }
 
 std::string Default_path() {
-    std::string base;
-    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x == '/') base = x;
-    else if (const char* h = std::getenv("HOME"); h && *h) base = std::string(h) + "/.local/share";
-    else base = ".";
-    return base + "/testlork/calibration.csv";
+    return Join_path(Join_path(User_data_folder(), "testlork"), "calibration.csv");
 }
 
 std::string Failure_text(const std::string& path, const std::string& reason) {
@@ -139,26 +119,16 @@ std::string Failure_text(const std::string& path, const std::string& reason) {
 }
 
 std::string Append(const std::string& path, const Record& r) {
-    const std::filesystem::path p(path);
+    // UTF-8 on every system, whatever the narrow encoding of file names.
+    const std::filesystem::path p(std::u8string(path.begin(), path.end()));
     std::error_code ec;
     if (p.has_parent_path()) {
         std::filesystem::create_directories(p.parent_path(), ec);
         if (ec) return Failure_text(path, ec.message());
     }
     const std::string line = Record_line(r) + '\n';
-    // A file this call creates gets the header; the header and the first
-    // record go in one write as well.
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    bool fresh = fd >= 0;
-    if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0) return Failure_text(path, std::strerror(errno));
-    struct stat sb {};
-    if (!fresh && ::fstat(fd, &sb) == 0 && sb.st_size == 0) fresh = true;
-    const bool ok = Write_all(fd, fresh ? Header_line() + '\n' + line : line);
-    const int write_errno = errno;
-    const bool closed = ::close(fd) == 0;
-    if (!ok) return Failure_text(path, std::strerror(write_errno));
-    if (!closed) return Failure_text(path, std::strerror(errno));
+    // A file this call creates gets the header, in the same write as the first record.
+    if (const int err = Append_file(path, Header_line() + '\n', line)) return Failure_text(path, std::strerror(err));
     return {};
 }
 
@@ -170,7 +140,7 @@ std::vector<Record> Parse_text(const std::string& text) {
 }
 
 std::vector<Record> Read_all(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
+    std::ifstream f(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
     std::ostringstream s;
     s << f.rdbuf();
     return Parse_text(s.str());

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/file_io.h"
 #include "protocol/framing.h"
 #include "records/text_fields.h"
 
@@ -41,9 +42,7 @@ std::string Command_text(const Entry& e) {
 namespace {
 std::tm Local(int64_t wall_ms) {
     const std::time_t t = std::time_t(wall_ms / 1000);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    return tm;
+    return Local_time(t);
 }
 }  // namespace
 

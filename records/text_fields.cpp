@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/file_io.h"
+
 namespace lork::records {
 
 std::string csvField(std::string_view s, std::string_view separators) {
@@ -19,9 +21,9 @@ std::string csvField(std::string_view s, std::string_view separators) {
 
 std::string isoLocalTime(int64_t wallMs, bool withMs) {
     const std::time_t t = std::time_t(wallMs / 1000);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    const long off = tm.tm_gmtoff / 60;
+    long offS = 0;
+    const std::tm tm = Local_time(t, &offS);
+    const long off = offS / 60;
     char ms[8] = "";
     if (withMs) std::snprintf(ms, sizeof ms, ".%03d", int(wallMs % 1000));
     char buf[96];

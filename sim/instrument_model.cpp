@@ -4,11 +4,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <sstream>
 
+#include "platform/file_io.h"
 #include "protocol/framing.h"
 #include "protocol/registers.h"
 #include "protocol/state.h"
@@ -411,7 +413,7 @@ bool InstrumentModel::saveState() const {
     if (state_file_.empty()) return true;
     const std::string tmp = state_file_ + ".tmp";
     {
-        std::ofstream out(tmp, std::ios::trunc);
+        std::ofstream out(std::filesystem::path(std::u8string(tmp.begin(), tmp.end())), std::ios::trunc | std::ios::binary);
         if (!out) return false;
         const SimParams& p = params_;
         out << "cal0 " << p.cal0 << "\ncal100 " << p.cal100 << "\ncal_enable " << unsigned(p.cal_enable)
@@ -421,7 +423,7 @@ bool InstrumentModel::saveState() const {
         if (!out.flush()) return false;
     }
     // Replace in one step so a crash never leaves half a file.
-    return std::rename(tmp.c_str(), state_file_.c_str()) == 0;
+    return Rename_over(tmp, state_file_) == 0;
 }
 
 bool InstrumentModel::loadState(std::string* error) {
@@ -429,7 +431,7 @@ bool InstrumentModel::loadState(std::string* error) {
         if (error) *error = why;
         return false;
     };
-    std::ifstream in(state_file_);
+    std::ifstream in(std::filesystem::path(std::u8string(state_file_.begin(), state_file_.end())));
     if (!in) return fail("cannot read " + state_file_);
     struct Field {
         uint64_t lo, hi;

@@ -34,7 +34,8 @@ bool KeyState::keyPressedSince(int vk) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         pumping_ = false;
     }
-    return pressed_.erase(vk) > 0;
+    const bool system = System_key_pressed_since(vk);
+    return pressed_.erase(vk) > 0 || system;
 }
 
 bool KeyState::eventFilter(QObject* watched, QEvent* event) {

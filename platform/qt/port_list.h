@@ -5,8 +5,8 @@
 
 namespace lork {
 
-// Names as QSerialPortInfo reports them ("ttyS0", "ttyUSB0"), ordered by
-// Order_port_names.
+// Names as QSerialPortInfo reports them ("ttyS0", "ttyUSB0"), on Windows as
+// the registry lists them ("COM3"), ordered by Order_port_names.
 std::vector<std::string> Read_port_list();
 
 }  // namespace lork

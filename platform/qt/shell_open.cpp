@@ -1,22 +1,14 @@
 #include "platform/qt/shell_open.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QUrl>
 
 namespace lork {
 
 namespace {
 const QString kHelpName = QStringLiteral("Справка по ЛОРК.pdf");
-}
-
-void Shell_open(const QString& path) {
-    // Checked here: a desktop handler would otherwise pop up its own error.
-    if (!QFileInfo::exists(path)) return;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 QString Help_document_path(const QString& app_dir) {

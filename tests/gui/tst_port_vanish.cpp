@@ -9,7 +9,7 @@
 #include <memory>
 #include <thread>
 
-#include "platform/linux/system_clock.h"
+#include "platform/system_clock.h"
 #include "platform/linux/tty_port.h"
 #include "protocol/device.h"
 #include "support/fake_port.h"

@@ -1,0 +1,30 @@
+#include "app/demo.h"
+
+#include "platform/serial_port.h"
+#include "sim/instrument_model.h"
+#include "sim/sim_port.h"
+
+namespace {
+// The name the simulator's port goes by in the port list.
+const QString kDemoPort = QStringLiteral("ДЕМО");
+}  // namespace
+
+DemoSimulator::~DemoSimulator() { stop(); }
+
+// Nothing to find: the simulator is part of this program.
+QString DemoSimulator::locate(const QString&) { return {}; }
+
+QString DemoSimulator::start(const QString&, const QStringList&, int) {
+    error_.clear();
+    model_ = std::make_shared<lork::sim::InstrumentModel>();
+    port_ = std::make_unique<lork::sim::SimPort>(*model_);
+    return kDemoPort;
+}
+
+bool DemoSimulator::isolateSettings() {
+    config_dir_ = std::make_unique<QTemporaryDir>();
+    if (!config_dir_->isValid()) return false;
+    return qputenv("APPDATA", config_dir_->path().toLocal8Bit());
+}
+
+void DemoSimulator::stop() {}

@@ -1,0 +1,12 @@
+#include "platform/port_factory.h"
+#include "platform/linux/tty_port.h"
+
+namespace lork {
+
+std::unique_ptr<SerialPort> Make_device_port(std::function<void(const std::string&)> notice) {
+    auto p = std::make_unique<TtyPort>();
+    p->notice = std::move(notice);
+    return p;
+}
+
+}  // namespace lork

@@ -1,0 +1,8 @@
+#include "platform/qt/key_state.h"
+
+namespace lork {
+
+// The window system keeps no such record here: the event filter is all.
+bool System_key_pressed_since(int) { return false; }
+
+}  // namespace lork

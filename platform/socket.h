@@ -1,0 +1,34 @@
+#pragma once
+// The few socket calls a gateway port makes, one implementation per system
+// (platform/linux/socket.cpp on BSD sockets, platform/windows/socket.cpp on
+// Winsock). Errors are errno values.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace lork::net {
+
+using Socket = intptr_t;
+inline constexpr Socket kNoSocket = -1;
+
+// A non-blocking TCP connection to host:service, made within timeout_us;
+// 0 or errno (EHOSTUNREACH with detail set to the resolver's text when the
+// name does not resolve).
+int Connect(const std::string& host, const std::string& service, int64_t timeout_us, Socket& out,
+            std::string& detail);
+void Close(Socket s);
+
+enum Ready : short { kReadable = 1, kWritable = 2, kBroken = 4 };
+// Waits until s is readable (or writable, for write) or timeout_us passes: the
+// Ready bits, 0 on time-out.
+short Wait(Socket s, bool write, int64_t timeout_us);
+
+// Bytes read or sent without waiting; 0 from Receive: closed by the peer;
+// -1 with err set (EAGAIN: nothing now).
+long Receive(Socket s, uint8_t* buf, size_t n, int& err);
+long Send(Socket s, const uint8_t* buf, size_t n, int& err);
+
+// Acknowledges at once what came in, where the system lets us say so.
+void Quick_ack(Socket s);
+
+}  // namespace lork::net

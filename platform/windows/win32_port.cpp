@@ -1,0 +1,249 @@
+#include "platform/windows/win32_port.h"
+
+#include <timeapi.h>
+
+#include <algorithm>
+
+#include "platform/port_factory.h"
+#include "platform/windows/wide.h"
+
+namespace lork {
+
+namespace {
+
+// A write that has not gone out by then never will (a stalled adapter).
+constexpr DWORD kWriteConstantMs = 2000;
+
+bool means_gone(DWORD e) {
+    switch (e) {
+    case ERROR_BAD_COMMAND:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_GEN_FAILURE:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_DEV_NOT_EXIST:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+std::string System_error_text(DWORD err) {
+    wchar_t* text = nullptr;
+    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    DWORD n = FormatMessageW(flags, nullptr, err, MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT),
+                             reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    if (n == 0) n = FormatMessageW(flags, nullptr, err, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::string s = n ? Utf8(std::wstring_view(text, n)) : "ошибка " + std::to_string(err);
+    if (text) LocalFree(text);
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.')) s.pop_back();
+    return s;
+}
+
+std::unique_ptr<SerialPort> Make_device_port(std::function<void(const std::string&)> notice) {
+    auto p = std::make_unique<Win32Port>();
+    p->notice = std::move(notice);
+    return p;
+}
+
+Win32Port::~Win32Port() { close(); }
+
+std::string Win32Port::systemLocation(const std::string& name) {
+    if (name.rfind("\\\\", 0) == 0) return name;
+    return "\\\\.\\" + name;
+}
+
+uint32_t Win32Port::open(const std::string& name) {
+    close();
+    lost_error_ = 0;
+    read_error_ = 0;
+    // Exclusive, synchronous: no other program shares the line while we talk.
+    h_ = CreateFileW(Wide(systemLocation(name)).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                     nullptr);
+    if (h_ == INVALID_HANDLE_VALUE) return open_error_ = GetLastError();
+    open_error_ = 0;
+    to_ = {};
+    // Millisecond pauses and time-outs must be milliseconds, not the default 15.6 ms tick.
+    period_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+    return 0;
+}
+
+void Win32Port::close() {
+    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+    rx_.clear();
+    if (period_) timeEndPeriod(1);
+    period_ = false;
+}
+
+void Win32Port::lost(DWORD err) {
+    close();
+    lost_error_ = err;
+    read_error_ = err;
+}
+
+uint32_t Win32Port::configure(const LineConfig& cfg) {
+    if (h_ == INVALID_HANDLE_VALUE) return lost_error_ ? lost_error_ : open_error_ ? open_error_ : ERROR_INVALID_HANDLE;
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(h_, &dcb)) return GetLastError();
+    dcb.BaudRate = DWORD(cfg.baud);
+    dcb.ByteSize = cfg.bytesize;
+    dcb.Parity = cfg.parity == 1 ? EVENPARITY : cfg.parity == 2 ? ODDPARITY : NOPARITY;
+    dcb.fParity = cfg.parity != 0;
+    if (cfg.stopbits == 1) dcb.StopBits = ONESTOPBIT;
+    if (cfg.stopbits == 2) dcb.StopBits = TWOSTOPBITS;
+    // Raw 8-bit, no flow control; DTR and RTS up, as RS-485 adapters expect.
+    dcb.fBinary = TRUE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
+    if (!SetCommState(h_, &dcb)) return GetLastError();
+    cfg_ = cfg;
+    if (cfg.stopbits != 1 && cfg.stopbits != 2) cfg_.stopbits = dcb.StopBits == TWOSTOPBITS ? 2 : 1;
+    to_ = {};
+    if (!setTimeouts(MAXDWORD, 0, 0)) return GetLastError();
+    return 0;
+}
+
+bool Win32Port::setTimeouts(DWORD interval, DWORD multiplier, DWORD constant) {
+    if (to_.ReadIntervalTimeout == interval && to_.ReadTotalTimeoutMultiplier == multiplier &&
+        to_.ReadTotalTimeoutConstant == constant && to_.WriteTotalTimeoutConstant == kWriteConstantMs)
+        return true;
+    COMMTIMEOUTS t{interval, multiplier, constant, 0, kWriteConstantMs};
+    if (!SetCommTimeouts(h_, &t)) {
+        to_ = {};
+        return false;
+    }
+    to_ = t;
+    return true;
+}
+
+bool Win32Port::readFile(uint8_t* buf, DWORD n, DWORD& got) {
+    got = 0;
+    if (ReadFile(h_, buf, n, &got, nullptr)) return true;
+    const DWORD e = GetLastError();
+    if (means_gone(e)) lost(e);
+    else read_error_ = e;
+    return false;
+}
+
+void Win32Port::purgeInput() {
+    rx_.clear();
+    if (h_ == INVALID_HANDLE_VALUE) return;
+    if (!PurgeComm(h_, PURGE_RXABORT | PURGE_RXCLEAR)) {
+        if (const DWORD e = GetLastError(); means_gone(e)) lost(e);
+    }
+}
+
+uint32_t Win32Port::write(const uint8_t* data, size_t len) {
+    if (h_ == INVALID_HANDLE_VALUE) return lost_error_ ? lost_error_ : ERROR_INVALID_HANDLE;
+    DWORD done = 0;
+    if (!WriteFile(h_, data, DWORD(len), &done, nullptr)) {
+        const DWORD e = GetLastError();
+        if (means_gone(e)) lost(e);
+        return e;
+    }
+    return done == len ? 0 : ERROR_WRITE_FAULT;
+}
+
+size_t Win32Port::readAvailable(uint8_t* buf, size_t max) {
+    read_error_ = 0;
+    size_t got = 0;
+    while (got < max && !rx_.empty()) {
+        buf[got++] = rx_.front();
+        rx_.pop_front();
+    }
+    if (h_ == INVALID_HANDLE_VALUE) {
+        read_error_ = lost_error_ ? lost_error_ : ERROR_INVALID_HANDLE;
+        return got;
+    }
+    if (got == max) return got;
+    // Interval MAXDWORD with no total: what the driver holds, at once.
+    if (!setTimeouts(MAXDWORD, 0, 0)) {
+        const DWORD e = GetLastError();
+        if (means_gone(e)) lost(e);
+        read_error_ = e;
+        return got;
+    }
+    DWORD n = 0;
+    readFile(buf + got, DWORD(max - got), n);
+    return got + n;
+}
+
+bool Win32Port::waitForReadyRead(int ms) {
+    read_error_ = 0;
+    if (!rx_.empty()) return true;
+    if (h_ == INVALID_HANDLE_VALUE) {
+        read_error_ = lost_error_ ? lost_error_ : ERROR_INVALID_HANDLE;
+        return false;
+    }
+    // One byte under a total time-out: it returns with the first byte.
+    if (!setTimeouts(0, 0, DWORD(std::max(ms, 1)))) {
+        const DWORD e = GetLastError();
+        if (means_gone(e)) lost(e);
+        read_error_ = e;
+        return false;
+    }
+    uint8_t b = 0;
+    DWORD n = 0;
+    if (!readFile(&b, 1, n)) return false;
+    if (n == 1) rx_.push_back(b);
+    return n == 1;
+}
+
+uint32_t Win32Port::lastReadError() const {
+    if (h_ == INVALID_HANDLE_VALUE) return lost_error_ ? lost_error_ : ERROR_INVALID_HANDLE;
+    return read_error_;
+}
+
+bool Win32Port::readTimed(uint8_t* buf, size_t n, const ReadTimeouts& t, size_t& got, uint32_t& err) {
+    // Without a total time-out ReadFile would wait for its first byte for
+    // ever; the caller's own timing takes what is there instead.
+    if (t.multiplier == 0 && t.constant == 0) return false;
+    got = 0;
+    err = 0;
+    while (got < n && !rx_.empty()) {
+        buf[got++] = rx_.front();
+        rx_.pop_front();
+    }
+    if (h_ == INVALID_HANDLE_VALUE) {
+        err = lost_error_ ? lost_error_ : ERROR_INVALID_HANDLE;
+        return true;
+    }
+    if (got == n) return true;
+    // A byte a wait took in counts as come: the interval runs from it.
+    const DWORD total = got > 0 && t.interval > 0 ? t.interval : t.constant;
+    if (!setTimeouts(t.interval, got > 0 ? 0 : t.multiplier, got > 0 ? total : t.constant)) {
+        err = GetLastError();
+        if (means_gone(err)) lost(err);
+        return true;
+    }
+    DWORD k = 0;
+    if (!readFile(buf + got, DWORD(n - got), k)) err = lastReadError();
+    got += k;
+    return true;
+}
+
+std::string Win32Port::describeError(const std::string& name, uint32_t err) const {
+    std::string text = "порт " + name + ": " + System_error_text(err);
+    if (err == ERROR_FILE_NOT_FOUND)
+        text += " (нет такого порта: проверьте номер COM-порта в диспетчере устройств)";
+    else if (err == ERROR_ACCESS_DENIED && h_ == INVALID_HANDLE_VALUE && lost_error_ == 0)
+        text += " (порт занят другой программой)";
+    return text;
+}
+
+}  // namespace lork

@@ -1,0 +1,67 @@
+#pragma once
+// The real serial port on Windows: a COM port opened by CreateFileW on
+// "\\.\COMn", synchronous I/O only, the read time-outs kept by the driver
+// in COMMTIMEOUTS.
+//
+// Waits and non-blocking reads are ReadFile calls too, each under its own
+// COMMTIMEOUTS; the interval-and-multiplier-MAXDWORD form ("return at the
+// first byte") and overlapped WaitCommEvent are avoided, as some drivers
+// (and wine) do not keep to them.
+//
+// Errors are Win32 codes: ERROR_FILE_NOT_FOUND no such port,
+// ERROR_ACCESS_DENIED in use (or, on an open port, the adapter went away,
+// as do ERROR_BAD_COMMAND, ERROR_OPERATION_ABORTED, ERROR_DEVICE_REMOVED,
+// ERROR_GEN_FAILURE): a failure of an open port closes it.
+#include <windows.h>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+
+#include "platform/serial_port.h"
+
+namespace lork {
+
+class Win32Port : public SerialPort {
+public:
+    Win32Port() = default;
+    ~Win32Port() override;
+    Win32Port(const Win32Port&) = delete;
+    Win32Port& operator=(const Win32Port&) = delete;
+
+    uint32_t open(const std::string& name) override;
+    void close() override;
+    bool isOpen() const override { return h_ != INVALID_HANDLE_VALUE; }
+    uint32_t configure(const LineConfig& cfg) override;
+    LineConfig config() const override { return cfg_; }
+    void purgeInput() override;
+    uint32_t write(const uint8_t* data, size_t len) override;
+    size_t readAvailable(uint8_t* buf, size_t max) override;
+    bool waitForReadyRead(int ms) override;
+    uint32_t lastReadError() const override;
+    bool readTimed(uint8_t* buf, size_t n, const ReadTimeouts& t, size_t& got, uint32_t& err) override;
+    std::string describeError(const std::string& name, uint32_t err) const override;
+
+    // "COM5" -> "\\.\COM5"; a name that is already a device path stays.
+    static std::string systemLocation(const std::string& name);
+
+    std::function<void(const std::string&)> notice;
+
+private:
+    bool setTimeouts(DWORD interval, DWORD multiplier, DWORD constant);
+    // One ReadFile under the time-outs in force; false when it failed (the port is then closed).
+    bool readFile(uint8_t* buf, DWORD n, DWORD& got);
+    void lost(DWORD err);
+
+    HANDLE h_ = INVALID_HANDLE_VALUE;
+    COMMTIMEOUTS to_{};         // what the driver holds now
+    std::deque<uint8_t> rx_;    // a byte a wait took in and no read has had yet
+    uint32_t open_error_ = 0;
+    uint32_t lost_error_ = 0;
+    uint32_t read_error_ = 0;
+    bool period_ = false;       // timeBeginPeriod(1) in force
+    LineConfig cfg_;
+};
+
+}  // namespace lork
