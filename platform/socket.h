@@ -31,4 +31,7 @@ long Send(Socket s, const uint8_t* buf, size_t n, int& err);
 // Acknowledges at once what came in, where the system lets us say so.
 void Quick_ack(Socket s);
 
+// The system's words for one of these errno values.
+std::string Error_text(int err);
+
 }  // namespace lork::net

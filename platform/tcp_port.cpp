@@ -230,7 +230,7 @@ std::string TcpPort::describeError(const std::string& name, uint32_t e) const {
     const uint32_t err = causeOf(e);
     std::string line = "порт " + name + ": ";
     if ((err == EHOSTUNREACH || err == EINVAL) && fd_ < 0 && !open_detail_.empty()) line += open_detail_;
-    else line += std::strerror(int(err));
+    else line += net::Error_text(int(err));
     if (lost_error_ != 0 && err == lost_error_) line += "; соединение со шлюзом потеряно, новое будет при следующей настройке порта";
     return line;
 }

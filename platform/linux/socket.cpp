@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "platform/deadline_wait.h"
 
@@ -97,5 +98,7 @@ void Quick_ack(Socket s) {
     const int one = 1;
     setsockopt(int(s), IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
 }
+
+std::string Error_text(int err) { return std::strerror(err); }
 
 }  // namespace lork::net

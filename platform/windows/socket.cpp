@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "platform/windows/wide.h"
 
@@ -133,5 +134,16 @@ long Send(Socket s, const uint8_t* buf, size_t n, int& err) {
 
 // Windows acknowledges as it sees fit.
 void Quick_ack(Socket) {}
+
+std::string Error_text(int err) {
+    // The C runtime has no words for the socket errors: Windows' own ones.
+    switch (err) {
+    case ECONNREFUSED: return System_error_text(WSAECONNREFUSED);
+    case ECONNRESET: return System_error_text(WSAECONNRESET);
+    case ETIMEDOUT: return System_error_text(WSAETIMEDOUT);
+    case EHOSTUNREACH: return System_error_text(WSAEHOSTUNREACH);
+    default: return std::strerror(err);
+    }
+}
 
 }  // namespace lork::net

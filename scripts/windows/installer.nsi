@@ -2,7 +2,8 @@
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=... -DSTAGE=folder -DOUTFILE=setup.exe installer.nsi
 ; Installs for all users into Program Files, puts one shortcut in the Start
 ; menu and registers the uninstaller in Programs and Features.
-Unicode true
+; 64-bit, as the programs are (and as wine64 runs without its 32-bit half).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 !define PRODUCT "testlork"
 !define SHORTCUT "Проверка связи с прибором ЛОРК"
