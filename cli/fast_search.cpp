@@ -55,13 +55,9 @@ std::vector<FastFound> fast_search(Session& s, const FastPlan& plan) {
     std::set<int> found_adr;
     std::set<std::tuple<int, int, int, int>> tried;
     const bool tty = isatty(STDERR_FILENO);
-    auto try_one = [&](int a, const Line& l) {
-        if (found_adr.count(a) || !tried.insert({a, l.code, l.parity, l.stopbits}).second) return;
-        const auto request = lork::rtu::readRequest(uint8_t(a), reg::ReadHoldingRegisters, reg::adr, 1);
-        const auto reply = fx.exchange(request, first_byte_timeout_us(fx, request.size()));
-        if (reply.error != 0) throw Exit{ST_PORT, "порт " + ls.port_name + ": ошибка " + std::to_string(reply.error)};
-        if (reply.bytes.empty()) return;
-        // Whatever answered is checked the specified way before it counts.
+    // Whatever answered is checked the specified way before it counts.
+    auto confirm = [&](int a) {
+        if (a < plan.from || a > plan.to || found_adr.count(a)) return;
         ls.adr = uint8_t(a);
         if (s.core().dev.Check_scor() != 0) {
             found.push_back({a, ls.scor, ls.parity, ls.stopbit});
@@ -70,6 +66,28 @@ std::vector<FastFound> fast_search(Session& s, const FastPlan& plan) {
                          parity_name(ls.parity).c_str(), unsigned(ls.stopbit));
         }
         link.Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize);
+    };
+    // Bytes in the wait for address a: a's reply, or one of the address
+    // before that came late (its own address byte says which, unless the
+    // reply was garbled by the next request on the line). All are confirmed.
+    int prev = 0;
+    auto try_one = [&](int a, const Line& l) {
+        if (found_adr.count(a) || !tried.insert({a, l.code, l.parity, l.stopbits}).second) return;
+        const auto request = lork::rtu::readRequest(uint8_t(a), reg::ReadHoldingRegisters, reg::adr, 1);
+        const auto reply = fx.exchange(request, first_byte_timeout_us(fx, request.size()));
+        if (reply.error != 0) throw Exit{ST_PORT, "порт " + ls.port_name + ": ошибка " + std::to_string(reply.error)};
+        const int before = prev;
+        prev = a;
+        if (reply.bytes.empty()) return;
+        if (reply.bytes[0] != a && reply.bytes[0] != before) confirm(reply.bytes[0]);
+        if (before != 0) confirm(before);
+        confirm(a);
+        prev = 0;
+    };
+    // After the last address of a sweep, one more wait for a late reply.
+    auto drain = [&] {
+        if (prev != 0 && s.port().waitForReadyReadUs(first_byte_timeout_us(fx, 8))) confirm(prev);
+        prev = 0;
     };
     auto use_line = [&](const Line& l) {
         ls.scor = lork::scor_table[size_t(l.code)];
@@ -86,6 +104,7 @@ std::vector<FastFound> fast_search(Session& s, const FastPlan& plan) {
             def_adr >= plan.from && def_adr <= plan.to) {
             use_line(l);
             try_one(def_adr, l);
+            drain();
         }
     for (const Line& l : lines) {
         if (interrupted()) break;
@@ -93,6 +112,7 @@ std::vector<FastFound> fast_search(Session& s, const FastPlan& plan) {
         std::fprintf(stderr, "%sскорость %d, паритет %s, стопбит %u%s", tty ? "\r" : "", int(ls.scor),
                      parity_name(l.parity).c_str(), unsigned(l.stopbits), tty ? "   " : "\n");
         for (int a = plan.from; a <= plan.to && !interrupted(); ++a) try_one(a, l);
+        drain();
     }
     if (tty) std::fputc('\n', stderr);
     return found;

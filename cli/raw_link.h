@@ -12,17 +12,20 @@
 namespace lorkctl {
 
 // How long after the request's last character a reply of this instrument
-// begins: an RTU slave may only take a request as whole after 3.5
-// characters of silence, and answers at once after. lork-sim --pace answers
-// after exactly that; the first byte was measured 0.1-0.4 ms later on top of
-// the character's own wire time, at every rate (bench/README.md).
+// begins: an RTU slave takes a request as whole only after 3.5 characters of
+// silence (1.75 ms above 19200 bit/s) and answers at once after; lork-sim
+// --pace does the same (bench_fast_probe, bench/README.md).
 int64_t reply_latency_us(const lork::FrameExchange& fx);
 
-// Scheduling and the pseudo-terminal's hand-over on a loaded machine added up
-// to 1.2 ms to the measured first byte in 2000 probes; twice that keeps a
-// present instrument from being taken for a silent one, while a silent
-// address costs little more than the wire time.
-inline constexpr int64_t kSearchMarginUs = 2500;
+// Scheduling on a loaded machine: against lork-sim --pace the first byte came
+// before that schedule in most probes at most rates, the slowest percent 3 to
+// 7 ms after it, single ones far later (two cores, load 3 to 4). A margin
+// that covered those would double the cost of every silent address. This one
+// covers a millisecond of jitter; a reply later than that still brings bytes
+// into the next address's wait (its own address byte, or garbage where it met
+// the next request on the line), and both addresses are then confirmed with
+// the presence probe: a late reply costs a confirmation, not a miss.
+inline constexpr int64_t kSearchMarginUs = 1000;
 
 // The wait from the write for the first reply byte: the request and one
 // character of the reply on the wire, the latency and the margin.
