@@ -51,11 +51,7 @@ int search_fast(Options o, int from, int to) {
     s.open_line();
     catch_interrupt();
     s.stop_probes_on(interrupted);
-    std::vector<FastFound> found;
-    try {
-        found = fast_search(s, plan);
-    } catch (const lork::ProbeAborted&) {
-    }
+    const std::vector<FastFound> found = fast_search(s, plan);
     if (interrupted()) std::fprintf(stderr, "lorkctl: прервано\n");
     const bool sweep = all_parity || all_stop;
     if (o.has("json")) {

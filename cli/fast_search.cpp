@@ -22,8 +22,14 @@ namespace reg = lork::reg;
 // steps, the fastest, then the rest.
 constexpr int kLikelyRates[] = {9600, 19200, 115200, 38400, 57600, 4800};
 
-// The program's own default line (address 5, 9600 bit/s, no parity, one stop
-// bit): an instrument nobody has set up yet, tried before any sweep.
+// A candidate heard by the fast probe gets a second presence probe when the
+// first fails: on a loaded machine a single reply may come later than the
+// probe's reads, and the specified search would then miss it as well.
+constexpr int kConfirmProbes = 2;
+
+// The factory setting, which the program's defaults hold (address 5, 9600
+// bit/s, no parity, one stop bit): an instrument nobody has set up yet, tried
+// before any sweep.
 const lork::LineSettings kDefaultLine{};
 
 struct Line {
@@ -55,11 +61,21 @@ std::vector<FastFound> fast_search(Session& s, const FastPlan& plan) {
     std::set<int> found_adr;
     std::set<std::tuple<int, int, int, int>> tried;
     const bool tty = isatty(STDERR_FILENO);
+    // --timeout, when given, in place of the wait computed for the rate.
+    auto wait_us = [&](size_t request_len) {
+        return s.timeout_ms() != 0 ? int64_t(s.timeout_ms()) * 1000 : first_byte_timeout_us(fx, request_len);
+    };
     // Whatever answered is checked the specified way before it counts.
     auto confirm = [&](int a) {
         if (a < plan.from || a > plan.to || found_adr.count(a)) return;
         ls.adr = uint8_t(a);
-        if (s.core().dev.Check_scor() != 0) {
+        uint8_t code = 0;
+        try {
+            for (int i = 0; i < kConfirmProbes && code == 0; ++i) code = s.core().dev.Check_scor();
+        } catch (const lork::ProbeAborted&) {
+            return;  // Ctrl-C: the sweep ends with what was found
+        }
+        if (code != 0) {
             found.push_back({a, ls.scor, ls.parity, ls.stopbit});
             found_adr.insert(a);
             std::fprintf(stderr, "%sнайден адрес %d: %d, паритет %s, стопбит %u\n", tty ? "\r" : "", a, int(ls.scor),
@@ -74,19 +90,22 @@ std::vector<FastFound> fast_search(Session& s, const FastPlan& plan) {
     auto try_one = [&](int a, const Line& l) {
         if (found_adr.count(a) || !tried.insert({a, l.code, l.parity, l.stopbits}).second) return;
         const auto request = lork::rtu::readRequest(uint8_t(a), reg::ReadHoldingRegisters, reg::adr, 1);
-        const auto reply = fx.exchange(request, first_byte_timeout_us(fx, request.size()));
+        const auto reply = fx.exchange(request, wait_us(request.size()));
         if (reply.error != 0) throw Exit{ST_PORT, "порт " + ls.port_name + ": ошибка " + std::to_string(reply.error)};
         const int before = prev;
         prev = a;
         if (reply.bytes.empty()) return;
-        if (reply.bytes[0] != a && reply.bytes[0] != before) confirm(reply.bytes[0]);
+        prev = 0;
+        const int from_adr = reply.bytes[0];
+        if (from_adr == a) return confirm(a);
+        // Not a's own reply: one that named another address, or garbage.
+        if (from_adr != before) confirm(from_adr);
         if (before != 0) confirm(before);
         confirm(a);
-        prev = 0;
     };
     // After the last address of a sweep, one more wait for a late reply.
     auto drain = [&] {
-        if (prev != 0 && s.port().waitForReadyReadUs(first_byte_timeout_us(fx, 8))) confirm(prev);
+        if (prev != 0 && s.port().waitForReadyReadUs(wait_us(8))) confirm(prev);
         prev = 0;
     };
     auto use_line = [&](const Line& l) {
