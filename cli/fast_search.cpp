@@ -1,5 +1,5 @@
 // search --fast: one short request per address and setting, every answer
-// confirmed with the presence probe of the specified search.
+// confirmed with the presence probe of the ordinary search.
 #include <unistd.h>
 
 #include <cstdio>
@@ -24,7 +24,7 @@ constexpr int kLikelyRates[] = {9600, 19200, 115200, 38400, 57600, 4800};
 
 // A candidate heard by the fast probe gets a second presence probe when the
 // first fails: on a loaded machine a single reply may come later than the
-// probe's reads, and the specified search would then miss it as well.
+// probe's reads, and the ordinary search would then miss it as well.
 constexpr int kConfirmProbes = 2;
 
 // The factory setting, which the program's defaults hold (address 5, 9600
@@ -65,7 +65,7 @@ std::vector<FastFound> fast_search(Session& s, const FastPlan& plan) {
     auto wait_us = [&](size_t request_len) {
         return s.timeout_ms() != 0 ? int64_t(s.timeout_ms()) * 1000 : first_byte_timeout_us(fx, request_len);
     };
-    // Whatever answered is checked the specified way before it counts.
+    // Whatever answered is checked the ordinary way before it counts.
     auto confirm = [&](int a) {
         if (a < plan.from || a > plan.to || found_adr.count(a)) return;
         ls.adr = uint8_t(a);

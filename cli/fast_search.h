@@ -1,7 +1,7 @@
 #pragma once
 // search --fast: each address one request with a wait just long enough for
 // the instrument to begin its reply, the settings likeliest to be in use
-// first, every answer confirmed by the specified presence probe.
+// first, every answer confirmed by the ordinary presence probe.
 #include <cstdint>
 #include <vector>
 

@@ -73,13 +73,13 @@ run 1 ping --port "$pty" --address 9 --timeout 400
 ms=$(( ($(date +%s%N) - t0) / 1000000 ))
 [ "$ms" -ge 400 ] || bad "ping --timeout 400 gave up after $ms ms"
 
-# --- fast search: at every rate it finds what the specified search finds
+# --- fast search: at every rate it finds what the ordinary search finds
 for rate in 9600 115200 4800 19200 38400 57600; do
   start_sim --address 200 --baud "$rate" --pace
   run 0 search --port "$pty" --baud 9600 --rates "$rate" --from 199 --to 201
-  specified=$(cat "$work/out")
+  ordinary=$(cat "$work/out")
   run 0 search --port "$pty" --baud 9600 --fast --rates all --from 150
-  [ "$(cat "$work/out")" = "$specified" ] || bad "fast search at $rate: $(cat "$work/out"), specified: $specified"
+  [ "$(cat "$work/out")" = "$ordinary" ] || bad "fast search at $rate: $(cat "$work/out"), ordinary: $ordinary"
 done
 start_sim --address 200 --pace
 run 0 search --port "$pty" --fast
