@@ -68,7 +68,7 @@ int cmd_calibrate(const Options& o) {
     s.core().link.clock().sleepMs(int(kSettleMs));
 
     s.run(reg::ReadInputRegisters, reg::izm_imp, 2);
-    s.require(s.core().dev.Read_izm());
+    s.require(s.retried([&] { return s.core().dev.Read_izm(); }));
     // The count written is the one current now, which the measurement block read last.
     const uint32_t measured = dev.izm_imp;
     std::printf("измерено: %s, %.3f %%, %.3f ТЕ\n", cal_text(measured).c_str(), double(dev.izm_proc),

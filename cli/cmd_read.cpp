@@ -64,7 +64,7 @@ int cmd_ping(const Options& o) {
     if (!o.words.empty()) throw Exit{ST_USAGE, "ping: лишние слова"};
     Session s(o);
     s.open_line();
-    s.require(s.core().dev.Read_adr());
+    s.require(s.retried([&] { return s.core().dev.Read_adr(); }));
     std::printf("адрес %u ответил на %d\n", unsigned(s.ls().adr), int(s.ls().scor));
     return ST_OK;
 }
@@ -89,7 +89,7 @@ int cmd_monitor(const Options& o) {
         std::string failure;
         std::string ci;
         try {
-            s.require(s.core().dev.Read_adr());
+            s.require(s.retried([&] { return s.core().dev.Read_adr(); }));
             ci = read_live(s);
         } catch (const Exit& e) {
             failure = e.text;

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/commands.h"
+#include "cli/fast_search.h"
 #include "cli/interrupt.h"
 #include "cli/json.h"
 #include "cli/session.h"
@@ -34,6 +35,47 @@ std::vector<int> parse_rates(const Options& o, int current_code) {
     return codes;
 }
 
+int search_fast(Options o, int from, int to) {
+    FastPlan plan;
+    plan.from = from;
+    plan.to = to;
+    // "all" is for the sweep; the session takes the line without it.
+    const bool all_parity = o.value("parity") == "all", all_stop = o.value("stopbits") == "all";
+    if (all_parity) o.values.erase("parity");
+    if (all_stop) o.values.erase("stopbits");
+    Session s(o);
+    plan.codes = parse_rates(o, s.ls().scor_code);
+    if (plan.codes.empty()) plan.codes = {1, 2, 3, 4, 5, 6};
+    plan.parities = all_parity ? std::vector<uint8_t>{0, 1, 2} : std::vector<uint8_t>{s.ls().parity};
+    plan.stopbits = all_stop ? std::vector<uint8_t>{1, 2} : std::vector<uint8_t>{s.ls().stopbit};
+    s.open_line();
+    catch_interrupt();
+    s.stop_probes_on(interrupted);
+    const std::vector<FastFound> found = fast_search(s, plan);
+    if (interrupted()) std::fprintf(stderr, "lorkctl: прервано\n");
+    const bool sweep = all_parity || all_stop;
+    if (o.has("json")) {
+        std::string out = "[";
+        for (const auto& f : found)
+            out += (out.size() > 1 ? ", " : "") + JsonObject()
+                                                      .add("address", long(f.address))
+                                                      .add("rate", long(f.rate))
+                                                      .add("parity", parity_name(f.parity))
+                                                      .add("stopbits", long(f.stopbits))
+                                                      .str();
+        std::printf("%s]\n", out.c_str());
+    } else if (!found.empty()) {
+        std::string out;
+        for (const auto& f : found) {
+            out += (out.empty() ? "" : " ") + std::to_string(f.address) + ":" + std::to_string(f.rate);
+            if (sweep) out += ":" + parity_name(f.parity) + ":" + std::to_string(f.stopbits);
+        }
+        std::printf("%s\n", out.c_str());
+    }
+    if (found.empty()) throw Exit{ST_REFUSED, "никто не ответил"};
+    return ST_OK;
+}
+
 std::string mm_ss(long ms) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%02ld:%02ld", ms / 60000, ms / 1000 % 60);
@@ -43,11 +85,12 @@ std::string mm_ss(long ms) {
 }  // namespace
 
 int cmd_search(const Options& o) {
-    allow_only(o, {"rates", "from", "to", "json"});
+    allow_only(o, {"rates", "from", "to", "json", "fast"});
     if (!o.words.empty()) throw Exit{ST_USAGE, "search: лишние слова"};
     const int from = int(o.number("from", 1, 247).value_or(1));
     const int to = int(o.number("to", 1, 247).value_or(247));
     if (from > to) throw Exit{ST_USAGE, "--from больше --to"};
+    if (o.has("fast")) return search_fast(o, from, to);
     Session s(o);
     const std::vector<int> codes = parse_rates(o, s.ls().scor_code);
     s.open_line();

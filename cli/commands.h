@@ -12,6 +12,7 @@ int cmd_set_interface(const Options& o);  // set-address, set-baud, set-parity, 
 int cmd_search(const Options& o);
 int cmd_apply(const Options& o);
 int cmd_calibrate(const Options& o);
+int cmd_raw(const Options& o);  // raw read, raw write
 
 // The help text of a command, or of the program for an empty or unknown one.
 const char* help_text(const std::string& command);

@@ -23,6 +23,7 @@ int dispatch(const Options& o) {
         {"search", cmd_search},
         {"apply", cmd_apply},
         {"calibrate", cmd_calibrate},
+        {"raw", cmd_raw},
     };
     for (const auto& [name, fn] : commands)
         if (o.command == name) {

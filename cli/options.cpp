@@ -11,10 +11,11 @@ namespace {
 
 // Options that take a value; every other known option is a flag.
 const std::set<std::string> with_value{"port",  "baud",   "parity", "stopbits", "address",        "rates",
-                                       "from",  "to",     "period", "record",   "connect-address"};
-const std::set<std::string> flags_known{"json", "strict", "yes", "help"};
+                                       "from",  "to",     "period", "record",   "connect-address",
+                                       "timeout", "retries"};
+const std::set<std::string> flags_known{"json", "strict", "yes", "help", "fast"};
 // Every command takes the line options.
-const std::set<std::string> line_options{"port", "baud", "parity", "stopbits", "address", "help"};
+const std::set<std::string> line_options{"port", "baud", "parity", "stopbits", "address", "help", "timeout", "retries"};
 
 Exit usage(const std::string& text) { return {ST_USAGE, text + " (lorkctl --help)"}; }
 
@@ -25,6 +26,16 @@ std::optional<long> to_number(const std::string& text, long lo, long hi) {
     errno = 0;
     char* end = nullptr;
     const long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < lo || v > hi) return std::nullopt;
+    return v;
+}
+
+std::optional<long> to_number_or_hex(const std::string& text, long lo, long hi) {
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    if (text.empty() || text[hex ? 2 : 0] == '-' || text[hex ? 2 : 0] == '+') return std::nullopt;
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str() + (hex ? 2 : 0), &end, hex ? 16 : 10);
     if (errno != 0 || *end != '\0' || v < lo || v > hi) return std::nullopt;
     return v;
 }

@@ -44,6 +44,9 @@ void allow_only(const Options& o, const std::set<std::string>& extra);
 // A whole number in lo..hi, nullopt otherwise.
 std::optional<long> to_number(const std::string& text, long lo, long hi);
 
+// The same, decimal or 0x hexadecimal.
+std::optional<long> to_number_or_hex(const std::string& text, long lo, long hi);
+
 // Baud rate of the six the instrument knows -> its code 1..6; nullopt otherwise.
 std::optional<int> rate_code(const std::string& text);
 // none|even|odd or 0|1|2 -> parity code.

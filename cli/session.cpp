@@ -57,6 +57,24 @@ lork::LineSettings settings_for(const Options& o, const std::string& address_opt
 Session::Session(const Options& o, const std::string& address_option)
     : line_(settings_for(o, address_option)), port_(make_port(line_.port_name)), core_(*port_, clock_, host_) {
     core_.st.ls = line_;
+    core_.link.response_timeout_ms = uint32_t(o.number("timeout", 1, 60000).value_or(0));
+    retries_ = int(o.number("retries", 0, 100).value_or(0));
+}
+
+bool may_repeat(uint8_t kod, bool write, bool exception) {
+    if (kod == 0) return false;
+    return !write || (kod != lork::KOD_CRC && !exception);
+}
+
+uint8_t Session::retried(const std::function<uint8_t()>& once, bool write) {
+    uint8_t kod = once();
+    // The fixed transactions give an exception as its code 1..5, or above 12.
+    for (int i = 0; i < retries_; ++i) {
+        const bool exception = (kod >= 1 && kod <= 5) || kod > lork::KOD_CUT;
+        if (!may_repeat(kod, write, exception)) break;
+        kod = once();
+    }
+    return kod;
 }
 
 void Session::check_port(uint32_t error) {
@@ -76,6 +94,10 @@ void Session::open_line() {
 }
 
 uint8_t Session::exchange(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values) {
+    return retried([&] { return exchange_once(func, start, kol, values); }, func == lork::reg::WriteMultipleRegisters);
+}
+
+uint8_t Session::exchange_once(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values) {
     auto& ex = st().ex;
     ex.zapros_func = func;
     ex.zapros_start = start;

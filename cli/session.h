@@ -3,6 +3,7 @@
 // settings file as defaults, the command line over them), the port, the core,
 // and the exchange routine every command uses.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +48,16 @@ public:
 
     // One exchange of functions 3, 4 or 16, decoded into the state; the result code.
     uint8_t exchange(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values = {});
+    // once() repeated while it fails, as --retries allows; a write is not
+    // repeated after a reply with a bad CRC or an exception (it may have
+    // been done). The last result code.
+    uint8_t retried(const std::function<uint8_t()>& once, bool write = false);
+    int retries() const { return retries_; }
+    // --timeout, ms; 0 when not given.
+    uint32_t timeout_ms() const { return core_.link.response_timeout_ms; }
+    lork::SerialPort& port() { return *port_; }
+    lork::Clock& clock() { return clock_; }
+
     // Throws Exit(ST_REFUSED) with the result's text unless kod is 0.
     void require(uint8_t kod);
     // exchange() that must succeed.
@@ -59,13 +70,19 @@ public:
 
 private:
     void check_port(uint32_t error);
+    uint8_t exchange_once(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values);
 
     CliHost host_;
     lork::SystemClock clock_;
     lork::LineSettings line_;  // as the settings and the command line give it; the port's kind follows its name
     std::unique_ptr<lork::SerialPort> port_;
     lork::Core core_;
+    int retries_ = 0;
 };
+
+// Whether a failed exchange may be sent again: a write whose reply came with
+// a bad CRC or as an exception may have been carried out.
+bool may_repeat(uint8_t kod, bool write, bool exception);
 
 std::string parity_name(uint8_t code);
 

@@ -25,7 +25,7 @@ void write_setting(Session& s, const Setting& set, long value) {
     s.open_line();
 }
 
-void read_params(Session& s) { s.require(s.core().dev.Read_params()); }
+void read_params(Session& s) { s.require(s.retried([&] { return s.core().dev.Read_params(); })); }
 void read_interface(Session& s) { s.run(reg::ReadHoldingRegisters, reg::adr, reg::interfaceCount); }
 
 std::string value_text(const Setting& set, long value) {

@@ -42,6 +42,10 @@ uint32_t Link::Port_open(const std::string& name, int32_t rate, uint8_t parity, 
     const auto& ls = st_.ls;
     port_error = 0;
     port_timeouts = {ls.RIT, ls.RTTM, ls.RTTC, ls.WTTM, ls.WTTC};
+    if (response_timeout_ms != 0) {
+        port_timeouts.ReadTotalTimeoutMultiplier = 0;
+        port_timeouts.ReadTotalTimeoutConstant = response_timeout_ms;
+    }
     port_lost_ = false;
     if (uint32_t e = port_.reopen(name)) port_error = e;
     LineConfig cfg;
@@ -192,6 +196,8 @@ bool Link::Search_adr() {
     for (int i = 0; i < 3; ++i) {
         last_count_ = Read_one().got;
         if (last_count_ == 1 && st_.ex.paket_suda[1] == st_.ls.adr) return true;
+        // A time-out of one's own is the whole wait: nothing came in it.
+        if (response_timeout_ms != 0 && last_count_ == 0) return false;
     }
     return false;
 }
@@ -201,7 +207,7 @@ void Link::Port_receive() {
     Clear_suda();
     if (!Search_adr()) {
         ex.rx_status = 1;
-        if (!Search_adr()) {
+        if ((response_timeout_ms != 0 && last_count_ == 0) || !Search_adr()) {
             ex.rx_status = 2;
             ex.len_suda = uint8_t(last_count_);
             return;
@@ -223,6 +229,12 @@ void Link::Port_receive_probe() {
         return;
     }
     ex.rx_status = 1;
+    if (response_timeout_ms != 0 && last_count_ == 0) {
+        if (host_.keyPressedSince(VK_X)) throw ProbeAborted{};
+        ex.rx_status = 2;
+        ex.len_suda = 0;
+        return;
+    }
     // This pass only gives the operator a chance to stop a long search; it
     // ends at the first read call that works, whatever came. A call that
     // fails (a port that went away) does not count as one that worked.

@@ -59,6 +59,10 @@ public:
     uint16_t pause_after = 10;       // ms after the write
     int64_t write_us = 0;            // clock when the last request was written, us
     int64_t last_byte_us = 0;        // clock when its last reply byte arrived (write_us: none yet), us
+    // 0: the per-baud time-outs. Else the wait for a reply after the pause
+    // that follows the request, ms, in place of the six single-byte reads,
+    // and the wait for the rest of a reply once its address byte came.
+    uint32_t response_timeout_ms = 0;
 
     SerialPort& port() { return port_; }
     Clock& clock() { return clock_; }

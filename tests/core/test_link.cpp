@@ -153,6 +153,24 @@ TEST(PortReceive, ReplyFoundOnlyByTheSecondSearch) {
     EXPECT_EQ(suda(r.st.ex), r.reply);
 }
 
+TEST(PortReceive, OwnTimeoutIsTheWholeWait) {
+    // Silence costs the pauses and the time-out once; a reply later than the
+    // six per-baud reads but within the time-out is taken.
+    for (const int64_t reply_ms : {int64_t(-1), int64_t(150)}) {
+        ExchangeRig r;
+        r.core.link.response_timeout_ms = 200;
+        r.core.link.Port_setup(2);
+        r.exchange(reply_ms < 0 ? std::vector<uint8_t>{} : r.reply, reply_ms);
+        if (reply_ms < 0) {
+            EXPECT_EQ(r.st.ex.rx_status, 2);
+            EXPECT_EQ(r.clock.now_us - r.t_write, (5 + 200) * ms);
+        } else {
+            EXPECT_EQ(r.st.ex.rx_status, 0);
+            EXPECT_EQ(suda(r.st.ex), r.reply);
+        }
+    }
+}
+
 struct SilenceCase {
     uint8_t code;
     int per_read_ms, before_ms, after_ms;

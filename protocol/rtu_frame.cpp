@@ -1,0 +1,99 @@
+#include "protocol/rtu_frame.h"
+
+#include "protocol/framing.h"
+#include "protocol/registers.h"
+
+namespace lork::rtu {
+
+namespace {
+
+void putWord(std::vector<uint8_t>& f, uint16_t v) {
+    f.push_back(uint8_t(v >> 8));
+    f.push_back(uint8_t(v & 0xFF));
+}
+
+void putCrc(std::vector<uint8_t>& f) {
+    const uint16_t c = crc(f.data(), f.size());
+    f.push_back(uint8_t(c & 0xFF));
+    f.push_back(uint8_t(c >> 8));
+}
+
+uint16_t wordAt(const std::vector<uint8_t>& f, size_t i) { return uint16_t(f[i] << 8 | f[i + 1]); }
+
+bool bitFunction(uint8_t func) { return func == reg::ReadCoils || func == reg::ReadDiscreteInputs; }
+
+size_t dataBytes(uint8_t func, uint16_t count) {
+    return bitFunction(func) ? (size_t(count) + 7) / 8 : size_t(count) * 2;
+}
+
+}  // namespace
+
+uint16_t crc(const uint8_t* p, size_t n) {
+    uint16_t c = 0xFFFF;
+    for (size_t i = 0; i < n; ++i) {
+        c ^= p[i];
+        for (int b = 0; b < 8; ++b) c = (c & 1u) ? uint16_t((c >> 1) ^ 0xA001u) : uint16_t(c >> 1);
+    }
+    return c;
+}
+
+std::vector<uint8_t> readRequest(uint8_t adr, uint8_t func, uint16_t start, uint16_t count) {
+    std::vector<uint8_t> f{adr, func};
+    putWord(f, start);
+    putWord(f, count);
+    putCrc(f);
+    return f;
+}
+
+std::vector<uint8_t> writeRequest(uint8_t adr, uint16_t start, const std::vector<uint16_t>& values) {
+    std::vector<uint8_t> f{adr, reg::WriteMultipleRegisters};
+    putWord(f, start);
+    putWord(f, uint16_t(values.size()));
+    f.push_back(uint8_t(values.size() * 2));
+    for (uint16_t v : values) putWord(f, v);
+    putCrc(f);
+    return f;
+}
+
+size_t replyLength(const uint8_t* p, size_t n, uint8_t func) {
+    if (n < 2) return 0;
+    if (p[1] & reg::exceptionBit) return shortestReply;
+    if (func >= reg::ReadCoils && func <= reg::ReadInputRegisters) return n < 3 ? 0 : size_t(5) + p[2];
+    return 8;  // writes echo address, function, start and count
+}
+
+Check checkReply(const std::vector<uint8_t>& request, const std::vector<uint8_t>& reply) {
+    const uint8_t func = request[1];
+    if (reply.empty()) return {KOD_NO_REPLY, false};
+    if (reply[0] != request[0]) return {KOD_ADR, false};
+    if (reply.size() < 2) return {KOD_CUT, false};
+    const bool exception = reply[1] == uint8_t(func | reg::exceptionBit);
+    if (reply[1] != func && !exception) return {KOD_FUNC, false};
+    const size_t want = replyLength(reply.data(), reply.size(), func);
+    if (want == 0 || reply.size() < want) return {KOD_CUT, false};
+    if (reply.size() > want) return {KOD_ECHO, false};
+    if (crc(reply.data(), want - 2) != uint16_t(reply[want - 1] << 8 | reply[want - 2])) return {KOD_CRC, false};
+    // Code 0 would read as success.
+    if (exception) return reply[2] == 0 ? Check{KOD_ECHO, false} : Check{reply[2], true};
+    if (func == reg::WriteMultipleRegisters)
+        return {uint8_t(wordAt(reply, 2) == wordAt(request, 2) && wordAt(reply, 4) == wordAt(request, 4) ? 0 : KOD_ECHO),
+                false};
+    return {uint8_t(reply[2] == dataBytes(func, wordAt(request, 4)) ? 0 : KOD_ECHO), false};
+}
+
+std::vector<uint16_t> replyValues(const std::vector<uint8_t>& request, const std::vector<uint8_t>& reply) {
+    const uint8_t func = request[1];
+    const uint16_t count = wordAt(request, 4);
+    std::vector<uint16_t> v;
+    for (uint16_t i = 0; i < count; ++i)
+        v.push_back(bitFunction(func) ? uint16_t(reply[3 + i / 8] >> (i % 8) & 1) : wordAt(reply, 3 + 2 * size_t(i)));
+    return v;
+}
+
+std::string checkText(const Check& c) {
+    if (!c.exception) return Kod_text(c.kod);
+    // Codes above 4 share numbers with the results of the fixed transactions.
+    return " исключение " + std::to_string(c.kod) + (c.kod <= 4 ? ":" + Kod_text(c.kod) : std::string());
+}
+
+}  // namespace lork::rtu
