@@ -13,6 +13,7 @@
 #include <QtTest>
 #include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -66,10 +67,13 @@ public:
         sim_ = std::make_unique<lork::test::SimProcess>();
         return sim_->start(LORK_SIM_PATH, {"--address", "5", "--link", link_}, why);
     }
-    // Killed, not ended: the pseudo-terminal goes at once with nothing said.
+    // Killed, not ended: the pseudo-terminal goes at once with nothing said,
+    // and its path with it, as a pulled adapter's device does (left behind,
+    // the path would name whichever terminal gets that number next).
     void down() {
         kill(sim_->pid(), SIGKILL);
         sim_.reset();
+        unlink(link_.c_str());
     }
 
 private:
@@ -163,6 +167,9 @@ void TestReplug::pollingStartsAgain() {
         QTRY_VERIFY_WITH_TIMEOUT(!win.pusk()->isChecked(), 5000);
         QVERIFY2(!win.messages.isEmpty(), at + ": a dead line said nothing");
         QCOMPARE(win.get<QButtonGroup>("RGtyp_opros_group")->checkedId(), 1);
+        // Closing a message box activates the window again, and its set-up
+        // finds no line: a port that failed to open is lost all the same.
+        if (cycle % 2 == 1) win.w->FormActivate();
         win.messages.clear();
         QVERIFY2(line.up(&why), why.c_str());
     }
