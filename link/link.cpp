@@ -46,8 +46,11 @@ uint32_t Link::Port_open(const std::string& name, int32_t rate, uint8_t parity, 
         port_timeouts.ReadTotalTimeoutMultiplier = 0;
         port_timeouts.ReadTotalTimeoutConstant = response_timeout_ms;
     }
-    port_lost_ = false;
+    // A device absent at the set-up (an adapter still out, a gateway down)
+    // is as lost as one that went away under an exchange: the next exchange
+    // tries it again, so it is used once it is back.
     if (uint32_t e = port_.reopen(name)) port_error = e;
+    port_lost_ = port_error != 0;
     LineConfig cfg;
     cfg.baud = rate;
     cfg.bytesize = bytesize;

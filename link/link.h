@@ -71,9 +71,10 @@ private:
     // One single-byte read into paket_suda[1].
     ReadResult Read_one();
     // A port that went away under an exchange (an adapter pulled, a gateway
-    // that dropped the connection) is opened afresh, by the same name and
-    // with the same line, before the next write: a re-plugged adapter or a
-    // restarted gateway is used again without being chosen again.
+    // that dropped the connection), or that a set-up could not open, is
+    // opened afresh, by the same name and with the same line, before the
+    // next write: a re-plugged adapter or a restarted gateway is used again
+    // without being chosen again.
     void Note_port_lost(uint32_t err);
     void Reopen_lost_port();
     bool Search_adr();
@@ -84,7 +85,7 @@ private:
     void Clear_suda();
 
     size_t last_count_ = 0;  // byte count of the last single-byte read of a search
-    bool port_lost_ = false; // the port went away under an exchange and has not been opened since
+    bool port_lost_ = false; // the port went away or failed to open, and has not been opened since
     State& st_;
     SerialPort& port_;
     Clock& clock_;

@@ -307,7 +307,10 @@ TEST(PrivateProfile, KilledWhileSavingTheFileIsAlwaysOldOrNewWhole) {
     write_bytes(path, a);
     std::mt19937 rng(1234);
     int saw_a = 0, saw_b = 0;
-    for (int round = 0; round < 30; ++round) {
+    // Thirty rounds of a random look each, then more with longer looks until
+    // both contents have been seen: a slow machine (a sanitizer build, a
+    // loaded one) may not finish a save inside a short look.
+    for (int round = 0; round < 30 || ((saw_a == 0 || saw_b == 0) && round < 200); ++round) {
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
@@ -319,7 +322,8 @@ TEST(PrivateProfile, KilledWhileSavingTheFileIsAlwaysOldOrNewWhole) {
                 p.Flush();
             }
         }
-        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(rng() % 20000);
+        const auto look = std::chrono::microseconds(rng() % 20000 + (round < 30 ? 0 : 20000 * (round - 29)));
+        const auto until = std::chrono::steady_clock::now() + look;
         do {
             const std::string now = read_bytes(path);
             ASSERT_TRUE(now == a || now == b) << "round " << round << ": " << now.size() << " bytes";

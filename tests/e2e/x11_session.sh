@@ -35,11 +35,12 @@ pids+=($!)
 wait_for 5 test -s "$work/sim.out" || fail "lork-sim gave no terminal: $(cat "$work/sim.err")"
 pty=$(head -n1 "$work/sim.out")
 
-# start_testlork NAME COMMAND: the program on the silent line, running the
-# menu command COMMAND once it is up; its pid in $app.
+# start_testlork NAME COMMAND [OPTION...]: the program on the silent line
+# (or the line in $pty), running the menu command COMMAND (if any) once it
+# is up; its pid in $app.
 start_testlork() {
   XDG_CONFIG_HOME="$work/config-$1" HOME="$work" QT_QPA_PLATFORM=xcb \
-    "$testlork" --port "$pty" --start-command "$2" >"$work/out-$1" 2>"$work/err-$1" </dev/null &
+    "$testlork" --port "$pty" ${2:+--start-command "$2"} "${@:3}" >"$work/out-$1" 2>"$work/err-$1" </dev/null &
   app=$!
   pids+=($app)
 }

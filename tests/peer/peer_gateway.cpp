@@ -3,10 +3,6 @@
 // the line settings reaching the simulator through the gateway, the rate
 // search, 0xFF crossing Telnet both ways, a refused and a lost connection.
 //   peer_gateway LORK_SIM
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -19,42 +15,13 @@
 #include "support/fake_port.h"
 #include "support/posix_port.h"
 #include "support/sim_process.h"
+#include "support/tcp_listen.h"
 #include "support/temp_dir.h"
 
 using namespace lork;
 using namespace lork::test;
 
 namespace {
-
-// A TCP port nobody listens on right now.
-int free_tcp_port() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    close(s);
-    return ntohs(a.sin_port);
-}
-
-// Waits until something listens on the port, without connecting to it (a
-// server that takes one connection would take ours).
-bool wait_listening(int port) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, ":%04X", unsigned(port));
-    for (int i = 0; i < 100; ++i) {
-        const std::string table = read_bytes("/proc/net/tcp");
-        for (size_t at = table.find(hex); at != std::string::npos; at = table.find(hex, at + 1)) {
-            // local_address rem_address st: the state of a listener is 0A.
-            const size_t st = table.find(' ', table.find(' ', at) + 1);
-            if (table.compare(st + 1, 2, "0A") == 0) return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-}
 
 struct Rig {
     PortByName port;

@@ -1,0 +1,212 @@
+// The window on the program's own port, with lork-sim as a separate process
+// behind a pseudo-terminal, a plain TCP device server (socat) or an RFC 2217
+// one (ser2net). The simulator is killed and started again under the same
+// path, as an adapter is pulled and plugged in again: polling that the dead
+// line stopped starts again with "пуск", and "запрос" reads the instrument
+// again, without the port being chosen again. LORK_REPLUG_CYCLES sets the
+// number of re-plugs per transport (2 unless set).
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QtTest>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "app/tfglav.h"
+#include "platform/port_factory.h"
+#include "platform/system_clock.h"
+#include "support/child_process.h"
+#include "support/sim_process.h"
+#include "support/tcp_listen.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+enum class Via { Tty, Tcp, Rfc2217 };
+
+// lork-sim on a fixed path, and the gateway in front of it if any. The
+// gateway stays up while the line behind it goes and comes back.
+class Line {
+public:
+    explicit Line(Via via) : via_(via), link_(dir_ / "tty") {
+        if (via_ == Via::Tty) {
+            name_ = link_;
+            return;
+        }
+        const int tcp = lork::test::free_tcp_port();
+        const std::string at = "127.0.0.1:" + std::to_string(tcp);
+        if (via_ == Via::Tcp) {
+            name_ = "tcp://" + at;
+            // fork: each connection opens the path afresh, as a device server does.
+            gateway_.start({"socat", "TCP-LISTEN:" + std::to_string(tcp) + ",bind=127.0.0.1,reuseaddr,fork",
+                            "FILE:" + link_ + ",raw,echo=0"},
+                           dir_ / "gw.log");
+        } else {
+            name_ = "rfc2217://" + at;
+            const std::string yaml = dir_ / "ser2net.yaml";
+            if (FILE* f = std::fopen(yaml.c_str(), "w")) {
+                std::fprintf(f,
+                             "connection: &sim\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%d\n"
+                             "  connector: serialdev,%s,9600n81,local\n  options:\n    kickolduser: true\n",
+                             tcp, link_.c_str());
+                std::fclose(f);
+            }
+            gateway_.start({"ser2net", "-n", "-u", "-c", yaml, "-P", dir_ / "ser2net.pid"}, dir_ / "gw.log");
+        }
+        listening_ = lork::test::wait_listening(tcp);
+    }
+    const std::string& name() const { return name_; }
+    bool gatewayUp() const { return via_ == Via::Tty || listening_; }
+
+    bool up(std::string* why) {
+        sim_ = std::make_unique<lork::test::SimProcess>();
+        return sim_->start(LORK_SIM_PATH, {"--address", "5", "--link", link_}, why);
+    }
+    // Killed, not ended: the pseudo-terminal goes at once with nothing said,
+    // and its path with it, as a pulled adapter's device does (left behind,
+    // the path would name whichever terminal gets that number next).
+    void down() {
+        kill(sim_->pid(), SIGKILL);
+        sim_.reset();
+        unlink(link_.c_str());
+    }
+
+private:
+    Via via_;
+    lork::test::TempDir dir_;
+    std::string link_, name_;
+    lork::test::ChildProcess gateway_;
+    std::unique_ptr<lork::test::SimProcess> sim_;
+    bool listening_ = false;
+};
+
+bool have(const char* tool) { return system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
+
+int cycles() {
+    bool ok = false;
+    const int n = qEnvironmentVariableIntValue("LORK_REPLUG_CYCLES", &ok);
+    return ok && n > 0 ? n : 2;
+}
+
+// The window as the program builds it, on the port chosen by its name and
+// the system's clock, after its first activation.
+struct Window {
+    lork::PortByName port;
+    lork::SystemClock clock;
+    QStringList messages;
+    std::unique_ptr<TFglav> w;
+
+    explicit Window(const std::string& name) {
+        TFglav::Platform p{port, clock, {name}, {}, {}, {}, name, {}, {name}};
+        p.message = [this](const QString& text) { messages << text; };
+        w = std::make_unique<TFglav>(std::move(p));
+        w->FormActivate();
+    }
+    template <class T>
+    T* get(const char* name) const {
+        T* c = w->findChild<T*>(QString::fromLatin1(name));
+        if (!c) qFatal("no control %s", name);
+        return c;
+    }
+    QToolButton* pusk() const { return w->toolButton(1); }
+    QString status() const { return w->statusPanelText(5); }
+};
+
+const QString kPolling = QStringLiteral(" Запущен ПЕРИОДИЧЕСКИЙ опрос (Т= 1c)");
+
+}  // namespace
+
+class TestReplug : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void pollingStartsAgain_data();
+    void pollingStartsAgain();
+    void queryReadsAgain_data() { pollingStartsAgain_data(); }
+    void queryReadsAgain();
+};
+
+void TestReplug::initTestCase() {
+    if (!have("socat") || !have("ser2net")) QSKIP("socat or ser2net not installed");
+}
+
+void TestReplug::pollingStartsAgain_data() {
+    QTest::addColumn<Via>("via");
+    QTest::newRow("pseudo-terminal") << Via::Tty;
+    QTest::newRow("tcp:// (socat)") << Via::Tcp;
+    QTest::newRow("rfc2217:// (ser2net)") << Via::Rfc2217;
+}
+
+void TestReplug::pollingStartsAgain() {
+    QFETCH(Via, via);
+    Line line(via);
+    QVERIFY2(line.gatewayUp(), "the gateway did not listen");
+    std::string why;
+    QVERIFY2(line.up(&why), why.c_str());
+    Window win(line.name());
+    QCOMPARE(win.messages, QStringList{});
+    auto* period = win.get<QComboBox>("CBtime_opros");
+    period->setCurrentIndex(0);  // every second
+    emit period->activated(0);
+
+    for (int cycle = 0; cycle < cycles(); ++cycle) {
+        const QByteArray at = QByteArray("cycle ") + QByteArray::number(cycle);
+        win.get<QAbstractButton>("RGtyp_opros_0")->click();
+        win.pusk()->click();
+        QVERIFY2(win.pusk()->isChecked(), at);
+        QTRY_COMPARE_WITH_TIMEOUT(win.status(), kPolling, 5000);
+        QVERIFY2(win.messages.isEmpty(), qPrintable(at + ": " + win.messages.join(" | ")));
+
+        line.down();
+        // The tick that finds the line gone ends polling and raises the button.
+        QTRY_VERIFY_WITH_TIMEOUT(!win.pusk()->isChecked(), 5000);
+        QVERIFY2(!win.messages.isEmpty(), at + ": a dead line said nothing");
+        QCOMPARE(win.get<QButtonGroup>("RGtyp_opros_group")->checkedId(), 1);
+        // Closing a message box activates the window again, and its set-up
+        // finds no line: a port that failed to open is lost all the same.
+        if (cycle % 2 == 1) win.w->FormActivate();
+        win.messages.clear();
+        QVERIFY2(line.up(&why), why.c_str());
+    }
+    win.get<QAbstractButton>("RGtyp_opros_0")->click();
+    win.pusk()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(win.status(), kPolling, 5000);
+    QCOMPARE(win.messages, QStringList{});
+    QCOMPARE(win.w->ls().port_name, line.name());
+}
+
+void TestReplug::queryReadsAgain() {
+    QFETCH(Via, via);
+    Line line(via);
+    QVERIFY2(line.gatewayUp(), "the gateway did not listen");
+    std::string why;
+    QVERIFY2(line.up(&why), why.c_str());
+    Window win(line.name());
+    QCOMPARE(win.messages, QStringList{});
+    auto* query = win.get<QAbstractButton>("Bzapros");
+    auto* res = win.get<QLineEdit>("LEres");
+
+    for (int cycle = 0; cycle < cycles(); ++cycle) {
+        const QByteArray at = QByteArray("cycle ") + QByteArray::number(cycle);
+        line.down();
+        res->clear();
+        query->click();
+        QVERIFY2(!win.messages.isEmpty(), at + ": a dead line said nothing");
+        QVERIFY2(res->text().isEmpty(), at);
+        win.messages.clear();
+
+        QVERIFY2(line.up(&why), why.c_str());
+        query->click();
+        QVERIFY2(win.messages.isEmpty(), qPrintable(at + ": " + win.messages.join(" | ")));
+        QVERIFY2(!res->text().isEmpty(), at + ": R not read");
+    }
+    QCOMPARE(win.w->ls().port_name, line.name());
+}
+
+QTEST_MAIN(TestReplug)
+#include "tst_replug.moc"
