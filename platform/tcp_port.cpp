@@ -3,8 +3,10 @@
 #include <time.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 namespace lork {
 
@@ -145,6 +147,8 @@ bool TcpPort::pump(int64_t timeout_us) {
         return false;
     }
     // The rest waits in the system's buffer, which the server cannot overrun.
+    std::this_thread::sleep_for(std::chrono::microseconds(
+        timeout_us > 0 ? std::min(timeout_us, kFloodPauseUs) : kFloodPauseUs));
     return true;
 }
 

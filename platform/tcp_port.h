@@ -56,6 +56,11 @@ public:
     // Taken from the connection by one look at it at most, so that a server
     // that never stops sending cannot keep a read or a wait going.
     static constexpr size_t kLookMax = 4 * 1024;
+    // A look that fills up means a flood: no reply or Telnet answer is that
+    // long. Pausing before the next look lets the deadlines run out without
+    // the processor spent on the flood (4 KiB per 5 ms is still many times
+    // what any line behind a gateway carries).
+    static constexpr int64_t kFloodPauseUs = 5'000;
     uint64_t droppedBytes() const { return dropped_; }
 
 protected:
