@@ -43,6 +43,8 @@ void TFglav::FormActivate() {
         Timer_opros->setInterval(1000);
     } catch (const lork::ProbeAborted&) {
     }
+    // Inside the activation: the box's closing must not run it again.
+    showHeldMessages();
     parts_->activation.end();
 }
 

@@ -9,13 +9,16 @@
 #include <QShortcut>
 #include <QTabWidget>
 #include <QListWidget>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
 #include <QVBoxLayout>
 #include <QSizePolicy>
 
 #include "widgets/copy_lines.h"
+#include "app/beside_window.h"
 #include "app/journal_window.h"
+#include "app/tool_button.h"
 #include "app/tfglav_parts.h"
 #include "widgets/exchange_line.h"
 #include "pages/calibration.h"
@@ -125,6 +128,8 @@ void TFglav::setupComfort() {
         if (b && b->isVisible() && b->isEnabled()) b->click();
     });
 
+    addOverflowMenu(ToolBar1);
+
     // The first showing puts the focus on the query.
     if (auto* b = findChild<QPushButton*>(QStringLiteral("Bzapros"))) b->setFocus(Qt::OtherFocusReason);
 }
@@ -134,7 +139,7 @@ void TFglav::usePlaceFile(const QString& path) {
     parts_->calibration->setOwnSettingsFile(path);
     QSettings place(path, QSettings::IniFormat);
     const QByteArray geometry = place.value(QStringLiteral("window/geometry")).toByteArray();
-    if (!geometry.isEmpty()) restoreGeometry(geometry);
+    parts_->placeRestored = !geometry.isEmpty() && restoreGeometry(geometry);
     const QByteArray journal = place.value(QStringLiteral("journal/geometry")).toByteArray();
     if (!journal.isEmpty()) parts_->journal->window()->restoreGeometry(journal);
     const QByteArray columns = place.value(QStringLiteral("journal/columns")).toByteArray();
@@ -145,6 +150,28 @@ void TFglav::usePlaceFile(const QString& path) {
     const std::array<void (TFglav::*)(), 4> show{&TFglav::ToolButton10Click, &TFglav::ToolButton9Click,
                                                   &TFglav::ToolButton11Click, &TFglav::ToolButton7Click};
     if (page >= 0 && page < 4) (this->*show[size_t(page)])();
+}
+
+void TFglav::fitToScreen() {
+    const QScreen* screen = this->screen();
+    if (!screen) return;
+    const QRect avail = screen->availableGeometry();
+    // The operator's own choice, maximised or not, is kept; only a place
+    // off this screen (another monitor, gone) comes back onto it.
+    if (parts_->placeRestored) {
+        if (!isMaximized() && !avail.intersects(geometry())) setGeometry(fitInside(geometry(), avail, frameOf(this)));
+        return;
+    }
+    // A window that with its frame is larger than the screen would open cut
+    // off, its title bar or its status bar out of reach: it opens maximised.
+    const QSize need = size().grownBy(frameOf(this));
+    if (need.width() > avail.width() || need.height() > avail.height()) {
+        setWindowState(windowState() | Qt::WindowMaximized);
+        return;
+    }
+    QRect r = geometry();
+    r.moveCenter(avail.center());
+    setGeometry(fitInside(r, avail, frameOf(this)));
 }
 
 void TFglav::savePlace() const {

@@ -12,6 +12,7 @@
 #include "app/tool_button.h"
 #include "records/journal.h"
 #include "records/log_file.h"
+#include "pages/page_format.h"
 
 JournalTool::JournalTool(TFglav& window, QMenu* menu, QToolBar* bar)
     : main_(window),
@@ -66,7 +67,7 @@ void JournalTool::toggleLog() {
         return;
     }
     logItem_->setChecked(false);
-    const QString f = QFileDialog::getSaveFileName(&main_, QStringLiteral("журнал обмена"), QString(),
+    const QString f = QFileDialog::getSaveFileName(&main_, QStringLiteral("журнал обмена"), lork::pages::Save_start(),
                                                    QStringLiteral("CSV (*.csv)"));
     if (!f.isEmpty()) startLog(f);
 }

@@ -17,6 +17,7 @@
 
 #include "widgets/journal_table.h"
 #include "records/format.h"
+#include "pages/page_format.h"
 
 JournalWindow::JournalWindow(lork::journal::Store& store, QWidget* parent)
     : QWidget(parent, Qt::Window), store_(store), table_(new JournalTable(store, this)) {
@@ -93,11 +94,11 @@ JournalWindow::JournalWindow(lork::journal::Store& store, QWidget* parent)
     });
     connect(Bcopy, &QPushButton::clicked, this, [this] { copySelected(); });
     connect(Bcsv, &QPushButton::clicked, this, [this] {
-        const QString f = QFileDialog::getSaveFileName(this, QString(), QString(), QStringLiteral("CSV (*.csv)"));
+        const QString f = QFileDialog::getSaveFileName(this, QString(), lork::pages::Save_start(), QStringLiteral("CSV (*.csv)"));
         if (!f.isEmpty()) exportCsv(f);
     });
     connect(Btext, &QPushButton::clicked, this, [this] {
-        const QString f = QFileDialog::getSaveFileName(this, QString(), QString(), QStringLiteral("текст (*.txt)"));
+        const QString f = QFileDialog::getSaveFileName(this, QString(), lork::pages::Save_start(), QStringLiteral("текст (*.txt)"));
         if (!f.isEmpty()) exportText(f);
     });
     connect(Breset, &QPushButton::clicked, this, [this] {

@@ -12,6 +12,7 @@
 #include "app/tfglav.h"
 #include "app/tfmsetup.h"
 #include "app/tfmsg.h"
+#include "app/qt_russian.h"
 #include "app/run_command.h"
 #include "platform/qt/key_state.h"
 #include "platform/qt/port_list.h"
@@ -23,47 +24,61 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("testlork"));
     QCoreApplication::setApplicationVersion(QStringLiteral(LORK_VERSION));
 
-    QCommandLineParser cli;
-    const QCommandLineOption helpOpt = cli.addHelpOption();
-    const QCommandLineOption versionOpt = cli.addVersionOption();
-    QCommandLineOption portOpt(QStringLiteral("port"),
-                               QStringLiteral("Adds PATH to the port list and uses it: a device or pty path, "
-                                              "tcp://HOST:PORT (RTU over TCP) or rfc2217://HOST:PORT."),
-                               QStringLiteral("PATH"));
-    cli.addOption(portOpt);
-    QCommandLineOption demoOpt(QStringLiteral("demo"),
-                               QStringLiteral("Talks to the instrument simulator lork-sim, started on a pseudo-terminal; "
-                                              "extra simulator options may be given in LORK_DEMO_SIM_ARGS."));
-    cli.addOption(demoOpt);
-    QCommandLineOption quitOpt(QStringLiteral("quit-after"),
-                               QStringLiteral("Closes the main window after MS milliseconds (scripted runs)."),
-                               QStringLiteral("MS"));
-    cli.addOption(quitOpt);
-    QCommandLineOption logOpt(QStringLiteral("log"),
-                              QStringLiteral("Writes every exchange to FILE as it happens, one CSV line each."),
-                              QStringLiteral("FILE"));
-    cli.addOption(logOpt);
-    QCommandLineOption runOpt(QStringLiteral("run-command"), QStringLiteral("Runs one menu command and quits."),
-                              QStringLiteral("NAME"));
-    runOpt.setFlags(QCommandLineOption::HiddenFromHelp);
-    cli.addOption(runOpt);
-    QCommandLineOption startOpt(QStringLiteral("start-command"),
-                                QStringLiteral("Runs one menu command after start-up and goes on."),
-                                QStringLiteral("NAME"));
-    startOpt.setFlags(QCommandLineOption::HiddenFromHelp);
-    cli.addOption(startOpt);
+    // The options once more for each application object: their help texts
+    // are Qt's, translated when the parser is made.
+    struct Options {
+        QCommandLineParser cli;
+        QCommandLineOption helpOpt{cli.addHelpOption()};
+        QCommandLineOption versionOpt{cli.addVersionOption()};
+        QCommandLineOption portOpt{QStringLiteral("port"),
+                                   QStringLiteral("Добавляет PATH в список портов и работает через него: устройство или "
+                                                  "псевдотерминал, tcp://УЗЕЛ:ПОРТ (RTU через TCP) или "
+                                                  "rfc2217://УЗЕЛ:ПОРТ."),
+                                   QStringLiteral("PATH")};
+        QCommandLineOption demoOpt{QStringLiteral("demo"),
+                                   QStringLiteral("Работает с имитатором прибора lork-sim, запущенным на "
+                                                  "псевдотерминале; его ключи можно дать в LORK_DEMO_SIM_ARGS.")};
+        QCommandLineOption quitOpt{QStringLiteral("quit-after"),
+                                   QStringLiteral("Закрывает главное окно через MS миллисекунд (для сценариев)."),
+                                   QStringLiteral("MS")};
+        QCommandLineOption logOpt{QStringLiteral("log"),
+                                  QStringLiteral("Записывает каждый обмен в FILE по мере хода, по строке CSV."),
+                                  QStringLiteral("FILE")};
+        QCommandLineOption runOpt{QStringLiteral("run-command"), QStringLiteral("Runs one menu command and quits."),
+                                  QStringLiteral("NAME")};
+        QCommandLineOption startOpt{QStringLiteral("start-command"),
+                                    QStringLiteral("Runs one menu command after start-up and goes on."),
+                                    QStringLiteral("NAME")};
+        Options() {
+            cli.setApplicationDescription(QStringLiteral("Проверка связи и настройка прибора ЛОРК по RS-485."));
+            runOpt.setFlags(QCommandLineOption::HiddenFromHelp);
+            startOpt.setFlags(QCommandLineOption::HiddenFromHelp);
+            cli.addOptions({portOpt, demoOpt, quitOpt, logOpt, runOpt, startOpt});
+        }
+    };
     // The help and the version are text only: they must work where there is
     // no display to open. (The toolkit's own options, -platform say, are
     // known only once the application object took them out.)
     QStringList args;
     for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-    cli.parse(args);
-    if (cli.isSet(helpOpt) || cli.isSet(versionOpt)) {
-        QCoreApplication text_only(argc, argv);
-        if (cli.isSet(helpOpt)) cli.showHelp(0);
-        cli.showVersion();
+    {
+        Options first;
+        first.cli.parse(args);
+        if (first.cli.isSet(first.helpOpt) || first.cli.isSet(first.versionOpt)) {
+            QCoreApplication text_only(argc, argv);
+            Load_qt_russian(text_only);
+            Options o;
+            o.cli.parse(args);
+            if (o.cli.isSet(o.helpOpt)) o.cli.showHelp(0);
+            o.cli.showVersion();
+        }
     }
     QApplication app(argc, argv);
+    Load_qt_russian(app);
+    Options o;
+    QCommandLineParser& cli = o.cli;
+    const QCommandLineOption &portOpt = o.portOpt, &demoOpt = o.demoOpt, &quitOpt = o.quitOpt, &logOpt = o.logOpt,
+                             &runOpt = o.runOpt, &startOpt = o.startOpt;
     cli.process(app);
 
     lork::KeyState keys;
@@ -121,21 +136,11 @@ int main(int argc, char* argv[]) {
     TFmsg Fmsg(&Fglav);
     Fglav.setMessageWindow(&Fmsg);
     {
-        // The first size never exceeds the screen it opens on, and the
-        // window stays centred on it (it was centred at its full size).
-        if (const QScreen* screen = Fglav.screen()) {
-            const QRect avail = screen->availableGeometry();
-            if (!avail.contains(QRect(Fglav.pos(), Fglav.size()))) {
-                Fglav.resize(Fglav.size().boundedTo(avail.size()));
-                QRect r(Fglav.pos(), Fglav.size());
-                r.moveCenter(avail.center());
-                Fglav.move(r.topLeft());
-            }
-        }
         // Beside the settings file, whose contents stay the line's alone.
         const QFileInfo ini(QString::fromStdString(lork::settings_path(QCoreApplication::applicationFilePath().toStdString())));
         Fglav.usePlaceFile(ini.absolutePath() + QLatin1Char('/') + ini.completeBaseName() + QStringLiteral("-window.ini"));
     }
+    Fglav.fitToScreen();
 
     if (cli.isSet(logOpt)) Fglav.journal().startLog(cli.value(logOpt), true);
     Fglav.show();

@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "widgets/trend_chart.h"
+#include "pages/page_format.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ PlotWindow::PlotWindow(lork::trend::Trend& trend, std::function<int64_t()> now_m
     connect(Bclear, &QPushButton::clicked, this, &PlotWindow::clearAll);
     connect(Bcsv, &QPushButton::clicked, this, [this] {
         const QString f =
-            QFileDialog::getSaveFileName(this, QStringLiteral("график"), QString(), QStringLiteral("CSV (*.csv)"));
+            QFileDialog::getSaveFileName(this, QStringLiteral("график"), lork::pages::Save_start(), QStringLiteral("CSV (*.csv)"));
         if (!f.isEmpty()) exportCsv(f);
     });
     // The view follows at most four times a second and never per reading,

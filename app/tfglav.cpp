@@ -1,6 +1,7 @@
 #include "app/tfglav_parts.h"
 
 #include <algorithm>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -74,6 +75,26 @@ QToolBar* makeToolBar(Ui::Fglav& ui, QWidget* window) {
     return bar;
 }
 
+// Each press of a key or a mouse button outside a running command and
+// outside a modal box begins a new operator command: a port that failed in
+// the last one is tried again. The commands that mark themselves (the
+// query, a tick, the activation, a search) need no press.
+class OperatorInput : public QObject {
+public:
+    OperatorInput(lork::ExchangeFeed& feed, QObject* parent) : QObject(parent), feed_(feed) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const auto t = event->type();
+        if ((t == QEvent::MouseButtonPress || t == QEvent::KeyPress) && !QApplication::activeModalWidget())
+            feed_.newCommand();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    lork::ExchangeFeed& feed_;
+};
+
 }  // namespace
 
 TFglav::TFglav(Platform platform, QWidget* parent)
@@ -84,8 +105,18 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     // The pictures live in this static library; make sure they are linked in.
     Q_INIT_RESOURCE(lork);
     ui->setupUi(this);
+    core_.link.Watch_commands(&core_.feed);
+    qApp->installEventFilter(new OperatorInput(core_.feed, this));
     ToolBar1 = makeToolBar(*ui, this);
     parts_->statusPanels = makeStatusPanels(ui->StatusBar1);
+    parts_->linkPanel = new QLabel(ui->StatusBar1);
+    parts_->linkPanel->setObjectName(QStringLiteral("StatusPanelLink"));
+    parts_->linkPanel->setFrameShape(QFrame::Panel);
+    parts_->linkPanel->setFrameShadow(QFrame::Sunken);
+    parts_->linkPanel->setContentsMargins(3, 0, 3, 0);
+    parts_->linkPanel->setStyleSheet(QStringLiteral("color: #a00000"));
+    ui->StatusBar1->addPermanentWidget(parts_->linkPanel);
+    parts_->linkPanel->hide();
 
     Timer_system = new QTimer(this);
     Timer_system->setObjectName(QStringLiteral("Timer_system"));
@@ -114,6 +145,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
 
     FormCreate();
     if (parts_->startAborted) return;
+    parts_->holdMessages = true;
     Timer_systemTimer();
     Timer_system->start();
 }
@@ -129,6 +161,7 @@ void TFglav::createPages() {
     // Every exchange is shown once, from its record.
     core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { Show_tuda_suda(rec); });
     core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { Show_result(rec); });
+    core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { Show_link_state(rec); });
 
     parts_->readings = new ReadingsPage(*this, ui->TabSheet1,
                                  {toolButton(1), ui->CBtime_opros, ui->Ed_name, ui->Ed_version}, this);

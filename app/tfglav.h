@@ -43,6 +43,9 @@ public:
     // The window's place and last page, kept in a file between runs: read now, written at close.
     void usePlaceFile(const QString& path);
     void savePlace() const;
+    // Centred on its screen; maximised when it would not fit there with its
+    // frame, unless the place file gave the operator's own choice.
+    void fitToScreen();
 
     lork::Core& core() override { return core_; }
     lork::State& st() { return core_.st; }
@@ -59,6 +62,8 @@ public:
     // --- PageHost and lork::Host ---
     void message(const QString& text) override;
     void messageBox(const std::string& text) override;
+    // The start-up's messages, held until the window is up, as one box.
+    void showHeldMessages();
     bool keyPressedSince(int vk) override;
     void infoLine(const std::string& text) override { addInfoLine(QString::fromStdString(text)); }
     void setStatusPanelText(int i, const QString& text) override;
@@ -92,6 +97,10 @@ public:
     // LBtuda and LBsuda; a failure's text into ListBox1 or a message box.
     void Show_tuda_suda(const lork::ExchangeRecord& rec);
     void Show_result(const lork::ExchangeRecord& rec);
+    // The panel after the status bar's own: since when the instrument has
+    // not answered, until an exchange succeeds.
+    void Show_link_state(const lork::ExchangeRecord& rec);
+    QString linkPanelText() const;
 
     // --- handlers of the main window ---
     void FormCreate();

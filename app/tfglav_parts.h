@@ -4,6 +4,7 @@
 // controls, the activation bookkeeping. Only the window's own sources see it.
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <functional>
 #include <memory>
@@ -28,13 +29,19 @@ struct TFglav::Parts {
     std::function<bool(int)> keyFn;
     std::function<QDateTime()> nowFn;
     std::array<QLabel*, 6> statusPanels{};
+    QLabel* linkPanel = nullptr;  // after them: "нет связи с ..." while the instrument is silent
     DigitKeyFilter* digitFilter = nullptr;
     PortControls* ports = nullptr;
     std::unique_ptr<JournalTool> journal;  // they leave the core's feed as the window goes
     std::unique_ptr<PlotTool> plot;
     ActivationGate activation;
     bool startAborted = false;
+    // Until the first activation ends the window may not be on the screen:
+    // the start-up's messages wait and come as one box over it.
+    bool holdMessages = false;
+    QStringList heldMessages;
     QString placeFile;
+    bool placeRestored = false;  // the window's place came from the place file
     ReadingsPage* readings = nullptr;  // the pages are children of the window
     ParametersPage* parameters = nullptr;
     CalibrationPage* calibration = nullptr;

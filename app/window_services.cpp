@@ -8,6 +8,7 @@
 #include <QStatusBar>
 
 #include <algorithm>
+#include <utility>
 
 #include "widgets/digit_key_filter.h"
 #include "app/tfglav_parts.h"
@@ -29,9 +30,20 @@ void TFglav::message(const QString& text) {
         parts_->messageFn(text);
         return;
     }
+    if (parts_->holdMessages) {
+        if (!parts_->heldMessages.contains(text)) parts_->heldMessages << text;
+        return;
+    }
     QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok,
                     isVisible() ? this : nullptr);
     box.exec();
+}
+
+void TFglav::showHeldMessages() {
+    if (!std::exchange(parts_->holdMessages, false) || parts_->heldMessages.isEmpty()) return;
+    const QString text = parts_->heldMessages.join(QStringLiteral("\n\n"));
+    parts_->heldMessages.clear();
+    message(text);
 }
 
 void TFglav::messageBox(const std::string& text) { message(QString::fromStdString(text)); }
@@ -180,6 +192,27 @@ void TFglav::Show_result(const lork::ExchangeRecord& rec) {
     else
         addInfoLine(QString::fromStdString(text));
 }
+
+void TFglav::Show_link_state(const lork::ExchangeRecord& rec) {
+    // A search asks addresses and rates where no one is meant to answer.
+    if (rec.command == lork::Command::Search) return;
+    QLabel* panel = parts_->linkPanel;
+    if (rec.kod_rez == 0) {
+        if (!panel->isHidden()) {
+            panel->clear();
+            panel->hide();
+        }
+        return;
+    }
+    // Only silence is a lost link; a wrong reply came from a live instrument.
+    if (!rec.reply.empty() || !panel->isHidden()) return;
+    const QTime since = QDateTime::fromMSecsSinceEpoch(requestWallMs(rec)).time();
+    panel->setText(QStringLiteral("нет связи с ") + since.toString(QStringLiteral("HH:mm:ss")));
+    panel->show();
+    panel->repaint();
+}
+
+QString TFglav::linkPanelText() const { return parts_->linkPanel->isHidden() ? QString() : parts_->linkPanel->text(); }
 
 void TFglav::clearExchangeWindows() {
     ui->LBtuda->clear();

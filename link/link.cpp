@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
+#include <utility>
+
+#include "platform/error_words.h"
 
 namespace lork {
 
@@ -31,7 +34,9 @@ void Link::Port_setup(uint8_t code) {
     port_setup_error = int32_t(Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize));
     if (port_setup_error != 0) {
         host_.infoLine(port_.describeError(ls.port_name, uint32_t(port_setup_error)));
-        host_.messageBox("ошибка настройки порта");
+        // A second set-up in the same command (a search's next rate) fails
+        // for the same reason: said once.
+        if (!Down_in_this_command()) Port_failed("ошибка настройки порта", open_error_ != 0 ? open_error_ : uint32_t(port_setup_error));
     }
     pause_after = t_after[c];
     pause_before = t_before[c];
@@ -51,6 +56,8 @@ uint32_t Link::Port_open(const std::string& name, int32_t rate, uint8_t parity, 
     // tries it again, so it is used once it is back.
     if (uint32_t e = port_.reopen(name)) port_error = e;
     port_lost_ = port_error != 0;
+    open_error_ = port_error;
+    if (port_error == 0) down_ = false;  // the port is back: the command may use it
     LineConfig cfg;
     cfg.baud = rate;
     cfg.bytesize = bytesize;
@@ -110,17 +117,45 @@ void Link::Note_port_lost(uint32_t err) {
     if (err != 0 && err != EBADF && !port_.isOpen()) port_lost_ = true;
 }
 
-void Link::Reopen_lost_port() {
-    if (!port_lost_ || port_.isOpen()) return;
+uint32_t Link::Reopen_lost_port() {
+    if (!port_lost_ || port_.isOpen()) return 0;
     const LineConfig cfg = port_.config();
-    if (port_.reopen(st_.ls.port_name) != 0 || port_.configure(cfg) != 0) return;  // the write tells why
+    if (uint32_t e = port_.reopen(st_.ls.port_name)) return e;  // the write fails next and tells
+    if (uint32_t e = port_.configure(cfg)) return e;
     port_lost_ = false;
     host_.infoLine("порт " + st_.ls.port_name + " открыт заново");
+    return 0;
+}
+
+bool Link::Down_in_this_command() const {
+    return feed_ && down_ && feed_->commandRun() == down_run_;
+}
+
+void Link::Port_failed(const std::string& head, uint32_t cause) {
+    const std::string& name = st_.ls.port_name;
+    std::string text = head + "\nПорт " + name;
+    text += port_.isOpen() ? ": " : " не открыть: ";
+    text += Error_words(cause);
+    if (feed_) {
+        down_ = true;
+        down_run_ = feed_->commandRun();
+        skip_told_ = false;
+    }
+    host_.messageBox(text);
 }
 
 void Link::Port_send(const std::array<uint8_t, 64>& frame, uint8_t len) {
+    skipped_ = false;
     Note_port_lost(port_.lastReadError());
-    Reopen_lost_port();
+    if (Down_in_this_command()) {
+        skipped_ = true;
+        write_us = clock_.nowUs();
+        last_byte_us = write_us;
+        if (!std::exchange(skip_told_, true))
+            host_.infoLine("порт " + st_.ls.port_name + " недоступен: остальные обмены команды не выполнялись");
+        return;
+    }
+    const uint32_t reopen_error = Reopen_lost_port();
     port_.purgeInput();
     clock_.sleepMs(pause_before);
     Wait_line_quiet();
@@ -130,7 +165,8 @@ void Link::Port_send(const std::array<uint8_t, 64>& frame, uint8_t len) {
     if (uint32_t e = port_.write(frame.data() + 1, n)) {
         Note_port_lost(e);
         host_.infoLine(port_.describeError(st_.ls.port_name, e));
-        host_.messageBox("ошибка при передаче= " + std::to_string(e));
+        // A port that could not be opened again fails its write for that reason.
+        Port_failed("ошибка при передаче= " + std::to_string(e), reopen_error != 0 ? reopen_error : e);
     }
     clock_.sleepMs(pause_after);
 }
@@ -208,6 +244,10 @@ bool Link::Search_adr() {
 void Link::Port_receive() {
     auto& ex = st_.ex;
     Clear_suda();
+    if (skipped_) {
+        ex.rx_status = 2;
+        return;
+    }
     if (!Search_adr()) {
         ex.rx_status = 1;
         if ((response_timeout_ms != 0 && last_count_ == 0) || !Search_adr()) {
@@ -225,6 +265,10 @@ void Link::Port_receive() {
 void Link::Port_receive_probe() {
     auto& ex = st_.ex;
     Clear_suda();
+    if (skipped_) {
+        ex.rx_status = 2;
+        return;
+    }
     host_.keyPressedSince(VK_X);  // forget a press from before the probe
     if (Search_adr()) {
         const size_t got = Read_timed(&ex.paket_suda[2], 6).got;

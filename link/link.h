@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/host.h"
 #include "platform/serial_port.h"
+#include "protocol/exchange_record.h"
 #include "protocol/state.h"
 
 namespace lork {
@@ -64,6 +65,15 @@ public:
     // and the wait for the rest of a reply once its address byte came.
     uint32_t response_timeout_ms = 0;
 
+    // Within one operator command (as the feed marks them) a port that has
+    // failed is not tried again: the command's remaining exchanges are not
+    // written, so an absent gateway costs one connect, not one per exchange,
+    // and the operator gets one message, not one per exchange. Without a
+    // feed to watch (lorkctl) every exchange tries the port.
+    void Watch_commands(const ExchangeFeed* feed) { feed_ = feed; }
+    // The last exchange was not written: its command's port had failed.
+    bool skipped() const { return skipped_; }
+
     SerialPort& port() { return port_; }
     Clock& clock() { return clock_; }
 
@@ -76,7 +86,11 @@ private:
     // next write: a re-plugged adapter or a restarted gateway is used again
     // without being chosen again.
     void Note_port_lost(uint32_t err);
-    void Reopen_lost_port();
+    uint32_t Reopen_lost_port();  // 0, or why the port could not be opened again
+    // The message box of a failed port: the fixed text first, then the
+    // port's name and the cause in words; the rest of the command skips.
+    void Port_failed(const std::string& head, uint32_t cause);
+    bool Down_in_this_command() const;
     bool Search_adr();
     // Before a write: bytes that came during the pause are another station's
     // frame; wait until the line has been silent for 3.5 characters.
@@ -86,6 +100,12 @@ private:
 
     size_t last_count_ = 0;  // byte count of the last single-byte read of a search
     bool port_lost_ = false; // the port went away or failed to open, and has not been opened since
+    uint32_t open_error_ = 0;  // what the open step of the last Port_open gave
+    const ExchangeFeed* feed_ = nullptr;
+    bool down_ = false;        // the port failed in the command down_run_
+    uint64_t down_run_ = 0;
+    bool skip_told_ = false;   // the information window was told the command skips
+    bool skipped_ = false;
     State& st_;
     SerialPort& port_;
     Clock& clock_;

@@ -12,6 +12,7 @@
 
 #include "pages/calibration.h"
 #include "pages/page_host.h"
+#include "pages/page_format.h"
 #include "ui_page_calibr.h"
 
 using namespace lork;
@@ -26,12 +27,16 @@ CalibrationPage::ReportDialogs CalibrationPage::Real_dialogs() {
     auto parent = [this] { return pc->Button_otchet->window(); };
     return {
         [parent] {
-            return QInputDialog::getText(parent(), QStringLiteral("протокол калибровки"),
-                                         QStringLiteral("Фамилия и инициалы оператора:"));
+            QInputDialog dialog(parent());
+            dialog.setWindowTitle(QStringLiteral("протокол калибровки"));
+            dialog.setLabelText(QStringLiteral("Фамилия и инициалы оператора:"));
+            // Wide enough for its title beside the frame's buttons.
+            dialog.setMinimumWidth(dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) + 200);
+            return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
         },
         [parent](const QString& suggested) {
-            return QFileDialog::getSaveFileName(parent(), QStringLiteral("протокол калибровки"), suggested,
-                                                QStringLiteral("PDF (*.pdf)"));
+            return QFileDialog::getSaveFileName(parent(), QStringLiteral("протокол калибровки"),
+                                                lork::pages::Save_start(suggested), QStringLiteral("PDF (*.pdf)"));
         },
         [parent](QPrinter& printer) {
             QPrintDialog dialog(&printer, parent());

@@ -1,6 +1,9 @@
 #include "pages/page_format.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QLocale>
 #include <QTime>
 
@@ -23,6 +26,13 @@ QString Long_time_text(const QTime& t) {
     QString f = loc.timeFormat(QLocale::LongFormat);
     f.remove(QLatin1Char('t'));
     return loc.toString(t, f.trimmed());
+}
+
+QString Save_start(const QString& name) {
+    if (!name.isEmpty() && !QFileInfo(name).isRelative()) return name;
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (dir.isEmpty() || !QDir(dir).exists()) dir = QDir::homePath();
+    return name.isEmpty() ? dir : QDir(dir).filePath(name);
 }
 
 }  // namespace lork::pages

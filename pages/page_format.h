@@ -15,5 +15,9 @@ QString Number_text(double v);
 // The system's long time format without its time-zone part, for which the
 // fields showing it have no room.
 QString Long_time_text(const QTime& t);
+// Where a save dialog starts: the user's Documents folder (or home), never
+// the current directory, which for a program started from a menu is
+// anywhere. A bare file name is put in that folder; a path stays as it is.
+QString Save_start(const QString& name = QString());
 
 }  // namespace lork::pages

@@ -2,6 +2,7 @@
 // the polling, the single-value reads.
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -35,10 +36,33 @@ const char* const v_ind_names[] = {" %", " Ом", "ступень"};
 const char* const status_zapros = " Для обновления информации нажмите кнопку \"запрос\" ";
 const char* const status_pusk = " Для запуска периодического опроса нажмите кнопку ПУСК";
 
+// A value the instrument did not confirm at the last try stays on the page,
+// faded, so that it does not pass for a live reading.
+void Set_stale(QWidget* w, bool stale) {
+    if (!w || w->property("stale").toBool() == stale) return;
+    w->setProperty("stale", stale);
+    if (!stale) {
+        w->setGraphicsEffect(nullptr);
+        return;
+    }
+    auto* fade = new QGraphicsOpacityEffect(w);
+    fade->setOpacity(0.35);
+    w->setGraphicsEffect(fade);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // The query and its parts
+
+void ReadingsPage::Mark_all_stale() {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             rd->LEres, rd->LEkol_step, rd->LEpor_step, rd->LEizmproc, rd->LEizmznach, rd->LEizm_imp, rd->LEstep,
+             rd->LE_proc, rd->LE_te, rd->LE_procw, rd->LE_tew, rd->L_SumRes, rd->L_Procdopusk, rd->ST_v_ind,
+             rd->LkluchK1, rd->LkluchK2})
+        Set_stale(w, true);
+    for (QLineEdit* e : CI_fields()) Set_stale(e, true);
+}
 
 void ReadingsPage::Opros_all() {
     auto& core = host_.core();
@@ -47,7 +71,9 @@ void ReadingsPage::Opros_all() {
     Show_CI();
     Show_kluchK1K2();
 
-    if (core.dev.Read_params() == 0) {
+    const bool params = core.dev.Read_params() == 0;
+    for (QWidget* w : {rd->LEres, rd->LEkol_step, rd->LEpor_step}) Set_stale(w, !params);
+    if (params) {
         Show_text(rd->LEres, QString::number(dev.res));
         Show_text(rd->LEkol_step, QString::number(dev.kol_step));
         Show_text(rd->LEpor_step, QString::number(dev.por_step));
@@ -56,7 +82,9 @@ void ReadingsPage::Opros_all() {
         Choose_v_ind(dev.v_ind);
     }
 
-    if (core.dev.Read_izm() == 0) {
+    const bool izm = core.dev.Read_izm() == 0;
+    for (QWidget* w : {rd->LEizmproc, rd->LEizmznach, rd->LEizm_imp, rd->LEstep}) Set_stale(w, !izm);
+    if (izm) {
         Show_text(rd->LEizmproc, Number_text(dev.izm_proc));
         Show_text(rd->LEizmznach, Number_text(dev.izm_znach));
         Show_text(rd->LEizm_imp, QString::fromStdString(lork::Pulse_text(dev.izm_imp)));
@@ -80,7 +108,9 @@ void ReadingsPage::Choose_v_ind(uint8_t v_ind) {
 
 void ReadingsPage::Show_CI() {
     const auto& dev = host_.core().st.dev;
-    if (host_.exchange(reg::ReadInputRegisters, reg::ci_text, reg::ciCount) == 0) {
+    const bool ok = host_.exchange(reg::ReadInputRegisters, reg::ci_text, reg::ciCount) == 0;
+    for (QLineEdit* e : CI_fields()) Set_stale(e, !ok);
+    if (ok) {
         // Eight characters, two per digit position, shown as the instrument
         // sent them; bytes without a glyph get a visible placeholder.
         std::string t = dev.reg_text;
@@ -97,7 +127,10 @@ void ReadingsPage::Show_CI() {
 void ReadingsPage::Show_v_ind() { Read_single(rd->ST_v_ind); }
 
 void ReadingsPage::Show_kluchK1K2() {
-    if (host_.exchange(reg::ReadCoils, reg::kluch_K1, reg::coilCount) != 0) return;
+    const bool ok = host_.exchange(reg::ReadCoils, reg::kluch_K1, reg::coilCount) == 0;
+    Set_stale(rd->LkluchK1, !ok);
+    Set_stale(rd->LkluchK2, !ok);
+    if (!ok) return;
     const auto& d = host_.core().st.dev;
     rd->LkluchK1->setText(d.kluch_K1 ? QStringLiteral("K1 включен") : QStringLiteral("K1 выключен"));
     rd->Image_K1_off->setVisible(!d.kluch_K1);
@@ -186,6 +219,7 @@ void ReadingsPage::Timer_oprosTimer() {
                 QStringLiteral("sys_num=%1 перестал отвечать на  scor=%2").arg(st.ls.adr).arg(st.ls.scor));
             rd->RGtyp_opros_1->setChecked(true);
             Opros_timer_on(false);
+            Mark_all_stale();
         }
         host_.infoWindow()->hide();
     }
@@ -317,7 +351,9 @@ void ReadingsPage::Read_single(QWidget* field) {
     };
     const auto row = std::find_if(std::begin(rows), std::end(rows), [field](const Row& r) { return r.field == field; });
     if (row == std::end(rows)) return;
-    if (host_.exchange(row->func, row->start, row->kol) == 0) Set_field_text(field, row->format(host_.core().st.dev));
+    const bool ok = host_.exchange(row->func, row->start, row->kol) == 0;
+    Set_stale(field, !ok);
+    if (ok) Set_field_text(field, row->format(host_.core().st.dev));
     if (row->repaint) field->repaint();
 }
 

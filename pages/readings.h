@@ -87,6 +87,8 @@ private:
     // Re-reads the single value a field shows (a field of this page, or the
     // window's name or version).
     void Read_single(QWidget* field);
+    // The instrument stopped answering: every value shown is faded until read again.
+    void Mark_all_stale();
     void Opros_timer_on(bool on);
     void Opros_interval(int ms);
     std::array<QLineEdit*, 4> CI_fields() const;

@@ -104,8 +104,16 @@ void SearchCommands::Search_hide_fmsg() {
     if (SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->hideNow();
 }
 
+void SearchCommands::Search_timer_stop() {
+    polling_before_ = host_.pollTimer()->isActive();
+    host_.pollTimer()->stop();
+}
+
+// Polling comes back only when it ran before the search: with "пуск" raised
+// a running timer would poll against the button and, at its next tick, hide
+// the search's result.
 void SearchCommands::Search_timer_back() {
-    if (wc_.periodic_polling && wc_.periodic_polling())
+    if (polling_before_ && wc_.periodic_polling && wc_.periodic_polling())
         host_.pollTimer()->start();
     else
         host_.pollTimer()->stop();
@@ -204,7 +212,7 @@ void SearchCommands::N_poisk_numClick() {
     auto& st = host_.core().st;
     auto& ls = st.ls;
     const uint8_t a0 = ls.adr;
-    host_.pollTimer()->stop();
+    Search_timer_stop();
     SearchGuard guard(wc_.main_window);
     Search_show_fmsg(qs(numLabel(ls.scor)), true);
     host_.showInfo();
@@ -240,7 +248,7 @@ void SearchCommands::N_poisk_scorClick() {
     SearchRunning running(search_running_);
     auto& st = host_.core().st;
     auto& ls = st.ls;
-    host_.pollTimer()->stop();
+    Search_timer_stop();
     SearchGuard guard(wc_.main_window);
     host_.showInfo();
     host_.clearInfo();
@@ -284,7 +292,7 @@ void SearchCommands::N_poisk_priborClick() {
     lork::ExchangeFeed::CommandScope search(host_.core().feed, lork::Command::Search);
     SearchRunning running(search_running_);
     const uint8_t a0 = host_.core().st.ls.adr;
-    host_.pollTimer()->stop();
+    Search_timer_stop();
     SearchGuard guard(wc_.main_window);
     host_.clearExchangeWindows();
     QListWidget* lb = host_.infoWindow();

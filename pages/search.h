@@ -36,6 +36,7 @@ public:
 private:
     // What a search command restores when the key X abandons its probe.
     void Search_abandoned(uint8_t adr_before);
+    void Search_timer_stop();
     void Search_timer_back();
     // addresses: the window's bar follows a sweep of all addresses.
     void Search_show_fmsg(const QString& text, bool addresses);
@@ -47,4 +48,5 @@ private:
     PageHost& host_;
     WindowControls wc_;
     bool search_running_ = false;
+    bool polling_before_ = false;  // the polling timer ran when the search began
 };

@@ -44,7 +44,9 @@ Device::Device(State& st, Link& link, Host& host, ExchangeFeed& feed)
 void Device::Publish(uint8_t kod, bool probe, FailureReport report) {
     const auto& ex = st_.ex;
     ExchangeRecord rec;
-    rec.request.assign(ex.paket_tuda.begin() + 1, ex.paket_tuda.begin() + 1 + std::min<size_t>(ex.len_tuda, 63));
+    // An exchange its command skipped wrote nothing; the link said so once.
+    if (link_.skipped()) report = FailureReport::None;
+    else rec.request.assign(ex.paket_tuda.begin() + 1, ex.paket_tuda.begin() + 1 + std::min<size_t>(ex.len_tuda, 63));
     rec.reply.assign(ex.paket_suda.begin() + 1, ex.paket_suda.begin() + 1 + std::min<size_t>(ex.len_suda, 63));
     rec.write_us = link_.write_us;
     rec.last_byte_us = link_.last_byte_us;

@@ -57,8 +57,15 @@ public:
 
     // The command running now; exchanges made while it runs carry it.
     Command command() const { return command_; }
-    // Counts the outermost commands begun so far.
+    // Counts the outermost commands begun so far, and those ended: what runs
+    // after a command (an unmarked page command) is not part of it.
     uint64_t commandRun() const { return command_run_; }
+    bool inCommand() const { return in_command_; }
+    // An operator's command that no scope marks (a page's button) begins:
+    // from here on the exchanges are another command's.
+    void newCommand() {
+        if (!in_command_) ++command_run_;
+    }
 
     // Marks the exchanges made while it exists as those of one command; an
     // inner command (the activation's query) keeps the outer one's mark.
@@ -74,6 +81,7 @@ public:
         ~CommandScope() {
             feed_.command_ = before_;
             feed_.in_command_ = outer_;
+            if (!outer_) ++feed_.command_run_;
         }
         CommandScope(const CommandScope&) = delete;
         CommandScope& operator=(const CommandScope&) = delete;

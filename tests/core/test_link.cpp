@@ -266,13 +266,15 @@ TEST(PortOpen, FailingPortReportsOnceThenOpens) {
     r.st.ls.port_name = "COM9";
     r.core.link.Port_setup(2);
     EXPECT_NE(r.core.link.port_setup_error, 0);
-    EXPECT_EQ(r.host.messages, std::vector<std::string>{"ошибка настройки порта"});
+    EXPECT_EQ(r.host.messages,
+              std::vector<std::string>{"ошибка настройки порта\nПорт COM9 не открыть: нет такого устройства"});
 
     // Exchanges on the unopened port: the write is reported, the read finds nothing.
     r.clock.sleeps_ms.clear();
     EXPECT_EQ(r.core.dev.Read_adr(), KOD_NO_REPLY);
     ASSERT_EQ(r.host.messages.size(), 2u);
-    EXPECT_EQ(r.host.messages[1], "ошибка при передаче= " + std::to_string(EBADF));
+    EXPECT_EQ(r.host.messages[1],
+              "ошибка при передаче= " + std::to_string(EBADF) + "\nПорт COM9 не открыть: нет такого устройства");
     EXPECT_EQ(r.st.ex.len_suda, 0);
     ASSERT_GE(r.clock.sleeps_ms.size(), 2u);
     EXPECT_EQ(r.clock.sleeps_ms[0], 4);  // pause before

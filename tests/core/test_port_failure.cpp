@@ -67,11 +67,12 @@ TEST(PortFailure, MissingDeviceNamesThePortAndTheCauseBesideEachBox) {
     core.st.ls.port_name = "/dev/lork-no-such-port";
     core.link.Port_setup(2);
     const std::string cause = "порт /dev/lork-no-such-port: " + sys_text(ENOENT);
-    EXPECT_EQ(host.messages, std::vector<std::string>{"ошибка настройки порта"});
+    const std::string words = "\nПорт /dev/lork-no-such-port не открыть: нет такого устройства";
+    EXPECT_EQ(host.messages, std::vector<std::string>{"ошибка настройки порта" + words});
     EXPECT_EQ(host.info_lines, std::vector<std::string>{cause});
     // The write on the port that never opened gives its box and the same cause.
     core.dev.Read_adr();
-    EXPECT_EQ(host.messages.back(), "ошибка при передаче= " + std::to_string(EBADF));
+    EXPECT_EQ(host.messages.back(), "ошибка при передаче= " + std::to_string(EBADF) + words);
     EXPECT_EQ(host.info_lines, (std::vector<std::string>{cause, cause}));
 }
 

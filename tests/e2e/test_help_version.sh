@@ -16,4 +16,8 @@ out=$(run --version); rc=$?
 out=$(run --help); rc=$?
 [ $rc -eq 0 ] || { echo "--help ended with $rc: $out"; fail=1; }
 grep -q -- '--port <PATH>' <<<"$out" || { echo "--help printed no option list: $out"; fail=1; }
+# In Russian, Qt's own lines too (where its catalogue is installed).
+if grep -q -e 'Displays help' -e 'Displays version' -e 'Adds PATH' <<<"$out"; then
+  echo "--help is partly English: $out"; fail=1
+fi
 exit $fail

@@ -326,7 +326,7 @@ void TestMainWindow::portThatFailsToOpen() {
     GuiRig rig;
     rig.port.open_errors["COM2"] = 2;
     GuiRig::choose(rig.find<QComboBox>("CBports"), 1);
-    QCOMPARE(rig.messages, QStringList({"ошибка настройки порта"}));
+    QCOMPARE(rig.messages, QStringList({"ошибка настройки порта\nПорт COM2 не открыть: нет такого устройства"}));
     QCOMPARE(rig.w->ls().port_name, std::string("COM2"));  // the setting keeps its new value
     QVERIFY(!rig.port.isOpen());
 }

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QToolButton>
 #include <QCloseEvent>
 #include <QtTest>
 #include <fcntl.h>
@@ -104,6 +105,8 @@ private slots:
     void quitKeyEndsSweep_data();
     void quitKeyEndsSweep();
     void rateSearch();
+    void pollingAfterSearchAsBefore_data();
+    void pollingAfterSearchAsBefore();
     void nobodyAnswers();
     void abandonedProbe_data();
     void abandonedProbe();
@@ -301,8 +304,34 @@ void TestSearch::rateSearch() {
     QCOMPARE(l[2], QStringLiteral(" конец в: 07:05:04"));
     QCOMPARE(l[3], QStringLiteral("№5 ответил на 38400  [ Pb=0, Sb=1 ]"));
     QCOMPARE(r.w().statusPanelText(5), QStringLiteral(" Ответил на Скорость Обмена: 38400"));
-    QVERIFY(r.w().pollTimer()->isActive());
+    QVERIFY(!r.w().pollTimer()->isActive());  // "пуск" was never pressed
     QVERIFY(!r.msg.isVisible());
+}
+
+void TestSearch::pollingAfterSearchAsBefore_data() {
+    QTest::addColumn<bool>("running");
+    QTest::newRow("stopped") << false;
+    QTest::newRow("running") << true;
+}
+
+// Polling resumes after a search only when it ran before; stopped, the
+// search's result stays on the screen.
+void TestSearch::pollingAfterSearchAsBefore() {
+    QFETCH(bool, running);
+    Rig r;
+    auto m = instrument(5, 2);
+    attachModels(r.g.port, {m.get()});
+    r.g.find<QAbstractButton>("RGtyp_opros_0")->click();
+    if (running) r.w().toolButton(1)->click();
+    QCOMPARE(r.w().pollTimer()->isActive(), running);
+    r.run(r.scor());
+    QCOMPARE(r.w().pollTimer()->isActive(), running);
+    QCOMPARE(r.w().toolButton(1)->text(), running ? QStringLiteral("стоп") : QStringLiteral("пуск"));
+    QCOMPARE(lines(r.info()).last(), QStringLiteral("№5 ответил на 9600  [ Pb=0, Sb=1 ]"));
+    if (!running) {
+        QTest::qWait(2200);  // two ticks' time: none comes to hide the result
+        QVERIFY(!r.info()->isHidden());
+    }
 }
 
 void TestSearch::nobodyAnswers() {
@@ -358,7 +387,7 @@ void TestSearch::abandonedProbe() {
     QVERIFY(r.g.messages.isEmpty());
     QVERIFY(!r.msg.isVisible());
     QCOMPARE(lb->palette().color(QPalette::Text), colour);
-    QVERIFY(r.w().pollTimer()->isActive());
+    QVERIFY(!r.w().pollTimer()->isActive());  // "пуск" was never pressed
     QCOMPARE(r.ls().adr, uint8_t(5));
     QCOMPARE(r.ls().scor, 9600);
     QCOMPARE(r.g.port.config().baud, 9600);

@@ -1,0 +1,110 @@
+// An instrument or a port that is gone, as the window shows it: one message
+// per command, values that stay but are marked stale, since when the link
+// has been silent.
+#include <QLineEdit>
+#include <QListWidget>
+#include <QAbstractButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <cerrno>
+
+#include "gui_fixture.h"
+#include "pages/readings.h"
+#include "sim/instrument_model.h"
+#include "support/sim_attach.h"
+
+namespace {
+
+struct Rig : lork::test::GuiRig {
+    lork::sim::InstrumentModel model;
+    Rig() : GuiRig({"COM1"}) {
+        lork::test::attachToFakePort(port, model);
+        w->core().link.Port_setup(w->ls().scor_code);
+        lork::set_found_scor(w->st().found_scor, w->ls().adr, w->ls().scor_code);
+    }
+    bool stale(const char* name) const { return find<QWidget>(name)->property("stale").toBool(); }
+    int infoCount(const QString& part) const { return int(w->infoLines().filter(part).size()); }
+    void silence() { port.onWrite = nullptr; }
+};
+
+}  // namespace
+
+class TestLostLink : public QObject {
+    Q_OBJECT
+private slots:
+    void oneBoxPerQueryOnADeadPort();
+    void silentTickMarksValuesStale();
+    void failedSingleReadMarksItsField();
+};
+
+// A port that cannot be opened: a query gives one box naming the port and
+// the cause, tries the port once, and skips its other exchanges; the next
+// query is another command and tries again.
+void TestLostLink::oneBoxPerQueryOnADeadPort() {
+    Rig r;
+    r.port.open_errors["COM1"] = ENOENT;
+    r.w->core().link.Port_setup(r.w->ls().scor_code);  // the adapter is out
+    r.messages.clear();
+    const size_t opens = r.port.opened.size();
+
+    r.w->readings().BzaprosClick();
+    QCOMPARE(r.messages.size(), 1);
+    QVERIFY2(r.messages[0].startsWith(QStringLiteral("ошибка при передаче= ")), qPrintable(r.messages[0]));
+    QVERIFY2(r.messages[0].endsWith(QStringLiteral("\nПорт COM1 не открыть: нет такого устройства")),
+             qPrintable(r.messages[0]));
+    QCOMPARE(r.port.opened.size(), opens + 1);
+    QCOMPARE(r.infoCount(QStringLiteral("остальные обмены команды не выполнялись")), 1);
+    QCOMPARE(r.infoCount(QStringLiteral("не дождались ответа")), 1);  // the one exchange tried
+
+    r.w->readings().BzaprosClick();
+    QCOMPARE(r.messages.size(), 2);
+    QCOMPARE(r.port.opened.size(), opens + 2);
+
+    // Back in: the next query reads the instrument, without a box.
+    r.port.open_errors.clear();
+    r.w->readings().BzaprosClick();
+    QCOMPARE(r.messages.size(), 2);
+    QVERIFY(!r.stale("LEizmproc"));
+}
+
+// Polling stopped by a silent presence check leaves the values, faded, and
+// the panel says since when; the next good exchange clears both.
+void TestLostLink::silentTickMarksValuesStale() {
+    Rig r;
+    r.now = QDateTime(QDate(2026, 3, 9), QTime(14, 32, 5, 900));
+    r.w->readings().BzaprosClick();
+    const QString value = r.find<QLineEdit>("LEizmproc")->text();
+    QVERIFY(!value.isEmpty());
+    QVERIFY(!r.stale("LEizmproc"));
+    QCOMPARE(r.w->linkPanelText(), QString());
+
+    r.find<QAbstractButton>("RGtyp_opros_0")->click();
+    r.w->toolButton(1)->click();
+    r.silence();
+    r.w->readings().Timer_oprosTimer();
+    QVERIFY(!r.w->pollTimer()->isActive());
+    QCOMPARE(r.find<QLineEdit>("LEizmproc")->text(), value);
+    for (const char* f : {"LEizmproc", "LEres", "E_CI1", "LE_proc", "LkluchK1"}) QVERIFY2(r.stale(f), f);
+    QVERIFY(r.find<QWidget>("LEizmproc")->graphicsEffect());
+    QCOMPARE(r.w->linkPanelText(), QStringLiteral("нет связи с 14:32:05"));
+
+    lork::test::attachToFakePort(r.port, r.model);
+    r.w->readings().BzaprosClick();
+    QCOMPARE(r.w->linkPanelText(), QString());
+    for (const char* f : {"LEizmproc", "LEres", "E_CI1"}) QVERIFY2(!r.stale(f), f);
+    QVERIFY(!r.find<QWidget>("LEizmproc")->graphicsEffect());
+}
+
+void TestLostLink::failedSingleReadMarksItsField() {
+    Rig r;
+    r.w->readings().BzaprosClick();
+    r.silence();
+    r.w->readings().LE_procClick();
+    QVERIFY(r.stale("LE_proc"));
+    QVERIFY(!r.stale("LE_te"));
+    QVERIFY(r.w->linkPanelText().startsWith(QStringLiteral("нет связи с ")));
+}
+
+QTEST_MAIN(TestLostLink)
+#include "tst_lost_link.moc"
