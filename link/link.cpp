@@ -133,9 +133,11 @@ bool Link::Down_in_this_command() const {
 
 void Link::Port_failed(const std::string& head, uint32_t cause) {
     const std::string& name = st_.ls.port_name;
-    std::string text = head + "\nПорт " + name;
-    text += port_.isOpen() ? ": " : " не открыть: ";
-    text += Error_words(cause);
+    std::string text = head + "\n";
+    if (const std::string refusal = port_.refusal(); !refusal.empty())
+        text += refusal;
+    else
+        text += "Порт " + name + (port_.isOpen() ? ": " : " не открыть: ") + Error_words(cause);
     if (feed_) {
         down_ = true;
         down_run_ = feed_->commandRun();

@@ -46,6 +46,7 @@ public:
     uint32_t lastReadError() const override;
     bool readTimed(uint8_t* buf, size_t n, const ReadTimeouts& t, size_t& got, uint32_t& err) override;
     std::string describeError(const std::string& name, uint32_t err) const override;
+    std::string refusal() const override { return bad_name_; }
 
     std::function<void(const std::string&)> notice;
 

@@ -65,6 +65,10 @@ public:
     virtual std::string describeError(const std::string& name, uint32_t err) const {
         return "порт " + name + ": " + std::strerror(int(err));
     }
+    // A whole sentence for the operator when the port knows better than the
+    // error code why it could not be opened (a name that can name no port);
+    // empty otherwise.
+    virtual std::string refusal() const { return {}; }
     // How the last readAvailable() or waitForReadyRead() ended: 0 when it
     // worked, a time-out included, else the system error code (a device that
     // went away, a closed port). A read that fails must not pass for an empty
