@@ -36,7 +36,8 @@ void Link::Port_setup(uint8_t code) {
         host_.infoLine(port_.describeError(ls.port_name, uint32_t(port_setup_error)));
         // A second set-up in the same command (a search's next rate) fails
         // for the same reason: said once.
-        if (!Down_in_this_command()) Port_failed("ошибка настройки порта", open_error_ != 0 ? open_error_ : uint32_t(port_setup_error));
+        if (!Down_in_this_command())
+            Port_failed("ошибка настройки порта", open_error_ != 0 ? open_error_ : uint32_t(port_setup_error));
     }
     pause_after = t_after[c];
     pause_before = t_before[c];

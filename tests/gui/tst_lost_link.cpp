@@ -34,6 +34,7 @@ class TestLostLink : public QObject {
     Q_OBJECT
 private slots:
     void oneBoxPerQueryOnADeadPort();
+    void aPressBeginsAPageCommand();
     void silentTickMarksValuesStale();
     void failedSingleReadMarksItsField();
 };
@@ -66,6 +67,22 @@ void TestLostLink::oneBoxPerQueryOnADeadPort() {
     r.w->readings().BzaprosClick();
     QCOMPARE(r.messages.size(), 2);
     QVERIFY(!r.stale("LEizmproc"));
+}
+
+// A page's command has no mark of its own: the operator's press begins it.
+void TestLostLink::aPressBeginsAPageCommand() {
+    Rig r;
+    r.port.open_errors["COM1"] = ENOENT;
+    r.w->core().link.Port_setup(r.w->ls().scor_code);
+    r.messages.clear();
+    QTest::keyClick(r.w.get(), Qt::Key_Shift);
+    r.w->readings().LEizmprocDblClick();  // three reads
+    QCOMPARE(r.messages.size(), 1);
+    r.w->readings().LEizmprocDblClick();  // no press between: still that command
+    QCOMPARE(r.messages.size(), 1);
+    QTest::keyClick(r.w.get(), Qt::Key_Shift);
+    r.w->readings().LEizmprocDblClick();
+    QCOMPARE(r.messages.size(), 2);
 }
 
 // Polling stopped by a silent presence check leaves the values, faded, and
