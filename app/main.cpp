@@ -1,6 +1,7 @@
 // testlork: link test and configuration of the ЛОРК instrument over RS-485.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
@@ -85,9 +86,13 @@ int main(int argc, char* argv[]) {
     DemoSimulator demo;
     QString demo_port;
     if (cli.isSet(demoOpt)) {
-        // The demonstration keeps its own settings: closing it must not leave
-        // the simulator's terminal as the operator's port.
-        demo.isolateSettings();
+        // The demonstration keeps its own files: closing it must not leave
+        // the simulator's terminal as the operator's port, nor its
+        // calibrations in the operator's calibration log.
+        if (!demo.isolateFiles()) {
+            qCritical("testlork: --demo: no temporary folder for the demonstration's files");
+            return 1;
+        }
         const QString sim = DemoSimulator::locate(QCoreApplication::applicationDirPath());
         demo_port = demo.start(sim, QProcess::splitCommand(qEnvironmentVariable("LORK_DEMO_SIM_ARGS")));
         if (demo_port.isEmpty()) {
@@ -138,6 +143,11 @@ int main(int argc, char* argv[]) {
     }
 
     if (cli.isSet(logOpt)) Fglav.journal().startLog(cli.value(logOpt), true);
+    else if (!demo.folder().isEmpty()) Fglav.journal().startLog(QDir(demo.folder()).filePath(QStringLiteral("journal.csv")), true);
+    if (!demo.folder().isEmpty())
+        Fglav.addInfoLine(QStringLiteral("демонстрация: настройки, журнал калибровки и журнал обмена — в %1 "
+                                         "(папка удаляется при выходе)")
+                              .arg(QDir::toNativeSeparators(demo.folder())));
     Fglav.show();
     if (cli.isSet(quitOpt)) {
         bool ok = false;

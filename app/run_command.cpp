@@ -37,11 +37,14 @@ void Schedule_menu_command(TFglav& w, const QString& name) {
     });
 }
 
-void Start_menu_command(TFglav& w, const QString& name) {
+void Start_menu_command(TFglav& w, const QString& names) {
     // Late enough for the window system's first activation to have run.
-    QTimer::singleShot(1000, &w, [&w, name] {
-        // A page's button by its own name, else a menu item.
-        if (auto* button = w.findChild<QAbstractButton*>(name)) button->click();
-        else if (QAction* item = menu_item(w, name)) item->trigger();
+    QTimer::singleShot(1000, &w, [&w, names] {
+        for (const QString& name : names.split(QLatin1Char(','))) {
+            // A page's button by its own name, else a menu item.
+            if (auto* button = w.findChild<QAbstractButton*>(name)) button->click();
+            else if (QAction* item = menu_item(w, name)) item->trigger();
+            else return;
+        }
     });
 }
