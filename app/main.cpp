@@ -144,10 +144,11 @@ int main(int argc, char* argv[]) {
 
     if (cli.isSet(logOpt)) Fglav.journal().startLog(cli.value(logOpt), true);
     else if (!demo.folder().isEmpty()) Fglav.journal().startLog(QDir(demo.folder()).filePath(QStringLiteral("journal.csv")), true);
-    if (!demo.folder().isEmpty())
-        Fglav.addInfoLine(QStringLiteral("демонстрация: настройки, журнал калибровки и журнал обмена — в %1 "
-                                         "(папка удаляется при выходе)")
-                              .arg(QDir::toNativeSeparators(demo.folder())));
+    if (!demo.folder().isEmpty()) {
+        // Two short lines: the information window is narrow.
+        Fglav.addInfoLine(QStringLiteral("демонстрация: настройки и журналы — в папке"));
+        Fglav.addInfoLine(QStringLiteral("%1 (удаляется при выходе)").arg(QDir::toNativeSeparators(demo.folder())));
+    }
     Fglav.show();
     if (cli.isSet(quitOpt)) {
         bool ok = false;
