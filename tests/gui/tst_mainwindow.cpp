@@ -420,6 +420,9 @@ void TestMainWindow::hostGoesThroughReplaceableFunctions() {
 }
 
 void TestMainWindow::helpThatCannotOpenSaysWhere() {
+#ifdef Q_OS_WIN
+    QSKIP("the data folders follow XDG variables, and the viewer the PATH, on Linux only");
+#endif
     lork::test::TempDir data, nothing;
     lork::test::ScopedEnv home("XDG_DATA_HOME", data.path());
     lork::test::ScopedEnv dirs("XDG_DATA_DIRS", nothing.path());
@@ -429,9 +432,6 @@ void TestMainWindow::helpThatCannotOpenSaysWhere() {
     QCOMPARE(rig.messages.size(), 1);
     QVERIFY2(rig.messages[0].startsWith("Справка не найдена. Файл искали здесь:\n"), qPrintable(rig.messages[0]));
     QVERIFY2(rig.messages[0].contains(QDir::toNativeSeparators(guide)), qPrintable(rig.messages[0]));
-#ifdef Q_OS_WIN
-    QSKIP("the shell's associations are not on the path");
-#endif
     // Found, but no program on the path to open it with.
     QVERIFY(QDir().mkpath(QFileInfo(guide).path()));
     QFile f(guide);
