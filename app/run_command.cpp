@@ -37,13 +37,14 @@ void Schedule_menu_command(TFglav& w, const QString& name) {
     });
 }
 
-void Start_menu_command(TFglav& w, const QString& names) {
+void Start_menu_command(TFglav& w, const QString& name) {
     // Late enough for the window system's first activation to have run.
-    QTimer::singleShot(1000, &w, [&w, names] {
-        for (const QString& name : names.split(QLatin1Char(','))) {
+    // Several, comma-separated, run in order ("RGtyp_opros_0,ToolButton1": polling).
+    QTimer::singleShot(1000, &w, [&w, name] {
+        for (const QString& one : name.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
             // A page's button by its own name, else a menu item.
-            if (auto* button = w.findChild<QAbstractButton*>(name)) button->click();
-            else if (QAction* item = menu_item(w, name)) item->trigger();
+            if (auto* button = w.findChild<QAbstractButton*>(one)) button->click();
+            else if (QAction* item = menu_item(w, one)) item->trigger();
             else return;
         }
     });

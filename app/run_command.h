@@ -13,5 +13,4 @@ void Schedule_menu_command(TFglav& w, const QString& name);
 // Runs one menu command (or presses the button of that object name) once the
 // window is up, with the real message boxes, and leaves the program running
 // for the operator (or a test driving the window system) to go on with.
-// Names separated by commas run one after another.
-void Start_menu_command(TFglav& w, const QString& names);
+void Start_menu_command(TFglav& w, const QString& name);
