@@ -51,10 +51,12 @@ QString DemoSimulator::start(const QString& program, const QStringList& args, in
     return path;
 }
 
-bool DemoSimulator::isolateSettings() {
+bool DemoSimulator::isolateFiles() {
     config_dir_ = std::make_unique<QTemporaryDir>();
     if (!config_dir_->isValid()) return false;
-    return qputenv("XDG_CONFIG_HOME", config_dir_->path().toLocal8Bit());
+    // The settings and the window's place follow the one, the calibration log the other.
+    const QByteArray path = config_dir_->path().toLocal8Bit();
+    return qputenv("XDG_CONFIG_HOME", path) && qputenv("XDG_DATA_HOME", path);
 }
 
 void DemoSimulator::stop() {

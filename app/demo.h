@@ -33,9 +33,12 @@ public:
     // The name of the port to use, which port() carries when it is not null.
     QString start(const QString& program, const QStringList& args = {}, int timeout_ms = 5000);
 
-    // Keeps the demonstration's settings file away from the operator's own:
-    // the configuration folder is pointed at a private temporary folder.
-    bool isolateSettings();
+    // Keeps the demonstration's files away from the operator's own: the
+    // settings and the window's place, the calibration log and the journal's
+    // log go into a private temporary folder, removed when the program ends.
+    bool isolateFiles();
+    // That folder; empty before isolateFiles.
+    QString folder() const { return config_dir_ ? config_dir_->path() : QString(); }
 
     void stop();
     QString error() const { return error_; }

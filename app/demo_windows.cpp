@@ -21,7 +21,8 @@ QString DemoSimulator::start(const QString&, const QStringList&, int) {
     return kDemoPort;
 }
 
-bool DemoSimulator::isolateSettings() {
+// The settings, the window's place and the calibration log all live under APPDATA.
+bool DemoSimulator::isolateFiles() {
     config_dir_ = std::make_unique<QTemporaryDir>();
     if (!config_dir_->isValid()) return false;
     return qputenv("APPDATA", config_dir_->path().toLocal8Bit());

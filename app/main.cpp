@@ -1,6 +1,7 @@
 // testlork: link test and configuration of the ЛОРК instrument over RS-485.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
@@ -100,9 +101,13 @@ int main(int argc, char* argv[]) {
     DemoSimulator demo;
     QString demo_port;
     if (cli.isSet(demoOpt)) {
-        // The demonstration keeps its own settings: closing it must not leave
-        // the simulator's terminal as the operator's port.
-        demo.isolateSettings();
+        // The demonstration keeps its own files: closing it must not leave
+        // the simulator's terminal as the operator's port, nor its
+        // calibrations in the operator's calibration log.
+        if (!demo.isolateFiles()) {
+            qCritical("testlork: --demo: no temporary folder for the demonstration's files");
+            return 1;
+        }
         const QString sim = DemoSimulator::locate(QCoreApplication::applicationDirPath());
         demo_port = demo.start(sim, QProcess::splitCommand(qEnvironmentVariable("LORK_DEMO_SIM_ARGS")));
         if (demo_port.isEmpty()) {
@@ -143,6 +148,12 @@ int main(int argc, char* argv[]) {
     Fglav.fitToScreen();
 
     if (cli.isSet(logOpt)) Fglav.journal().startLog(cli.value(logOpt), true);
+    else if (!demo.folder().isEmpty()) Fglav.journal().startLog(QDir(demo.folder()).filePath(QStringLiteral("journal.csv")), true);
+    if (!demo.folder().isEmpty()) {
+        // Two short lines: the information window is narrow.
+        Fglav.addInfoLine(QStringLiteral("демонстрация: настройки и журналы — в папке"));
+        Fglav.addInfoLine(QStringLiteral("%1 (удаляется при выходе)").arg(QDir::toNativeSeparators(demo.folder())));
+    }
     Fglav.show();
     if (cli.isSet(quitOpt)) {
         bool ok = false;

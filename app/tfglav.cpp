@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -278,7 +280,21 @@ void TFglav::N_calibrClick() { ToolButton11Click(); }
 void TFglav::N_closeClick() { close(); }
 void TFglav::N_close1Click() { close(); }
 
-void TFglav::N_spravkaClick() { lork::Shell_open(lork::Help_document_path()); }
+void TFglav::N_spravkaClick() {
+    const QString path = lork::Help_document_path();
+    switch (lork::Shell_open(path)) {
+        case lork::OpenResult::Opened: return;
+        case lork::OpenResult::Missing:
+            message(QStringLiteral("Справка не найдена. Файл искали здесь:\n") +
+                    QDir::toNativeSeparators(
+                        lork::Help_document_places(QCoreApplication::applicationDirPath()).join(QLatin1Char('\n'))));
+            return;
+        case lork::OpenResult::NoViewer:
+            message(QStringLiteral("Справку %1 нечем открыть: нет программы для просмотра PDF.")
+                        .arg(QDir::toNativeSeparators(path)));
+            return;
+    }
+}
 
 void TFglav::N_aboutClick() {
     if (Fabout) Fabout->exec();

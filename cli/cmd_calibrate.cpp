@@ -43,11 +43,12 @@ std::string cal_text(uint32_t v) {
 }  // namespace
 
 int cmd_calibrate(const Options& o) {
-    allow_only(o, {"yes"});
+    allow_only(o, {"yes", "force"});
     if (o.words.size() != 1 || (o.words[0] != "0" && o.words[0] != "100"))
         throw Exit{ST_USAGE, "calibrate: точка 0 или 100"};
     const bool hundred = o.words[0] == "100";
     const uint16_t point = hundred ? reg::cal100 : reg::cal0;
+    const int percent = hundred ? 100 : 0;
     const bool ask_operator = !o.has("yes");
     Session s(o);
     s.open_line();
@@ -63,6 +64,9 @@ int cmd_calibrate(const Options& o) {
     const uint32_t stored = hundred ? dev.cal100 : dev.cal0;
     std::printf("хранится для %s %%: %s\n", o.words[0].c_str(), cal_text(stored).c_str());
     std::fflush(stdout);
+    // The other point, which the new value must stay on its side of.
+    s.run(reg::ReadHoldingRegisters, hundred ? reg::cal0 : reg::cal100, 2);
+    const uint32_t other = hundred ? dev.cal0 : dev.cal100;
     if (ask_operator)
         ask(std::string("подключите эталон ") + (hundred ? "1000" : "0") + " Ом и нажмите Enter ");
     s.core().link.clock().sleepMs(int(kSettleMs));
@@ -74,6 +78,10 @@ int cmd_calibrate(const Options& o) {
     std::printf("измерено: %s, %.3f %%, %.3f ТЕ\n", cal_text(measured).c_str(), double(dev.izm_proc),
                 double(dev.izm_znach));
     std::fflush(stdout);
+    const auto reasons = lork::calib::Implausible(percent, measured, dev.izm_proc, other, '.');
+    for (const std::string& r : reasons) std::fprintf(stderr, "lorkctl: %s\n", r.c_str());
+    if (!reasons.empty() && !o.has("force"))
+        throw Exit{ST_IMPLAUSIBLE, "не записано: значение не прошло проверку (--force — записать всё равно)"};
     if (ask_operator && !yes(ask("записать " + std::to_string(measured) + " в точку " + o.words[0] + " %? [д/н] "))) {
         std::printf("не записано\n");
         return ST_OK;
@@ -89,11 +97,12 @@ int cmd_calibrate(const Options& o) {
     rec.adr = s.ls().adr;
     rec.name = lork::calib::Trimmed(id.name);
     rec.version = lork::calib::Trimmed(id.version);
-    rec.point = hundred ? 100 : 0;
+    rec.point = percent;
     rec.before = stored;
     rec.written = measured;
     rec.izm_proc = dev.izm_proc;
     rec.izm_znach = dev.izm_znach;
+    rec.doubt = lork::calib::Joined(reasons);
     // The instrument holds the new value whatever becomes of the record.
     if (const std::string err = lork::calib::Append(lork::calib::Default_path(), rec); !err.empty())
         std::fprintf(stderr, "lorkctl: %s\n", err.c_str());

@@ -7,6 +7,7 @@
 #include "cli/json.h"
 #include "cli/live_state.h"
 #include "protocol/value_rules.h"
+#include "records/text_fields.h"
 
 namespace lorkctl {
 
@@ -85,7 +86,9 @@ int cmd_monitor(const Options& o) {
     const bool json = o.has("json");
     while (!interrupted()) {
         const long t0 = long(s.core().link.clock().nowUs() / 1000);
+        const int64_t wall_ms = int64_t(std::time(nullptr)) * 1000;
         const std::string when = local_time("%Y-%m-%dT%H:%M:%S");
+        uint8_t code = 0;
         std::string failure;
         std::string ci;
         try {
@@ -93,6 +96,7 @@ int cmd_monitor(const Options& o) {
             ci = read_live(s);
         } catch (const Exit& e) {
             failure = e.text;
+            code = s.last_failure();
         }
         if (!failure.empty()) {
             // A port that went away is set up again for the next tick.
@@ -104,11 +108,12 @@ int cmd_monitor(const Options& o) {
         }
         if (json) {
             JsonObject j;
-            j.add("time", when);
+            // The zone with the time: a log read elsewhere, or after a clock change, stays unambiguous.
+            j.add("time", lork::records::isoLocalTime(wall_ms, false));
             if (failure.empty())
                 add_live_json(j, s.st(), ci);
             else
-                j.add("error", failure);
+                j.add("code", long(code)).add("error", failure);
             std::printf("%s\n", j.str().c_str());
         } else if (failure.empty()) {
             std::printf("%s %s\n", when.c_str(), live_line(s.st(), ci).c_str());

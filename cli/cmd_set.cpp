@@ -35,6 +35,14 @@ int cmd_set_interface(const Options& o) {
     const auto wanted = parse_assignments({key + "=" + o.words[0]}, true);
     Session s(o);
     s.open_line();
+    // Silence from here on leaves open whether the instrument took the write.
+    const unsigned old_adr = s.ls().adr;
+    if (key == "address")
+        s.set_no_reply_hint("прибор мог остаться на адресе " + std::to_string(old_adr) + ": попробуйте --address " +
+                            std::to_string(wanted[0].second) + " или --address " + std::to_string(old_adr) +
+                            ", или найдите его: lorkctl search");
+    else
+        s.set_no_reply_hint("найти прибор на всех скоростях: lorkctl search --rates all");
     write_setting(s, *wanted[0].first, wanted[0].second);
     // Verified at the new settings: the instrument answers there or not at all.
     read_interface(s);
@@ -42,6 +50,11 @@ int cmd_set_interface(const Options& o) {
     const auto& ls = s.ls();
     std::printf("адрес %u, скорость %d, паритет %s, стопбит %u\n", unsigned(ls.adr), int(ls.scor),
                 parity_name(ls.parity).c_str(), unsigned(ls.stopbit));
+    // lorkctl never writes the window's settings: the next command starts from them again.
+    lork::LineSettings file;
+    if (load_settings_defaults(file) && key == "address" && file.adr != ls.adr)
+        std::fprintf(stderr, "lorkctl: дальше укажите --address %u: в настройках окна по-прежнему адрес %u\n",
+                     unsigned(ls.adr), unsigned(file.adr));
     return ST_OK;
 }
 

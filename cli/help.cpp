@@ -1,6 +1,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "records/calibration_log.h"
 
 namespace lorkctl {
 
@@ -102,11 +103,16 @@ const Help helps[] = {
      "--record добавляет в файл строку JSON: время, порт, имя, версия, значения до и после,\n"
      "итог (verdict).\n"},
     {"calibrate",
-     "lorkctl calibrate [--yes] 0|100\n"
+     "lorkctl calibrate [--yes] [--force] 0|100\n"
      "Калибровка одной точки: показывает хранимое значение, просит подключить эталон\n"
      "(0 или 1000 Ом) и нажать Enter, читает импульсы и измеренные значения, спрашивает\n"
      "перед записью, пишет оба слова и читает их обратно. --yes пропускает ожидание Enter\n"
-     "и вопросы. Журнала калибровок пока нет: запись в него не добавляется.\n"},
+     "и вопросы.\n"
+     "Проверка перед записью: точка 100 % больше хранимой точки 0 % (точка 0 % меньше\n"
+     "хранимой 100 %), измеренный % не дальше 5 % от точки. Не прошло — ничего не\n"
+     "записывается, код выхода 4; --force записывает всё равно, с пометкой в журнале.\n"
+     "Каждая принятая прибором запись добавляется строкой в журнал калибровки, общий\n"
+     "с окном (по нему окно составляет протокол калибровки):\n"},
 };
 
 std::string g_text;
@@ -116,7 +122,10 @@ std::string g_text;
 const char* help_text(const std::string& command) {
     for (const auto& h : helps)
         if (command == h.command) {
-            g_text = std::string(h.text) + "\n" + k_line + "\n" + k_exit;
+            g_text = h.text;
+            // Where the log is differs between systems and users: told as it is here.
+            if (command == "calibrate") g_text += "  " + lork::calib::Default_path() + "\n";
+            g_text += std::string("\n") + k_line + "\n" + k_exit;
             return g_text.c_str();
         }
     g_text =

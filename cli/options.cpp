@@ -13,7 +13,7 @@ namespace {
 const std::set<std::string> with_value{"port",  "baud",   "parity", "stopbits", "address",        "rates",
                                        "from",  "to",     "period", "record",   "connect-address",
                                        "timeout", "retries"};
-const std::set<std::string> flags_known{"json", "strict", "yes", "help", "fast"};
+const std::set<std::string> flags_known{"json", "strict", "yes", "help", "fast", "force"};
 // Every command takes the line options.
 const std::set<std::string> line_options{"port", "baud", "parity", "stopbits", "address", "help", "timeout", "retries"};
 

@@ -15,6 +15,7 @@ enum Status : int {
     ST_REFUSED = 1,  // the instrument refused, did not answer, or read back otherwise
     ST_USAGE = 2,    // bad command line or value; nothing was sent
     ST_PORT = 3,     // the port could not be used
+    ST_IMPLAUSIBLE = 4,  // calibrate: the value failed the plausibility checks; nothing was written
 };
 
 // Ends the command: its status and, when not empty, the text for standard error.

@@ -16,11 +16,11 @@ void CliHost::messageBox(const std::string& text) {
     if (!mute) std::fprintf(stderr, "lorkctl: %s\n", text.c_str());
 }
 
-void load_settings_defaults(lork::LineSettings& ls) {
+bool load_settings_defaults(lork::LineSettings& ls) {
     // The window's file; a missing one is not created here, unlike the window.
     const std::string path = lork::settings_path("testlork");
     int err = 0;
-    if (lork::Path_kind(path, err) == lork::PathKind::Missing) return;
+    if (lork::Path_kind(path, err) == lork::PathKind::Missing) return false;
     lork::SettingsFile file(path);
     file.open(ls);
     // The window takes "ПОРТ" only when the system lists it; here it is the
@@ -28,13 +28,16 @@ void load_settings_defaults(lork::LineSettings& ls) {
     const lork::PrivateProfile profile(path);
     const std::string port = profile.ReadString(lork::SettingsFile::section_link, "ПОРТ", ls.port_name);
     file.Load_settings(ls, {port}, port);
+    return !profile.ReadString(lork::SettingsFile::section_link, "ПОРТ", "").empty();
 }
 
 namespace {
 lork::LineSettings settings_for(const Options& o, const std::string& address_option) {
     lork::LineSettings ls;
-    load_settings_defaults(ls);
+    // The built-in default port is the window's guess, never a choice made for lorkctl.
+    const bool port_known = load_settings_defaults(ls);
     if (auto p = o.value("port")) ls.port_name = *p;
+    else if (!port_known) throw Exit{ST_USAGE, "порт не задан: укажите --port"};
     if (const std::string problem = lork::Port_name_problem(ls.port_name); !problem.empty())
         throw Exit{ST_USAGE, problem};
     if (auto b = o.value("baud")) {
@@ -116,7 +119,17 @@ uint8_t Session::exchange_once(uint8_t func, uint16_t start, uint16_t kol, const
 }
 
 void Session::require(uint8_t kod) {
-    if (kod != 0) throw Exit{ST_REFUSED, lork::Kod_text_dump(st().ex, kod)};
+    if (kod == 0) return;
+    last_failure_ = kod;
+    std::string text = lork::Kod_text_dump(st().ex, kod);
+    if (kod == lork::KOD_NO_REPLY) {
+        const auto& l = ls();
+        text += ": нет ответа от адреса " + std::to_string(l.adr) + " (порт " + l.port_name + ", " +
+                std::to_string(l.scor) + " бод, паритет " + parity_name(l.parity) + ", стопбит " +
+                std::to_string(l.stopbit) + ")";
+        text += "; " + (no_reply_hint_.empty() ? std::string("найти прибор: lorkctl search") : no_reply_hint_);
+    }
+    throw Exit{ST_REFUSED, text};
 }
 
 std::string Session::reg_text_utf8() const { return lork::cp1251_to_utf8(core_.st.dev.reg_text); }

@@ -26,8 +26,8 @@ public:
     bool (*stop_probe)() = nullptr;
 };
 
-// Reads the window's settings file (never writes it) into ls.
-void load_settings_defaults(lork::LineSettings& ls);
+// Reads the window's settings file (never writes it) into ls; whether it names a port.
+bool load_settings_defaults(lork::LineSettings& ls);
 
 class Session {
 public:
@@ -58,8 +58,13 @@ public:
     lork::SerialPort& port() { return *port_; }
     lork::Clock& clock() { return clock_; }
 
-    // Throws Exit(ST_REFUSED) with the result's text unless kod is 0.
+    // Throws Exit(ST_REFUSED) with the result's text unless kod is 0; an
+    // instrument that did not answer is named by its line and address, and
+    // the hint (when set) follows.
     void require(uint8_t kod);
+    void set_no_reply_hint(std::string hint) { no_reply_hint_ = std::move(hint); }
+    // The result code of the last failure require() threw for; 0 when none did.
+    uint8_t last_failure() const { return last_failure_; }
     // exchange() that must succeed.
     void run(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values = {}) {
         require(exchange(func, start, kol, values));
@@ -78,6 +83,8 @@ private:
     std::unique_ptr<lork::SerialPort> port_;
     lork::Core core_;
     int retries_ = 0;
+    std::string no_reply_hint_;
+    uint8_t last_failure_ = 0;
 };
 
 // Whether a failed exchange may be sent again: a write whose reply came with

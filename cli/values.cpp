@@ -82,7 +82,7 @@ std::vector<Assignment> parse_assignments(const std::vector<std::string>& words,
         std::optional<long> v;
         if (key == "baud") {
             if (auto c = rate_code(text)) v = *c;
-            if (!v) throw Exit{ST_USAGE, "значение baud должно быть одной из скоростей 4800..115200"};
+            if (!v) throw Exit{ST_USAGE, "значение baud должно быть одной из скоростей 4800, 9600, 19200, 38400, 57600, 115200"};
         } else if (key == "parity") {
             if (auto c = parity_code(text)) v = *c;
         } else {

@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -118,7 +120,8 @@ void CalibrationPage::Cal_measure(bool hundred) {
         h.new_dec->setText(qs(pages::pulses_text(dev.izm_imp)));
         h.new_hi->setText(qs(views.hi));
         h.new_lo->setText(qs(views.lo));
-        if (host_.core().dev.Read_izm() == 0) {
+        measured_[hundred] = host_.core().dev.Read_izm() == 0;
+        if (measured_[hundred]) {
             pc->LEcal_proc->setText(pages::Number_text(dev.izm_proc));
             pc->LEcal_te->setText(pages::Number_text(dev.izm_znach));
         }
@@ -129,18 +132,41 @@ void CalibrationPage::Cal_measure(bool hundred) {
 
 void CalibrationPage::Cal_save(bool hundred) {
     const CalHalf h = Cal_half(hundred);
+    const auto& dev = host_.core().st.dev;
+    // The count current now, which the measurement block read last; taken
+    // before the question, whose box lets a polling tick read anew.
+    const uint32_t imp = dev.izm_imp;
+    const float proc = dev.izm_proc, znach = dev.izm_znach;
+    const QString point = QLocale::system().decimalPoint();
+    const char decimal = point.size() == 1 && point[0].unicode() < 0x80 ? char(point[0].unicode()) : ',';
+    const std::string doubt =
+        calib::Joined(calib::Implausible(hundred ? 100 : 0, imp, measured_[hundred] ? std::optional(proc) : std::nullopt,
+                                         stored_[!hundred], decimal));
+    if (!doubt.empty()) {
+        const QString question = qs(doubt) + QStringLiteral(" Записать всё равно?");
+        if (!(write_anyway_ ? write_anyway_(question) : Ask_write_anyway(question))) return;
+    }
     Read_cal_enable();
-    // The count current now, which the measurement block read last.
-    const uint32_t imp = host_.core().st.dev.izm_imp;
     const std::vector<uint16_t> values{pages::high_word(imp), pages::low_word(imp)};
     if (host_.exchange(reg::WriteMultipleRegisters, h.reg, 2, values, FailureReport::Box) == 0) {
         pc->ST_otvet->setText(QString::fromUtf8(h.ok_text));
-        Log_write(hundred, imp);
+        Log_write(hundred, imp, proc, znach, doubt);
     }
     Show_cal_CI();
 }
 
-void CalibrationPage::Log_write(bool hundred, uint32_t written) {
+bool CalibrationPage::Ask_write_anyway(const QString& question) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("калибровка"), question, QMessageBox::NoButton,
+                    pc->SB_save_cal0->window());
+    QPushButton* yes = box.addButton(QStringLiteral("да"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("нет"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+void CalibrationPage::Log_write(bool hundred, uint32_t written, float proc, float znach, const std::string& doubt) {
     const auto& st = host_.core().st;
     calib::Record r;
     r.when = calib::Iso_local(std::time_t(host_.wallNow().toSecsSinceEpoch()));
@@ -152,8 +178,9 @@ void CalibrationPage::Log_write(bool hundred, uint32_t written) {
     // Steps 4 and 8 open only after steps 1 and 5 read the stored value.
     r.before = stored_[hundred].value_or(0);
     r.written = written;
-    r.izm_proc = st.dev.izm_proc;
-    r.izm_znach = st.dev.izm_znach;
+    r.izm_proc = proc;
+    r.izm_znach = znach;
+    r.doubt = doubt;
     stored_[hundred] = written;
     // The instrument holds the new value whatever becomes of the record.
     if (const std::string err = calib::Append(calib::Default_path(), r); !err.empty())
@@ -188,6 +215,7 @@ void CalibrationPage::TabSheet3Show() {
                          pc->LEcal_proc, pc->LEcal_te})
         e->clear();
     stored_ = {};
+    measured_ = {};
     Read_cal_enable();
     host_.setStatusMessage(QStringLiteral(" Здесь можем откалибровать прибор заново "));
 }

@@ -57,6 +57,9 @@ public:
     void Button_pechatClick();
 
     void setReportDialogs(ReportDialogs d) { dialogs_ = std::move(d); }
+    // The question before a write of a value that failed the plausibility
+    // checks: true writes it. Unset: a box whose default is "нет".
+    void setWriteAnyway(std::function<bool(const QString& question)> ask) { write_anyway_ = std::move(ask); }
     // The window's own settings file (never the line's), where the operator's
     // name is remembered.
     void setOwnSettingsFile(const QString& path);
@@ -70,7 +73,8 @@ private:
     void Cal_read_stored(bool hundred);  // steps 1 and 5
     void Cal_measure(bool hundred);      // steps 3 and 7
     void Cal_save(bool hundred);         // steps 4 and 8
-    void Log_write(bool hundred, uint32_t written);
+    void Log_write(bool hundred, uint32_t written, float proc, float znach, const std::string& doubt);
+    bool Ask_write_anyway(const QString& question);
     // The certificate's text (HTML) and head, or empty with the reason told.
     QString Report_html(lork::pages::CertificateHead& head);
     QString Operator_name();
@@ -80,9 +84,12 @@ private:
     std::unique_ptr<Ui::PageCalibr> pc;
     ReadingsCalls readings_;
     ReportDialogs dialogs_;
+    std::function<bool(const QString&)> write_anyway_;
     // The value the instrument held before the next write of each point: read
     // by step 1 [5], then each successful write's own value.
     std::array<std::optional<uint32_t>, 2> stored_{};
+    // Whether step 3 [7] read the measured % that the write's check judges.
+    std::array<bool, 2> measured_{};
     QString own_settings_;
     QString operator_;
 };

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QTextDocument>
 #include <memory>
+#include <utility>
 
 #include "protocol/value_rules.h"
 
@@ -36,7 +37,9 @@ QString When(const std::string& iso) {
 }
 
 QString Point_row(const char* point, const std::optional<calib::Record>& r) {
-    QString row = QStringLiteral("<tr><td align=\"center\"><b>%1</b></td>").arg(QString::fromUtf8(point));
+    // A value written against the checks carries a star to its note below the table.
+    const QString star = r && !r->doubt.empty() ? QStringLiteral(" *") : QString();
+    QString row = QStringLiteral("<tr><td align=\"center\"><b>%1%2</b></td>").arg(QString::fromUtf8(point), star);
     if (!r)
         return row + QStringLiteral("<td colspan=\"5\" align=\"center\">не калибровалась</td></tr>");
     return row + QStringLiteral("<td>%1</td><td align=\"right\">%2</td><td align=\"right\">%3</td>"
@@ -75,7 +78,12 @@ QString Certificate_html(const calib::Certificate& c, const CertificateHead& h) 
                         "<th>измерено, %</th><th>измерено, ТЕ</th></tr>");
     s += Point_row("0 %", c.zero);
     s += Point_row("100 %", c.hundred);
-    s += QStringLiteral("</table><p>&nbsp;</p><table width=\"100%\" cellspacing=\"0\" cellpadding=\"3\">");
+    s += QStringLiteral("</table>");
+    for (const auto& [point, r] : {std::pair{"0 %", &c.zero}, std::pair{"100 %", &c.hundred}})
+        if (*r && !(*r)->doubt.empty())
+            s += QStringLiteral("<p><b>* Точка %1 записана, хотя не прошла проверку:</b> %2</p>")
+                     .arg(QString::fromUtf8(point), esc((*r)->doubt));
+    s += QStringLiteral("<p>&nbsp;</p><table width=\"100%\" cellspacing=\"0\" cellpadding=\"3\">");
     s += line.arg(QStringLiteral("Оператор"), esc(h.operatorName));
     s += line.arg(QStringLiteral("Подпись"), QStringLiteral("______________________"));
     s += line.arg(QStringLiteral("Протокол составлен"), esc(h.made.toString(QStringLiteral("dd.MM.yyyy HH:mm"))));

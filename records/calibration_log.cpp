@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,12 +18,20 @@ namespace lork::calib {
 namespace {
 
 constexpr int kFields = 10;
+const std::string kDoubtTag = "implausible";
 
 // Numbers in the file never follow the user's locale: a decimal comma would
 // be a separator.
-std::string Fixed3(float v) {
+std::string Fixed(double v, int decimals) {
     char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, double(v), std::chars_format::fixed, 3);
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+    return std::string(buf, r.ptr);
+}
+std::string Fixed3(float v) { return Fixed(double(v), 3); }
+
+std::string Shortest(double v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
     return std::string(buf, r.ptr);
 }
 
@@ -126,7 +135,8 @@ std::string Append(const std::string& path, const Record& r) {
         std::filesystem::create_directories(p.parent_path(), ec);
         if (ec) return Failure_text(path, ec.message());
     }
-    const std::string line = Record_line(r) + '\n';
+    std::string line = Record_line(r) + '\n';
+    if (!r.doubt.empty()) line += kDoubtTag + ',' + Csv_field(r.doubt) + '\n';
     // A file this call creates gets the header, in the same write as the first record.
     if (const int err = Append_file(path, Header_line() + '\n', line)) return Failure_text(path, std::strerror(err));
     return {};
@@ -134,8 +144,17 @@ std::string Append(const std::string& path, const Record& r) {
 
 std::vector<Record> Parse_text(const std::string& text) {
     std::vector<Record> out;
-    for (const auto& fields : Split(text))
-        if (auto r = From_fields(fields)) out.push_back(std::move(*r));
+    bool after_record = false;
+    for (const auto& fields : Split(text)) {
+        if (auto r = From_fields(fields)) {
+            out.push_back(std::move(*r));
+            after_record = true;
+            continue;
+        }
+        // A mark belongs only to the record written with it, just before it.
+        if (after_record && fields.size() == 2 && fields[0] == kDoubtTag) out.back().doubt = fields[1];
+        after_record = false;
+    }
     return out;
 }
 
@@ -144,6 +163,32 @@ std::vector<Record> Read_all(const std::string& path) {
     std::ostringstream s;
     s << f.rdbuf();
     return Parse_text(s.str());
+}
+
+std::vector<std::string> Implausible(int point, uint32_t value, std::optional<float> izm_proc,
+                                     std::optional<uint32_t> other_point, char decimal) {
+    std::vector<std::string> out;
+    const bool hundred = point == 100;
+    const auto pulses = [](uint32_t v) { return std::to_string(v) + " имп."; };
+    if (other_point && (hundred ? value <= *other_point : value >= *other_point))
+        out.push_back(std::string("Точка ") + (hundred ? "100 %" : "0 %") + " (" + pulses(value) + ") " +
+                      (hundred ? "не больше точки 0 %" : "не меньше точки 100 %") + " (" + pulses(*other_point) +
+                      ").");
+    if (izm_proc && !(std::fabs(double(*izm_proc) - point) <= double(kPointTolerancePercent))) {
+        // One decimal is enough to see how far off it is.
+        std::string shown = Fixed(double(*izm_proc), 1);
+        for (char& c : shown)
+            if (c == '.') c = decimal;
+        out.push_back("Измерено " + shown + " %: дальше " + Shortest(double(kPointTolerancePercent)) +
+                      " % от точки " + std::to_string(point) + " %.");
+    }
+    return out;
+}
+
+std::string Joined(const std::vector<std::string>& reasons) {
+    std::string s;
+    for (const std::string& r : reasons) s += (s.empty() ? "" : " ") + r;
+    return s;
 }
 
 Certificate Last_calibration(const std::vector<Record>& log, const std::string& port, unsigned adr,

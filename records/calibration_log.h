@@ -2,6 +2,10 @@
 // The calibration log: one CSV line for every calibration value the
 // instrument accepted into its EEPROM, written by the window and by lorkctl
 // alike, and read back for the certificate. Plain C++, no Qt.
+//
+// A value written although it failed the plausibility checks gets a second
+// line right after its record, in the same write: `implausible,REASONS`.
+// Readers that know only records pass it over as a line that does not parse.
 #include <cstdint>
 #include <ctime>
 #include <optional>
@@ -21,7 +25,22 @@ struct Record {
     uint32_t written = 0; // the value written, pulses
     float izm_proc = 0;   // measured resistance at the time, %
     float izm_znach = 0;  // measured resistance at the time, ТЕ
+    std::string doubt;    // why the value failed the plausibility checks; empty: it passed
 };
+
+// How far the measured % may lie from the point being stored, in %, before
+// the write needs the operator's word.
+inline constexpr float kPointTolerancePercent = 5.0f;
+
+// Whether value, about to be stored as point (0 or 100), looks like a
+// calibration of that point: above the stored 0 % value (below the stored
+// 100 %) where the other point is known, and the measured % (where known)
+// within kPointTolerancePercent of the point. Each failure as one Russian
+// sentence; empty when the value passes. decimal: the separator of the % shown.
+std::vector<std::string> Implausible(int point, uint32_t value, std::optional<float> izm_proc,
+                                     std::optional<uint32_t> other_point, char decimal = ',');
+// The failures as one text (for the question and the log's mark).
+std::string Joined(const std::vector<std::string>& reasons);
 
 // The time t as a local ISO 8601 date and time with the offset ("+03:00").
 std::string Iso_local(std::time_t t);

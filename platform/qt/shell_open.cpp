@@ -11,15 +11,20 @@ namespace {
 const QString kHelpName = QStringLiteral("Справка по ЛОРК.pdf");
 }
 
+QStringList Help_document_places(const QString& app_dir) {
+    QStringList places{QDir(app_dir).filePath(kHelpName),
+                       QDir::cleanPath(QDir(app_dir).filePath(QStringLiteral("../share/testlork/") + kHelpName))};
+    for (const QString& data : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
+        places << QDir(data).filePath(QStringLiteral("testlork/") + kHelpName);
+    places.removeDuplicates();
+    return places;
+}
+
 QString Help_document_path(const QString& app_dir) {
-    const QString beside = QDir(app_dir).filePath(kHelpName);
-    if (QFileInfo::exists(beside)) return beside;
-    const QString installed =
-        QDir::cleanPath(QDir(app_dir).filePath(QStringLiteral("../share/testlork/") + kHelpName));
-    if (QFileInfo::exists(installed)) return installed;
-    const QString data = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
-                                                QStringLiteral("testlork/") + kHelpName);
-    return data.isEmpty() ? beside : data;
+    const QStringList places = Help_document_places(app_dir);
+    for (const QString& p : places)
+        if (QFileInfo::exists(p)) return p;
+    return places.front();
 }
 
 QString Help_document_path() { return Help_document_path(QCoreApplication::applicationDirPath()); }

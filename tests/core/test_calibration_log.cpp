@@ -61,3 +61,41 @@ TEST(CalibrationLog, LastCalibrationIsTheNewestOfEachPointOfThatInstrument) {
     EXPECT_EQ(c.hundred->written, 2u);
     EXPECT_TRUE(Last_calibration(log, "/dev/ttyUSB0", 6, "ЛОРК-1", "вер. 1.07").empty());
 }
+
+TEST(CalibrationLog, PlausibilityNamesEachFailure) {
+    struct Case {
+        int point;
+        uint32_t value;
+        std::optional<float> proc;
+        std::optional<uint32_t> other;
+        std::vector<std::string> want;
+    };
+    const std::vector<Case> cases{
+        {100, 270000, 99.0f, 70000, {}},
+        {0, 70000, -4.9f, 270000, {}},
+        {100, 121000, 25.5f, 121000,
+         {"Точка 100 % (121000 имп.) не больше точки 0 % (121000 имп.).", "Измерено 25,5 %: дальше 5 % от точки 100 %."}},
+        {0, 270000, std::nullopt, 260000, {"Точка 0 % (270000 имп.) не меньше точки 100 % (260000 имп.)."}},
+        {0, 72000, 5.1f, std::nullopt, {"Измерено 5,1 %: дальше 5 % от точки 0 %."}},
+        {100, 1, std::nullopt, std::nullopt, {}},  // nothing known, nothing to judge
+    };
+    for (const Case& c : cases) EXPECT_EQ(Implausible(c.point, c.value, c.proc, c.other), c.want) << c.point << " " << c.value;
+}
+
+TEST(CalibrationLog, MarkIsALineOfItsOwnAfterItsRecord) {
+    TempDir d;
+    const std::string path = d / "calibration.csv";
+    Record doubtful = Rec(100, 121000);
+    doubtful.doubt = "Точка 100 % (121000 имп.) не больше точки 0 % (121000 имп.).";
+    ASSERT_EQ(Append(path, Rec(0, 121000)), "");
+    ASSERT_EQ(Append(path, doubtful), "");
+    const std::string text = lork::test::read_bytes(path);
+    // The record's own line is as it always was; the mark is a line of its own.
+    EXPECT_NE(text.find(Record_line(Rec(100, 121000)) + "\nimplausible,"), std::string::npos) << text;
+    const auto all = Parse_text(text);
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].doubt, "");
+    EXPECT_EQ(all[1].doubt, doubtful.doubt);
+    // A mark that does not follow a record marks nothing.
+    EXPECT_EQ(Parse_text(Header_line() + "\nimplausible,x\n" + Record_line(Rec(0, 1)) + "\n")[0].doubt, "");
+}

@@ -59,7 +59,14 @@ run 0 read --port "$pty" --address 5
 # --- ping, silence, an unusable port, bad usage
 run 0 ping --port "$pty"
 run 1 ping --port "$pty" --address 9
-has err " не дождались ответа"
+has err " не дождались ответа: нет ответа от адреса 9 (порт $pty, 9600 бод, паритет none, стопбит 1); найти прибор: lorkctl search"
+# no settings file and no --port: nothing is guessed
+run 2 ping
+has err "порт не задан: укажите --port"
+run 2 set-baud --port "$pty" 14400
+has err "4800, 9600, 19200, 38400, 57600, 115200"
+run 0 calibrate --help
+grep -q "$XDG_DATA_HOME/testlork/calibration.csv" "$work/out" && ! grep -qi "пока нет" "$work/out" || bad "calibrate --help: $(cat "$work/out")"
 run 3 ping --port "$work/no-such-port"
 has err "не открыть: "
 [ "$(sed 's/.*не открыть: //' "$work/err")" != "" ] || bad "no cause for the port"
@@ -104,6 +111,11 @@ has out '[{"address": 7, "rate": 38400}]'
 run 1 search --port "$pty" --from 1 --to 2 --parity odd --stopbits 2
 has err "никто не ответил"
 
+# a set-address left without an answer names both addresses and the search
+sim_cmd "fault silent 1"
+run 1 set-address --port "$pty" --address 7 --baud 38400 --parity odd --stopbits 2 9
+has err "попробуйте --address 9 или --address 7, или найдите его: lorkctl search"
+
 # --- Ctrl-C during a search: ends after the address in progress, prints what was found
 start_sim --address 3
 "$ctl" search --port "$pty" >"$work/out" 2>"$work/err" &
@@ -125,7 +137,7 @@ ctl_pid=$!
 sleep 0.8; sim_cmd "fault silent 2"; sleep 1.5
 kill -INT "$ctl_pid"; wait "$ctl_pid"; rc=$?
 [ "$rc" -eq 0 ] || bad "monitor ended with $rc"
-has out '"error": " не дождались ответа"'
+has out '"code": 11, "error": " не дождались ответа: нет ответа от адреса 3 (порт '"$pty"', 9600 бод'
 tail -n1 "$work/out" | grep -q '"izm_proc"' || bad "monitor did not recover: $(tail -n3 "$work/out")"
 
 # --- calibrate: refused while not permitted, then written and read back
@@ -146,9 +158,20 @@ log=$XDG_DATA_HOME/testlork/calibration.csv
 grep -qE "^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}[+-][0-9]{2}:[0-9]{2},$pty,3,ЛОРК-1,вер. 1.07,0,70000,72000,[-0-9.]+,[-0-9.]+\$" "$log" \
   || bad "log record: $(cat "$log")"
 # a log that cannot be written is told, and the calibration still succeeds
+sim_cmd "resistance 1000"
 XDG_DATA_HOME=$log run 0 calibrate --port "$pty" --address 3 --yes 100
 has err "журнал калибровки: запись не добавлена"
 has out "100% OK!"
+# the 100 % point measured at the 0 % point's resistance: refused, nothing written; --force writes it, marked
+sim_cmd "resistance 10"
+writes=$(grep -c -- '<- 03 10 ' "$work/sim.err")
+run 4 calibrate --port "$pty" --address 3 --yes 100
+has err "Точка 100 % (72000 имп.) не больше точки 0 % (72000 имп.)."
+[ "$(grep -c -- '<- 03 10 ' "$work/sim.err")" -eq "$writes" ] || bad "a refused point was written"
+[ "$(wc -l <"$log")" -eq 2 ] || bad "a refused point was logged: $(cat "$log")"
+run 0 calibrate --port "$pty" --address 3 --yes --force 100
+has out "100% OK!"
+tail -n1 "$log" | grep -qF 'implausible,Точка 100 % (72000 имп.) не больше' || bad "no mark: $(cat "$log")"
 
 # --- apply: three instruments one after another, each numbered anew
 cat >"$work/tmpl.json" <<'T'
@@ -177,6 +200,6 @@ kill -INT "$ctl_pid"; wait "$ctl_pid"; rc=$?
 tail -n1 "$work/rec.jsonl" | grep -q '"verdict": "прервано"}$' || bad "interrupted apply not recorded: $(tail -n1 "$work/rec.jsonl")"
 # a silent instrument: recorded as failed, status 1
 run 1 apply --port "$pty" --connect-address 40 --record "$work/rec.jsonl" "$work/tmpl.json"
-tail -n1 "$work/rec.jsonl" | grep -qF '"verdict": " не дождались ответа"' || bad "failed apply not recorded"
+tail -n1 "$work/rec.jsonl" | grep -qF '"verdict": " не дождались ответа' || bad "failed apply not recorded"
 
 exit $fail

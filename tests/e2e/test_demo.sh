@@ -37,5 +37,31 @@ if pgrep -f -- "--link $work/sim-link" >/dev/null; then echo "lork-sim outlived 
 # The operator's configuration folder stays as it was.
 if [ -n "$(ls -A "$XDG_CONFIG_HOME")" ]; then echo "demo wrote into the operator's settings:"; ls -R "$XDG_CONFIG_HOME"; fail=1; fi
 
+# A calibration of the 0 % point in the demo: logged, with the journal's log,
+# in the demo's own temporary folder, which goes with it; the operator's
+# calibration log stays untouched.
+export XDG_DATA_HOME=$work/data TMPDIR=$work/tmp
+mkdir -p "$XDG_DATA_HOME" "$TMPDIR"
+printf 'cal_enable 1\n' >"$work/sim-state"
+LORK_DEMO_SIM_ARGS="--resistance 0 --state $work/sim-state --link $work/sim-link" \
+  timeout 60 "$TESTLORK" --demo --quit-after 8000 --start-command ToolButton11,B_cal0_old,B_cal0_new,SB_save_cal0 \
+  >"$work/out" 2>"$work/err" &
+demo_pid=$!
+logged=
+for _ in $(seq 150); do
+  logged=$(ls "$TMPDIR"/*/testlork/calibration.csv 2>/dev/null)
+  [ -n "$logged" ] && [ "$(wc -l <"$logged")" -ge 2 ] && break
+  sleep 0.05
+done
+if [ -z "$logged" ]; then echo "no calibration log in the demo's folder"; ls -R "$TMPDIR"; fail=1
+else
+  grep -q ',0,70000,70000,' "$logged" || { echo "calibration record: $(cat "$logged")"; fail=1; }
+  [ -s "$(dirname "$(dirname "$logged")")/journal.csv" ] || { echo "no journal log beside it"; fail=1; }
+fi
+wait $demo_pid || { echo "testlork --demo (calibrating) exited with $?"; fail=1; }
+# (Qt puts its runtime folder under TMPDIR when XDG_RUNTIME_DIR is unset.)
+left=$(find "$XDG_DATA_HOME" "$TMPDIR" "$XDG_CONFIG_HOME" -mindepth 1 -not -path "$TMPDIR/runtime-*")
+[ -z "$left" ] || { echo "the demo left files outside its folder or kept its folder: $left"; fail=1; }
+
 if [ $fail -ne 0 ]; then echo "--- stderr"; tail -40 "$work/err"; exit 1; fi
 exit 0

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <algorithm>
 
+#include "pages/calibration.h"
+
 namespace lork::test {
 
 GuiRig::GuiRig(std::vector<std::string> ports, std::string forced_port) : system_ports(ports) {
@@ -15,6 +17,10 @@ GuiRig::GuiRig(std::vector<std::string> ports, std::string forced_port) : system
     p.now = [this] { return now; };
     p.list_ports = [this] { return system_ports; };
     w = std::make_unique<TFglav>(std::move(p));
+    w->calibration().setWriteAnyway([this](const QString& q) {
+        questions << q;
+        return answerYes;
+    });
 }
 
 GuiRig::~GuiRig() = default;

@@ -22,6 +22,8 @@ struct GuiRig {
     VirtualClock clock;
     FakePort port{clock};
     QStringList messages;            // every modal message, in order
+    QStringList questions;           // the calibration page's "write all the same?" questions
+    bool answerYes = true;           // their answer
     std::map<int, int> key_questions;
     std::function<bool(int)> keyHook;
     QDateTime now{QDate(2026, 3, 9), QTime(7, 5, 4)};

@@ -3,18 +3,22 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+#include <QApplication>
 #include <algorithm>
 
 #include "gui_fixture.h"
 #include "records/calibration_log.h"
 #include "pages/calibration.h"
+#include "pages/certificate.h"
 #include "pages/readings.h"
 #include "sim/instrument_model.h"
 #include "support/sim_attach.h"
@@ -99,6 +103,7 @@ private slots:
     void failedLogAppendIsToldAndWriteStands();
     void certificateSavedAndPrinted();
     void noRecordNoCertificate();
+    void implausiblePointAsksFirst();
 };
 
 void TstCalibr::pageShown() {
@@ -157,6 +162,9 @@ void TstCalibr::wholeRun() {
     QCOMPARE(pc.Ecal0L->text(), QString("70000"));
     QVERIFY(r.g.w->infoLines().isEmpty());
     QVERIFY(r.g.messages.isEmpty());
+    // The instrument read 105.3 % at 1000 ohm with its old calibration: asked before it was written.
+    QCOMPARE(r.g.questions.size(), 1);
+    QVERIFY2(r.g.questions[0].startsWith("Измерено 105"), qPrintable(r.g.questions[0]));
 
     // Shown again: values cleared, steps 3, 4, 7, 8 closed, the outcome kept.
     r.g.w->calibration().TabSheet3Show();
@@ -355,6 +363,70 @@ void TstCalibr::noRecordNoCertificate() {
     QVERIFY(r.g.messages.front().startsWith("В журнале калибровки нет записей для этого прибора"));
     QCOMPARE(a.names + a.saves + a.prints, 0);
     QVERIFY(!QFile::exists(a.pdf));
+}
+
+namespace {
+// Answers the next modal box by the button of that text; its question, or why there was none.
+struct BoxAnswer {
+    QString question, defaultButton;
+    explicit BoxAnswer(const QString& button) {
+        QTimer::singleShot(0, [this, button] { answer(button, 200); });
+    }
+    void answer(const QString& button, int tries) {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            if (tries > 0) QTimer::singleShot(10, [this, button, tries] { answer(button, tries - 1); });
+            return;
+        }
+        question = box->text();
+        defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == button) b->click();
+    }
+};
+}  // namespace
+
+void TstCalibr::implausiblePointAsksFirst() {
+    // The 100 % point measured with the 0 ohm reference still connected.
+    test::TempDir data;
+    test::ScopedEnv xdg("XDG_DATA_HOME", data.path());
+    Rig r(70000, 270000, 1);
+    r.g.w->calibration().setWriteAnyway({});  // the real box
+    r.calibrate(false, 0);
+    const std::string log = data / "testlork/calibration.csv";
+    const std::string logged = test::read_bytes(log);
+    r.pc().B_cal100_old->click();
+    r.pc().B_cal100_new->click();
+    const size_t before = r.g.port.writes.size();
+    {
+        BoxAnswer no(QStringLiteral("нет"));
+        r.pc().SB_save_cal100->click();
+        QCOMPARE(no.question, QString("Точка 100 % (70000 имп.) не больше точки 0 % (70000 имп.). Измерено %1 %: "
+                                      "дальше 5 % от точки 100 %. Записать всё равно?")
+                                  .arg(QString("0.0").replace('.', QLocale::system().decimalPoint())));
+        QCOMPARE(no.defaultButton, QString("нет"));
+    }
+    QCOMPARE(r.g.port.writes.size(), before);  // not even the permission read
+    QCOMPARE(r.model.params().cal100, 270000u);
+    QCOMPARE(r.pc().ST_otvet->text(), QString("0%  OK!"));
+    QCOMPARE(test::read_bytes(log), logged);
+
+    // Written all the same: marked in the log and on the certificate.
+    {
+        BoxAnswer yes(QStringLiteral("да"));
+        r.pc().SB_save_cal100->click();
+        QVERIFY(!yes.question.isEmpty());
+    }
+    QCOMPARE(r.model.params().cal100, 70000u);
+    const auto records = calib::Read_all(log);
+    QCOMPARE(records.size(), size_t(2));
+    QVERIFY(records[0].doubt.empty());
+    QVERIFY(QString::fromStdString(records[1].doubt).startsWith("Точка 100 % (70000 имп.) не больше"));
+    const QString html = pages::Certificate_html(calib::Last_calibration(records, records[1].port, records[1].adr,
+                                                                         records[1].name, records[1].version),
+                                                 {});
+    QVERIFY(html.contains("* Точка 100 % записана, хотя не прошла проверку:"));
+    QVERIFY(!html.contains("* Точка 0 %"));
 }
 
 QTEST_MAIN(TstCalibr)

@@ -15,6 +15,7 @@
 #include "gui_fixture.h"
 #include "pages/readings.h"
 #include "protocol/framing.h"
+#include "support/temp_dir.h"
 
 using lork::test::GuiRig;
 
@@ -69,6 +70,7 @@ private slots:
     void addressUpDown();
     void clock();
     void hostGoesThroughReplaceableFunctions();
+    void helpThatCannotOpenSaysWhere();
 };
 
 // The help and exit buttons run their menu items.
@@ -415,6 +417,30 @@ void TestMainWindow::hostGoesThroughReplaceableFunctions() {
     rig.w->setMessageFunction([&](const QString& t) { other << t; });
     host.messageBox("x");
     QCOMPARE(other, QStringList({"x"}));
+}
+
+void TestMainWindow::helpThatCannotOpenSaysWhere() {
+#ifdef Q_OS_WIN
+    QSKIP("the data folders follow XDG variables, and the viewer the PATH, on Linux only");
+#endif
+    lork::test::TempDir data, nothing;
+    lork::test::ScopedEnv home("XDG_DATA_HOME", data.path());
+    lork::test::ScopedEnv dirs("XDG_DATA_DIRS", nothing.path());
+    const QString guide = QString::fromStdString(data / "testlork") + QStringLiteral("/Справка по ЛОРК.pdf");
+    GuiRig rig;
+    rig.w->N_spravkaClick();
+    QCOMPARE(rig.messages.size(), 1);
+    QVERIFY2(rig.messages[0].startsWith("Справка не найдена. Файл искали здесь:\n"), qPrintable(rig.messages[0]));
+    QVERIFY2(rig.messages[0].contains(QDir::toNativeSeparators(guide)), qPrintable(rig.messages[0]));
+    // Found, but no program on the path to open it with.
+    QVERIFY(QDir().mkpath(QFileInfo(guide).path()));
+    QFile f(guide);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    lork::test::ScopedEnv path("PATH", nothing.path());
+    rig.w->N_spravkaClick();
+    QCOMPARE(rig.messages.size(), 2);
+    QCOMPARE(rig.messages[1], "Справку " + QDir::toNativeSeparators(guide) + " нечем открыть: нет программы для просмотра PDF.");
 }
 
 QTEST_MAIN(TestMainWindow)
