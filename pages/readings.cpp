@@ -14,7 +14,6 @@
 #include <iterator>
 #include <vector>
 
-#include <QStringList>
 
 #include "pages/page_format.h"
 #include "pages/page_host.h"
@@ -100,10 +99,12 @@ void ReadingsPage::Show_CI() {
 }
 
 void ReadingsPage::Describe_indicator() {
-    QStringList parts;
-    for (QLineEdit* e : CI_fields()) parts << e->text();
-    parts << rd->ST_v_ind->text();
-    lork::widgets::Set_state(rd->indicator_panel, parts.join(QLatin1Char(' ')).simplified());
+    // Each position is a character and its decimal point or a blank: side
+    // by side without the blanks they read as the glass shows them.
+    QString digits;
+    for (QLineEdit* e : CI_fields()) digits += e->text().remove(QLatin1Char(' '));
+    const QString text = digits.simplified() + QLatin1Char(' ') + rd->ST_v_ind->text().simplified();
+    lork::widgets::Set_state(rd->indicator_panel, text.trimmed());
 }
 
 // Each LED, key and switch is two or three pictures, one shown at a time:

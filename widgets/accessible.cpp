@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -158,6 +159,14 @@ protected:
 class ButtonAccess : public CommandAccess {
 public:
     using CommandAccess::CommandAccess;
+    // A checkable push or tool button ("пуск") is a toggle button, not the
+    // check box Qt calls it.
+    QAccessible::Role role() const override {
+        const QAccessible::Role r = CommandAccess::role();
+        auto* b = qobject_cast<QAbstractButton*>(object());
+        if (r == QAccessible::CheckBox && b && !qobject_cast<QCheckBox*>(b)) return QAccessible::Button;
+        return r;
+    }
     void doAction(const QString& name) override {
         auto* b = qobject_cast<QAbstractButton*>(object());
         if (b && (name == pressAction() || name == toggleAction())) {
