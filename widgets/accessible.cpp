@@ -1,11 +1,14 @@
 #include "widgets/accessible.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -257,9 +260,47 @@ private:
     QComboBox* combo() const { return qobject_cast<QComboBox*>(object()); }
 };
 
+// A menu item's press, which may open a box or run a search, is its
+// trigger from the event loop; an item that opens a submenu is left alone.
+class MenuItemAccess : public CommandAccess {
+public:
+    using CommandAccess::CommandAccess;
+    void doAction(const QString& name) override {
+        auto* a = qobject_cast<QAction*>(object());
+        if (a && !a->menu() && name == pressAction()) {
+            Later(a, [a] {
+                if (a->isEnabled()) a->trigger();
+            });
+            return;
+        }
+        CommandAccess::doAction(name);
+    }
+};
+
+bool inside_factory = false;
+
+// Qt makes a menu item's interface only as a child of its menu's, so that is
+// where it is taken from.
+QAccessibleInterface* Menu_item_access(QAction* a) {
+    for (QObject* owner : a->associatedObjects()) {
+        auto* menu = qobject_cast<QWidget*>(owner);
+        if (!menu || !(qobject_cast<QMenu*>(menu) || qobject_cast<QMenuBar*>(menu))) continue;
+        const qsizetype at = menu->actions().indexOf(a);
+        QAccessibleInterface* m = QAccessible::queryAccessibleInterface(menu);
+        if (at < 0 || !m) continue;
+        inside_factory = true;
+        QAccessibleInterface* inner = m->child(int(at));
+        inside_factory = false;
+        if (inner && inner->object() == a) return new MenuItemAccess(inner);
+    }
+    return nullptr;
+}
+
 QAccessibleInterface* Command_factory(const QString&, QObject* o) {
-    static bool inside = false;
-    if (inside || !o || !o->isWidgetType()) return nullptr;
+    bool& inside = inside_factory;
+    if (inside || !o) return nullptr;
+    if (auto* a = qobject_cast<QAction*>(o); a && !a->isSeparator()) return Menu_item_access(a);
+    if (!o->isWidgetType()) return nullptr;
     enum class Kind { Field, Combo, Button } kind;
     if (Read_handlers_of(o))
         kind = Kind::Field;

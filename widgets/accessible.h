@@ -4,7 +4,7 @@
 // re-reads that the mouse starts by a click on a field.
 //
 // Commands started through the accessibility bus (a button's press or
-// toggle, a field's read, a combo box's choice) run from the event loop,
+// toggle, a menu item, a field's read, a combo box's choice) run from the event loop,
 // exactly as the operator's click or choice would: the bus's caller gets
 // its answer at once, not after a message box or a search has ended.
 #include <QString>
@@ -49,8 +49,8 @@ bool Takes_reads(QWidget* w);
 QString Read_action();
 QString Read_all_action();
 
-// Installs, once, the accessibility factory that gives buttons, combo boxes
-// and the fields of On_read their commands through the bus. The first
+// Installs, once, the accessibility factory that gives buttons, menu items,
+// combo boxes and the fields of On_read their commands through the bus. The first
 // On_read installs it too.
 void Install_accessible_commands();
 
