@@ -21,3 +21,8 @@ wait_for 10 grep -q 'lork-sim: <-' "$work/sim.err" || fail "the activation sent 
 /usr/bin/python3 "$(dirname "$0")/a11y_walk.py" "$app" "$work/sim.err" || fail "through the accessibility bus"
 wmctrl -ic "$main"
 wait_for 5 ended || fail "the program goes on after its main window was closed"
+# The interfaces the bus asked for go with the program, without a crash.
+wait "$app"
+rc=$?
+[ "$rc" -eq 0 ] || fail "testlork ended with $rc"
+echo "ok: through the accessibility bus"
