@@ -73,6 +73,8 @@ void TstAccess::everyControlNamedOncePerPage() {
             const QString name = a->text(QAccessible::Name).trimmed();
             const QString where = QStringLiteral("page %1: %2 '%3'").arg(page).arg(c->objectName(), name);
             QVERIFY2(!name.isEmpty(), qPrintable(where));
+            // A hint is read out as the description.
+            QVERIFY2(c->toolTip().isEmpty() || !a->text(QAccessible::Description).isEmpty(), qPrintable(where));
             QVERIFY2(seen.insert({int(a->role()), name}).second, qPrintable(where + QStringLiteral(" twice")));
         }
     }
