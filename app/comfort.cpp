@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <QSizePolicy>
 
+#include "widgets/accessible.h"
 #include "widgets/copy_lines.h"
 #include "app/beside_window.h"
 #include "app/journal_window.h"
@@ -108,9 +109,10 @@ void TFglav::setupComfort() {
     for (QListWidget* lb : std::initializer_list<QListWidget*>{ui->LBtuda, ui->LBsuda, ui->ListBox1}) new CopyLines(lb);
 
     // A field nobody types into is still clicked for copying, but Tab
-    // passes it by.
+    // passes it by, unless Enter re-reads it.
     for (QLineEdit* e : findChildren<QLineEdit*>())
-        if (e->isReadOnly() && e->focusPolicy() != Qt::NoFocus) e->setFocusPolicy(Qt::ClickFocus);
+        if (e->isReadOnly() && e->focusPolicy() != Qt::NoFocus && !lork::widgets::Takes_reads(e))
+            e->setFocusPolicy(Qt::ClickFocus);
 
     // Ctrl+1..4: the pages, through the same handlers as their buttons.
     const std::array<void (TFglav::*)(), 4> pages{&TFglav::ToolButton10Click, &TFglav::ToolButton9Click,

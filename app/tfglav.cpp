@@ -25,6 +25,8 @@
 #include "app/port_controls.h"
 #include "app/tfabout.h"
 #include "app/tool_button.h"
+#include "app/window_access.h"
+#include "widgets/accessible.h"
 #include "widgets/updown.h"
 #include "pages/calibration.h"
 #include "pages/page_format.h"
@@ -106,6 +108,8 @@ TFglav::TFglav(Platform platform, QWidget* parent)
       parts_(std::make_unique<Parts>(platform)) {
     // The pictures live in this static library; make sure they are linked in.
     Q_INIT_RESOURCE(lork);
+    // Before any control exists, so that none gets Qt's interface first.
+    lork::widgets::Install_accessible_commands();
     ui->setupUi(this);
     core_.link.Watch_commands(&core_.feed);
     qApp->installEventFilter(new OperatorInput(core_.feed, this));
@@ -144,6 +148,8 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     parts_->journal = std::make_unique<JournalTool>(*this, ui->N_nastroiki, ToolBar1);
     parts_->plot = std::make_unique<PlotTool>(*this, ui->N_nastroiki, ToolBar1);
     setupComfort();
+    nameWindowControls(*ui);
+    openMenusByKeys(this, ui->MainMenu1);
 
     FormCreate();
     if (parts_->startAborted) return;

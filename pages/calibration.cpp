@@ -13,7 +13,8 @@
 
 #include "records/calibration_log.h"
 #include "pages/calibration.h"
-#include "widgets/click_filter.h"
+#include "pages/accessible_names.h"
+#include "widgets/accessible.h"
 #include "pages/page_format.h"
 #include "pages/page_host.h"
 #include "protocol/value_rules.h"
@@ -60,6 +61,7 @@ CalibrationPage::CalibrationPage(PageHost& host, QWidget* sheet, ReadingsCalls r
     auto* page = new QWidget;
     pc->setupUi(page);
     sheet->layout()->addWidget(page);
+    pages::Name_controls(*pc);
 
     connect(pc->B_cal0_old, &QPushButton::clicked, this, &CalibrationPage::B_cal0_oldClick);
     connect(pc->B_cal0_new, &QPushButton::clicked, this, &CalibrationPage::B_cal0_newClick);
@@ -71,11 +73,11 @@ CalibrationPage::CalibrationPage(PageHost& host, QWidget* sheet, ReadingsCalls r
     dialogs_ = Real_dialogs();
     connect(pc->Button_otchet, &QPushButton::clicked, this, &CalibrationPage::Button_otchetClick);
     connect(pc->Button_pechat, &QPushButton::clicked, this, &CalibrationPage::Button_pechatClick);
-    pages::On_click(pc->STcal_enable, [this] { STcal_enableClick(); });
+    widgets::On_read(pc->STcal_enable, [this] { STcal_enableClick(); });
     // The two measured values re-read the readings page's own fields, not
     // these: the same handlers as a click there.
     for (QLineEdit* e : {pc->LEcal_proc, pc->LEcal_te})
-        pages::On_click(e, readings.izmproc_click, readings.izmproc_dbl_click);
+        widgets::On_read(e, readings.izmproc_click, readings.izmproc_dbl_click);
 }
 
 CalibrationPage::~CalibrationPage() = default;

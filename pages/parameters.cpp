@@ -7,6 +7,7 @@
 
 #include "widgets/conversions.h"
 #include "widgets/updown.h"
+#include "pages/accessible_names.h"
 #include "pages/page_host.h"
 #include "protocol/value_rules.h"
 #include "pages/parameters.h"
@@ -44,6 +45,7 @@ ParametersPage::ParametersPage(PageHost& host, QWidget* sheet, Links links, QObj
     auto* page = new QWidget;
     pp->setupUi(page);
     sheet->layout()->addWidget(page);
+    lork::pages::Name_controls(*pp);
 
     // Range first, then the position, which the bound edit then shows.
     pp->UpDown_kolstep->setRange(2, 99);

@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
+
 
 #include "pages/page_format.h"
 #include "pages/page_host.h"
@@ -22,6 +24,7 @@
 #include "protocol/registers.h"
 #include "protocol/value_formats.h"
 #include "ui_page_readings.h"
+#include "widgets/accessible.h"
 
 using lork::pages::Localised;
 using lork::pages::Number_text;
@@ -122,6 +125,55 @@ void ReadingsPage::Show_CI() {
         for (QLineEdit* e : fields) lork::pages::Set_text_colour(e, c);
     }
     Show_v_ind();
+    Describe_indicator();
+}
+
+void ReadingsPage::Describe_indicator() {
+    // Each position is a character and its decimal point or a blank: side
+    // by side without the blanks they read as the glass shows them.
+    QString digits;
+    for (QLineEdit* e : CI_fields()) digits += e->text().remove(QLatin1Char(' '));
+    const QString text = digits.simplified() + QLatin1Char(' ') + rd->ST_v_ind->text().simplified();
+    lork::widgets::Set_state(rd->indicator_panel, text.trimmed());
+}
+
+// Each LED, key and switch is two or three pictures, one shown at a time:
+// every picture of it carries the name and the state of the one shown.
+void ReadingsPage::Describe_lights() {
+    struct Picture {
+        QLabel* image;
+        const char* state;
+    };
+    struct Light {
+        const char* name;
+        std::vector<Picture> pictures;
+    };
+    const char* const dark = "не горит";
+    const char* const lit = "горит";
+    const char* const blinking = "мигает";
+    const char* const off = "выключен";
+    const char* const on = "включен";
+    const Light lights[] = {
+        {"P", {{rd->Image_svd_P_off, dark}, {rd->Image_svd_P_on, lit}, {rd->Image_svd_P_mig, blinking}}},
+        {"K1", {{rd->Image_svd_K1_off, dark}, {rd->Image_svd_K1_on, lit}}},
+        {"K2", {{rd->Image_svd_K2_off, dark}, {rd->Image_svd_K2_on, lit}}},
+        {"I", {{rd->Image_svd_I_off, dark}, {rd->Image_svd_I_on, lit}, {rd->Image_svd_I_mig, blinking}}},
+        {"ключ K1", {{rd->Image_K1_off, off}, {rd->Image_K1_on, on}}},
+        {"ключ K2", {{rd->Image_K2_off, off}, {rd->Image_K2_on, on}}},
+        {"PR", {{rd->Image_swPR, off}, {rd->Image_swPR_on, on}}},
+        {"ST", {{rd->Image_swST, off}, {rd->Image_swST_on, on}}},
+        {"BL", {{rd->Image_swBL, off}, {rd->Image_swBL_on, on}}},
+        {"Z", {{rd->Image_swZ, off}, {rd->Image_swZ_on, on}}},
+    };
+    for (const Light& l : lights) {
+        const auto shown = std::find_if(l.pictures.begin(), l.pictures.end(),
+                                        [](const Picture& p) { return !p.image->isHidden(); });
+        const QString state = QString::fromUtf8(shown == l.pictures.end() ? "" : shown->state);
+        for (const Picture& p : l.pictures) {
+            p.image->setAccessibleName(QString::fromUtf8(l.name));
+            lork::widgets::Set_state(p.image, state);
+        }
+    }
 }
 
 void ReadingsPage::Show_v_ind() { Read_single(rd->ST_v_ind); }
@@ -149,6 +201,7 @@ void ReadingsPage::Show_kluchK1K2() {
     rd->Image_svd_I_off->setVisible(!d.svd_I);
     rd->Image_svd_I_on->setVisible(d.svd_I && !d.svd_I_mig);
     rd->Image_svd_I_mig->setVisible(d.svd_I && d.svd_I_mig);
+    Describe_lights();
 }
 
 void ReadingsPage::Show_dinputs() {
@@ -163,6 +216,7 @@ void ReadingsPage::Show_dinputs() {
         sw[i].first->setVisible(!on[i]);
         sw[i].second->setVisible(on[i]);
     }
+    Describe_lights();
 }
 
 void ReadingsPage::GB_CIClick() { Show_CI(); }

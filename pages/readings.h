@@ -92,6 +92,10 @@ private:
     void Opros_timer_on(bool on);
     void Opros_interval(int ms);
     std::array<QLineEdit*, 4> CI_fields() const;
+    // The states the pictures show, and the indicator's text, for
+    // assistive technology.
+    void Describe_lights();
+    void Describe_indicator();
 
     PageHost& host_;
     WindowControls wc_;

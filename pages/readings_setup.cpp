@@ -15,13 +15,14 @@
 
 #include <algorithm>
 
-#include "widgets/click_filter.h"
+#include "widgets/accessible.h"
 #include "pages/page_host.h"
 #include "pages/readings.h"
 #include "pages/readings_look.h"
+#include "pages/accessible_names.h"
 #include "ui_page_readings.h"
 
-using lork::pages::On_click;
+using lork::widgets::On_read;
 
 ReadingsPage::ReadingsPage(PageHost& host, QWidget* sheet, WindowControls controls, QObject* parent)
     : QObject(parent), host_(host), wc_(controls), rd(std::make_unique<Ui::PageReadings>()) {
@@ -32,6 +33,7 @@ ReadingsPage::ReadingsPage(PageHost& host, QWidget* sheet, WindowControls contro
     rd->setupUi(page);
     sheet->layout()->addWidget(page);
     Setup_look();
+    lork::pages::Name_controls(*rd);
 
     // Radio groups with ids = item index; no view chosen until the first reading.
     RGv_ind_group = new QButtonGroup(this);
@@ -60,6 +62,8 @@ ReadingsPage::ReadingsPage(PageHost& host, QWidget* sheet, WindowControls contro
         rd->Image_svd_I_mig->setPixmap(svd_mig_lit ? lit : dark);
     });
     svd_mig_timer->start(500);
+    Describe_lights();
+    Describe_indicator();
 }
 
 ReadingsPage::~ReadingsPage() = default;
@@ -79,25 +83,25 @@ void ReadingsPage::Connect_handlers() {
     connect(host_.pollTimer(), &QTimer::timeout, this, &ReadingsPage::Timer_oprosTimer);
 
     // Clicks and double-clicks that re-read single values.
-    On_click(rd->GB_CI, [this] { GB_CIClick(); });
-    On_click(rd->STkluchK1K2, [this] { STkluchK1K2Click(); });
-    On_click(rd->STdinputs, [this] { STdinputsClick(); });
-    On_click(rd->LEres, {}, [this] { LEresDblClick(); });
-    On_click(rd->LEkol_step, {}, [this] { LEkol_stepDblClick(); });
-    On_click(rd->LEpor_step, {}, [this] { LEpor_stepDblClick(); });
-    On_click(rd->LEstep, [this] { LEstepClick(); });
-    On_click(rd->LEizmproc, [this] { LEizmprocClick(); }, [this] { LEizmprocDblClick(); });
-    On_click(rd->LEizmznach, [this] { LEizmznachClick(); }, [this] { LEizmznachDblClick(); });
-    On_click(rd->LEizm_imp, [this] { LEizm_impClick(); });
-    On_click(rd->LE_proc, [this] { LE_procClick(); });
-    On_click(rd->LE_te, [this] { LE_teClick(); });
-    On_click(rd->LE_procw, [this] { LE_procwClick(); });
-    On_click(rd->LE_tew, [this] { LE_tewClick(); });
-    On_click(rd->L_SumRes, [this] { L_SumResClick(); });
-    On_click(rd->L_Procdopusk, [this] { L_ProcdopuskClick(); });
-    On_click(rd->Lvind, [this] { LvindClick(); });
-    On_click(wc_.name, [this] { Ed_nameClick(); });
-    On_click(wc_.version, [this] { Ed_versionClick(); });
+    On_read(rd->GB_CI, [this] { GB_CIClick(); });
+    On_read(rd->STkluchK1K2, [this] { STkluchK1K2Click(); });
+    On_read(rd->STdinputs, [this] { STdinputsClick(); });
+    On_read(rd->LEres, {}, [this] { LEresDblClick(); });
+    On_read(rd->LEkol_step, {}, [this] { LEkol_stepDblClick(); });
+    On_read(rd->LEpor_step, {}, [this] { LEpor_stepDblClick(); });
+    On_read(rd->LEstep, [this] { LEstepClick(); });
+    On_read(rd->LEizmproc, [this] { LEizmprocClick(); }, [this] { LEizmprocDblClick(); });
+    On_read(rd->LEizmznach, [this] { LEizmznachClick(); }, [this] { LEizmznachDblClick(); });
+    On_read(rd->LEizm_imp, [this] { LEizm_impClick(); });
+    On_read(rd->LE_proc, [this] { LE_procClick(); });
+    On_read(rd->LE_te, [this] { LE_teClick(); });
+    On_read(rd->LE_procw, [this] { LE_procwClick(); });
+    On_read(rd->LE_tew, [this] { LE_tewClick(); });
+    On_read(rd->L_SumRes, [this] { L_SumResClick(); });
+    On_read(rd->L_Procdopusk, [this] { L_ProcdopuskClick(); });
+    On_read(rd->Lvind, [this] { LvindClick(); });
+    On_read(wc_.name, [this] { Ed_nameClick(); });
+    On_read(wc_.version, [this] { Ed_versionClick(); });
 }
 
 void ReadingsPage::Setup_look() {

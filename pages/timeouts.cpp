@@ -6,6 +6,7 @@
 
 #include "widgets/conversions.h"
 #include "widgets/updown.h"
+#include "pages/accessible_names.h"
 #include "pages/page_host.h"
 #include "pages/timeouts.h"
 #include "ui_page_timeouts.h"
@@ -46,6 +47,7 @@ TimeoutsPage::TimeoutsPage(PageHost& host, QWidget* sheet, QObject* parent)
     auto* page = new QWidget;
     f_->setupUi(page);
     sheet->layout()->addWidget(page);
+    lork::pages::Name_controls(*f_);
 
     Ui_PageTimeouts& f = *f_;
     for (const EditedTimeout& t : edited_timeouts) {

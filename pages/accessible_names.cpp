@@ -1,0 +1,135 @@
+#include "pages/accessible_names.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QToolButton>
+
+#include "ui_page_calibr.h"
+#include "ui_page_params.h"
+#include "ui_page_readings.h"
+#include "ui_page_timeouts.h"
+#include "widgets/accessible.h"
+#include "widgets/updown.h"
+
+using lork::widgets::Caption_name;
+using lork::widgets::Name;
+using lork::widgets::Name_after;
+using lork::widgets::Name_arrows;
+
+namespace lork::pages {
+
+namespace {
+
+const QString in_device = QStringLiteral("в приборе");
+const QString offered = QStringLiteral("новое значение");
+
+// The indicator's four positions, left to right.
+void Name_positions(std::initializer_list<QLineEdit*> fields) {
+    int n = 0;
+    for (QLineEdit* e : fields) Name(e, QStringLiteral("индикатор, разряд %1").arg(++n));
+}
+
+}  // namespace
+
+void Name_controls(Ui::PageReadings& rd) {
+    Name(rd.indicator_panel, QStringLiteral("индикатор"));
+    Name_positions({rd.E_CI4, rd.E_CI3, rd.E_CI2, rd.E_CI1});
+    Name(rd.Image_swRS485, QStringLiteral("RS485"));
+    Name_after(rd.Llight, rd.TrackBar_light);
+    // The LEDs, keys and switches get their states from the page's reads.
+}
+
+void Name_controls(Ui::PageParams& pp) {
+    // One row per value: its caption, the value in the instrument, the
+    // offered value, the read and the change; the buttons' texts repeat
+    // from row to row, so their names say which value they act on.
+    struct Row {
+        QLabel* caption;
+        QLineEdit* current;
+        QWidget* offer;
+        UpDown* arrows;
+        QPushButton* read;
+        QToolButton* write;
+        const char* what;  // the value as the buttons' names say it
+    };
+    const Row rows[] = {
+        {pp.L_res, pp.Ecur_res, pp.CBust_res, nullptr, pp.B_read_res, pp.SB_izmres, "R"},
+        {pp.L_kolstep, pp.Ecur_kolstep, pp.Eust_kol_step, pp.UpDown_kolstep, pp.B_read_kolstep, pp.SB_izmkolstep, "N"},
+        {pp.L_porstep, pp.Ecur_porstep, pp.Eust_por_step, pp.UpDown_porstep, pp.B_read_porstep, pp.SB_izmporstep, "U"},
+        {pp.Lintscor, pp.Eint_cur_scor, pp.CBint_scor, nullptr, pp.Bread_scor, pp.SBint_write_scor, "скорость"},
+        {pp.Lintparity, pp.Eint_cur_parity, pp.CBint_parity, nullptr, pp.Bread_parity, pp.SBint_write_parity,
+         "паритет"},
+        {pp.Lintstopbit, pp.Eint_cur_stopbit, pp.CBint_stopbit, nullptr, pp.Bread_stopbit, pp.SBint_write_stopbit,
+         "стопбит"},
+        {pp.Lintsysnum, pp.Eint_cur_sysnum, pp.Eint_sysnum, pp.UpDown_int_adr, pp.Bread_sysnum, pp.SBint_write_sysnum,
+         "адрес"},
+    };
+    for (const Row& r : rows) {
+        const QString what = QString::fromUtf8(r.what);
+        Name_after(r.caption, r.current, in_device);
+        Name_after(r.caption, r.offer, offered);
+        if (r.arrows) Name_arrows(r.arrows, r.offer->accessibleName());
+        Name(r.read, QStringLiteral("читать ") + what);
+        Name(r.write, QStringLiteral("изменить ") + what);
+    }
+    Name_after(pp.Ltout_bytes, pp.Enastr_tout_bytes);
+    Name_after(pp.Ltout_before, pp.Enastr_tout_before);
+    Name_after(pp.Ltout_after, pp.Enastr_tout_after);
+}
+
+void Name_controls(Ui::PageCalibr& pc) {
+    struct Point {
+        const char* point;
+        QLineEdit *stored, *stored_hi, *stored_lo, *measured, *measured_hi, *measured_lo;
+    };
+    const Point points[] = {
+        {"0 %", pc.Ecal0L, pc.Ecal0_2b_h, pc.Ecal0_2b_l, pc.Ecal0_new, pc.Ecal0new_2b_h, pc.Ecal0new_2b_l},
+        {"100 %", pc.Ecal100L, pc.Ecal100_2b_h, pc.Ecal100_2b_l, pc.Ecal100_new, pc.Ecal100new_2b_h,
+         pc.Ecal100new_2b_l},
+    };
+    for (const Point& p : points) {
+        const QString stored = QStringLiteral("калибровка %1 в приборе").arg(QString::fromUtf8(p.point));
+        const QString measured = QStringLiteral("калибровка %1 измерена").arg(QString::fromUtf8(p.point));
+        Name(p.stored, stored);
+        Name(p.stored_hi, stored + QStringLiteral(", старшее слово"));
+        Name(p.stored_lo, stored + QStringLiteral(", младшее слово"));
+        Name(p.measured, measured);
+        Name(p.measured_hi, measured + QStringLiteral(", старшее слово"));
+        Name(p.measured_lo, measured + QStringLiteral(", младшее слово"));
+    }
+    Name(pc.LEcal_proc, QStringLiteral("измеренное сопротивление в %"));
+    Name(pc.LEcal_te, QStringLiteral("измеренное сопротивление в Ом"));
+    Name_positions({pc.Ecal_CI4, pc.Ecal_CI3, pc.Ecal_CI2, pc.Ecal_CI1});
+    Name(pc.CBenable_calibr, Caption_name(pc.STcal_enable->text()), QStringLiteral("разрешение калибровки"));
+    Name(pc.SBizm_enable, QStringLiteral("изменить разрешение калибровки"));
+    Name(pc.ST_otvet, QStringLiteral("ответ прибора на запись калибровки"));
+}
+
+void Name_controls(Ui::PageTimeouts& pt) {
+    // The port's time-outs: the value in use (named by its caption, its
+    // buddy) and the value edited beside it.
+    const std::pair<QLineEdit*, UpDown*> edited[] = {{pt.E_RTI, pt.UpDown_RTI},
+                                                      {pt.E_RTTM, pt.UpDown_RTTM},
+                                                      {pt.E_RTTC, pt.UpDown_RTTC},
+                                                      {pt.E_WTTM, pt.UpDown_WTTM},
+                                                      {pt.E_WTTC, pt.UpDown_WTTC}};
+    QLabel* captions[] = {pt.LE_RTI_label, pt.LE_RTTM_label, pt.LE_RTTC_label, pt.LE_WTTM_label,
+                                pt.LE_WTTC_label};
+    QLineEdit* in_use[] = {pt.LE_RTI, pt.LE_RTTM, pt.LE_RTTC, pt.LE_WTTM, pt.LE_WTTC};
+    for (size_t i = 0; i < std::size(edited); ++i) {
+        const QString caption = Caption_name(captions[i]->text());
+        in_use[i]->setAccessibleName(caption);
+        Name(edited[i].first, caption + QStringLiteral(", ") + offered);
+        Name_arrows(edited[i].second, edited[i].first->accessibleName());
+    }
+    Name_after(pt.Ltoutbyte, pt.E_tout_byte);
+    Name_arrows(pt.UpDown_Tout_byte, pt.E_tout_byte->accessibleName());
+    Name_after(pt.Ltoutpause, pt.E_tout_pause);
+    Name_arrows(pt.UpDown_Tout_pause, pt.E_tout_pause->accessibleName());
+}
+
+}  // namespace lork::pages

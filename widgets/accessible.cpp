@@ -1,0 +1,349 @@
+#include "widgets/accessible.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+#include <QToolButton>
+
+#include "widgets/click_filter.h"
+#include "widgets/updown.h"
+
+namespace lork::widgets {
+
+QString Caption_name(const QString& caption) {
+    QString s;
+    s.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        // "&&" is a shown ampersand, a single '&' marks the mnemonic.
+        if (caption[i] == QLatin1Char('&') && i + 1 < caption.size()) ++i;
+        s += caption[i];
+    }
+    s = s.simplified();
+    while (s.endsWith(QLatin1Char(':'))) s.chop(1);
+    return s.trimmed();
+}
+
+void Name_after(QLabel* caption, QWidget* field, const QString& more) {
+    caption->setBuddy(field);
+    const QString name = Caption_name(caption->text());
+    field->setAccessibleName(more.isEmpty() ? name : name + QStringLiteral(", ") + more);
+}
+
+void Name(QWidget* w, const QString& name, const QString& description) {
+    w->setAccessibleName(name);
+    if (!description.isEmpty()) w->setAccessibleDescription(description);
+}
+
+void Name_arrows(UpDown* arrows, const QString& field) {
+    arrows->setAccessibleName(field);
+    arrows->upButton()->setAccessibleName(QStringLiteral("больше ") + field);
+    arrows->downButton()->setAccessibleName(QStringLiteral("меньше ") + field);
+}
+
+void Set_state(QWidget* w, const QString& state) {
+    if (w->accessibleDescription() == state) return;
+    w->setAccessibleDescription(state);  // Qt announces DescriptionChanged
+}
+
+QString Read_action() { return QStringLiteral("прочитать"); }
+QString Read_all_action() { return QStringLiteral("прочитать всё"); }
+
+namespace {
+
+const QString read_handlers_name = QStringLiteral("lork_read_handlers");
+
+// The read handlers of a field, found by the accessibility factory; they
+// also take Enter and Shift+Enter.
+class ReadHandlers : public QObject {
+public:
+    ReadHandlers(QWidget* w, std::function<void()> click, std::function<void()> dbl)
+        : QObject(w), click_(std::move(click)), dbl_(std::move(dbl)) {
+        setObjectName(read_handlers_name);
+        w->installEventFilter(this);
+    }
+    void read() const { click_ ? click_() : dbl_(); }
+    // A double-click is a click first, as the mouse gives it.
+    void readAll() const {
+        if (click_) click_();
+        if (dbl_) dbl_();
+    }
+    bool hasAll() const { return bool(dbl_) && bool(click_); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            auto* k = static_cast<QKeyEvent*>(event);
+            const auto mods = k->modifiers() & ~Qt::KeypadModifier;
+            if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) &&
+                (mods == Qt::NoModifier || mods == Qt::ShiftModifier)) {
+                mods == Qt::ShiftModifier ? readAll() : read();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> click_, dbl_;
+};
+
+ReadHandlers* Read_handlers_of(QObject* o) {
+    return dynamic_cast<ReadHandlers*>(o->findChild<QObject*>(read_handlers_name, Qt::FindDirectChildrenOnly));
+}
+
+// Runs f from the event loop while ctx lives.
+void Later(QObject* ctx, std::function<void()> f) { QTimer::singleShot(0, ctx, std::move(f)); }
+
+// Qt's own interface of the object, with the actions changed: everything
+// else is passed through.
+class CommandAccess : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    explicit CommandAccess(QAccessibleInterface* inner) : inner_(inner) {}
+    // The inner interface stays in Qt's cache, which deletes it.
+
+    bool isValid() const override { return inner_->isValid(); }
+    QObject* object() const override { return inner_->object(); }
+    QWindow* window() const override { return inner_->window(); }
+    QList<QPair<QAccessibleInterface*, QAccessible::Relation>> relations(
+        QAccessible::Relation match) const override {
+        return inner_->relations(match);
+    }
+    QAccessibleInterface* focusChild() const override { return inner_->focusChild(); }
+    QAccessibleInterface* childAt(int x, int y) const override { return inner_->childAt(x, y); }
+    QAccessibleInterface* parent() const override { return inner_->parent(); }
+    QAccessibleInterface* child(int index) const override { return inner_->child(index); }
+    int childCount() const override { return inner_->childCount(); }
+    int indexOfChild(const QAccessibleInterface* c) const override { return inner_->indexOfChild(c); }
+    QString text(QAccessible::Text t) const override { return inner_->text(t); }
+    void setText(QAccessible::Text t, const QString& text) override { inner_->setText(t, text); }
+    QRect rect() const override { return inner_->rect(); }
+    QAccessible::Role role() const override { return inner_->role(); }
+    QAccessible::State state() const override { return inner_->state(); }
+    QColor foregroundColor() const override { return inner_->foregroundColor(); }
+    QColor backgroundColor() const override { return inner_->backgroundColor(); }
+    void* interface_cast(QAccessible::InterfaceType t) override {
+        if (t == QAccessible::ActionInterface) return static_cast<QAccessibleActionInterface*>(this);
+        return inner_->interface_cast(t);
+    }
+
+    QStringList actionNames() const override {
+        auto* a = inner_->actionInterface();
+        return a ? a->actionNames() : QStringList{};
+    }
+    QString localizedActionName(const QString& name) const override {
+        auto* a = inner_->actionInterface();
+        return a ? a->localizedActionName(name) : name;
+    }
+    QString localizedActionDescription(const QString& name) const override {
+        auto* a = inner_->actionInterface();
+        return a ? a->localizedActionDescription(name) : QString();
+    }
+    void doAction(const QString& name) override {
+        if (auto* a = inner_->actionInterface()) a->doAction(name);
+    }
+    QStringList keyBindingsForAction(const QString& name) const override {
+        auto* a = inner_->actionInterface();
+        return a ? a->keyBindingsForAction(name) : QStringList{};
+    }
+
+protected:
+    QAccessibleInterface* inner_;
+};
+
+// A button's press and toggle are its click (Qt's toggle of a checkable
+// button flips it without the click that the window's handlers answer).
+class ButtonAccess : public CommandAccess {
+public:
+    using CommandAccess::CommandAccess;
+    // A checkable push or tool button ("пуск") is a toggle button, not the
+    // check box Qt calls it.
+    QAccessible::Role role() const override {
+        const QAccessible::Role r = CommandAccess::role();
+        auto* b = qobject_cast<QAbstractButton*>(object());
+        if (r == QAccessible::CheckBox && b && !qobject_cast<QCheckBox*>(b)) return QAccessible::Button;
+        return r;
+    }
+    void doAction(const QString& name) override {
+        auto* b = qobject_cast<QAbstractButton*>(object());
+        if (b && (name == pressAction() || name == toggleAction())) {
+            Later(b, [b] {
+                if (b->isEnabled()) b->click();
+            });
+            return;
+        }
+        CommandAccess::doAction(name);
+    }
+};
+
+// A field's re-read as its actions.
+class FieldAccess : public CommandAccess {
+public:
+    using CommandAccess::CommandAccess;
+    QStringList actionNames() const override {
+        QStringList names = CommandAccess::actionNames();
+        if (auto* h = handlers()) {
+            names.prepend(Read_action());
+            if (h->hasAll()) names.insert(1, Read_all_action());
+        }
+        return names;
+    }
+    QString localizedActionName(const QString& name) const override {
+        return name == Read_action() || name == Read_all_action() ? name : CommandAccess::localizedActionName(name);
+    }
+    QString localizedActionDescription(const QString& name) const override {
+        if (name == Read_action()) return QStringLiteral("прочитать значение из прибора");
+        if (name == Read_all_action()) return QStringLiteral("прочитать значение и связанные с ним");
+        return CommandAccess::localizedActionDescription(name);
+    }
+    QStringList keyBindingsForAction(const QString& name) const override {
+        if (name == Read_action()) return {QStringLiteral("Return")};
+        if (name == Read_all_action()) return {QStringLiteral("Shift+Return")};
+        return CommandAccess::keyBindingsForAction(name);
+    }
+    void doAction(const QString& name) override {
+        auto* w = qobject_cast<QWidget*>(object());
+        if (w && (name == Read_action() || name == Read_all_action())) {
+            const bool all = name == Read_all_action();
+            Later(w, [w, all] {
+                auto* h = Read_handlers_of(w);
+                if (!h || !w->isEnabled()) return;
+                all ? h->readAll() : h->read();
+            });
+            return;
+        }
+        CommandAccess::doAction(name);
+    }
+
+private:
+    ReadHandlers* handlers() const { return object() ? Read_handlers_of(object()) : nullptr; }
+};
+
+// A combo box chosen through the bus: the item's index as a value, set as
+// the operator's choice is (the handlers answer `activated`). Its name is
+// the one given to it (Qt on Linux names it by its current item).
+class ComboAccess : public ButtonAccess, public QAccessibleValueInterface {
+public:
+    using ButtonAccess::ButtonAccess;
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name)
+            if (QComboBox* c = combo(); c && !c->accessibleName().isEmpty()) return c->accessibleName();
+        return ButtonAccess::text(t);
+    }
+    void* interface_cast(QAccessible::InterfaceType t) override {
+        if (t == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+        return ButtonAccess::interface_cast(t);
+    }
+    QVariant currentValue() const override { return combo() ? combo()->currentIndex() : -1; }
+    void setCurrentValue(const QVariant& value) override {
+        QComboBox* c = combo();
+        if (!c) return;
+        const int i = value.toInt();
+        Later(c, [c, i] {
+            if (!c->isEnabled() || i < 0 || i >= c->count()) return;
+            c->setCurrentIndex(i);
+            emit c->activated(i);
+            emit c->textActivated(c->itemText(i));
+        });
+    }
+    QVariant maximumValue() const override { return combo() ? combo()->count() - 1 : 0; }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    QComboBox* combo() const { return qobject_cast<QComboBox*>(object()); }
+};
+
+// A menu item's press, which may open a box or run a search, is its
+// trigger from the event loop; an item that opens a submenu is left alone.
+class MenuItemAccess : public CommandAccess {
+public:
+    using CommandAccess::CommandAccess;
+    void doAction(const QString& name) override {
+        auto* a = qobject_cast<QAction*>(object());
+        if (a && !a->menu() && name == pressAction()) {
+            Later(a, [a] {
+                if (a->isEnabled()) a->trigger();
+            });
+            return;
+        }
+        CommandAccess::doAction(name);
+    }
+};
+
+bool inside_factory = false;
+
+// Qt makes a menu item's interface only as a child of its menu's, so that is
+// where it is taken from.
+QAccessibleInterface* Menu_item_access(QAction* a) {
+    for (QObject* owner : a->associatedObjects()) {
+        auto* menu = qobject_cast<QWidget*>(owner);
+        if (!menu || !(qobject_cast<QMenu*>(menu) || qobject_cast<QMenuBar*>(menu))) continue;
+        const qsizetype at = menu->actions().indexOf(a);
+        QAccessibleInterface* m = QAccessible::queryAccessibleInterface(menu);
+        if (at < 0 || !m) continue;
+        inside_factory = true;
+        QAccessibleInterface* inner = m->child(int(at));
+        inside_factory = false;
+        if (inner && inner->object() == a) return new MenuItemAccess(inner);
+    }
+    return nullptr;
+}
+
+QAccessibleInterface* Command_factory(const QString&, QObject* o) {
+    bool& inside = inside_factory;
+    if (inside || !o) return nullptr;
+    if (auto* a = qobject_cast<QAction*>(o); a && !a->isSeparator()) return Menu_item_access(a);
+    if (!o->isWidgetType()) return nullptr;
+    enum class Kind { Field, Combo, Button } kind;
+    if (Read_handlers_of(o))
+        kind = Kind::Field;
+    else if (qobject_cast<QComboBox*>(o))
+        kind = Kind::Combo;
+    else if (qobject_cast<QAbstractButton*>(o))
+        kind = Kind::Button;
+    else
+        return nullptr;
+    // Qt's own interface, from the factories after this one.
+    inside = true;
+    QAccessibleInterface* inner = QAccessible::queryAccessibleInterface(o);
+    inside = false;
+    if (!inner) return nullptr;
+    switch (kind) {
+    case Kind::Field: return new FieldAccess(inner);
+    case Kind::Combo: return new ComboAccess(inner);
+    case Kind::Button: return new ButtonAccess(inner);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void Install_accessible_commands() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    QAccessible::installFactory(Command_factory);
+}
+
+bool Takes_reads(QWidget* w) { return Read_handlers_of(w) != nullptr; }
+
+void On_read(QWidget* w, std::function<void()> click, std::function<void()> dblClick) {
+    Install_accessible_commands();
+    lork::pages::On_click(w, click, dblClick);
+    new ReadHandlers(w, std::move(click), std::move(dblClick));
+    // An interface Qt made before the field had its reads would hide them.
+    QAccessibleInterface* known = QAccessible::queryAccessibleInterface(w);
+    if (known && !dynamic_cast<FieldAccess*>(known)) QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(known));
+    // A field that only shows a value still takes the keyboard's focus, so
+    // that Enter can reach it.
+    if (w->focusPolicy() == Qt::NoFocus) w->setFocusPolicy(Qt::TabFocus);
+}
+
+}  // namespace lork::widgets
