@@ -28,7 +28,8 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption versionOpt = cli.addVersionOption();
     QCommandLineOption portOpt(QStringLiteral("port"),
                                QStringLiteral("Adds PATH to the port list and uses it: a device or pty path, "
-                                              "tcp://HOST:PORT (RTU over TCP) or rfc2217://HOST:PORT."),
+                                              "tcp://HOST:PORT (RTU over TCP), rfc2217://HOST:PORT or "
+                                              "mbtcp://HOST[:PORT] (a Modbus TCP gateway, port 502 by default)."),
                                QStringLiteral("PATH"));
     cli.addOption(portOpt);
     QCommandLineOption demoOpt(QStringLiteral("demo"),

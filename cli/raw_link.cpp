@@ -22,7 +22,7 @@ RawResult raw_exchange(Session& s, lork::FrameExchange& fx, const std::vector<ui
         const auto reply = fx.exchange(request, wait_us);
         r.reply = reply.bytes;
         r.error = reply.error;
-        r.check = lork::rtu::checkReply(request, r.reply);
+        r.check = lork::rtu::checkReply(request, r.reply, reply.gatewayException);
         if (r.error != 0 || attempt >= s.retries() || !may_repeat(r.check.kod, write, r.check.exception)) break;
     }
     return r;

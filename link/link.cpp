@@ -189,6 +189,7 @@ void Link::Clear_suda() {
     auto& ex = st_.ex;
     ex.len_suda = 0;
     ex.rx_status = 0;
+    ex.gateway_exc = 0;
     ex.paket_suda[0] = 0;
     std::fill(ex.paket_suda.begin() + 1, ex.paket_suda.begin() + 33, uint8_t(0x2E));
 }
@@ -220,6 +221,7 @@ void Link::Port_receive() {
     clock_.sleepMs(int(t_byte[table_code(st_.ls.scor_code, st_.ls.scor)]) * int(ex.len_wait));
     const size_t got = Read_timed(&ex.paket_suda[2], std::min<size_t>(ex.len_wait, kReplyMax)).got;
     ex.len_suda = uint8_t(got + 1);
+    ex.gateway_exc = port_.gatewayException();
 }
 
 void Link::Port_receive_probe() {
@@ -229,6 +231,7 @@ void Link::Port_receive_probe() {
     if (Search_adr()) {
         const size_t got = Read_timed(&ex.paket_suda[2], 6).got;
         ex.len_suda = uint8_t(got + 1);
+        ex.gateway_exc = port_.gatewayException();
         return;
     }
     ex.rx_status = 1;
