@@ -110,6 +110,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     // Their items and buttons go after the window's own, which stay as they are.
     parts_->journal = std::make_unique<JournalTool>(*this, ui->N_nastroiki, ToolBar1);
     parts_->plot = std::make_unique<PlotTool>(*this, ui->N_nastroiki, ToolBar1);
+    parts_->registers = std::make_unique<RegisterTool>(*this, ui->N_nastroiki, ToolBar1);
     setupComfort();
 
     FormCreate();

@@ -1,5 +1,6 @@
 #include "cli/raw_link.h"
 
+#include "link/link.h"
 #include "protocol/registers.h"
 
 namespace lorkctl {
@@ -12,10 +13,7 @@ int64_t first_byte_timeout_us(const lork::FrameExchange& fx, size_t request_len)
 
 RawResult raw_exchange(Session& s, lork::FrameExchange& fx, const std::vector<uint8_t>& request) {
     int64_t wait_us = int64_t(s.timeout_ms()) * 1000;
-    if (wait_us == 0) {
-        const uint8_t c = lork::table_code(s.ls().scor_code, s.ls().scor);
-        wait_us = (int64_t(lork::t_after[c]) + 6 * 2 * (int64_t(lork::t_after[c]) + lork::t_before[c])) * 1000;
-    }
+    if (wait_us == 0) wait_us = lork::Fixed_reply_wait_us(s.ls().scor_code, s.ls().scor);
     const bool write = request[1] == lork::reg::WriteMultipleRegisters;
     RawResult r;
     for (int attempt = 0;; ++attempt) {

@@ -16,6 +16,11 @@ uint8_t table_code(uint8_t code, int32_t scor) {
     return code > 6 && own != 0 ? own : 1;
 }
 
+int64_t Fixed_reply_wait_us(uint8_t code, int32_t scor) {
+    const uint8_t c = table_code(code, scor);
+    return (int64_t(t_after[c]) + 6 * 2 * (int64_t(t_after[c]) + t_before[c])) * 1000;
+}
+
 Link::Link(State& st, SerialPort& port, Clock& clock, Host& host)
     : st_(st), port_(port), clock_(clock), host_(host) {}
 
