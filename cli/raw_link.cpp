@@ -5,12 +5,6 @@
 
 namespace lorkctl {
 
-int64_t reply_latency_us(const lork::FrameExchange& fx) { return fx.silenceUs(); }
-
-int64_t first_byte_timeout_us(const lork::FrameExchange& fx, size_t request_len) {
-    return fx.wireUs(request_len + 1) + reply_latency_us(fx) + kSearchMarginUs;
-}
-
 RawResult raw_exchange(Session& s, lork::FrameExchange& fx, const std::vector<uint8_t>& request) {
     int64_t wait_us = int64_t(s.timeout_ms()) * 1000;
     if (wait_us == 0) wait_us = lork::Fixed_reply_wait_us(s.ls().scor_code, s.ls().scor);
