@@ -84,8 +84,9 @@ RegisterWindow::RegisterWindow(lork::Core& core, std::function<bool()> idle, QWi
     table_->setHorizontalHeaderLabels({QStringLiteral("адрес"), QStringLiteral("дес."), QStringLiteral("hex"),
                                        QStringLiteral("текст")});
     table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     writeAddress_ = named(new QLineEdit(this), "Ewrite_adr", "регистр хранения: десятичный или 0x...");
     writeValue_ = named(new QLineEdit(this), "Ewrite_value", "значение 0..65535 или 0x...");
     write_ = named(new QPushButton(QStringLiteral("записать"), this), "Bwrite");
@@ -181,7 +182,11 @@ void RegisterWindow::showValues(uint8_t func, uint16_t start, const std::vector<
             text = QString::fromStdString(lork::cp1251_to_display(std::string_view(bytes, 2)));
         }
         const QString cells[4] = {hex4(address), QString::number(v), hex4(v), text};
-        for (int c = 0; c < 4; ++c) table_->setItem(i, c, new QTableWidgetItem(cells[c]));
+        for (int c = 0; c < 4; ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (c == 1) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            table_->setItem(i, c, item);
+        }
     }
 }
 
