@@ -1,6 +1,8 @@
 // The window "регистры" against the in-process simulator: what a read shows
 // is what the instrument holds, and a write is sent only after a yes.
+#include <QCheckBox>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -103,6 +105,30 @@ private slots:
         QCOMPARE(r.port.writes.size(), before + 1);
         QCOMPARE(r.port.writes.back().bytes[1], uint8_t(16));
         QCOMPARE(r.model.holding(0x0A03).value(), uint16_t(2));
+    }
+
+    // A periodic read that falls due while a command waits in its message
+    // box (an event loop inside the program's own) waits until it is closed.
+    void periodicReadWaitsWhileACommandRuns() {
+        Rig r;
+        r.in<QSpinBox>("SBperiod")->setValue(1);
+        r.in<QCheckBox>("CBevery")->setChecked(true);
+        const size_t first = r.port.writes.size();
+        QVERIFY(first > 0);
+        size_t inside = 0, before = 0;
+        QEventLoop program;
+        QTimer::singleShot(0, [&] {
+            QEventLoop box;
+            QTimer::singleShot(1300, &box, &QEventLoop::quit);
+            before = r.port.writes.size();
+            box.exec();
+            inside = r.port.writes.size() - before;
+            QTimer::singleShot(300, &program, &QEventLoop::quit);
+        });
+        program.exec();
+        r.in<QCheckBox>("CBevery")->setChecked(false);
+        QCOMPARE(inside, size_t(0));
+        QVERIFY(r.port.writes.size() > before);
     }
 };
 
