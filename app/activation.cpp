@@ -7,6 +7,7 @@
 #include "app/tfmsetup.h"
 #include "pages/readings.h"
 #include "pages/timeouts.h"
+#include "platform/port_factory.h"
 #include "ui_tfglav.h"
 
 // Every activation brings the port in line with the settings, probes the
@@ -33,7 +34,7 @@ void TFglav::FormActivate() {
             parts_->readings->Ed_versionClick();
         }
         parts_->timeouts->Show_timeouts();
-        setStatusPanelText(0, " Порт: " + QString::fromStdString(ls.port_name));
+        setStatusPanelText(0, " Порт: " + QString::fromStdString(lork::Port_shown(ls.port_name)));
         setStatusPanelText(1, " Адрес: " + QString::number(ls.adr));
         setStatusPanelText(2, " Скорость: " + QString::number(ls.scor));
         setStatusPanelText(3, " паритет: " + QString::fromUtf8(ls.parity < lork::parity_texts.size()

@@ -33,8 +33,9 @@ int main(int argc, char* argv[]) {
         QCommandLineOption versionOpt{cli.addVersionOption()};
         QCommandLineOption portOpt{QStringLiteral("port"),
                                    QStringLiteral("Добавляет PATH в список портов и работает через него: устройство или "
-                                                  "псевдотерминал, tcp://УЗЕЛ:ПОРТ (RTU через TCP) или "
-                                                  "rfc2217://УЗЕЛ:ПОРТ."),
+                                                  "псевдотерминал, tcp://УЗЕЛ:ПОРТ (RTU через TCP), "
+                                                  "rfc2217://УЗЕЛ:ПОРТ или mbtcp://УЗЕЛ[:ПОРТ] (шлюз Modbus TCP, "
+                                                  "порт 502, если не указан)."),
                                    QStringLiteral("PATH")};
         QCommandLineOption demoOpt{QStringLiteral("demo"),
                                    QStringLiteral("Работает с имитатором прибора lork-sim, запущенным на "

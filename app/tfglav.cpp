@@ -147,6 +147,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     // Their items and buttons go after the window's own, which stay as they are.
     parts_->journal = std::make_unique<JournalTool>(*this, ui->N_nastroiki, ToolBar1);
     parts_->plot = std::make_unique<PlotTool>(*this, ui->N_nastroiki, ToolBar1);
+    parts_->registers = std::make_unique<RegisterTool>(*this, ui->N_nastroiki, ToolBar1);
     setupComfort();
     nameWindowControls(*ui);
     openMenusByKeys(this, ui->MainMenu1);
@@ -181,8 +182,14 @@ void TFglav::createPages() {
          [this] { return ui->Ed_name->text(); }, [this] { return ui->Ed_version->text(); }},
         this);
     parts_->timeouts = new TimeoutsPage(*this, ui->TabSheet4, this);
+    // The fast search goes with the other searches, after the answer check.
+    auto* fast = new QAction(QStringLiteral("быстрый поиск"), this);
+    fast->setObjectName(QStringLiteral("N_poisk_fast"));
+    const QList<QAction*> fileItems = ui->N_file->actions();
+    const qsizetype after = fileItems.indexOf(ui->N_yes_otvet) + 1;
+    ui->N_file->insertAction(after < fileItems.size() ? fileItems[after] : nullptr, fast);
     parts_->search = new SearchCommands(*this,
-                                 {this, ui->N_poisk_pribor, ui->N_poisk_num, ui->N_poisk_scor, ui->N_yes_otvet,
+                                 {this, ui->N_poisk_pribor, ui->N_poisk_num, ui->N_poisk_scor, ui->N_yes_otvet, fast,
                                   [this]() -> SearchProgressView* { return Fmsg; }, [this] { return parts_->readings->periodic_opros() != 0; }},
                                  this);
 }

@@ -12,6 +12,7 @@
 #include "app/activation_gate.h"
 #include "app/journal_tool.h"
 #include "app/plot_tool.h"
+#include "app/register_tool.h"
 #include "app/tfglav.h"
 
 class DigitKeyFilter;
@@ -34,6 +35,7 @@ struct TFglav::Parts {
     PortControls* ports = nullptr;
     std::unique_ptr<JournalTool> journal;  // they leave the core's feed as the window goes
     std::unique_ptr<PlotTool> plot;
+    std::unique_ptr<RegisterTool> registers;
     ActivationGate activation;
     bool startAborted = false;
     // Until the first activation ends the window may not be on the screen:

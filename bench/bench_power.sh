@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# bench_power: lorkctl's fast search and raw read side by side with mbpoll and
-# a libmodbus loop, on lork-sim --pace (instrument at
+# bench_power: lorkctl's fast search and raw read side by side with mbpoll,
+# a libmodbus loop and (the reads) a pymodbus loop, on lork-sim --pace (instrument at
 # address 200 for the scans, 5 for the read), rounds alternating the tools.
 #   bench/bench_power.sh BUILD_DIR [ROUNDS=3]
 # Each line: tool, job, seconds of one whole process, what it found.
 set -u
 build=$1 rounds=${2:-3}
 ctl=$build/cli/lorkctl sim=$build/sim/lork-sim lmb=$build/bench/scan_libmodbus
+pmb=$(cd "$(dirname "$0")" && pwd)/pymodbus_read.py
 work=$(mktemp -d)
 sim_pid=
 stop_sim() { [ -n "$sim_pid" ] && { kill "$sim_pid"; wait "$sim_pid" 2>/dev/null; }; sim_pid=; }
@@ -29,6 +30,7 @@ timed() {
 }
 mbpoll_scan() { mbpoll -m rtu -b "$1" -P none -a 1:247 -0 -r 2048 -c 1 -1 -o "$2" "$pty" | grep -c '^\[2048\]'; }
 mbpoll_reads() { for _ in $(seq 20); do mbpoll -m rtu -b "$1" -P none -a 5 -0 -r 2560 -c 8 -1 -o 1 "$pty" >/dev/null; done; echo 20; }
+pymodbus_reads() { for _ in $(seq 20); do /usr/bin/python3 "$pmb" "$pty" "$1" 1; done | grep -c '^1$'; }
 ctl_reads() { for _ in $(seq 20); do "$ctl" raw read --port "$pty" --baud "$1" 3 0x0A00 8 >/dev/null; done; echo 20; }
 
 for round in $(seq "$rounds"); do
@@ -43,6 +45,8 @@ for round in $(seq "$rounds"); do
     start_sim --address 5 --baud "$rate"
     timed lorkctl "20 reads $rate" ctl_reads "$rate"
     command -v mbpoll >/dev/null && timed mbpoll "20 reads $rate" mbpoll_reads "$rate"
+    /usr/bin/python3 -c 'import pymodbus' 2>/dev/null && timed pymodbus "20 reads $rate" pymodbus_reads "$rate"
+    /usr/bin/python3 -c 'import pymodbus' 2>/dev/null && timed pymodbus "100 in one $rate" /usr/bin/python3 "$pmb" "$pty" "$rate" 100
   done
   # The rate tried last: the whole search's cost.
   start_sim --address 200 --baud 4800

@@ -6,6 +6,7 @@
 #include "cli/interrupt.h"
 #include "cli/json.h"
 #include "cli/live_state.h"
+#include "platform/port_factory.h"
 #include "protocol/value_rules.h"
 #include "records/text_fields.h"
 
@@ -51,7 +52,8 @@ int cmd_read(const Options& o) {
         std::printf("%s\n", j.str().c_str());
     } else {
         std::printf("прибор: %s, версия: %s\n", id.name.c_str(), id.version.c_str());
-        std::printf("порт %s, адрес %u, скорость %d, паритет %s, стопбит %u\n", st.ls.port_name.c_str(),
+        std::printf("порт %s, адрес %u, скорость %d, паритет %s, стопбит %u\n",
+                    lork::Port_shown(st.ls.port_name).c_str(),
                     unsigned(st.ls.adr), int(st.ls.scor), parity_name(st.ls.parity).c_str(), unsigned(st.ls.stopbit));
         std::printf("%s", live_lines(st, ci).c_str());
         std::printf("калибровка: 0 %% = %s, 100 %% = %s; с ПК %s\n", lork::pages::pulses_text(d.cal0).c_str(),

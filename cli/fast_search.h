@@ -1,32 +1,17 @@
 #pragma once
-// search --fast: each address one request with a wait just long enough for
-// the instrument to begin its reply, the settings likeliest to be in use
-// first, every answer confirmed by the ordinary presence probe.
-#include <cstdint>
+// search --fast on the session's line: the fast search (protocol/fast_search.h)
+// with its progress on standard error and Ctrl-C ending the sweep.
 #include <vector>
 
 #include "cli/session.h"
+#include "protocol/fast_search.h"
 
 namespace lorkctl {
 
-struct FastPlan {
-    std::vector<int> codes;          // baud codes, any order
-    std::vector<uint8_t> parities;   // parity codes in the order tried
-    std::vector<uint8_t> stopbits;   // 1, 2
-    int from = 1, to = 247;
-};
-
-struct FastFound {
-    int address;
-    int32_t rate;
-    uint8_t parity;
-    uint8_t stopbits;
-};
-
-// The baud codes in the order operators set rates in.
-std::vector<int> likely_order(std::vector<int> codes);
+using lork::FastFound;
+using lork::FastPlan;
 
 // Ctrl-C ends the sweep at the current address; what was found is returned.
-std::vector<FastFound> fast_search(Session& s, const FastPlan& plan);
+std::vector<FastFound> fast_search(Session& s, FastPlan plan);
 
 }  // namespace lorkctl

@@ -10,7 +10,8 @@ namespace {
 const char* const k_line =
     "Параметры линии (по умолчанию — из testlork.ini окна в $XDG_CONFIG_HOME или ~/.config;\n"
     "lorkctl этот файл только читает):\n"
-    "  --port ИМЯ|ПУТЬ       порт: ttyUSB0, /dev/pts/3 ...\n"
+    "  --port ИМЯ|ПУТЬ       порт: ttyUSB0, /dev/pts/3, tcp://УЗЕЛ:ПОРТ, rfc2217://УЗЕЛ:ПОРТ,\n"
+    "                        mbtcp://УЗЕЛ[:ПОРТ] (шлюз Modbus TCP, порт 502 по умолчанию)\n"
     "  --baud СКОРОСТЬ       4800, 9600, 19200, 38400, 57600, 115200\n"
     "  --parity none|even|odd   паритет (коды окна 0, 1, 2)\n"
     "  --stopbits 1|2        стоповые биты\n"

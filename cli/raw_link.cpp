@@ -1,28 +1,20 @@
 #include "cli/raw_link.h"
 
+#include "link/link.h"
 #include "protocol/registers.h"
 
 namespace lorkctl {
 
-int64_t reply_latency_us(const lork::FrameExchange& fx) { return fx.silenceUs(); }
-
-int64_t first_byte_timeout_us(const lork::FrameExchange& fx, size_t request_len) {
-    return fx.wireUs(request_len + 1) + reply_latency_us(fx) + kSearchMarginUs;
-}
-
 RawResult raw_exchange(Session& s, lork::FrameExchange& fx, const std::vector<uint8_t>& request) {
     int64_t wait_us = int64_t(s.timeout_ms()) * 1000;
-    if (wait_us == 0) {
-        const uint8_t c = lork::table_code(s.ls().scor_code, s.ls().scor);
-        wait_us = (int64_t(lork::t_after[c]) + 6 * 2 * (int64_t(lork::t_after[c]) + lork::t_before[c])) * 1000;
-    }
+    if (wait_us == 0) wait_us = lork::Fixed_reply_wait_us(s.ls().scor_code, s.ls().scor);
     const bool write = request[1] == lork::reg::WriteMultipleRegisters;
     RawResult r;
     for (int attempt = 0;; ++attempt) {
         const auto reply = fx.exchange(request, wait_us);
         r.reply = reply.bytes;
         r.error = reply.error;
-        r.check = lork::rtu::checkReply(request, r.reply);
+        r.check = lork::rtu::checkReply(request, r.reply, reply.gatewayException);
         if (r.error != 0 || attempt >= s.retries() || !may_repeat(r.check.kod, write, r.check.exception)) break;
     }
     return r;

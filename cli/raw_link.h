@@ -7,29 +7,18 @@
 
 #include "cli/session.h"
 #include "link/frame_exchange.h"
+#include "protocol/fast_search.h"
 #include "protocol/rtu_frame.h"
 
 namespace lorkctl {
 
-// How long after the request's last character a reply of this instrument
-// begins: an RTU slave takes a request as whole only after 3.5 characters of
-// silence (1.75 ms above 19200 bit/s) and answers at once after; lork-sim
-// --pace does the same (bench_fast_probe, bench/README.md).
-int64_t reply_latency_us(const lork::FrameExchange& fx);
-
-// Scheduling on a loaded machine: against lork-sim --pace the first byte came
-// before that schedule in most probes at most rates, the slowest percent 3 to
-// 7 ms after it, single ones far later (two cores, load 3 to 4). A margin
-// that covered those would double the cost of every silent address. This one
-// covers a millisecond of jitter; a reply later than that still brings bytes
-// into the next address's wait (its own address byte, or garbage where it met
-// the next request on the line), and both addresses are then confirmed with
-// the presence probe: a late reply costs a confirmation, not a miss.
-inline constexpr int64_t kSearchMarginUs = 1000;
-
-// The wait from the write for the first reply byte: the request and one
-// character of the reply on the wire, the latency and the margin.
-int64_t first_byte_timeout_us(const lork::FrameExchange& fx, size_t request_len);
+// The fast search's timing (protocol/fast_search.h), under the names the
+// benchmarks use.
+using lork::kSearchMarginUs;
+inline int64_t reply_latency_us(const lork::FrameExchange& fx) { return lork::replyLatencyUs(fx); }
+inline int64_t first_byte_timeout_us(const lork::FrameExchange& fx, size_t request_len) {
+    return lork::firstByteTimeoutUs(fx, request_len);
+}
 
 struct RawResult {
     lork::rtu::Check check;

@@ -71,9 +71,10 @@ bool may_repeat(uint8_t kod, bool write, bool exception) {
 
 uint8_t Session::retried(const std::function<uint8_t()>& once, bool write) {
     uint8_t kod = once();
-    // The fixed transactions give an exception as its code 1..5, or above 12.
+    // The fixed transactions give an exception as its code 1..5, or above
+    // 14; 13 and 14 are a gateway's word that the instrument did not answer.
     for (int i = 0; i < retries_; ++i) {
-        const bool exception = (kod >= 1 && kod <= 5) || kod > lork::KOD_CUT;
+        const bool exception = (kod >= 1 && kod <= 5) || kod > lork::KOD_GW_TARGET;
         if (!may_repeat(kod, write, exception)) break;
         kod = once();
     }

@@ -56,6 +56,7 @@ FrameExchange::Reply FrameExchange::exchange(const std::vector<uint8_t>& request
         if (r.bytes.size() >= rtu::maxFrame) break;
         end = at + gap;
     }
+    r.gatewayException = port_.gatewayException();
     return r;
 }
 

@@ -24,6 +24,7 @@ public:
         std::vector<uint8_t> bytes;
         uint32_t error = 0;        // system error of a port that failed
         int64_t firstByteUs = -1;  // from the write to the first reply byte, -1: none
+        uint8_t gatewayException = 0;  // SerialPort::gatewayException of the reply
     };
     // Sends request (its function byte tells the reply's length) once the
     // line has been silent since the last frame, and waits up to

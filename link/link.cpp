@@ -19,6 +19,11 @@ uint8_t table_code(uint8_t code, int32_t scor) {
     return code > 6 && own != 0 ? own : 1;
 }
 
+int64_t Fixed_reply_wait_us(uint8_t code, int32_t scor) {
+    const uint8_t c = table_code(code, scor);
+    return (int64_t(t_after[c]) + 6 * 2 * (int64_t(t_after[c]) + t_before[c])) * 1000;
+}
+
 Link::Link(State& st, SerialPort& port, Clock& clock, Host& host)
     : st_(st), port_(port), clock_(clock), host_(host) {}
 
@@ -228,6 +233,7 @@ void Link::Clear_suda() {
     auto& ex = st_.ex;
     ex.len_suda = 0;
     ex.rx_status = 0;
+    ex.gateway_exc = 0;
     ex.paket_suda[0] = 0;
     std::fill(ex.paket_suda.begin() + 1, ex.paket_suda.begin() + 33, uint8_t(0x2E));
 }
@@ -263,6 +269,7 @@ void Link::Port_receive() {
     clock_.sleepMs(int(t_byte[table_code(st_.ls.scor_code, st_.ls.scor)]) * int(ex.len_wait));
     const size_t got = Read_timed(&ex.paket_suda[2], std::min<size_t>(ex.len_wait, kReplyMax)).got;
     ex.len_suda = uint8_t(got + 1);
+    ex.gateway_exc = port_.gatewayException();
 }
 
 void Link::Port_receive_probe() {
@@ -276,6 +283,7 @@ void Link::Port_receive_probe() {
     if (Search_adr()) {
         const size_t got = Read_timed(&ex.paket_suda[2], 6).got;
         ex.len_suda = uint8_t(got + 1);
+        ex.gateway_exc = port_.gatewayException();
         return;
     }
     ex.rx_status = 1;

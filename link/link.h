@@ -20,6 +20,11 @@ namespace lork {
 // the fastest entry would cut replies short on a slow line.
 uint8_t table_code(uint8_t code, int32_t scor);
 
+// The wait for a whole reply the fixed transactions allow at this rate, us:
+// the pause after a request and six single-byte read time-outs. The power
+// tools take it when no time-out of their own is given.
+int64_t Fixed_reply_wait_us(uint8_t code, int32_t scor);
+
 class Link {
 public:
     Link(State& st, SerialPort& port, Clock& clock, Host& host);

@@ -9,6 +9,7 @@
 #include "pages/search_progress.h"
 #include "pages/page_format.h"
 #include "pages/page_host.h"
+#include "protocol/fast_search.h"
 #include "protocol/value_rules.h"
 #include "pages/search.h"
 #include "pages/search_guard.h"
@@ -82,6 +83,7 @@ SearchCommands::SearchCommands(PageHost& host, WindowControls controls, QObject*
     connect(wc_.N_poisk_num, &QAction::triggered, this, &SearchCommands::N_poisk_numClick);
     connect(wc_.N_poisk_scor, &QAction::triggered, this, &SearchCommands::N_poisk_scorClick);
     connect(wc_.N_yes_otvet, &QAction::triggered, this, &SearchCommands::N_yes_otvetClick);
+    if (wc_.N_poisk_fast) connect(wc_.N_poisk_fast, &QAction::triggered, this, &SearchCommands::N_poisk_fastClick);
 }
 
 void SearchCommands::Search_show_fmsg(const QString& text, bool addresses) {
@@ -329,4 +331,78 @@ void SearchCommands::N_yes_otvetClick() {
     }
     host_.addInfoLine(qs(text));
     host_.infoWindow()->setCurrentRow(host_.infoWindow()->count() - 1);
+}
+
+void SearchCommands::N_poisk_fastClick() {
+    if (search_running_) return;
+    lork::ExchangeFeed::CommandScope search(host_.core().feed, lork::Command::Search);
+    SearchRunning running(search_running_);
+    auto& st = host_.core().st;
+    auto& ls = st.ls;
+    const lork::LineSettings before = ls;
+    host_.pollTimer()->stop();
+    SearchGuard guard(wc_.main_window);
+    Search_show_fmsg(qs(fastLabel(ls.parity, ls.stopbit)), true);
+    host_.showInfo();
+    host_.clearInfo();
+    host_.addInfoLine(qs(fastHeader(ls.parity, ls.stopbit)));
+    host_.addInfoLine(qs(startLine(time_of_day(host_.wallNow().time()))));
+    host_.infoWindow()->repaint();
+    host_.keyPressedSince(lork::VK_Q);  // forget a press from before the sweep
+
+    const std::string sep = time_separator(QLocale());
+    SweepClock clk(host_.core().link.clock(), host_.wallNow());
+    lork::FastPlan plan;
+    plan.codes = {1, 2, 3, 4, 5, 6};
+    plan.parities = {ls.parity};
+    plan.stopbits = {ls.stopbit};
+    lork::FastProgress progress;
+    bool stopped = false;
+    progress.stop = [&] { return stopped || (stopped = host_.keyPressedSince(lork::VK_Q)); };
+    progress.line = [&](const lork::LineSettings& line) {
+        Search_rate_progress(line.scor);
+        host_.setStatusMessage(qs(fastRate(line.scor)));
+    };
+    progress.address = [&](int a) { Search_progress(a, clk.elapsedMs()); };
+    progress.found = [&](const lork::FastFound& f) {
+        host_.addInfoLine(qs(numFound(f.rate, f.address, f.parity, f.stopbits)));
+        host_.infoWindow()->repaint();
+    };
+    const lork::FastResult r = lork::fastSearch(host_.core(), plan, progress);
+    // An abandoned probe (X) ends the sweep with what it found, as Q does.
+    const bool abandoned = r.aborted;
+    if (stopped || abandoned) host_.addInfoLine(qs(abortLine(ls.adr)));
+    const int64_t end = clk.now();
+    host_.addInfoLine(qs(timeLine(time_of_day(clk.wallAt(end)), SweepClock::ms(end - clk.t0_us), sep)));
+    if (!r.portFailure.empty()) host_.addInfoLine(qs(r.portFailure));
+
+    std::string list = " ";
+    for (const auto& f : r.found) {
+        list += std::to_string(f.address) + " ";
+        lork::set_found_scor(st.found_scor, unsigned(f.address), lork::Scor_to_code(f.rate));
+    }
+    Search_hide_fmsg();
+    host_.setStatusMessage(QStringLiteral(" "));
+    if (r.found.empty()) {
+        // The sweep left the line at the last rate it tried.
+        ls.adr = before.adr;
+        ls.scor = before.scor;
+        ls.scor_code = before.scor_code;
+        host_.core().link.Port_setup(lork::Scor_to_code(ls.scor));
+        host_.addInfoLine(qs(summaryLine(0, list, ls.parity, ls.stopbit)));
+        if (r.portFailure.empty() && !stopped && !abandoned) host_.message(qs(fastNoneMessage(ls.parity, ls.stopbit)));
+    } else {
+        // The line goes to the first instrument found, as the address sweep does.
+        const lork::FastFound& f = r.found.front();
+        ls.adr = uint8_t(f.address);
+        ls.scor = f.rate;
+        ls.scor_code = lork::Scor_to_code(f.rate);
+        host_.core().link.Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize);
+        host_.setStatusPanelText(1, qs(panelNumber(f.address)));
+        host_.setStatusPanelText(2, qs(panelRate(ls.scor)));
+        host_.addInfoLine(qs(summaryLine(int(r.found.size()), list, ls.parity, ls.stopbit)));
+    }
+    host_.infoWindow()->setCurrentRow(host_.infoWindow()->count() - 1);
+    host_.infoWindow()->repaint();
+    Search_timer_back();
 }

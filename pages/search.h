@@ -19,6 +19,7 @@ public:
         QAction* N_poisk_num;
         QAction* N_poisk_scor;
         QAction* N_yes_otvet;
+        QAction* N_poisk_fast;
         std::function<SearchProgressView*()> fmsg;  // the "wait" window, once created
         std::function<bool()> periodic_polling;  // whether polling resumes afterwards
     };
@@ -29,6 +30,10 @@ public:
     void N_poisk_scorClick();
     void N_poisk_priborClick();
     void N_yes_otvetClick();
+    // The fast search over all six rates at the line's parity and stop bits:
+    // one short request per address, every answer confirmed by the presence
+    // probe; Q ends it, X abandons it as it does the other searches.
+    void N_poisk_fastClick();
 
     // A search command is on the stack.
     bool running() const { return search_running_; }

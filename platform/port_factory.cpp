@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "platform/mbtcp_port.h"
 #include "platform/rfc2217_port.h"
 #include "platform/tcp_port.h"
 
@@ -10,6 +11,7 @@ namespace lork {
 PortKind Port_kind(const std::string& name) {
     if (name.rfind("tcp://", 0) == 0) return PortKind::Tcp;
     if (name.rfind("rfc2217://", 0) == 0) return PortKind::Rfc2217;
+    if (name.rfind("mbtcp://", 0) == 0) return PortKind::Mbtcp;
     return PortKind::Tty;
 }
 
@@ -18,7 +20,12 @@ std::string Port_name_problem(const std::string& name) {
     if (Port_kind(name) == PortKind::Tty) return {};
     GatewayAddress a;
     if (Parse_gateway(name, a)) return {};
+    if (Port_kind(name) == PortKind::Mbtcp) return "неверный адрес шлюза: " + name + " (нужны узел и порт 1..65535 или без порта: 502)";
     return "неверный адрес шлюза: " + name + " (нужны узел и порт 1..65535)";
+}
+
+std::string Port_shown(const std::string& name) {
+    return Port_kind(name) == PortKind::Mbtcp ? name + " (Modbus TCP)" : name;
 }
 
 std::unique_ptr<SerialPort> Make_port(const std::string& name, std::function<void(const std::string&)> notice) {
@@ -30,6 +37,11 @@ std::unique_ptr<SerialPort> Make_port(const std::string& name, std::function<voi
     }
     case PortKind::Rfc2217: {
         auto p = std::make_unique<Rfc2217Port>();
+        p->notice = std::move(notice);
+        return p;
+    }
+    case PortKind::Mbtcp: {
+        auto p = std::make_unique<MbtcpPort>();
         p->notice = std::move(notice);
         return p;
     }

@@ -1,7 +1,8 @@
 #pragma once
 // A port name chooses its kind: "tcp://HOST:PORT" a device server passing
 // bytes unchanged, "rfc2217://HOST:PORT" one that also takes the line
-// settings (Telnet COM port control), anything else a serial device ("ttyUSB0",
+// settings (Telnet COM port control), "mbtcp://HOST[:PORT]" a Modbus TCP
+// gateway (MBAP framing, port 502 by default), anything else a serial device ("ttyUSB0",
 // "/dev/ttyS1", a path to a pseudo-terminal).
 #include <functional>
 #include <memory>
@@ -11,13 +12,16 @@
 
 namespace lork {
 
-enum class PortKind { Tty, Tcp, Rfc2217 };
+enum class PortKind { Tty, Tcp, Rfc2217, Mbtcp };
 PortKind Port_kind(const std::string& name);
 
 // Why a name can name no port, whatever the system holds, in words for the
 // operator ("неверный адрес шлюза: ..."); empty when it may. Checked before
 // anything is opened or connected.
 std::string Port_name_problem(const std::string& name);
+
+// The port's name as the operator sees it: a Modbus TCP gateway says so.
+std::string Port_shown(const std::string& name);
 
 // A port of the kind the name gives, not yet open; remarks for the operator
 // (a fixed gateway rate, a slow USB latency timer) go to notice.
@@ -47,6 +51,8 @@ public:
     bool readTimed(uint8_t* buf, size_t n, const ReadTimeouts& t, size_t& got, uint32_t& err) override;
     std::string describeError(const std::string& name, uint32_t err) const override;
     std::string refusal() const override { return bad_name_; }
+    uint8_t gatewayException() const override { return port_ ? port_->gatewayException() : 0; }
+    bool modbusTcp() const override { return port_ && port_->modbusTcp(); }
 
     std::function<void(const std::string&)> notice;
 

@@ -75,6 +75,13 @@ public:
     // one: the probe read tells the two apart.
     virtual uint32_t lastReadError() const { return isOpen() ? 0 : EBADF; }
 
+    // A Modbus TCP gateway's own exception to the last request written
+    // (0x0A: no path to the instrument, 0x0B: the instrument did not answer),
+    // which reaches the reader as an exception frame; 0 for any other reply.
+    virtual uint8_t gatewayException() const { return 0; }
+    // Whether the line is reached through a Modbus TCP gateway.
+    virtual bool modbusTcp() const { return false; }
+
     // The read fields of Win32's COMMTIMEOUTS, ms.
     struct ReadTimeouts {
         uint32_t interval = 0;

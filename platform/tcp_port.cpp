@@ -30,12 +30,22 @@ bool Parse_gateway(const std::string& name, GatewayAddress& out) {
     const auto sep = name.find("://");
     if (sep == std::string::npos) return false;
     out.scheme = name.substr(0, sep);
-    if (out.scheme != "tcp" && out.scheme != "rfc2217") return false;
+    if (out.scheme != "tcp" && out.scheme != "rfc2217" && out.scheme != "mbtcp") return false;
     const std::string rest = name.substr(sep + 3);
     const auto colon = rest.rfind(':');
-    if (colon == std::string::npos || colon == 0 || colon + 1 == rest.size()) return false;
-    out.host = rest.substr(0, colon);
-    out.port = rest.substr(colon + 1);
+    const auto bracket = rest.rfind(']');
+    // A colon inside an IPv6 address's brackets is not the port's.
+    const bool has_port = colon != std::string::npos && (bracket == std::string::npos || colon > bracket);
+    if (has_port) {
+        if (colon == 0 || colon + 1 == rest.size()) return false;
+        out.host = rest.substr(0, colon);
+        out.port = rest.substr(colon + 1);
+    } else {
+        // Modbus TCP has a port of its own; the other gateways' ports vary.
+        if (out.scheme != "mbtcp") return false;
+        out.host = rest;
+        out.port = "502";
+    }
     if (out.host.size() > 2 && out.host.front() == '[' && out.host.back() == ']')
         out.host = out.host.substr(1, out.host.size() - 2);
     if (out.host.empty() || out.host.front() == '[' || out.port.size() > 5) return false;
@@ -106,7 +116,8 @@ uint32_t TcpPort::configure(const LineConfig& cfg) {
     if (cfg.baud != first_baud_ && !rate_told_) {
         rate_told_ = true;
         if (notice)
-            notice("порт " + name_ + ": скорость линии задаёт шлюз, через tcp:// её не сменить; " +
+            notice("порт " + name_ + ": скорость линии задаёт шлюз, через " + name_.substr(0, name_.find("://")) +
+                   ":// её не сменить; " +
                    "другие скорости проверяются на скорости шлюза");
     }
     LineConfig applied = cfg;

@@ -18,10 +18,11 @@
 
 namespace lork {
 
-// "tcp://HOST:PORT" or "rfc2217://HOST:PORT" split into its parts. False
-// unless there is a host and the port is a number 1..65535.
+// "tcp://HOST:PORT", "rfc2217://HOST:PORT" or "mbtcp://HOST[:PORT]" split
+// into its parts. False unless there is a host and the port is a number
+// 1..65535 (for mbtcp:// 502 when none is given).
 struct GatewayAddress {
-    std::string scheme;  // "tcp" or "rfc2217"
+    std::string scheme;  // "tcp", "rfc2217" or "mbtcp"
     std::string host;    // name or address; an IPv6 address in brackets
     std::string port;    // service number
 };

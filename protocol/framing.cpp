@@ -19,7 +19,7 @@ uint16_t CRC16(const uint8_t* frame, uint16_t n) {
 }
 
 // Texts of the result codes; the quotes and blanks are part of the texts.
-const std::array<std::string, 13> kod_texts{
+const std::array<std::string, 15> kod_texts{
     "\"ОК: нет ошибок\" ",
     "\"неверная функция \" ",
     " \"недопустимый адрес \"",
@@ -33,7 +33,15 @@ const std::array<std::string, 13> kod_texts{
     " ошибка таймаута",
     " не дождались ответа",
     " оборвали ",
+    " шлюз: нет пути",
+    " шлюз: прибор не ответил",
 };
+
+uint8_t Gateway_kod(uint8_t exception) {
+    if (exception == 0x0A) return KOD_GW_PATH;
+    if (exception == 0x0B) return KOD_GW_TARGET;
+    return 0;
+}
 
 namespace {
 
@@ -94,6 +102,8 @@ int Common_checks(const ExchangeBuffers& ex, uint8_t adr, uint8_t func) {
         // but a code that did not arrive, or code 0, would read as success.
         if (len < 3) return KOD_CRC;
         if (p[3] == 0) return KOD_ECHO;
+        // The same codes from an instrument on a serial line keep their texts.
+        if (ex.gateway_exc != 0 && p[3] == ex.gateway_exc) return Gateway_kod(p[3]);
         return p[3];
     }
     // Address and function alone leave no CRC to check; a length the buffer

@@ -10,7 +10,8 @@
 
 namespace lork {
 
-// Result codes 0..12.
+// Result codes 0..12, and 13..14 for a Modbus TCP gateway that answers for
+// an instrument it could not reach: like 11, no reply from the instrument.
 enum KodRez : uint8_t {
     KOD_OK = 0,
     KOD_CRC = 6,
@@ -20,9 +21,14 @@ enum KodRez : uint8_t {
     KOD_TIMEOUT_EXC = 10,
     KOD_NO_REPLY = 11,
     KOD_CUT = 12,
+    KOD_GW_PATH = 13,
+    KOD_GW_TARGET = 14,
 };
 
-extern const std::array<std::string, 13> kod_texts;
+extern const std::array<std::string, 15> kod_texts;
+
+// The result code of a gateway's own exception (0x0A, 0x0B), else 0.
+uint8_t Gateway_kod(uint8_t exception);
 
 // CRC-16/MODBUS of the first n bytes (n is clamped to 1..64, as the routine
 // works on a 64-byte copy).

@@ -62,7 +62,7 @@ size_t replyLength(const uint8_t* p, size_t n, uint8_t func) {
     return 8;  // writes echo address, function, start and count
 }
 
-Check checkReply(const std::vector<uint8_t>& request, const std::vector<uint8_t>& reply) {
+Check checkReply(const std::vector<uint8_t>& request, const std::vector<uint8_t>& reply, uint8_t gatewayException) {
     const uint8_t func = request[1];
     if (reply.empty()) return {KOD_NO_REPLY, false};
     if (reply[0] != request[0]) return {KOD_ADR, false};
@@ -74,6 +74,7 @@ Check checkReply(const std::vector<uint8_t>& request, const std::vector<uint8_t>
     if (reply.size() > want) return {KOD_ECHO, false};
     if (crc(reply.data(), want - 2) != uint16_t(reply[want - 1] << 8 | reply[want - 2])) return {KOD_CRC, false};
     // Code 0 would read as success.
+    if (exception && gatewayException != 0 && reply[2] == gatewayException) return {Gateway_kod(reply[2]), false};
     if (exception) return reply[2] == 0 ? Check{KOD_ECHO, false} : Check{reply[2], true};
     if (func == reg::WriteMultipleRegisters)
         return {uint8_t(wordAt(reply, 2) == wordAt(request, 2) && wordAt(reply, 4) == wordAt(request, 4) ? 0 : KOD_ECHO),

@@ -27,13 +27,16 @@ size_t replyLength(const uint8_t* p, size_t n, uint8_t func);
 
 // What a reply to a request says. kod is in the result-code family of the
 // fixed transactions (0 good, 6 CRC, 7 address, 8 format, 9 function,
-// 11 no reply, 12 cut short), or the exception code when exception is set.
+// 11 no reply, 12 cut short, 13 and 14 a gateway that reached no instrument),
+// or the exception code when exception is set. gatewayException is what the
+// port says of the reply (SerialPort::gatewayException).
 struct Check {
     uint8_t kod = 0;
     bool exception = false;
     bool ok() const { return kod == 0 && !exception; }
 };
-Check checkReply(const std::vector<uint8_t>& request, const std::vector<uint8_t>& reply);
+Check checkReply(const std::vector<uint8_t>& request, const std::vector<uint8_t>& reply,
+                 uint8_t gatewayException = 0);
 
 // The values of a good read reply: registers, or one 0/1 per bit asked.
 std::vector<uint16_t> replyValues(const std::vector<uint8_t>& request, const std::vector<uint8_t>& reply);

@@ -109,6 +109,23 @@ std::string numNoneMessage(int32_t scor) {
     return "на скорости " + num(scor) + " не отвечает ни один номер из 1..247";
 }
 
+std::string fastLabel(int parity, int stopbit) {
+    return "Подождите!... Идет БЫСТРЫЙ ПОИСК приборов на всех скоростях  [ Pb=" + num(parity) + ", Sb=" +
+           num(stopbit) + " ] ...";
+}
+
+std::string fastHeader(int parity, int stopbit) {
+    return " быстрый поиск №№ 1..247 на скоростях 9600, 19200, 115200, 38400, 57600, 4800  [ Pb=" + num(parity) +
+           ", Sb=" + num(stopbit) + " ]";
+}
+
+std::string fastRate(int32_t scor) { return " идет быстрый поиск на скорости " + num(scor); }
+
+std::string fastNoneMessage(int parity, int stopbit) {
+    return "быстрый поиск: не отвечает ни один номер из 1..247 ни на одной скорости при Pb=" + num(parity) +
+           " и Sb=" + num(stopbit);
+}
+
 std::string numLabel(int32_t scor) {
     return "Подождите!... Идет ПОИСК НОМЕРОВ, отвечающих на скорость " + num(scor) + " ...";
 }

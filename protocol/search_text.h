@@ -74,6 +74,12 @@ inline constexpr const char* kScorOpenFailed = "ошибочка вышла dcb 
 // Full sweep.
 inline constexpr const char* kPriborLabel = "Подождите!... Идет ПОИСК приборов, отвечающих на наш запрос.....";
 
+// Fast search: every rate, the likeliest first.
+std::string fastLabel(int parity, int stopbit);
+std::string fastHeader(int parity, int stopbit);
+std::string fastRate(int32_t scor);
+std::string fastNoneMessage(int parity, int stopbit);
+
 // Status bar texts.
 std::string panelNumber(int a);
 std::string panelRate(int32_t scor);

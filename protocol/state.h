@@ -59,7 +59,8 @@ struct ExchangeBuffers {
     uint8_t zapros_func = 0;               // function code of the current request
     uint16_t zapros_start = 0;             // first register/coil/input of the current request
     uint16_t zapros_kol = 0;               // count of the current request
-    uint8_t kod_rez = 0;                   // result code of the last exchange (0..12)
+    uint8_t kod_rez = 0;                   // result code of the last exchange (0..14)
+    uint8_t gateway_exc = 0;               // a Modbus TCP gateway's own exception in the reply, 0: none
 };
 
 // The instrument's values as last decoded. Start values: all 0 but res, kol_step, por_step.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core_test_util.h"
+#include "protocol/rtu_frame.h"
 
 namespace lork::test {
 namespace {
@@ -60,7 +61,7 @@ TEST(KodTexts, CharacterCounts) {
 
 TEST(KodTexts, CodesWithoutTextNameTheirNumber) {
     EXPECT_EQ(Kod_text(6), kod_texts[6]);
-    EXPECT_EQ(Kod_text(13), " код исключения 13");
+    EXPECT_EQ(Kod_text(15), " код исключения 15");
     EXPECT_EQ(Kod_text(255), " код исключения 255");
 }
 
@@ -106,6 +107,27 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"stray byte then silence", {0x33}, 2, 11},
         CheckCase{"nothing received", {}, 0, 11}),
     [](const auto& p) { return "case" + std::to_string(p.index); });
+
+// A gateway's exceptions 0x0A and 0x0B have texts of their own only when the
+// port says the gateway sent them; from an instrument they stay its codes.
+TEST(CommonChecks, GatewayExceptionsOnlyFromTheGateway) {
+    const struct {
+        uint8_t code, gateway;
+        int expected;
+    } cases[] = {{0x0A, 0x0A, KOD_GW_PATH}, {0x0B, 0x0B, KOD_GW_TARGET}, {0x0A, 0, 10}, {0x0B, 0, 11}};
+    for (const auto& c : cases) {
+        ExchangeBuffers ex;
+        load_reply(ex, with_crc({5, 0x83, c.code}), 0);
+        ex.gateway_exc = c.gateway;
+        EXPECT_EQ(Common_checks(ex, 5, 3), c.expected) << int(c.code) << " " << int(c.gateway);
+        const auto check = rtu::checkReply(rtu::readRequest(5, 3, 0, 1), with_crc({5, 0x83, c.code}), c.gateway);
+        EXPECT_EQ(check.kod, c.gateway ? c.expected : c.code);
+        EXPECT_EQ(check.exception, c.gateway == 0);
+    }
+    EXPECT_EQ(Kod_text(KOD_GW_PATH), " шлюз: нет пути");
+    EXPECT_EQ(rtu::checkText(rtu::checkReply(rtu::readRequest(5, 3, 0, 1), with_crc({5, 0x83, 0x0B}), 0x0B)),
+              " шлюз: прибор не ответил");
+}
 
 TEST(KodTextDump, ExampleReply) {
     ExchangeBuffers ex;

@@ -14,9 +14,11 @@
 #include <optional>
 #include <thread>
 
+#include "platform/mbtcp_port.h"
 #include "platform/port_factory.h"
 #include "platform/rfc2217_port.h"
 #include "platform/telnet_input.h"
+#include "protocol/rtu_frame.h"
 
 using namespace lork;
 
@@ -247,6 +249,11 @@ TEST(PortNames, GatewayWithoutHostOrPortInRangeAndEmptyNameAreRefused) {
         {"", "не задано имя порта"},
         {"tcp://127.0.0.1:65535", ""},
         {"rfc2217://[::1]:1", ""},
+        {"tcp://127.0.0.1", "неверный адрес шлюза: tcp://127.0.0.1 (нужны узел и порт 1..65535)"},
+        {"mbtcp://", "неверный адрес шлюза: mbtcp:// (нужны узел и порт 1..65535 или без порта: 502)"},
+        {"mbtcp://gw:0", "неверный адрес шлюза: mbtcp://gw:0 (нужны узел и порт 1..65535 или без порта: 502)"},
+        {"mbtcp://gw", ""},
+        {"mbtcp://[::1]", ""},
         {"ttyUSB0", ""},
     };
     for (const auto& c : cases) {
@@ -260,4 +267,50 @@ TEST(PortNames, GatewayWithoutHostOrPortInRangeAndEmptyNameAreRefused) {
         EXPECT_LT(accept(listener, nullptr, nullptr), 0) << "a refused name was connected to";
     }
     close(listener);
+}
+
+// A Modbus TCP gateway: the RTU request goes out as MBAP without its CRC; a
+// reply with another transaction identifier is dropped unread, the right one
+// (its header split over two segments) comes back as the RTU frame with the
+// CRC computed; the gateway's own exception is told apart; a stream that is
+// not MBAP drops the connection.
+TEST(Mbtcp, FramesRequestsChecksTransactionsAndRebuildsTheRtuReply) {
+    Bytes first, second;
+    Server s([&](int fd) {
+        first = take(fd, 2000);
+        give(fd, {0x00, 0x07, 0, 0, 0, 5, 0x05, 0x03, 0x02, 0xFF, 0xFF});  // a stray transaction
+        give(fd, {0x00, 0x01, 0, 0});
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        give(fd, {0, 5, 0x05, 0x03, 0x02, 0x00, 0x0A});
+        second = take(fd, 2000);
+        give(fd, {0x00, 0x02, 0, 0, 0, 3, 0x05, 0x83, 0x0B});
+        take(fd, 2000);
+        give(fd, {0x00, 0x03, 0, 1, 0, 3, 0x05, 0x83, 0x0B});  // protocol 1: not Modbus
+        take(fd, 2000);
+    });
+    PortByName port;
+    ASSERT_EQ(port.open(s.name("mbtcp")), 0u);
+    EXPECT_TRUE(port.modbusTcp());
+    const Bytes request{0x05, 0x03, 0x0A, 0x00, 0x00, 0x01, 0x86, 0x56};
+    auto exchange = [&] {
+        EXPECT_EQ(port.write(request.data(), request.size()), 0u);
+        Bytes got;
+        while (got.size() < 5 && port.waitForReadyReadUs(2'000'000)) {
+            uint8_t b[64];
+            got.insert(got.end(), b, b + port.readAvailable(b, sizeof b));
+        }
+        return got;
+    };
+    EXPECT_EQ(exchange(), (Bytes{0x05, 0x03, 0x02, 0x00, 0x0A, 0xC9, 0x83}));
+    EXPECT_EQ(first, (Bytes{0x00, 0x01, 0, 0, 0, 6, 0x05, 0x03, 0x0A, 0x00, 0x00, 0x01}));
+    EXPECT_EQ(port.gatewayException(), 0);
+    const Bytes exception = exchange();
+    EXPECT_EQ(second.size() > 1 ? second[1] : 0, 0x02);
+    ASSERT_EQ(exception.size(), 5u);
+    EXPECT_EQ(Bytes(exception.begin(), exception.begin() + 3), (Bytes{0x05, 0x83, 0x0B}));
+    EXPECT_EQ(rtu::crc(exception.data(), 3), uint16_t(exception[4] << 8 | exception[3]));
+    EXPECT_EQ(port.gatewayException(), 0x0B);
+    EXPECT_TRUE(exchange().empty());
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_NE(port.lastReadError(), 0u);
 }

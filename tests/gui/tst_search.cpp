@@ -87,6 +87,7 @@ struct Rig {
     QAction* scor() { return g.find<QAction>("N_poisk_scor"); }
     QAction* pribor() { return g.find<QAction>("N_poisk_pribor"); }
     QAction* answer() { return g.find<QAction>("N_yes_otvet"); }
+    QAction* fast() { return g.find<QAction>("N_poisk_fast"); }
 };
 
 const QString kSummaryTail = QStringLiteral("  :! паритет:0 стопбит:1 !");
@@ -115,7 +116,38 @@ private slots:
     void realKeyLayerDuringSweep();
     void nothingElseRunsDuringSearch();
     void reopenOnARealTty();
+    void fastSearch();
 };
+
+// The fast search finds instruments at any of the six rates, reports them as
+// the address sweep does and goes to the first; with nobody there it says so
+// and the line stays as it was.
+void TestSearch::fastSearch() {
+    Rig r;
+    QCOMPARE(r.fast()->text(), QStringLiteral("быстрый поиск"));
+    auto a = instrument(200, 6), b = instrument(7, 3);
+    attachModels(r.g.port, {a.get(), b.get()});
+    r.run(r.fast());
+    const QStringList l = lines(r.info());
+    QVERIFY2(l.contains(QStringLiteral("на скорости 19200 отозвался №7  [ Pb=0 , Sb=1 ]")), qPrintable(l.join('\n')));
+    QVERIFY(l.contains(QStringLiteral("на скорости 115200 отозвался №200  [ Pb=0 , Sb=1 ]")));
+    QCOMPARE(l.last(), QStringLiteral("Ответилo:2 приборов:   №№:  7 200 ") + kSummaryTail);
+    QCOMPARE(r.ls().adr, uint8_t(7));
+    QCOMPARE(r.ls().scor, 19200);
+    QCOMPARE(r.g.port.config().baud, 19200);
+    QCOMPARE(r.table()[200], uint8_t(6));
+    QVERIFY(r.g.messages.isEmpty());
+    QVERIFY(!r.msg.isVisible());
+
+    Rig none;
+    attachModels(none.g.port, {});
+    none.run(none.fast());
+    QCOMPARE(none.g.messages, QStringList{QStringLiteral(
+                                  "быстрый поиск: не отвечает ни один номер из 1..247 ни на одной скорости при Pb=0 и Sb=1")});
+    QCOMPARE(none.ls().adr, uint8_t(5));
+    QCOMPARE(none.ls().scor, 9600);
+    QCOMPARE(none.g.port.config().baud, 9600);
+}
 
 void TestSearch::addressSweepFindsOne() {
     Rig r;

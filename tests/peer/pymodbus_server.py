@@ -2,6 +2,8 @@
 """A Modbus RTU slave from pymodbus holding known values in the instrument's
 register layout, for testing the program's master side against a slave no one
 here wrote.  Usage: pymodbus_server.py PORT [ADDRESS [BAUD]]
+PORT tcp:N serves Modbus TCP on 127.0.0.1:N instead (no BAUD); a request to
+another unit than ADDRESS gets pymodbus's gateway exception 0x0B.
 
 The values are mirrored in peer_pymodbus.cpp; change both together.
 """
@@ -11,7 +13,7 @@ import sys
 
 from pymodbus.datastore import (ModbusServerContext, ModbusSlaveContext,
                                 ModbusSparseDataBlock)
-from pymodbus.server import StartSerialServer
+from pymodbus.server import StartSerialServer, StartTcpServer
 from pymodbus.transaction import ModbusRtuFramer
 
 
@@ -59,6 +61,10 @@ def main():
     address = int(sys.argv[2]) if len(sys.argv) > 2 else 5
     baud = int(sys.argv[3]) if len(sys.argv) > 3 else 9600
     logging.basicConfig(level=logging.WARNING)
+    if port.startswith("tcp:"):
+        StartTcpServer(context=context(address), address=("127.0.0.1", int(port[4:])),
+                       allow_reuse_address=True)
+        return 0
     StartSerialServer(context=context(address), framer=ModbusRtuFramer,
                       port=port, baudrate=baud, bytesize=8, parity="N",
                       stopbits=1, timeout=0.005)

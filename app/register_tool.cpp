@@ -1,0 +1,236 @@
+#include "app/register_tool.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QThread>
+#include <QToolButton>
+#include <optional>
+
+#include "app/beside_window.h"
+#include "app/tfglav.h"
+#include "app/tool_button.h"
+#include "pages/search.h"
+#include "platform/cp1251.h"
+#include "protocol/device.h"
+#include "protocol/registers.h"
+#include "protocol/rtu_frame.h"
+
+namespace reg = lork::reg;
+namespace rtu = lork::rtu;
+
+namespace {
+
+// Decimal, or hexadecimal after 0x; nothing when it is neither or out of range.
+std::optional<long> number(const QString& text, long hi) {
+    const QString t = text.trimmed();
+    bool ok = false;
+    const long v = t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? t.mid(2).toLong(&ok, 16) : t.toLong(&ok, 10);
+    if (!ok || v < 0 || v > hi) return std::nullopt;
+    return v;
+}
+
+bool textRegister(uint8_t func, long address) {
+    if (func != reg::ReadInputRegisters) return false;
+    auto in = [address](uint16_t first, uint16_t count) { return address >= first && address < first + count; };
+    return in(reg::name, reg::nameCount) || in(reg::version, reg::versionCount) ||
+           (address >= reg::ci_text && address <= reg::ci_textLast);
+}
+
+QString hex4(long v) { return QStringLiteral("0x") + QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper(); }
+
+}  // namespace
+
+RegisterWindow::RegisterWindow(lork::Core& core, std::function<bool()> idle, QWidget* parent)
+    : QWidget(parent, Qt::Window), core_(core), idle_(std::move(idle)), fx_(core.link.port(), core.link.clock()) {
+    setObjectName(QStringLiteral("Fregisters"));
+    setWindowTitle(QStringLiteral("регистры"));
+    confirm = [this](const QString& question) {
+        QMessageBox box(QMessageBox::Question, windowTitle(), question, QMessageBox::NoButton, this);
+        QPushButton* yes = box.addButton(QStringLiteral("да"), QMessageBox::YesRole);
+        box.setDefaultButton(box.addButton(QStringLiteral("нет"), QMessageBox::NoRole));
+        box.exec();
+        return box.clickedButton() == yes;
+    };
+
+    auto named = [](auto* w, const char* name, const char* tip = nullptr) {
+        w->setObjectName(QString::fromLatin1(name));
+        if (tip) w->setToolTip(QString::fromUtf8(tip));
+        return w;
+    };
+    func_ = named(new QComboBox(this), "CBfunc", "функция чтения");
+    func_->addItems({QStringLiteral("1: катушки"), QStringLiteral("2: дискретные входы"),
+                     QStringLiteral("3: регистры хранения"), QStringLiteral("4: входные регистры")});
+    func_->setCurrentIndex(2);
+    start_ = named(new QLineEdit(QStringLiteral("0x0A00"), this), "Estart", "первый адрес: десятичный или 0x...");
+    count_ = named(new QSpinBox(this), "SBcount", "сколько прочитать");
+    count_->setRange(1, rtu::maxReadRegisters);
+    count_->setValue(8);
+    read_ = named(new QPushButton(QStringLiteral("прочитать"), this), "Bread");
+    every_ = named(new QCheckBox(QStringLiteral("каждые, с"), this), "CBevery", "читать снова через период");
+    period_ = named(new QSpinBox(this), "SBperiod", "период чтения, с");
+    period_->setRange(1, 3600);
+    period_->setValue(2);
+    table_ = named(new QTableWidget(0, 4, this), "TBvalues");
+    table_->setHorizontalHeaderLabels({QStringLiteral("адрес"), QStringLiteral("дес."), QStringLiteral("hex"),
+                                       QStringLiteral("текст")});
+    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    writeAddress_ = named(new QLineEdit(this), "Ewrite_adr", "регистр хранения: десятичный или 0x...");
+    writeValue_ = named(new QLineEdit(this), "Ewrite_value", "значение 0..65535 или 0x...");
+    write_ = named(new QPushButton(QStringLiteral("записать"), this), "Bwrite");
+    result_ = named(new QLabel(this), "Lresult");
+    result_->setWordWrap(true);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(new QLabel(QStringLiteral("функция"), this), 0, 0);
+    grid->addWidget(func_, 0, 1, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("начало"), this), 1, 0);
+    grid->addWidget(start_, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("количество"), this), 1, 2);
+    grid->addWidget(count_, 1, 3);
+    grid->addWidget(read_, 2, 0, 1, 2);
+    grid->addWidget(every_, 2, 2);
+    grid->addWidget(period_, 2, 3);
+    grid->addWidget(table_, 3, 0, 1, 4);
+    grid->addWidget(new QLabel(QStringLiteral("записать в регистр"), this), 4, 0);
+    grid->addWidget(writeAddress_, 4, 1);
+    grid->addWidget(new QLabel(QStringLiteral("значение"), this), 4, 2);
+    grid->addWidget(writeValue_, 4, 3);
+    grid->addWidget(write_, 5, 0, 1, 2);
+    grid->addWidget(result_, 6, 0, 1, 4);
+    resize(420, 460);
+
+    connect(read_, &QPushButton::clicked, this, &RegisterWindow::readOnce);
+    connect(write_, &QPushButton::clicked, this, &RegisterWindow::writeRegister);
+    connect(every_, &QCheckBox::toggled, this, &RegisterWindow::everyToggled);
+    connect(period_, &QSpinBox::valueChanged, this, [this](int s) { timer_.setInterval(s * 1000); });
+    connect(&timer_, &QTimer::timeout, this, &RegisterWindow::tick);
+    retry_.setSingleShot(true);
+    retry_.setInterval(50);
+    connect(&retry_, &QTimer::timeout, this, &RegisterWindow::tick);
+}
+
+RegisterWindow::~RegisterWindow() = default;
+
+void RegisterWindow::everyToggled(bool on) {
+    if (!on) {
+        timer_.stop();
+        retry_.stop();
+        return;
+    }
+    timer_.start(period_->value() * 1000);
+    tick();
+}
+
+void RegisterWindow::tick() {
+    // Inside a command (its message box open, a search running) the line is
+    // the command's: the read waits until the command is over.
+    if (!idle_()) {
+        retry_.start();
+        return;
+    }
+    readOnce();
+}
+
+QString RegisterWindow::exchange(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply) {
+    const auto& ls = core_.st.ls;
+    const auto r = fx_.exchange(request, lork::Fixed_reply_wait_us(ls.scor_code, ls.scor));
+    reply = r.bytes;
+    if (r.error != 0) return QString::fromStdString(core_.link.port().describeError(ls.port_name, r.error));
+    const rtu::Check check = rtu::checkReply(request, reply, r.gatewayException);
+    return check.ok() ? QString() : QString::fromStdString(rtu::checkText(check)).trimmed();
+}
+
+void RegisterWindow::readOnce() {
+    const auto func = uint8_t(func_->currentIndex() + 1);
+    const auto start = number(start_->text(), 0xFFFF);
+    const int count = count_->value();
+    if (!start || *start + count > 0x10000) {
+        result_->setText(QStringLiteral("начало: число 0..65535 (или 0x...), и начало + количество не больше 65536"));
+        return;
+    }
+    const auto request = rtu::readRequest(core_.st.ls.adr, func, uint16_t(*start), uint16_t(count));
+    std::vector<uint8_t> reply;
+    if (const QString failure = exchange(request, reply); !failure.isEmpty()) {
+        result_->setText(failure);
+        return;
+    }
+    showValues(func, uint16_t(*start), rtu::replyValues(request, reply));
+    result_->setText(QStringLiteral("прочитано: %1").arg(count));
+}
+
+void RegisterWindow::showValues(uint8_t func, uint16_t start, const std::vector<uint16_t>& values) {
+    table_->setRowCount(int(values.size()));
+    for (int i = 0; i < int(values.size()); ++i) {
+        const long address = long(start) + i;
+        const uint16_t v = values[size_t(i)];
+        QString text;
+        if (textRegister(func, address)) {
+            const char bytes[2] = {char(v >> 8), char(v & 0xFF)};
+            text = QString::fromStdString(lork::cp1251_to_display(std::string_view(bytes, 2)));
+        }
+        const QString cells[4] = {hex4(address), QString::number(v), hex4(v), text};
+        for (int c = 0; c < 4; ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (c == 1) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            table_->setItem(i, c, item);
+        }
+    }
+}
+
+void RegisterWindow::writeRegister() {
+    const auto address = number(writeAddress_->text(), 0xFFFF);
+    const auto value = number(writeValue_->text(), 0xFFFF);
+    if (!address || !value) {
+        result_->setText(QStringLiteral("запись: регистр и значение — числа 0..65535 (или 0x...)"));
+        return;
+    }
+    const QString question = QStringLiteral("записать %1 (%2) в регистр %3 прибора %4?")
+                                 .arg(*value)
+                                 .arg(hex4(*value), hex4(*address))
+                                 .arg(core_.st.ls.adr);
+    if (!confirm(question)) {
+        result_->setText(QStringLiteral("запись отменена"));
+        return;
+    }
+    const auto request = rtu::writeRequest(core_.st.ls.adr, uint16_t(*address), {uint16_t(*value)});
+    std::vector<uint8_t> reply;
+    const QString failure = exchange(request, reply);
+    result_->setText(failure.isEmpty() ? QStringLiteral("записано: %1 в %2").arg(*value).arg(hex4(*address)) : failure);
+}
+
+RegisterTool::RegisterTool(TFglav& window, QMenu* menu, QToolBar* bar)
+    : window_(std::make_unique<RegisterWindow>(
+          window.core(),
+          [&window] {
+              // One event loop is the program's own; another is a command's
+              // message box (or the question before a write) waiting.
+              return QThread::currentThread()->loopLevel() <= 1 && !window.search().running();
+          },
+          &window)) {
+    setObjectName(QStringLiteral("RegisterTool"));
+    markBeside(window_.get());
+    showItem_.reset(menu->addAction(QStringLiteral("регистры")));
+    showItem_->setObjectName(QStringLiteral("N_registers"));
+    connect(showItem_.get(), &QAction::triggered, this, &RegisterTool::showWindow);
+    button_.reset(makeToolButton(bar,
+                                 {17, QStringLiteral("регистры"), QStringLiteral("любые регистры прибора"),
+                                  QIcon(QStringLiteral(":/icons/registers.png"))},
+                                 showItem_.get()));
+}
+
+RegisterTool::~RegisterTool() = default;
+
+void RegisterTool::showWindow() { showBeside(window_.get()); }
