@@ -11,6 +11,7 @@
 
 #include "gui_fixture.h"
 #include "pages/readings.h"
+#include "platform/error_words.h"
 #include "sim/instrument_model.h"
 #include "support/sim_attach.h"
 
@@ -52,8 +53,8 @@ void TestLostLink::oneBoxPerQueryOnADeadPort() {
     r.w->readings().BzaprosClick();
     QCOMPARE(r.messages.size(), 1);
     QVERIFY2(r.messages[0].startsWith(QStringLiteral("ошибка при передаче= ")), qPrintable(r.messages[0]));
-    QVERIFY2(r.messages[0].endsWith(QStringLiteral("\nПорт COM1 не открыть: нет такого устройства")),
-             qPrintable(r.messages[0]));
+    const QString cause = QString::fromStdString("\nПорт COM1 не открыть: " + lork::Error_words(ENOENT));
+    QVERIFY2(r.messages[0].endsWith(cause), qPrintable(r.messages[0]));
     QCOMPARE(r.port.opened.size(), opens + 1);
     QCOMPARE(r.infoCount(QStringLiteral("остальные обмены команды не выполнялись")), 1);
     QCOMPARE(r.infoCount(QStringLiteral("не дождались ответа")), 1);  // the one exchange tried

@@ -14,6 +14,7 @@
 #include "widgets/updown.h"
 #include "gui_fixture.h"
 #include "pages/readings.h"
+#include "platform/error_words.h"
 #include "protocol/framing.h"
 #include "support/temp_dir.h"
 
@@ -328,7 +329,8 @@ void TestMainWindow::portThatFailsToOpen() {
     GuiRig rig;
     rig.port.open_errors["COM2"] = 2;
     GuiRig::choose(rig.find<QComboBox>("CBports"), 1);
-    QCOMPARE(rig.messages, QStringList({"ошибка настройки порта\nПорт COM2 не открыть: нет такого устройства"}));
+    const std::string cause = "\nПорт COM2 не открыть: " + lork::Error_words(ENOENT);
+    QCOMPARE(rig.messages, QStringList({QString::fromStdString("ошибка настройки порта" + cause)}));
     QCOMPARE(rig.w->ls().port_name, std::string("COM2"));  // the setting keeps its new value
     QVERIFY(!rig.port.isOpen());
 }
