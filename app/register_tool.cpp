@@ -24,6 +24,7 @@
 #include "protocol/device.h"
 #include "protocol/registers.h"
 #include "protocol/rtu_frame.h"
+#include "widgets/accessible.h"
 
 namespace reg = lork::reg;
 namespace rtu = lork::rtu;
@@ -93,20 +94,30 @@ RegisterWindow::RegisterWindow(lork::Core& core, std::function<bool()> idle, QWi
     result_ = named(new QLabel(this), "Lresult");
     result_->setWordWrap(true);
 
+    // Each caption is its field's buddy, which names the field for a screen
+    // reader as the operator reads it.
+    auto caption = [this](const char* text, QWidget* field) {
+        auto* label = new QLabel(QString::fromUtf8(text), this);
+        lork::widgets::Name_after(label, field);
+        return label;
+    };
+    lork::widgets::Name(period_, QStringLiteral("период чтения, с"));
+    lork::widgets::Name(table_, QStringLiteral("значения регистров"));
+
     auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel(QStringLiteral("функция"), this), 0, 0);
+    grid->addWidget(caption("функция", func_), 0, 0);
     grid->addWidget(func_, 0, 1, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("начало"), this), 1, 0);
+    grid->addWidget(caption("начало", start_), 1, 0);
     grid->addWidget(start_, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("количество"), this), 1, 2);
+    grid->addWidget(caption("количество", count_), 1, 2);
     grid->addWidget(count_, 1, 3);
     grid->addWidget(read_, 2, 0, 1, 2);
     grid->addWidget(every_, 2, 2);
     grid->addWidget(period_, 2, 3);
     grid->addWidget(table_, 3, 0, 1, 4);
-    grid->addWidget(new QLabel(QStringLiteral("записать в регистр"), this), 4, 0);
+    grid->addWidget(caption("записать в регистр", writeAddress_), 4, 0);
     grid->addWidget(writeAddress_, 4, 1);
-    grid->addWidget(new QLabel(QStringLiteral("значение"), this), 4, 2);
+    grid->addWidget(caption("значение", writeValue_), 4, 2);
     grid->addWidget(writeValue_, 4, 3);
     grid->addWidget(write_, 5, 0, 1, 2);
     grid->addWidget(result_, 6, 0, 1, 4);

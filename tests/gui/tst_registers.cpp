@@ -67,6 +67,12 @@ private slots:
         QCOMPARE(button->text(), QStringLiteral("регистры"));
         button->click();
         QVERIFY(r.regs->isVisible());
+        // Every input has a name a screen reader can say.
+        for (QWidget* field : r.regs->findChildren<QWidget*>())
+            if (field->objectName().startsWith(QStringLiteral("qt_"))) continue;  // a spin box's own edit
+            else if (qobject_cast<QLineEdit*>(field) || qobject_cast<QComboBox*>(field) ||
+                qobject_cast<QAbstractSpinBox*>(field) || qobject_cast<QTableWidget*>(field))
+                QVERIFY2(!field->accessibleName().isEmpty(), qPrintable(field->objectName()));
     }
 
     // Each row: the address, the instrument's value in decimal and hex, and
