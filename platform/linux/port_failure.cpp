@@ -14,6 +14,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/error_words.h"
+
 namespace lork {
 
 namespace {
@@ -74,8 +76,12 @@ bool Is_pty_device(int fd) {
 }
 
 std::string Describe_port_failure(const std::string& path, uint32_t err, const FailureContext& ctx) {
-    std::string line = "порт " + path + ": " + std::strerror(int(err));
+    // In the operator's words first; the system's own text after them in
+    // brackets, for whoever searches for it or reads a bug report.
+    std::string line = "порт " + path + ": ";
+    const std::string system = std::string(" [") + std::strerror(int(err)) + "]";
     if (err == EACCES || err == EPERM) {
+        line += Error_words(err) + system;
         struct stat st {};
         const group* g = ::stat(path.c_str(), &st) == 0 ? getgrgid(st.st_gid) : nullptr;
         if (g && std::strcmp(g->gr_name, "root") != 0)
@@ -83,13 +89,12 @@ std::string Describe_port_failure(const std::string& path, uint32_t err, const F
                     " $USER, затем войти в систему заново)";
         else
             line += "; нужны права на устройство";
-    } else if (err == EBUSY) {
-        if (ctx.lock_holder > 0)
-            line += "; порт занят программой с PID " + std::to_string(ctx.lock_holder) + " (" + ctx.lock_file + ")";
-        else
-            line += "; порт открыт другой программой";
+    } else if (err == EBUSY && ctx.lock_holder > 0) {
+        line += "порт занят программой с PID " + std::to_string(ctx.lock_holder) + " (" + ctx.lock_file + ")" + system;
     } else if (ctx.vanished) {
-        line += "; устройство пропало (отключено?)";
+        line += "устройство пропало (отключено?)" + system;
+    } else {
+        line += Error_words(err) + system;
     }
     return line;
 }

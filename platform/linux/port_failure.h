@@ -28,7 +28,7 @@ struct FailureContext {
     std::string lock_file;   // its lock file
     bool vanished = false;   // the device went away while open
 };
-// "порт PATH: <system text>" and, where it helps, what to do.
+// "порт PATH: <cause in words> [<system text>]" and, where it helps, what to do.
 std::string Describe_port_failure(const std::string& path, uint32_t err, const FailureContext& ctx);
 
 // The remark for a USB serial device whose latency timer (in sys_root's

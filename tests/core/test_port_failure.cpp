@@ -31,7 +31,8 @@ struct Pty {
     ~Pty() { ::close(master); }
 };
 
-std::string sys_text(int e) { return std::strerror(e); }
+// The system's own text, kept in brackets after the words.
+std::string sys_text(int e) { return std::string(" [") + std::strerror(e) + "]"; }
 
 // What an open of path says when tried by an unprivileged user: the text
 // comes back through a pipe from a child that gave up root.
@@ -66,7 +67,7 @@ TEST(PortFailure, MissingDeviceNamesThePortAndTheCauseBesideEachBox) {
     Core core(port, clock, host);
     core.st.ls.port_name = "/dev/lork-no-such-port";
     core.link.Port_setup(2);
-    const std::string cause = "порт /dev/lork-no-such-port: " + sys_text(ENOENT);
+    const std::string cause = "порт /dev/lork-no-such-port: нет такого устройства" + sys_text(ENOENT);
     const std::string words = "\nПорт /dev/lork-no-such-port не открыть: нет такого устройства";
     EXPECT_EQ(host.messages, std::vector<std::string>{"ошибка настройки порта" + words});
     EXPECT_EQ(host.info_lines, std::vector<std::string>{cause});
@@ -88,7 +89,7 @@ TEST(PortFailure, PermissionRefusalNamesTheGroupToJoin) {
         ASSERT_EQ(chmod(pty.slave.c_str(), 0), 0);
     }
     const std::string group = getuid() == 0 ? "dialout" : "tty";
-    EXPECT_EQ(describe_as_nobody(pty.slave), std::to_string(EACCES) + " порт " + pty.slave + ": " +
+    EXPECT_EQ(describe_as_nobody(pty.slave), std::to_string(EACCES) + " порт " + pty.slave + ": нет доступа" +
                                                  sys_text(EACCES) + "; нужно членство в группе " + group +
                                                  " (sudo usermod -aG " + group +
                                                  " $USER, затем войти в систему заново)");
@@ -103,7 +104,7 @@ TEST(PortFailure, BusyPortNamesTheHolderWhereItsLockFileDoes) {
     ASSERT_EQ(first.open(pty.slave), 0u);
     ASSERT_EQ(second.open(pty.slave), uint32_t(EBUSY));
     EXPECT_EQ(second.describeError(pty.slave, EBUSY),
-              "порт " + pty.slave + ": " + sys_text(EBUSY) + "; порт открыт другой программой");
+              "порт " + pty.slave + ": порт занят другой программой" + sys_text(EBUSY));
     first.close();
 
     // Another serial tool's lock file, naming a program that runs.
@@ -115,9 +116,9 @@ TEST(PortFailure, BusyPortNamesTheHolderWhereItsLockFileDoes) {
     const std::string lock = locks / ("LCK.." + pty.slave.substr(pty.slave.rfind('/') + 1));
     write_bytes(lock, "     " + std::to_string(holder) + "\n");
     EXPECT_EQ(second.open(pty.slave), uint32_t(EBUSY));
-    EXPECT_EQ(second.describeError(pty.slave, EBADF), "порт " + pty.slave + ": " + sys_text(EBUSY) +
-                                                          "; порт занят программой с PID " +
-                                                          std::to_string(holder) + " (" + lock + ")");
+    EXPECT_EQ(second.describeError(pty.slave, EBADF), "порт " + pty.slave + ": порт занят программой с PID " +
+                                                          std::to_string(holder) + " (" + lock + ")" +
+                                                          sys_text(EBUSY));
     kill(holder, SIGKILL);
     waitpid(holder, nullptr, 0);
     // A lock whose program has ended holds nothing.
@@ -136,7 +137,7 @@ TEST(PortFailure, VanishedDeviceSaysSo) {
     EXPECT_FALSE(port.isOpen());
     EXPECT_FALSE(port.waitForReadyRead(1000));  // at once, not after the time-out
     EXPECT_EQ(port.write(&b, 1), e);
-    EXPECT_EQ(port.describeError(path, e), "порт " + path + ": " + sys_text(int(e)) + "; устройство пропало (отключено?)");
+    EXPECT_EQ(port.describeError(path, e), "порт " + path + ": устройство пропало (отключено?)" + sys_text(int(e)));
 }
 
 TEST(PortFailure, UsbLatencyTimerTooSlowForTheRateIsNamed) {
