@@ -31,7 +31,8 @@ long Send(Socket s, const uint8_t* buf, size_t n, int& err);
 // Acknowledges at once what came in, where the system lets us say so.
 void Quick_ack(Socket s);
 
-// The system's words for one of these errno values.
+// One of these errno values for the operator, in the system's words where
+// those are the operator's language, else in ours with the system's beside.
 std::string Error_text(int err);
 
 }  // namespace lork::net

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "platform/deadline_wait.h"
+#include "platform/error_words.h"
 
 namespace lork::net {
 
@@ -99,6 +100,7 @@ void Quick_ack(Socket s) {
     setsockopt(int(s), IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
 }
 
-std::string Error_text(int err) { return std::strerror(err); }
+// The operator's words, and the system's own text after them in brackets.
+std::string Error_text(int err) { return Error_words(uint32_t(err)) + " [" + std::strerror(err) + "]"; }
 
 }  // namespace lork::net

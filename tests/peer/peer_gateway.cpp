@@ -56,7 +56,8 @@ void plain_tcp(const std::string& sim_exe) {
               std::vector<std::string>{"ошибка настройки порта\nПорт " + name + " не открыть: шлюз отказал в соединении"},
           "refused: no set-up box naming the cause");
     CHECK(refused.host.info_lines.size() == 1 &&
-              refused.host.info_lines[0] == "порт " + name + ": " + std::strerror(ECONNREFUSED),
+              refused.host.info_lines[0] ==
+                  "порт " + name + ": шлюз отказал в соединении [" + std::strerror(ECONNREFUSED) + "]",
           "refused: cause line '%s'", refused.host.info_lines.empty() ? "" : refused.host.info_lines[0].c_str());
 
     ChildProcess socat;
