@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/crc16.h"
+
 namespace lork {
 
 namespace {
@@ -10,15 +12,6 @@ namespace {
 // Exceptions only a gateway sends: no path to the unit, and the unit did not answer.
 constexpr uint8_t kGatewayPath = 0x0A;
 constexpr uint8_t kGatewayTarget = 0x0B;
-
-uint16_t crc16(const uint8_t* p, size_t n) {
-    uint16_t c = 0xFFFF;
-    for (size_t i = 0; i < n; ++i) {
-        c ^= p[i];
-        for (int b = 0; b < 8; ++b) c = (c & 1u) ? uint16_t((c >> 1) ^ 0xA001u) : uint16_t(c >> 1);
-    }
-    return c;
-}
 
 }  // namespace
 
@@ -71,7 +64,7 @@ void MbtcpPort::takeIn(const uint8_t* raw, size_t n) {
             std::vector<uint8_t> rtu(frame_.begin() + 6, frame_.end());
             if (rtu.size() == 3 && (rtu[1] & 0x80) && (rtu[2] == kGatewayPath || rtu[2] == kGatewayTarget))
                 gateway_exception_ = rtu[2];
-            const uint16_t c = crc16(rtu.data(), rtu.size());
+            const uint16_t c = Crc16_modbus(rtu.data(), rtu.size());
             rtu.push_back(uint8_t(c & 0xFF));
             rtu.push_back(uint8_t(c >> 8));
             keep(rtu.data(), rtu.size());

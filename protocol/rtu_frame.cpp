@@ -1,5 +1,6 @@
 #include "protocol/rtu_frame.h"
 
+#include "platform/crc16.h"
 #include "protocol/framing.h"
 #include "protocol/registers.h"
 
@@ -13,7 +14,7 @@ void putWord(std::vector<uint8_t>& f, uint16_t v) {
 }
 
 void putCrc(std::vector<uint8_t>& f) {
-    const uint16_t c = crc(f.data(), f.size());
+    const uint16_t c = Crc16_modbus(f.data(), f.size());
     f.push_back(uint8_t(c & 0xFF));
     f.push_back(uint8_t(c >> 8));
 }
@@ -27,15 +28,6 @@ size_t dataBytes(uint8_t func, uint16_t count) {
 }
 
 }  // namespace
-
-uint16_t crc(const uint8_t* p, size_t n) {
-    uint16_t c = 0xFFFF;
-    for (size_t i = 0; i < n; ++i) {
-        c ^= p[i];
-        for (int b = 0; b < 8; ++b) c = (c & 1u) ? uint16_t((c >> 1) ^ 0xA001u) : uint16_t(c >> 1);
-    }
-    return c;
-}
 
 std::vector<uint8_t> readRequest(uint8_t adr, uint8_t func, uint16_t start, uint16_t count) {
     std::vector<uint8_t> f{adr, func};
@@ -72,7 +64,7 @@ Check checkReply(const std::vector<uint8_t>& request, const std::vector<uint8_t>
     const size_t want = replyLength(reply.data(), reply.size(), func);
     if (want == 0 || reply.size() < want) return {KOD_CUT, false};
     if (reply.size() > want) return {KOD_ECHO, false};
-    if (crc(reply.data(), want - 2) != uint16_t(reply[want - 1] << 8 | reply[want - 2])) return {KOD_CRC, false};
+    if (Crc16_modbus(reply.data(), want - 2) != uint16_t(reply[want - 1] << 8 | reply[want - 2])) return {KOD_CRC, false};
     // Code 0 would read as success.
     if (exception && gatewayException != 0 && reply[2] == gatewayException) return {Gateway_kod(reply[2]), false};
     if (exception) return reply[2] == 0 ? Check{KOD_ECHO, false} : Check{reply[2], true};

@@ -15,9 +15,6 @@ inline constexpr uint16_t maxReadBits = 2000;       // 250 data bytes
 inline constexpr uint16_t maxWriteRegisters = 123;  // 246 data bytes plus the request's header
 inline constexpr size_t shortestReply = 5;          // an exception: address, function, code, CRC
 
-// CRC-16/MODBUS over the whole of n bytes.
-uint16_t crc(const uint8_t* p, size_t n);
-
 std::vector<uint8_t> readRequest(uint8_t adr, uint8_t func, uint16_t start, uint16_t count);
 std::vector<uint8_t> writeRequest(uint8_t adr, uint16_t start, const std::vector<uint16_t>& values);
 

@@ -14,11 +14,11 @@
 #include <optional>
 #include <thread>
 
+#include "platform/crc16.h"
 #include "platform/mbtcp_port.h"
 #include "platform/port_factory.h"
 #include "platform/rfc2217_port.h"
 #include "platform/telnet_input.h"
-#include "protocol/rtu_frame.h"
 
 using namespace lork;
 
@@ -308,7 +308,7 @@ TEST(Mbtcp, FramesRequestsChecksTransactionsAndRebuildsTheRtuReply) {
     EXPECT_EQ(second.size() > 1 ? second[1] : 0, 0x02);
     ASSERT_EQ(exception.size(), 5u);
     EXPECT_EQ(Bytes(exception.begin(), exception.begin() + 3), (Bytes{0x05, 0x83, 0x0B}));
-    EXPECT_EQ(rtu::crc(exception.data(), 3), uint16_t(exception[4] << 8 | exception[3]));
+    EXPECT_EQ(lork::Crc16_modbus(exception.data(), 3), uint16_t(exception[4] << 8 | exception[3]));
     EXPECT_EQ(port.gatewayException(), 0x0B);
     EXPECT_TRUE(exchange().empty());
     EXPECT_FALSE(port.isOpen());
