@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "app/tfglav.h"
+#include "platform/port_factory.h"
+#include "platform/system_clock.h"
 #include "support/fake_port.h"
 
 namespace lork::test {
@@ -36,6 +38,28 @@ struct GuiRig {
     }
     // Chooses entry i of a combo box as the operator does (runs its handler).
     static void choose(QComboBox* box, int i);
+};
+
+// The window as the program builds it: on the port chosen by its name and
+// the system's clock, after its first activation; message boxes recorded.
+struct ProgramWindow {
+    lork::PortByName port;
+    lork::SystemClock clock;
+    QStringList messages;
+    std::unique_ptr<TFglav> w;
+
+    explicit ProgramWindow(const std::string& name) {
+        TFglav::Platform p{port, clock, {name}, {}, {}, {}, name, {}, {name}};
+        p.message = [this](const QString& text) { messages << text; };
+        w = std::make_unique<TFglav>(std::move(p));
+        w->FormActivate();
+    }
+    template <class T>
+    T* get(const char* name) const {
+        T* c = w->findChild<T*>(QString::fromLatin1(name));
+        if (!c) qFatal("no control %s", name);
+        return c;
+    }
 };
 
 // Compares text with the record in file, line by line; empty when they

@@ -16,8 +16,7 @@
 #include <memory>
 
 #include "app/tfglav.h"
-#include "platform/port_factory.h"
-#include "platform/system_clock.h"
+#include "gui_fixture.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 
@@ -59,20 +58,6 @@ private:
     int port_ = 0;
 };
 
-struct Window {
-    lork::PortByName port;
-    lork::SystemClock clock;
-    QStringList messages;
-    std::unique_ptr<TFglav> w;
-
-    explicit Window(const std::string& name) {
-        TFglav::Platform p{port, clock, {name}, {}, {}, {}, name, {}, {name}};
-        p.message = [this](const QString& text) { messages << text; };
-        w = std::make_unique<TFglav>(std::move(p));
-        w->FormActivate();
-    }
-};
-
 }  // namespace
 
 class TestHostile : public QObject {
@@ -110,8 +95,8 @@ void TestHostile::queryEndsBounded() {
     const double cpu0 = cpuSeconds();
     QElapsedTimer took;
     took.start();
-    Window win(name);
-    win.w->findChild<QAbstractButton*>(QStringLiteral("Bzapros"))->click();
+    lork::test::ProgramWindow win(name);
+    win.get<QAbstractButton>("Bzapros")->click();
     const double wall = double(took.elapsed()) / 1000.0;
     const double cpu = cpuSeconds() - cpu0;
     const double grown_mb = double(rssKb() - rss0) / 1024.0;
@@ -136,8 +121,8 @@ void TestHostile::badGatewayNameConnectsNothing() {
     getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
     const std::string name = "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port) + 65536);
 
-    Window win(name);
-    win.w->findChild<QAbstractButton*>(QStringLiteral("Bzapros"))->click();
+    lork::test::ProgramWindow win(name);
+    win.get<QAbstractButton>("Bzapros")->click();
     QTest::qWait(200);
     const int got = accept(s, nullptr, nullptr);
     close(s);

@@ -18,8 +18,7 @@
 #include <memory>
 
 #include "app/tfglav.h"
-#include "platform/port_factory.h"
-#include "platform/system_clock.h"
+#include "gui_fixture.h"
 #include "support/child_process.h"
 #include "support/sim_process.h"
 #include "support/tcp_listen.h"
@@ -93,26 +92,8 @@ int cycles() {
     return ok && n > 0 ? n : 2;
 }
 
-// The window as the program builds it, on the port chosen by its name and
-// the system's clock, after its first activation.
-struct Window {
-    lork::PortByName port;
-    lork::SystemClock clock;
-    QStringList messages;
-    std::unique_ptr<TFglav> w;
-
-    explicit Window(const std::string& name) {
-        TFglav::Platform p{port, clock, {name}, {}, {}, {}, name, {}, {name}};
-        p.message = [this](const QString& text) { messages << text; };
-        w = std::make_unique<TFglav>(std::move(p));
-        w->FormActivate();
-    }
-    template <class T>
-    T* get(const char* name) const {
-        T* c = w->findChild<T*>(QString::fromLatin1(name));
-        if (!c) qFatal("no control %s", name);
-        return c;
-    }
+struct Window : lork::test::ProgramWindow {
+    using ProgramWindow::ProgramWindow;
     QToolButton* pusk() const { return w->toolButton(1); }
     QString status() const { return w->statusPanelText(5); }
 };
