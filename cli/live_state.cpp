@@ -13,25 +13,12 @@ namespace reg = lork::reg;
 
 std::string read_live(Session& s) {
     auto& dev = s.core().dev;
-    auto& ex = s.st().ex;
-    ex.zapros_func = reg::ReadDiscreteInputs;
-    ex.zapros_start = reg::sw_PR;
-    ex.zapros_kol = reg::inputCount;
-    s.require(s.retried([&] {
-        dev.Zapros_fn2(reg::sw_PR, reg::inputCount);
-        return dev.Otvet_fn2();
-    }));
+    s.run(reg::ReadDiscreteInputs, reg::sw_PR, reg::inputCount);
     s.run(reg::ReadInputRegisters, reg::ci_text, reg::ciCount);
     // Eight characters; the last register read is the colour flag.
     const std::string ci = lork::cp1251_to_utf8(s.st().dev.reg_text.substr(0, 8));
     s.run(reg::ReadHoldingRegisters, reg::v_ind, 1);
-    ex.zapros_func = reg::ReadCoils;
-    ex.zapros_start = reg::kluch_K1;
-    ex.zapros_kol = reg::coilCount;
-    s.require(s.retried([&] {
-        dev.Zapros_fn1(reg::kluch_K1, reg::coilCount);
-        return dev.Otvet_fn1();
-    }));
+    s.run(reg::ReadCoils, reg::kluch_K1, reg::coilCount);
     s.require(s.retried([&] { return dev.Read_params(); }));
     s.require(s.retried([&] { return dev.Read_izm(); }));
     return ci;

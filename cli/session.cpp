@@ -102,21 +102,8 @@ uint8_t Session::exchange(uint8_t func, uint16_t start, uint16_t kol, const std:
 }
 
 uint8_t Session::exchange_once(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values) {
-    auto& ex = st().ex;
-    ex.zapros_func = func;
-    ex.zapros_start = start;
-    ex.zapros_kol = kol;
-    auto& dev = core_.dev;
-    if (func == lork::reg::WriteMultipleRegisters)
-        dev.Zapros_write(start, kol, values);
-    else
-        dev.Zapros_read(start, kol);
-    switch (func) {
-    case lork::reg::ReadHoldingRegisters: ex.kod_rez = dev.Otvet_fn3(start, kol); break;
-    case lork::reg::ReadInputRegisters: ex.kod_rez = dev.Otvet_fn4(start, kol); break;
-    default: ex.kod_rez = dev.Otvet_fn16(start, kol); break;
-    }
-    return ex.kod_rez;
+    // Nobody listens to the exchanges here: a failure is told by require().
+    return core_.dev.Transact(func, start, kol, values, lork::FailureReport::None);
 }
 
 void Session::require(uint8_t kod) {

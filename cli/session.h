@@ -46,7 +46,7 @@ public:
     // Exit(ST_PORT) with the cause.
     void open_line();
 
-    // One exchange of functions 3, 4 or 16, decoded into the state; the result code.
+    // One exchange of functions 1 to 4 or 16, decoded into the state; the result code.
     uint8_t exchange(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values = {});
     // once() repeated while it fails, as --retries allows; a write is not
     // repeated after a reply with a bad CRC or an exception (it may have
