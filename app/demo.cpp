@@ -23,7 +23,7 @@ QString DemoSimulator::locate(const QString& app_dir) {
 QString DemoSimulator::start(const QString& program, const QStringList& args, int timeout_ms) {
     error_.clear();
     if (program.isEmpty()) {
-        error_ = QStringLiteral("lork-sim not found");
+        error_ = QStringLiteral("имитатор lork-sim не найден");
         return {};
     }
 #ifdef __linux__
@@ -33,19 +33,19 @@ QString DemoSimulator::start(const QString& program, const QStringList& args, in
     proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     proc_.start(program, args);
     if (!proc_.waitForStarted(timeout_ms)) {
-        error_ = proc_.errorString();
+        error_ = QStringLiteral("имитатор %1 не запустился [%2]").arg(program, proc_.errorString());
         return {};
     }
     while (!proc_.canReadLine()) {
         if (!proc_.waitForReadyRead(timeout_ms)) {
-            error_ = QStringLiteral("lork-sim gave no terminal path");
+            error_ = QStringLiteral("имитатор не назвал свой псевдотерминал");
             stop();
             return {};
         }
     }
     QString path = QString::fromLocal8Bit(proc_.readLine()).trimmed();
     if (path.isEmpty()) {
-        error_ = QStringLiteral("lork-sim gave no terminal path");
+        error_ = QStringLiteral("имитатор не назвал свой псевдотерминал");
         stop();
     }
     return path;

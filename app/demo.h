@@ -39,6 +39,8 @@ public:
     bool isolateFiles();
     // That folder; empty before isolateFiles.
     QString folder() const { return config_dir_ ? config_dir_->path() : QString(); }
+    // Why isolateFiles could not make it, in the system's words.
+    QString folderError() const { return config_dir_ ? config_dir_->errorString() : QString(); }
 
     void stop();
     QString error() const { return error_; }

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -178,23 +177,21 @@ bool JournalWindow::exportText(const QString& path) { return exportRows(path, fa
 bool JournalWindow::exportRows(const QString& path, bool csv) {
     // Rows reach the view in batches; an export must not miss the last one.
     table_->flush();
-    QFile f(path);
+    std::string text = csv ? lork::journal::Csv_header() + '\n' : std::string();
     int rows = 0;
-    bool ok = f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    if (ok && csv) f.write(QByteArray::fromStdString(lork::journal::Csv_header() + '\n'));
-    for (int r = 0; ok && r < table_->rowCount(); ++r)
+    for (int r = 0; r < table_->rowCount(); ++r)
         if (const auto* e = table_->entryAt(r)) {
-            f.write(QByteArray::fromStdString((csv ? lork::journal::Csv_line(*e) : lork::journal::Text_line(*e)) + '\n'));
+            text += (csv ? lork::journal::Csv_line(*e) : lork::journal::Text_line(*e)) + '\n';
             ++rows;
         }
-    ok = ok && f.flush() && f.error() == QFileDevice::NoError;
     // A file that could not be written must never pass for an export.
-    if (ok) {
+    const QString err = lork::pages::Write_whole_file(path, QByteArray::fromStdString(text));
+    if (err.isEmpty()) {
         Lexport->setStyleSheet(QString());
         Lexport->setText(QStringLiteral("записано строк: %1 в %2").arg(rows).arg(path));
     } else {
         Lexport->setStyleSheet(QStringLiteral("color: #c00000"));
-        Lexport->setText(QStringLiteral("не удалось записать %1: %2").arg(path, f.errorString()));
+        Lexport->setText(QStringLiteral("не удалось записать %1: %2").arg(path, err));
     }
-    return ok;
+    return err.isEmpty();
 }

@@ -106,7 +106,8 @@ int main(int argc, char* argv[]) {
         // the simulator's terminal as the operator's port, nor its
         // calibrations in the operator's calibration log.
         if (!demo.isolateFiles()) {
-            qCritical("testlork: --demo: no temporary folder for the demonstration's files");
+            qCritical("testlork: --demo: нет временной папки для файлов демонстрации [%s]",
+                      qPrintable(demo.folderError()));
             return 1;
         }
         const QString sim = DemoSimulator::locate(QCoreApplication::applicationDirPath());

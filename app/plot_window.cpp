@@ -6,7 +6,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -149,16 +148,14 @@ void PlotWindow::clearAll() {
 }
 
 bool PlotWindow::exportCsv(const QString& path) {
-    QSaveFile f(path);
-    const std::string text = trend_.csv();
-    const bool ok = f.open(QIODevice::WriteOnly) && f.write(text.data(), qint64(text.size())) == qint64(text.size()) &&
-                    f.commit();
+    const QString err = lork::pages::Write_whole_file(path, QByteArray::fromStdString(trend_.csv()));
+    const bool ok = err.isEmpty();
     if (ok) {
         Lstate->setStyleSheet(QString());
         Lstate->setText(QStringLiteral("записано точек: %1 в %2").arg(trend_.size()).arg(path));
     } else {
         Lstate->setStyleSheet(QStringLiteral("color: #c00000"));
-        Lstate->setText(QStringLiteral("не удалось записать %1: %2").arg(path, f.errorString()));
+        Lstate->setText(QStringLiteral("не удалось записать %1: %2").arg(path, err));
     }
     return ok;
 }

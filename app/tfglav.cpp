@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
@@ -317,7 +316,7 @@ void TFglav::N_aboutClick() {
 
 void TFglav::Timer_systemTimer() {
     const QDateTime now = wallNow();
-    ui->Edit_cur_date->setText(QStringLiteral("дата ") + QLocale().toString(now.date(), QLocale::ShortFormat));
+    ui->Edit_cur_date->setText(QStringLiteral("дата ") + lork::pages::Short_date_text(now.date()));
     ui->Edit_cur_time->setText(QStringLiteral(" время ") + lork::pages::Long_time_text(now.time()));
     ui->Edit_cur_date->repaint();
     ui->Edit_cur_time->repaint();

@@ -12,6 +12,7 @@
 #include "cli/json.h"
 #include "cli/live_state.h"
 #include "cli/writes.h"
+#include "platform/error_words.h"
 #include "protocol/registers.h"
 
 namespace lorkctl {
@@ -20,7 +21,7 @@ namespace {
 
 std::vector<std::string> template_words(const std::string& path) {
     std::ifstream in(path);
-    if (!in) throw Exit{ST_USAGE, path + ": " + std::strerror(errno)};
+    if (!in) throw Exit{ST_USAGE, "шаблон " + lork::File_error(path, errno)};
     std::stringstream text;
     text << in.rdbuf();
     std::string error;
@@ -81,7 +82,7 @@ int cmd_apply(const Options& o) {
     std::FILE* record = nullptr;
     if (auto r = o.value("record")) {
         record = std::fopen(r->c_str(), "a");
-        if (!record) throw Exit{ST_USAGE, *r + ": " + std::strerror(errno)};
+        if (!record) throw Exit{ST_USAGE, "запись " + lork::File_error(*r, errno)};
     }
     Session s(o, "connect-address");
     // Ctrl-C stops before the next write and the run is recorded as

@@ -1,6 +1,6 @@
 #include "pages/certificate.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPdfWriter>
@@ -10,6 +10,7 @@
 #include <memory>
 #include <utility>
 
+#include "pages/page_format.h"
 #include "protocol/value_rules.h"
 
 namespace lork::pages {
@@ -92,18 +93,19 @@ QString Certificate_html(const calib::Certificate& c, const CertificateHead& h) 
 }
 
 QString Certificate_pdf(const QString& html, const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return file.errorString();
+    // Made whole in memory first: a file that cannot be written is told in
+    // the operator's words, and no half document is left at the path.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
     {
-        QPdfWriter pdf(&file);
+        QPdfWriter pdf(&buffer);
         pdf.setTitle(QStringLiteral("Протокол калибровки"));
         pdf.setCreator(QStringLiteral("testlork"));
         pdf.setResolution(300);
         Layout(html, pdf)->print(&pdf);
     }
-    file.close();
-    if (file.error() != QFileDevice::NoError) return file.errorString();
-    return {};
+    buffer.close();
+    return Write_whole_file(path, buffer.data());
 }
 
 void Certificate_print(const QString& html, QPrinter& printer) {

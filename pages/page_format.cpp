@@ -1,6 +1,7 @@
 #include "pages/page_format.h"
 
 #include <QComboBox>
+#include <QDate>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -8,6 +9,8 @@
 #include <QTime>
 
 #include "pages/page_host.h"
+#include "platform/error_words.h"
+#include "platform/file_io.h"
 #include "protocol/value_rules.h"
 #include "protocol/value_formats.h"
 
@@ -28,11 +31,22 @@ QString Long_time_text(const QTime& t) {
     return loc.toString(t, f.trimmed());
 }
 
+QString Short_date_text(const QDate& d) {
+    // An English or C locale would put "Dec" into a Russian window.
+    const QString f = QLocale().dateFormat(QLocale::ShortFormat);
+    return QLocale(QLocale::Russian, QLocale::Russia).toString(d, f);
+}
+
 QString Save_start(const QString& name) {
     if (!name.isEmpty() && !QFileInfo(name).isRelative()) return name;
     QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (dir.isEmpty() || !QDir(dir).exists()) dir = QDir::homePath();
     return name.isEmpty() ? dir : QDir(dir).filePath(name);
+}
+
+QString Write_whole_file(const QString& path, const QByteArray& data) {
+    const int err = Replace_file(path.toStdString(), std::string_view(data.constData(), size_t(data.size())), nullptr);
+    return err == 0 ? QString() : QString::fromStdString(File_error_text(err));
 }
 
 }  // namespace lork::pages

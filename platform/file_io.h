@@ -24,7 +24,8 @@ int Replace_file(const std::string& target, std::string_view data,
                  void (*before_replace)(const std::string& temp_path));
 
 // Why a save of target failed with err (from Replace_file), in the operator's
-// words: read-only file, no access, disk full ...
+// words, where the save tells more than err alone (read-only file, no access
+// to the folder, a missing folder); empty where File_error_words(err) says it.
 std::string Save_failure_reason(const std::string& target, int err);
 
 // Puts the file from in to's place in one step, replacing what is there

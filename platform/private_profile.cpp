@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/cp1251.h"
+#include "platform/error_words.h"
 #include "platform/file_io.h"
 
 namespace lork {
@@ -145,22 +146,32 @@ bool valid_utf8(std::string_view s) {
     return true;
 }
 
-// A file that is valid UTF-8 and holds something beyond ASCII (or starts
-// with a byte order mark) was written by a UTF-8 editor: Windows-1251
-// Cyrillic is never valid UTF-8, so the two cannot be confused. Such a file
-// is read as UTF-8 and written back in Windows-1251, unless it holds text
-// Windows-1251 has no characters for (an operator's comment in another
-// script): then it stays UTF-8, so that nothing written there turns to "?".
+// Whether valid UTF-8 text reads as UTF-8 rather than as Windows-1251: when
+// it holds a Cyrillic letter or a character beyond U+07FF. In Windows-1251
+// those would be a chain in which every "Р"/"С" or small letter is followed
+// by one or more of the rare signs 0x80..0xBF, which nobody writes. A pair
+// such as "В±" (C2 B1: 220 В±10%) is plain Windows-1251 and stays so.
+bool reads_as_utf8(std::string_view s) {
+    for (size_t i = 0; i < s.size(); ++i) {
+        const auto b = uint8_t(s[i]);
+        if (b >= 0xE0) return true;  // a three- or four-byte form
+        // U+0400..U+045F: the letters of Russian and its neighbours.
+        if (b == 0xD0 || (b == 0xD1 && i + 1 < s.size() && uint8_t(s[i + 1]) <= 0x9F)) return true;
+    }
+    return false;
+}
+
+// A settings file is Windows-1251 unless it says it is UTF-8 (a byte order
+// mark) or is valid UTF-8 that Windows-1251 would read as nonsense (an editor
+// that saves UTF-8). Its lines are kept in its own encoding, so that every
+// line the program does not own is written back byte for byte; the
+// program's own lines are written in that encoding too.
 ProfileText decode(std::string raw) {
     std::string_view body = raw;
     const bool bom = body.substr(0, 3) == "\xEF\xBB\xBF";
     if (bom) body.remove_prefix(3);
-    const bool ascii = std::all_of(body.begin(), body.end(), [](char c) { return uint8_t(c) < 0x80; });
-    if ((!bom && ascii) || !valid_utf8(body)) return {profile_split(raw), false, false};
-    bool whole = true;
-    std::string cp = utf8_to_cp1251(body, &whole);
-    if (whole) return {profile_split(cp), false, false};
-    return {profile_split(body), true, bom};
+    if (valid_utf8(body) && (bom || reads_as_utf8(body))) return {profile_split(body), true, bom};
+    return {profile_split(raw), false, false};
 }
 
 // At most max characters of UTF-8 text.
@@ -284,7 +295,9 @@ bool PrivateProfile::Flush() {
     const std::string data = (merged.bom ? "\xEF\xBB\xBF" : "") + profile_join(merged.lines);
     if (const int err = Replace_file(target, data, before_rename_hook); err != 0) {
         errno_ = err;
-        error_ = "Unable to write to " + path_ + ": " + Save_failure_reason(target, err);
+        std::string reason = Save_failure_reason(target, err);
+        if (reason.empty()) reason = File_error_words(err);
+        error_ = "Unable to write to " + path_ + ": " + reason + " [" + std::strerror(err) + "]";
         return false;
     }
     text_ = std::move(merged);

@@ -1,9 +1,9 @@
 #pragma once
 // A private-profile (INI) file in place of the Windows profile functions.
 // The file is Windows-1251 text with CRLF line ends; the API speaks UTF-8.
-// A file that a UTF-8 editor saved (valid UTF-8 beyond ASCII, or with a byte
-// order mark) is read as UTF-8 and written back in Windows-1251, or in UTF-8
-// when it holds characters Windows-1251 has not.
+// A file that a UTF-8 editor saved (with a byte order mark, or valid UTF-8
+// that Windows-1251 would read as nonsense) is read and written as UTF-8.
+// Either way every line the program does not write keeps its bytes.
 // Reads see the file as it was loaded plus this object's own writes; writes
 // stay in memory until Flush, which merges them into the file as it is on disk
 // at that moment and replaces it atomically, so every line this object did not
@@ -42,8 +42,8 @@ public:
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
 
     // Writes the pending changes. On failure the file on disk is the old one,
-    // whole; error() then holds "Unable to write to <path>: <reason>" (the
-    // reason in Russian) and the changes stay pending for the next Flush.
+    // whole; error() then holds "Unable to write to <path>: <reason> [<system
+    // text>]" (the reason in Russian) and the changes stay pending for the next Flush.
     bool Flush();
     const std::string& error() const { return error_; }
     int error_code() const { return errno_; }  // errno of the last failure

@@ -12,8 +12,8 @@ using Socket = intptr_t;
 inline constexpr Socket kNoSocket = -1;
 
 // A non-blocking TCP connection to host:service, made within timeout_us;
-// 0 or errno (EHOSTUNREACH with detail set to the resolver's text when the
-// name does not resolve).
+// 0 or errno (EHOSTUNREACH with detail set, when the name does not resolve,
+// to why in the operator's words with the resolver's own text in brackets).
 int Connect(const std::string& host, const std::string& service, int64_t timeout_us, Socket& out,
             std::string& detail);
 void Close(Socket s);

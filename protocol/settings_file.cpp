@@ -1,7 +1,6 @@
 #include "protocol/settings_file.h"
 
-#include <cstring>
-
+#include "platform/error_words.h"
 
 namespace lork {
 namespace {
@@ -36,11 +35,11 @@ SettingsOpenResult SettingsFile::open(LineSettings& ls) {
     if (found.existed) {
         profile_ = std::make_unique<PrivateProfile>(path_);
         // Said now rather than only at the close, when the save fails.
-        if (found.error != 0) return {SettingsStart::Existing, path_ + ": " + std::strerror(found.error)};
+        if (found.error != 0) return {SettingsStart::Existing, "файл настроек " + File_error(path_, found.error)};
         return {SettingsStart::Existing, {}};
     }
     if (found.error != 0) {
-        error_ = path_ + ": " + std::strerror(found.error);
+        error_ = "файл настроек " + File_error(path_, found.error);
         return {SettingsStart::CreateFailed, error_};
     }
     profile_ = std::make_unique<PrivateProfile>(path_);

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "records/text_fields.h"
+#include "platform/error_words.h"
 #include "platform/file_io.h"
 
 namespace lork::calib {
@@ -123,22 +124,17 @@ std::string Default_path() {
     return Join_path(Join_path(User_data_folder(), "testlork"), "calibration.csv");
 }
 
-std::string Failure_text(const std::string& path, const std::string& reason) {
-    return "журнал калибровки: запись не добавлена в " + path + ": " + reason;
+std::string Failure_text(const std::string& path, int err) {
+    return "журнал калибровки: запись не добавлена в " + File_error(path, err);
 }
 
 std::string Append(const std::string& path, const Record& r) {
-    // UTF-8 on every system, whatever the narrow encoding of file names.
-    const std::filesystem::path p(std::u8string(path.begin(), path.end()));
-    std::error_code ec;
-    if (p.has_parent_path()) {
-        std::filesystem::create_directories(p.parent_path(), ec);
-        if (ec) return Failure_text(path, ec.message());
-    }
+    if (const auto sep = Last_separator(path); sep != std::string::npos && sep > 0)
+        if (const int err = Make_folders(path.substr(0, sep))) return Failure_text(path, err);
     std::string line = Record_line(r) + '\n';
     if (!r.doubt.empty()) line += kDoubtTag + ',' + Csv_field(r.doubt) + '\n';
     // A file this call creates gets the header, in the same write as the first record.
-    if (const int err = Append_file(path, Header_line() + '\n', line)) return Failure_text(path, std::strerror(err));
+    if (const int err = Append_file(path, Header_line() + '\n', line)) return Failure_text(path, err);
     return {};
 }
 

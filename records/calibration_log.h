@@ -60,7 +60,8 @@ std::string Default_path();
 // programs appending at once do not mix their lines. The failure's text, or
 // an empty string.
 std::string Append(const std::string& path, const Record& r);
-std::string Failure_text(const std::string& path, const std::string& reason);
+// err: the errno value of the failed call.
+std::string Failure_text(const std::string& path, int err);
 
 // Every well-formed record of the file, in the file's order; lines that do
 // not parse are passed over.

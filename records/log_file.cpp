@@ -1,11 +1,14 @@
 #include "records/log_file.h"
 
+#include <cerrno>
+
+#include "platform/error_words.h"
 #include "records/format.h"
 
 namespace lork::journal {
 
-std::string LogFile::Failure_text(const std::string& path) {
-    return "журнал обмена: не удаётся писать в файл " + path;
+std::string LogFile::Failure_text(const std::string& path, int err) {
+    return "журнал обмена: не удаётся писать в файл " + File_error(path, err);
 }
 
 bool LogFile::start(const std::string& path) {
@@ -13,13 +16,13 @@ bool LogFile::start(const std::string& path) {
     path_ = path;
     f_ = std::fopen(path.c_str(), "a");
     if (!f_) {
-        fail();
+        fail(errno);
         return false;
     }
     if (std::ftell(f_) == 0) {
         const std::string h = Csv_header() + '\n';
         if (std::fputs(h.c_str(), f_) < 0 || std::fflush(f_) != 0) {
-            fail();
+            fail(errno);
             return false;
         }
     }
@@ -34,13 +37,13 @@ void LogFile::stop() {
 void LogFile::write(const Entry& e) {
     if (!f_) return;
     const std::string line = Csv_line(e) + '\n';
-    if (std::fputs(line.c_str(), f_) < 0 || std::fflush(f_) != 0) fail();
+    if (std::fputs(line.c_str(), f_) < 0 || std::fflush(f_) != 0) fail(errno);
 }
 
-void LogFile::fail() {
+void LogFile::fail(int err) {
     // Told once; the program goes on without the file.
     stop();
-    if (complain_) complain_(Failure_text(path_));
+    if (complain_) complain_(Failure_text(path_, err));
 }
 
 }  // namespace lork::journal

@@ -25,10 +25,11 @@ public:
     const std::string& path() const { return path_; }
     void write(const Entry& e);
 
-    static std::string Failure_text(const std::string& path);
+    // err: the errno value of the failed call.
+    static std::string Failure_text(const std::string& path, int err);
 
 private:
-    void fail();
+    void fail(int err);
     Complaint complain_;
     std::FILE* f_ = nullptr;
     std::string path_;

@@ -23,6 +23,11 @@ std::string Error_words(uint32_t err) {
     case ECONNRESET:
     case EPIPE: return "шлюз разорвал соединение";
     case EINVAL: return "неверные настройки порта";
+    // A port is named by a path too: its failures are a path's.
+    case ENOTDIR: return "в пути файл там, где должна быть папка";
+    case ENAMETOOLONG: return "слишком длинное имя порта";
+    case ELOOP: return "символические ссылки ведут по кругу или слишком длинной цепочкой";
+    case ENOMEM: return "не хватает памяти";
     default: return "системная ошибка " + std::to_string(err);
     }
 }

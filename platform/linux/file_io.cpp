@@ -234,7 +234,7 @@ std::string Save_failure_reason(const std::string& target, int err) {
         if (::faccessat(AT_FDCWD, dir_of(target).c_str(), W_OK, AT_EACCESS) != 0) return "нет доступа к папке";
         return "нет доступа к файлу";
     }
-    default: return std::strerror(err);
+    default: return {};
     }
 }
 

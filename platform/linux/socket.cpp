@@ -16,6 +16,30 @@
 
 namespace lork::net {
 
+namespace {
+
+// Why a gateway's name gave no address, in the operator's words.
+std::string resolver_words(int g, int sys_err) {
+    switch (g) {
+    case EAI_NONAME: return "такого имени узла нет в сети";
+#ifdef EAI_NODATA
+    case EAI_NODATA: return "у имени узла нет адреса";
+#endif
+#ifdef EAI_ADDRFAMILY
+    case EAI_ADDRFAMILY: return "у узла нет адреса нужного вида";
+#endif
+    case EAI_AGAIN: return "сервер имён не ответил, попробуйте позже";
+    case EAI_FAIL: return "сервер имён не смог найти узел";
+    case EAI_SERVICE: return "неверный номер порта шлюза";
+    case EAI_MEMORY: return "не хватает памяти";
+    case EAI_OVERFLOW: return "слишком длинное имя узла";
+    case EAI_SYSTEM: return Error_words(uint32_t(sys_err));
+    default: return "не удалось найти адрес узла (код " + std::to_string(g) + ")";
+    }
+}
+
+}  // namespace
+
 int Connect(const std::string& host, const std::string& service, int64_t timeout_us, Socket& out,
             std::string& detail) {
     out = kNoSocket;
@@ -24,7 +48,9 @@ int Connect(const std::string& host, const std::string& service, int64_t timeout
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* res = nullptr;
     if (const int g = getaddrinfo(host.c_str(), service.c_str(), &hints, &res)) {
-        detail = gai_strerror(g);
+        const int sys_err = errno;
+        const char* system = g == EAI_SYSTEM ? std::strerror(sys_err) : gai_strerror(g);
+        detail = resolver_words(g, sys_err) + " [" + system + "]";
         return EHOSTUNREACH;
     }
     int err = ECONNREFUSED;

@@ -291,13 +291,36 @@ TEST(SettingsFile, FileFromAUtf8EditorKeepsWhatWindows1251CannotHold) {
     }
 }
 
+// "В±" in Windows-1251 (C2 B1) is also valid UTF-8 ("±"); an editor's UTF-8
+// Russian is also Windows-1251 bytes. Neither file may lose a byte of what
+// the operator wrote, and the program's lines join each in its own encoding.
+TEST(SettingsFile, HandWrittenLinesKeepTheirBytesInEitherEncoding) {
+    const std::string own = "[связь]\r\nПОРТ=COM1\r\nНОМЕР=1\r\nСКОРОСТЬ=9600\r\nПАРИТЕТ=0\r\nСТОПБИТ=1\r\n"
+                            "ПЕРИОД ОПРОСА=2\r\n";
+    const struct {
+        std::string operator_lines;  // as the operator's editor saved them
+        std::string program_lines;   // what the save adds
+    } cases[] = {{"; 220 \xC2\xB1" "10%\r\n[x]\r\na=1\r\n", "\r\n" + cp(own)},
+                 {"; допуск ±10%\r\n[x]\r\na=1\r\n", "\r\n" + own}};
+    for (const auto& c : cases) {
+        Fixture fx;
+        write_bytes(fx.path, c.operator_lines);
+        SettingsFile f(fx.path);
+        LineSettings ls;
+        f.open(ls);
+        f.Load_settings(ls, ports);
+        ASSERT_TRUE(f.Save_settings(ls, false));
+        EXPECT_EQ(read_bytes(fx.path), c.operator_lines + c.program_lines);
+    }
+}
+
 TEST(SettingsFile, FolderInTheFilesPlaceIsReportedAtOpen) {
     Fixture fx;
     std::filesystem::create_directories(fx.path);
     SettingsFile f(fx.path);
     LineSettings ls;
     const auto r = f.open(ls);
-    EXPECT_EQ(r.message, fx.path + ": " + std::strerror(EISDIR));
+    EXPECT_EQ(r.message, "файл настроек " + fx.path + ": это папка, а не файл [" + std::strerror(EISDIR) + "]");
     EXPECT_FALSE(f.Save_settings(ls, false));
     EXPECT_TRUE(std::filesystem::is_directory(fx.path));
 }
@@ -312,7 +335,8 @@ TEST(SettingsFile, FileThatCannotBeCreatedLeavesTheDefaultsAndSavesNothing) {
     ls.adr = 5;
     const auto r = f.open(ls);
     EXPECT_EQ(r.what, SettingsStart::CreateFailed);
-    EXPECT_EQ(r.message, path + ": " + std::strerror(ENOTDIR));
+    EXPECT_EQ(r.message,
+              "файл настроек " + path + ": в пути файл там, где должна быть папка [" + std::strerror(ENOTDIR) + "]");
     EXPECT_FALSE(f.has_file());
     f.Load_settings(ls, ports);
     EXPECT_EQ(ls.adr, 5);
@@ -330,7 +354,7 @@ TEST(SettingsFile, RefusedWriteIsReportedWithThePath) {
     ASSERT_EQ(f.open(ls).what, SettingsStart::Created);
     std::filesystem::remove_all(fx.dir.path());
     EXPECT_FALSE(f.Save_settings(ls, false));
-    EXPECT_EQ(f.error(), "Unable to write to " + fx.path + ": нет такой папки");
+    EXPECT_EQ(f.error(), "Unable to write to " + fx.path + ": нет такой папки [" + std::strerror(ENOENT) + "]");
     std::filesystem::create_directory(fx.dir.path());
     EXPECT_TRUE(f.Save_settings(ls, false));
     EXPECT_EQ(f.error(), "");

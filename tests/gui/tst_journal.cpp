@@ -9,6 +9,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
+#include <cerrno>
 
 #include "widgets/journal_table.h"
 #include "app/journal_tool.h"
@@ -165,7 +166,7 @@ void TstJournal::unwritableLogIsToldOnce() {
     const QString path = "/nonexistent-dir/journal.csv";
     QVERIFY(!r.g.w->journal().startLog(path));
     r.g.w->readings().BzaprosClick();
-    const QString told = QString::fromStdString(journal::LogFile::Failure_text(path.toStdString()));
+    const QString told = QString::fromStdString(journal::LogFile::Failure_text(path.toStdString(), ENOENT));
     QCOMPARE(r.g.w->infoLines().count(told), 1);
     QVERIFY(!r.g.w->journal().logging());
 }

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -404,6 +406,21 @@ void TestMainWindow::clock() {
     QVERIFY2(time.startsWith(QStringLiteral(" время ")), qPrintable(time));
     QVERIFY2(time.contains(QStringLiteral("59:58")), qPrintable(time));
     QVERIFY2(!time.contains(QStringLiteral("UTC")), qPrintable(time));
+
+    // Whatever the system's language, the window's date speaks Russian; the
+    // system's order and separators stay.
+    const auto restore = qScopeGuard([saved = QLocale()] { QLocale::setDefault(saved); });
+    const struct {
+        QLocale locale;
+        QString date;
+    } cases[] = {{QLocale::c(), QStringLiteral("дата 28 нояб. 2031")},
+                 {QLocale(QLocale::English, QLocale::UnitedStates), QStringLiteral("дата 11/28/31")},
+                 {QLocale(QLocale::German, QLocale::Germany), QStringLiteral("дата 28.11.31")}};
+    for (const auto& c : cases) {
+        QLocale::setDefault(c.locale);
+        rig.w->Timer_systemTimer();
+        QCOMPARE(rig.find<QLineEdit>("Edit_cur_date")->text(), c.date);
+    }
 }
 
 void TestMainWindow::hostGoesThroughReplaceableFunctions() {
