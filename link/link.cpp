@@ -234,6 +234,7 @@ void Link::Clear_suda() {
     ex.len_suda = 0;
     ex.rx_status = 0;
     ex.gateway_exc = 0;
+    ex.whole_frame = false;
     ex.paket_suda[0] = 0;
     std::fill(ex.paket_suda.begin() + 1, ex.paket_suda.begin() + 33, uint8_t(0x2E));
 }
@@ -241,9 +242,13 @@ void Link::Clear_suda() {
 Link::ReadResult Link::Read_one() { return Read_timed(&st_.ex.paket_suda[1], 1); }
 
 bool Link::Search_adr() {
+    // A Modbus TCP gateway hands over whole frames, each beginning with its
+    // unit: there is no line noise to skip, and another unit is a reply from
+    // another instrument, which the address check names as such.
+    const bool framed = port_.modbusTcp();
     for (int i = 0; i < 3; ++i) {
         last_count_ = Read_one().got;
-        if (last_count_ == 1 && st_.ex.paket_suda[1] == st_.ls.adr) return true;
+        if (last_count_ == 1 && (st_.ex.paket_suda[1] == st_.ls.adr || framed)) return true;
         // A time-out of one's own is the whole wait: nothing came in it.
         if (response_timeout_ms != 0 && last_count_ == 0) return false;
     }
@@ -270,6 +275,7 @@ void Link::Port_receive() {
     const size_t got = Read_timed(&ex.paket_suda[2], std::min<size_t>(ex.len_wait, kReplyMax)).got;
     ex.len_suda = uint8_t(got + 1);
     ex.gateway_exc = port_.gatewayException();
+    ex.whole_frame = port_.modbusTcp();
 }
 
 void Link::Port_receive_probe() {
@@ -284,6 +290,7 @@ void Link::Port_receive_probe() {
         const size_t got = Read_timed(&ex.paket_suda[2], 6).got;
         ex.len_suda = uint8_t(got + 1);
         ex.gateway_exc = port_.gatewayException();
+        ex.whole_frame = port_.modbusTcp();
         return;
     }
     ex.rx_status = 1;

@@ -24,12 +24,16 @@ float bits_float(uint32_t b) {
 uint32_t with_high(uint32_t v, uint16_t hi) { return (v & 0x0000FFFFu) | (uint32_t(hi) << 16); }
 uint32_t with_low(uint32_t v, uint16_t lo) { return (v & 0xFFFF0000u) | lo; }
 
-// Number of the reply's registers that arrived whole: data runs from
-// position 4 up to the byte before the CRC (len_suda >= 3 once the common
-// checks passed).
-unsigned regs_received(const ExchangeBuffers& ex) {
-    const unsigned data_end = ex.len_suda - 2u;
-    return data_end >= 5 ? (data_end - 3u) / 2u : 0u;
+// The reply has the form the request asks for (after the common checks).
+bool formed(const ExchangeBuffers& ex, uint8_t func, uint16_t kol) {
+    return Reply_form_ok(&ex.paket_suda[1], ex.len_suda, func, kol);
+}
+
+// The count of bits the request in paket_tuda asked for with func; 0 when
+// it holds no such request.
+uint16_t bits_asked(const ExchangeBuffers& ex, uint8_t func) {
+    const auto& q = ex.paket_tuda;
+    return ex.len_tuda == 8 && q[2] == func ? uint16_t(q[5] * 256 + q[6]) : 0;
 }
 
 uint16_t reg_at(const ExchangeBuffers& ex, unsigned i) {
@@ -108,14 +112,19 @@ void Device::Zapros_write(uint16_t start, uint16_t kol, const std::vector<uint16
 }
 
 // --- reply checks ---
-// A reply with a good CRC that still lacks bytes the request asked for is
-// reported as a malformed reply (8) before anything of it is decoded: a
-// partial decode would change the state (even the address) behind a failure.
+// A reply with a good CRC whose byte count or length is not what the request
+// asks for is reported as a malformed reply (8) before anything of it is
+// decoded: registers taken from a frame that is not the answer to the request
+// (a byte count of 250 for eight registers, a byte more than the count says)
+// are garbage, and a partial decode would change the state, even the
+// address, behind a failure. The checks of functions 1 and 2 have no
+// arguments: they take the count from the request that was sent.
 
 uint8_t Device::Otvet_fn1() {
     const auto& ex = st_.ex;
     if (int c = Common_checks(ex, st_.ls.adr, reg::ReadCoils); c >= 0) return uint8_t(c);
-    if (ex.len_suda < 6) return KOD_ECHO;
+    const uint16_t kol = bits_asked(ex, reg::ReadCoils);
+    if (kol == 0 || !formed(ex, reg::ReadCoils, kol)) return KOD_ECHO;
     const uint8_t d = ex.paket_suda[4];
     auto& dv = st_.dev;
     auto bit = [d](uint16_t n) { return uint8_t((d >> n) & 1u); };
@@ -133,7 +142,8 @@ uint8_t Device::Otvet_fn1() {
 uint8_t Device::Otvet_fn2() {
     const auto& ex = st_.ex;
     if (int c = Common_checks(ex, st_.ls.adr, reg::ReadDiscreteInputs); c >= 0) return uint8_t(c);
-    if (ex.len_suda < 6) return KOD_ECHO;
+    const uint16_t kol = bits_asked(ex, reg::ReadDiscreteInputs);
+    if (kol == 0 || !formed(ex, reg::ReadDiscreteInputs, kol)) return KOD_ECHO;
     const uint8_t d = ex.paket_suda[4];
     auto& dv = st_.dev;
     // A switch that is on pulls its input low.
@@ -148,9 +158,9 @@ uint8_t Device::Otvet_fn2() {
 uint8_t Device::Otvet_fn3(uint16_t start, uint16_t kol) {
     const auto& ex = st_.ex;
     if (int c = Common_checks(ex, st_.ls.adr, reg::ReadHoldingRegisters); c >= 0) return uint8_t(c);
+    if (!formed(ex, reg::ReadHoldingRegisters, kol)) return KOD_ECHO;
     auto& ls = st_.ls;
     auto& dv = st_.dev;
-    if (regs_received(ex) < kol) return KOD_ECHO;
     uint8_t result = KOD_OK;
     for (unsigned i = 0; i < kol; ++i) {
         const uint16_t value = reg_at(ex, i);
@@ -188,13 +198,9 @@ uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
     // A reply found by the second search is still a complete, checked reply,
     // so it is decoded like any other.
     if (int c = Common_checks(ex, st_.ls.adr, reg::ReadInputRegisters); c >= 0) return uint8_t(c);
-    if (regs_received(ex) < kol) return KOD_ECHO;
-    if (kol > 0) {
-        // The text is what the byte count announces, as far as it arrived.
-        const unsigned data_end = ex.len_suda - 2u;
-        const unsigned last = std::min(3u + ex.paket_suda[3], data_end);
-        dv.reg_text.assign(reinterpret_cast<const char*>(&ex.paket_suda[4]), last >= 4 ? last - 3u : 0u);
-    }
+    if (!formed(ex, reg::ReadInputRegisters, kol)) return KOD_ECHO;
+    // The text is what the byte count announces, which is what was asked.
+    if (kol > 0) dv.reg_text.assign(reinterpret_cast<const char*>(&ex.paket_suda[4]), ex.paket_suda[3]);
     uint8_t result = KOD_OK;
     for (unsigned i = 0; i < kol; ++i) {
         const uint16_t value = reg_at(ex, i);
@@ -228,7 +234,7 @@ uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
 uint8_t Device::Otvet_fn16(uint16_t start, uint16_t kol) {
     const auto& ex = st_.ex;
     if (int c = Common_checks(ex, st_.ls.adr, reg::WriteMultipleRegisters); c >= 0) return uint8_t(c);
-    if (ex.len_suda < 8) return KOD_ECHO;
+    if (!formed(ex, reg::WriteMultipleRegisters, kol)) return KOD_ECHO;
     const auto& p = ex.paket_suda;
     if (p[3] * 256 + p[4] != start || p[5] * 256 + p[6] != kol) return KOD_ECHO;
     return KOD_OK;

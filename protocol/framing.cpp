@@ -96,6 +96,9 @@ int Common_checks(const ExchangeBuffers& ex, uint8_t adr, uint8_t func) {
         // The exception code is the result as it stands, without a CRC check;
         // but a code that did not arrive, or code 0, would read as success.
         if (len < 3) return KOD_CRC;
+        // A gateway's frame is exact: an exception is function and code, no
+        // more and no less, or it is no exception the gateway means.
+        if (ex.whole_frame && len != 5) return KOD_ECHO;
         if (p[3] == 0) return KOD_ECHO;
         // The same codes from an instrument on a serial line keep their texts.
         if (ex.gateway_exc != 0 && p[3] == ex.gateway_exc) return Gateway_kod(p[3]);
@@ -105,8 +108,22 @@ int Common_checks(const ExchangeBuffers& ex, uint8_t adr, uint8_t func) {
     // cannot hold cannot be a frame either.
     if (len < 3 || len > kFrameMax) return KOD_CRC;
     const uint16_t crc = CRC16(&p[1], uint16_t(len - 2));
-    if (crc != uint16_t(p[len] * 256 + p[len - 1])) return KOD_CRC;
+    // No CRC travels through a gateway; the one computed here over its whole
+    // frame fails only when the read took part of the frame: a reply longer
+    // than the request allows.
+    if (crc != uint16_t(p[len] * 256 + p[len - 1])) return ex.whole_frame ? KOD_ECHO : KOD_CRC;
     return -1;
+}
+
+size_t Reply_data_bytes(uint8_t func, uint16_t kol) {
+    if (func == reg::ReadCoils || func == reg::ReadDiscreteInputs) return (size_t(kol) + 7) / 8;
+    return size_t(kol) * 2;
+}
+
+bool Reply_form_ok(const uint8_t* f, size_t len, uint8_t func, uint16_t kol) {
+    if (func == reg::WriteMultipleRegisters) return len == 8;
+    const size_t data = Reply_data_bytes(func, kol);
+    return len >= 3 && f[2] == data && len == 5 + data;
 }
 
 std::string Kod_text(uint8_t code) {

@@ -16,7 +16,7 @@ enum KodRez : uint8_t {
     KOD_OK = 0,
     KOD_CRC = 6,
     KOD_ADR = 7,
-    KOD_ECHO = 8,
+    KOD_ECHO = 8,  // a write echo naming another start or count, or a reply of another form than asked
     KOD_FUNC = 9,
     KOD_TIMEOUT_EXC = 10,
     KOD_NO_REPLY = 11,
@@ -44,6 +44,17 @@ void Make_zapros_write(ExchangeBuffers& ex, uint8_t adr, uint16_t start, uint16_
 // Returns the result code, or -1 when the reply passed and the function's own
 // part should follow.
 int Common_checks(const ExchangeBuffers& ex, uint8_t adr, uint8_t func);
+
+// The data bytes a read reply carries for kol items: two per register
+// (functions 3 and 4), one per eight bits (1 and 2).
+size_t Reply_data_bytes(uint8_t func, uint16_t kol);
+// Whether a reply has the form its request asks for: to functions 1..4 the
+// byte count of kol items and exactly that many data bytes before the CRC, to
+// function 16 the 8-byte echo. f is the frame from its address byte, len its
+// length. A reply of another form is malformed (KOD_ECHO) even with a good
+// CRC: a byte count that disagrees with the request says the frame is not the
+// answer to it, and nothing of it may be decoded.
+bool Reply_form_ok(const uint8_t* f, size_t len, uint8_t func, uint16_t kol);
 
 std::string Kod_text(uint8_t code);
 std::string Kod_text_dump(const ExchangeBuffers& ex, uint8_t code);

@@ -23,10 +23,6 @@ uint16_t wordAt(const std::vector<uint8_t>& f, size_t i) { return uint16_t(f[i] 
 
 bool bitFunction(uint8_t func) { return func == reg::ReadCoils || func == reg::ReadDiscreteInputs; }
 
-size_t dataBytes(uint8_t func, uint16_t count) {
-    return bitFunction(func) ? (size_t(count) + 7) / 8 : size_t(count) * 2;
-}
-
 }  // namespace
 
 std::vector<uint8_t> readRequest(uint8_t adr, uint8_t func, uint16_t start, uint16_t count) {
@@ -61,17 +57,24 @@ Check checkReply(const std::vector<uint8_t>& request, const std::vector<uint8_t>
     if (reply.size() < 2) return {KOD_CUT, false};
     const bool exception = reply[1] == uint8_t(func | reg::exceptionBit);
     if (reply[1] != func && !exception) return {KOD_FUNC, false};
-    const size_t want = replyLength(reply.data(), reply.size(), func);
-    if (want == 0 || reply.size() < want) return {KOD_CUT, false};
-    if (reply.size() > want) return {KOD_ECHO, false};
-    if (Crc16_modbus(reply.data(), want - 2) != uint16_t(reply[want - 1] << 8 | reply[want - 2])) return {KOD_CRC, false};
-    // Code 0 would read as success.
-    if (exception && gatewayException != 0 && reply[2] == gatewayException) return {Gateway_kod(reply[2]), false};
-    if (exception) return reply[2] == 0 ? Check{KOD_ECHO, false} : Check{reply[2], true};
-    if (func == reg::WriteMultipleRegisters)
-        return {uint8_t(wordAt(reply, 2) == wordAt(request, 2) && wordAt(reply, 4) == wordAt(request, 4) ? 0 : KOD_ECHO),
-                false};
-    return {uint8_t(reply[2] == dataBytes(func, wordAt(request, 4)) ? 0 : KOD_ECHO), false};
+    auto crc_ok = [&] {
+        const size_t n = reply.size();
+        return n >= 3 && Crc16_modbus(reply.data(), n - 2) == uint16_t(reply[n - 1] << 8 | reply[n - 2]);
+    };
+    if (exception) {
+        if (reply.size() < shortestReply) return {KOD_CUT, false};
+        if (reply.size() > shortestReply) return {KOD_ECHO, false};
+        if (!crc_ok()) return {KOD_CRC, false};
+        if (gatewayException != 0 && reply[2] == gatewayException) return {Gateway_kod(reply[2]), false};
+        // Code 0 would read as success.
+        return reply[2] == 0 ? Check{KOD_ECHO, false} : Check{reply[2], true};
+    }
+    // The same order and the same form as the fixed transactions' checks.
+    if (!crc_ok()) return {KOD_CRC, false};
+    if (!Reply_form_ok(reply.data(), reply.size(), func, wordAt(request, 4))) return {KOD_ECHO, false};
+    if (func == reg::WriteMultipleRegisters && (wordAt(reply, 2) != wordAt(request, 2) || wordAt(reply, 4) != wordAt(request, 4)))
+        return {KOD_ECHO, false};
+    return {0, false};
 }
 
 std::vector<uint16_t> replyValues(const std::vector<uint8_t>& request, const std::vector<uint8_t>& reply) {

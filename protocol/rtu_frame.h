@@ -26,7 +26,9 @@ size_t replyLength(const uint8_t* p, size_t n, uint8_t func);
 // fixed transactions (0 good, 6 CRC, 7 address, 8 format, 9 function,
 // 11 no reply, 12 cut short, 13 and 14 a gateway that reached no instrument),
 // or the exception code when exception is set. gatewayException is what the
-// port says of the reply (SerialPort::gatewayException).
+// port says of the reply (SerialPort::gatewayException). A reply with a good
+// CRC and another form than the request asks for (Reply_form_ok) is 8, as in
+// the fixed transactions.
 struct Check {
     uint8_t kod = 0;
     bool exception = false;

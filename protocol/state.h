@@ -61,6 +61,8 @@ struct ExchangeBuffers {
     uint16_t zapros_kol = 0;               // count of the current request
     uint8_t kod_rez = 0;                   // result code of the last exchange (0..14)
     uint8_t gateway_exc = 0;               // a Modbus TCP gateway's own exception in the reply, 0: none
+    bool whole_frame = false;              // the reply came as one frame from a Modbus TCP gateway: its
+                                           // length is exact and its CRC was computed here, not received
 };
 
 // The instrument's values as last decoded. Start values: all 0 but res, kol_step, por_step.

@@ -59,7 +59,8 @@ std::optional<Fault> faultFromName(const std::string& n) {
     static const std::map<std::string, Fault> names{
         {"none", Fault::None},       {"silent", Fault::Silent},     {"stray", Fault::Stray},
         {"late", Fault::Late},       {"badcrc", Fault::BadCrc},     {"otheradr", Fault::OtherAdr},
-        {"otherfunc", Fault::OtherFunc}, {"truncate", Fault::Truncate}};
+        {"otherfunc", Fault::OtherFunc}, {"truncate", Fault::Truncate}, {"bytecount", Fault::ByteCount},
+        {"extra", Fault::Extra}};
     auto it = names.find(n);
     if (it == names.end()) return std::nullopt;
     return it->second;
@@ -75,6 +76,8 @@ const char* faultName(Fault f) {
         case Fault::OtherAdr: return "otheradr";
         case Fault::OtherFunc: return "otherfunc";
         case Fault::Truncate: return "truncate";
+        case Fault::ByteCount: return "bytecount";
+        case Fault::Extra: return "extra";
     }
     return "?";
 }
@@ -298,6 +301,24 @@ void InstrumentModel::applyFault(Reply& r, uint8_t func) {
         case Fault::Truncate: {
             const size_t keep = fault_arg_ > 0 ? size_t(fault_arg_) : std::max<size_t>(2, r.bytes.size() / 2);
             if (keep < r.bytes.size()) r.bytes.resize(keep);
+            break;
+        }
+        // Frames of the wrong form that a CRC check passes: what a master
+        // must refuse by their byte count and length.
+        case Fault::ByteCount: {
+            std::vector<uint8_t> body(r.bytes.begin(), r.bytes.end() - 2);
+            if (body[1] & reg::exceptionBit) break;
+            if (func == reg::WriteMultipleRegisters)
+                body.resize(4);
+            else
+                body[2] = uint8_t(fault_arg_ > 0 ? fault_arg_ : 250);
+            r.bytes = frame(std::move(body));
+            break;
+        }
+        case Fault::Extra: {
+            std::vector<uint8_t> body(r.bytes.begin(), r.bytes.end() - 2);
+            body.insert(body.end(), size_t(fault_arg_ > 0 ? fault_arg_ : 1), uint8_t(0));
+            r.bytes = frame(std::move(body));
             break;
         }
     }

@@ -57,10 +57,12 @@ enum class Fault : uint8_t {
     OtherAdr,   // reply from another address (good CRC)
     OtherFunc,  // reply naming another function (good CRC)
     Truncate,   // reply cut short (arg: bytes kept, default half)
+    ByteCount,  // a read reply's byte count replaced (arg, default 250), a write echo without its count; good CRC
+    Extra,      // data bytes 0x00 added before the CRC (arg: how many, default 1); good CRC
 };
 
 // Parses the fault names used on lork-sim's command line ("silent", "stray",
-// "late", "badcrc", "otheradr", "otherfunc", "truncate").
+// "late", "badcrc", "otheradr", "otherfunc", "truncate", "bytecount", "extra").
 std::optional<Fault> faultFromName(const std::string& name);
 const char* faultName(Fault f);
 

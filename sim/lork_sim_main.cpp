@@ -47,7 +47,8 @@ const char* kUsage =
     "  --silent           never answer (same as --fault silent)\n"
     "  --fault KIND[:N[:ARG]]  the next N replies (all when N is omitted) suffer KIND:\n"
     "                     silent, stray (ARG junk bytes, 2), late, badcrc, otheradr,\n"
-    "                     otherfunc, truncate (ARG bytes kept, half)\n"
+    "                     otherfunc, truncate (ARG bytes kept, half), bytecount (ARG\n"
+    "                     the byte count sent, 250), extra (ARG data bytes added, 1)\n"
     "  --exception CODE[:N]    answer the next N requests (1) with exception CODE\n"
     "  --verbose          log every frame to standard error\n"
     "stdin commands: resistance OHM | switch PR|ST|BL|Z 0|1 | fault KIND [N [ARG]] |\n"
@@ -135,7 +136,8 @@ bool applyFaultSpec(InstrumentModel& m, const std::vector<std::string>& parts, s
     }
     if (parts.size() > 2) {
         auto a = toLong(parts[2]);
-        if (!a || *a < 1 || *a > 64) return err = "bad fault argument", false;
+        // A byte count is any byte; the other arguments are lengths.
+        if (!a || *a < 1 || *a > (*f == Fault::ByteCount ? 255 : 64)) return err = "bad fault argument", false;
         arg = int(*a);
     }
     m.setFault(*f, times, arg);

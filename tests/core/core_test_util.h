@@ -3,6 +3,7 @@
 // the receive buffer as the link would leave them, and a wired Core on a
 // FakePort in virtual time.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "protocol/device.h"
@@ -35,6 +36,22 @@ inline std::vector<uint8_t> reg_reply(uint8_t adr, uint8_t func, const std::vect
         b.push_back(uint8_t(r & 0xFF));
     }
     return with_crc(b);
+}
+
+// Everything a reply check may write, floats by their bits so NaNs compare.
+inline std::string snapshot(const State& st) {
+    const auto& d = st.dev;
+    std::string s;
+    auto put = [&s](const auto& v) { s.append(reinterpret_cast<const char*>(&v), sizeof v); };
+    put(d.cal0), put(d.cal100), put(d.res), put(d.kol_step), put(d.por_step), put(d.light);
+    put(d.cal_enable), put(d.v_ind), put(d.sum_res), put(d.proc_dopusk), put(d.step);
+    put(d.izm_proc), put(d.izm_znach), put(d.izm_imp), put(d.proc), put(d.te), put(d.procw), put(d.tew);
+    put(d.ci_flag), put(d.kluch_K1), put(d.kluch_K2), put(d.svd_I), put(d.svd_K2), put(d.svd_K1);
+    put(d.svd_P), put(d.svd_I_mig), put(d.svd_P_mig), put(d.sw_PR), put(d.sw_ST), put(d.sw_BL), put(d.sw_Z);
+    put(d.reg_value);
+    s += d.reg_text;
+    put(st.ls.adr), put(st.ls.scor_code), put(st.ls.parity), put(st.ls.stopbit);
+    return s;
 }
 
 struct CoreRig {

@@ -5,6 +5,7 @@
 #include <deque>
 
 #include "core_test_util.h"
+#include "protocol/rtu_frame.h"
 
 namespace lork::test {
 namespace {
@@ -138,6 +139,7 @@ TEST(ReplyChecks, WriteEcho) {
 TEST(ReplyChecks, CoilsAndSwitches) {
     DeviceRig r;
     auto& d = r.st.dev;
+    Make_zapros(r.st.ex, 5, 1, 0, 8);  // the reply's byte count must be what this asked
     load_reply(r.st.ex, with_crc({5, 1, 1, 0xA1}));
     EXPECT_EQ(r.core.dev.Otvet_fn1(), KOD_OK);
     EXPECT_EQ((std::vector<int>{d.kluch_K1, d.kluch_K2, d.svd_I, d.svd_K2, d.svd_K1, d.svd_P, d.svd_I_mig, d.svd_P_mig}),
@@ -147,6 +149,7 @@ TEST(ReplyChecks, CoilsAndSwitches) {
     EXPECT_EQ((std::vector<int>{d.kluch_K1, d.kluch_K2, d.svd_I, d.svd_K2, d.svd_K1, d.svd_P, d.svd_I_mig, d.svd_P_mig}),
               (std::vector<int>{0, 1, 1, 1, 1, 0, 1, 0}));
 
+    Make_zapros(r.st.ex, 5, 2, 0, 4);
     load_reply(r.st.ex, with_crc({5, 2, 1, 0x0E}));
     EXPECT_EQ(r.core.dev.Otvet_fn2(), KOD_OK);
     EXPECT_EQ((std::vector<int>{d.sw_PR, d.sw_ST, d.sw_BL, d.sw_Z}), (std::vector<int>{1, 0, 0, 0}));
@@ -250,12 +253,59 @@ TEST(ReplyChecks, ShortRepliesDecodeNothing) {
     EXPECT_EQ(r.core.dev.Otvet_fn2(), KOD_ECHO);
 }
 
-TEST(ReplyChecks, ByteCountDisagreeingWithTheRequestIsNotChecked) {
-    DeviceRig r;
-    load_reply(r.st.ex, with_crc({5, 3, 9, 0x00, 0x04, 0x00, 0x05}));
-    EXPECT_EQ(r.core.dev.Otvet_fn3(0x0A00, 2), KOD_OK);
-    EXPECT_EQ(r.st.dev.res, 4);
-    EXPECT_EQ(r.st.dev.kol_step, 5);
+// A reply whose byte count or length is not what its request asks for,
+// though its CRC is good, is malformed in every path that decodes: the
+// transaction gives 8 and leaves the state alone, and the power tools' check
+// says the same of the same bytes.
+TEST(ReplyChecks, MalformedRepliesAreRefusedWhole) {
+    struct Request {
+        uint8_t func;
+        uint16_t start, kol;
+        std::vector<uint8_t> body;  // the good reply without its CRC
+    };
+    std::vector<uint8_t> params{5, 3, 16}, izm{5, 4, 26};
+    for (int i = 0; i < 16; ++i) params.push_back(uint8_t(i % 2 ? 0x40 + i : 0));
+    for (int i = 0; i < 26; ++i) izm.push_back(uint8_t(0x11 * (i % 15 + 1)));
+    const Request requests[] = {
+        {1, 0x0000, 8, {5, 1, 1, 0xA1}},
+        {2, 0x0000, 4, {5, 2, 1, 0x0E}},
+        {3, 0x0A00, 8, params},
+        {4, 0x0010, 13, izm},
+        {16, 0x0A03, 1, {5, 16, 0x0A, 0x03, 0x00, 0x01}},
+    };
+    using Change = std::vector<uint8_t> (*)(std::vector<uint8_t>);
+    const struct {
+        const char* what;
+        Change change;  // of the body; the count is position 2, position 5 in an echo
+    } malformed[] = {
+        {"count high", [](std::vector<uint8_t> b) { b[b[1] == 16 ? 5 : 2] = b[1] == 16 ? 2 : 250; return b; }},
+        {"count low", [](std::vector<uint8_t> b) { b[b[1] == 16 ? 5 : 2] -= 1; return b; }},
+        {"extra data", [](std::vector<uint8_t> b) { b.push_back(0); return b; }},
+        {"short", [](std::vector<uint8_t> b) { b.pop_back(); return b; }},
+    };
+    for (const auto& q : requests) {
+        const std::vector<uint16_t> values{1};
+        {
+            DeviceRig r;  // the good reply decodes: the rig can tell a change
+            r.script = {with_crc(q.body)};
+            const std::string before = snapshot(r.st);
+            EXPECT_EQ(r.core.dev.Transact(q.func, q.start, q.kol, values), KOD_OK) << int(q.func);
+            if (q.func != 16) {
+                EXPECT_NE(snapshot(r.st), before) << int(q.func);
+            }
+        }
+        for (const auto& m : malformed) {
+            DeviceRig r;
+            const auto reply = with_crc(m.change(q.body));
+            r.script = {reply};
+            const std::string before = snapshot(r.st);
+            EXPECT_EQ(r.core.dev.Transact(q.func, q.start, q.kol, values), KOD_ECHO) << int(q.func) << " " << m.what;
+            EXPECT_EQ(snapshot(r.st), before) << int(q.func) << " " << m.what;
+            const auto request = q.func == 16 ? rtu::writeRequest(5, q.start, values)
+                                              : rtu::readRequest(5, q.func, q.start, q.kol);
+            EXPECT_EQ(rtu::checkReply(request, reply).kod, KOD_ECHO) << int(q.func) << " " << m.what;
+        }
+    }
 }
 
 // --- probes ---

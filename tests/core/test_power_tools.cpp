@@ -29,7 +29,7 @@ TEST(RtuReply, ChecksOfEveryKind) {
         {"good", read2, good, 0, false},
         {"none", read2, {}, KOD_NO_REPLY, false},
         {"other address", read2, with_crc({6, 3, 4, 0, 10, 0, 100}), KOD_ADR, false},
-        {"cut", read2, {good.begin(), good.end() - 1}, KOD_CUT, false},
+        {"cut", read2, {good.begin(), good.end() - 1}, KOD_CRC, false},
         {"too long", read2, [&] { auto r = good; r.push_back(0); return r; }(), KOD_ECHO, false},
         {"crc", read2, bad_crc, KOD_CRC, false},
         {"other function", read2, with_crc({5, 4, 4, 0, 10, 0, 100}), KOD_FUNC, false},

@@ -18,7 +18,10 @@
 #include "platform/mbtcp_port.h"
 #include "platform/port_factory.h"
 #include "platform/rfc2217_port.h"
+#include "platform/system_clock.h"
 #include "platform/telnet_input.h"
+#include "protocol/device.h"
+#include "support/fake_port.h"
 
 using namespace lork;
 
@@ -313,4 +316,48 @@ TEST(Mbtcp, FramesRequestsChecksTransactionsAndRebuildsTheRtuReply) {
     EXPECT_TRUE(exchange().empty());
     EXPECT_FALSE(port.isOpen());
     EXPECT_NE(port.lastReadError(), 0u);
+}
+
+// Through a Modbus TCP gateway no CRC travels and frames come whole, so the
+// fixed transactions read a frame's form from it: a PDU of another form than
+// the request asks for is malformed (8), also one longer than the read takes
+// (never a CRC error), another unit is a wrong address (7), and an exception
+// is function and code or malformed, never the code some other byte makes.
+TEST(Mbtcp, RepliesOfTheWrongFormReadAsSuchInTheTransactions) {
+    const struct {
+        const char* what;
+        uint8_t unit;
+        Bytes pdu;
+        uint8_t kod;
+    } cases[] = {
+        {"good", 5, {0x03, 0x02, 0x00, 0x05}, KOD_OK},
+        {"byte count high", 5, {0x03, 0xFA, 0x00, 0x05}, KOD_ECHO},
+        {"byte count low", 5, {0x03, 0x01, 0x00, 0x05}, KOD_ECHO},
+        {"extra data", 5, {0x03, 0x02, 0x00, 0x05, 0x00}, KOD_ECHO},
+        {"longer than the read", 5, {0x03, 0x02, 0x00, 0x05, 0, 0, 0, 0, 0, 0, 0, 0, 0}, KOD_ECHO},
+        {"function only", 5, {0x03}, KOD_ECHO},
+        {"another unit", 6, {0x03, 0x02, 0x00, 0x05}, KOD_ADR},
+        {"exception and a byte more", 5, {0x83, 0x0A, 0x00}, KOD_ECHO},
+        {"exception without its code", 5, {0x83}, KOD_ECHO},
+        {"the gateway's exception", 5, {0x83, 0x0B}, KOD_GW_TARGET},
+    };
+    Server s([&](int fd) {
+        for (const auto& c : cases) {
+            const Bytes request = take(fd, 10000);
+            if (request.size() < 7) return;
+            Bytes reply{request[0], request[1], 0, 0, 0, uint8_t(c.pdu.size() + 1), c.unit};
+            reply.insert(reply.end(), c.pdu.begin(), c.pdu.end());
+            give(fd, reply);
+        }
+        take(fd, 30000);  // open until the client is done: a closing gateway takes its last reply along
+    });
+    SystemClock clock;
+    test::RecordingHost host;
+    PortByName port;
+    Core core(port, clock, host);
+    core.st.ls.port_name = s.name("mbtcp");
+    core.link.response_timeout_ms = 5000;  // a loaded machine's server thread answers in time
+    core.link.Port_setup(2);
+    ASSERT_EQ(core.link.port_setup_error, 0);
+    for (const auto& c : cases) EXPECT_EQ(core.dev.Transact(3, 0x0800, 1), c.kod) << c.what;
 }

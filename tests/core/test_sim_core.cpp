@@ -56,6 +56,7 @@ TEST(SimCore, InjectedFaultsGiveTheirResults) {
         {sim::Fault::Silent, -1, KOD_NO_REPLY, 2}, {sim::Fault::BadCrc, -1, KOD_CRC, 0},
         {sim::Fault::OtherAdr, -1, KOD_NO_REPLY, 2},  // its address byte is never found
         {sim::Fault::OtherFunc, -1, KOD_FUNC, 0},  {sim::Fault::Truncate, -1, KOD_CRC, 0},
+        {sim::Fault::ByteCount, -1, KOD_ECHO, 0},  {sim::Fault::Extra, -1, KOD_ECHO, 0},
     };
     for (const uint8_t code : {uint8_t(2), uint8_t(6)}) {
         for (const auto& c : cases) {

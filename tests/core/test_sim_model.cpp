@@ -271,6 +271,9 @@ TEST(SimModel, FaultsShapeTheReply) {
         {Fault::OtherFunc, -1, withCrc({5, 7, 2, 0, 5}), false},
         {Fault::Truncate, -1, {5, 3, 2}, false},
         {Fault::Truncate, 5, {5, 3, 2, 0, 5}, false},
+        {Fault::ByteCount, -1, withCrc({5, 3, 250, 0, 5}), false},
+        {Fault::ByteCount, 1, withCrc({5, 3, 1, 0, 5}), false},
+        {Fault::Extra, -1, withCrc({5, 3, 2, 0, 5, 0}), false},
     };
     for (const auto& c : cases) {
         InstrumentModel m;

@@ -1,11 +1,14 @@
 #!/usr/bin/python3
 """A Modbus TCP gateway for the tests: MBAP on the loopback, RTU on a serial
 line (lork-sim's pseudo-terminal).  Prints its TCP port, then serves.
-Usage: mbtcp_gateway.py PTY [--exception CODE] [--stray]
+Usage: mbtcp_gateway.py PTY [--exception CODE] [--stray] [--unit N] [--pad]
   --exception CODE  answer every request with this exception (10: no path,
                     11: the instrument did not answer) without asking the line
   --stray           send a reply with another transaction identifier, its
                     register values all 0xFFFF, before each right one
+  --unit N          every reply names unit N, whoever answered
+  --pad             every reply's PDU gets a byte 0x00 more (an exception
+                    then has three bytes)
 """
 import argparse
 import os
@@ -64,6 +67,10 @@ def serve(conn, fd, args):
         else:
             reply = rtu_exchange(fd, bytes([unit]) + pdu)
             answer = reply[1:] if reply else bytes([pdu[0] | 0x80, 0x0B])
+        if args.pad:
+            answer += b"\x00"
+        if args.unit:
+            unit = args.unit
         if args.stray and len(answer) > 2 and answer[0] in (3, 4):
             other = answer[:2] + b"\xff" * (len(answer) - 2)
             conn.sendall(struct.pack(">HHHB", tid ^ 0x5555, 0, len(other) + 1, unit) + other)
@@ -75,6 +82,8 @@ def main():
     p.add_argument("pty")
     p.add_argument("--exception", type=int, default=0)
     p.add_argument("--stray", action="store_true")
+    p.add_argument("--unit", type=int, default=0)
+    p.add_argument("--pad", action="store_true")
     args = p.parse_args()
     fd = os.open(args.pty, os.O_RDWR | os.O_NOCTTY)
     tty.setraw(fd)

@@ -162,6 +162,7 @@ private slots:
     void viewOutsideItsRangeChoosesNothingAndWritesNothing();
     void silentInstrumentAddsSixLinesAndChangesNothing();
     void failedParameterBlockKeepsItsFields();
+    void malformedParameterBlockDecodesNothing();
     void stepTextWithoutResistance();
     void pollingStates();
     void periodChangeRestartsRunningTimer();
@@ -390,6 +391,25 @@ void TstReadings::failedParameterBlockKeepsItsFields() {
     QCOMPARE(r.get<QSlider>("TrackBar_light")->value(), 0);
     QCOMPARE(r.group("RGv_ind_group")->checkedId(), 1);
     QCOMPARE(r.label("ST_v_ind"), QStringLiteral("ступень"));  // the view's own read still works
+}
+
+// A parameter block whose byte count is not the request's, its CRC good:
+// its line with the bytes in the information window, no value from it.
+void TstReadings::malformedParameterBlockDecodesNothing() {
+    Rig r;
+    pattern(r);
+    r.w->readings().Opros_all();
+    QCOMPARE(r.text("LEres"), QStringLiteral("10"));
+    Bytes block{3, 250};
+    for (int i = 0; i < 8; ++i) block.insert(block.end(), {0x00, 0x33});
+    r.body[{3, 0x0A00}] = block;
+    r.w->readings().Opros_all();
+    QCOMPARE(r.lines().size(), 1);
+    QVERIFY2(r.lines()[0].startsWith(QString::fromStdString(lork::kod_texts[8]) + " принято: 05 03 FA 00 33 "),
+             qPrintable(r.lines()[0]));
+    QCOMPARE(r.text("LEres"), QStringLiteral("10"));
+    QCOMPARE(r.text("LEkol_step"), QStringLiteral("100"));
+    QCOMPARE(r.text("LEpor_step"), QStringLiteral("50"));
 }
 
 void TstReadings::stepTextWithoutResistance() {
