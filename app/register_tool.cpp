@@ -21,7 +21,7 @@
 #include "app/tool_button.h"
 #include "pages/search.h"
 #include "platform/cp1251.h"
-#include "protocol/device.h"
+#include "device/device.h"
 #include "protocol/registers.h"
 #include "protocol/rtu_frame.h"
 #include "widgets/accessible.h"

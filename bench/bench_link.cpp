@@ -25,7 +25,7 @@
 #include "sim/wire_timing.h"
 #include "support/posix_port.h"
 #include "support/sim_process.h"
-#include "protocol/device.h"
+#include "device/device.h"
 #include "support/fake_port.h"
 
 using namespace lork;

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "link/link.h"
-#include "protocol/device.h"
+#include "device/device.h"
 #include "support/sim_process.h"
 
 extern char** environ;

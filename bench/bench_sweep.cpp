@@ -24,7 +24,7 @@
 #include "link/link.h"
 #include "platform/linux/tty_port.h"
 #include "platform/system_clock.h"
-#include "protocol/device.h"
+#include "device/device.h"
 #include "support/sim_process.h"
 
 namespace {

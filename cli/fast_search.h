@@ -1,10 +1,10 @@
 #pragma once
-// search --fast on the session's line: the fast search (protocol/fast_search.h)
+// search --fast on the session's line: the fast search (device/fast_search.h)
 // with its progress on standard error and Ctrl-C ending the sweep.
 #include <vector>
 
 #include "cli/session.h"
-#include "protocol/fast_search.h"
+#include "device/fast_search.h"
 
 namespace lorkctl {
 

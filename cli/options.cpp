@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "protocol/device.h"
+#include "device/device.h"
 
 namespace lorkctl {
 

@@ -7,7 +7,7 @@
 
 #include "cli/session.h"
 #include "link/frame_exchange.h"
-#include "protocol/fast_search.h"
+#include "device/fast_search.h"
 #include "protocol/rtu_frame.h"
 
 namespace lorkctl {

@@ -12,7 +12,7 @@
 #include "platform/host.h"
 #include "platform/serial_port.h"
 #include "platform/system_clock.h"
-#include "protocol/device.h"
+#include "device/device.h"
 
 namespace lorkctl {
 

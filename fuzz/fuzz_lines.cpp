@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/telnet_input.h"
-#include "protocol/device.h"
+#include "device/device.h"
 #include "protocol/framing.h"
 #include "support/fake_port.h"
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "protocol/device.h"
+#include "device/device.h"
 
 class QComboBox;
 

@@ -9,7 +9,7 @@
 #include "pages/search_progress.h"
 #include "pages/page_format.h"
 #include "pages/page_host.h"
-#include "protocol/fast_search.h"
+#include "device/fast_search.h"
 #include "protocol/value_rules.h"
 #include "pages/search.h"
 #include "pages/search_guard.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/device.h"
+#include "device/device.h"
 #include "support/fake_port.h"
 
 namespace lork::test {

@@ -13,7 +13,7 @@
 
 #include "platform/linux/port_failure.h"
 #include "platform/linux/tty_port.h"
-#include "protocol/device.h"
+#include "device/device.h"
 #include "support/fake_port.h"
 #include "support/temp_dir.h"
 

@@ -20,7 +20,7 @@
 #include "platform/rfc2217_port.h"
 #include "platform/system_clock.h"
 #include "platform/telnet_input.h"
-#include "protocol/device.h"
+#include "device/device.h"
 #include "support/fake_port.h"
 
 using namespace lork;

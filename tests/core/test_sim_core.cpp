@@ -3,7 +3,7 @@
 // checks are built for.
 #include <gtest/gtest.h>
 
-#include "protocol/device.h"
+#include "device/device.h"
 #include "support/sim_attach.h"
 
 using namespace lork;

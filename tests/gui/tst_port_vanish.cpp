@@ -11,7 +11,7 @@
 
 #include "platform/system_clock.h"
 #include "platform/linux/tty_port.h"
-#include "protocol/device.h"
+#include "device/device.h"
 #include "support/fake_port.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"

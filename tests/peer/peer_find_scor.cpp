@@ -4,7 +4,7 @@
 //   peer_find_scor PATH_TO_LORK_SIM
 #include <cstdio>
 
-#include "protocol/device.h"
+#include "device/device.h"
 #include "support/fake_port.h"
 #include "support/posix_port.h"
 #include "support/sim_process.h"

@@ -10,7 +10,7 @@
 
 #include "peer_check.h"
 #include "platform/port_factory.h"
-#include "protocol/device.h"
+#include "device/device.h"
 #include "support/child_process.h"
 #include "support/fake_port.h"
 #include "support/posix_port.h"

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "protocol/device.h"
+#include "device/device.h"
 #include "peer/peer_check.h"
 #include "support/child_process.h"
 #include "support/fake_port.h"

@@ -1,3 +1,3 @@
 #include "pages/page_host.h"
 #include "widgets/updown.h"
-#include "protocol/device.h"
+#include "device/device.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "link/frame_exchange.h"
-#include "protocol/device.h"
+#include "device/device.h"
 
 namespace lork {
 

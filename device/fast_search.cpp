@@ -1,4 +1,4 @@
-#include "protocol/fast_search.h"
+#include "device/fast_search.h"
 
 #include <set>
 #include <tuple>

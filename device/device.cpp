@@ -1,4 +1,4 @@
-#include "protocol/device.h"
+#include "device/device.h"
 
 #include <algorithm>
 #include <cstring>
