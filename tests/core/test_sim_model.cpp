@@ -192,7 +192,7 @@ TEST(SimModel, MeasurementFollowsResistance) {
         // At the threshold step U: key and LED K1.
         {490.0, 1, 50, "  4 9.0 ", 0, 0x31},
         // The last step N: both keys and their LEDs.
-        {990.0, 1, 100, "  9 9.0 ", 0, 0x3B},
+        {890.0, 1, 90, "  8 9.0 ", 0, 0x3B},
         // Over 100 %: red indicator, LED I lit and blinking, keys off.
         {1100.0, 1, 0, "1 1 0.0 ", 1, 0x64},
     };
@@ -211,7 +211,7 @@ TEST(SimModel, MeasurementFollowsResistance) {
 
 TEST(SimModel, CoilAndInputSubranges) {
     InstrumentModel m;
-    m.setResistance(990.0);  // coils 0x3B
+    m.setResistance(890.0);  // coils 0x3B
     EXPECT_EQ(data(m.handle(readReq(5, 1, 3, 3)).bytes)[0], 0x07);  // coils 3, 4, 5
     m.setSwitch(SW_PR, true);
     EXPECT_EQ(data(m.handle(readReq(5, 2, 0, 4)).bytes)[0], 0x0E);  // PR on reads 0
@@ -332,7 +332,7 @@ TEST(SimModel, CalibrationAndParametersSurviveARestart) {
         m.setStateFile(path);
         m.handle(writeReq(5, 0x0A04, {1}));
         m.handle(writeReq(5, 0x0900, {0x0002, 0x1234, 0x0005, 0x4321}));
-        m.handle(writeReq(5, 0x0A00, {12}));
+        m.handle(writeReq(5, 0x0A00, {9}));
         m.handle(writeReq(5, 0x0800, {9}));  // interface settings are not kept
         m.commitAfterReply();
     }
@@ -343,7 +343,7 @@ TEST(SimModel, CalibrationAndParametersSurviveARestart) {
     EXPECT_EQ(again.params().cal0, 0x00021234u);
     EXPECT_EQ(again.params().cal100, 0x00054321u);
     EXPECT_EQ(again.params().cal_enable, 1);
-    EXPECT_EQ(again.params().res, 12);
+    EXPECT_EQ(again.params().res, 9);
     EXPECT_EQ(again.line().adr, 5);
 
     // A damaged file is refused whole.

@@ -22,7 +22,9 @@ start_sim() {
   stop_sim
   rm -f "$work/sim.out" "$work/sim.err" "$work/sim.in"
   mkfifo "$work/sim.in"
-  "$simexe" --verbose "$@" <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
+  # Above the load of a busy machine where allowed (root): its replies are
+  # what the time-outs measure.
+  nice -n -10 "$simexe" --verbose "$@" <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
   sim_pid=$!
   exec 9>"$work/sim.in"
   for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
@@ -130,7 +132,7 @@ has err "попробуйте --address 9 или --address 7, или найди�
 
 # --- Ctrl-C during a search: ends after the address in progress, prints what was found
 start_sim --address 3
-"$ctl" search --port "$pty" --timeout 1000 >"$work/out" 2>"$work/err" &
+"$ctl" search --port "$pty" >"$work/out" 2>"$work/err" &
 ctl_pid=$!
 for _ in $(seq 600); do grep -q "адрес 6," "$work/err" && break; sleep 0.05; done
 kill -INT "$ctl_pid"
@@ -144,9 +146,9 @@ has err "прервано после адреса"
 grep -q "адрес 247," "$work/err" && bad "the sweep went on to the end"
 
 # --- monitor: a line per tick, silence reported and survived, Ctrl-C ends it
-"$ctl" monitor --port "$pty" --address 3 --period 0.2 --json --timeout 600 >"$work/out" 2>"$work/err" &
+"$ctl" monitor --port "$pty" --address 3 --period 0.2 --json >"$work/out" 2>"$work/err" &
 ctl_pid=$!
-sleep 0.8; sim_cmd "fault silent 2"; sleep 3
+sleep 0.8; sim_cmd "fault silent 2"; sleep 2
 kill -INT "$ctl_pid"; wait "$ctl_pid"; rc=$?
 [ "$rc" -eq 0 ] || bad "monitor ended with $rc"
 has out '"code": 11, "error": " не дождались ответа: нет ответа от адреса 3 (порт '"$pty"', 9600 бод'

@@ -20,7 +20,9 @@ start_sim() {
   stop_sim
   rm -f "$work/sim.out" "$work/sim.err" "$work/sim.in"
   mkfifo "$work/sim.in"
-  "$simexe" --verbose "$@" <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
+  # Above the load of a busy machine where allowed (root): its replies are
+  # what the time-outs measure.
+  nice -n -10 "$simexe" --verbose "$@" <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
   sim_pid=$!
   exec 9>"$work/sim.in"
   for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
