@@ -1,5 +1,4 @@
 // apply FILE: batch configuration from a JSON template, with a record per instrument.
-#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <optional>
