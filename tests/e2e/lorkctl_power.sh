@@ -80,25 +80,27 @@ run 1 ping --port "$pty" --address 9 --timeout 400
 ms=$(( ($(date +%s%N) - t0) / 1000000 ))
 [ "$ms" -ge 400 ] || bad "ping --timeout 400 gave up after $ms ms"
 
-# --- fast search: at every rate it finds what the ordinary search finds
+# --- fast search: at every rate it finds what the ordinary search finds.
+# The waits are the subject here (the ordinary probe waits 12 ms at the fast
+# rates): both ends run above the load where allowed, and a search that found
+# otherwise is measured again, three times at most.
+# search_finds WANT ARGS...: the search's output is WANT, in $work/out.
+search_finds() {
+  local want=$1; shift
+  for _ in 1 2 3; do
+    timeout 120 nice -n -10 "$ctl" search --port "$pty" "$@" >"$work/out" 2>"$work/err" &&
+      [ "$(cat "$work/out")" = "$want" ] && return 0
+  done
+  bad "search $* gave '$(cat "$work/out")', not '$want': $(tail -n2 "$work/err")"
+}
 for rate in 9600 115200 4800 19200 38400 57600; do
   start_sim --address 200 --baud "$rate" --pace
-  # The ordinary probe waits only 12 ms at the fast rates: on a loaded machine
-  # the simulator may miss it once, so it gets a second try.
-  timeout 60 "$ctl" search --port "$pty" --baud 9600 --rates "$rate" --from 199 --to 201 >"$work/out" 2>"$work/err" ||
-    run 0 search --port "$pty" --baud 9600 --rates "$rate" --from 199 --to 201
-  ordinary=$(cat "$work/out")
-  [ "$ordinary" = "200:$rate" ] || bad "ordinary search at $rate: $ordinary"
-  timeout 60 "$ctl" search --port "$pty" --baud 9600 --fast --rates all --from 150 >"$work/out" 2>"$work/err" &&
-    [ "$(cat "$work/out")" = "$ordinary" ] || run 0 search --port "$pty" --baud 9600 --fast --rates all --from 150
-  [ "$(cat "$work/out")" = "$ordinary" ] || bad "fast search at $rate: $(cat "$work/out"), ordinary: $ordinary"
+  search_finds "200:$rate" --baud 9600 --rates "$rate" --from 199 --to 201
+  search_finds "200:$rate" --baud 9600 --fast --rates all --from 150
 done
 start_sim --address 200 --pace
-timeout 60 "$ctl" search --port "$pty" --fast >"$work/out" 2>"$work/err" || run 0 search --port "$pty" --fast
-has out "200:9600"
+search_finds "200:9600" --fast
 start_sim --address 200 --parity 2 --stopbits 2 --pace
-timeout 60 "$ctl" search --port "$pty" --fast --parity all --stopbits all --from 190 --json >"$work/out" 2>"$work/err" ||
-  run 0 search --port "$pty" --fast --parity all --stopbits all --from 190 --json
-has out '[{"address": 200, "rate": 9600, "parity": "odd", "stopbits": 2}]'
+search_finds '[{"address": 200, "rate": 9600, "parity": "odd", "stopbits": 2}]' --fast --parity all --stopbits all --from 190 --json
 
 exit $fail
