@@ -78,10 +78,9 @@ int cmd_monitor(const Options& o) {
     Session s(o);
     double period_s = s.ls().time_opros;
     if (auto p = o.value("period")) {
-        char* end = nullptr;
-        period_s = std::strtod(p->c_str(), &end);
-        if (*end != '\0' || !(period_s >= 0.05 && period_s <= 86400))
-            throw Exit{ST_USAGE, "--period: секунды от 0.05 до 86400"};
+        const auto v = to_decimal(*p, 0.05, 86400);
+        if (!v) throw Exit{ST_USAGE, "--period: секунды от 0.05 до 86400"};
+        period_s = *v;
     }
     s.open_line();
     catch_interrupt();

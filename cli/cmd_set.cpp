@@ -7,15 +7,15 @@
 namespace lorkctl {
 
 int cmd_set(const Options& o) {
-    allow_only(o, {"strict"});
+    allow_only(o, {"strict", "force"});
     if (o.words.empty()) throw Exit{ST_USAGE, "set: нужны КЛЮЧ=ЗНАЧЕНИЕ"};
     // Every value is checked before the port is even opened.
     const auto wanted = parse_assignments(o.words, false);
     Session s(o);
     s.open_line();
     read_params(s);
-    check_rules(s.st(), wanted, o.has("strict"));
-    for (const auto& [set, v] : wanted) write_setting(s, *set, v);
+    check_rules(s.st(), wanted, o.has("force") && !o.has("strict"));
+    for (const auto& [set, v] : ordered_writes(s.st(), wanted)) write_setting(s, *set, v);
     read_params(s);
     verify(s, wanted);
     std::string done;

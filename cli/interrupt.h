@@ -6,6 +6,8 @@
 // between two system calls, so no record is left half-written. A second
 // Ctrl-C ends the program at once, as usual. Commands that never call
 // catch_interrupt() end by the signal at once.
+#include <string>
+
 namespace lorkctl {
 
 inline constexpr long kGraceMs = 300;
@@ -21,5 +23,21 @@ void raise_interrupt();
 bool interrupted();
 // Sleeps ms milliseconds or until Ctrl-C.
 void sleep_unless_interrupted(long ms);
+
+// The record of a run that the signal ends before the command could write
+// its own (a write waiting out a long --timeout): from now on the end by the
+// signal (the grace's end, a second Ctrl-C) first appends line to fd with one
+// write. Set it anew as the run goes on; fd -1 clears it.
+void set_interrupted_record(int fd, const std::string& line);
+
+// While one lives, the end by the signal waits: the command writes its own
+// record (and clears the one above) without another line beside it.
+class SignalsHeld {
+public:
+    SignalsHeld();
+    ~SignalsHeld();
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+};
 
 }  // namespace lorkctl

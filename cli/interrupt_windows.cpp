@@ -1,8 +1,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <io.h>
+
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,15 +16,29 @@ namespace lorkctl {
 namespace {
 std::atomic<bool> g_interrupted{false};
 
+// The record the end by the signal leaves, and the lock that SignalsHeld takes.
+std::recursive_mutex g_record_lock;
+int g_record_fd = -1;
+std::string g_record_line;
+
+[[noreturn]] void end_by_ctrl() {
+    {
+        std::lock_guard<std::recursive_mutex> held(g_record_lock);
+        if (g_record_fd >= 0) _write(g_record_fd, g_record_line.data(), unsigned(g_record_line.size()));
+        g_record_fd = -1;
+    }
+    ExitProcess(STATUS_CONTROL_C_EXIT);
+}
+
 // Runs on a thread of its own that the console starts: the first Ctrl-C or
 // Ctrl-Break only asks the command to stop; a command still running kGraceMs
 // later (a wait on a mute gateway) is ended as the console would have ended
 // it, and so is the program at the next Ctrl-C.
 BOOL WINAPI on_ctrl(DWORD type) {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT) return FALSE;
-    if (g_interrupted.exchange(true)) return FALSE;
+    if (g_interrupted.exchange(true)) end_by_ctrl();
     Sleep(DWORD(kGraceMs));
-    ExitProcess(STATUS_CONTROL_C_EXIT);
+    end_by_ctrl();
 }
 
 std::string utf8_of(const wchar_t* w) {
@@ -63,6 +80,15 @@ void sleep_unless_interrupted(long ms) {
     const ULONGLONG end = GetTickCount64() + ULONGLONG(ms > 0 ? ms : 0);
     for (ULONGLONG now = GetTickCount64(); !interrupted() && now < end; now = GetTickCount64())
         Sleep(DWORD(std::min<ULONGLONG>(20, end - now)));
+}
+
+SignalsHeld::SignalsHeld() { g_record_lock.lock(); }
+SignalsHeld::~SignalsHeld() { g_record_lock.unlock(); }
+
+void set_interrupted_record(int fd, const std::string& line) {
+    SignalsHeld held;
+    g_record_line = line;
+    g_record_fd = fd;
 }
 
 }  // namespace lorkctl

@@ -1,5 +1,6 @@
 #include "cli/json.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -69,7 +70,13 @@ struct Reader {
     const std::string& t;
     size_t i = 0;
     std::string err;
+    size_t err_pos = 0;
 
+    bool fail(const std::string& what, size_t at) {
+        err = what;
+        err_pos = at;
+        return false;
+    }
     void blanks() {
         while (i < t.size() && (t[i] == ' ' || t[i] == '\t' || t[i] == '\n' || t[i] == '\r')) ++i;
     }
@@ -79,8 +86,7 @@ struct Reader {
             ++i;
             return true;
         }
-        err = std::string("ожидался '") + c + "' в позиции " + std::to_string(i + 1);
-        return false;
+        return fail(std::string("ожидался '") + c + "'", i);
     }
     std::optional<std::string> string() {
         if (!expect('"')) return std::nullopt;
@@ -93,7 +99,7 @@ struct Reader {
                 if (c == 'n') c = '\n';
                 else if (c == 't') c = '\t';
                 else if (c != '"' && c != '\\' && c != '/') {
-                    err = "неподдерживаемая escape-последовательность";
+                    fail("неподдерживаемая escape-последовательность", i - 2);
                     return std::nullopt;
                 }
             }
@@ -102,32 +108,61 @@ struct Reader {
         if (!expect('"')) return std::nullopt;
         return out;
     }
+    bool digit(size_t at) const { return at < t.size() && t[at] >= '0' && t[at] <= '9'; }
     std::optional<JsonValue> value() {
         blanks();
+        const size_t start = i;
         if (i < t.size() && t[i] == '"') {
             auto s = string();
             if (!s) return std::nullopt;
-            return JsonValue{true, 0, *s};
+            return JsonValue{true, 0, *s, start};
         }
-        const char* start = t.c_str() + i;
-        char* end = nullptr;
-        const double v = std::strtod(start, &end);
-        if (end == start) {
-            err = "ожидалось число или строка в позиции " + std::to_string(i + 1);
+        // -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
+        size_t j = i;
+        if (j < t.size() && t[j] == '-') ++j;
+        if (!digit(j)) {
+            fail("ожидалось число или строка", start);
             return std::nullopt;
         }
-        i += size_t(end - start);
-        return JsonValue{false, v, {}};
+        if (t[j] == '0') ++j;
+        else
+            while (digit(j)) ++j;
+        if (j < t.size() && t[j] == '.') {
+            if (!digit(++j)) {
+                fail("неверное число", start);
+                return std::nullopt;
+            }
+            while (digit(j)) ++j;
+        }
+        if (j < t.size() && (t[j] == 'e' || t[j] == 'E')) {
+            ++j;
+            if (j < t.size() && (t[j] == '+' || t[j] == '-')) ++j;
+            if (!digit(j)) {
+                fail("неверное число", start);
+                return std::nullopt;
+            }
+            while (digit(j)) ++j;
+        }
+        // "0x10", "012": a number must end where JSON's grammar ends it.
+        if (j < t.size() && (std::isalnum(static_cast<unsigned char>(t[j])) || t[j] == '.')) {
+            fail("неверное число", start);
+            return std::nullopt;
+        }
+        const std::string raw = t.substr(i, j - i);
+        i = j;
+        return JsonValue{false, std::strtod(raw.c_str(), nullptr), raw, start};
     }
 };
 
 }  // namespace
 
-std::optional<std::map<std::string, JsonValue>> parse_flat_object(const std::string& text, std::string* error) {
-    Reader r{text, 0, {}};
+std::optional<std::map<std::string, JsonValue>> parse_flat_object(const std::string& text, std::string* error,
+                                                                  size_t* error_pos) {
+    Reader r{text, 0, {}, 0};
     std::map<std::string, JsonValue> out;
     auto fail = [&]() -> std::optional<std::map<std::string, JsonValue>> {
         if (error) *error = r.err;
+        if (error_pos) *error_pos = r.err_pos;
         return std::nullopt;
     };
     if (!r.expect('{')) return fail();
@@ -136,12 +171,14 @@ std::optional<std::map<std::string, JsonValue>> parse_flat_object(const std::str
         ++r.i;
     } else {
         for (;;) {
+            r.blanks();
+            const size_t key_at = r.i;
             auto k = r.string();
             if (!k || !r.expect(':')) return fail();
             auto v = r.value();
             if (!v) return fail();
             if (!out.emplace(*k, *v).second) {
-                r.err = "ключ \"" + *k + "\" дважды";
+                r.fail("ключ \"" + *k + "\" дважды", key_at);
                 return fail();
             }
             r.blanks();
@@ -155,10 +192,24 @@ std::optional<std::map<std::string, JsonValue>> parse_flat_object(const std::str
     }
     r.blanks();
     if (r.i != text.size()) {
-        r.err = "лишний текст после объекта";
+        r.fail("лишний текст после объекта", r.i);
         return fail();
     }
     return out;
+}
+
+std::string line_column(const std::string& text, size_t pos) {
+    size_t line = 1, column = 1;
+    for (size_t i = 0; i < pos && i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\n') {
+            ++line;
+            column = 1;
+        } else if ((c & 0xC0) != 0x80) {
+            ++column;  // a character's first byte
+        }
+    }
+    return std::to_string(line) + ":" + std::to_string(column);
 }
 
 }  // namespace lorkctl

@@ -27,10 +27,17 @@ private:
 struct JsonValue {
     bool is_text = false;
     double number = 0;
-    std::string text;
+    std::string text;  // the text, or the number as written
+    size_t pos = 0;    // where the value starts in the object's text, bytes
 };
 
-// A flat object; nullopt with *error set when the text is anything else.
-std::optional<std::map<std::string, JsonValue>> parse_flat_object(const std::string& text, std::string* error);
+// A flat object; nullopt with *error set (and *error_pos, where it went
+// wrong, bytes) when the text is anything else. Numbers as JSON writes them:
+// no hexadecimal, no "+", no leading zeros.
+std::optional<std::map<std::string, JsonValue>> parse_flat_object(const std::string& text, std::string* error,
+                                                                  size_t* error_pos = nullptr);
+
+// "LINE:COLUMN" of byte pos in text, both from 1, the column in characters.
+std::string line_column(const std::string& text, size_t pos);
 
 }  // namespace lorkctl

@@ -1,7 +1,7 @@
 #include "cli/options.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include <cmath>
+#include <string_view>
 
 #include "device/device.h"
 
@@ -21,22 +21,44 @@ Exit usage(const std::string& text) { return {ST_USAGE, text + " (lorkctl --help
 
 }  // namespace
 
-std::optional<long> to_number(const std::string& text, long lo, long hi) {
-    if (text.empty()) return std::nullopt;
-    errno = 0;
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || v < lo || v > hi) return std::nullopt;
+namespace {
+// Digits of base 10 or 16 only, the whole text, within lo..hi: no sign, no
+// blank, no second prefix, no overflow.
+std::optional<long> digits_value(std::string_view digits, int base, long lo, long hi) {
+    if (digits.empty()) return std::nullopt;
+    long v = 0;
+    for (const char c : digits) {
+        int d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else return std::nullopt;
+        if (v > (hi - d) / base || v * base + d > hi) return std::nullopt;  // past hi, never overflowing
+        v = v * base + d;
+    }
+    if (v < lo) return std::nullopt;
     return v;
 }
+}  // namespace
+
+std::optional<long> to_number(const std::string& text, long lo, long hi) { return digits_value(text, 10, lo, hi); }
 
 std::optional<long> to_number_or_hex(const std::string& text, long lo, long hi) {
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    if (text.empty() || text[hex ? 2 : 0] == '-' || text[hex ? 2 : 0] == '+') return std::nullopt;
-    errno = 0;
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str() + (hex ? 2 : 0), &end, hex ? 16 : 10);
-    if (errno != 0 || *end != '\0' || v < lo || v > hi) return std::nullopt;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        return digits_value(std::string_view(text).substr(2), 16, lo, hi);
+    return to_number(text, lo, hi);
+}
+
+std::optional<double> to_decimal(const std::string& text, double lo, double hi) {
+    const size_t dot = text.find('.');
+    const std::string whole = text.substr(0, dot);
+    const std::string fraction = dot == std::string::npos ? "0" : text.substr(dot + 1);
+    // Each part through the one strict reading; nine digits are plenty.
+    if (whole.size() > 9 || fraction.size() > 9) return std::nullopt;
+    const auto w = to_number(whole, 0, 999999999), f = to_number(fraction, 0, 999999999);
+    if (!w || !f) return std::nullopt;
+    const double v = double(*w) + double(*f) / std::pow(10.0, double(fraction.size()));
+    if (!(v >= lo && v <= hi)) return std::nullopt;
     return v;
 }
 

@@ -15,7 +15,9 @@ enum Status : int {
     ST_REFUSED = 1,  // the instrument refused, did not answer, or read back otherwise
     ST_USAGE = 2,    // bad command line or value; nothing was sent
     ST_PORT = 3,     // the port could not be used
-    ST_IMPLAUSIBLE = 4,  // calibrate: the value failed the plausibility checks; nothing was written
+    ST_IMPLAUSIBLE = 4,  // calibrate: the value failed the plausibility checks; set, apply: the
+                         // values break the parameters page's rules; nothing was written
+    ST_RECORD = 5,   // apply: the --record file could not be opened or written
 };
 
 // Ends the command: its status and, when not empty, the text for standard error.
@@ -42,11 +44,14 @@ Options parse_options(int argc, char** argv);
 // Throws Exit(ST_USAGE) when an option is given that the command does not take.
 void allow_only(const Options& o, const std::set<std::string>& extra);
 
-// A whole number in lo..hi, nullopt otherwise.
+// Every number lorkctl takes from outside (command line, template) is read
+// strictly: decimal digits only (or "0x" and hexadecimal digits where hex is
+// taken), the whole text, no sign or blank, within lo..hi (lo >= 0);
+// nullopt otherwise.
 std::optional<long> to_number(const std::string& text, long lo, long hi);
-
-// The same, decimal or 0x hexadecimal.
 std::optional<long> to_number_or_hex(const std::string& text, long lo, long hi);
+// Digits with an optional fraction after a point ("0.5"), within lo..hi.
+std::optional<double> to_decimal(const std::string& text, double lo, double hi);
 
 // Baud rate of the six the instrument knows -> its code 1..6; nullopt otherwise.
 std::optional<int> rate_code(const std::string& text);

@@ -58,16 +58,6 @@ std::string range_text(const Setting& s) {
     return std::string("значение ") + s.key + " должно быть от " + std::to_string(s.lo) + " до " + std::to_string(s.hi);
 }
 
-std::vector<std::string> rule_warnings(long res, long kol_step, long por_step) {
-    std::vector<std::string> w;
-    if (kol_step * res > 900)
-        w.push_back("не выполняется условие N * R <= 900 Ом: " + std::to_string(kol_step) + " * " +
-                    std::to_string(res) + " = " + std::to_string(kol_step * res));
-    if (!(por_step < kol_step))
-        w.push_back("не выполняется условие U < N: U=" + std::to_string(por_step) + ", N=" + std::to_string(kol_step));
-    return w;
-}
-
 std::vector<Assignment> parse_assignments(const std::vector<std::string>& words, bool interface_too) {
     std::vector<Assignment> out;
     for (const auto& w : words) {

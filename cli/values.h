@@ -29,10 +29,6 @@ long current_value(const Setting& s, const lork::State& st);
 // "значение res должно быть от 5 до 20"
 std::string range_text(const Setting& s);
 
-// The two rules shown on the parameters page, for R, N and U as they will be;
-// their texts, empty when both hold.
-std::vector<std::string> rule_warnings(long res, long kol_step, long por_step);
-
 using Assignment = std::pair<const Setting*, long>;
 
 // KEY=VALUE words, each range-checked before anything is sent; throws

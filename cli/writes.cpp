@@ -4,6 +4,7 @@
 
 #include "cli/options.h"
 #include "protocol/registers.h"
+#include "protocol/value_rules.h"
 
 namespace lorkctl {
 
@@ -46,18 +47,53 @@ void verify(const Session& s, const std::vector<Assignment>& wanted) {
     if (!bad.empty()) throw Exit{ST_REFUSED, "не совпало после записи: " + bad};
 }
 
-void check_rules(const lork::State& st, const std::vector<Assignment>& a, bool strict) {
-    long r = st.dev.res, n = st.dev.kol_step, u = st.dev.por_step;
-    bool touched = false;
-    for (const auto& [set, v] : a) {
-        if (set->reg == reg::res) r = v, touched = true;
-        if (set->reg == reg::kol_step) n = v, touched = true;
-        if (set->reg == reg::por_step) u = v, touched = true;
+namespace {
+lork::pages::StepParams held_steps(const lork::State& st) { return {st.dev.res, st.dev.kol_step, st.dev.por_step}; }
+
+// Which of R, N, U a setting is; 0 for the others.
+unsigned step_of(const Setting& set) {
+    switch (set.reg) {
+    case reg::res: return lork::pages::STEP_RES;
+    case reg::kol_step: return lork::pages::STEP_KOL_STEP;
+    case reg::por_step: return lork::pages::STEP_POR_STEP;
+    default: return 0;
     }
-    if (!touched) return;
-    const auto warnings = rule_warnings(r, n, u);
-    for (const auto& w : warnings) std::fprintf(stderr, "lorkctl: %s%s\n", strict ? "" : "предупреждение: ", w.c_str());
-    if (strict && !warnings.empty()) throw Exit{ST_USAGE, "--strict: ничего не записано"};
+}
+
+// R, N, U once the writes are done, and which of them they write.
+lork::pages::StepParams steps_after(const lork::State& st, const std::vector<Assignment>& writes, unsigned& written) {
+    lork::pages::StepParams p = held_steps(st);
+    written = 0;
+    for (const auto& [set, v] : writes) {
+        const unsigned s = step_of(*set);
+        written |= s;
+        if (s == lork::pages::STEP_RES) p.res = v;
+        if (s == lork::pages::STEP_KOL_STEP) p.kol_step = v;
+        if (s == lork::pages::STEP_POR_STEP) p.por_step = v;
+    }
+    return p;
+}
+}  // namespace
+
+void check_rules(const lork::State& st, const std::vector<Assignment>& writes, bool force) {
+    unsigned written = 0;
+    const auto after = steps_after(st, writes, written);
+    const auto broken = lork::pages::Broken_rules(after, written);
+    for (const auto& b : broken) std::fprintf(stderr, "lorkctl: %s%s\n", force ? "предупреждение: " : "", b.c_str());
+    if (!force && !broken.empty())
+        throw Exit{ST_IMPLAUSIBLE, "не записано: значения нарушают условия страницы параметров (--force — записать всё равно)"};
+}
+
+std::vector<Assignment> ordered_writes(const lork::State& st, const std::vector<Assignment>& writes) {
+    unsigned written = 0;
+    const auto after = steps_after(st, writes, written);
+    std::vector<Assignment> out;
+    for (const auto step : lork::pages::Step_write_order(held_steps(st), after, written))
+        for (const auto& w : writes)
+            if (step_of(*w.first) == unsigned(step)) out.push_back(w);
+    for (const auto& w : writes)
+        if (!step_of(*w.first)) out.push_back(w);
+    return out;
 }
 
 }  // namespace lorkctl

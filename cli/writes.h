@@ -22,9 +22,16 @@ void read_interface(Session& s);
 // Throws Exit(ST_REFUSED) naming every setting that did not read back as written.
 void verify(const Session& s, const std::vector<Assignment>& wanted);
 
-// The rules of the parameters page for R, N, U after the assignments: warns
-// on standard error; with strict refuses (Exit(ST_USAGE)) before anything is written.
-void check_rules(const lork::State& st, const std::vector<Assignment>& a, bool strict);
+// The rules of the parameters page (N * R <= 900 Ом, U < N) for R, N, U
+// after the writes, with the instrument's other values as read: each broken
+// rule told on standard error, and the command refused (Exit(ST_IMPLAUSIBLE))
+// before anything is written, unless force.
+void check_rules(const lork::State& st, const std::vector<Assignment>& writes, bool force);
+
+// The writes with R, N and U first, in an order the instrument takes one
+// register at a time (it checks the rules at every write); the others after
+// them as they came.
+std::vector<Assignment> ordered_writes(const lork::State& st, const std::vector<Assignment>& writes);
 
 std::string value_text(const Setting& set, long value);
 

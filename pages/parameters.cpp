@@ -2,6 +2,7 @@
 // instrument, each read and written with one exchange.
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -64,6 +65,10 @@ ParametersPage::ParametersPage(PageHost& host, QWidget* sheet, Links links, QObj
     pp->Eust_kol_step->installEventFilter(host_.digitKeyFilter());
     pp->Eust_por_step->installEventFilter(host_.digitKeyFilter());
     pp->Eint_sysnum->installEventFilter(host_.digitKeyFilter());
+
+    // The core lives as long as the window that owns this page, and no
+    // exchange runs once the window is going: no unsubscribe is needed.
+    host_.core().feed.subscribe([this](const ExchangeRecord& rec) { Params_note(rec); });
 }
 
 ParametersPage::~ParametersPage() = default;
@@ -111,6 +116,60 @@ bool ParametersPage::Params_write(uint16_t address, uint16_t value) {
     return host_.exchange(reg::WriteMultipleRegisters, address, 1, {value}) == 0;
 }
 
+void ParametersPage::Params_note(const ExchangeRecord& rec) {
+    const std::vector<uint8_t>& q = rec.request;
+    if (rec.kod_rez != 0 || rec.probe || q.size() < 8 || q[0] == 0) return;
+    if (q[0] != known_adr_) {
+        known_ = {};  // another instrument
+        known_adr_ = q[0];
+    }
+    const unsigned start = unsigned(q[2] << 8 | q[3]), kol = unsigned(q[4] << 8 | q[5]);
+    auto covers = [&](unsigned r) { return r >= start && r - start < kol; };
+    if (q[1] == reg::ReadHoldingRegisters) {
+        // Decoded into the device state before the record goes out.
+        const auto& dev = host_.core().st.dev;
+        if (covers(reg::res)) known_.res = dev.res;
+        if (covers(reg::kol_step)) known_.kol_step = dev.kol_step;
+        if (covers(reg::por_step)) known_.por_step = dev.por_step;
+    } else if (q[1] == reg::WriteMultipleRegisters) {
+        auto written = [&](unsigned r) -> std::optional<long> {
+            const size_t i = 7 + 2 * size_t(r - start);
+            if (i + 1 >= q.size()) return std::nullopt;
+            return long(q[i] << 8 | q[i + 1]);
+        };
+        if (covers(reg::res)) known_.res = written(reg::res);
+        if (covers(reg::kol_step)) known_.kol_step = written(reg::kol_step);
+        if (covers(reg::por_step)) known_.por_step = written(reg::por_step);
+        // The instrument took its new address with what it holds.
+        if (covers(reg::adr))
+            if (const auto a = written(reg::adr)) known_adr_ = unsigned(*a);
+    }
+}
+
+bool ParametersPage::Params_rules_kept(unsigned written, long value) {
+    pages::StepParams after;
+    if (host_.core().st.ls.adr == known_adr_) after = known_;
+    if (written == pages::STEP_RES) after.res = value;
+    if (written == pages::STEP_KOL_STEP) after.kol_step = value;
+    if (written == pages::STEP_POR_STEP) after.por_step = value;
+    std::string broken;
+    for (const std::string& b : pages::Broken_rules(after, written)) broken += (broken.empty() ? "" : " ") + b;
+    if (broken.empty()) return true;
+    const QString question = QString::fromStdString(broken) + QStringLiteral(" Записать всё равно?");
+    return write_anyway_ ? write_anyway_(question) : Ask_write_anyway(question);
+}
+
+bool ParametersPage::Ask_write_anyway(const QString& question) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("параметры"), question, QMessageBox::NoButton,
+                    pp->SB_izmres->window());
+    QPushButton* yes = box.addButton(QStringLiteral("да"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("нет"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 // ---- reads ----
 
 void ParametersPage::B_read_resClick() {
@@ -152,6 +211,7 @@ void ParametersPage::SB_izmresClick() {
     if (i < 0) return;
     const auto v = Str_to_int(pp->CBust_res->itemText(i));
     if (!v) return;
+    if (!Params_rules_kept(pages::STEP_RES, *v)) return;
     if (!Params_write(reg::res, uint16_t(*v))) return;
     ust_res_ = uint8_t(*v);  // the item's number, whatever path selected it
     host_.core().st.dev.res = ust_res_;
@@ -162,6 +222,7 @@ void ParametersPage::SB_izmresClick() {
 void ParametersPage::SB_izmkolstepClick() {
     const pages::Taken t = pages::take_byte(Str_to_int(pp->Eust_kol_step->text()));
     if (Params_refused(t.refusal)) return;
+    if (!Params_rules_kept(pages::STEP_KOL_STEP, t.value)) return;
     ust_kol_step_ = uint8_t(t.value);
     if (!Params_write(reg::kol_step, t.value)) return;
     pp->Eust_kol_step->setText(num(ust_kol_step_));
@@ -171,6 +232,7 @@ void ParametersPage::SB_izmkolstepClick() {
 void ParametersPage::SB_izmporstepClick() {
     const pages::Taken t = pages::take_byte(Str_to_int(pp->Eust_por_step->text()));
     if (Params_refused(t.refusal)) return;
+    if (!Params_rules_kept(pages::STEP_POR_STEP, t.value)) return;
     ust_por_step_ = uint8_t(t.value);
     if (!Params_write(reg::por_step, t.value)) return;
     pp->Ecur_porstep->setText(num(ust_por_step_));

@@ -6,10 +6,15 @@
 #include <functional>
 #include <memory>
 
+#include "protocol/value_rules.h"
+
 class PageHost;
 class QComboBox;
 class QLineEdit;
 class QWidget;
+namespace lork {
+struct ExchangeRecord;
+}
 namespace Ui {
 class PageParams;
 }
@@ -51,6 +56,10 @@ public:
     void TabSheet2Show();
     void TabSheet2Hide();
 
+    // The question before a write of R, N or U that breaks a rule the page
+    // shows: true writes it. Unset: a box whose default is "нет".
+    void setWriteAnyway(std::function<bool(const QString& question)> ask) { write_anyway_ = std::move(ask); }
+
     // The page's controls (for tests: click, choose, read).
     const Ui::PageParams& form() const { return *pp; }
     // Values offered for writing.
@@ -68,6 +77,14 @@ private:
     bool Params_write(uint16_t address, uint16_t value);  // one function-16 write; false after a report
     bool Params_refused(const char* refusal);         // shows the refusal, if any
     void Params_show_pauses(uint8_t code);
+    // Whether a write of value to the one of R, N, U named by `written` may
+    // go: it keeps the rules with the instrument's other values as known, or
+    // the operator wants it all the same.
+    bool Params_rules_kept(unsigned written, long value);
+    bool Ask_write_anyway(const QString& question);
+    // Keeps what the program last saw the instrument hold of R, N and U:
+    // every good read or write of them, whoever made it.
+    void Params_note(const lork::ExchangeRecord& rec);
 
     PageHost& host_;
     Links links_;
@@ -85,4 +102,9 @@ private:
     uint8_t ust_kol_step_given_ = 2;
     uint8_t ust_por_step_given_ = 2;
     uint8_t int_sysnum_given_ = 1;
+    // R, N, U of the instrument at known_adr_ as last read or written;
+    // what was never seen there is not known.
+    lork::pages::StepParams known_;
+    unsigned known_adr_ = 0;
+    std::function<bool(const QString&)> write_anyway_;
 };

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "protocol/state.h"
 
@@ -35,6 +36,34 @@ inline Taken take_value(std::optional<int32_t> v, int32_t lo, int32_t hi, const 
 inline Taken take_address(std::optional<int32_t> typed) { return take_value(typed, 1, 247, msg_adr_range); }
 // N or U to write: what one byte of the page's own values holds.
 inline Taken take_byte(std::optional<int32_t> typed) { return take_value(typed, 0, 255, msg_value_range); }
+
+// ---- The two rules the parameters page shows: N * R <= 900 Ом, U < N ----
+
+inline constexpr long kMaxChainOhm = 900;
+// The most N an instrument holds: one byte of its register.
+inline constexpr long kMostKolStep = 255;
+
+// R, N and U as the instrument holds them (or will after a write); nullopt
+// where the program does not know the value.
+struct StepParams {
+    std::optional<long> res, kol_step, por_step;
+};
+// Which of R, N and U a write changes (bits).
+enum StepParam : unsigned { STEP_RES = 1u, STEP_KOL_STEP = 2u, STEP_POR_STEP = 4u };
+
+// The rules p breaks, each as one Russian sentence naming the rule and the
+// numbers; empty when they hold. Only a rule of which a written value is a
+// part counts: a write answers for what it changes, not for what the
+// instrument held before. A value not known counts as the one most
+// favourable to the rule, so such a rule is broken only where no value the
+// instrument could hold keeps it (N = 0, U = 255).
+std::vector<std::string> Broken_rules(const StepParams& p, unsigned written);
+
+// An order in which to write the values of `written` one register at a time,
+// each write keeping the rules with what the instrument holds by then (an
+// instrument checks every write on its own); the order R, N, U when no
+// order does. now and target are fully known.
+std::vector<StepParam> Step_write_order(const StepParams& now, const StepParams& target, unsigned written);
 
 // Four upper-case hexadecimal digits of a 16-bit word.
 inline std::string hex_word(uint16_t w) {

@@ -14,6 +14,7 @@
 #include "protocol/framing.h"
 #include "protocol/registers.h"
 #include "protocol/state.h"
+#include "protocol/value_rules.h"
 
 namespace lork::sim {
 
@@ -60,7 +61,7 @@ std::optional<Fault> faultFromName(const std::string& n) {
         {"none", Fault::None},       {"silent", Fault::Silent},     {"stray", Fault::Stray},
         {"late", Fault::Late},       {"badcrc", Fault::BadCrc},     {"otheradr", Fault::OtherAdr},
         {"otherfunc", Fault::OtherFunc}, {"truncate", Fault::Truncate}, {"bytecount", Fault::ByteCount},
-        {"extra", Fault::Extra}};
+        {"extra", Fault::Extra},     {"lostecho", Fault::LostEcho}};
     auto it = names.find(n);
     if (it == names.end()) return std::nullopt;
     return it->second;
@@ -78,6 +79,7 @@ const char* faultName(Fault f) {
         case Fault::Truncate: return "truncate";
         case Fault::ByteCount: return "bytecount";
         case Fault::Extra: return "extra";
+        case Fault::LostEcho: return "lostecho";
     }
     return "?";
 }
@@ -272,6 +274,7 @@ Reply InstrumentModel::handle(const uint8_t* f, size_t len) {
 
 void InstrumentModel::applyFault(Reply& r, uint8_t func) {
     if (fault_times_ == 0 || fault_ == Fault::None) return;
+    if (fault_ == Fault::LostEcho && func != reg::WriteMultipleRegisters) return;
     if (fault_times_ != kAlways) --fault_times_;
     switch (fault_) {
         case Fault::None: break;
@@ -321,6 +324,7 @@ void InstrumentModel::applyFault(Reply& r, uint8_t func) {
             r.bytes = frame(std::move(body));
             break;
         }
+        case Fault::LostEcho: r.bytes.clear(); break;
     }
 }
 
@@ -389,6 +393,18 @@ std::vector<uint8_t> InstrumentModel::writeRegs(const uint8_t* f, size_t len) {
         }
         if (!ok) return exception(func, EXC_VALUE);
     }
+    // R, N and U as they would be: a write that breaks the rules the
+    // instrument keeps (N * R <= 900 ohm, U < N) is refused like a value
+    // out of range.
+    pages::StepParams next_steps{params_.res, params_.kol_step, params_.por_step};
+    unsigned steps_written = 0;
+    for (unsigned i = 0; i < kol; ++i) {
+        const unsigned at = start + i;
+        if (at == reg::res) next_steps.res = value(i), steps_written |= pages::STEP_RES;
+        if (at == reg::kol_step) next_steps.kol_step = value(i), steps_written |= pages::STEP_KOL_STEP;
+        if (at == reg::por_step) next_steps.por_step = value(i), steps_written |= pages::STEP_POR_STEP;
+    }
+    if (!pages::Broken_rules(next_steps, steps_written).empty()) return exception(func, EXC_VALUE);
     // The EEPROM calibration is only written while the PC is allowed to.
     if (touches_cal && params_.cal_enable == 0) return exception(func, EXC_FAIL);
 

@@ -25,7 +25,7 @@ struct SimLine {
 // Parameters, holding registers 0x0A00..0x0A07, and the calibration points.
 struct SimParams {
     uint8_t res = 10;          // R, ohm per step
-    uint8_t kol_step = 100;    // N, number of steps
+    uint8_t kol_step = 90;     // N, number of steps (N * R within the instrument's 900 ohm)
     uint8_t por_step = 50;     // U, step threshold for key K1
     uint8_t light = 2;         // indicator brightness 0..2
     uint8_t cal_enable = 0;    // calibration from the PC allowed
@@ -59,10 +59,12 @@ enum class Fault : uint8_t {
     Truncate,   // reply cut short (arg: bytes kept, default half)
     ByteCount,  // a read reply's byte count replaced (arg, default 250), a write echo without its count; good CRC
     Extra,      // data bytes 0x00 added before the CRC (arg: how many, default 1); good CRC
+    LostEcho,   // a write is carried out but its echo never comes (only writes count)
 };
 
 // Parses the fault names used on lork-sim's command line ("silent", "stray",
-// "late", "badcrc", "otheradr", "otherfunc", "truncate", "bytecount", "extra").
+// "late", "badcrc", "otheradr", "otherfunc", "truncate", "bytecount", "extra",
+// "lostecho").
 std::optional<Fault> faultFromName(const std::string& name);
 const char* faultName(Fault f);
 

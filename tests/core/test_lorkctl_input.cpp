@@ -50,9 +50,41 @@ TEST(LorkctlAssignments, RangesAndKeys) {
     }
 }
 
-TEST(LorkctlAssignments, ParameterPageRules) {
-    EXPECT_TRUE(rule_warnings(10, 90, 89).empty());
-    EXPECT_EQ(rule_warnings(10, 91, 50).size(), 1u);  // N * R = 910
-    EXPECT_EQ(rule_warnings(10, 50, 50).size(), 1u);  // U = N
-    EXPECT_EQ(rule_warnings(20, 60, 70).size(), 2u);
+TEST(LorkctlNumbers, StrictEverywhere) {
+    struct Case {
+        const char* text;
+        std::optional<long> dec, hex;  // to_number, to_number_or_hex within 0..65535
+    };
+    const Case cases[] = {
+        {"0", 0, 0},           {"65535", 65535, 65535}, {"007", 7, 7},          {"0x0A00", std::nullopt, 0x0A00},
+        {"0XfF", std::nullopt, 255},
+        {"0x0x0A00", std::nullopt, std::nullopt},  // a second prefix
+        {"0x +2560", std::nullopt, std::nullopt},  // a blank and a sign after the prefix
+        {" +5", std::nullopt, std::nullopt},       {"+5", std::nullopt, std::nullopt},
+        {"5 ", std::nullopt, std::nullopt},        {"-1", std::nullopt, std::nullopt},
+        {"0x", std::nullopt, std::nullopt},        {"", std::nullopt, std::nullopt},
+        {"65536", std::nullopt, std::nullopt},     {"99999999999999999999999", std::nullopt, std::nullopt},
+        {"0x10000", std::nullopt, std::nullopt},   {"1e3", std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(to_number(c.text, 0, 65535), c.dec) << "'" << c.text << "'";
+        EXPECT_EQ(to_number_or_hex(c.text, 0, 65535), c.hex) << "'" << c.text << "'";
+    }
+    EXPECT_EQ(to_decimal("0.5", 0.05, 86400), 0.5);
+    EXPECT_EQ(to_decimal("2", 0.05, 86400), 2.0);
+    for (const char* bad : {"0.01", " 1", "+1", "1.", ".5", "1e1", "0x1", "nan", "inf", "1.2.3"})
+        EXPECT_FALSE(to_decimal(bad, 0.05, 86400)) << bad;
+}
+
+TEST(LorkctlTemplate, NumbersAsJsonWritesThemAndWhereAFaultIs) {
+    for (const char* bad : {R"({"res": 0x0A})", R"({"res": +5})", R"({"res": 012})", R"({"res": 1.})",
+                            R"({"res": nan})", R"({"res": -})"}) {
+        std::string err;
+        EXPECT_FALSE(parse_flat_object(bad, &err)) << bad;
+    }
+    std::string err;
+    size_t at = 0;
+    const std::string text = "{\n  \"res\": 12,\n  \"кол\": x}";
+    EXPECT_FALSE(parse_flat_object(text, &err, &at));
+    EXPECT_EQ(line_column(text, at), "3:10");  // columns in characters, not bytes
 }

@@ -81,6 +81,43 @@ TEST(PageValues, PausesAndRatesByCode) {
     }
 }
 
+TEST(PageValues, StepRulesNameTheNumbers) {
+    const std::optional<long> unknown;
+    struct Case {
+        StepParams p;
+        unsigned written;
+        std::vector<std::string> broken;
+    };
+    const Case cases[] = {
+        {{10, 90, 89}, STEP_KOL_STEP, {}},
+        {{10, 91, 50}, STEP_KOL_STEP, {"Не выполняется условие N * R <= 900 Ом: N = 91, R = 10, N * R = 910 Ом."}},
+        {{10, 50, 50}, STEP_POR_STEP, {"Не выполняется условие U < N: U = 50, N = 50."}},
+        {{20, 60, 70}, STEP_KOL_STEP, {"Не выполняется условие N * R <= 900 Ом: N = 60, R = 20, N * R = 1200 Ом.",
+                                       "Не выполняется условие U < N: U = 70, N = 60."}},
+        // A write answers for the rules its value is part of.
+        {{20, 60, 70}, STEP_RES, {"Не выполняется условие N * R <= 900 Ом: N = 60, R = 20, N * R = 1200 Ом."}},
+        {{20, 60, 70}, STEP_POR_STEP, {"Не выполняется условие U < N: U = 70, N = 60."}},
+        {{20, 60, 10}, STEP_POR_STEP, {}},
+        // Values not known: broken only where nothing the instrument holds could keep the rule.
+        {{unknown, 248, unknown}, STEP_KOL_STEP, {}},
+        {{unknown, 0, unknown}, STEP_KOL_STEP, {"Не выполняется условие U < N: N = 0, U не меньше 0."}},
+        {{unknown, unknown, 254}, STEP_POR_STEP, {}},
+        {{unknown, unknown, 255}, STEP_POR_STEP, {"Не выполняется условие U < N: U = 255, N не больше 255."}},
+        {{20, unknown, unknown}, STEP_RES, {}},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(Broken_rules(cases[i].p, cases[i].written), cases[i].broken) << "case " << i;
+}
+
+TEST(PageValues, StepWriteOrderKeepsTheRulesAtEveryWrite) {
+    // From R 10, N 90, U 50 to R 20, N 40, U 30: U first (else 30 < 40 fails
+    // against U 50), then N (else 20 * 90), then R.
+    const auto order = Step_write_order({10, 90, 50}, {20, 40, 30}, STEP_RES | STEP_KOL_STEP | STEP_POR_STEP);
+    EXPECT_EQ(order, (std::vector<StepParam>{STEP_POR_STEP, STEP_KOL_STEP, STEP_RES}));
+    // No order exists: R, N, U as they came.
+    EXPECT_EQ(Step_write_order({10, 90, 50}, {20, 90, 50}, STEP_RES | STEP_POR_STEP),
+              (std::vector<StepParam>{STEP_RES, STEP_POR_STEP}));
+}
+
 TEST(PageValues, IndicatorPairs) {
     EXPECT_EQ(ci_pairs("1.2 3 4."), (std::array<std::string, 4>{"1.", "2 ", "3 ", "4."}));
     EXPECT_EQ(ci_pairs("abc"), (std::array<std::string, 4>{"ab", "c", "", ""}));

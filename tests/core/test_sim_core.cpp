@@ -42,7 +42,7 @@ TEST(SimCore, MeasurementDecodesAsTheInstrumentMeantIt) {
     EXPECT_EQ(d.step, 0);
     ASSERT_EQ(r.core.dev.Read_params(), 0);
     EXPECT_EQ(d.res, 10);
-    EXPECT_EQ(d.sum_res, 1000);
+    EXPECT_EQ(d.sum_res, 900);
 }
 
 TEST(SimCore, InjectedFaultsGiveTheirResults) {

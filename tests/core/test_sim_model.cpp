@@ -94,6 +94,11 @@ TEST(SimModel, ExceptionsByRequest) {
         {"R of 0", writeReq(5, 0x0A00, {0}), 0x90, 3},
         {"8-bit register above 255", writeReq(5, 0x0A02, {256}), 0x90, 3},
         {"calibration while forbidden", writeReq(5, 0x0900, {1, 2}), 0x90, 4},
+        // The rules N * R <= 900 ohm and U < N with what it holds (R 10, N 90, U 50).
+        {"N 2 below U 50", writeReq(5, 0x0A01, {2}), 0x90, 3},
+        {"U 90 not below N 90", writeReq(5, 0x0A02, {90}), 0x90, 3},
+        {"R 11 with N 90", writeReq(5, 0x0A00, {11}), 0x90, 3},
+        {"R, N, U together, N * R 1000", writeReq(5, 0x0A00, {20, 50, 10}), 0x90, 3},
         {"byte count disagrees", withCrc({5, 16, 0x0A, 0x03, 0, 1, 4, 0, 1}), 0x90, 3},
     };
     for (const auto& c : cases) {
@@ -106,6 +111,9 @@ TEST(SimModel, ExceptionsByRequest) {
         EXPECT_EQ(r[2], c.code) << c.what;
         EXPECT_TRUE(crcOk(r)) << c.what;
         EXPECT_EQ(m.params().v_ind, before.v_ind) << c.what;
+        EXPECT_EQ(m.params().kol_step, before.kol_step) << c.what;
+        EXPECT_EQ(m.params().por_step, before.por_step) << c.what;
+        EXPECT_EQ(m.params().res, before.res) << c.what;
         EXPECT_EQ(m.params().cal0, before.cal0) << c.what;
         EXPECT_EQ(m.line(), SimLine{}) << c.what;
     }
@@ -113,12 +121,12 @@ TEST(SimModel, ExceptionsByRequest) {
 
 TEST(SimModel, RefusedWriteChangesNothingEvenWhenEarlierRegistersWereGood) {
     InstrumentModel m;
-    // R and N are fine, U is fine, brightness 3 is not.
-    const Bytes r = m.handle(writeReq(5, 0x0A00, {20, 30, 40, 3})).bytes;
+    // R, N and U are fine, together too; brightness 3 is not.
+    const Bytes r = m.handle(writeReq(5, 0x0A00, {20, 40, 30, 3})).bytes;
     ASSERT_EQ(r.size(), 5u);
     EXPECT_EQ(r[2], 3);
     EXPECT_EQ(m.params().res, 10);
-    EXPECT_EQ(m.params().kol_step, 100);
+    EXPECT_EQ(m.params().kol_step, 90);
 }
 
 TEST(SimModel, HoldingRegistersRoundTrip) {
@@ -128,7 +136,7 @@ TEST(SimModel, HoldingRegistersRoundTrip) {
         uint16_t start;
         std::vector<uint16_t> vals;
     } cases[] = {
-        {0x0A00, {25, 40, 12, 0, 1, 3}},
+        {0x0A00, {20, 45, 12, 0, 1, 3}},
         {0x0900, {0x0001, 0x2345, 0x0004, 0xF00D}},
         {0x0802, {2, 2}},
         {0x0A05, {2}},
@@ -144,7 +152,7 @@ TEST(SimModel, HoldingRegistersRoundTrip) {
     EXPECT_EQ(m.params().cal0, 0x00012345u);
     EXPECT_EQ(m.params().cal100, 0x0004F00Du);
     // The derived sum follows R and N.
-    EXPECT_EQ(hex(data(m.handle(readReq(5, 3, 0x0A06, 1)).bytes)), "03 E8 ");
+    EXPECT_EQ(hex(data(m.handle(readReq(5, 3, 0x0A06, 1)).bytes)), "03 84 ");
 }
 
 TEST(SimModel, FloatAndPulseByteOrders) {
@@ -184,7 +192,7 @@ TEST(SimModel, MeasurementFollowsResistance) {
         // At the threshold step U: key and LED K1.
         {490.0, 1, 50, "  4 9.0 ", 0, 0x31},
         // The last step N: both keys and their LEDs.
-        {990.0, 1, 100, "  9 9.0 ", 0, 0x3B},
+        {890.0, 1, 90, "  8 9.0 ", 0, 0x3B},
         // Over 100 %: red indicator, LED I lit and blinking, keys off.
         {1100.0, 1, 0, "1 1 0.0 ", 1, 0x64},
     };
@@ -203,7 +211,7 @@ TEST(SimModel, MeasurementFollowsResistance) {
 
 TEST(SimModel, CoilAndInputSubranges) {
     InstrumentModel m;
-    m.setResistance(990.0);  // coils 0x3B
+    m.setResistance(890.0);  // coils 0x3B
     EXPECT_EQ(data(m.handle(readReq(5, 1, 3, 3)).bytes)[0], 0x07);  // coils 3, 4, 5
     m.setSwitch(SW_PR, true);
     EXPECT_EQ(data(m.handle(readReq(5, 2, 0, 4)).bytes)[0], 0x0E);  // PR on reads 0
@@ -299,6 +307,12 @@ TEST(SimModel, FaultsLastAsAskedAndExceptionsComeOnce) {
     m.setException(10);
     EXPECT_EQ(hex(m.handle(readReq(5, 3, 0x0800, 1)).bytes), hex(withCrc({5, 0x83, 10})));
     EXPECT_EQ(hex(m.handle(readReq(5, 3, 0x0800, 1)).bytes), hex(withCrc({5, 3, 2, 0, 5})));
+    // A lost echo passes reads by and counts writes only: the write is done.
+    m.setFault(Fault::LostEcho, 1);
+    EXPECT_EQ(hex(m.handle(readReq(5, 3, 0x0800, 1)).bytes), hex(withCrc({5, 3, 2, 0, 5})));
+    EXPECT_TRUE(m.handle(writeReq(5, 0x0A05, {3})).bytes.empty());
+    EXPECT_EQ(m.params().v_ind, 3);
+    EXPECT_EQ(m.handle(writeReq(5, 0x0A05, {1})).bytes.size(), 8u);
 }
 
 TEST(SimModel, IndicatorPositions) {
@@ -321,7 +335,7 @@ TEST(SimModel, CalibrationAndParametersSurviveARestart) {
         m.setStateFile(path);
         m.handle(writeReq(5, 0x0A04, {1}));
         m.handle(writeReq(5, 0x0900, {0x0002, 0x1234, 0x0005, 0x4321}));
-        m.handle(writeReq(5, 0x0A00, {12}));
+        m.handle(writeReq(5, 0x0A00, {9}));
         m.handle(writeReq(5, 0x0800, {9}));  // interface settings are not kept
         m.commitAfterReply();
     }
@@ -332,7 +346,7 @@ TEST(SimModel, CalibrationAndParametersSurviveARestart) {
     EXPECT_EQ(again.params().cal0, 0x00021234u);
     EXPECT_EQ(again.params().cal100, 0x00054321u);
     EXPECT_EQ(again.params().cal_enable, 1);
-    EXPECT_EQ(again.params().res, 12);
+    EXPECT_EQ(again.params().res, 9);
     EXPECT_EQ(again.line().adr, 5);
 
     // A damaged file is refused whole.

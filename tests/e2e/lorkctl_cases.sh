@@ -22,7 +22,9 @@ start_sim() {
   stop_sim
   rm -f "$work/sim.out" "$work/sim.err" "$work/sim.in"
   mkfifo "$work/sim.in"
-  "$simexe" --verbose "$@" <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
+  # Above the load of a busy machine where allowed (root): its replies are
+  # what the time-outs measure.
+  nice -n -10 "$simexe" --verbose "$@" <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
   sim_pid=$!
   exec 9>"$work/sim.in"
   for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
@@ -31,10 +33,15 @@ start_sim() {
 }
 sim_cmd() { echo "$1" >&9; sleep 0.2; }
 requests() { grep -c -- '<- ' "$work/sim.err"; }
+# Timing is not the subject here: every exchange gets a time-out a loaded
+# machine meets, unless the case gives its own.
+T=(--timeout 1500)
 # run EXPECTED_STATUS ARGS...: lorkctl's output in $work/out and $work/err.
 run() {
   local want=$1; shift
-  timeout 60 "$ctl" "$@" >"$work/out" 2>"$work/err"
+  local t=("${T[@]}")
+  case " $* " in *" --timeout "*) t=() ;; esac
+  timeout 120 "$ctl" "$@" "${t[@]}" >"$work/out" 2>"$work/err"
   local rc=$?
   [ "$rc" -eq "$want" ] || bad "lorkctl $* -> $rc, expected $want; stderr: $(cat "$work/err")"
 }
@@ -47,9 +54,9 @@ printf '[связь]\r\nПОРТ=%s\r\nНОМЕР=5\r\nСКОРОСТЬ=9600\r\n
 cp "$XDG_CONFIG_HOME/testlork.ini" "$work/ini.before"
 run 0 read
 has out "прибор: ЛОРК-1, версия: вер. 1.07"
-has out "R=10 Ом, N=100, U=50"
+has out "R=10 Ом, N=90, U=50"
 run 0 read --json
-for kv in '"name": "ЛОРК-1"' '"res": 10' '"kol_step": 100' '"por_step": 50' '"izm_proc": ' '"cal0": 70000' \
+for kv in '"name": "ЛОРК-1"' '"res": 10' '"kol_step": 90' '"por_step": 50' '"izm_proc": ' '"cal0": 70000' \
           '"cal100": 270000' '"svd_P": "on"' '"ci_flag": 0' '"cal_enable": 0' '"indicator": " 25.5"'; do has out "$kv"; done
 cmp -s "$XDG_CONFIG_HOME/testlork.ini" "$work/ini.before" || bad "the settings file was written"
 rm "$XDG_CONFIG_HOME/testlork.ini"
@@ -85,15 +92,22 @@ run 2 set --port "$pty" light=1 v_ind=4
 run 0 set --port "$pty" res=8 kol_step=90 por_step=20 light=1
 has out "res=8 kol_step=90 por_step=20 light=1"
 grep -q -- '<- 05 10 0A 00 00 01 02 00 08' "$work/sim.err" || bad "R was not written with function 16"
-run 0 set --port "$pty" kol_step=120
-has err "N * R <= 900"
+# the rules N * R <= 900 and U < N with the instrument's other values: refused
+# with nothing written; --force writes, and the instrument refuses it itself
 writes=$(grep -c -- '<- 05 10' "$work/sim.err")
-run 2 set --port "$pty" --strict por_step=200
-has err "U < N"
-[ "$(grep -c -- '<- 05 10' "$work/sim.err")" -eq "$writes" ] || bad "--strict still wrote"
+run 4 set --port "$pty" kol_step=120
+has err "Не выполняется условие N * R <= 900 Ом: N = 120, R = 8, N * R = 960 Ом."
+run 4 set --port "$pty" --strict por_step=200
+has err "Не выполняется условие U < N: U = 200, N = 90."
+[ "$(grep -c -- '<- 05 10' "$work/sim.err")" -eq "$writes" ] || bad "a value that breaks a rule was written"
+run 1 set --port "$pty" --force kol_step=120
+has err "предупреждение: Не выполняется условие N * R <= 900 Ом"
+grep -q -- '<- 05 10 0A 01 00 01 02 00 78' "$work/sim.err" || bad "--force did not write N"
+grep -q -- '-> 05 90 03' "$work/sim.err" || bad "the instrument did not refuse N 120 with exception 3"
+# a change the instrument takes only in the right order: U, then N, then R
+run 0 set --port "$pty" res=18 kol_step=20 por_step=10
 run 0 read --port "$pty" --json
-has out '"res": 8'; has out '"kol_step": 120'; has out '"light": 1'
-
+has out '"res": 18'; has out '"kol_step": 20'; has out '"por_step": 10'; has out '"light": 1'
 # --- interface settings followed: address, then a baud change, parity, stop bits
 run 0 set-address --port "$pty" 7
 run 1 ping --port "$pty" --address 5
@@ -120,7 +134,7 @@ has err "попробуйте --address 9 или --address 7, или найди�
 start_sim --address 3
 "$ctl" search --port "$pty" >"$work/out" 2>"$work/err" &
 ctl_pid=$!
-for _ in $(seq 100); do grep -q "адрес 6," "$work/err" && break; sleep 0.05; done
+for _ in $(seq 600); do grep -q "адрес 6," "$work/err" && break; sleep 0.05; done
 kill -INT "$ctl_pid"
 t0=$(date +%s%N)
 wait "$ctl_pid"; rc=$?
@@ -134,7 +148,7 @@ grep -q "адрес 247," "$work/err" && bad "the sweep went on to the end"
 # --- monitor: a line per tick, silence reported and survived, Ctrl-C ends it
 "$ctl" monitor --port "$pty" --address 3 --period 0.2 --json >"$work/out" 2>"$work/err" &
 ctl_pid=$!
-sleep 0.8; sim_cmd "fault silent 2"; sleep 1.5
+sleep 0.8; sim_cmd "fault silent 2"; sleep 2
 kill -INT "$ctl_pid"; wait "$ctl_pid"; rc=$?
 [ "$rc" -eq 0 ] || bad "monitor ended with $rc"
 has out '"code": 11, "error": " не дождались ответа: нет ответа от адреса 3 (порт '"$pty"', 9600 бод'
@@ -145,7 +159,7 @@ sim_cmd "resistance 10"
 run 1 calibrate --port "$pty" --address 3 --yes 0
 has err "специфическая ошибка"
 run 0 set --port "$pty" --address 3 cal_enable=1
-printf '\nд\n' | timeout 30 "$ctl" calibrate --port "$pty" --address 3 0 >"$work/out" 2>"$work/err" \
+printf '\nд\n' | timeout 60 "$ctl" calibrate --port "$pty" --address 3 "${T[@]}" 0 >"$work/out" 2>"$work/err" \
   || bad "calibrate 0: $(cat "$work/err")"
 has out "хранится для 0 %: 70000 импульсов"
 has out "0%  OK!"
@@ -192,7 +206,7 @@ done
 grep -q '"before": {"parity": 0, "stopbits": 1, "baud": 9600, "address": 5' "$work/rec.jsonl" || bad "no before values"
 # Ctrl-C in the middle of an apply: no further write, the run recorded whole as interrupted, then the interrupt ends lorkctl
 start_sim
-"$ctl" apply --port "$pty" --address 31 --record "$work/rec.jsonl" "$work/tmpl.json" >"$work/out" 2>"$work/err" &
+"$ctl" apply --port "$pty" --address 31 "${T[@]}" --record "$work/rec.jsonl" "$work/tmpl.json" >"$work/out" 2>"$work/err" &
 ctl_pid=$!
 for _ in $(seq 100); do grep -q -- '<- ' "$work/sim.err" && break; sleep 0.02; done
 kill -INT "$ctl_pid"; wait "$ctl_pid"; rc=$?

@@ -20,7 +20,9 @@ start_sim() {
   stop_sim
   rm -f "$work/sim.out" "$work/sim.err" "$work/sim.in"
   mkfifo "$work/sim.in"
-  "$simexe" --verbose "$@" <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
+  # Above the load of a busy machine where allowed (root): its replies are
+  # what the time-outs measure.
+  nice -n -10 "$simexe" --verbose "$@" <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
   sim_pid=$!
   exec 9>"$work/sim.in"
   for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
@@ -29,9 +31,14 @@ start_sim() {
 }
 sim_cmd() { echo "$1" >&9; sleep 0.2; }
 requests() { grep -c -- '<- ' "$work/sim.err"; }
+# Where timing is not the subject, a time-out a loaded machine meets; the
+# searches keep their own waits (those are the subject) and get a second try.
+T=(--timeout 1500)
 run() {
   local want=$1; shift
-  timeout 120 "$ctl" "$@" >"$work/out" 2>"$work/err"
+  local t=("${T[@]}")
+  case " $* " in *" --timeout "*|*" search "*) t=() ;; esac
+  timeout 120 "$ctl" "$@" "${t[@]}" >"$work/out" 2>"$work/err"
   local rc=$?
   [ "$rc" -eq "$want" ] || bad "lorkctl $* -> $rc, expected $want; stderr: $(cat "$work/err")"
 }
@@ -40,7 +47,7 @@ has() { grep -qF -- "$2" "$work/$1" || bad "'$2' not in $1: $(cat "$work/$1")"; 
 # --- raw read: the parameter block and the name, in decimal and hex
 start_sim
 run 0 raw read --port "$pty" 3 0x0A00 8
-has out "0x0A00    10 0x000A"; has out "0x0A01   100 0x0064"; has out "0x0A06  1000 0x03E8"
+has out "0x0A00    10 0x000A"; has out "0x0A01    90 0x005A"; has out "0x0A06   900 0x0384"
 [ "$(wc -l <"$work/out")" -eq 8 ] || bad "8 lines expected: $(cat "$work/out")"
 run 0 raw read --port "$pty" --json 4 512 3
 has out '[{"address": 512, "value": 52174, "hex": "0xCBCE"}, {"address": 513, "value": 53450, "hex": "0xD0CA"}'
@@ -73,23 +80,27 @@ run 1 ping --port "$pty" --address 9 --timeout 400
 ms=$(( ($(date +%s%N) - t0) / 1000000 ))
 [ "$ms" -ge 400 ] || bad "ping --timeout 400 gave up after $ms ms"
 
-# --- fast search: at every rate it finds what the ordinary search finds
+# --- fast search: at every rate it finds what the ordinary search finds.
+# The waits are the subject here (the ordinary probe waits 12 ms at the fast
+# rates): both ends run above the load where allowed, and a search that found
+# otherwise is measured again, three times at most.
+# search_finds WANT ARGS...: the search's output is WANT, in $work/out.
+search_finds() {
+  local want=$1; shift
+  for _ in 1 2 3; do
+    timeout 120 nice -n -10 "$ctl" search --port "$pty" "$@" >"$work/out" 2>"$work/err" &&
+      [ "$(cat "$work/out")" = "$want" ] && return 0
+  done
+  bad "search $* gave '$(cat "$work/out")', not '$want': $(tail -n2 "$work/err")"
+}
 for rate in 9600 115200 4800 19200 38400 57600; do
   start_sim --address 200 --baud "$rate" --pace
-  # The ordinary probe waits only 12 ms at the fast rates: on a loaded machine
-  # the simulator may miss it once, so it gets a second try.
-  timeout 60 "$ctl" search --port "$pty" --baud 9600 --rates "$rate" --from 199 --to 201 >"$work/out" 2>"$work/err" ||
-    run 0 search --port "$pty" --baud 9600 --rates "$rate" --from 199 --to 201
-  ordinary=$(cat "$work/out")
-  [ "$ordinary" = "200:$rate" ] || bad "ordinary search at $rate: $ordinary"
-  run 0 search --port "$pty" --baud 9600 --fast --rates all --from 150
-  [ "$(cat "$work/out")" = "$ordinary" ] || bad "fast search at $rate: $(cat "$work/out"), ordinary: $ordinary"
+  search_finds "200:$rate" --baud 9600 --rates "$rate" --from 199 --to 201
+  search_finds "200:$rate" --baud 9600 --fast --rates all --from 150
 done
 start_sim --address 200 --pace
-run 0 search --port "$pty" --fast
-has out "200:9600"
+search_finds "200:9600" --fast
 start_sim --address 200 --parity 2 --stopbits 2 --pace
-run 0 search --port "$pty" --fast --parity all --stopbits all --from 190 --json
-has out '[{"address": 200, "rate": 9600, "parity": "odd", "stopbits": 2}]'
+search_finds '[{"address": 200, "rate": 9600, "parity": "odd", "stopbits": 2}]' --fast --parity all --stopbits all --from 190 --json
 
 exit $fail

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "pages/calibration.h"
+#include "pages/parameters.h"
 
 namespace lork::test {
 
@@ -17,10 +18,12 @@ GuiRig::GuiRig(std::vector<std::string> ports, std::string forced_port) : system
     p.now = [this] { return now; };
     p.list_ports = [this] { return system_ports; };
     w = std::make_unique<TFglav>(std::move(p));
-    w->calibration().setWriteAnyway([this](const QString& q) {
+    const auto ask = [this](const QString& q) {
         questions << q;
         return answerYes;
-    });
+    };
+    w->calibration().setWriteAnyway(ask);
+    w->parameters().setWriteAnyway(ask);
 }
 
 GuiRig::~GuiRig() = default;

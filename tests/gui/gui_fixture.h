@@ -24,7 +24,7 @@ struct GuiRig {
     VirtualClock clock;
     FakePort port{clock};
     QStringList messages;            // every modal message, in order
-    QStringList questions;           // the calibration page's "write all the same?" questions
+    QStringList questions;           // the calibration and parameters pages' "write all the same?" questions
     bool answerYes = true;           // their answer
     std::map<int, int> key_questions;
     std::function<bool(int)> keyHook;

@@ -11,6 +11,8 @@
 #include "widgets/updown.h"
 #include "gui_fixture.h"
 #include "pages/parameters.h"
+#include "pages/readings.h"
+#include "protocol/framing.h"
 #include "protocol/value_rules.h"
 #include "protocol/registers.h"
 #include "sim/instrument_model.h"
@@ -61,6 +63,7 @@ private slots:
     void readParityKeepsThePort();
     void readBaudSelectsTheCode();
     void writeParameters();
+    void rulesAskFirst();
     void writeInterface();
     void baudWriteFollowsTheInstrument();
     void failedWriteChangesNothing();
@@ -140,8 +143,11 @@ void TstParams::readBaudSelectsTheCode() {
 }
 
 void TstParams::writeParameters() {
-    // Both values break the page's written rules and still go out unchanged.
+    // An instrument whose R, N, U leave room for every write below.
     Rig r;
+    auto p = r.model.params();
+    p.res = 5, p.kol_step = 40, p.por_step = 2;
+    r.model.setParams(p);
     test::GuiRig::choose(r.pp().CBust_res, 15);  // "20"
     QCOMPARE(int(r.g.w->parameters().ust_res()), 20);
     r.pp().SB_izmres->click();
@@ -149,6 +155,8 @@ void TstParams::writeParameters() {
     QCOMPARE(int(r.model.params().res), 20);
     QCOMPARE(int(r.st().dev.res), 20);
     QCOMPARE(r.pp().Ecur_res->text(), QString("20"));
+    test::GuiRig::choose(r.pp().CBust_res, 0);  // "5" again
+    r.pp().SB_izmres->click();
 
     r.pp().Eust_kol_step->setText("99");
     r.pp().SB_izmkolstep->click();
@@ -157,8 +165,6 @@ void TstParams::writeParameters() {
     QCOMPARE(r.pp().Ecur_kolstep->text(), QString("99"));
     QCOMPARE(int(r.st().dev.kol_step), 99);  // the start value; a write does not change it
 
-    r.pp().Eust_kol_step->setText("10");
-    r.pp().SB_izmkolstep->click();
     r.pp().Eust_por_step->setText("50");
     r.pp().SB_izmporstep->click();
     QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::por_step, 50));
@@ -173,6 +179,81 @@ void TstParams::writeParameters() {
     QCOMPARE(r.pp().Ecur_kolstep->text(), QString("150"));
     QCOMPARE(r.exchanges(), size_t(5));
     QVERIFY(r.g.messages.isEmpty());
+    QVERIFY2(r.g.questions.isEmpty(), qPrintable(r.g.questions.join('|')));
+    QVERIFY(r.g.w->infoLines().isEmpty());
+}
+
+// A write of R, N or U that breaks a rule the page shows asks first, naming
+// the rule and the numbers, with the instrument's other values as the
+// program last read or wrote them (R 10, N 90, U 50 in the simulator). "нет"
+// sends nothing; "да" sends the value as it is, which the instrument refuses.
+void TstParams::rulesAskFirst() {
+    enum Known { Nothing, PageReads, Query, WrittenN40 };
+    struct Case {
+        Known known;
+        const char* edit;  // nullptr: R's box, item "20"
+        const char* text;
+        const char* button;
+        uint16_t reg;
+        int value;
+        const char* question;  // nullptr: no question, the write goes out at once
+    };
+    const Case cases[] = {
+        {PageReads, "Eust_kol_step", "99", "SB_izmkolstep", reg::kol_step, 99,
+         "Не выполняется условие N * R <= 900 Ом: N = 99, R = 10, N * R = 990 Ом."},
+        {PageReads, "Eust_por_step", "248", "SB_izmporstep", reg::por_step, 248,
+         "Не выполняется условие U < N: U = 248, N = 90."},
+        {Query, nullptr, nullptr, "SB_izmres", reg::res, 20,
+         "Не выполняется условие N * R <= 900 Ом: N = 90, R = 20, N * R = 1800 Ом."},
+        {PageReads, "Eust_kol_step", "2", "SB_izmkolstep", reg::kol_step, 2,
+         "Не выполняется условие U < N: U = 50, N = 2."},
+        // The page's own good write counts, though kol_step keeps the value read.
+        {WrittenN40, "Eust_por_step", "45", "SB_izmporstep", reg::por_step, 45,
+         "Не выполняется условие U < N: U = 45, N = 40."},
+        // Nothing read yet: only what breaks a rule whatever the instrument holds.
+        {Nothing, "Eust_kol_step", "0", "SB_izmkolstep", reg::kol_step, 0,
+         "Не выполняется условие U < N: N = 0, U не меньше 0."},
+        {Nothing, "Eust_kol_step", "248", "SB_izmkolstep", reg::kol_step, 248, nullptr},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        if (c.known == PageReads)
+            for (auto* b : {r.pp().B_read_res, r.pp().B_read_kolstep, r.pp().B_read_porstep}) b->click();
+        if (c.known == Query) r.g.w->readings().Opros_all();
+        if (c.known == WrittenN40) {
+            r.pp().B_read_res->click();
+            r.pp().Eust_por_step->setText("2");  // room for N 40
+            r.pp().SB_izmporstep->click();
+            r.pp().Eust_kol_step->setText("40");
+            r.pp().SB_izmkolstep->click();
+        }
+        QVERIFY(r.g.w->infoLines().isEmpty());
+        const auto before = r.model.params();
+        if (c.edit) r.g.find<QLineEdit>(c.edit)->setText(c.text);
+        else test::GuiRig::choose(r.pp().CBust_res, 15);
+        auto* button = r.g.find<QToolButton>(c.button);
+        const size_t sent = r.exchanges();
+
+        r.g.answerYes = false;
+        button->click();
+        if (!c.question) {
+            QVERIFY(r.g.questions.isEmpty());
+            QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(c.reg, c.value));
+            continue;
+        }
+        QCOMPARE(r.g.questions, QStringList{QString::fromUtf8(c.question) + " Записать всё равно?"});
+        QCOMPARE(r.exchanges(), sent);
+
+        r.g.answerYes = true;
+        button->click();
+        QCOMPARE(r.exchanges(), sent + 1);
+        QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(c.reg, c.value));
+        QCOMPARE(r.g.w->infoLines().size(), 1);
+        QVERIFY2(r.lastInfo().startsWith(QString::fromStdString(lork::kod_texts[3])), qPrintable(r.lastInfo()));
+        QCOMPARE(int(r.model.params().res), int(before.res));
+        QCOMPARE(int(r.model.params().kol_step), int(before.kol_step));
+        QCOMPARE(int(r.model.params().por_step), int(before.por_step));
+    }
 }
 
 void TstParams::writeInterface() {

@@ -113,10 +113,11 @@ void rfc2217(const std::string& sim_exe, const std::string& work) {
     CHECK(r.core.dev.Find_scor() == 3, "the rate search through RFC 2217");
     CHECK(r.port.config().baud == 19200, "the gateway is not left at the rate found");
     r.lineAt(19200);
-    // 0xFF in a request and in its reply: R = 255 written and read back.
+    // 0xFF in a request and in its reply: R = 255 written and read back
+    // (with N 3 and U 0, which leave room for it).
     r.core.st.ex.zapros_func = 16;
-    r.core.dev.Zapros_write(0x0A00, 1, {255});
-    CHECK(r.core.dev.Otvet_fn16(0x0A00, 1) == 0, "the write of 0x00FF");
+    r.core.dev.Zapros_write(0x0A00, 3, {255, 3, 0});
+    CHECK(r.core.dev.Otvet_fn16(0x0A00, 3) == 0, "the write of 0x00FF");
     CHECK(r.core.dev.Read_params() == 0 && r.core.st.dev.res == 255, "R read back as %u", unsigned(r.core.st.dev.res));
     for (const auto& m : r.host.messages) std::fprintf(stderr, "message: %s\n", m.c_str());
     CHECK(r.host.messages.empty() && r.host.info_lines.empty(), "messages through RFC 2217");

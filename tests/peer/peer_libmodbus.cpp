@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
         } regs[] = {
             {false, 0x0800, {17, 3, 2, 1}},
             {false, 0x0900, {1, 0x1170, 4, 0x1EB0}},  // 70000 and 270000 pulses
-            {false, 0x0A00, {10, 100, 50, 2, 0, 1, 1000, 10}},
+            {false, 0x0A00, {10, 90, 50, 2, 0, 1, 900, 10}},
             {true, 0x0200, {0xCBCE, 0xD0CA, 0x2D31}},  // "ЛОРК-1" in Windows-1251
             {true, 0x0214, {0x3120, 0x3020, 0x302E, 0x3020, 0}},  // "1 0 0.0 ", green
         };
