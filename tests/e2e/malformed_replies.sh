@@ -44,7 +44,7 @@ sim_cmd() { echo "$1" >&9; sleep 0.3; }
 
 # --- a pseudo-terminal: read fails on the first malformed reply, prints nothing
 run 0 read --port "$pty"
-has out "R=10 Ом, N=100, U=50"
+has out "R=10 Ом, N=90, U=50"
 for fault in "bytecount" "bytecount 1000 1" "extra"; do
   sim_cmd "fault $fault"
   run 1 read --port "$pty"
