@@ -23,7 +23,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; cat "$work"/err 2>/dev/null; exit 1; }
+fail() { echo "FAIL: $*"; cat "$work"/err "$work"/out 2>/dev/null; head -n 20 "$work/log.csv" 2>/dev/null; exit 1; }
 wait_for() {
   local end=$((SECONDS + $1)); shift
   until "$@"; do ((SECONDS < end)) || return 1; sleep 0.2; done
@@ -55,7 +55,8 @@ XDG_CONFIG_HOME="$work/config" HOME="$work" QT_QPA_PLATFORM=xcb \
 app=$!
 pids+=($app)
 ticks() { local n; n=$(grep -c '"опрос, проба"' "$log" 2>/dev/null); echo "${n:-0}"; }
-wait_for 30 test "$(ticks)" -gt 2 || fail "polling did not start"
+polling() { (($(ticks) > 2)); }
+wait_for 30 polling || fail "polling did not start"
 
 kinds=(badcrc otherfunc truncate silent)
 declare -A injected=()
