@@ -6,11 +6,13 @@
 # reply). At the end it counts, from the program's log file, the failed
 # exchanges against the faults injected, the polling ticks, and the longest
 # gap between two ticks: polling that stopped shows as a gap.
-#   bench/soak_keep_polling.sh BUILD_DIR [SECONDS] [FAULT_EVERY_SECONDS]
+#   bench/soak_keep_polling.sh BUILD_DIR [SECONDS] [FAULT_EVERY_SECONDS] [KEEP_DIR]
+# KEEP_DIR, when given, receives the log and the times of the faults.
 set -u
 build=${1:?build directory}
 seconds=${2:-900}
 every=${3:-5}
+keep=${4:-}
 testlork="$build/app/testlork"
 sim="$build/sim/lork-sim"
 for tool in Xvfb openbox xdotool; do command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }; done
@@ -67,11 +69,13 @@ while ((SECONDS < end)); do
   sleep "$(awk -v e="$every" -v r="$RANDOM" 'BEGIN { printf "%.3f", e * (0.5 + r / 32768) }')"
   kind=${kinds[RANDOM % ${#kinds[@]}]}
   echo "fault $kind 1" >&4
+  echo "$(date +%H:%M:%S.%3N) $kind" >>"$work/faults"
   injected[$kind]=$((${injected[$kind]:-0} + 1))
   total=$((total + 1))
 done
 sleep 3  # the last fault's tick
 kill -0 "$app" 2>/dev/null || fail "testlork ended during the soak"
+[ -n "$keep" ] && mkdir -p "$keep" && cp "$log" "$work/faults" "$keep/"
 
 echo "faults injected: $total (${injected[*]@K})"
 /usr/bin/python3 - "$log" <<'EOF2'
