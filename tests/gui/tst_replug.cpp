@@ -100,7 +100,7 @@ int cycles() {
 
 // The timing is not what these tests look at: a reply may take this long on
 // a busy machine, and only a line that is gone costs the wait.
-constexpr uint32_t kReplyMs = 3000;
+constexpr uint32_t kReplyMs = 5000;
 // How long the window may take to notice a change of the line.
 constexpr int kNoticeMs = 30000;
 
@@ -137,9 +137,10 @@ void checkIncident(Window& win, const QByteArray& at, size_t from) {
     QVERIFY2(win.messages.size() == 1, qPrintable(at + ": boxes: " + win.messages.join(" | ")));
     const Window::Rows rows = win.rowsSince(from);
     QVERIFY2(!rows.failures.isEmpty(), at + ": no journal row names the port failure");
-    for (const QString& f : rows.failures)
-        QVERIFY2(f.startsWith(QStringLiteral("ошибка при передаче= ")) || f.startsWith(QStringLiteral("ошибка настройки порта; ")),
-                 qPrintable(at + ": " + f));
+    // Which step meets the dead line first (the write, the wait for the
+    // reply, the activation's set-up) is the line's race, not the window's.
+    static const QRegularExpression failure(QStringLiteral("^(ошибка при передаче= \\d+|ошибка при приёме|ошибка настройки порта); Порт "));
+    for (const QString& f : rows.failures) QVERIFY2(failure.match(f).hasMatch(), qPrintable(at + ": " + f));
     // Nothing was sent, so nothing went unanswered.
     QVERIFY2(rows.codes.count(lork::KOD_NO_REPLY) == 0, at + ": a port failure logged as no reply");
 }
