@@ -127,6 +127,12 @@ void JournalWindow::appended(const lork::journal::Entry& e) {
     dirty_ = true;
 }
 
+// A hidden window's counts are not kept up to date: opening it brings them.
+void JournalWindow::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    refresh();
+}
+
 void JournalWindow::applyFilter() {
     table_->flush();
     JournalTable::Filter f;
