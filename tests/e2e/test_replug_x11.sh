@@ -34,7 +34,7 @@ answered() { grep -c ',опрос,0,05 04 00 10 .*,0,ОК: нет ошибок$'
 more_than() { (($(answered) > $1)); }
 # Rows that name a port failure (no result code, the failure in words), and
 # rows of a request that went unanswered.
-port_failures() { grep -Ec ',,"?(ошибка при передаче= |ошибка настройки порта; )' "$log"; }
+port_failures() { grep -Ec ',,"?(ошибка при передаче= [0-9]+|ошибка при приёме|ошибка настройки порта); Порт ' "$log"; }
 no_replies() { grep -c ',11,не дождались ответа$' "$log"; }
 # "периодический", then "пуск": where the window lays them out on this screen.
 start_polling() {
