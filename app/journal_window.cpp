@@ -126,6 +126,12 @@ void JournalWindow::appended(const lork::journal::Entry& e) {
     dirty_ = true;
 }
 
+// A hidden window's counts are not kept up to date: opening it brings them.
+void JournalWindow::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    refresh();
+}
+
 void JournalWindow::applyFilter() {
     table_->flush();
     JournalTable::Filter f;
@@ -150,6 +156,7 @@ QString JournalWindow::statsText() {
     QString t = QStringLiteral("отправлено %1, норма %2").arg(s.sent).arg(s.good);
     for (int code = 1; code < 256; ++code)
         if (s.by_code[size_t(code)]) t += QStringLiteral(", код %1: %2").arg(code).arg(s.by_code[size_t(code)]);
+    if (s.port_failures) t += QStringLiteral("; сбоев порта: %1").arg(s.port_failures);
     auto ms = [](double v) { return v < 0 ? QStringLiteral("-") : QString::number(v, 'f', 1); };
     t += QStringLiteral("; ответ, мс: мин %1, медиана %2, 95% %3, макс %4")
              .arg(ms(s.minMs()), ms(s.quantileMs(0.5)), ms(s.quantileMs(0.95)), ms(s.maxMs()));

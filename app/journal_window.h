@@ -36,6 +36,9 @@ public:
     bool exportCsv(const QString& path);
     bool exportText(const QString& path);
 
+protected:
+    void showEvent(QShowEvent* e) override;
+
 private:
     void applyFilter();
     bool exportRows(const QString& path, bool csv);

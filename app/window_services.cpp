@@ -171,7 +171,8 @@ void Repaint_lines(QListWidget* tuda, QListWidget* suda) {
 }  // namespace
 
 void TFglav::Show_tuda_suda(const lork::ExchangeRecord& rec) {
-    if (rec.probe) return;
+    // A set-up that failed put nothing on the line: the windows keep the last exchange.
+    if (rec.probe || rec.fault == lork::PortFault::Setup) return;
     const auto hex = [](const std::vector<uint8_t>& b) {
         return QString::fromStdString(lork::Hex_bytes(b.data(), unsigned(b.size())));
     };

@@ -49,9 +49,18 @@ void Device::Publish(uint8_t kod, bool probe, FailureReport report) {
     const auto& ex = st_.ex;
     if (kod == KOD_OK && !link_.skipped()) Remember_rate();
     ExchangeRecord rec;
-    // An exchange its command skipped wrote nothing; the link said so once.
-    if (link_.skipped()) report = FailureReport::None;
-    else rec.request.assign(ex.paket_tuda.begin() + 1, ex.paket_tuda.begin() + 1 + std::min<size_t>(ex.len_tuda, 63));
+    rec.fault = link_.fault();
+    if (link_.skipped()) {
+        // An exchange its command skipped wrote nothing and is no exchange;
+        // the link said so once. Only the first one after a failed set-up
+        // stands for that failure, which no exchange recorded yet.
+        if (rec.fault != PortFault::Setup) return;
+        report = FailureReport::None;
+        probe = false;
+    } else {
+        rec.request.assign(ex.paket_tuda.begin() + 1, ex.paket_tuda.begin() + 1 + std::min<size_t>(ex.len_tuda, 63));
+    }
+    if (rec.portFailed()) rec.fault_text = link_.fault_text();
     rec.reply.assign(ex.paket_suda.begin() + 1, ex.paket_suda.begin() + 1 + std::min<size_t>(ex.len_suda, 63));
     rec.write_us = link_.write_us;
     rec.last_byte_us = link_.last_byte_us;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/error_words.h"
+#include "platform/port_absent.h"
 
 namespace lork {
 
@@ -37,13 +38,9 @@ void Link::Port_setup(uint8_t code) {
     ls.WTTC = 0;
     // The port is opened at the settings' own rate, whatever code was given.
     port_setup_error = int32_t(Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize));
-    if (port_setup_error != 0) {
-        host_.infoLine(port_.describeError(ls.port_name, uint32_t(port_setup_error)));
-        // A second set-up in the same command (a search's next rate) fails
-        // for the same reason: said once.
-        if (!Down_in_this_command())
-            Port_failed("ошибка настройки порта", open_error_ != 0 ? open_error_ : uint32_t(port_setup_error));
-    }
+    if (port_setup_error != 0)
+        Port_failed(PortFault::Setup, "ошибка настройки порта",
+                    {open_error_ != 0 ? open_error_ : uint32_t(port_setup_error), true}, uint32_t(port_setup_error));
     pause_after = t_after[c];
     pause_before = t_before[c];
 }
@@ -63,7 +60,14 @@ uint32_t Link::Port_open(const std::string& name, int32_t rate, uint8_t parity, 
     if (uint32_t e = port_.reopen(name)) port_error = e;
     port_lost_ = port_error != 0;
     open_error_ = port_error;
-    if (port_error == 0) down_ = false;  // the port is back: the command may use it
+    if (port_error == 0) {
+        down_ = false;  // the port is back: the command may use it
+        setup_failed_ = false;
+        // Another port is another story. The same one opening again says
+        // little: a gateway takes the connection whether or not its device
+        // is there, and drops it at once.
+        if (incident_port_ != name) Incident_over();
+    }
     LineConfig cfg;
     cfg.baud = rate;
     cfg.bytesize = bytesize;
@@ -137,32 +141,71 @@ bool Link::Down_in_this_command() const {
     return feed_ && down_ && feed_->commandRun() == down_run_;
 }
 
-void Link::Port_failed(const std::string& head, uint32_t cause) {
+bool Link::Same_incident(uint32_t cause) {
+    // Without the window's commands to watch (lorkctl) each failure is told
+    // as it comes, one line each.
+    if (!feed_) return false;
+    std::string why;
+    if (const std::string refusal = port_.refusal(); !refusal.empty()) why = refusal;
+    else if (Port_absent(cause)) why = "absent";
+    else why = std::to_string(cause);
+    const bool same = incident_port_ == st_.ls.port_name && incident_why_ == why;
+    incident_port_ = st_.ls.port_name;
+    incident_why_ = why;
+    return same;
+}
+
+void Link::Incident_over() {
+    incident_port_.clear();
+    incident_why_.clear();
+}
+
+void Link::Port_failed(PortFault kind, const std::string& head, Cause cause, uint32_t err) {
     const std::string& name = st_.ls.port_name;
-    std::string text = head + "\n";
-    if (const std::string refusal = port_.refusal(); !refusal.empty())
-        text += refusal;
-    else
-        text += "Порт " + name + (port_.isOpen() ? ": " : " не открыть: ") + Error_words(cause);
+    const std::string line = port_.describeError(name, err);
+    std::string words = port_.refusal();
+    if (words.empty()) words = "Порт " + name + (cause.opening ? " не открыть: " : ": ") + Error_words(cause.error);
+    fault_text_ = head + "; " + words;
+    if (kind == PortFault::Setup) setup_failed_ = true;
+    // A second set-up in the same command (a search's next rate) fails for
+    // the same reason: said once.
+    if (Down_in_this_command()) {
+        host_.infoLine(line);
+        return;
+    }
     if (feed_) {
         down_ = true;
         down_run_ = feed_->commandRun();
         skip_told_ = false;
     }
-    host_.messageBox(text);
+    // The operator has had the box of this very failure: closing it gave
+    // the window back, whose set-up finds the port as it was, or the next
+    // command came before the port did. A line says it happened again.
+    if (Same_incident(cause.error)) {
+        host_.infoLine(head + ": " + line);
+        return;
+    }
+    host_.infoLine(line);
+    host_.messageBox(head + "\n" + words);
 }
 
 void Link::Port_send(const std::array<uint8_t, 64>& frame, uint8_t len) {
     skipped_ = false;
+    fault_ = PortFault::None;
+    read_error_ = 0;
     Note_port_lost(port_.lastReadError());
     if (Down_in_this_command()) {
         skipped_ = true;
+        // The set-up that failed before the command's first exchange is
+        // recorded in that exchange's place, once.
+        if (std::exchange(setup_failed_, false)) fault_ = PortFault::Setup;
         write_us = clock_.nowUs();
         last_byte_us = write_us;
         if (!std::exchange(skip_told_, true))
             host_.infoLine("порт " + st_.ls.port_name + " недоступен: остальные обмены команды не выполнялись");
         return;
     }
+    setup_failed_ = false;
     const uint32_t reopen_error = Reopen_lost_port();
     port_.purgeInput();
     clock_.sleepMs(pause_before);
@@ -172,9 +215,10 @@ void Link::Port_send(const std::array<uint8_t, 64>& frame, uint8_t len) {
     last_byte_us = write_us;
     if (uint32_t e = port_.write(frame.data() + 1, n)) {
         Note_port_lost(e);
-        host_.infoLine(port_.describeError(st_.ls.port_name, e));
+        fault_ = PortFault::Write;
         // A port that could not be opened again fails its write for that reason.
-        Port_failed("ошибка при передаче= " + std::to_string(e), reopen_error != 0 ? reopen_error : e);
+        Port_failed(PortFault::Write, "ошибка при передаче= " + std::to_string(e),
+                    reopen_error != 0 ? Cause{reopen_error, true} : Cause{e, false}, e);
     }
     clock_.sleepMs(pause_after);
 }
@@ -239,7 +283,23 @@ void Link::Clear_suda() {
     std::fill(ex.paket_suda.begin() + 1, ex.paket_suda.begin() + 33, uint8_t(0x2E));
 }
 
-Link::ReadResult Link::Read_one() { return Read_timed(&st_.ex.paket_suda[1], 1); }
+Link::ReadResult Link::Read_one() {
+    const ReadResult r = Read_timed(&st_.ex.paket_suda[1], 1);
+    if (!r.ok()) read_error_ = r.error;
+    return r;
+}
+
+void Link::No_reply() {
+    auto& ex = st_.ex;
+    ex.rx_status = 2;
+    // Nothing came because the port went away while the reply was awaited
+    // (a gateway that dropped the connection, an adapter pulled): not the
+    // instrument's silence.
+    if (fault_ == PortFault::None && read_error_ != 0) {
+        fault_ = PortFault::Read;
+        fault_text_ = "ошибка при приёме; Порт " + st_.ls.port_name + ": " + Error_words(read_error_);
+    }
+}
 
 bool Link::Search_adr() {
     // A Modbus TCP gateway hands over whole frames, each beginning with its
@@ -248,7 +308,10 @@ bool Link::Search_adr() {
     const bool framed = port_.modbusTcp();
     for (int i = 0; i < 3; ++i) {
         last_count_ = Read_one().got;
-        if (last_count_ == 1 && (st_.ex.paket_suda[1] == st_.ls.adr || framed)) return true;
+        if (last_count_ == 1 && (st_.ex.paket_suda[1] == st_.ls.adr || framed)) {
+            Incident_over();  // a reply's first byte came back: the port works
+            return true;
+        }
         // A time-out of one's own is the whole wait: nothing came in it.
         if (response_timeout_ms != 0 && last_count_ == 0) return false;
     }
@@ -265,7 +328,7 @@ void Link::Port_receive() {
     if (!Search_adr()) {
         ex.rx_status = 1;
         if ((response_timeout_ms != 0 && last_count_ == 0) || !Search_adr()) {
-            ex.rx_status = 2;
+            No_reply();
             ex.len_suda = uint8_t(last_count_);
             return;
         }
@@ -296,7 +359,7 @@ void Link::Port_receive_probe() {
     ex.rx_status = 1;
     if (response_timeout_ms != 0 && last_count_ == 0) {
         if (host_.keyPressedSince(VK_X)) throw ProbeAborted{};
-        ex.rx_status = 2;
+        No_reply();
         ex.len_suda = 0;
         return;
     }
@@ -315,7 +378,7 @@ void Link::Port_receive_probe() {
         }
         last_count_ = r.got;
     }
-    ex.rx_status = 2;
+    No_reply();
     ex.len_suda = uint8_t(last_count_);
 }
 

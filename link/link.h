@@ -78,6 +78,13 @@ public:
     void Watch_commands(const ExchangeFeed* feed) { feed_ = feed; }
     // The last exchange was not written: its command's port had failed.
     bool skipped() const { return skipped_; }
+    // How the port failed the last exchange, for its record: a write that
+    // failed, a port that went away while the reply was awaited, or (on the
+    // first exchange its command skipped) the set-up that failed before it;
+    // None when the port did not fail it. fault_text() is the message on
+    // one line.
+    PortFault fault() const { return fault_; }
+    const std::string& fault_text() const { return fault_text_; }
 
     SerialPort& port() { return port_; }
     Clock& clock() { return clock_; }
@@ -85,6 +92,8 @@ public:
 private:
     // One single-byte read into paket_suda[1].
     ReadResult Read_one();
+    // rx_status 2, and why, when the port failed the reads.
+    void No_reply();
     // A port that went away under an exchange (an adapter pulled, a gateway
     // that dropped the connection), or that a set-up could not open, is
     // opened afresh, by the same name and with the same line, before the
@@ -92,9 +101,21 @@ private:
     // without being chosen again.
     void Note_port_lost(uint32_t err);
     uint32_t Reopen_lost_port();  // 0, or why the port could not be opened again
-    // The message box of a failed port: the fixed text first, then the
-    // port's name and the cause in words; the rest of the command skips.
-    void Port_failed(const std::string& head, uint32_t cause);
+    // Why a port failed: the system error, and whether opening it failed
+    // (else it failed in use).
+    struct Cause {
+        uint32_t error = 0;
+        bool opening = false;
+    };
+    // A failed port: the fixed text first, then the port's name and the
+    // cause in words, in a message box once per incident, else as a line;
+    // the rest of the command skips. err: what the failing call gave, for
+    // the line in the system's own words.
+    void Port_failed(PortFault kind, const std::string& head, Cause cause, uint32_t err);
+    // Whether this failure only repeats the incident already told (same
+    // port, same cause), and from here on the incident it belongs to.
+    bool Same_incident(uint32_t cause);
+    void Incident_over();
     bool Down_in_this_command() const;
     bool Search_adr();
     // Before a write: bytes that came during the pause are another station's
@@ -111,6 +132,13 @@ private:
     uint64_t down_run_ = 0;
     bool skip_told_ = false;   // the information window was told the command skips
     bool skipped_ = false;
+    PortFault fault_ = PortFault::None;
+    std::string fault_text_;
+    uint32_t read_error_ = 0;    // the last single-byte read of this exchange that failed
+    bool setup_failed_ = false;  // a set-up failed and no exchange has recorded it yet
+    // The port failure last told in a box, its port and its cause, until
+    // the port works again (an answer came) or another port opens.
+    std::string incident_port_, incident_why_;
     State& st_;
     SerialPort& port_;
     Clock& clock_;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace lork {
@@ -26,6 +27,15 @@ enum class FailureReport : uint8_t {
     None,  // not at all: the command reports it in its own words (probes)
 };
 
+// A port that failed an exchange: its result code says nothing about the
+// instrument.
+enum class PortFault : uint8_t {
+    None,
+    Setup,  // the port could not be opened or set up; nothing was written
+    Write,  // the request could not be written
+    Read,   // the port went away while the reply was awaited; nothing came
+};
+
 struct ExchangeRecord {
     std::vector<uint8_t> request;  // frame as written, CRC included
     std::vector<uint8_t> reply;    // bytes as received, from the address byte on; empty: none
@@ -39,6 +49,10 @@ struct ExchangeRecord {
     FailureReport report = FailureReport::Line;
     // Which run of a command made it: exchanges of one polling tick share it.
     uint64_t command_run = 0;
+    PortFault fault = PortFault::None;
+    // With a fault: its message on one line, the port and the cause in words.
+    std::string fault_text;
+    bool portFailed() const { return fault != PortFault::None; }
 };
 
 class ExchangeFeed {

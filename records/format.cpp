@@ -69,8 +69,10 @@ std::string Cell(const Entry& e, int col) {
         std::snprintf(buf, sizeof buf, "%.1f", e.responseMs());
         return buf;
     }
-    case ColCode: return std::to_string(e.rec.kod_rez);
+    // A port failure has no result code: its text says what failed, and why.
+    case ColCode: return e.rec.portFailed() ? std::string() : std::to_string(e.rec.kod_rez);
     case ColText: {
+        if (e.rec.portFailed()) return e.rec.fault_text;
         // The result line's text without its framing blanks and quotes.
         const std::string t = Kod_text(e.rec.kod_rez);
         const size_t a = t.find_first_not_of(" \""), b = t.find_last_not_of(" \"");
@@ -100,7 +102,8 @@ std::string Text_line(const Entry& e) {
     std::string s = Clock_text(e.wall_ms) + "  " + Command_text(e) + "\n  -> " + Hex(e.rec.request) + "\n  <- " +
                     (e.rec.reply.empty() ? std::string("(нет)") : Hex(e.rec.reply));
     if (e.answered()) s += "  " + Cell(e, ColResponse) + " мс";
-    return s + "\n  " + Cell(e, ColCode) + " " + Cell(e, ColText);
+    const std::string code = Cell(e, ColCode);
+    return s + "\n  " + (code.empty() ? "" : code + " ") + Cell(e, ColText);
 }
 
 std::string Tab_line(const Entry& e) {

@@ -29,6 +29,8 @@ const Entry& Ring::push(int64_t wall_ms, const ExchangeRecord& rec) {
     e.rec.probe = rec.probe;
     e.rec.report = rec.report;
     e.rec.command_run = rec.command_run;
+    e.rec.fault = rec.fault;
+    e.rec.fault_text.assign(rec.fault_text);
     return e;
 }
 
@@ -45,9 +47,14 @@ const Entry* Ring::bySeq(uint64_t seq) const {
 Stats::Stats() : hist_(kBins, 0) {}
 
 void Stats::add(const Entry& e) {
-    ++sent;
-    if (e.rec.kod_rez == 0) ++good;
-    else ++by_code[e.rec.kod_rez];
+    // A port that failed sent nothing and heard nothing: no result code of
+    // it tells of the instrument or the line behind the port.
+    if (e.rec.portFailed()) ++port_failures;
+    else {
+        ++sent;
+        if (e.rec.kod_rez == 0) ++good;
+        else ++by_code[e.rec.kod_rez];
+    }
     if (e.answered()) {
         const double ms = e.responseMs();
         if (!timed_ || ms < min_ms_) min_ms_ = ms;

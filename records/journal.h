@@ -50,6 +50,7 @@ public:
 
     uint64_t sent = 0, good = 0;
     std::array<uint64_t, 256> by_code{};  // failures by result code
+    uint64_t port_failures = 0;           // exchanges the port failed, counted in none of the above
     uint64_t poll_ticks = 0, poll_good_ticks = 0;
 
     // Response times of answered exchanges, ms; -1 with none.

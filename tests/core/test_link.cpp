@@ -4,6 +4,8 @@
 
 #include "core_test_util.h"
 #include "platform/error_words.h"
+#include "records/format.h"
+#include "records/journal.h"
 
 namespace lork::test {
 namespace {
@@ -423,8 +425,9 @@ public:
         close();
     }
     void plugIn() { plugged_ = true; }
+    uint32_t out_error = ENOENT;  // what an open gives while it is out
     uint32_t open(const std::string& name) override {
-        if (!plugged_) return ENOENT;
+        if (!plugged_) return out_error;
         gone_ = false;
         return FakePort::open(name);
     }
@@ -460,6 +463,78 @@ TEST(PortLost, NextExchangeOpensTheSamePortAgainOnceItIsBack) {
     port.close();
     EXPECT_NE(core.dev.Read_adr(), KOD_OK);
     EXPECT_EQ(port.opened.size(), opened + 1);
+}
+
+// The window watches commands: one box per incident, the repeats as lines;
+// the journal gets one row per command that met the failed port, naming
+// the failure, and nothing for the exchanges the command skipped.
+TEST(PortLost, OneBoxPerIncidentAndOneRowPerCommandThatMetIt) {
+    VirtualClock clock;
+    PluggedPort port{clock};
+    RecordingHost host;
+    Core core{port, clock, host};
+    core.link.Watch_commands(&core.feed);
+    journal::Store journal;
+    core.feed.subscribe([&](const ExchangeRecord& rec) { journal.add(0, rec); });
+    core.st.ls.port_name = "ttyUSB0";
+    core.link.Port_setup(2);
+    port.onWrite = [&](FakePort& p, const std::vector<uint8_t>& req) {
+        const std::vector<uint16_t> regs(req[5], 0x0005);  // as many as asked
+        p.arrive(clock.now_us + 1000, reg_reply(5, 3, regs));
+    };
+    auto tick = [&] {  // a polling tick: the presence probe, then a value read
+        ExchangeFeed::CommandScope scope(core.feed, Command::Polling);
+        if (core.dev.Read_adr() == 0) core.dev.Read_params();
+    };
+    auto activation = [&] {
+        ExchangeFeed::CommandScope scope(core.feed, Command::Activation);
+        core.link.Port_setup(2);
+        core.dev.Read_adr();
+    };
+    const std::string lost = "\nПорт ttyUSB0 не открыть: нет такого устройства";
+    const std::string write_failed = "ошибка при передаче= " + std::to_string(EBADF);
+
+    tick();
+    port.pull();
+    tick();        // the box of the pulled adapter
+    activation();  // closing it gives the window back: the same port, the same cause
+    tick();
+    EXPECT_EQ(host.messages, std::vector<std::string>{write_failed + lost});
+    EXPECT_EQ(host.info_lines.back(), write_failed + ": " + port.describeError("ttyUSB0", EBADF));
+
+    port.plugIn();
+    tick();  // the port works again: the incident is over
+    port.pull();
+    tick();
+    port.out_error = EACCES;  // back, but refused: another cause
+    activation();
+    EXPECT_EQ(host.messages, (std::vector<std::string>{write_failed + lost, write_failed + lost,
+                                                       "ошибка настройки порта\nПорт ttyUSB0 не открыть: " +
+                                                           Error_words(EACCES)}));
+
+    // Rows: two good ticks of two exchanges, then a failed write for each
+    // tick on the missing port and a failed set-up for each activation.
+    std::vector<std::string> rows;
+    for (size_t i = 0; i < journal.ring.size(); ++i) {
+        const journal::Entry& e = journal.ring.at(i);
+        if (e.rec.portFailed()) rows.push_back(journal::Command_text(e) + " | " + journal::Hex(e.rec.request) + " | " +
+                                               journal::Cell(e, journal::ColCode) + " | " + journal::Cell(e, journal::ColText));
+    }
+    const std::string probe = "05 03 08 00 00 01 87 EE";
+    const std::string gone = "; Порт ttyUSB0 не открыть: нет такого устройства";
+    EXPECT_EQ(rows, (std::vector<std::string>{
+                        "опрос, проба | " + probe + " |  | " + write_failed + gone,
+                        "активация |  |  | ошибка настройки порта" + gone,
+                        "опрос, проба | " + probe + " |  | " + write_failed + gone,
+                        "опрос, проба | " + probe + " |  | " + write_failed + gone,
+                        "активация |  |  | ошибка настройки порта; Порт ttyUSB0 не открыть: " + Error_words(EACCES),
+                    }));
+    EXPECT_EQ(journal.ring.size(), 4u + rows.size());
+    EXPECT_EQ(journal.stats.port_failures, rows.size());
+    EXPECT_EQ(journal.stats.sent, 4u);
+    EXPECT_EQ(journal.stats.by_code[KOD_NO_REPLY], 0u);
+    EXPECT_EQ(journal.stats.poll_ticks, 5u);
+    EXPECT_EQ(journal.stats.poll_good_ticks, 2u);
 }
 
 }  // namespace

@@ -42,16 +42,19 @@ struct GuiRig {
 
 // The window as the program builds it: on the port chosen by its name and
 // the system's clock, after its first activation; message boxes recorded.
+// response_ms, when not 0, is the wait for a reply from that activation on:
+// a test whose subject is not the timing gives a busy machine room with it.
 struct ProgramWindow {
     lork::PortByName port;
     lork::SystemClock clock;
     QStringList messages;
     std::unique_ptr<TFglav> w;
 
-    explicit ProgramWindow(const std::string& name) {
+    explicit ProgramWindow(const std::string& name, uint32_t response_ms = 0) {
         TFglav::Platform p{port, clock, {name}, {}, {}, {}, name, {}, {name}};
         p.message = [this](const QString& text) { messages << text; };
         w = std::make_unique<TFglav>(std::move(p));
+        w->core().link.response_timeout_ms = response_ms;
         w->FormActivate();
     }
     template <class T>

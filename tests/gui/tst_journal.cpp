@@ -159,6 +159,8 @@ void TstJournal::buttonOpensTheWindowAfterTheOthers() {
     b->click();
     QVERIFY(r.g.w->journal().window()->isVisible());
     QCOMPARE(r.g.w->journal().window()->windowTitle(), QString("журнал обмена"));
+    // Its counts are there as it opens, not a timer's tick later.
+    QVERIFY(r.g.find<QLabel>("Lstats")->text().startsWith(QStringLiteral("отправлено ")));
 }
 
 void TstJournal::unwritableLogIsToldOnce() {

@@ -16,7 +16,7 @@ namespace lork::test {
 class SimProcess {
 public:
     // Returns false (with why) when the program cannot be started or says
-    // nothing within two seconds.
+    // nothing within ten seconds (a busy machine starts programs slowly).
     bool start(const std::string& exe, const std::vector<std::string>& args, std::string* why = nullptr) {
         if (access(exe.c_str(), X_OK) != 0) return fail(why, "no executable " + exe);
         int out[2], in[2];
@@ -40,7 +40,7 @@ public:
         close(in[0]);
         out_ = out[0];
         in_ = in[1];
-        path_ = readLine(2000);
+        path_ = readLine(10000);
         if (path_.empty()) return fail(why, "lork-sim printed no terminal path");
         return true;
     }

@@ -27,12 +27,13 @@ inline int free_tcp_port() {
     return ntohs(a.sin_port);
 }
 
-// Waits up to five seconds until something listens on the port, without
-// connecting to it (a server that takes one connection would take ours).
+// Waits up to twenty seconds (a busy machine starts servers slowly) until
+// something listens on the port, without connecting to it (a server that
+// takes one connection would take ours).
 inline bool wait_listening(int port) {
     char hex[8];
     std::snprintf(hex, sizeof hex, ":%04X", unsigned(port));
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 400; ++i) {
         std::ifstream f("/proc/net/tcp");
         std::stringstream all;
         all << f.rdbuf();
