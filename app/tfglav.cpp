@@ -27,6 +27,7 @@
 #include "app/tool_button.h"
 #include "app/window_access.h"
 #include "widgets/accessible.h"
+#include "widgets/announcer.h"
 #include "widgets/updown.h"
 #include "pages/calibration.h"
 #include "pages/page_format.h"
@@ -111,6 +112,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     // Before any control exists, so that none gets Qt's interface first.
     lork::widgets::Install_accessible_commands();
     ui->setupUi(this);
+    new lork::widgets::Announcer(this);
     core_.link.Watch_commands(&core_.feed);
     qApp->installEventFilter(new OperatorInput(core_.feed, this));
     ToolBar1 = makeToolBar(*ui, this);
@@ -151,6 +153,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     setupComfort();
     nameWindowControls(*ui);
     openMenusByKeys(this, ui->MainMenu1);
+    setupSpeech();
 
     FormCreate();
     if (parts_->startAborted) return;

@@ -201,6 +201,7 @@ void TFglav::Show_link_state(const lork::ExchangeRecord& rec) {
         if (!panel->isHidden()) {
             panel->clear();
             panel->hide();
+            announce(QStringLiteral("связь восстановлена"));
         }
         return;
     }
@@ -210,6 +211,7 @@ void TFglav::Show_link_state(const lork::ExchangeRecord& rec) {
     panel->setText(QStringLiteral("нет связи с ") + since.toString(QStringLiteral("HH:mm:ss")));
     panel->show();
     panel->repaint();
+    announce(QStringLiteral("нет связи с прибором %1").arg(rec.request.empty() ? ls().adr : rec.request.front()));
 }
 
 QString TFglav::linkPanelText() const { return parts_->linkPanel->isHidden() ? QString() : parts_->linkPanel->text(); }

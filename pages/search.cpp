@@ -92,14 +92,24 @@ void SearchCommands::Search_show_fmsg(const QString& text, bool addresses) {
     fmsg->setText(text);
     fmsg->resetProgress(addresses);
     fmsg->showNow();
+    // The window never takes the focus: what it says, and how to end the
+    // search, is heard instead.
+    host_.announce(text + QStringLiteral(" Чтобы оборвать поиск, нажмите Q; чтобы бросить опрос адреса, X."));
 }
 
 void SearchCommands::Search_progress(int n, int64_t elapsed_ms) {
     if (SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->setAddressProgress(n, 247, elapsed_ms);
+    host_.announceProgress(QStringLiteral("адрес %1 из 247").arg(n));
 }
 
 void SearchCommands::Search_rate_progress(int32_t rate) {
     if (SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->setRateInProgress(rate);
+    if (rate > 0) host_.announceProgress(QStringLiteral("скорость %1").arg(rate));
+}
+
+void SearchCommands::Search_tell_result() {
+    const QListWidget* lb = host_.infoWindow();
+    if (lb->count() > 0) host_.announce(lb->item(lb->count() - 1)->text());
 }
 
 void SearchCommands::Search_hide_fmsg() {
@@ -174,6 +184,7 @@ void SearchCommands::Poisk_all(int mode) {
         }
         if (host_.keyPressedSince(lork::VK_Q)) {
             host_.addInfoLine(qs(abortLine(a)));
+            Search_tell_result();
             break;
         }
     }
@@ -238,6 +249,7 @@ void SearchCommands::N_poisk_numClick() {
         ls.adr = static_cast<uint8_t>(lowest);
         host_.setStatusPanelText(1, qs(panelNumber(int(lowest))));
         host_.addInfoLine(qs(numFound(rate_of(st.found_scor[lowest]), int(lowest), ls.parity, ls.stopbit)));
+        Search_tell_result();
     } else {
         host_.message(qs(numNoneMessage(ls.scor)));
     }
@@ -281,6 +293,7 @@ void SearchCommands::N_poisk_scorClick() {
             host_.setStatusMessage(qs(scorFoundStatus(ls.scor)));
             host_.addInfoLine(qs(scorFound(ls.adr, ls.scor, ls.parity, ls.stopbit)));
         }
+        Search_tell_result();
     } else {
         // Find_scor leaves the port at 115200; the settings still name scor.
         host_.core().link.Port_setup(lork::Scor_to_code(ls.scor));
@@ -312,6 +325,7 @@ void SearchCommands::N_poisk_priborClick() {
     }
     Search_hide_fmsg();
     lb->setPalette(kept);
+    Search_tell_result();
     Search_timer_back();
 }
 
@@ -325,6 +339,7 @@ void SearchCommands::N_yes_otvetClick() {
     st.ex.kod_rez = host_.core().dev.Read_adr();
     if (st.ex.kod_rez == 0) {
         text += kAnswerOk;
+        host_.announce(qs(text));
     } else {
         text += kAnswerNone;
         host_.message(qs(text));
@@ -402,6 +417,7 @@ void SearchCommands::N_poisk_fastClick() {
         host_.setStatusPanelText(2, qs(panelRate(ls.scor)));
         host_.addInfoLine(qs(summaryLine(int(r.found.size()), list, ls.parity, ls.stopbit)));
     }
+    Search_tell_result();
     host_.infoWindow()->setCurrentRow(host_.infoWindow()->count() - 1);
     host_.infoWindow()->repaint();
     Search_timer_back();
