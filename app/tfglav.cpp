@@ -320,7 +320,9 @@ void TFglav::N_aboutClick() {
 
 void TFglav::Timer_systemTimer() {
     const QDateTime now = wallNow();
-    ui->Edit_cur_date->setText(QStringLiteral("дата ") + QLocale().toString(now.date(), QLocale::ShortFormat));
+    // The same text again would still reach a screen reader as a change.
+    const QString date = QStringLiteral("дата ") + QLocale().toString(now.date(), QLocale::ShortFormat);
+    if (ui->Edit_cur_date->text() != date) ui->Edit_cur_date->setText(date);
     ui->Edit_cur_time->setText(QStringLiteral(" время ") + lork::pages::Long_time_text(now.time()));
     ui->Edit_cur_date->repaint();
     ui->Edit_cur_time->repaint();

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "widgets/announcer.h"
 #include "widgets/digit_key_filter.h"
 #include "app/tfglav_parts.h"
 #include "protocol/framing.h"
@@ -107,6 +108,7 @@ void TFglav::setStatusPanelText(int i, const QString& text) {
     }
     // Long operations block the event loop; the text must show at once.
     parts_->statusPanels[size_t(i)]->repaint();
+    lork::widgets::Pace_name(l);
 }
 
 // --- information window ---

@@ -334,12 +334,14 @@ void ReadingsPage::RGtyp_oprosClick() {
         periodic_opros_ = 1;
         host_.setStatusMessage(QString::fromUtf8(status_pusk));
     } else {
+        const uint8_t was_active = opros_active_;
         host_.setStatusMessage(QString::fromUtf8(status_zapros));
         periodic_opros_ = 0;
         opros_active_ = 0;
         Opros_timer_on(false);
         wc_.pusk->setChecked(false);
         Apply_pusk_stop();
+        if (was_active) host_.announce(QStringLiteral("периодический опрос остановлен"));
     }
     rd->Bzapros->setVisible(periodic_opros_ == 0);
 }

@@ -2,6 +2,8 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QLabel>
+#include <QTimer>
 #include <QWidget>
 
 namespace lork::widgets {
@@ -33,7 +35,50 @@ QAccessibleInterface* Notice_factory(const QString&, QObject* o) {
     return nullptr;
 }
 
+// Qt announces a label's change of text as a change of its name unless the
+// label has a name of its own: this keeps one and brings it up to date.
+class NamePace : public QObject {
+public:
+    static constexpr int gap = 2000;  // ms
+    explicit NamePace(QLabel* l) : QObject(l), label_(l) {
+        setObjectName(QStringLiteral("lork_name_pace"));
+        later_.setSingleShot(true);
+        connect(&later_, &QTimer::timeout, this, [this] { rename(); });
+    }
+    void changed() {
+        if (!since_.isValid() || since_.elapsed() >= gap)
+            rename();
+        else if (!later_.isActive())
+            later_.start(int(gap - since_.elapsed()));
+    }
+
+private:
+    void rename() {
+        since_.start();
+        const QString text = label_->text();
+        // An empty name would let the next text be announced by Qt again.
+        const QString name = text.isEmpty() ? QStringLiteral(" ") : text;
+        if (label_->accessibleName() != name) label_->setAccessibleName(name);
+    }
+    QLabel* label_;
+    QElapsedTimer since_;
+    QTimer later_;
+};
+
 }  // namespace
+
+void Pace_name(QLabel* label) {
+    auto* pace = dynamic_cast<NamePace*>(
+        label->findChild<QObject*>(QStringLiteral("lork_name_pace"), Qt::FindDirectChildrenOnly));
+    if (!pace) pace = new NamePace(label);
+    pace->changed();
+}
+
+void Unheard(const std::function<void()>& change) {
+    const QAccessible::UpdateHandler before = QAccessible::installUpdateHandler([](QAccessibleEvent*) {});
+    change();
+    QAccessible::installUpdateHandler(before);
+}
 
 Announcer::Announcer(QWidget* window) : QObject(window) {
     setObjectName(QStringLiteral("Announcer"));

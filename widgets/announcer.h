@@ -13,7 +13,9 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 
+class QLabel;
 class QWidget;
 
 namespace lork::widgets {
@@ -40,10 +42,20 @@ public:
     static Announcer* of(const QWidget* w);
 
 private:
-    std::array<QWidget*, 6> notices_{};
+    std::array<QWidget*, 16> notices_{};
     size_t next_ = 0;
     QElapsedTimer sinceProgress_;
     QStringList told_;
 };
+
+// A label whose text changes many times a second (a search's progress in
+// the status bar) would flood a screen reader: its name follows its text at
+// most once every two seconds, and the last text after two quiet seconds.
+// Call it after each change of the text.
+void Pace_name(QLabel* label);
+
+// Runs change with the accessibility events it raises dropped: for a
+// display that changes faster than anyone can listen, told on its own pace.
+void Unheard(const std::function<void()>& change);
 
 }  // namespace lork::widgets
