@@ -14,6 +14,7 @@
 #include "platform/error_words.h"
 #include "sim/instrument_model.h"
 #include "support/sim_attach.h"
+#include "widgets/announcer.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ private slots:
     void aPressBeginsAPageCommand();
     void silentTickMarksValuesStale();
     void failedSingleReadMarksItsField();
+    void heardOncePerIncident();
 };
 
 // A port that cannot be opened: a query gives one box naming the port and
@@ -122,6 +124,24 @@ void TestLostLink::failedSingleReadMarksItsField() {
     QVERIFY(r.stale("LE_proc"));
     QVERIFY(!r.stale("LE_te"));
     QVERIFY(r.w->linkPanelText().startsWith(QStringLiteral("нет связи с ")));
+}
+
+// What a screen reader hears wherever the focus is: the query's readout,
+// the link lost once however many commands meet the silence, and its return.
+void TestLostLink::heardOncePerIncident() {
+    Rig r;
+    const auto told = [&] { return lork::widgets::Announcer::of(r.w.get())->told(); };
+    r.w->readings().BzaprosClick();
+    QVERIFY2(told().last().startsWith(QStringLiteral("показание 25.5 %, P горит, K1 не горит")),
+             qPrintable(told().last()));
+    r.silence();
+    r.w->readings().BzaprosClick();
+    r.w->readings().LEizmprocClick();
+    QCOMPARE(told().filter(QStringLiteral("нет связи")), QStringList{QStringLiteral("нет связи с прибором 5")});
+    lork::test::attachToFakePort(r.port, r.model);
+    r.w->readings().BzaprosClick();
+    QCOMPARE(told().filter(QStringLiteral("связь восстановлена")).size(), 1);
+    QVERIFY2(told().last().startsWith(QStringLiteral("показание 25.5 %")), qPrintable(told().last()));
 }
 
 QTEST_MAIN(TestLostLink)
