@@ -78,7 +78,7 @@ press() {
 # to KEY PATTERN: KEY pressed until Orca says PATTERN.
 to() {
   local i
-  for i in $(seq 50); do
+  for i in $(seq 90); do
     press "$1"
     # Orca echoes the key at once; what the key reached follows.
     hear 6 "[^ ]$" || true
