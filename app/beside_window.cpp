@@ -1,12 +1,19 @@
 #include "app/beside_window.h"
 
 #include <QScreen>
+#include <QShortcut>
 #include <QWidget>
 #include <algorithm>
 
 #include "app/activation_gate.h"
 
-void markBeside(QWidget* w) { w->setProperty(kBesideProperty, true); }
+void markBeside(QWidget* w) {
+    w->setProperty(kBesideProperty, true);
+    // Escape closes it, as it closes a dialog, from the keyboard alone.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), w);
+    escape->setObjectName(QStringLiteral("KeyClose"));
+    QObject::connect(escape, &QShortcut::activated, w, &QWidget::close);
+}
 
 QMargins frameOf(const QWidget* w) {
     const QRect outer = w->frameGeometry(), inner = w->geometry();

@@ -7,7 +7,8 @@
 
 class QWidget;
 
-// Marks w as beside the main window: going to it does not pause polling.
+// Marks w as beside the main window: going to it does not pause polling,
+// and Escape closes it.
 void markBeside(QWidget* w);
 // Shows w in front of the program's other windows, wholly inside the
 // available area of its screen (a journal wider than a small screen is

@@ -108,11 +108,8 @@ void TFglav::setupComfort() {
     for (QListWidget* lb : {ui->LBtuda, ui->LBsuda}) lb->setSelectionMode(QAbstractItemView::ExtendedSelection);
     for (QListWidget* lb : std::initializer_list<QListWidget*>{ui->LBtuda, ui->LBsuda, ui->ListBox1}) new CopyLines(lb);
 
-    // A field nobody types into is still clicked for copying, but Tab
-    // passes it by, unless Enter re-reads it.
-    for (QLineEdit* e : findChildren<QLineEdit*>())
-        if (e->isReadOnly() && e->focusPolicy() != Qt::NoFocus && !lork::widgets::Takes_reads(e))
-            e->setFocusPolicy(Qt::ClickFocus);
+    // A field nobody types into is still a value to be read: Tab reaches
+    // it, so that a screen reader's user hears it in its turn.
 
     // Ctrl+1..4: the pages, through the same handlers as their buttons.
     const std::array<void (TFglav::*)(), 4> pages{&TFglav::ToolButton10Click, &TFglav::ToolButton9Click,

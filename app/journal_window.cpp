@@ -42,6 +42,9 @@ JournalWindow::JournalWindow(lork::journal::Store& store, QWidget* parent)
     Ehex = new QLineEdit(this);
     Ehex->setObjectName(QStringLiteral("Ehex"));
     Ehex->setPlaceholderText(QStringLiteral("байты, 05 03 ..."));
+    // A placeholder is gone once typed over: the filters are named.
+    Ekod->setAccessibleName(QStringLiteral("фильтр: код результата"));
+    Ehex->setAccessibleName(QStringLiteral("фильтр: байты"));
     top->addWidget(Ehex, 1);
     Bpause = button("Bpause", "пауза");
     Bpause->setCheckable(true);
@@ -56,6 +59,8 @@ JournalWindow::JournalWindow(lork::journal::Store& store, QWidget* parent)
     TVjournal->setModel(table_);
     TVjournal->setSelectionBehavior(QAbstractItemView::SelectRows);
     TVjournal->setWordWrap(false);
+    // Tab leaves the table for the next control; the arrows move in it.
+    TVjournal->setTabKeyNavigation(false);
     // Fixed row heights keep appends and scrolling cheap with 100 000 rows.
     TVjournal->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     TVjournal->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);

@@ -26,6 +26,7 @@
 #include "app/tool_button.h"
 #include "app/window_access.h"
 #include "widgets/accessible.h"
+#include "widgets/announcer.h"
 #include "widgets/updown.h"
 #include "pages/calibration.h"
 #include "pages/page_format.h"
@@ -110,6 +111,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     // Before any control exists, so that none gets Qt's interface first.
     lork::widgets::Install_accessible_commands();
     ui->setupUi(this);
+    new lork::widgets::Announcer(this);
     core_.link.Watch_commands(&core_.feed);
     qApp->installEventFilter(new OperatorInput(core_.feed, this));
     ToolBar1 = makeToolBar(*ui, this);
@@ -150,6 +152,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     setupComfort();
     nameWindowControls(*ui);
     openMenusByKeys(this, ui->MainMenu1);
+    setupSpeech();
 
     FormCreate();
     if (parts_->startAborted) return;
@@ -318,7 +321,9 @@ void TFglav::N_aboutClick() {
 
 void TFglav::Timer_systemTimer() {
     const QDateTime now = wallNow();
-    ui->Edit_cur_date->setText(QStringLiteral("дата ") + lork::pages::Short_date_text(now.date()));
+    // The same text again would still reach a screen reader as a change.
+    const QString date = QStringLiteral("дата ") + lork::pages::Short_date_text(now.date());
+    if (ui->Edit_cur_date->text() != date) ui->Edit_cur_date->setText(date);
     ui->Edit_cur_time->setText(QStringLiteral(" время ") + lork::pages::Long_time_text(now.time()));
     ui->Edit_cur_date->repaint();
     ui->Edit_cur_time->repaint();

@@ -77,6 +77,8 @@ public:
     QTimer* pollTimer() override { return Timer_opros; }
     QDateTime wallNow() const override;
     QObject* digitKeyFilter() override;
+    void announce(const QString& text) override;
+    void announceProgress(const QString& text) override;
     // The wall clock in ms since the epoch, without the costly local time zone.
     int64_t wallMs() const;
     // When an exchange's request went out (its record comes with the reply).
@@ -149,6 +151,7 @@ private:
     void createPages();
     void pageVisibilityChanged(int index, bool shown);
     void setupComfort();  // a steady layout, copying, keys
+    void setupSpeech();   // what a screen reader hears beyond the names
 
     lork::Core core_;
     std::unique_ptr<Ui::Fglav> ui;

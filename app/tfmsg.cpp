@@ -16,6 +16,8 @@ TFmsg::TFmsg(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Fmsg>()
     // buttons whatever the hints say. The window draws its single border.
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setModal(false);
+    // Its caption stays empty; a screen reader names it all the same.
+    setAccessibleName(QStringLiteral("поиск приборов"));
     connect(ui->Bmsg_cancel, &QPushButton::clicked, this, [this] { Bmsg_cancelClick(); });
 
     bar_ = new QProgressBar(this);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "widgets/announcer.h"
 #include "widgets/digit_key_filter.h"
 #include "app/tfglav_parts.h"
 #include "protocol/framing.h"
@@ -107,6 +108,7 @@ void TFglav::setStatusPanelText(int i, const QString& text) {
     }
     // Long operations block the event loop; the text must show at once.
     parts_->statusPanels[size_t(i)]->repaint();
+    lork::widgets::Pace_name(l);
 }
 
 // --- information window ---
@@ -202,6 +204,7 @@ void TFglav::Show_link_state(const lork::ExchangeRecord& rec) {
         if (!panel->isHidden()) {
             panel->clear();
             panel->hide();
+            announce(QStringLiteral("связь восстановлена"));
         }
         return;
     }
@@ -214,6 +217,7 @@ void TFglav::Show_link_state(const lork::ExchangeRecord& rec) {
     panel->setText(QStringLiteral("нет связи с ") + since.toString(QStringLiteral("HH:mm:ss")));
     panel->show();
     panel->repaint();
+    announce(QStringLiteral("нет связи с прибором %1").arg(rec.request.empty() ? ls().adr : rec.request.front()));
 }
 
 QString TFglav::linkPanelText() const { return parts_->linkPanel->isHidden() ? QString() : parts_->linkPanel->text(); }

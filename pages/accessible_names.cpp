@@ -106,7 +106,9 @@ void Name_controls(Ui::PageCalibr& pc) {
     Name_positions({pc.Ecal_CI4, pc.Ecal_CI3, pc.Ecal_CI2, pc.Ecal_CI1});
     Name(pc.CBenable_calibr, Caption_name(pc.STcal_enable->text()), QStringLiteral("разрешение калибровки"));
     Name(pc.SBizm_enable, QStringLiteral("изменить разрешение калибровки"));
-    Name(pc.ST_otvet, QStringLiteral("ответ прибора на запись калибровки"));
+    lork::widgets::Name_value_label(pc.ST_otvet, QStringLiteral("ответ прибора на запись калибровки"));
+    // The instructions between the steps are read in their turn, by Tab.
+    for (QLabel* l : {pc.L_cal0_1, pc.L_cal0_2, pc.L_cal100_1, pc.L_cal100_2}) l->setFocusPolicy(Qt::TabFocus);
 }
 
 void Name_controls(Ui::PageTimeouts& pt) {
@@ -120,8 +122,14 @@ void Name_controls(Ui::PageTimeouts& pt) {
     QLabel* captions[] = {pt.LE_RTI_label, pt.LE_RTTM_label, pt.LE_RTTC_label, pt.LE_WTTM_label,
                                 pt.LE_WTTC_label};
     QLineEdit* in_use[] = {pt.LE_RTI, pt.LE_RTTM, pt.LE_RTTC, pt.LE_WTTM, pt.LE_WTTC};
+    // The captions are the port's own field names, in English: the names
+    // say them in Russian.
+    const char* const russian[] = {"таймаут между байтами при чтении, мс", "множитель таймаута чтения, мс",
+                                   "постоянная таймаута чтения, мс", "множитель таймаута записи, мс",
+                                   "постоянная таймаута записи, мс"};
     for (size_t i = 0; i < std::size(edited); ++i) {
-        const QString caption = Caption_name(captions[i]->text());
+        const QString caption = QString::fromUtf8(russian[i]);
+        captions[i]->setAccessibleName(caption);
         in_use[i]->setAccessibleName(caption);
         Name(edited[i].first, caption + QStringLiteral(", ") + offered);
         Name_arrows(edited[i].second, edited[i].first->accessibleName());

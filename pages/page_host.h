@@ -43,6 +43,11 @@ public:
     virtual QDateTime wallNow() const = 0;     // the wall clock (fixed in tests)
     virtual QObject* digitKeyFilter() = 0;     // digits and backspace only, for address edits
 
+    // Tells a screen reader what a command came to, without moving the
+    // focus; a progress report at most once every two seconds.
+    virtual void announce(const QString& text) = 0;
+    virtual void announceProgress(const QString& text) = 0;
+
     // One transaction with the instrument (see lork::Device::Transact).
     uint8_t exchange(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values = {},
                      lork::FailureReport report = lork::FailureReport::Line) {

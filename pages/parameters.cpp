@@ -12,6 +12,7 @@
 #include "pages/page_host.h"
 #include "protocol/value_rules.h"
 #include "pages/parameters.h"
+#include "protocol/framing.h"
 #include "protocol/registers.h"
 #include "ui_page_params.h"
 
@@ -113,7 +114,29 @@ bool ParametersPage::Params_read(uint16_t address) {
 }
 
 bool ParametersPage::Params_write(uint16_t address, uint16_t value) {
-    return host_.exchange(reg::WriteMultipleRegisters, address, 1, {value}) == 0;
+    const uint8_t kod = host_.exchange(reg::WriteMultipleRegisters, address, 1, {value});
+    // The outcome is heard wherever the focus is: only a field would show it.
+    const QString what = Written_text(address, value);
+    host_.announce(kod == 0 ? QStringLiteral("записано: ") + what
+                            : QStringLiteral("не записано: ") + what + QStringLiteral(", ") +
+                                  QString::fromStdString(Kod_text(kod)));
+    return kod == 0;
+}
+
+// "N = 60", "скорость = 19200", "паритет = чет": the value as the page names it.
+QString ParametersPage::Written_text(uint16_t address, uint16_t value) const {
+    switch (address) {
+    case reg::res: return QStringLiteral("R = %1").arg(value);
+    case reg::kol_step: return QStringLiteral("N = %1").arg(value);
+    case reg::por_step: return QStringLiteral("U = %1").arg(value);
+    case reg::adr: return QStringLiteral("адрес = %1").arg(value);
+    case reg::scor_code: return QStringLiteral("скорость = %1").arg(pages::rate_of(uint8_t(value)));
+    case reg::parity:
+        return QStringLiteral("паритет = ") +
+               (value < pp->CBint_parity->count() ? pp->CBint_parity->itemText(value) : QString::number(value));
+    case reg::stopbit: return QStringLiteral("стопбит = %1").arg(value);
+    default: return QStringLiteral("%1 = %2").arg(address, 4, 16, QLatin1Char('0')).arg(value);
+    }
 }
 
 void ParametersPage::Params_note(const ExchangeRecord& rec) {

@@ -2,6 +2,7 @@
 // The parameters page "параметры" (TabSheet2): R, N, U and the interface
 // settings of the instrument, each read and written with one exchange.
 #include <QObject>
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -75,6 +76,7 @@ private:
     void Connect_handlers();
     bool Params_read(uint16_t address);                   // one function-3 read; false after a report
     bool Params_write(uint16_t address, uint16_t value);  // one function-16 write; false after a report
+    QString Written_text(uint16_t address, uint16_t value) const;
     bool Params_refused(const char* refusal);         // shows the refusal, if any
     void Params_show_pauses(uint8_t code);
     // Whether a write of value to the one of R, N, U named by `written` may

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStringList>
 #include <QTimer>
 #include <QToolButton>
 
@@ -38,12 +39,15 @@ const char* const v_ind_names[] = {" %", " Ом", "ступень"};
 
 const char* const status_zapros = " Для обновления информации нажмите кнопку \"запрос\" ";
 const char* const status_pusk = " Для запуска периодического опроса нажмите кнопку ПУСК";
+const char* const stale_said = "прежнее значение, прибор не ответил";
 
 // A value the instrument did not confirm at the last try stays on the page,
 // faded, so that it does not pass for a live reading.
 void Set_stale(QWidget* w, bool stale) {
     if (!w || w->property("stale").toBool() == stale) return;
     w->setProperty("stale", stale);
+    // Heard where the fading is seen.
+    w->setAccessibleDescription(stale ? QString::fromUtf8(stale_said) : QString());
     if (!stale) {
         w->setGraphicsEffect(nullptr);
         return;
@@ -135,7 +139,23 @@ void ReadingsPage::Describe_indicator() {
     for (QLineEdit* e : CI_fields()) digits += e->text().remove(QLatin1Char(' '));
     const QString text = digits.simplified() + QLatin1Char(' ') + rd->ST_v_ind->text().simplified();
     lork::widgets::Set_state(rd->indicator_panel, text.trimmed());
+    Describe_readout();
 }
+
+// The readout as one sentence, for the group that takes the focus for it:
+// the indicator, then every LED, key and switch.
+void ReadingsPage::Describe_readout() {
+    const QString shown = rd->indicator_panel->accessibleDescription();
+    QString reading = QStringLiteral("показание ");
+    if (rd->E_CI1->text().trimmed().isEmpty() && rd->E_CI4->text().trimmed().isEmpty())
+        reading += QStringLiteral("не прочитано");
+    else
+        reading += shown;
+    if (rd->E_CI1->property("stale").toBool()) reading += QStringLiteral(" (") + QString::fromUtf8(stale_said) + ')';
+    lork::widgets::Set_state(rd->GB_CI, lights_said_.isEmpty() ? reading : reading + QStringLiteral(", ") + lights_said_);
+}
+
+QString ReadingsPage::Readout_text() const { return rd->GB_CI->accessibleDescription(); }
 
 // Each LED, key and switch is two or three pictures, one shown at a time:
 // every picture of it carries the name and the state of the one shown.
@@ -165,15 +185,30 @@ void ReadingsPage::Describe_lights() {
         {"BL", {{rd->Image_swBL, off}, {rd->Image_swBL_on, on}}},
         {"Z", {{rd->Image_swZ, off}, {rd->Image_swZ_on, on}}},
     };
+    QStringList said;
     for (const Light& l : lights) {
         const auto shown = std::find_if(l.pictures.begin(), l.pictures.end(),
                                         [](const Picture& p) { return !p.image->isHidden(); });
         const QString state = QString::fromUtf8(shown == l.pictures.end() ? "" : shown->state);
         for (const Picture& p : l.pictures) {
-            p.image->setAccessibleName(QString::fromUtf8(l.name));
+            // Qt announces every naming, the same name too.
+            if (p.image->accessibleName() != QString::fromUtf8(l.name)) p.image->setAccessibleName(QString::fromUtf8(l.name));
             lork::widgets::Set_state(p.image, state);
         }
+        said << QString::fromUtf8(l.name) + QLatin1Char(' ') + state;
     }
+    // LEDs 0..3, keys 4..5, switches 6..9: the keys and the switches are
+    // also heard on their own captions, which re-read them.
+    // A reader reads a label's name, not its description: the states follow the caption.
+    const auto name_with = [](QLabel* caption, const QStringList& states) {
+        const QString name = lork::widgets::Caption_name(caption->text()) + QStringLiteral(": ") +
+                             states.join(QStringLiteral(", "));
+        if (caption->accessibleName() != name) caption->setAccessibleName(name);
+    };
+    name_with(rd->STkluchK1K2, said.mid(4, 2));
+    name_with(rd->STdinputs, said.mid(6));
+    lights_said_ = said.join(QStringLiteral(", "));
+    Describe_readout();
 }
 
 void ReadingsPage::Show_v_ind() { Read_single(rd->ST_v_ind); }
@@ -219,9 +254,19 @@ void ReadingsPage::Show_dinputs() {
     Describe_lights();
 }
 
-void ReadingsPage::GB_CIClick() { Show_CI(); }
-void ReadingsPage::STkluchK1K2Click() { Show_kluchK1K2(); }
-void ReadingsPage::STdinputsClick() { Show_dinputs(); }
+// A re-read by Enter on the readout is heard as the readout.
+void ReadingsPage::GB_CIClick() {
+    Show_CI();
+    host_.announce(Readout_text());
+}
+void ReadingsPage::STkluchK1K2Click() {
+    Show_kluchK1K2();
+    host_.announce(rd->STkluchK1K2->accessibleDescription());
+}
+void ReadingsPage::STdinputsClick() {
+    Show_dinputs();
+    host_.announce(rd->STdinputs->accessibleDescription());
+}
 
 // ---------------------------------------------------------------------------
 // Commands
@@ -266,7 +311,11 @@ void ReadingsPage::Timer_oprosTimer() {
         Opros_timer_on(false);
     } else {
         if (host_.core().dev.Read_adr() == 0) {
+            const QString before = Readout_text();
             Opros_all();
+            // A reader drops a Qt object's change of description: the
+            // focused readout's change is announced.
+            if (rd->GB_CI->hasFocus() && Readout_text() != before) host_.announce(Readout_text());
             host_.setStatusMessage(QStringLiteral(" Запущен ПЕРИОДИЧЕСКИЙ опрос (Т= %1c)").arg(st.ls.time_opros));
         } else {
             host_.addInfoLine(
@@ -289,12 +338,14 @@ void ReadingsPage::RGtyp_oprosClick() {
         periodic_opros_ = 1;
         host_.setStatusMessage(QString::fromUtf8(status_pusk));
     } else {
+        const uint8_t was_active = opros_active_;
         host_.setStatusMessage(QString::fromUtf8(status_zapros));
         periodic_opros_ = 0;
         opros_active_ = 0;
         Opros_timer_on(false);
         wc_.pusk->setChecked(false);
         Apply_pusk_stop();
+        if (was_active) host_.announce(QStringLiteral("периодический опрос остановлен"));
     }
     rd->Bzapros->setVisible(periodic_opros_ == 0);
 }
@@ -307,6 +358,7 @@ void ReadingsPage::ToolButton1Click() {
 }
 
 void ReadingsPage::Apply_pusk_stop() {
+    const uint8_t was_active = opros_active_;
     QToolButton* tb = wc_.pusk;
     if (tb->isChecked()) {
         tb->setText(QStringLiteral("стоп"));
@@ -321,6 +373,10 @@ void ReadingsPage::Apply_pusk_stop() {
         opros_active_ = 0;
     }
     tb->update();
+    if (opros_active_ != was_active)
+        host_.announce(opros_active_ ? QStringLiteral("периодический опрос запущен, каждые %1 с")
+                                           .arg(host_.core().st.ls.time_opros)
+                                     : QStringLiteral("периодический опрос остановлен"));
 }
 
 void ReadingsPage::CBtime_oprosChange() {
@@ -336,6 +392,8 @@ void ReadingsPage::BzaprosClick() {
     lork::ExchangeFeed::CommandScope query(host_.core().feed, lork::Command::Query);
     host_.showInfo();
     Opros_all();
+    // A silent instrument is told by the link's state instead.
+    if (!rd->E_CI1->property("stale").toBool()) host_.announce(Readout_text());
 }
 
 void ReadingsPage::TabSheet1Show() {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <QString>
 
 class PageHost;
 class QButtonGroup;
@@ -75,6 +76,9 @@ public:
     // page wrote it).
     void Show_res(uint8_t res);
 
+    // The readout (indicator, LEDs, keys, switches) as one sentence.
+    QString Readout_text() const;
+
     // Polling flags: the periodic kind chosen, polling started.
     uint8_t periodic_opros() const { return periodic_opros_; }
     uint8_t opros_active() const { return opros_active_; }
@@ -96,6 +100,7 @@ private:
     // assistive technology.
     void Describe_lights();
     void Describe_indicator();
+    void Describe_readout();
 
     PageHost& host_;
     WindowControls wc_;
@@ -104,6 +109,7 @@ private:
     QButtonGroup* RGtyp_opros_group = nullptr;  // ids 0..1: "периодический", "по запросу"
     QTimer* svd_mig_timer = nullptr;            // alternates the blinking LEDs' pictures
     bool svd_mig_lit = false;
+    QString lights_said_;  // "P горит, K1 не горит, ..." as last shown
     uint8_t periodic_opros_ = 0;
     uint8_t opros_active_ = 0;
 };

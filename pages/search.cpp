@@ -13,6 +13,7 @@
 #include "protocol/value_rules.h"
 #include "pages/search.h"
 #include "pages/search_guard.h"
+#include "widgets/announcer.h"
 #include "protocol/search_text.h"
 
 namespace {
@@ -92,6 +93,9 @@ void SearchCommands::Search_show_fmsg(const QString& text, bool addresses) {
     fmsg->setText(text);
     fmsg->resetProgress(addresses);
     fmsg->showNow();
+    // The window never takes the focus: what it says, and how to end the
+    // search, is heard instead.
+    host_.announce(text + QStringLiteral(" Чтобы оборвать поиск, нажмите Q; чтобы бросить опрос адреса, X."));
 }
 
 void SearchCommands::Search_progress(int n, int64_t elapsed_ms) {
@@ -99,7 +103,14 @@ void SearchCommands::Search_progress(int n, int64_t elapsed_ms) {
 }
 
 void SearchCommands::Search_rate_progress(int32_t rate) {
-    if (SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->setRateInProgress(rate);
+    // The full sweep tries every rate at every address: the rate is for the eye.
+    if (SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr)
+        lork::widgets::Unheard([fmsg, rate] { fmsg->setRateInProgress(rate); });
+}
+
+void SearchCommands::Search_tell_result() {
+    const QListWidget* lb = host_.infoWindow();
+    if (lb->count() > 0) host_.announce(lb->item(lb->count() - 1)->text());
 }
 
 void SearchCommands::Search_hide_fmsg() {
@@ -150,30 +161,40 @@ void SearchCommands::Poisk_all(int mode) {
 
     for (int a = 1; a <= 247; ++a) {
         ls.adr = static_cast<uint8_t>(a);
+        // Every address changes the status bar, the information window and
+        // the bar: a screen reader, which the sweep answers only between two
+        // probes, hears the spoken progress instead of all of them.
         if (mode == 1) {
             const uint8_t code = host_.core().dev.Check_scor();
             lork::set_found_scor(st.found_scor, unsigned(a), code);
-            host_.setStatusMessage(qs(panelProgress(a, code)));
-            const auto step = progress.step(a, code);
-            if (step.action == ProgressLine::Action::Append)
-                host_.addInfoLine(qs(step.line));
-            else
-                host_.replaceLastInfoLine(qs(step.line));
-            host_.infoWindow()->repaint();
-            Search_progress(a, clk.elapsedMs());
+            lork::widgets::Unheard([&] {
+                host_.setStatusMessage(qs(panelProgress(a, code)));
+                const auto step = progress.step(a, code);
+                if (step.action == ProgressLine::Action::Append)
+                    host_.addInfoLine(qs(step.line));
+                else
+                    host_.replaceLastInfoLine(qs(step.line));
+                host_.infoWindow()->repaint();
+                Search_progress(a, clk.elapsedMs());
+            });
         } else {
             const uint8_t code = host_.core().dev.Find_scor();
             lork::set_found_scor(st.found_scor, unsigned(a), code);
             const int64_t t = clk.now();
             const std::string clock = formatTime(fields_of(clk.wallAt(t)), kPatClock, sep);
-            host_.addInfoLine(qs(fullSweepLine(a, code, clock, SweepClock::ms(t - tp), SweepClock::ms(t - clk.t0_us), sep)));
+            lork::widgets::Unheard([&] {
+                host_.addInfoLine(
+                    qs(fullSweepLine(a, code, clock, SweepClock::ms(t - tp), SweepClock::ms(t - clk.t0_us), sep)));
+                host_.infoWindow()->setCurrentRow(host_.infoWindow()->count() - 1);
+                host_.infoWindow()->repaint();
+                Search_progress(a, clk.elapsedMs());
+            });
             tp = t;
-            host_.infoWindow()->setCurrentRow(host_.infoWindow()->count() - 1);
-            host_.infoWindow()->repaint();
-            Search_progress(a, clk.elapsedMs());
         }
+        host_.announceProgress(QStringLiteral("адрес %1 из 247").arg(a));
         if (host_.keyPressedSince(lork::VK_Q)) {
             host_.addInfoLine(qs(abortLine(a)));
+            Search_tell_result();
             break;
         }
     }
@@ -238,6 +259,7 @@ void SearchCommands::N_poisk_numClick() {
         ls.adr = static_cast<uint8_t>(lowest);
         host_.setStatusPanelText(1, qs(panelNumber(int(lowest))));
         host_.addInfoLine(qs(numFound(rate_of(st.found_scor[lowest]), int(lowest), ls.parity, ls.stopbit)));
+        Search_tell_result();
     } else {
         host_.message(qs(numNoneMessage(ls.scor)));
     }
@@ -261,7 +283,10 @@ void SearchCommands::N_poisk_scorClick() {
     host_.setStatusMessage(qs(scorStatus(ls.adr)));
     uint8_t code = 0;
     try {
-        RateWatch watch(host_.core().dev, [this](int32_t rate) { Search_rate_progress(rate); });
+        RateWatch watch(host_.core().dev, [this](int32_t rate) {
+            Search_rate_progress(rate);
+            host_.announceProgress(QStringLiteral("скорость %1").arg(rate));
+        });
         code = host_.core().dev.Find_scor();
     } catch (const lork::ProbeAborted&) {
         Search_abandoned(ls.adr);
@@ -281,6 +306,7 @@ void SearchCommands::N_poisk_scorClick() {
             host_.setStatusMessage(qs(scorFoundStatus(ls.scor)));
             host_.addInfoLine(qs(scorFound(ls.adr, ls.scor, ls.parity, ls.stopbit)));
         }
+        Search_tell_result();
     } else {
         // Find_scor leaves the port at 115200; the settings still name scor.
         host_.core().link.Port_setup(lork::Scor_to_code(ls.scor));
@@ -312,6 +338,7 @@ void SearchCommands::N_poisk_priborClick() {
     }
     Search_hide_fmsg();
     lb->setPalette(kept);
+    Search_tell_result();
     Search_timer_back();
 }
 
@@ -325,6 +352,7 @@ void SearchCommands::N_yes_otvetClick() {
     st.ex.kod_rez = host_.core().dev.Read_adr();
     if (st.ex.kod_rez == 0) {
         text += kAnswerOk;
+        host_.announce(qs(text));
     } else {
         text += kAnswerNone;
         host_.message(qs(text));
@@ -362,8 +390,12 @@ void SearchCommands::N_poisk_fastClick() {
     progress.line = [&](const lork::LineSettings& line) {
         Search_rate_progress(line.scor);
         host_.setStatusMessage(qs(fastRate(line.scor)));
+        host_.announce(qs(fastRate(line.scor)));
     };
-    progress.address = [&](int a) { Search_progress(a, clk.elapsedMs()); };
+    progress.address = [&](int a) {
+        lork::widgets::Unheard([&] { Search_progress(a, clk.elapsedMs()); });
+        host_.announceProgress(QStringLiteral("адрес %1 из 247").arg(a));
+    };
     progress.found = [&](const lork::FastFound& f) {
         host_.addInfoLine(qs(numFound(f.rate, f.address, f.parity, f.stopbits)));
         host_.infoWindow()->repaint();
@@ -402,6 +434,7 @@ void SearchCommands::N_poisk_fastClick() {
         host_.setStatusPanelText(2, qs(panelRate(ls.scor)));
         host_.addInfoLine(qs(summaryLine(int(r.found.size()), list, ls.parity, ls.stopbit)));
     }
+    Search_tell_result();
     host_.infoWindow()->setCurrentRow(host_.infoWindow()->count() - 1);
     host_.infoWindow()->repaint();
     Search_timer_back();

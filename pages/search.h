@@ -49,6 +49,8 @@ private:
     void Search_progress(int n, int64_t elapsed_ms);
     void Search_rate_progress(int32_t rate);
     void Search_hide_fmsg();
+    // The last line of the information window, heard: a search's result.
+    void Search_tell_result();
 
     PageHost& host_;
     WindowControls wc_;

@@ -4,7 +4,9 @@
 #include <QAction>
 #include <QAccessible>
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -12,7 +14,9 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "widgets/announcer.h"
 #include "widgets/click_filter.h"
+#include "widgets/conversions.h"
 #include "widgets/updown.h"
 
 namespace lork::widgets {
@@ -58,6 +62,14 @@ QString Read_all_action() { return QStringLiteral("прочитать всё"); 
 namespace {
 
 const QString read_handlers_name = QStringLiteral("lork_read_handlers");
+// A value label's own name (see Name_value_label).
+const char* const caption_property = "lork_caption";
+// The up-down bound to an edit.
+const char* const arrows_property = "lork_arrows";
+
+UpDown* Arrows_of(const QWidget* edit) {
+    return qobject_cast<UpDown*>(edit->property(arrows_property).value<QObject*>());
+}
 
 // The read handlers of a field, found by the accessibility factory; they
 // also take Enter and Shift+Enter.
@@ -227,17 +239,20 @@ private:
 
 // A combo box chosen through the bus: the item's index as a value, set as
 // the operator's choice is (the handlers answer `activated`). Its name is
-// the one given to it (Qt on Linux names it by its current item).
-class ComboAccess : public ButtonAccess, public QAccessibleValueInterface {
+// the one given to it (Qt on Linux names it by its current item); its text
+// is the chosen item, which a screen reader takes for the box's value.
+class ComboAccess : public ButtonAccess, public QAccessibleValueInterface, public QAccessibleTextInterface {
 public:
     using ButtonAccess::ButtonAccess;
     QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Name)
-            if (QComboBox* c = combo(); c && !c->accessibleName().isEmpty()) return c->accessibleName();
+        QComboBox* c = combo();
+        if (t == QAccessible::Name && c && !c->accessibleName().isEmpty()) return c->accessibleName();
+        if (t == QAccessible::Value && c) return c->currentText();
         return ButtonAccess::text(t);
     }
     void* interface_cast(QAccessible::InterfaceType t) override {
         if (t == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+        if (t == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
         return ButtonAccess::interface_cast(t);
     }
     QVariant currentValue() const override { return combo() ? combo()->currentIndex() : -1; }
@@ -256,8 +271,76 @@ public:
     QVariant minimumValue() const override { return 0; }
     QVariant minimumStepSize() const override { return 1; }
 
+    // The chosen item as read-only text.
+    QString text(int start, int end) const override { return shown().mid(start, end - start); }
+    int characterCount() const override { return int(shown().size()); }
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int offset, int* start, int* end) const override {
+        *start = offset;
+        *end = offset;
+        return {};
+    }
+
 private:
     QComboBox* combo() const { return qobject_cast<QComboBox*>(object()); }
+    QString shown() const { return combo() ? combo()->currentText() : QString(); }
+};
+
+// An edit with its up-down arrows is one spin button: its number is the
+// value, and a step of the arrows (or Up and Down in the edit) is heard as
+// the value's change.
+class SpinAccess : public CommandAccess, public QAccessibleValueInterface {
+public:
+    using CommandAccess::CommandAccess;
+    QAccessible::Role role() const override { return QAccessible::SpinBox; }
+    void* interface_cast(QAccessible::InterfaceType t) override {
+        if (t == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+        return CommandAccess::interface_cast(t);
+    }
+    QVariant currentValue() const override {
+        const auto v = edit() ? Str_to_int(edit()->text()) : std::nullopt;
+        return v ? QVariant(int(*v)) : QVariant();
+    }
+    void setCurrentValue(const QVariant& value) override {
+        QLineEdit* e = edit();
+        if (!e) return;
+        const QString text = QString::number(value.toInt());
+        Later(e, [e, text] {
+            if (e->isEnabled() && !e->isReadOnly()) e->setText(text);
+        });
+    }
+    QVariant maximumValue() const override { return arrows() ? arrows()->maximum() : 0; }
+    QVariant minimumValue() const override { return arrows() ? arrows()->minimum() : 0; }
+    QVariant minimumStepSize() const override { return arrows() ? arrows()->increment() : 1; }
+
+private:
+    QLineEdit* edit() const { return qobject_cast<QLineEdit*>(object()); }
+    UpDown* arrows() const { return edit() ? Arrows_of(edit()) : nullptr; }
+};
+
+// A label that shows a value under a name of its own ("ответ прибора на
+// запись калибровки"): the name carries the value after it.
+class ValueLabelAccess : public CommandAccess {
+public:
+    using CommandAccess::CommandAccess;
+    QString text(QAccessible::Text t) const override {
+        auto* l = qobject_cast<QLabel*>(object());
+        if (t == QAccessible::Name && l) {
+            const QString caption = l->property(caption_property).toString();
+            const QString value = l->text().simplified();
+            return value.isEmpty() ? caption : caption + QStringLiteral(": ") + value;
+        }
+        return CommandAccess::text(t);
+    }
 };
 
 // A menu item's press, which may open a box or run a search, is its
@@ -301,13 +384,17 @@ QAccessibleInterface* Command_factory(const QString&, QObject* o) {
     if (inside || !o) return nullptr;
     if (auto* a = qobject_cast<QAction*>(o); a && !a->isSeparator()) return Menu_item_access(a);
     if (!o->isWidgetType()) return nullptr;
-    enum class Kind { Field, Combo, Button } kind;
+    enum class Kind { Field, Combo, Button, Spin, ValueLabel } kind;
     if (Read_handlers_of(o))
         kind = Kind::Field;
     else if (qobject_cast<QComboBox*>(o))
         kind = Kind::Combo;
     else if (qobject_cast<QAbstractButton*>(o))
         kind = Kind::Button;
+    else if (qobject_cast<QLineEdit*>(o) && Arrows_of(static_cast<QWidget*>(o)))
+        kind = Kind::Spin;
+    else if (qobject_cast<QLabel*>(o) && o->property(caption_property).isValid())
+        kind = Kind::ValueLabel;
     else
         return nullptr;
     // Qt's own interface, from the factories after this one.
@@ -319,6 +406,8 @@ QAccessibleInterface* Command_factory(const QString&, QObject* o) {
     case Kind::Field: return new FieldAccess(inner);
     case Kind::Combo: return new ComboAccess(inner);
     case Kind::Button: return new ButtonAccess(inner);
+    case Kind::Spin: return new SpinAccess(inner);
+    case Kind::ValueLabel: return new ValueLabelAccess(inner);
     }
     return nullptr;
 }
@@ -333,6 +422,47 @@ void Install_accessible_commands() {
 }
 
 bool Takes_reads(QWidget* w) { return Read_handlers_of(w) != nullptr; }
+
+namespace {
+// An interface Qt made before the widget was marked would hide the mark.
+void Forget_interface(QWidget* w) {
+    QAccessibleInterface* known = QAccessible::queryAccessibleInterface(w);
+    if (known) QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(known));
+}
+}  // namespace
+
+void Speak_choices(QComboBox* box) {
+    Install_accessible_commands();
+    QObject::connect(box, &QComboBox::currentIndexChanged, box, [box](int i) {
+        // Heard only where the operator is: the box has the focus and its
+        // list is closed (an open list's items speak for themselves).
+        if (i < 0 || !box->hasFocus() || (box->view() && box->view()->isVisible())) return;
+        // A reader presents a Qt box's change of value without the value
+        // and drops its changes of name and description: it is announced.
+        if (auto* a = Announcer::of(box)) a->announce(box->itemText(i));
+    });
+}
+
+void Name_value_label(QLabel* label, const QString& caption) {
+    Install_accessible_commands();
+    label->setProperty(caption_property, caption);
+    Forget_interface(label);
+    // A value is read like the fields beside it.
+    if (label->focusPolicy() == Qt::NoFocus) label->setFocusPolicy(Qt::TabFocus);
+}
+
+void Bind_spin(QLineEdit* edit, UpDown* arrows) {
+    Install_accessible_commands();
+    edit->setProperty(arrows_property, QVariant::fromValue<QObject*>(arrows));
+    Forget_interface(edit);
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [edit] {
+        if (!QAccessible::isActive()) return;
+        QAccessibleInterface* i = QAccessible::queryAccessibleInterface(edit);
+        if (!i || !i->valueInterface()) return;
+        QAccessibleValueChangeEvent changed(edit, i->valueInterface()->currentValue());
+        QAccessible::updateAccessibility(&changed);
+    });
+}
 
 void On_read(QWidget* w, std::function<void()> click, std::function<void()> dblClick) {
     Install_accessible_commands();

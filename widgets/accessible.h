@@ -12,6 +12,7 @@
 
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QWidget;
 class UpDown;
 
@@ -48,6 +49,18 @@ bool Takes_reads(QWidget* w);
 // The texts of the accessible actions that On_read adds.
 QString Read_action();
 QString Read_all_action();
+
+// The item chosen in a focused box is heard as it changes (Up and Down on
+// a closed box).
+void Speak_choices(QComboBox* box);
+
+// A label that shows a value under a name that is not its text: the name
+// and the value are heard together, and Tab reaches it.
+void Name_value_label(QLabel* label, const QString& caption);
+
+// An edit and the up-down bound to it are one spin button: its number is
+// the value, heard as it changes.
+void Bind_spin(QLineEdit* edit, UpDown* arrows);
 
 // Installs, once, the accessibility factory that gives buttons, menu items,
 // combo boxes and the fields of On_read their commands through the bus. The first

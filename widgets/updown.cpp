@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "widgets/accessible.h"
 #include "widgets/conversions.h"
 
 UpDown::UpDown(QWidget* parent) : QWidget(parent), up_(new QToolButton(this)), down_(new QToolButton(this)) {
@@ -42,6 +43,7 @@ void UpDown::setAssociate(QLineEdit* edit) {
     edit_ = edit;
     if (!edit_) return;
     edit_->installEventFilter(this);
+    lork::widgets::Bind_spin(edit_, this);
     // The arrows stand beside the edit, as tall as it is.
     const int h = std::max(edit_->sizeHint().height(), 20);
     up_->setFixedSize(18, h / 2);

@@ -1,7 +1,8 @@
 # Sourced by the tests that need a real X server: Xvfb on a display number it
 # picks itself (the screen size in $screen, 1280x1024 unless set), a small
 # window manager, lork-sim never answering (unless the test sets sim_args to
-# the simulator's options first), and clean-up of everything started. Ends
+# the simulator's options first; its commands from $sim_input when set),
+# and clean-up of everything started. Ends
 # the test with 77 (skipped) where Xvfb is missing.
 command -v Xvfb >/dev/null || { echo "no Xvfb"; exit 77; }
 for tool in openbox xdotool wmctrl xprop xwininfo; do
@@ -30,7 +31,7 @@ openbox >"$work/wm.log" 2>&1 &
 pids+=($!)
 wait_for 10 wmctrl -m >/dev/null 2>&1 || fail "no window manager"
 
-"$sim" ${sim_args---silent} >"$work/sim.out" 2>"$work/sim.err" </dev/null &
+"$sim" ${sim_args---silent} >"$work/sim.out" 2>"$work/sim.err" <"${sim_input:-/dev/null}" &
 pids+=($!)
 wait_for 5 test -s "$work/sim.out" || fail "lork-sim gave no terminal: $(cat "$work/sim.err")"
 pty=$(head -n1 "$work/sim.out")

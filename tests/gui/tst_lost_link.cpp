@@ -15,6 +15,7 @@
 #include "platform/error_words.h"
 #include "sim/instrument_model.h"
 #include "support/sim_attach.h"
+#include "widgets/announcer.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ private slots:
     void failedSingleReadMarksItsField();
     void malformedPresenceReplyStopsPollingWithThePanel();
     void keptPollingRidesOutFaultyTicks();
+    void heardOncePerIncident();
 };
 
 // A port that cannot be opened: its box names the port and the cause; each
@@ -174,6 +176,24 @@ void TestLostLink::keptPollingRidesOutFaultyTicks() {
     }
     QCOMPARE(int(r.w->readings().opros_active()), 1);
     QVERIFY(r.w->toolButton(1)->isChecked());
+}
+
+// What a screen reader hears wherever the focus is: the query's readout,
+// the link lost once however many commands meet the silence, and its return.
+void TestLostLink::heardOncePerIncident() {
+    Rig r;
+    const auto told = [&] { return lork::widgets::Announcer::of(r.w.get())->told(); };
+    r.w->readings().BzaprosClick();
+    QVERIFY2(told().last().startsWith(QStringLiteral("показание 25.5 %, P горит, K1 не горит")),
+             qPrintable(told().last()));
+    r.silence();
+    r.w->readings().BzaprosClick();
+    r.w->readings().LEizmprocClick();
+    QCOMPARE(told().filter(QStringLiteral("нет связи")), QStringList{QStringLiteral("нет связи с прибором 5")});
+    lork::test::attachToFakePort(r.port, r.model);
+    r.w->readings().BzaprosClick();
+    QCOMPARE(told().filter(QStringLiteral("связь восстановлена")).size(), 1);
+    QVERIFY2(told().last().startsWith(QStringLiteral("показание 25.5 %")), qPrintable(told().last()));
 }
 
 QTEST_MAIN(TestLostLink)

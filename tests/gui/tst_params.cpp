@@ -17,6 +17,8 @@
 #include "protocol/registers.h"
 #include "sim/instrument_model.h"
 #include "support/sim_attach.h"
+#include "widgets/announcer.h"
+#include "protocol/framing.h"
 #include "ui_page_params.h"
 
 using namespace lork;
@@ -65,6 +67,7 @@ private slots:
     void writeParameters();
     void rulesAskFirst();
     void writeInterface();
+    void writeOutcomeHeard();
     void baudWriteFollowsTheInstrument();
     void failedWriteChangesNothing();
     void refusedValues();
@@ -254,6 +257,22 @@ void TstParams::rulesAskFirst() {
         QCOMPARE(int(r.model.params().kol_step), int(before.kol_step));
         QCOMPARE(int(r.model.params().por_step), int(before.por_step));
     }
+}
+
+// Wherever the focus is, a screen reader hears what a write came to.
+void TstParams::writeOutcomeHeard() {
+    Rig r;
+    const auto last = [&] { return widgets::Announcer::of(r.g.w.get())->told().last(); };
+    r.pp().Eust_kol_step->setText("60");
+    r.pp().SB_izmkolstep->click();
+    QCOMPARE(last(), QStringLiteral("записано: N = 60"));
+    test::GuiRig::choose(r.pp().CBint_parity, 1);
+    r.pp().SBint_write_parity->click();
+    QCOMPARE(last(), QStringLiteral("записано: паритет = чет"));
+    // A silent instrument: the failure is heard with its result text.
+    r.g.port.onWrite = nullptr;
+    r.pp().SB_izmkolstep->click();
+    QCOMPARE(last(), (QStringLiteral("не записано: N = 60, ") + QString::fromStdString(Kod_text(11))).simplified());
 }
 
 void TstParams::writeInterface() {
