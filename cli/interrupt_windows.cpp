@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/interrupt.h"
+#include "platform/console.h"
 
 namespace lorkctl {
 
@@ -19,8 +20,12 @@ std::atomic<bool> g_interrupted{false};
 // it, and so is the program at the next Ctrl-C.
 BOOL WINAPI on_ctrl(DWORD type) {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT) return FALSE;
-    if (g_interrupted.exchange(true)) return FALSE;
+    if (g_interrupted.exchange(true)) {
+        lork::Console_flush();
+        return FALSE;
+    }
     Sleep(DWORD(kGraceMs));
+    lork::Console_flush();
     ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
@@ -33,7 +38,8 @@ std::string utf8_of(const wchar_t* w) {
 }  // namespace
 
 char** prepare_console(int argc, char** argv) {
-    SetConsoleOutputCP(CP_UTF8);
+    // The console's code page stays the operator's: the text goes in as UTF-16.
+    lork::Console_text_output();
     // The program's lifetime: the vector keeps the strings argv points into.
     static std::vector<std::string> texts;
     static std::vector<char*> pointers;
@@ -54,6 +60,7 @@ void catch_interrupt() { SetConsoleCtrlHandler(on_ctrl, TRUE); }
 
 void raise_interrupt() {
     // What an uncaught Ctrl-C gives on Windows.
+    lork::Console_flush();
     ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
