@@ -85,7 +85,7 @@ TEST(WindowsSettings, ReadOnlyFileIsNotReplacedAndStaleTemporariesGo) {
     EXPECT_FALSE(std::filesystem::exists(path + ".~4294967288-0"));
 }
 
-TEST(WindowsSettings, OldFileBesideTheProgramIsTakenOverOnce) {
+TEST(WindowsSettings, OldFileBesideTheProgramIsTakenOverOnceAndNotAfterADelete) {
     wchar_t self[MAX_PATH];
     const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
     ASSERT_GT(n, 0u);
@@ -98,7 +98,9 @@ TEST(WindowsSettings, OldFileBesideTheProgramIsTakenOverOnce) {
     const std::string path = Join_path(settings_folder(), name);
     SettingsFile file(path);
     LineSettings ls;
-    EXPECT_EQ(file.open(ls).what, SettingsStart::Existing);
+    const SettingsOpenResult opened = file.open(ls);
+    EXPECT_EQ(opened.what, SettingsStart::Existing);
+    EXPECT_EQ(opened.taken_from, beside);
     file.Load_settings(ls, {});
     EXPECT_EQ(ls.adr, 42);
     // From now on the file in APPDATA is the one: the old one is not read again.
@@ -108,6 +110,15 @@ TEST(WindowsSettings, OldFileBesideTheProgramIsTakenOverOnce) {
     again.open(ls2);
     again.Load_settings(ls2, {});
     EXPECT_EQ(ls2.adr, 42);
+    // Deleting it is the way back to the defaults: the old file stays out.
+    std::filesystem::remove(u8(path));
+    SettingsFile fresh(path);
+    LineSettings ls3;
+    const SettingsOpenResult third = fresh.open(ls3);
+    EXPECT_EQ(third.what, SettingsStart::Created);
+    EXPECT_TRUE(third.taken_from.empty());
+    fresh.Load_settings(ls3, {});
+    EXPECT_EQ(ls3.adr, 5);
     std::filesystem::remove(beside);
 }
 
