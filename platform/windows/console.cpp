@@ -106,8 +106,16 @@ void Console_text_output() {
         CloseHandle(write_end);
         return;
     }
+    // A handle of the relay's own: the C library closes the standard ones
+    // when their descriptors are replaced below.
+    g_relay.console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+    if (g_relay.console == INVALID_HANDLE_VALUE) {
+        _close(fd);
+        CloseHandle(read_end);
+        return;
+    }
     g_relay.pipe_in = read_end;
-    g_relay.console = out_console ? out : err;
     g_relay.mark_seen = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     // One pipe for both when both are the console: their lines keep their order.
     if (out_console) {

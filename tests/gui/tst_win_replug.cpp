@@ -5,8 +5,8 @@
 // in one box, in words; the first command after the return reads the
 // instrument. The two sides meet through files in LORK_WIN_REPLUG_DIR:
 // the test writes "want-down" / "want-up", the script answers with
-// "down" / "up". Without that folder (a plain ctest run) it has nothing to
-// drive and skips.
+// "down" / "up", and finds the box's text in "box.txt". Without that
+// folder (a plain ctest run) it has nothing to drive and skips.
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -55,7 +55,9 @@ void TstWinReplug::lostPortToldOnceAndReopenedByTheNextCommand() {
     pw.w->readings().BzaprosClick();
     QCOMPARE(pw.messages.size(), 1);
     const QString box = pw.messages[0];
-    qInfo("box after the loss: %s", qPrintable(QString(box).replace(QLatin1Char('\n'), QStringLiteral(" / "))));
+    // For the script's report, in UTF-8 (the test log has the system's code page).
+    QFile told(QDir(dir()).filePath(QStringLiteral("box.txt")));
+    if (told.open(QIODevice::WriteOnly)) told.write(box.toUtf8());
     // The cause in the system's words, with its code in brackets, never a bare number.
     QVERIFY2(!box.contains(QRegularExpression(QStringLiteral("системная ошибка \\d+\\s*$"))), qPrintable(box));
     QVERIFY2(box.contains(QRegularExpression(QStringLiteral("\\[.*код \\d+\\]"))), qPrintable(box));
