@@ -116,7 +116,7 @@ bool Win32Port::setTimeouts(DWORD interval, DWORD multiplier, DWORD constant) {
 bool Win32Port::readFile(uint8_t* buf, DWORD n, DWORD& got) {
     got = 0;
     if (ReadFile(h_, buf, n, &got, nullptr)) return true;
-    got = 0;
+    got = 0;  // what a failed call says it read is not to be trusted
     lostNow();
     return false;
 }

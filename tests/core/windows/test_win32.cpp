@@ -14,6 +14,7 @@
 #include <string>
 
 #include "records/calibration_log.h"
+#include "platform/error_words.h"
 #include "platform/file_io.h"
 #include "platform/private_profile.h"
 #include "protocol/settings_file.h"
@@ -164,6 +165,18 @@ TEST(Win32Port, MissingPortFailsInTheSystemsWordsAndAClosedPortSaysSo) {
     EXPECT_NE(rerr, 0u);
     EXPECT_FALSE(port.waitForReadyRead(5));
     EXPECT_NE(port.lastReadError(), 0u);
+}
+
+TEST(WindowsErrorWords, WordsThenTheCodeInBracketsNeverABareNumber) {
+    // Not ready and invalid function (wine's codes for a vanished terminal),
+    // a device that does not work, one of a USB driver's, and one no system has.
+    for (const uint32_t code : {21u, 1u, 31u, 1167u, 0xDEADu}) {
+        const std::string w = Error_words(code);
+        const std::string tail = "код " + std::to_string(code) + "]";
+        EXPECT_EQ(w.rfind(tail), w.size() - tail.size()) << w;
+        EXPECT_GT(w.find(" ["), 3u) << w;  // words before the brackets
+        EXPECT_EQ(w.find("системная ошибка " + std::to_string(code)), std::string::npos) << w;
+    }
 }
 
 TEST(Win32Port, NamesBecomeDevicePaths) {
