@@ -39,6 +39,7 @@ VIAddVersionKey /LANG=1049 "LegalCopyright" "${PUBLISHER}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_COMPONENTSPAGE_NODESC
+!define MUI_FINISHPAGE_TITLE "Установка завершена"
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "запустить"
 !define MUI_FINISHPAGE_RUN_FUNCTION RunAsOperator
