@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QVBoxLayout>
 #include <QSizePolicy>
@@ -92,10 +93,40 @@ void scrollWhenCramped(QWidget* sheet) {
     outer->addWidget(scroll);
 }
 
+// The port column is taller than a laptop's screen leaves at 150 % (1366x768
+// is 911x512 to the layout): it scrolls there, as the pages do, so that the
+// window, its exchange windows and its status bar stay on the screen. Where
+// there is room it takes its full height as before.
+void scrollColumnWhenCramped(QBoxLayout* row, QFrame* column) {
+    const int at = row->indexOf(column);
+    if (at < 0) return;
+    const int stretch = row->stretch(at);
+    row->removeWidget(column);
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(column->objectName() + QStringLiteral("Scroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(column);
+    // When the scroll bar shows, the column grows by its width rather than
+    // narrowing; without it the page keeps the width it always had.
+    const auto widths = [scroll, column](int, int max) {
+        const int bar = max > 0 ? scroll->verticalScrollBar()->sizeHint().width() : 0;
+        scroll->setMinimumWidth(column->minimumWidth() + bar);
+        scroll->setMaximumWidth(column->maximumWidth() + bar);
+    };
+    widths(0, 0);
+    QObject::connect(scroll->verticalScrollBar(), &QScrollBar::rangeChanged, scroll, widths);
+    scroll->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    row->insertWidget(at, scroll, stretch);
+}
+
 }  // namespace
 
 void TFglav::setupComfort() {
     for (int i = 0; i < 4; ++i) scrollWhenCramped(tabSheet(i));
+    scrollColumnWhenCramped(ui->middleRow, ui->LeftColumn);
     keepSpaceWhenHidden(ui->ListBox1);
     for (ExchangeLine* lb : {ui->LBtuda, ui->LBsuda}) lb->wrapWholeLines(2);
     // A maximised window gives its extra height to the page and, less, to

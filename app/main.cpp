@@ -3,8 +3,11 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+
+#include <cstdio>
 
 #include "app/demo.h"
 #include "app/journal_tool.h"
@@ -15,6 +18,7 @@
 #include "app/tfmsg.h"
 #include "app/qt_russian.h"
 #include "app/run_command.h"
+#include "platform/console.h"
 #include "platform/qt/key_state.h"
 #include "platform/qt/port_list.h"
 #include "platform/port_factory.h"
@@ -31,6 +35,18 @@ int main(int argc, char* argv[]) {
         QCommandLineParser cli;
         QCommandLineOption helpOpt{cli.addHelpOption()};
         QCommandLineOption versionOpt{cli.addVersionOption()};
+        // Each system's own port names and its own way of demonstrating.
+#ifdef Q_OS_WIN
+        QCommandLineOption portOpt{QStringLiteral("port"),
+                                   QStringLiteral("Добавляет порт ИМЯ в список портов и работает через него: "
+                                                  "COM-порт, которого нет в списке (COM12), tcp://УЗЕЛ:ПОРТ "
+                                                  "(RTU через TCP), rfc2217://УЗЕЛ:ПОРТ или mbtcp://УЗЕЛ[:ПОРТ] "
+                                                  "(шлюз Modbus TCP, порт 502, если не указан)."),
+                                   QStringLiteral("ИМЯ")};
+        QCommandLineOption demoOpt{QStringLiteral("demo"),
+                                   QStringLiteral("Работает со встроенным имитатором прибора, без COM-порта; "
+                                                  "настройки оператора не меняются.")};
+#else
         QCommandLineOption portOpt{QStringLiteral("port"),
                                    QStringLiteral("Добавляет PATH в список портов и работает через него: устройство или "
                                                   "псевдотерминал, tcp://УЗЕЛ:ПОРТ (RTU через TCP), "
@@ -40,6 +56,7 @@ int main(int argc, char* argv[]) {
         QCommandLineOption demoOpt{QStringLiteral("demo"),
                                    QStringLiteral("Работает с имитатором прибора lork-sim, запущенным на "
                                                   "псевдотерминале; его ключи можно дать в LORK_DEMO_SIM_ARGS.")};
+#endif
         QCommandLineOption quitOpt{QStringLiteral("quit-after"),
                                    QStringLiteral("Закрывает главное окно через MS миллисекунд (для сценариев)."),
                                    QStringLiteral("MS")};
@@ -52,7 +69,8 @@ int main(int argc, char* argv[]) {
                                     QStringLiteral("Runs one menu command after start-up and goes on."),
                                     QStringLiteral("NAME")};
         Options() {
-            cli.setApplicationDescription(QStringLiteral("Проверка связи и настройка прибора ЛОРК по RS-485."));
+            cli.setApplicationDescription(QStringLiteral("Проверка связи с прибором ЛОРК: опрос, настройка и "
+                                                         "калибровка по RS-485."));
             runOpt.setFlags(QCommandLineOption::HiddenFromHelp);
             startOpt.setFlags(QCommandLineOption::HiddenFromHelp);
             cli.addOptions({portOpt, demoOpt, quitOpt, logOpt, runOpt, startOpt});
@@ -67,12 +85,27 @@ int main(int argc, char* argv[]) {
         Options first;
         first.cli.parse(args);
         if (first.cli.isSet(first.helpOpt) || first.cli.isSet(first.versionOpt)) {
-            QCoreApplication text_only(argc, argv);
-            Load_qt_russian(text_only);
-            Options o;
-            o.cli.parse(args);
-            if (o.cli.isSet(o.helpOpt)) o.cli.showHelp(0);
-            o.cli.showVersion();
+            const auto text = [&args] {
+                Options o;
+                o.cli.parse(args);
+                return o.cli.isSet(o.helpOpt) ? o.cli.helpText()
+                                              : QCoreApplication::applicationName() + QLatin1Char(' ') +
+                                                    QCoreApplication::applicationVersion() + QLatin1Char('\n');
+            };
+            if (lork::Console_attach()) {
+                QCoreApplication text_only(argc, argv);
+                Load_qt_russian(text_only);
+                std::fputs(text().toUtf8().constData(), stdout);
+                return 0;
+            }
+            // No console to print on (a Windows program started from
+            // Explorer): a box whose fixed-width font keeps the columns.
+            QApplication boxed(argc, argv);
+            Load_qt_russian(boxed);
+            QMessageBox box(QMessageBox::Information, QCoreApplication::applicationName(),
+                            QStringLiteral("<pre>") + text().toHtmlEscaped() + QStringLiteral("</pre>"));
+            box.exec();
+            return 0;
         }
     }
     QApplication app(argc, argv);

@@ -12,7 +12,8 @@ namespace lorkctl {
 
 inline constexpr long kGraceMs = 300;
 
-// The console as the program expects it: text out in UTF-8, and the
+// The console as the program expects it: text out readable there (UTF-16
+// into a Windows console, UTF-8 bytes elsewhere), and the
 // arguments as UTF-8 (in place of argv where the system gives another
 // encoding). Returns the argument vector to use.
 char** prepare_console(int argc, char** argv);

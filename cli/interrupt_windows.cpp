@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/interrupt.h"
+#include "platform/console.h"
 
 namespace lorkctl {
 
@@ -27,6 +28,7 @@ std::string g_record_line;
         if (g_record_fd >= 0) _write(g_record_fd, g_record_line.data(), unsigned(g_record_line.size()));
         g_record_fd = -1;
     }
+    lork::Console_flush();
     ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
@@ -50,7 +52,8 @@ std::string utf8_of(const wchar_t* w) {
 }  // namespace
 
 char** prepare_console(int argc, char** argv) {
-    SetConsoleOutputCP(CP_UTF8);
+    // The console's code page stays the operator's: the text goes in as UTF-16.
+    lork::Console_text_output();
     // The program's lifetime: the vector keeps the strings argv points into.
     static std::vector<std::string> texts;
     static std::vector<char*> pointers;
@@ -71,6 +74,7 @@ void catch_interrupt() { SetConsoleCtrlHandler(on_ctrl, TRUE); }
 
 void raise_interrupt() {
     // What an uncaught Ctrl-C gives on Windows.
+    lork::Console_flush();
     ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 

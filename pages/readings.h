@@ -85,7 +85,6 @@ public:
 
 private:
     void Setup_look();
-    void Align_pictures_to_captions();
     void Connect_handlers();
     void Choose_v_ind(uint8_t v_ind);
     // Re-reads the single value a field shows (a field of this page, or the

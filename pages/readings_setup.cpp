@@ -1,6 +1,5 @@
-// The readings page's form: its look (the indicator, the pictures under
-// their captions), its radio groups and the connections of its handlers.
-#include <QBoxLayout>
+// The readings page's form: its look (the indicator), its radio groups and
+// the connections of its handlers.
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFontDatabase>
@@ -12,8 +11,6 @@
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
-
-#include <algorithm>
 
 #include "widgets/accessible.h"
 #include "pages/page_host.h"
@@ -129,40 +126,10 @@ void ReadingsPage::Setup_look() {
     unit.setBold(true);
     rd->ST_v_ind->setFont(unit);
     rd->ST_v_ind->setMinimumWidth(QFontMetrics(unit).horizontalAdvance(QStringLiteral("ступень ")));
-    Align_pictures_to_captions();
-}
-
-// The LED and switch captions are blank-padded texts; in a fixed-width font
-// each picture is put under its own name.
-void ReadingsPage::Align_pictures_to_captions() {
-    const QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    const int cw = QFontMetrics(mono).horizontalAdvance(QLatin1Char('M'));
-    rd->StaticText2->setFont(mono);
-    rd->ST_allsw->setFont(mono);
-
-    // "P         K1        K2        I": names ten characters apart.
-    const int led_w = QPixmap(QStringLiteral(":/readings/led_off.png")).width();
-    rd->leds_lay->setSpacing(std::max(2, 10 * cw - led_w));
-
-    // "PR    ST      BL       Z ": name centres at 1, 7, 15 and 23.5 characters.
-    const int sw_w = QPixmap(QStringLiteral(":/readings/switch_off.png")).width();
-    const int indent = std::max(0, sw_w / 2 - cw);
-    rd->ST_allsw->setIndent(indent);
-    const double centres[] = {1.0, 7.0, 15.0, 23.5};
-    const std::pair<QLabel*, QLabel*> sw_slot[] = {{rd->Image_swPR, rd->Image_swPR_on},
-                                                 {rd->Image_swST, rd->Image_swST_on},
-                                                 {rd->Image_swBL, rd->Image_swBL_on},
-                                                 {rd->Image_swZ, rd->Image_swZ_on}};
-    rd->sw_images_lay->setSpacing(0);
-    rd->sw_images_lay->addStretch(1);
-    int left = 0;
-    for (size_t i = 0; i < 4; ++i) {
-        const int centre = indent + int(centres[i] * cw);
-        const int width = std::max(sw_w, 2 * (centre - left));
-        sw_slot[i].first->setFixedWidth(width);
-        sw_slot[i].second->setFixedWidth(width);
-        left += width;
-    }
+    // The captions of the LEDs and switches, blank-padded texts that put
+    // each name under its picture in one font only, stand in the form for
+    // the record; the layout puts each name under its own picture instead
+    // (Lsvd_*, Lsw_*), in any font and at any scale.
 }
 
 std::array<QLineEdit*, 4> ReadingsPage::CI_fields() const { return {rd->E_CI4, rd->E_CI3, rd->E_CI2, rd->E_CI1}; }

@@ -19,20 +19,20 @@ std::string settings_path(std::string_view program_file_name) {
 }
 
 FileFound findOrCreateFile(const std::string& path) {
-    Carry_over_settings(path);
+    const std::string taken_from = Carry_over_settings(path);
     int err = 0;
     if (const PathKind kind = Path_kind(path, err); kind != PathKind::Missing) {
         // A folder (or a device) in the file's place reads as empty and can
         // never be saved.
-        if (kind != PathKind::File) return {true, kind == PathKind::Folder ? EISDIR : EINVAL};
-        return {true, 0};
+        if (kind != PathKind::File) return {true, kind == PathKind::Folder ? EISDIR : EINVAL, {}};
+        return {true, 0, taken_from};
     }
     if (err == ENOENT) {
         const auto slash = Last_separator(path);
         err = Make_folders(slash == std::string::npos ? std::string() : path.substr(0, slash));
         if (err == 0) err = Create_file(path);
     }
-    return {false, err};
+    return {false, err, {}};
 }
 
 }  // namespace lork

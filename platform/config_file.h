@@ -18,6 +18,8 @@ struct FileFound {
     // 0, or why the file cannot serve: the error of its creation, or, for an
     // existing name, EISDIR / EINVAL when it is a folder or a device.
     int error = 0;
+    // The file of an earlier version taken over just now into path, if any.
+    std::string taken_from;
 };
 // Finds the file at path or creates it empty, with its missing folders.
 FileFound findOrCreateFile(const std::string& path);

@@ -54,8 +54,11 @@ std::string User_config_folder();
 std::string User_data_folder();
 
 // Before the first use of a settings file that is not there yet: takes over
-// one the program kept elsewhere in earlier versions, when there is one.
-void Carry_over_settings(const std::string& path);
+// one the program kept elsewhere in earlier versions, when there is one, and
+// only once for path: a file deleted later (the way back to the defaults) is
+// not replaced by the old one again. Returns the old file's path when it was
+// taken over now, else empty.
+std::string Carry_over_settings(const std::string& path);
 
 // Local time of t, and its offset from UTC in seconds.
 std::tm Local_time(std::time_t t, long* utc_offset_s = nullptr);

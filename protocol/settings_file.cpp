@@ -38,16 +38,16 @@ SettingsOpenResult SettingsFile::open(LineSettings& ls) {
     if (found.existed) {
         profile_ = std::make_unique<PrivateProfile>(path_);
         // Said now rather than only at the close, when the save fails.
-        if (found.error != 0) return {SettingsStart::Existing, "файл настроек " + File_error(path_, found.error)};
-        return {SettingsStart::Existing, {}};
+        if (found.error != 0) return {SettingsStart::Existing, "файл настроек " + File_error(path_, found.error), {}};
+        return {SettingsStart::Existing, {}, found.taken_from};
     }
     if (found.error != 0) {
         error_ = "файл настроек " + File_error(path_, found.error);
-        return {SettingsStart::CreateFailed, error_};
+        return {SettingsStart::CreateFailed, error_, {}};
     }
     profile_ = std::make_unique<PrivateProfile>(path_);
-    if (!Save_settings(ls, false)) return {SettingsStart::Created, error_};
-    return {SettingsStart::Created, {}};
+    if (!Save_settings(ls, false)) return {SettingsStart::Created, error_, {}};
+    return {SettingsStart::Created, {}, {}};
 }
 
 SettingsLoadResult SettingsFile::Load_settings(LineSettings& ls,

@@ -34,6 +34,9 @@ enum class SettingsStart {
 struct SettingsOpenResult {
     SettingsStart what = SettingsStart::Existing;
     std::string message;  // to show the operator when not empty
+    // An earlier version's settings file taken over just now (its path), for
+    // the information window.
+    std::string taken_from;
 };
 
 struct SettingsLoadResult {

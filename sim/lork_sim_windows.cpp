@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/console.h"
 #include "platform/windows/win32_port.h"
 #include "protocol/state.h"
 #include "sim/instrument_model.h"
@@ -61,7 +62,7 @@ void dump(const char* what, const uint8_t* b, size_t n) {
 }  // namespace
 
 int main() {
-    SetConsoleOutputCP(CP_UTF8);
+    lork::Console_text_output();
     int argc = 0;
     LPWSTR* wargv = CommandLineToArgvW(GetCommandLineW(), &argc);
     std::vector<std::string> args;

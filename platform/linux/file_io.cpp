@@ -206,7 +206,7 @@ std::string User_data_folder() {
     return ".";
 }
 
-void Carry_over_settings(const std::string&) {}
+std::string Carry_over_settings(const std::string&) { return {}; }
 
 std::tm Local_time(std::time_t t, long* utc_offset_s) {
     std::tm tm{};

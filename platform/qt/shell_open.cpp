@@ -3,22 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 namespace lork {
-
-namespace {
-const QString kHelpName = QStringLiteral("Справка по ЛОРК.pdf");
-}
-
-QStringList Help_document_places(const QString& app_dir) {
-    QStringList places{QDir(app_dir).filePath(kHelpName),
-                       QDir::cleanPath(QDir(app_dir).filePath(QStringLiteral("../share/testlork/") + kHelpName))};
-    for (const QString& data : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
-        places << QDir(data).filePath(QStringLiteral("testlork/") + kHelpName);
-    places.removeDuplicates();
-    return places;
-}
 
 QString Help_document_path(const QString& app_dir) {
     const QStringList places = Help_document_places(app_dir);

@@ -240,9 +240,12 @@ std::string User_data_folder() {
     return base.empty() ? "." : base;
 }
 
-void Carry_over_settings(const std::string& path) {
+std::string Carry_over_settings(const std::string& path) {
     int err = 0;
-    if (Path_kind(path, err) != PathKind::Missing || err != ENOENT) return;
+    if (Path_kind(path, err) != PathKind::Missing || err != ENOENT) return {};
+    // Beside the settings file: it was taken over once already.
+    const std::string mark = path + ".taken-over";
+    if (Path_kind(mark, err) != PathKind::Missing) return {};
     const auto at = Last_separator(path);
     const std::string name = at == npos ? path : path.substr(at + 1);
     wchar_t windir[MAX_PATH];
@@ -251,10 +254,13 @@ void Carry_over_settings(const std::string& path) {
         if (folder.empty()) continue;
         const std::string old = Join_path(folder, name);
         if (Path_kind(old, err) != PathKind::File) continue;
-        if (Make_folders(dir_of(path)) != 0) return;
-        CopyFileW(Wide(old).c_str(), Wide(path).c_str(), TRUE);
-        return;
+        if (Make_folders(dir_of(path)) != 0) return {};
+        if (!CopyFileW(Wide(old).c_str(), Wide(path).c_str(), TRUE)) return {};
+        // Without the mark the old file would come back each time this one is deleted.
+        Replace_file(mark, old + "\r\n", nullptr);
+        return old;
     }
+    return {};
 }
 
 std::tm Local_time(std::time_t t, long* utc_offset_s) {

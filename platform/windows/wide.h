@@ -24,7 +24,7 @@ inline std::string Utf8(std::wstring_view wide) {
 }
 
 // The system's text for a Win32 error code, in Russian where Windows has it,
-// without the trailing line end.
+// without the trailing line end and full stop; empty when it has none.
 std::string System_error_text(DWORD err);
 
 }  // namespace lork

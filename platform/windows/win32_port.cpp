@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/error_words.h"
 #include "platform/port_factory.h"
 #include "platform/windows/wide.h"
 
@@ -14,36 +15,7 @@ namespace {
 // A write that has not gone out by then never will (a stalled adapter).
 constexpr DWORD kWriteConstantMs = 2000;
 
-bool means_gone(DWORD e) {
-    switch (e) {
-    case ERROR_BAD_COMMAND:
-    case ERROR_ACCESS_DENIED:
-    case ERROR_OPERATION_ABORTED:
-    case ERROR_DEVICE_REMOVED:
-    case ERROR_GEN_FAILURE:
-    case ERROR_INVALID_HANDLE:
-    case ERROR_DEVICE_NOT_CONNECTED:
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_DEV_NOT_EXIST:
-        return true;
-    default:
-        return false;
-    }
-}
-
 }  // namespace
-
-std::string System_error_text(DWORD err) {
-    wchar_t* text = nullptr;
-    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-    DWORD n = FormatMessageW(flags, nullptr, err, MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT),
-                             reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    if (n == 0) n = FormatMessageW(flags, nullptr, err, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    std::string s = n ? Utf8(std::wstring_view(text, n)) : "ошибка " + std::to_string(err);
-    if (text) LocalFree(text);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.')) s.pop_back();
-    return s;
-}
 
 std::unique_ptr<SerialPort> Make_device_port(std::function<void(const std::string&)> notice) {
     auto p = std::make_unique<Win32Port>();
@@ -83,15 +55,26 @@ void Win32Port::close() {
 
 void Win32Port::lost(DWORD err) {
     close();
+    // A call that failed without a code still failed.
+    if (err == 0) err = ERROR_GEN_FAILURE;
     lost_error_ = err;
     read_error_ = err;
 }
 
+DWORD Win32Port::lostNow() {
+    const DWORD e = GetLastError();
+    lost(e);
+    return lost_error_;
+}
+
 uint32_t Win32Port::configure(const LineConfig& cfg) {
     if (h_ == INVALID_HANDLE_VALUE) return lost_error_ ? lost_error_ : open_error_ ? open_error_ : ERROR_INVALID_HANDLE;
+    // What was asked for, even when the driver refuses it: the reopen after
+    // a lost port asks again rather than falling back on an older setting.
+    cfg_ = cfg;
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(h_, &dcb)) return GetLastError();
+    if (!GetCommState(h_, &dcb)) return lostNow();
     dcb.BaudRate = DWORD(cfg.baud);
     dcb.ByteSize = cfg.bytesize;
     dcb.Parity = cfg.parity == 1 ? EVENPARITY : cfg.parity == 2 ? ODDPARITY : NOPARITY;
@@ -110,11 +93,10 @@ uint32_t Win32Port::configure(const LineConfig& cfg) {
     dcb.fErrorChar = FALSE;
     dcb.fNull = FALSE;
     dcb.fAbortOnError = FALSE;
-    if (!SetCommState(h_, &dcb)) return GetLastError();
-    cfg_ = cfg;
+    if (!SetCommState(h_, &dcb)) return lostNow();
     if (cfg.stopbits != 1 && cfg.stopbits != 2) cfg_.stopbits = dcb.StopBits == TWOSTOPBITS ? 2 : 1;
     to_ = {};
-    if (!setTimeouts(MAXDWORD, 0, 0)) return GetLastError();
+    if (!setTimeouts(MAXDWORD, 0, 0)) return lost_error_;
     return 0;
 }
 
@@ -124,7 +106,7 @@ bool Win32Port::setTimeouts(DWORD interval, DWORD multiplier, DWORD constant) {
         return true;
     COMMTIMEOUTS t{interval, multiplier, constant, 0, kWriteConstantMs};
     if (!SetCommTimeouts(h_, &t)) {
-        to_ = {};
+        lostNow();
         return false;
     }
     to_ = t;
@@ -134,29 +116,31 @@ bool Win32Port::setTimeouts(DWORD interval, DWORD multiplier, DWORD constant) {
 bool Win32Port::readFile(uint8_t* buf, DWORD n, DWORD& got) {
     got = 0;
     if (ReadFile(h_, buf, n, &got, nullptr)) return true;
-    const DWORD e = GetLastError();
-    if (means_gone(e)) lost(e);
-    else read_error_ = e;
+    got = 0;  // what a failed call says it read is not to be trusted
+    lostNow();
     return false;
 }
 
 void Win32Port::purgeInput() {
     rx_.clear();
     if (h_ == INVALID_HANDLE_VALUE) return;
-    if (!PurgeComm(h_, PURGE_RXABORT | PURGE_RXCLEAR)) {
-        if (const DWORD e = GetLastError(); means_gone(e)) lost(e);
-    }
+    if (!PurgeComm(h_, PURGE_RXABORT | PURGE_RXCLEAR)) lostNow();
 }
 
 uint32_t Win32Port::write(const uint8_t* data, size_t len) {
     if (h_ == INVALID_HANDLE_VALUE) return lost_error_ ? lost_error_ : ERROR_INVALID_HANDLE;
+    // A pulled adapter's driver often tells first here, before the write
+    // would hang on it; the call also clears a line error a framing fault left.
+    DWORD errors = 0;
+    if (!ClearCommError(h_, &errors, nullptr)) return lostNow();
     DWORD done = 0;
-    if (!WriteFile(h_, data, DWORD(len), &done, nullptr)) {
-        const DWORD e = GetLastError();
-        if (means_gone(e)) lost(e);
-        return e;
+    if (!WriteFile(h_, data, DWORD(len), &done, nullptr)) return lostNow();
+    if (done != len) {
+        // Not all of the frame went out in the write time-out: a stalled line.
+        lost(ERROR_WRITE_FAULT);
+        return lost_error_;
     }
-    return done == len ? 0 : ERROR_WRITE_FAULT;
+    return 0;
 }
 
 size_t Win32Port::readAvailable(uint8_t* buf, size_t max) {
@@ -172,12 +156,7 @@ size_t Win32Port::readAvailable(uint8_t* buf, size_t max) {
     }
     if (got == max) return got;
     // Interval MAXDWORD with no total: what the driver holds, at once.
-    if (!setTimeouts(MAXDWORD, 0, 0)) {
-        const DWORD e = GetLastError();
-        if (means_gone(e)) lost(e);
-        read_error_ = e;
-        return got;
-    }
+    if (!setTimeouts(MAXDWORD, 0, 0)) return got;
     DWORD n = 0;
     readFile(buf + got, DWORD(max - got), n);
     return got + n;
@@ -191,12 +170,7 @@ bool Win32Port::waitForReadyRead(int ms) {
         return false;
     }
     // One byte under a total time-out: it returns with the first byte.
-    if (!setTimeouts(0, 0, DWORD(std::max(ms, 1)))) {
-        const DWORD e = GetLastError();
-        if (means_gone(e)) lost(e);
-        read_error_ = e;
-        return false;
-    }
+    if (!setTimeouts(0, 0, DWORD(std::max(ms, 1)))) return false;
     uint8_t b = 0;
     DWORD n = 0;
     if (!readFile(&b, 1, n)) return false;
@@ -227,8 +201,7 @@ bool Win32Port::readTimed(uint8_t* buf, size_t n, const ReadTimeouts& t, size_t&
     // A byte a wait took in counts as come: the interval runs from it.
     const DWORD total = got > 0 && t.interval > 0 ? t.interval : t.constant;
     if (!setTimeouts(t.interval, got > 0 ? 0 : t.multiplier, got > 0 ? total : t.constant)) {
-        err = GetLastError();
-        if (means_gone(err)) lost(err);
+        err = lost_error_;
         return true;
     }
     DWORD k = 0;
@@ -238,11 +211,11 @@ bool Win32Port::readTimed(uint8_t* buf, size_t n, const ReadTimeouts& t, size_t&
 }
 
 std::string Win32Port::describeError(const std::string& name, uint32_t err) const {
-    std::string text = "порт " + name + ": " + System_error_text(err);
+    std::string text = "порт " + name + ": " + Error_words(err);
     if (err == ERROR_FILE_NOT_FOUND)
-        text += " (нет такого порта: проверьте номер COM-порта в диспетчере устройств)";
-    else if (err == ERROR_ACCESS_DENIED && h_ == INVALID_HANDLE_VALUE && lost_error_ == 0)
-        text += " (порт занят другой программой)";
+        text += " (проверьте номер COM-порта в диспетчере устройств)";
+    else if (h_ == INVALID_HANDLE_VALUE && lost_error_ != 0)
+        text += "; порт закрыт, следующая команда откроет его заново";
     return text;
 }
 

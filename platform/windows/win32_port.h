@@ -9,9 +9,13 @@
 // (and wine) do not keep to them.
 //
 // Errors are Win32 codes: ERROR_FILE_NOT_FOUND no such port,
-// ERROR_ACCESS_DENIED in use (or, on an open port, the adapter went away,
-// as do ERROR_BAD_COMMAND, ERROR_OPERATION_ABORTED, ERROR_DEVICE_REMOVED,
-// ERROR_GEN_FAILURE): a failure of an open port closes it.
+// ERROR_ACCESS_DENIED in use. On an open port every failed call (ReadFile,
+// WriteFile, ClearCommError, the state and time-out calls, PurgeComm) means
+// the port is lost, whatever the code: USB adapters' drivers each give their
+// own codes for a pulled plug (ERROR_BAD_COMMAND, ERROR_GEN_FAILURE,
+// ERROR_NOT_READY, ERROR_INVALID_FUNCTION ...), and a handle that failed one
+// call is not trusted with the next. The port is closed at once; the link
+// opens it again for the next command.
 #include <windows.h>
 
 #include <cstdint>
@@ -53,6 +57,8 @@ private:
     // One ReadFile under the time-outs in force; false when it failed (the port is then closed).
     bool readFile(uint8_t* buf, DWORD n, DWORD& got);
     void lost(DWORD err);
+    // lost() with GetLastError(); returns the code kept.
+    DWORD lostNow();
 
     HANDLE h_ = INVALID_HANDLE_VALUE;
     COMMTIMEOUTS to_{};         // what the driver holds now

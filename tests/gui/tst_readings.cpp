@@ -2,7 +2,11 @@
 // instrument simulator on a FakePort, in virtual time. Some replies are
 // replaced by exact byte patterns to pin the decoding of what is shown.
 #include <QButtonGroup>
+#include <QApplication>
 #include <QComboBox>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,6 +17,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 
@@ -175,6 +181,8 @@ private slots:
     void combinedDoubleClicksReadThreeValues();
     void mouseClicksReachTheirHandlers();
     void nameAndVersion();
+    void namesStandUnderTheirPictures_data();
+    void namesStandUnderTheirPictures();
 };
 
 void TstReadings::fullQueryFillsThePage() {
@@ -697,6 +705,72 @@ void TstReadings::nameAndVersion() {
     r.w->readings().Ed_nameClick();
     QCOMPARE(r.get<QLineEdit>("Ed_name")->text(), QStringLiteral("ЛОРК··"));
     QCOMPARE(r.lines().size(), 1);
+}
+
+// Where the ink of a widget's drawing lies across, as the middle between its
+// first and last column that differ from the background, in ref's coordinates.
+double inkCentre(QWidget* w, QWidget* ref) {
+    const QImage img = w->grab().toImage();
+    const QRgb bg = img.pixel(0, 0);
+    int left = img.width(), right = -1;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (img.pixel(x, y) != bg) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    if (right < 0) return -1000;  // nothing drawn
+    return w->mapTo(ref, QPoint(0, 0)).x() + (left + right + 1) / 2.0 / img.devicePixelRatio();
+}
+
+void TstReadings::namesStandUnderTheirPictures_data() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("points");
+    // Two families every system has (a proportional and a fixed-width one),
+    // and a large size, as a scaled screen gives.
+    const QString sans = QApplication::font().family();
+    const QString mono = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    QTest::newRow("proportional 9 pt") << sans << 9;
+    QTest::newRow("proportional 15 pt") << sans << 15;
+    QTest::newRow("fixed-width 9 pt") << mono << 9;
+    QTest::newRow("fixed-width 15 pt") << mono << 15;
+}
+
+void TstReadings::namesStandUnderTheirPictures() {
+    QFETCH(QString, family);
+    QFETCH(int, points);
+    const QFont before = QApplication::font();
+    QApplication::setFont(QFont(family, points));
+    {
+        Rig r;
+        r.w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(r.w.get()));
+        QWidget* page = r.get<QWidget>("GB_CI")->window();
+        qInfo("screen scale %g", page->devicePixelRatioF());
+        const std::pair<const char*, const char*> pairs[] = {
+            {"Image_svd_P_off", "Lsvd_P"}, {"Image_svd_K1_off", "Lsvd_K1"}, {"Image_svd_K2_off", "Lsvd_K2"},
+            {"Image_svd_I_off", "Lsvd_I"}, {"Image_swPR", "LswPR"},        {"Image_swST", "LswST"},
+            {"Image_swBL", "LswBL"},       {"Image_swZ", "LswZ"}};
+        for (const auto& [picture, name] : pairs) {
+            QLabel* letter = r.get<QLabel>(name);
+            QVERIFY2(letter->isVisible(), name);
+            const double p = inkCentre(r.get<QWidget>(picture), page);
+            const double l = inkCentre(letter, page);
+            QVERIFY2(std::abs(p - l) <= 4, qPrintable(QStringLiteral("%1 at %2, its picture at %3 (%4, %5 pt)")
+                                                           .arg(letter->text())
+                                                           .arg(l)
+                                                           .arg(p)
+                                                           .arg(QFontInfo(letter->font()).family())
+                                                           .arg(points)));
+        }
+        // A lit LED keeps its name under it.
+        r.get<QWidget>("Image_svd_P_off")->hide();
+        r.get<QWidget>("Image_svd_P_on")->show();
+        QApplication::processEvents();
+        QVERIFY(std::abs(inkCentre(r.get<QWidget>("Image_svd_P_on"), page) -
+                         inkCentre(r.get<QLabel>("Lsvd_P"), page)) <= 4);
+    }
+    QApplication::setFont(before);
 }
 
 QTEST_MAIN(TstReadings)

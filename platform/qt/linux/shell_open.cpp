@@ -1,4 +1,5 @@
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QProcess>
@@ -24,6 +25,16 @@ bool Has_viewer(const QString& path) {
     return !q.readAllStandardOutput().trimmed().isEmpty();
 }
 }  // namespace
+
+QStringList Help_document_places(const QString& app_dir) {
+    const QString name = QStringLiteral("Справка по ЛОРК.pdf");
+    QStringList places{QDir(app_dir).filePath(name),
+                       QDir::cleanPath(QDir(app_dir).filePath(QStringLiteral("../share/testlork/") + name))};
+    for (const QString& data : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
+        places << QDir(data).filePath(QStringLiteral("testlork/") + name);
+    places.removeDuplicates();
+    return places;
+}
 
 OpenResult Shell_open(const QString& path) {
     if (!QFileInfo::exists(path)) return OpenResult::Missing;

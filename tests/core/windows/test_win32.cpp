@@ -14,6 +14,7 @@
 #include <string>
 
 #include "records/calibration_log.h"
+#include "platform/error_words.h"
 #include "platform/file_io.h"
 #include "platform/private_profile.h"
 #include "protocol/settings_file.h"
@@ -85,7 +86,7 @@ TEST(WindowsSettings, ReadOnlyFileIsNotReplacedAndStaleTemporariesGo) {
     EXPECT_FALSE(std::filesystem::exists(path + ".~4294967288-0"));
 }
 
-TEST(WindowsSettings, OldFileBesideTheProgramIsTakenOverOnce) {
+TEST(WindowsSettings, OldFileBesideTheProgramIsTakenOverOnceAndNotAfterADelete) {
     wchar_t self[MAX_PATH];
     const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
     ASSERT_GT(n, 0u);
@@ -98,7 +99,9 @@ TEST(WindowsSettings, OldFileBesideTheProgramIsTakenOverOnce) {
     const std::string path = Join_path(settings_folder(), name);
     SettingsFile file(path);
     LineSettings ls;
-    EXPECT_EQ(file.open(ls).what, SettingsStart::Existing);
+    const SettingsOpenResult opened = file.open(ls);
+    EXPECT_EQ(opened.what, SettingsStart::Existing);
+    EXPECT_EQ(opened.taken_from, beside);
     file.Load_settings(ls, {});
     EXPECT_EQ(ls.adr, 42);
     // From now on the file in APPDATA is the one: the old one is not read again.
@@ -108,6 +111,15 @@ TEST(WindowsSettings, OldFileBesideTheProgramIsTakenOverOnce) {
     again.open(ls2);
     again.Load_settings(ls2, {});
     EXPECT_EQ(ls2.adr, 42);
+    // Deleting it is the way back to the defaults: the old file stays out.
+    std::filesystem::remove(u8(path));
+    SettingsFile fresh(path);
+    LineSettings ls3;
+    const SettingsOpenResult third = fresh.open(ls3);
+    EXPECT_EQ(third.what, SettingsStart::Created);
+    EXPECT_TRUE(third.taken_from.empty());
+    fresh.Load_settings(ls3, {});
+    EXPECT_EQ(ls3.adr, 5);
     std::filesystem::remove(beside);
 }
 
@@ -153,6 +165,18 @@ TEST(Win32Port, MissingPortFailsInTheSystemsWordsAndAClosedPortSaysSo) {
     EXPECT_NE(rerr, 0u);
     EXPECT_FALSE(port.waitForReadyRead(5));
     EXPECT_NE(port.lastReadError(), 0u);
+}
+
+TEST(WindowsErrorWords, WordsThenTheCodeInBracketsNeverABareNumber) {
+    // Not ready and invalid function (wine's codes for a vanished terminal),
+    // a device that does not work, one of a USB driver's, and one no system has.
+    for (const uint32_t code : {21u, 1u, 31u, 1167u, 0xDEADu}) {
+        const std::string w = Error_words(code);
+        const std::string tail = "код " + std::to_string(code) + "]";
+        EXPECT_EQ(w.rfind(tail), w.size() - tail.size()) << w;
+        EXPECT_GT(w.find(" ["), 3u) << w;  // words before the brackets
+        EXPECT_EQ(w.find("системная ошибка " + std::to_string(code)), std::string::npos) << w;
+    }
 }
 
 TEST(Win32Port, NamesBecomeDevicePaths) {
