@@ -287,7 +287,7 @@ std::string Save_failure_reason(const std::string& target, int err) {
         return "нет доступа";
     }
     case EIO: return "ошибка ввода-вывода";
-    default: return std::strerror(err);
+    default: return {};  // the shared words say it
     }
 }
 
