@@ -207,9 +207,14 @@ void Link::Port_send(const std::array<uint8_t, 64>& frame, uint8_t len) {
     }
     setup_failed_ = false;
     const uint32_t reopen_error = Reopen_lost_port();
+    // Behind a Modbus TCP gateway the serial pauses are the gateway's to keep:
+    // sleeping them here only adds the line's timing a second time.
+    const bool paced = !port_.modbusTcp();
     port_.purgeInput();
-    clock_.sleepMs(pause_before);
-    Wait_line_quiet();
+    if (paced) {
+        clock_.sleepMs(pause_before);
+        Wait_line_quiet();
+    }
     const size_t n = std::min<size_t>(len, frame.size() - 1);
     write_us = clock_.nowUs();
     last_byte_us = write_us;
@@ -220,10 +225,17 @@ void Link::Port_send(const std::array<uint8_t, 64>& frame, uint8_t len) {
         Port_failed(PortFault::Write, "ошибка при передаче= " + std::to_string(e),
                     reopen_error != 0 ? Cause{reopen_error, true} : Cause{e, false}, e);
     }
-    clock_.sleepMs(pause_after);
+    if (paced) clock_.sleepMs(pause_after);
 }
 
-Link::ReadResult Link::Read_timed(uint8_t* buf, size_t n) {
+Link::ReadResult Link::Read_timed(uint8_t* buf, size_t n) { return Read_under(buf, n, port_timeouts); }
+
+uint32_t Link::Network_wait_ms() const {
+    if (response_timeout_ms != 0) return response_timeout_ms;
+    return uint32_t(Fixed_reply_wait_us(st_.ls.scor_code, st_.ls.scor) / 1000);
+}
+
+Link::ReadResult Link::Read_under(uint8_t* buf, size_t n, const PortTimeouts& t) {
     ReadResult r;
     if (!port_.isOpen()) {
         r.error = port_.lastReadError();
@@ -232,7 +244,6 @@ Link::ReadResult Link::Read_timed(uint8_t* buf, size_t n) {
         return r;
     }
     if (n == 0) return r;
-    const auto& t = port_timeouts;
     // Where the system times reads itself (COMMTIMEOUTS), one call does the whole read.
     if (port_.readTimed(buf, n, {t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant},
                         r.got, r.error)) {
@@ -301,14 +312,25 @@ void Link::No_reply() {
     }
 }
 
+bool Link::Receive_frame(size_t rest_max) {
+    auto& ex = st_.ex;
+    const ReadResult first = Read_under(&ex.paket_suda[1], 1, {0, 0, Network_wait_ms(), 0, 0});
+    if (!first.ok()) read_error_ = first.error;
+    last_count_ = first.got;
+    if (first.got == 0) return false;
+    Incident_over();
+    // No wait at all: the gateway delivered the frame in one piece.
+    const size_t got = Read_under(&ex.paket_suda[2], std::min(rest_max, kReplyMax), {}).got;
+    ex.len_suda = uint8_t(got + 1);
+    ex.gateway_exc = port_.gatewayException();
+    ex.whole_frame = true;
+    return true;
+}
+
 bool Link::Search_adr() {
-    // A Modbus TCP gateway hands over whole frames, each beginning with its
-    // unit: there is no line noise to skip, and another unit is a reply from
-    // another instrument, which the address check names as such.
-    const bool framed = port_.modbusTcp();
     for (int i = 0; i < 3; ++i) {
         last_count_ = Read_one().got;
-        if (last_count_ == 1 && (st_.ex.paket_suda[1] == st_.ls.adr || framed)) {
+        if (last_count_ == 1 && st_.ex.paket_suda[1] == st_.ls.adr) {
             Incident_over();  // a reply's first byte came back: the port works
             return true;
         }
@@ -325,6 +347,13 @@ void Link::Port_receive() {
         ex.rx_status = 2;
         return;
     }
+    if (port_.modbusTcp()) {
+        if (!Receive_frame(ex.len_wait)) {
+            No_reply();
+            ex.len_suda = 0;
+        }
+        return;
+    }
     if (!Search_adr()) {
         ex.rx_status = 1;
         if ((response_timeout_ms != 0 && last_count_ == 0) || !Search_adr()) {
@@ -337,8 +366,6 @@ void Link::Port_receive() {
     clock_.sleepMs(int(t_byte[table_code(st_.ls.scor_code, st_.ls.scor)]) * int(ex.len_wait));
     const size_t got = Read_timed(&ex.paket_suda[2], std::min<size_t>(ex.len_wait, kReplyMax)).got;
     ex.len_suda = uint8_t(got + 1);
-    ex.gateway_exc = port_.gatewayException();
-    ex.whole_frame = port_.modbusTcp();
 }
 
 void Link::Port_receive_probe() {
@@ -349,11 +376,17 @@ void Link::Port_receive_probe() {
         return;
     }
     host_.keyPressedSince(VK_X);  // forget a press from before the probe
+    if (port_.modbusTcp()) {
+        if (Receive_frame(6)) return;
+        ex.rx_status = 1;
+        if (host_.keyPressedSince(VK_X)) throw ProbeAborted{};
+        No_reply();
+        ex.len_suda = 0;
+        return;
+    }
     if (Search_adr()) {
         const size_t got = Read_timed(&ex.paket_suda[2], 6).got;
         ex.len_suda = uint8_t(got + 1);
-        ex.gateway_exc = port_.gatewayException();
-        ex.whole_frame = port_.modbusTcp();
         return;
     }
     ex.rx_status = 1;

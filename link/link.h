@@ -48,6 +48,10 @@ public:
     // a time-out is not an error; a closed port or a device that went away is.
     ReadResult Read_timed(uint8_t* buf, size_t n);
 
+    // The wait for a reply over Modbus TCP, ms: the time-out of one's own,
+    // else the whole wait the serial line would have allowed at its rate.
+    uint32_t Network_wait_ms() const;
+
     // The port's read/write time-outs, ms, as the last Port_open loaded them
     // from the line settings.
     struct PortTimeouts {
@@ -92,6 +96,12 @@ public:
 private:
     // One single-byte read into paket_suda[1].
     ReadResult Read_one();
+    ReadResult Read_under(uint8_t* buf, size_t n, const PortTimeouts& t);
+    // Over Modbus TCP the gateway hands over whole frames and keeps the
+    // serial line's timing itself: the reply's first byte is awaited once,
+    // up to the network time-out, and the rest is already there. At most
+    // rest_max bytes after the first; false when nothing came.
+    bool Receive_frame(size_t rest_max);
     // rx_status 2, and why, when the port failed the reads.
     void No_reply();
     // A port that went away under an exchange (an adapter pulled, a gateway

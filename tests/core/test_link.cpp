@@ -412,6 +412,66 @@ TEST(ProbeRead, VanishedDeviceMeansNoReplyNotSilence) {
 }
 
 
+// --- Modbus TCP: no serial line on this side of the gateway
+
+struct NetworkCase {
+    const char* what;
+    bool modbus_tcp;
+    uint32_t own_timeout_ms;
+    int64_t reply_after_us;  // < 0: silence
+    uint8_t kod;
+    int64_t elapsed_us;      // from the start of the send to the end of the check
+    std::vector<int> sleeps_ms;
+};
+
+void PrintTo(const NetworkCase& c, std::ostream* os) { *os << c.what; }
+
+class NetworkPace : public ::testing::TestWithParam<NetworkCase> {};
+
+TEST_P(NetworkPace, GatewayKeepsTheLineTimingTheSerialLineKeepsItsOwn) {
+    const auto& c = GetParam();
+    CoreRig r;
+    r.port.modbus_tcp = c.modbus_tcp;
+    r.core.link.response_timeout_ms = c.own_timeout_ms;
+    r.core.link.Port_setup(2);
+    const std::vector<uint8_t> reply = reg_reply(5, 3, {10, 90, 50, 2, 0, 1, 900, 10});
+    if (c.reply_after_us >= 0) r.answer_with(reply, c.reply_after_us);
+    r.clock.sleeps_ms.clear();
+    const int64_t t0 = r.clock.now_us;
+    EXPECT_EQ(r.core.dev.Read_params(), c.kod) << c.what;
+    EXPECT_EQ(r.clock.now_us - t0, c.elapsed_us) << c.what;
+    EXPECT_EQ(r.clock.sleeps_ms, c.sleeps_ms) << c.what;
+    if (c.kod == KOD_OK) {
+        EXPECT_EQ(suda(r.st.ex), reply) << c.what;
+    }
+}
+
+// 9600 bit/s: pauses 4 and 5 ms, t_byte 2 x len_wait 21, RIT 2, six reads
+// of 18 ms; the network wait is the serial line's whole wait, 5 + 6 x 18 ms.
+INSTANTIATE_TEST_SUITE_P(
+    Ports, NetworkPace,
+    ::testing::Values(
+        NetworkCase{"serial: pauses, the wait before the block read, RIT", false, 0, 1000, KOD_OK,
+                    (4 + 5 + 42 + 2) * ms, {4, 5, 42}},
+        NetworkCase{"gateway: the reply as soon as it is there", true, 0, 70, KOD_OK, 70, {}},
+        NetworkCase{"gateway, silent: the serial line's whole wait once", true, 0, -1, KOD_NO_REPLY, 113 * ms, {}},
+        NetworkCase{"gateway, silent, own time-out", true, 300, -1, KOD_NO_REPLY, 300 * ms, {}}),
+    [](const auto& p) { return "case" + std::to_string(p.index); });
+
+TEST(NetworkPace, ProbeOverTheGatewayWaitsOnceAndNeverSleeps) {
+    CoreRig r;
+    r.port.modbus_tcp = true;
+    r.answer_with(reg_reply(5, 3, {5}), 70);
+    r.clock.sleeps_ms.clear();
+    EXPECT_EQ(r.core.dev.Probe_adr(), KOD_OK);
+    r.port.onWrite = nullptr;
+    const int64_t t0 = r.clock.now_us;
+    EXPECT_EQ(r.core.dev.Probe_adr(), KOD_NO_REPLY);
+    EXPECT_EQ(r.clock.now_us - t0, 113 * ms);
+    EXPECT_TRUE(r.clock.sleeps_ms.empty());
+}
+
+
 // --- a port that went away
 
 // An adapter that can be pulled and plugged in again: pulled, its port

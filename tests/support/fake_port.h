@@ -43,6 +43,8 @@ public:
     // From this virtual time on the device is gone while the port still reads
     // as open (an adapter pulled out): reads and writes fail at once with EIO.
     int64_t vanish_at_us = -1;
+    // Stands for a Modbus TCP gateway: whole frames, no serial line on this side.
+    bool modbus_tcp = false;
 
     // --- what happened ---
     struct Write {
@@ -69,6 +71,7 @@ public:
     size_t readAvailable(uint8_t* buf, size_t max) override;
     bool waitForReadyRead(int ms) override;
     uint32_t lastReadError() const override { return read_error_; }
+    bool modbusTcp() const override { return modbus_tcp; }
 
     VirtualClock& clock() { return clock_; }
 
