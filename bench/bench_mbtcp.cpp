@@ -1,0 +1,205 @@
+// bench_mbtcp: `lorkctl read` over mbtcp:// against libmodbus making the
+// same reads, each a process started afresh, to a Modbus TCP server on the
+// loopback that answers at once: the instrument simulator's model behind
+// MBAP, in this process. The reads are taken from the server's record of one
+// lorkctl run, so both masters make exactly the same exchanges.
+//
+//   bench_mbtcp LORKCTL MBTCP_LIBMODBUS [REPEATS=30] [OTHER_LORKCTL]
+//
+// OTHER_LORKCTL, when given, is timed the same way (an earlier build, for the
+// figure before a change). The goal: lorkctl's median within 1.5 x libmodbus's.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/crc16.h"
+#include "sim/instrument_model.h"
+
+extern char** environ;
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+struct Server {
+    lork::sim::InstrumentModel model;
+    int listener = -1;
+    int port = 0;
+    std::atomic<bool> recording{false};
+    std::mutex mutex;
+    std::vector<std::vector<uint8_t>> requests;  // unit and PDU, while recording
+    double handle_us = 0;                         // time spent answering, all requests
+    long handled = 0;
+
+    bool start() {
+        listener = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listener, 8) != 0) return false;
+        socklen_t len = sizeof a;
+        getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+        port = ntohs(a.sin_port);
+        std::thread([this] { serve(); }).detach();
+        return true;
+    }
+
+    static bool read_exact(int fd, uint8_t* p, size_t n) {
+        while (n > 0) {
+            const ssize_t k = read(fd, p, n);
+            if (k <= 0) return false;
+            p += k;
+            n -= size_t(k);
+        }
+        return true;
+    }
+
+    void serve() {
+        for (;;) {
+            const int fd = accept(listener, nullptr, nullptr);
+            if (fd < 0) continue;
+            int one = 1;
+            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            uint8_t head[7], body[260];
+            while (read_exact(fd, head, 7)) {
+                const size_t len = size_t(head[4] << 8 | head[5]);
+                if (len < 2 || len > 254 || !read_exact(fd, body, len - 1)) break;
+                const auto t0 = Steady::now();
+                std::vector<uint8_t> rtu{head[6]};
+                rtu.insert(rtu.end(), body, body + len - 1);
+                if (recording) {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    requests.push_back(rtu);
+                }
+                const uint16_t crc = lork::Crc16_modbus(rtu.data(), rtu.size());
+                rtu.push_back(uint8_t(crc & 0xFF));
+                rtu.push_back(uint8_t(crc >> 8));
+                const lork::sim::Reply r = model.handle(rtu);
+                model.commitAfterReply();
+                if (r.bytes.size() < 4) continue;  // silence: the master's time-out
+                const size_t pdu = r.bytes.size() - 3;
+                std::vector<uint8_t> out{head[0], head[1], 0, 0, uint8_t((pdu + 1) >> 8), uint8_t((pdu + 1) & 0xFF)};
+                out.insert(out.end(), r.bytes.begin(), r.bytes.end() - 2);
+                handle_us += std::chrono::duration<double, std::micro>(Steady::now() - t0).count();
+                ++handled;
+                if (write(fd, out.data(), out.size()) != ssize_t(out.size())) break;
+            }
+            close(fd);
+        }
+    }
+};
+
+// One run of the program with its output thrown away; wall time in ms, < 0 on failure.
+double run_ms(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    const auto t0 = Steady::now();
+    pid_t pid = 0;
+    const int e = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    if (e != 0) return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const auto t1 = Steady::now();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    return std::chrono::duration<double, std::milli>(t1 - t0).count();
+}
+
+struct Timing {
+    double median = -1, max = -1;
+    int failed = 0;
+};
+
+Timing time_runs(const std::vector<std::string>& args, int repeats) {
+    std::vector<double> t;
+    Timing out;
+    for (int i = 0; i < repeats; ++i) {
+        const double ms = run_ms(args);
+        if (ms < 0) ++out.failed;
+        else t.push_back(ms);
+    }
+    if (t.empty()) return out;
+    std::sort(t.begin(), t.end());
+    out.median = t[t.size() / 2];
+    out.max = t.back();
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: bench_mbtcp LORKCTL MBTCP_LIBMODBUS [REPEATS] [OTHER_LORKCTL]\n");
+        return 2;
+    }
+    const std::string ctl = argv[1], lm = argv[2];
+    const int repeats = argc > 3 ? std::max(1, std::atoi(argv[3])) : 30;
+    setenv("XDG_CONFIG_HOME", "/nonexistent-lorkctl-bench", 1);  // the command line only
+    Server server;
+    if (!server.start()) {
+        std::perror("bench_mbtcp: server");
+        return 1;
+    }
+    const std::string gw = "mbtcp://127.0.0.1:" + std::to_string(server.port);
+    auto lorkctl = [&](const std::string& exe) {
+        return std::vector<std::string>{exe, "read", "--port", gw, "--address", "5"};
+    };
+
+    // One run recorded: the reads both masters make.
+    server.recording = true;
+    if (run_ms(lorkctl(ctl)) < 0) {
+        std::fprintf(stderr, "lorkctl read failed\n");
+        return 1;
+    }
+    server.recording = false;
+    char list_path[] = "/tmp/bench_mbtcp_XXXXXX";
+    const int fd = mkstemp(list_path);
+    FILE* list = fdopen(fd, "w");
+    size_t reads = 0;
+    for (const auto& q : server.requests) {
+        if (q.size() != 6 || q[1] < 1 || q[1] > 4) continue;
+        std::fprintf(list, "%u %u %u %u\n", q[0], q[1], unsigned(q[2] << 8 | q[3]), unsigned(q[4] << 8 | q[5]));
+        ++reads;
+    }
+    std::fclose(list);
+    const size_t exchanges = server.requests.size();
+    server.handle_us = 0;
+    server.handled = 0;
+
+    const Timing ours = time_runs(lorkctl(ctl), repeats);
+    const Timing theirs = time_runs({lm, "127.0.0.1", std::to_string(server.port), list_path}, repeats);
+    Timing before;
+    if (argc > 4) before = time_runs(lorkctl(argv[4]), std::min(repeats, 10));
+    unlink(list_path);
+
+    std::printf("exchanges per run: %zu (%zu reads); server's answer %.3f ms on average\n\n", exchanges, reads,
+                server.handled ? server.handle_us / 1000.0 / double(server.handled) : 0.0);
+    std::printf("| master | median, ms | max, ms | failed | median / libmodbus |\n|---|---|---|---|---|\n");
+    auto row = [&](const char* what, const Timing& t) {
+        std::printf("| %s | %.1f | %.1f | %d | %.2f |\n", what, t.median, t.max, t.failed,
+                    theirs.median > 0 ? t.median / theirs.median : 0.0);
+    };
+    row("libmodbus (same reads)", theirs);
+    row("lorkctl read", ours);
+    if (argc > 4) row("lorkctl read, other build", before);
+    return ours.median > 0 && theirs.median > 0 && ours.median <= 1.5 * theirs.median ? 0 : 1;
+}
