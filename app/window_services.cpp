@@ -174,7 +174,8 @@ void Repaint_lines(QListWidget* tuda, QListWidget* suda) {
 
 void TFglav::Show_tuda_suda(const lork::ExchangeRecord& rec) {
     // A set-up that failed put nothing on the line: the windows keep the last exchange.
-    if (rec.probe || rec.fault == lork::PortFault::Setup) return;
+    // The overview's exchanges are of other addresses, shown in its own window.
+    if (rec.probe || rec.fault == lork::PortFault::Setup || rec.command == lork::Command::Overview) return;
     const auto hex = [](const std::vector<uint8_t>& b) {
         return QString::fromStdString(lork::Hex_bytes(b.data(), unsigned(b.size())));
     };
@@ -197,8 +198,9 @@ void TFglav::Show_result(const lork::ExchangeRecord& rec) {
 }
 
 void TFglav::Show_link_state(const lork::ExchangeRecord& rec) {
-    // A search asks addresses and rates where no one is meant to answer.
-    if (rec.command == lork::Command::Search) return;
+    // A search asks addresses and rates where no one is meant to answer; the
+    // overview asks every instrument but the window's own and marks its own rows.
+    if (rec.command == lork::Command::Search || rec.command == lork::Command::Overview) return;
     QLabel* panel = parts_->linkPanel;
     if (rec.kod_rez == 0) {
         if (!panel->isHidden()) {

@@ -6,6 +6,8 @@
 #include "cli/interrupt.h"
 #include "cli/json.h"
 #include "cli/live_state.h"
+#include "device/overview.h"
+#include "platform/cp1251.h"
 #include "platform/port_factory.h"
 #include "protocol/value_rules.h"
 #include "records/text_fields.h"
@@ -72,16 +74,77 @@ int cmd_ping(const Options& o) {
     return ST_OK;
 }
 
+namespace {
+
+// Every instrument of a list in turn, one line (or JSON object) each per round.
+int monitor_line(const Options& o, const std::vector<uint8_t>& adrs, double period_s) {
+    Session s(o, "");
+    s.open_line();
+    catch_interrupt();
+    const bool json = o.has("json");
+    auto wall_ms = [] { return int64_t(std::time(nullptr)) * 1000; };
+    lork::Overview overview(s.st(), s.core().link, s.core().feed, wall_ms);
+    overview.setAddresses(adrs);
+    while (!interrupted()) {
+        const long t0 = long(s.core().link.clock().nowUs() / 1000);
+        for (size_t i = 0; i < adrs.size() && !interrupted(); ++i) {
+            const lork::Instrument& ins = overview.poll(i);
+            const std::string ci = lork::cp1251_to_utf8(ins.ci_text);
+            lork::State shown;
+            shown.dev = ins.dev;
+            if (json) {
+                JsonObject j;
+                j.add("time", lork::records::isoLocalTime(wall_ms(), false)).add("adr", long(ins.adr));
+                if (ins.answering) {
+                    j.add("name", lork::cp1251_to_utf8(ins.name)).add("version", lork::cp1251_to_utf8(ins.version));
+                    add_live_json(j, shown, ci);
+                } else {
+                    j.add("code", long(ins.kod_rez)).add("error", ins.failure);
+                }
+                j.add("failures", long(ins.failures));
+                if (ins.last_good_ms >= 0) j.add("last_good", lork::records::isoLocalTime(ins.last_good_ms, false));
+                std::printf("%s\n", j.str().c_str());
+            } else if (ins.answering) {
+                std::printf("%s адрес %u %s %s %s\n", local_time("%Y-%m-%dT%H:%M:%S").c_str(), unsigned(ins.adr),
+                            lork::cp1251_to_utf8(ins.name).c_str(), lork::cp1251_to_utf8(ins.version).c_str(),
+                            live_line(shown, ci).c_str());
+            } else {
+                std::printf("%s адрес %u нет ответа: %s (сбоев %llu)\n", local_time("%Y-%m-%dT%H:%M:%S").c_str(),
+                            unsigned(ins.adr), ins.failure.c_str(), static_cast<unsigned long long>(ins.failures));
+            }
+            std::fflush(stdout);
+        }
+        const long spent = long(s.core().link.clock().nowUs() / 1000) - t0;
+        sleep_unless_interrupted(long(period_s * 1000) - spent);
+    }
+    return ST_OK;
+}
+
+}  // namespace
+
 int cmd_monitor(const Options& o) {
     allow_only(o, {"json", "period"});
     if (!o.words.empty()) throw Exit{ST_USAGE, "monitor: лишние слова"};
-    Session s(o);
-    double period_s = s.ls().time_opros;
+    double period_s = 0;
     if (auto p = o.value("period")) {
         const auto v = to_decimal(*p, 0.05, 86400);
         if (!v) throw Exit{ST_USAGE, "--period: секунды от 0.05 до 86400"};
         period_s = *v;
     }
+    // A list of addresses (a comma or a range in --address) polls each in turn.
+    if (auto a = o.value("address"); a && a->find_first_of(",-") != std::string::npos) {
+        std::string why;
+        const auto adrs = lork::Parse_address_list(*a, &why);
+        if (!adrs) throw Exit{ST_USAGE, "--address: " + why};
+        if (!o.has("period")) {
+            lork::LineSettings ls;
+            load_settings_defaults(ls);
+            period_s = ls.time_opros;
+        }
+        return monitor_line(o, *adrs, period_s);
+    }
+    Session s(o);
+    if (!o.has("period")) period_s = s.ls().time_opros;
     s.open_line();
     catch_interrupt();
     const bool json = o.has("json");

@@ -18,6 +18,7 @@ enum class Command : uint8_t {
     Polling,     // a tick of the periodic polling
     Search,      // a search command of the menu "файл" (and the answer check)
     Activation,  // the main window's activation
+    Overview,    // a turn of the overview of every instrument on the line
 };
 
 // Where the failure of an exchange is told to the operator.

@@ -35,6 +35,7 @@ std::string Command_text(const Entry& e) {
     case Command::Polling: name = "опрос"; break;
     case Command::Search: name = "поиск"; break;
     case Command::Activation: name = "активация"; break;
+    case Command::Overview: name = "все приборы"; break;
     }
     return e.rec.probe ? std::string(name) + ", проба" : std::string(name);
 }

@@ -35,6 +35,8 @@ std::string Number(float v) {
 
 std::optional<Point> Reading_of(const ExchangeRecord& rec, int64_t wall_ms) {
     const auto& q = rec.request;
+    // The overview's reads are of every instrument on the line; the plot is of the window's.
+    if (rec.command == Command::Overview) return std::nullopt;
     if (rec.kod_rez != 0 || rec.probe || q.size() < 6 || q[1] != reg::ReadInputRegisters) return std::nullopt;
     const unsigned start = unsigned(q[2] << 8 | q[3]), kol = unsigned(q[4] << 8 | q[5]);
     // The check passed, so the reply holds every register asked for; the

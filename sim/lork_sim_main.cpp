@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -34,7 +35,8 @@ void onSignal(int) { g_stop = 1; }
 
 const char* kUsage =
     "usage: lork-sim [options]\n"
-    "  --address N        slave address 1..247 (5)\n"
+    "  --address N[,M..]  slave address 1..247 (5); several (1,5,7-9): one instrument\n"
+    "                     at each, on the one line, each with its own values\n"
     "  --baud RATE        4800 9600 19200 38400 57600 115200 (9600)\n"
     "  --parity 0|1|2     none, even, odd (0)\n"
     "  --stopbits 1|2     (1)\n"
@@ -53,7 +55,8 @@ const char* kUsage =
     "  --exception CODE[:N]    answer the next N requests (1) with exception CODE\n"
     "  --verbose          log every frame to standard error\n"
     "stdin commands: resistance OHM | switch PR|ST|BL|Z 0|1 | fault KIND [N [ARG]] |\n"
-    "                exception CODE [N] | quit   (each answered by \"ok\" or \"error ...\")\n";
+    "                exception CODE [N] | quit   (each answered by \"ok\" or \"error ...\");\n"
+    "                \"at N COMMAND\" gives it to the instrument at address N only\n";
 
 int64_t nowUs() {
     timespec ts;
@@ -166,11 +169,44 @@ std::vector<std::string> split(const std::string& s, char sep) {
     return out;
 }
 
-// One command line from standard input; returns the answer.
-std::string command(InstrumentModel& m, const std::string& line, bool& quit) {
+// Addresses as "5" or "1,5,7-9", each 1..247 and once; empty when malformed.
+std::vector<uint8_t> addressList(const std::string& text) {
+    std::vector<uint8_t> out;
+    for (const std::string& item : split(text, ',')) {
+        const auto dash = item.find('-');
+        const auto lo = toLong(item.substr(0, dash));
+        const auto hi = dash == std::string::npos ? lo : toLong(item.substr(dash + 1));
+        if (!lo || !hi || *lo < 1 || *hi > 247 || *lo > *hi) return {};
+        for (long a = *lo; a <= *hi; ++a) {
+            for (uint8_t b : out)
+                if (b == a) return {};
+            out.push_back(uint8_t(a));
+        }
+    }
+    return out;
+}
+
+std::string command(InstrumentModel& m, const std::vector<std::string>& w, bool& quit);
+
+// One command line from standard input for every instrument, or for one
+// ("at N ..."); returns the answer.
+std::string command(std::deque<InstrumentModel>& models, const std::string& line, bool& quit) {
     std::istringstream in(line);
     std::vector<std::string> w;
     for (std::string t; in >> t;) w.push_back(t);
+    if (w.empty()) return "";
+    if (w[0] == "at") {
+        const auto a = w.size() > 2 ? toLong(w[1]) : std::nullopt;
+        for (auto& m : models)
+            if (a && m.line().adr == *a) return command(m, std::vector<std::string>(w.begin() + 2, w.end()), quit);
+        return "error no instrument at that address";
+    }
+    std::string answer;
+    for (auto& m : models) answer = command(m, w, quit);
+    return answer;
+}
+
+std::string command(InstrumentModel& m, const std::vector<std::string>& w, bool& quit) {
     if (w.empty()) return "";
     std::string err;
     const std::vector<std::string> rest(w.begin() + 1, w.end());
@@ -204,6 +240,7 @@ std::string command(InstrumentModel& m, const std::string& line, bool& quit) {
 int main(int argc, char** argv) {
     InstrumentModel model;
     SimLine line;
+    std::vector<uint8_t> addresses{line.adr};
     bool pace = false, verbose = false;
     std::string state_file, link_path;
     std::optional<double> resistance;
@@ -224,9 +261,8 @@ int main(int argc, char** argv) {
         };
         std::string err;
         if (a == "--address") {
-            auto v = toLong(value());
-            if (!v || *v < 1 || *v > 247) bad("address");
-            line.adr = uint8_t(*v);
+            addresses = addressList(value());
+            if (addresses.empty()) bad("address");
         } else if (a == "--baud") {
             auto v = toLong(value());
             uint8_t code = 0;
@@ -273,8 +309,13 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    model.setLine(line);
     if (resistance) model.setResistance(*resistance);
+    if (!state_file.empty() && addresses.size() > 1) {
+        std::fprintf(stderr, "lork-sim: --state keeps one instrument: give one address\n%s", kUsage);
+        return 2;
+    }
+    line.adr = addresses.front();
+    model.setLine(line);
     if (!state_file.empty()) {
         model.setStateFile(state_file);
         if (access(state_file.c_str(), F_OK) == 0) {
@@ -299,7 +340,15 @@ int main(int argc, char** argv) {
         std::perror("lork-sim: open slave");
         return 1;
     }
-    configureRaw(slave, model.line());
+    // Each address its own instrument, all alike at the start (faults included).
+    std::deque<InstrumentModel> models;
+    for (uint8_t adr : addresses) {
+        models.push_back(model);
+        SimLine own = line;
+        own.adr = adr;
+        models.back().setLine(own);
+    }
+    configureRaw(slave, line);
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     if (!link_path.empty()) {
         unlink(link_path.c_str());
@@ -339,18 +388,26 @@ int main(int argc, char** argv) {
         termios t{};
         tcgetattr(master, &t);
         const Seen seen = lineOf(t);
-        const SimLine& l = model.line();
-        if (!matches(seen, l)) {
+        // The instrument the frame is for; a broadcast reaches each (none answers it).
+        InstrumentModel* target = nullptr;
+        for (auto& m : models) {
+            if (!matches(seen, m.line()) || req.empty()) continue;
+            if (req[0] == 0) m.handle(req), m.commitAfterReply();
+            else if (!target && m.line().adr == req[0]) target = &m;
+        }
+        if (!target) {
             if (verbose)
-                std::fprintf(stderr, "lork-sim: garbage at %d/%u/%u: %s\n", seen.baud, unsigned(seen.parity),
+                std::fprintf(stderr, "lork-sim: garbage or no one at %d/%u/%u: %s\n", seen.baud, unsigned(seen.parity),
                              unsigned(seen.stopbits), hex(req).c_str());
             return;
         }
+        InstrumentModel& m = *target;
+        const SimLine& l = m.line();
         const int64_t ch = lork::sim::charTimeUs(l.baud(), l.parity, l.stopbit);
         const int64_t req_end = first_us + ch * int64_t(req.size());
         const uint8_t code = l.scor_code;
-        if (sweep) model.setResistance(sweep->at(double(nowUs() - start_us) / 1e6));
-        lork::sim::Reply r = model.handle(req);
+        if (sweep) m.setResistance(sweep->at(double(nowUs() - start_us) / 1e6));
+        lork::sim::Reply r = m.handle(req);
         if (verbose) std::fprintf(stderr, "lork-sim: <- %s\n", hex(req).c_str());
         if (!r.bytes.empty()) {
             int64_t start = pace ? req_end + lork::sim::frameSilenceUs(l.baud(), l.parity, l.stopbit) : nowUs();
@@ -372,7 +429,7 @@ int main(int argc, char** argv) {
             }
             if (verbose) std::fprintf(stderr, "lork-sim: -> %s%s\n", hex(r.bytes).c_str(), r.late ? "(late)" : "");
         }
-        model.commitAfterReply();
+        m.commitAfterReply();
     };
 
     while (!g_stop && !quit) {
@@ -382,7 +439,7 @@ int main(int argc, char** argv) {
         if (!rx.empty()) {
             // The frame ends after 3.5 characters of silence, at least 2 ms
             // here since a pseudo-terminal delivers in bursts.
-            const SimLine& l = model.line();
+            const SimLine& l = models.front().line();
             const int64_t silence = std::max<int64_t>(2000, lork::sim::frameSilenceUs(l.baud(), l.parity, l.stopbit));
             const int64_t left = std::max<int64_t>(0, last_us + silence - nowUs());
             to = {time_t(left / 1'000'000), long((left % 1'000'000) * 1000)};
@@ -427,7 +484,7 @@ int main(int argc, char** argv) {
                 size_t nl;
                 while ((nl = cmd_buf.find('\n')) != std::string::npos) {
                     const std::string line_in = cmd_buf.substr(0, nl);
-                    const std::string answer = command(model, line_in, quit);
+                    const std::string answer = command(models, line_in, quit);
                     if (answer == "ok" && line_in.rfind("resistance", 0) == 0) sweep.reset();
                     cmd_buf.erase(0, nl + 1);
                     if (!answer.empty()) {

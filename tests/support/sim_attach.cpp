@@ -5,25 +5,32 @@
 namespace lork::test {
 
 void attachToFakePort(FakePort& port, sim::InstrumentModel& model, SimAttachOptions opt) {
-    port.onWrite = [&model, opt](FakePort& p, const std::vector<uint8_t>& req) {
+    attachToFakePort(port, std::vector<sim::InstrumentModel*>{&model}, opt);
+}
+
+void attachToFakePort(FakePort& port, std::vector<sim::InstrumentModel*> models, SimAttachOptions opt) {
+    port.onWrite = [models, opt](FakePort& p, const std::vector<uint8_t>& req) {
         const LineConfig cfg = p.config();
-        const sim::SimLine& line = model.line();
-        // At another rate, parity or framing the instrument's UART sees only garbage.
-        if (cfg.baud != line.baud() || cfg.parity != line.parity || cfg.stopbits != line.stopbit ||
-            cfg.bytesize != 8)
-            return;
-        const int64_t ch = sim::charTimeUs(cfg.baud, cfg.parity, cfg.stopbits);
-        // write() returns at once; the request is still on the wire after it.
-        const int64_t req_end = p.clock().now_us + ch * int64_t(req.size());
-        sim::Reply r = model.handle(req);
-        if (!r.bytes.empty()) {
-            int64_t start = req_end + sim::frameSilenceUs(cfg.baud, cfg.parity, cfg.stopbits) +
-                            opt.extra_turnaround_us;
-            if (r.late) start = std::max(start, req_end + sim::lateReplyStartUs(line.scor_code));
-            // Each byte is readable once its last bit has arrived.
-            p.arriveSpaced(start + ch, r.bytes, ch);
+        // Each instrument hears every frame and answers only its own address.
+        for (sim::InstrumentModel* model : models) {
+            const sim::SimLine& line = model->line();
+            // At another rate, parity or framing the instrument's UART sees only garbage.
+            if (cfg.baud != line.baud() || cfg.parity != line.parity || cfg.stopbits != line.stopbit ||
+                cfg.bytesize != 8)
+                continue;
+            const int64_t ch = sim::charTimeUs(cfg.baud, cfg.parity, cfg.stopbits);
+            // write() returns at once; the request is still on the wire after it.
+            const int64_t req_end = p.clock().now_us + ch * int64_t(req.size());
+            sim::Reply r = model->handle(req);
+            if (!r.bytes.empty()) {
+                int64_t start = req_end + sim::frameSilenceUs(cfg.baud, cfg.parity, cfg.stopbits) +
+                                opt.extra_turnaround_us;
+                if (r.late) start = std::max(start, req_end + sim::lateReplyStartUs(line.scor_code));
+                // Each byte is readable once its last bit has arrived.
+                p.arriveSpaced(start + ch, r.bytes, ch);
+            }
+            model->commitAfterReply();
         }
-        model.commitAfterReply();
     };
 }
 
