@@ -66,6 +66,9 @@ void addOverflowMenu(QToolBar* bar) {
         ext->setPopupMode(QToolButton::InstantPopup);
     }
     menu->setObjectName(QStringLiteral("ToolBarOverflow"));
+    // Heard by its name like every button of the bar; Qt gives it none.
+    ext->setAccessibleName(QStringLiteral("остальные кнопки"));
+    ext->setToolTip(QStringLiteral("кнопки, которым не хватило места"));
     QObject::connect(menu, &QMenu::aboutToShow, bar, [bar, menu] {
         // The last showing's items go now: one of them may have been
         // triggered after the menu closed.
