@@ -19,7 +19,7 @@
 #include "platform/qt/port_list.h"
 #include "platform/port_factory.h"
 #include "protocol/settings_file.h"
-#include "platform/system_clock.h"
+#include "platform/base/system_clock.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("testlork"));

@@ -5,7 +5,7 @@
 #include <limits>
 #include <utility>
 
-#include "platform/error_words.h"
+#include "platform/base/error_words.h"
 
 namespace lork {
 

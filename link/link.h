@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/clock.h"
+#include "platform/base/clock.h"
 #include "platform/host.h"
-#include "platform/serial_port.h"
+#include "platform/base/serial_port.h"
 #include "protocol/exchange_record.h"
 #include "protocol/state.h"
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "platform/base/device_port.h"
 #include "platform/mbtcp_port.h"
 #include "platform/rfc2217_port.h"
 #include "platform/tcp_port.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/serial_port.h"
+#include "platform/base/serial_port.h"
 
 namespace lork {
 
@@ -27,10 +27,6 @@ std::string Port_shown(const std::string& name);
 // (a fixed gateway rate, a slow USB latency timer) go to notice.
 std::unique_ptr<SerialPort> Make_port(const std::string& name,
                                       std::function<void(const std::string&)> notice = {});
-
-// A serial device of this system (a tty on Linux, a COM port on Windows), not
-// yet open.
-std::unique_ptr<SerialPort> Make_device_port(std::function<void(const std::string&)> notice);
 
 // The one port of a program whose port name changes while it runs: each
 // opening takes the kind of port its name asks for.

@@ -1,6 +1,6 @@
 #include "protocol/settings_file.h"
 
-#include "platform/error_words.h"
+#include "platform/file_words.h"
 
 namespace lork {
 namespace {

@@ -12,7 +12,7 @@
 
 #include <cerrno>
 
-#include "platform/deadline_wait.h"
+#include "platform/linux/deadline_wait.h"
 #include "platform/linux/port_failure.h"
 #include "platform/linux/termios_speed.h"
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/port_factory.h"
+#include "platform/base/device_port.h"
 #include "platform/windows/wide.h"
 
 namespace lork {

@@ -19,7 +19,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/serial_port.h"
+#include "platform/base/serial_port.h"
 
 namespace lork {
 

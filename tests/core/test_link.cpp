@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "core_test_util.h"
-#include "platform/error_words.h"
+#include "platform/base/error_words.h"
 
 namespace lork::test {
 namespace {
