@@ -52,10 +52,10 @@ uint32_t Link::Port_open(const std::string& name, int32_t rate, uint8_t parity, 
                          uint8_t bytesize) {
     const auto& ls = st_.ls;
     port_error = 0;
-    port_timeouts = {ls.RIT, ls.RTTM, ls.RTTC, ls.WTTM, ls.WTTC};
+    port_timeouts = ls;
     if (response_timeout_ms != 0) {
-        port_timeouts.ReadTotalTimeoutMultiplier = 0;
-        port_timeouts.ReadTotalTimeoutConstant = response_timeout_ms;
+        port_timeouts.RTTM = 0;
+        port_timeouts.RTTC = uint16_t(std::min<uint32_t>(response_timeout_ms, UINT16_MAX));
     }
     // A device absent at the set-up (an adapter still out, a gateway down)
     // is as lost as one that went away under an exchange: the next exchange
@@ -98,7 +98,7 @@ void Link::Wait_line_quiet() {
     // delivers as fast as it is read) costs one purge per look, not a spin.
     const auto& t = port_timeouts;
     const int64_t deadline =
-        clock_.nowUs() + 6 * (int64_t(t.ReadTotalTimeoutMultiplier) + int64_t(t.ReadTotalTimeoutConstant)) * 1000;
+        clock_.nowUs() + 6 * (int64_t(t.RTTM) + int64_t(t.RTTC)) * 1000;
     const int quiet = Quiet_ms();
     for (;;) {
         for (;;) {
@@ -190,16 +190,15 @@ Link::ReadResult Link::Read_timed(uint8_t* buf, size_t n) {
     if (n == 0) return r;
     const auto& t = port_timeouts;
     // Where the system times reads itself (COMMTIMEOUTS), one call does the whole read.
-    if (port_.readTimed(buf, n, {t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant},
-                        r.got, r.error)) {
+    if (port_.readTimed(buf, n, t, r.got, r.error)) {
         if (r.got > 0) last_byte_us = clock_.nowUs();
         return r;
     }
-    const bool has_total = t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0;
+    const bool has_total = t.RTTM != 0 || t.RTTC != 0;
     const int64_t total_end =
         clock_.nowUs() +
-        (int64_t(t.ReadTotalTimeoutMultiplier) * int64_t(n) + int64_t(t.ReadTotalTimeoutConstant)) * 1000;
-    const int64_t interval = int64_t(t.ReadIntervalTimeout) * 1000;
+        (int64_t(t.RTTM) * int64_t(n) + int64_t(t.RTTC)) * 1000;
+    const int64_t interval = int64_t(t.RIT) * 1000;
 
     r.got = port_.readAvailable(buf, n);
     if ((r.error = port_.lastReadError()) != 0) return r;

@@ -50,13 +50,6 @@ public:
 
     // The port's read/write time-outs, ms, as the last Port_open loaded them
     // from the line settings.
-    struct PortTimeouts {
-        uint32_t ReadIntervalTimeout = 0;
-        uint32_t ReadTotalTimeoutMultiplier = 0;
-        uint32_t ReadTotalTimeoutConstant = 0;
-        uint32_t WriteTotalTimeoutMultiplier = 0;
-        uint32_t WriteTotalTimeoutConstant = 0;
-    };
     PortTimeouts port_timeouts;
 
     uint32_t port_error = 0;         // system error of the last failing step of Port_open

@@ -44,7 +44,7 @@ public:
     bool waitForReadyRead(int ms) override;
     bool waitForReadyReadUs(int64_t us) override;
     uint32_t lastReadError() const override;
-    bool readTimed(uint8_t* buf, size_t n, const ReadTimeouts& t, size_t& got, uint32_t& err) override;
+    bool readTimed(uint8_t* buf, size_t n, const PortTimeouts& t, size_t& got, uint32_t& err) override;
     std::string describeError(const std::string& name, uint32_t err) const override;
     std::string refusal() const override { return bad_name_; }
     uint8_t gatewayException() const override { return port_ ? port_->gatewayException() : 0; }
