@@ -11,7 +11,7 @@
 
 #include <memory>
 
-#include "platform/serial_port.h"
+#include "platform/base/serial_port.h"
 
 namespace lork::sim {
 class InstrumentModel;

@@ -1,6 +1,6 @@
 #include "app/demo.h"
 
-#include "platform/serial_port.h"
+#include "platform/base/serial_port.h"
 #include "sim/instrument_model.h"
 #include "sim/sim_port.h"
 

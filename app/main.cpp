@@ -18,12 +18,12 @@
 #include "app/tfmsg.h"
 #include "app/qt_russian.h"
 #include "app/run_command.h"
-#include "platform/console.h"
+#include "platform/base/console.h"
 #include "platform/qt/key_state.h"
 #include "platform/qt/port_list.h"
 #include "platform/port_factory.h"
 #include "protocol/settings_file.h"
-#include "platform/system_clock.h"
+#include "platform/base/system_clock.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("testlork"));

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cli/raw_link.h"
-#include "platform/system_clock.h"
+#include "platform/base/system_clock.h"
 #include "platform/linux/tty_port.h"
 #include "protocol/registers.h"
 #include "support/sim_process.h"

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "platform/port_factory.h"
-#include "platform/system_clock.h"
+#include "platform/base/system_clock.h"
 #include "protocol/framing.h"
 #include "support/child_process.h"
 #include "sim/wire_timing.h"

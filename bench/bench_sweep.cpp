@@ -23,7 +23,7 @@
 
 #include "link/link.h"
 #include "platform/linux/tty_port.h"
-#include "platform/system_clock.h"
+#include "platform/base/system_clock.h"
 #include "device/device.h"
 #include "support/sim_process.h"
 

@@ -20,7 +20,7 @@
 #include "app/tfglav.h"
 #include "pages/readings.h"
 #include "platform/port_factory.h"
-#include "platform/system_clock.h"
+#include "platform/base/system_clock.h"
 #include "sim/wire_timing.h"
 #include "support/child_process.h"
 #include "support/posix_port.h"

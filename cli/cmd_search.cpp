@@ -9,6 +9,7 @@
 #include "cli/interrupt.h"
 #include "cli/json.h"
 #include "cli/session.h"
+#include "device/address_sweep.h"
 
 namespace lorkctl {
 
@@ -97,8 +98,6 @@ int cmd_search(const Options& o) {
     catch_interrupt();
     s.stop_probes_on(interrupted);
 
-    auto& ls = s.ls();
-    auto& dev = s.core().dev;
     auto& clock = s.core().link.clock();
     const bool tty = isatty(STDERR_FILENO);
     std::string rates = codes.empty() ? "все" : "";
@@ -106,28 +105,27 @@ int cmd_search(const Options& o) {
     const int64_t t0 = clock.nowUs();
     std::vector<Found> found;
     int last = from - 1;
-    for (int a = from; a <= to && !interrupted(); ++a) {
-        ls.adr = uint8_t(a);
+    lork::SweepPlan plan;
+    plan.from = from;
+    plan.to = to;
+    plan.codes = codes;
+    plan.allRates = codes.empty();
+    lork::SweepSteps steps;
+    steps.asking = [&](int a) {
         const long elapsed = long((clock.nowUs() - t0) / 1000);
         const long left = a == from ? 0 : elapsed * (to - a + 1) / (a - from);
         std::fprintf(stderr, "%sадрес %d, скорость %s, прошло %s, осталось ~%s%s", tty ? "\r" : "", a, rates.c_str(),
                      mm_ss(elapsed).c_str(), mm_ss(left).c_str(), tty ? "   " : "\n");
-        uint8_t code = 0;
-        try {
-            if (codes.empty()) {
-                code = dev.Find_scor();
-            } else {
-                for (int c : codes) {
-                    ls.scor = lork::scor_table[size_t(c)];
-                    ls.scor_code = uint8_t(c);
-                    if ((code = dev.Check_scor()) != 0) break;
-                }
-            }
-        } catch (const lork::ProbeAborted&) {
-            break;  // Ctrl-C: this address is not done
-        }
+    };
+    steps.done = [&](int a, uint8_t code) {
         if (code != 0) found.push_back({a, lork::scor_table[code]});
         last = a;
+        return !interrupted();
+    };
+    try {
+        if (!interrupted()) lork::sweepAddresses(s.core(), plan, steps);
+    } catch (const lork::ProbeAborted&) {
+        // Ctrl-C: the address in progress is not done
     }
     if (tty) std::fputc('\n', stderr);
     if (interrupted()) std::fprintf(stderr, "lorkctl: прервано после адреса %d\n", last);

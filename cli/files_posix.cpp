@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "cli/files.h"
-#include "platform/error_words.h"
+#include "platform/file_words.h"
 #include "cli/options.h"
 
 namespace lorkctl {

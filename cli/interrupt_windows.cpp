@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/interrupt.h"
-#include "platform/console.h"
+#include "platform/base/console.h"
 
 namespace lorkctl {
 

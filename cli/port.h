@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/serial_port.h"
+#include "platform/base/serial_port.h"
 
 namespace lorkctl {
 

@@ -5,7 +5,7 @@
 #include "cli/port.h"
 #include "platform/cp1251.h"
 #include "platform/port_factory.h"
-#include "platform/file_io.h"
+#include "platform/base/file_io.h"
 #include "platform/private_profile.h"
 #include "protocol/settings_file.h"
 #include "protocol/registers.h"

@@ -10,8 +10,8 @@
 
 #include "cli/options.h"
 #include "platform/host.h"
-#include "platform/serial_port.h"
-#include "platform/system_clock.h"
+#include "platform/base/serial_port.h"
+#include "platform/base/system_clock.h"
 #include "device/device.h"
 
 namespace lorkctl {

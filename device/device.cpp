@@ -205,7 +205,7 @@ uint8_t Device::Otvet_fn3(uint16_t start, uint16_t kol) {
             case reg::v_ind: dv.v_ind = low; break;
             case reg::sum_res: dv.sum_res = value; break;
             case reg::proc_dopusk: dv.proc_dopusk = low; break;
-            default: result = 2; break;
+            default: result = KOD_ILLEGAL_ADR; break;
         }
     }
     return result;
@@ -244,7 +244,7 @@ uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
             case reg::tew: dv.tew = value / 10.0; break;
             case reg::ci_flag: dv.ci_flag = uint8_t(value & 0xFF); break;
             default:
-                if (at < reg::name || at > reg::ci_textLast) result = 2;  // text registers live in reg_text
+                if (at < reg::name || at > reg::ci_textLast) result = KOD_ILLEGAL_ADR;  // text registers live in reg_text
                 break;
         }
     }
@@ -297,11 +297,11 @@ uint8_t Device::Probe_adr() {
 uint8_t Device::Probe_scor(int32_t rate) {
     const auto& ls = st_.ls;
     link_.Port_setup(Scor_to_code(rate));
-    if (link_.Port_open(ls.port_name, rate, ls.parity, ls.stopbit, ls.bytesize) != 0) return 5;
+    if (link_.Port_open(ls.port_name, rate, ls.parity, ls.stopbit, ls.bytesize) != 0) return SCOR_PORT_FAILED;
     const uint8_t r = Probe_adr();
-    if (r == 0) return 1;
-    if (r == KOD_TIMEOUT_EXC) return Probe_adr() == 0 ? 2 : 3;
-    return 4;
+    if (r == KOD_OK) return SCOR_ANSWERED;
+    if (r == KOD_TIMEOUT_EXC) return Probe_adr() == KOD_OK ? SCOR_ANSWERED_AGAIN : SCOR_REPEAT_FAILED;
+    return SCOR_OTHER_FAILURE;
 }
 
 uint8_t Device::Check_scor() {
@@ -311,7 +311,7 @@ uint8_t Device::Check_scor() {
         return 0;
     }
     const uint8_t r = Probe_scor(scor);
-    return (r == 1 || r == 2) ? Scor_to_code(scor) : 0;
+    return (r == SCOR_ANSWERED || r == SCOR_ANSWERED_AGAIN) ? Scor_to_code(scor) : 0;
 }
 
 uint8_t Device::Find_scor() {

@@ -11,6 +11,15 @@
 
 namespace lork {
 
+// What the baud probe found at a rate.
+enum ScorProbe : uint8_t {
+    SCOR_ANSWERED = 1,
+    SCOR_ANSWERED_AGAIN = 2,  // after a time-out exception, on the repeat
+    SCOR_REPEAT_FAILED = 3,
+    SCOR_OTHER_FAILURE = 4,
+    SCOR_PORT_FAILED = 5,  // the port did not open at the rate
+};
+
 class Device {
 public:
     Device(State& st, Link& link, Host& host, ExchangeFeed& feed);
@@ -39,7 +48,7 @@ public:
     uint8_t Read_adr();
     uint8_t Probe_adr();  // may throw ProbeAborted
 
-    uint8_t Probe_scor(int32_t rate);
+    uint8_t Probe_scor(int32_t rate);  // a ScorProbe
     uint8_t Check_scor();
     uint8_t Find_scor();
     // Told each rate Find_scor is about to try (for a progress display).

@@ -32,6 +32,129 @@ struct Line {
 
 struct Aborted {};
 
+// One fast search: the lines to try, what was asked and found so far, and the
+// address whose reply may still be on its way.
+class FastSweep {
+public:
+    FastSweep(Core& core, const FastPlan& plan, const FastProgress& progress)
+        : core_(core), ls_(core.st.ls), link_(core.link), plan_(plan), progress_(progress),
+          fx_(link_.port(), link_.clock()) {}
+    FastResult run();
+
+private:
+    bool stopped() const { return progress_.stop && progress_.stop(); }
+    int64_t waitUs(size_t requestLen) const {
+        return plan_.timeoutMs != 0 ? int64_t(plan_.timeoutMs) * 1000 : firstByteTimeoutUs(fx_, requestLen);
+    }
+    void confirm(int a);
+    bool tryOne(int a, const Line& l);
+    void drain();
+    bool useLine(const Line& l);
+
+    Core& core_;
+    LineSettings& ls_;
+    Link& link_;
+    const FastPlan& plan_;
+    const FastProgress& progress_;
+    FrameExchange fx_;
+    FastResult result_;
+    std::set<int> found_adr_;
+    std::set<std::tuple<int, int, int, int>> tried_;
+    int prev_ = 0;  // the address asked last, while its reply may still come
+};
+
+// Whatever answered is checked the ordinary way before it counts.
+void FastSweep::confirm(int a) {
+    if (a < plan_.from || a > plan_.to || found_adr_.count(a)) return;
+    ls_.adr = uint8_t(a);
+    uint8_t code = 0;
+    try {
+        for (int i = 0; i < kConfirmProbes && code == 0; ++i) code = core_.dev.Check_scor();
+    } catch (const ProbeAborted&) {
+        throw Aborted{};
+    }
+    if (code != 0) {
+        const FastFound f{a, ls_.scor, ls_.parity, ls_.stopbit};
+        result_.found.push_back(f);
+        found_adr_.insert(a);
+        if (progress_.found) progress_.found(f);
+    }
+    link_.Port_open(ls_.port_name, ls_.scor, ls_.parity, ls_.stopbit, ls_.bytesize);
+}
+
+// Bytes in the wait for address a: a's reply, or one of the address before
+// that came late (its own address byte says which, unless the reply was
+// garbled by the next request on the line). All are confirmed. False: the
+// port failed.
+bool FastSweep::tryOne(int a, const Line& l) {
+    if (found_adr_.count(a) || !tried_.insert({a, l.code, l.parity, l.stopbits}).second) return true;
+    if (progress_.address) progress_.address(a);
+    const auto request = rtu::readRequest(uint8_t(a), reg::ReadHoldingRegisters, reg::adr, 1);
+    const auto reply = fx_.exchange(request, waitUs(request.size()));
+    if (reply.error != 0) {
+        result_.portFailure = link_.port().describeError(ls_.port_name, reply.error);
+        return false;
+    }
+    const int before = prev_;
+    prev_ = a;
+    if (reply.bytes.empty()) return true;
+    prev_ = 0;
+    const int from_adr = reply.bytes[0];
+    if (from_adr == a) {
+        confirm(a);
+        return true;
+    }
+    // Not a's own reply: one that named another address, or garbage.
+    if (from_adr != before) confirm(from_adr);
+    if (before != 0) confirm(before);
+    confirm(a);
+    return true;
+}
+
+// After the last address of a sweep, one more wait for a late reply.
+void FastSweep::drain() {
+    if (prev_ != 0 && link_.port().waitForReadyReadUs(waitUs(8))) confirm(prev_);
+    prev_ = 0;
+}
+
+bool FastSweep::useLine(const Line& l) {
+    ls_.scor = scor_table[size_t(l.code)];
+    ls_.scor_code = uint8_t(l.code);
+    ls_.parity = l.parity;
+    ls_.stopbit = l.stopbits;
+    if (link_.Port_open(ls_.port_name, ls_.scor, ls_.parity, ls_.stopbit, ls_.bytesize) == 0) return true;
+    result_.portFailure = link_.port().describeError(ls_.port_name, link_.port_error) + "; скорость " +
+                          std::to_string(ls_.scor) + " не установить";
+    return false;
+}
+
+FastResult FastSweep::run() {
+    std::vector<Line> lines;
+    for (uint8_t p : plan_.parities)
+        for (uint8_t sb : plan_.stopbits)
+            for (int c : likelyOrder(plan_.codes)) lines.push_back({c, p, sb});
+    try {
+        const int def_adr = kDefaultLine.adr;
+        for (const Line& l : lines)
+            if (l.code == kDefaultLine.scor_code && l.parity == kDefaultLine.parity &&
+                l.stopbits == kDefaultLine.stopbit && def_adr >= plan_.from && def_adr <= plan_.to) {
+                if (!useLine(l) || !tryOne(def_adr, l)) return result_;
+                drain();
+            }
+        for (const Line& l : lines) {
+            if (stopped()) break;
+            if (!useLine(l)) return result_;
+            if (progress_.line) progress_.line(ls_);
+            for (int a = plan_.from; a <= plan_.to && !stopped(); ++a)
+                if (!tryOne(a, l)) return result_;
+            drain();
+        }
+    } catch (const Aborted&) {
+        result_.aborted = true;
+    }
+    return result_;
+}
+
 }  // namespace
 
 int64_t replyLatencyUs(const FrameExchange& fx) { return fx.silenceUs(); }
@@ -49,103 +172,7 @@ std::vector<int> likelyOrder(std::vector<int> codes) {
 }
 
 FastResult fastSearch(Core& core, const FastPlan& plan, const FastProgress& progress) {
-    auto& ls = core.st.ls;
-    auto& link = core.link;
-    FrameExchange fx(link.port(), link.clock());
-    std::vector<Line> lines;
-    for (uint8_t p : plan.parities)
-        for (uint8_t sb : plan.stopbits)
-            for (int c : likelyOrder(plan.codes)) lines.push_back({c, p, sb});
-
-    FastResult result;
-    std::set<int> found_adr;
-    std::set<std::tuple<int, int, int, int>> tried;
-    auto stopped = [&] { return progress.stop && progress.stop(); };
-    auto wait_us = [&](size_t request_len) {
-        return plan.timeoutMs != 0 ? int64_t(plan.timeoutMs) * 1000 : firstByteTimeoutUs(fx, request_len);
-    };
-    // Whatever answered is checked the ordinary way before it counts.
-    auto confirm = [&](int a) {
-        if (a < plan.from || a > plan.to || found_adr.count(a)) return;
-        ls.adr = uint8_t(a);
-        uint8_t code = 0;
-        try {
-            for (int i = 0; i < kConfirmProbes && code == 0; ++i) code = core.dev.Check_scor();
-        } catch (const ProbeAborted&) {
-            throw Aborted{};
-        }
-        if (code != 0) {
-            const FastFound f{a, ls.scor, ls.parity, ls.stopbit};
-            result.found.push_back(f);
-            found_adr.insert(a);
-            if (progress.found) progress.found(f);
-        }
-        link.Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize);
-    };
-    // Bytes in the wait for address a: a's reply, or one of the address
-    // before that came late (its own address byte says which, unless the
-    // reply was garbled by the next request on the line). All are confirmed.
-    int prev = 0;
-    auto try_one = [&](int a, const Line& l) {
-        if (found_adr.count(a) || !tried.insert({a, l.code, l.parity, l.stopbits}).second) return true;
-        if (progress.address) progress.address(a);
-        const auto request = rtu::readRequest(uint8_t(a), reg::ReadHoldingRegisters, reg::adr, 1);
-        const auto reply = fx.exchange(request, wait_us(request.size()));
-        if (reply.error != 0) {
-            result.portFailure = link.port().describeError(ls.port_name, reply.error);
-            return false;
-        }
-        const int before = prev;
-        prev = a;
-        if (reply.bytes.empty()) return true;
-        prev = 0;
-        const int from_adr = reply.bytes[0];
-        if (from_adr == a) {
-            confirm(a);
-            return true;
-        }
-        // Not a's own reply: one that named another address, or garbage.
-        if (from_adr != before) confirm(from_adr);
-        if (before != 0) confirm(before);
-        confirm(a);
-        return true;
-    };
-    // After the last address of a sweep, one more wait for a late reply.
-    auto drain = [&] {
-        if (prev != 0 && link.port().waitForReadyReadUs(wait_us(8))) confirm(prev);
-        prev = 0;
-    };
-    auto use_line = [&](const Line& l) {
-        ls.scor = scor_table[size_t(l.code)];
-        ls.scor_code = uint8_t(l.code);
-        ls.parity = l.parity;
-        ls.stopbit = l.stopbits;
-        if (link.Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize) == 0) return true;
-        result.portFailure = link.port().describeError(ls.port_name, link.port_error) + "; скорость " +
-                             std::to_string(ls.scor) + " не установить";
-        return false;
-    };
-
-    try {
-        const int def_adr = kDefaultLine.adr;
-        for (const Line& l : lines)
-            if (l.code == kDefaultLine.scor_code && l.parity == kDefaultLine.parity &&
-                l.stopbits == kDefaultLine.stopbit && def_adr >= plan.from && def_adr <= plan.to) {
-                if (!use_line(l) || !try_one(def_adr, l)) return result;
-                drain();
-            }
-        for (const Line& l : lines) {
-            if (stopped()) break;
-            if (!use_line(l)) return result;
-            if (progress.line) progress.line(ls);
-            for (int a = plan.from; a <= plan.to && !stopped(); ++a)
-                if (!try_one(a, l)) return result;
-            drain();
-        }
-    } catch (const Aborted&) {
-        result.aborted = true;
-    }
-    return result;
+    return FastSweep(core, plan, progress).run();
 }
 
 }  // namespace lork

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/serial_port.h"
+#include "platform/base/clock.h"
+#include "platform/base/serial_port.h"
 
 namespace lork {
 

@@ -5,8 +5,8 @@
 #include <limits>
 #include <utility>
 
-#include "platform/error_words.h"
-#include "platform/port_absent.h"
+#include "platform/base/error_words.h"
+#include "platform/base/port_absent.h"
 
 namespace lork {
 
@@ -49,10 +49,10 @@ uint32_t Link::Port_open(const std::string& name, int32_t rate, uint8_t parity, 
                          uint8_t bytesize) {
     const auto& ls = st_.ls;
     port_error = 0;
-    port_timeouts = {ls.RIT, ls.RTTM, ls.RTTC, ls.WTTM, ls.WTTC};
+    port_timeouts = ls;
     if (response_timeout_ms != 0) {
-        port_timeouts.ReadTotalTimeoutMultiplier = 0;
-        port_timeouts.ReadTotalTimeoutConstant = response_timeout_ms;
+        port_timeouts.RTTM = 0;
+        port_timeouts.RTTC = uint16_t(std::min<uint32_t>(response_timeout_ms, UINT16_MAX));
     }
     // A device absent at the set-up (an adapter still out, a gateway down)
     // is as lost as one that went away under an exchange: the next exchange
@@ -102,7 +102,7 @@ void Link::Wait_line_quiet() {
     // delivers as fast as it is read) costs one purge per look, not a spin.
     const auto& t = port_timeouts;
     const int64_t deadline =
-        clock_.nowUs() + 6 * (int64_t(t.ReadTotalTimeoutMultiplier) + int64_t(t.ReadTotalTimeoutConstant)) * 1000;
+        clock_.nowUs() + 6 * (int64_t(t.RTTM) + int64_t(t.RTTC)) * 1000;
     const int quiet = Quiet_ms();
     for (;;) {
         for (;;) {
@@ -245,16 +245,15 @@ Link::ReadResult Link::Read_under(uint8_t* buf, size_t n, const PortTimeouts& t)
     }
     if (n == 0) return r;
     // Where the system times reads itself (COMMTIMEOUTS), one call does the whole read.
-    if (port_.readTimed(buf, n, {t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant},
-                        r.got, r.error)) {
+    if (port_.readTimed(buf, n, t, r.got, r.error)) {
         if (r.got > 0) last_byte_us = clock_.nowUs();
         return r;
     }
-    const bool has_total = t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0;
+    const bool has_total = t.RTTM != 0 || t.RTTC != 0;
     const int64_t total_end =
         clock_.nowUs() +
-        (int64_t(t.ReadTotalTimeoutMultiplier) * int64_t(n) + int64_t(t.ReadTotalTimeoutConstant)) * 1000;
-    const int64_t interval = int64_t(t.ReadIntervalTimeout) * 1000;
+        (int64_t(t.RTTM) * int64_t(n) + int64_t(t.RTTC)) * 1000;
+    const int64_t interval = int64_t(t.RIT) * 1000;
 
     r.got = port_.readAvailable(buf, n);
     if ((r.error = port_.lastReadError()) != 0) return r;
@@ -314,7 +313,8 @@ void Link::No_reply() {
 
 bool Link::Receive_frame(size_t rest_max) {
     auto& ex = st_.ex;
-    const ReadResult first = Read_under(&ex.paket_suda[1], 1, {0, 0, Network_wait_ms(), 0, 0});
+    const uint16_t wait = uint16_t(std::min<uint32_t>(Network_wait_ms(), UINT16_MAX));
+    const ReadResult first = Read_under(&ex.paket_suda[1], 1, {0, 0, wait, 0, 0});
     if (!first.ok()) read_error_ = first.error;
     last_count_ = first.got;
     if (first.got == 0) return false;

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/clock.h"
+#include "platform/base/clock.h"
 #include "platform/host.h"
-#include "platform/serial_port.h"
+#include "platform/base/serial_port.h"
 #include "protocol/exchange_record.h"
 #include "protocol/state.h"
 
@@ -54,13 +54,6 @@ public:
 
     // The port's read/write time-outs, ms, as the last Port_open loaded them
     // from the line settings.
-    struct PortTimeouts {
-        uint32_t ReadIntervalTimeout = 0;
-        uint32_t ReadTotalTimeoutMultiplier = 0;
-        uint32_t ReadTotalTimeoutConstant = 0;
-        uint32_t WriteTotalTimeoutMultiplier = 0;
-        uint32_t WriteTotalTimeoutConstant = 0;
-    };
     PortTimeouts port_timeouts;
 
     uint32_t port_error = 0;         // system error of the last failing step of Port_open

@@ -9,8 +9,8 @@
 #include <QTime>
 
 #include "pages/page_host.h"
-#include "platform/error_words.h"
-#include "platform/file_io.h"
+#include "platform/file_words.h"
+#include "platform/base/file_io.h"
 #include "protocol/value_rules.h"
 #include "protocol/value_formats.h"
 

@@ -9,6 +9,7 @@
 #include "pages/search_progress.h"
 #include "pages/page_format.h"
 #include "pages/page_host.h"
+#include "device/address_sweep.h"
 #include "device/fast_search.h"
 #include "protocol/value_rules.h"
 #include "pages/search.h"
@@ -159,14 +160,15 @@ void SearchCommands::Poisk_all(int mode) {
     RateWatch watch(host_.core().dev, [this](int32_t rate) { Search_rate_progress(rate); });
     if (mode == 1) Search_rate_progress(ls.scor);
 
-    for (int a = 1; a <= 247; ++a) {
-        ls.adr = static_cast<uint8_t>(a);
+    lork::SweepPlan plan;
+    plan.allRates = mode != 1;
+    lork::SweepSteps steps;
+    steps.done = [&](int a, uint8_t code) {
+        lork::set_found_scor(st.found_scor, unsigned(a), code);
         // Every address changes the status bar, the information window and
         // the bar: a screen reader, which the sweep answers only between two
         // probes, hears the spoken progress instead of all of them.
         if (mode == 1) {
-            const uint8_t code = host_.core().dev.Check_scor();
-            lork::set_found_scor(st.found_scor, unsigned(a), code);
             lork::widgets::Unheard([&] {
                 host_.setStatusMessage(qs(panelProgress(a, code)));
                 const auto step = progress.step(a, code);
@@ -178,8 +180,6 @@ void SearchCommands::Poisk_all(int mode) {
                 Search_progress(a, clk.elapsedMs());
             });
         } else {
-            const uint8_t code = host_.core().dev.Find_scor();
-            lork::set_found_scor(st.found_scor, unsigned(a), code);
             const int64_t t = clk.now();
             const std::string clock = formatTime(fields_of(clk.wallAt(t)), kPatClock, sep);
             lork::widgets::Unheard([&] {
@@ -192,12 +192,12 @@ void SearchCommands::Poisk_all(int mode) {
             tp = t;
         }
         host_.announceProgress(QStringLiteral("адрес %1 из 247").arg(a));
-        if (host_.keyPressedSince(lork::VK_Q)) {
-            host_.addInfoLine(qs(abortLine(a)));
-            Search_tell_result();
-            break;
-        }
-    }
+        if (!host_.keyPressedSince(lork::VK_Q)) return true;
+        host_.addInfoLine(qs(abortLine(a)));
+        Search_tell_result();
+        return false;
+    };
+    lork::sweepAddresses(host_.core(), plan, steps);
     const int64_t end = clk.now();
     host_.addInfoLine(qs(timeLine(time_of_day(clk.wallAt(end)), SweepClock::ms(end - clk.t0_us), sep)));
     ls.adr = a0;

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "platform/file_io.h"
+#include "platform/base/file_io.h"
 
 namespace lork {
 

@@ -1,7 +1,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/error_words.h"
+#include "platform/file_words.h"
 
 namespace lork {
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "platform/base/device_port.h"
 #include "platform/mbtcp_port.h"
 #include "platform/rfc2217_port.h"
 #include "platform/tcp_port.h"
@@ -93,7 +94,7 @@ size_t PortByName::readAvailable(uint8_t* buf, size_t max) { return port_ ? port
 bool PortByName::waitForReadyRead(int ms) { return port_ && port_->waitForReadyRead(ms); }
 bool PortByName::waitForReadyReadUs(int64_t us) { return port_ && port_->waitForReadyReadUs(us); }
 uint32_t PortByName::lastReadError() const { return port_ ? port_->lastReadError() : EBADF; }
-bool PortByName::readTimed(uint8_t* buf, size_t n, const ReadTimeouts& t, size_t& got, uint32_t& err) {
+bool PortByName::readTimed(uint8_t* buf, size_t n, const PortTimeouts& t, size_t& got, uint32_t& err) {
     return port_ && port_->readTimed(buf, n, t, got, err);
 }
 std::string PortByName::describeError(const std::string& name, uint32_t err) const {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/serial_port.h"
+#include "platform/base/serial_port.h"
 
 namespace lork {
 
@@ -28,10 +28,6 @@ std::string Port_shown(const std::string& name);
 std::unique_ptr<SerialPort> Make_port(const std::string& name,
                                       std::function<void(const std::string&)> notice = {});
 
-// A serial device of this system (a tty on Linux, a COM port on Windows), not
-// yet open.
-std::unique_ptr<SerialPort> Make_device_port(std::function<void(const std::string&)> notice);
-
 // The one port of a program whose port name changes while it runs: each
 // opening takes the kind of port its name asks for.
 class PortByName : public SerialPort {
@@ -48,7 +44,7 @@ public:
     bool waitForReadyRead(int ms) override;
     bool waitForReadyReadUs(int64_t us) override;
     uint32_t lastReadError() const override;
-    bool readTimed(uint8_t* buf, size_t n, const ReadTimeouts& t, size_t& got, uint32_t& err) override;
+    bool readTimed(uint8_t* buf, size_t n, const PortTimeouts& t, size_t& got, uint32_t& err) override;
     std::string describeError(const std::string& name, uint32_t err) const override;
     std::string refusal() const override { return bad_name_; }
     uint8_t gatewayException() const override { return port_ ? port_->gatewayException() : 0; }

@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "platform/cp1251.h"
-#include "platform/error_words.h"
-#include "platform/file_io.h"
+#include "platform/file_words.h"
+#include "platform/base/file_io.h"
 
 namespace lork {
 namespace {

@@ -1,8 +1,8 @@
 #include "platform/rfc2217_port.h"
 
-#include <time.h>
-
 #include <cerrno>
+
+#include "platform/base/monotonic.h"
 
 namespace lork {
 
@@ -16,12 +16,6 @@ constexpr uint8_t kServerBase = 100;
 // The server's answer to a set-up comes in one round trip on the local
 // network; one that has said nothing by then will not.
 constexpr int64_t kAnswerUs = 2'000'000;
-
-int64_t monotonicUs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000;
-}
 
 }  // namespace
 
@@ -45,9 +39,9 @@ uint32_t Rfc2217Port::greet() {
     }
     we_do_[BINARY] = true;
     sendVerb(DO, BINARY);
-    const int64_t end = monotonicUs() + kAnswerUs;
-    while (!com_port_ && !com_port_refused_ && monotonicUs() < end)
-        if (!pump(end - monotonicUs())) return ECONNRESET;
+    const int64_t end = Monotonic_us() + kAnswerUs;
+    while (!com_port_ && !com_port_refused_ && Monotonic_us() < end)
+        if (!pump(end - Monotonic_us())) return ECONNRESET;
     if (!com_port_) return EPROTONOSUPPORT;
     return 0;
 }
@@ -149,14 +143,14 @@ uint32_t Rfc2217Port::configure(const LineConfig& cfg) {
     // No flow control. Servers that do not let the client steer the modem
     // lines may refuse this or stay silent; the line works either way.
     sendCommand(SET_CONTROL, {1});
-    const int64_t end = monotonicUs() + kAnswerUs;
+    const int64_t end = Monotonic_us() + kAnswerUs;
     auto all_answered = [&] {
         for (const auto& a : asks)
             if (!acked_[a.first]) return false;
         return true;
     };
-    while (!all_answered() && monotonicUs() < end)
-        if (!pump(end - monotonicUs())) return TcpPort::configure(cfg);
+    while (!all_answered() && Monotonic_us() < end)
+        if (!pump(end - Monotonic_us())) return TcpPort::configure(cfg);
     static constexpr const char* names[] = {"", "скорость", "число бит", "паритет", "стоп-биты"};
     for (const auto& [cmd, value] : asks) {
         if (!acked_[cmd]) {

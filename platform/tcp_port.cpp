@@ -1,12 +1,12 @@
 #include "platform/tcp_port.h"
 
-#include <time.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <thread>
+
+#include "platform/base/monotonic.h"
 
 namespace lork {
 
@@ -17,12 +17,6 @@ namespace {
 constexpr int64_t kConnectUs = 3'000'000;
 // As for a serial line: a frame that has not gone out by then never will.
 constexpr int64_t kWriteDrainUs = 2'000'000;
-
-int64_t monotonicUs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000;
-}
 
 }  // namespace
 
@@ -181,7 +175,7 @@ void TcpPort::purgeInput() {
 
 uint32_t TcpPort::sendRaw(const uint8_t* data, size_t len) {
     if (fd_ < 0) return lost_error_ ? lost_error_ : EBADF;
-    const int64_t end = monotonicUs() + kWriteDrainUs;
+    const int64_t end = Monotonic_us() + kWriteDrainUs;
     size_t off = 0;
     while (off < len) {
         int err = 0;
@@ -191,7 +185,7 @@ uint32_t TcpPort::sendRaw(const uint8_t* data, size_t len) {
             continue;
         }
         if (n < 0 && err == EAGAIN) {
-            const int64_t left = end - monotonicUs();
+            const int64_t left = end - Monotonic_us();
             if (left <= 0) return ETIMEDOUT;
             net::Wait(fd_, true, left);
             continue;
@@ -221,12 +215,12 @@ bool TcpPort::waitForReadyRead(int ms) { return waitForReadyReadUs(int64_t(ms) *
 
 bool TcpPort::waitForReadyReadUs(int64_t us) {
     if (!rx_.empty()) return true;
-    const int64_t end = monotonicUs() + std::max<int64_t>(us, 0);
+    const int64_t end = Monotonic_us() + std::max<int64_t>(us, 0);
     // Bytes of the connection's own protocol are not line data: wait on.
     do {
-        if (!pump(std::max<int64_t>(end - monotonicUs(), 0))) return !rx_.empty();
+        if (!pump(std::max<int64_t>(end - Monotonic_us(), 0))) return !rx_.empty();
         if (!rx_.empty()) return true;
-    } while (monotonicUs() < end);
+    } while (Monotonic_us() < end);
     return false;
 }
 

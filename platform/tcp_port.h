@@ -13,8 +13,8 @@
 #include <functional>
 #include <string>
 
-#include "platform/serial_port.h"
-#include "platform/socket.h"
+#include "platform/base/serial_port.h"
+#include "platform/base/socket.h"
 
 namespace lork {
 

@@ -14,6 +14,12 @@ namespace lork {
 // an instrument it could not reach: like 11, no reply from the instrument.
 enum KodRez : uint8_t {
     KOD_OK = 0,
+    // An instrument's exception code is the result unchanged; these are Modbus's own.
+    KOD_ILLEGAL_FUNC = 1,
+    KOD_ILLEGAL_ADR = 2,  // also a good reply that carries a register outside the map
+    KOD_ILLEGAL_VALUE = 3,
+    KOD_DEVICE_FAILURE = 4,
+    KOD_TOO_LONG = 5,
     KOD_CRC = 6,
     KOD_ADR = 7,
     KOD_ECHO = 8,  // a write echo naming another start or count, or a reply of another form than asked

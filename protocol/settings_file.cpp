@@ -1,6 +1,6 @@
 #include "protocol/settings_file.h"
 
-#include "platform/error_words.h"
+#include "platform/file_words.h"
 
 namespace lork {
 namespace {
@@ -120,15 +120,11 @@ bool SettingsFile::Save_settings(LineSettings& ls, bool full) {
     if (full) {
         const auto t = section_timeouts;
         p.WriteInteger(t, k_rit, saved_timeouts.RIT);
-        ls.RIT = saved_timeouts.RIT;
         p.WriteInteger(t, k_rttm, saved_timeouts.RTTM);
-        ls.RTTM = saved_timeouts.RTTM;
         p.WriteInteger(t, k_rttc, saved_timeouts.RTTC);
-        ls.RTTC = saved_timeouts.RTTC;
         p.WriteInteger(t, k_wttm, saved_timeouts.WTTM);
-        ls.WTTM = saved_timeouts.WTTM;
         p.WriteInteger(t, k_wttc, saved_timeouts.WTTC);
-        ls.WTTC = saved_timeouts.WTTC;
+        static_cast<PortTimeouts&>(ls) = saved_timeouts;
     }
     if (!p.Flush()) {
         error_ = p.error();

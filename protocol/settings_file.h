@@ -15,16 +15,6 @@
 
 namespace lork {
 
-// The time-outs that a full save writes and then makes current. Nothing in the
-// program changes them unless the window feeds them; 0 from start.
-struct SavedTimeouts {
-    uint16_t RIT = 0;
-    uint16_t RTTM = 0;
-    uint16_t RTTC = 0;
-    uint16_t WTTM = 0;
-    uint16_t WTTC = 0;
-};
-
 enum class SettingsStart {
     Existing,      // the file was there
     Created,       // it was missing and has been created with a short save
@@ -70,7 +60,9 @@ public:
     bool has_file() const { return profile_ != nullptr; }
     const std::string& error() const { return error_; }
 
-    SavedTimeouts saved_timeouts;
+    // The time-outs that a full save writes and then makes current. Nothing in
+    // the program changes them unless the window feeds them; 0 from start.
+    PortTimeouts saved_timeouts;
 
 private:
     std::string path_;

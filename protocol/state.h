@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/base/serial_port.h"
+
 namespace lork {
 
 // Polling periods in seconds, indexed by time_opros_index.
@@ -29,7 +31,11 @@ inline constexpr uint8_t Scor_to_code(int32_t rate) {
 // Parity texts of the main window, by parity code (the first has a trailing blank).
 inline constexpr std::array<const char*, 3> parity_texts{"нет ", "чёт", "нечёт"};
 
-struct LineSettings {
+// The port's time-outs RIT, RTTM, RTTC, WTTM, WTTC (PortTimeouts), ms: the
+// read interval, the read total multiplier per byte and constant, the write
+// total multiplier and constant; 30, 5, 225, 0, 0 at the start.
+struct LineSettings : PortTimeouts {
+    LineSettings() : PortTimeouts{30, 5, 225, 0, 0} {}
     std::string port_name = "COM1";  // serial port name as listed
     uint8_t adr = 5;                 // instrument (slave) address, 1..247
     int32_t scor = 9600;             // baud rate, bit/s
@@ -39,11 +45,6 @@ struct LineSettings {
     uint8_t bytesize = 8;            // data bits, always 8
     uint8_t time_opros_index = 1;    // index into period_table
     int32_t time_opros = 2;          // polling period, s
-    uint16_t RIT = 30;               // read interval time-out, ms
-    uint16_t RTTM = 5;               // read total time-out multiplier, ms per byte
-    uint16_t RTTC = 225;             // read total time-out constant, ms
-    uint16_t WTTM = 0;               // write total time-out multiplier, ms per byte
-    uint16_t WTTC = 0;               // write total time-out constant, ms
     uint8_t tout_byte = 2;           // byte time-out shown on the time-out page, ms
     uint8_t tout_pause = 5;          // packet pause shown on the time-out page, ms
     bool keep_polling = false;       // periodic polling goes on through failed ticks (operator's choice)

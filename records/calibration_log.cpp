@@ -11,8 +11,8 @@
 #include <sstream>
 
 #include "records/text_fields.h"
-#include "platform/error_words.h"
-#include "platform/file_io.h"
+#include "platform/file_words.h"
+#include "platform/base/file_io.h"
 
 namespace lork::calib {
 

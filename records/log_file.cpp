@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "platform/error_words.h"
+#include "platform/file_words.h"
 #include "records/format.h"
 
 namespace lork::journal {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "platform/file_io.h"
+#include "platform/base/file_io.h"
 
 namespace lork::records {
 

@@ -10,7 +10,7 @@
 #include <map>
 #include <sstream>
 
-#include "platform/file_io.h"
+#include "platform/base/file_io.h"
 #include "protocol/framing.h"
 #include "protocol/registers.h"
 #include "protocol/state.h"

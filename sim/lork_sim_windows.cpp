@@ -5,18 +5,17 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/console.h"
+#include "platform/base/console.h"
 #include "platform/windows/win32_port.h"
-#include "protocol/state.h"
 #include "sim/instrument_model.h"
+#include "sim/options.h"
 #include "sim/wire_timing.h"
 
 using lork::sim::InstrumentModel;
+using lork::sim::Options;
 using lork::sim::SimLine;
 
 namespace {
@@ -25,25 +24,6 @@ volatile LONG g_stop = 0;
 BOOL WINAPI on_ctrl(DWORD) {
     InterlockedExchange(&g_stop, 1);
     return TRUE;
-}
-
-const char* kUsage =
-    "usage: lork-sim --port COMn [options]\n"
-    "  --port COMn        the COM port the master's line arrives on\n"
-    "  --address N        slave address 1..247 (5)\n"
-    "  --baud RATE        4800 9600 19200 38400 57600 115200 (9600)\n"
-    "  --parity 0|1|2     none, even, odd (0)\n"
-    "  --stopbits 1|2     (1)\n"
-    "  --state FILE       keep calibration and parameters in FILE across runs\n"
-    "  --resistance OHM   measured resistance (255)\n"
-    "  --verbose          log every frame to standard error\n";
-
-std::optional<long> toLong(const std::string& s) {
-    if (s.empty()) return std::nullopt;
-    char* end = nullptr;
-    const long v = std::strtol(s.c_str(), &end, 10);
-    if (*end) return std::nullopt;
-    return v;
 }
 
 std::string utf8(const wchar_t* w) {
@@ -69,76 +49,27 @@ int main() {
     for (int i = 0; i < argc; ++i) args.push_back(utf8(wargv[i]));
     LocalFree(wargv);
 
-    InstrumentModel model;
-    SimLine line;
-    std::string port_name, state_file;
-    std::optional<double> resistance;
-    bool verbose = false;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= args.size()) {
-                std::fprintf(stderr, "lork-sim: %s needs a value\n%s", a.c_str(), kUsage);
-                std::exit(2);
-            }
-            return args[++i];
-        };
-        auto bad = [&](const char* what) {
-            std::fprintf(stderr, "lork-sim: bad %s\n%s", what, kUsage);
-            std::exit(2);
-        };
-        if (a == "--port") {
-            port_name = value();
-        } else if (a == "--address") {
-            auto v = toLong(value());
-            if (!v || *v < 1 || *v > 247) bad("address");
-            line.adr = uint8_t(*v);
-        } else if (a == "--baud") {
-            auto v = toLong(value());
-            uint8_t code = 0;
-            for (uint8_t c = 1; c <= 6; ++c)
-                if (v && lork::scor_table[c] == *v) code = c;
-            if (!code) bad("baud rate");
-            line.scor_code = code;
-        } else if (a == "--parity") {
-            auto v = toLong(value());
-            if (!v || *v < 0 || *v > 2) bad("parity");
-            line.parity = uint8_t(*v);
-        } else if (a == "--stopbits") {
-            auto v = toLong(value());
-            if (!v || (*v != 1 && *v != 2)) bad("stop bits");
-            line.stopbit = uint8_t(*v);
-        } else if (a == "--state") {
-            state_file = value();
-        } else if (a == "--resistance") {
-            char* end = nullptr;
-            const std::string s = value();
-            const double v = std::strtod(s.c_str(), &end);
-            if (*end || !(v >= 0 && v < 1e7)) bad("resistance");
-            resistance = v;
-        } else if (a == "--verbose") {
-            verbose = true;
-        } else if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else {
-            std::fprintf(stderr, "lork-sim: unknown option %s\n%s", a.c_str(), kUsage);
-            return 2;
-        }
+    using lork::sim::LineKind;
+    Options o;
+    std::string error;
+    switch (lork::sim::parseOptions(std::vector<std::string>(args.begin() + (args.empty() ? 0 : 1), args.end()),
+                                    LineKind::ComPort, o, error)) {
+    case lork::sim::Parsed::Help: std::fputs(lork::sim::usageText(LineKind::ComPort), stdout); return 0;
+    case lork::sim::Parsed::Bad:
+        std::fprintf(stderr, "lork-sim: %s\n%s", error.c_str(), lork::sim::usageText(LineKind::ComPort));
+        return 2;
+    case lork::sim::Parsed::Run: break;
     }
-    if (port_name.empty()) {
-        std::fprintf(stderr, "lork-sim: --port is needed on Windows\n%s", kUsage);
+    if (o.portName.empty()) {
+        std::fprintf(stderr, "lork-sim: --port is needed on Windows\n%s", lork::sim::usageText(LineKind::ComPort));
         return 2;
     }
-    model.setLine(line);
-    if (resistance) model.setResistance(*resistance);
-    if (!state_file.empty()) {
-        model.setStateFile(state_file);
-        std::string err;
-        if (GetFileAttributesA(state_file.c_str()) != INVALID_FILE_ATTRIBUTES && !model.loadState(&err)) {
-            std::fprintf(stderr, "lork-sim: %s\n", err.c_str());
-            return 2;
-        }
+    const std::string& port_name = o.portName;
+    const bool verbose = o.verbose;
+    InstrumentModel model;
+    if (!lork::sim::applyOptions(o, model, error)) {
+        std::fprintf(stderr, "lork-sim: %s\n", error.c_str());
+        return 2;
     }
 
     lork::Win32Port port;

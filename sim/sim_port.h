@@ -8,7 +8,7 @@
 #include <deque>
 #include <string>
 
-#include "platform/serial_port.h"
+#include "platform/base/serial_port.h"
 #include "sim/instrument_model.h"
 
 namespace lork::sim {

@@ -119,85 +119,97 @@ QString TrendChart::timeText(int64_t t) const {
     return QDateTime::fromMSecsSinceEpoch(t).toString(fmt);
 }
 
-void TrendChart::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.fillRect(rect(), palette().window());
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF card = QRectF(rect()).adjusted(4, 4, -4, -4);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::white);
-    p.drawRoundedRect(card, 5, 5);
+struct TrendChart::Frame {
+    QRectF card, plot;
+    int lh = 0;  // a line of text, px
+    std::vector<double> procTicks, teTicks;
+    std::vector<int64_t> timeTicks;
+    int64_t from = 0;
+    double spanT = 1;
+    double x(int64_t t) const { return plot.left() + double(t - from) / spanT * plot.width(); }
+    double y(const Scale& s, double v) const { return plot.bottom() - (v - s.lo) / (s.hi - s.lo) * plot.height(); }
+};
 
+bool TrendChart::layOut(const QRectF& card, Frame& f) const {
     const QFontMetrics fm = fontMetrics();
-    const std::vector<double> proc_ticks = Ticks(proc_scale_), te_ticks = Ticks(te_scale_);
+    f.card = card;
+    f.procTicks = Ticks(proc_scale_);
+    f.teTicks = Ticks(te_scale_);
     auto widest = [&](const std::vector<double>& ticks, double step) {
         int w = 0;
         for (double v : ticks) w = std::max(w, fm.horizontalAdvance(TickText(v, step)));
         return w;
     };
-    const int lh = fm.height();
-    const double left = card.left() + 8 + lh + 6 + widest(proc_ticks, proc_scale_.step) + 6;
-    const double right = card.right() - 8 - lh - 6 - widest(te_ticks, te_scale_.step) - 6;
+    const int lh = f.lh = fm.height();
+    const double left = card.left() + 8 + lh + 6 + widest(f.procTicks, proc_scale_.step) + 6;
+    const double right = card.right() - 8 - lh - 6 - widest(f.teTicks, te_scale_.step) - 6;
     const double top = card.top() + lh;
     const double bottom = card.bottom() - 8 - lh - 12 - lh - 8;
-    const QRectF plot(QPointF(left, top), QPointF(right, bottom));
-    if (plot.width() < 10 || plot.height() < 10) return;
+    f.plot = QRectF(QPointF(left, top), QPointF(right, bottom));
+    f.timeTicks = timeTicks();
+    f.from = from_ms_;
+    f.spanT = double(to_ms_ - from_ms_);
+    return f.plot.width() >= 10 && f.plot.height() >= 10;
+}
 
-    const double span_t = double(to_ms_ - from_ms_);
-    auto x_of = [&](int64_t t) { return plot.left() + double(t - from_ms_) / span_t * plot.width(); };
-    auto y_of = [&](const Scale& s, double v) { return plot.bottom() - (v - s.lo) / (s.hi - s.lo) * plot.height(); };
-
-    // The grid on the time ticks and the left axis's ticks.
-    const std::vector<int64_t> t_ticks = timeTicks();
+// The grid on the time ticks and the left axis's ticks.
+void TrendChart::drawGrid(QPainter& p, const Frame& f) const {
     p.setPen(QPen(QColor(0xe2, 0xe2, 0xe2), 1));
-    for (int64_t t : t_ticks) p.drawLine(QPointF(x_of(t), plot.top()), QPointF(x_of(t), plot.bottom()));
-    for (double v : proc_ticks) p.drawLine(QPointF(plot.left(), y_of(proc_scale_, v)), QPointF(plot.right(), y_of(proc_scale_, v)));
+    for (int64_t t : f.timeTicks) p.drawLine(QPointF(f.x(t), f.plot.top()), QPointF(f.x(t), f.plot.bottom()));
+    for (double v : f.procTicks)
+        p.drawLine(QPointF(f.plot.left(), f.y(proc_scale_, v)), QPointF(f.plot.right(), f.y(proc_scale_, v)));
+}
 
-    // The axes: each value axis in its series' colour, so that which line reads on which side is plain.
+void TrendChart::drawTimeAxis(QPainter& p, const Frame& f) const {
+    const QFontMetrics fm = fontMetrics();
     p.setPen(QPen(QColor(0x90, 0x90, 0x90), 1));
-    p.drawLine(plot.bottomLeft(), plot.bottomRight());
-    for (int64_t t : t_ticks) {
-        const double x = x_of(t);
-        p.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + 4));
+    p.drawLine(f.plot.bottomLeft(), f.plot.bottomRight());
+    for (int64_t t : f.timeTicks) {
+        const double x = f.x(t);
+        p.drawLine(QPointF(x, f.plot.bottom()), QPointF(x, f.plot.bottom() + 4));
         const QString s = timeText(t);
         const double w = fm.horizontalAdvance(s);
-        p.drawText(QRectF(x - w / 2 - 2, plot.bottom() + 6, w + 4, lh), Qt::AlignCenter, s);
+        p.drawText(QRectF(x - w / 2 - 2, f.plot.bottom() + 6, w + 4, f.lh), Qt::AlignCenter, s);
     }
-    auto value_axis = [&](const Scale& s, const std::vector<double>& ticks, const QColor& c, bool on_left,
-                          const QString& title) {
-        p.setPen(QPen(c, 1.5));
-        const double x = on_left ? plot.left() : plot.right();
-        p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
-        for (double v : ticks) {
-            const double y = y_of(s, v);
-            p.drawLine(QPointF(on_left ? x - 4 : x, y), QPointF(on_left ? x : x + 4, y));
-            const QString text = TickText(v, s.step);
-            const QRectF box = on_left ? QRectF(card.left(), y - lh / 2.0, x - 6 - card.left(), lh)
-                                       : QRectF(x + 6, y - lh / 2.0, card.right() - x - 6, lh);
-            p.drawText(box, (on_left ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, text);
-        }
-        p.save();
-        QFont f = p.font();
-        f.setBold(true);
-        p.setFont(f);
-        const double tx = on_left ? card.left() + 8 + lh / 2.0 : card.right() - 8 - lh / 2.0;
-        p.translate(tx, plot.center().y());
-        p.rotate(on_left ? -90 : 90);
-        p.drawText(QRectF(-60, -lh / 2.0, 120, lh), Qt::AlignCenter, title);
-        p.restore();
-    };
-    value_axis(proc_scale_, proc_ticks, kProcColor, true, QStringLiteral("%"));
-    value_axis(te_scale_, te_ticks, kTeColor, false, QStringLiteral("ТЕ"));
+}
 
-    // ТЕ is most often a fixed multiple of %, so that the two lines lie on
-    // each other: % broad beneath, ТЕ narrow and dashed above, both seen.
+// Each value axis in its series' colour, so that which line reads on which side is plain.
+void TrendChart::drawValueAxis(QPainter& p, const Frame& f, const Scale& s, const std::vector<double>& ticks,
+                               const QColor& c, bool onLeft, const QString& title) const {
+    const QRectF& card = f.card;
+    const int lh = f.lh;
+    p.setPen(QPen(c, 1.5));
+    const double x = onLeft ? f.plot.left() : f.plot.right();
+    p.drawLine(QPointF(x, f.plot.top()), QPointF(x, f.plot.bottom()));
+    for (double v : ticks) {
+        const double y = f.y(s, v);
+        p.drawLine(QPointF(onLeft ? x - 4 : x, y), QPointF(onLeft ? x : x + 4, y));
+        const QString text = TickText(v, s.step);
+        const QRectF box = onLeft ? QRectF(card.left(), y - lh / 2.0, x - 6 - card.left(), lh)
+                                  : QRectF(x + 6, y - lh / 2.0, card.right() - x - 6, lh);
+        p.drawText(box, (onLeft ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, text);
+    }
     p.save();
-    p.setClipRect(plot.adjusted(-4, -4, 4, 4));
+    QFont font = p.font();
+    font.setBold(true);
+    p.setFont(font);
+    const double tx = onLeft ? card.left() + 8 + lh / 2.0 : card.right() - 8 - lh / 2.0;
+    p.translate(tx, f.plot.center().y());
+    p.rotate(onLeft ? -90 : 90);
+    p.drawText(QRectF(-60, -lh / 2.0, 120, lh), Qt::AlignCenter, title);
+    p.restore();
+}
+
+// ТЕ is most often a fixed multiple of %, so that the two lines lie on each
+// other: % broad beneath, ТЕ narrow and dashed above, both seen.
+void TrendChart::drawCurves(QPainter& p, const Frame& f) const {
+    p.save();
+    p.setClipRect(f.plot.adjusted(-4, -4, 4, 4));
     auto series = [&](const std::vector<XY>& xy, const Scale& s, const QPen& pen, double marker) {
         if (xy.empty()) return;
         QPolygonF line;
         line.reserve(qsizetype(xy.size()));
-        for (const XY& pt : xy) line << QPointF(x_of(pt.t), y_of(s, pt.v));
+        for (const XY& pt : xy) line << QPointF(f.x(pt.t), f.y(s, pt.v));
         p.setBrush(Qt::NoBrush);
         // In short pieces: a broad line over a dense envelope, stroked as one
         // path, folds on itself so often that filling it takes the painter
@@ -225,25 +237,47 @@ void TrendChart::paintEvent(QPaintEvent*) {
 
     if (proc_.empty() && te_.empty()) {
         p.setPen(QColor(0x80, 0x80, 0x80));
-        p.drawText(plot, Qt::AlignCenter, QStringLiteral("нет точек"));
+        p.drawText(f.plot, Qt::AlignCenter, QStringLiteral("нет точек"));
     }
+}
 
-    // The legend under the time axis, centred.
+// Under the time axis, centred.
+void TrendChart::drawLegend(QPainter& p, const Frame& f) const {
+    const QFontMetrics fm = fontMetrics();
     const QString names[] = {QStringLiteral("сопротивление, %"), QStringLiteral("сопротивление, ТЕ")};
     const QPen pens[] = {ProcPen(), TePen()};
     constexpr double kSample = 28, kGap = 6, kBetween = 24;
     double total = kBetween;
     for (const QString& n : names) total += kSample + kGap + fm.horizontalAdvance(n);
     total -= kBetween;
-    double x = plot.center().x() - total / 2;
-    const double y = plot.bottom() + 6 + lh + 12 + lh / 2.0;
+    double x = f.plot.center().x() - total / 2;
+    const double y = f.plot.bottom() + 6 + f.lh + 12 + f.lh / 2.0;
     for (int i = 0; i < 2; ++i) {
         p.setPen(pens[i]);
         p.drawLine(QPointF(x + 3, y), QPointF(x + kSample - 3, y));
         x += kSample + kGap;
         p.setPen(QColor(0x30, 0x30, 0x30));
         const double w = fm.horizontalAdvance(names[i]);
-        p.drawText(QRectF(x, y - lh / 2.0, w + 2, lh), Qt::AlignLeft | Qt::AlignVCenter, names[i]);
+        p.drawText(QRectF(x, y - f.lh / 2.0, w + 2, f.lh), Qt::AlignLeft | Qt::AlignVCenter, names[i]);
         x += w + kBetween;
     }
+}
+
+void TrendChart::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), palette().window());
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF card = QRectF(rect()).adjusted(4, 4, -4, -4);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(card, 5, 5);
+
+    Frame f;
+    if (!layOut(card, f)) return;
+    drawGrid(p, f);
+    drawTimeAxis(p, f);
+    drawValueAxis(p, f, proc_scale_, f.procTicks, kProcColor, true, QStringLiteral("%"));
+    drawValueAxis(p, f, te_scale_, f.teTicks, kTeColor, false, QStringLiteral("ТЕ"));
+    drawCurves(p, f);
+    drawLegend(p, f);
 }

@@ -4,10 +4,13 @@
 // QPainter alone; it holds what it draws so that tests read that instead of
 // pixels.
 #include <QWidget>
+#include <QRectF>
 #include <cstdint>
 #include <vector>
 
 #include "records/trend.h"
+
+class QPainter;
 
 class TrendChart : public QWidget {
     Q_OBJECT
@@ -44,7 +47,17 @@ protected:
     void paintEvent(QPaintEvent* e) override;
 
 private:
+    // Where the parts go in this paint: the card, the plot area inside the
+    // axes, the ticks of the three axes.
+    struct Frame;
     QString timeText(int64_t t) const;
+    bool layOut(const QRectF& card, Frame& f) const;
+    void drawGrid(QPainter& p, const Frame& f) const;
+    void drawTimeAxis(QPainter& p, const Frame& f) const;
+    void drawValueAxis(QPainter& p, const Frame& f, const Scale& s, const std::vector<double>& ticks,
+                       const QColor& c, bool onLeft, const QString& title) const;
+    void drawCurves(QPainter& p, const Frame& f) const;
+    void drawLegend(QPainter& p, const Frame& f) const;
 
     std::vector<lork::trend::XY> proc_, te_;
     Scale proc_scale_, te_scale_;

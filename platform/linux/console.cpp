@@ -1,4 +1,4 @@
-#include "platform/console.h"
+#include "platform/base/console.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "platform/port_factory.h"
+#include "platform/base/device_port.h"
 #include "platform/linux/tty_port.h"
 
 namespace lork {

@@ -1,4 +1,4 @@
-#include "platform/error_words.h"
+#include "platform/base/error_words.h"
 
 #include <cerrno>
 

@@ -1,4 +1,4 @@
-#include "platform/port_absent.h"
+#include "platform/base/port_absent.h"
 
 #include <cerrno>
 

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/error_words.h"
+#include "platform/base/error_words.h"
 
 namespace lork {
 

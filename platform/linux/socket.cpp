@@ -1,4 +1,4 @@
-#include "platform/socket.h"
+#include "platform/base/socket.h"
 
 #include <netdb.h>
 #include <netinet/in.h>
@@ -11,8 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/deadline_wait.h"
-#include "platform/error_words.h"
+#include "platform/linux/deadline_wait.h"
+#include "platform/base/error_words.h"
 
 namespace lork::net {
 

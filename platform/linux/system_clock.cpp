@@ -1,10 +1,10 @@
-#include "platform/system_clock.h"
+#include "platform/base/system_clock.h"
 
 #include <sys/prctl.h>
 
 #include <chrono>
 
-#include "platform/deadline_wait.h"
+#include "platform/linux/deadline_wait.h"
 
 namespace lork {
 

@@ -7,12 +7,11 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-#include "platform/deadline_wait.h"
+#include "platform/linux/deadline_wait.h"
 #include "platform/linux/port_failure.h"
 #include "platform/linux/termios_speed.h"
 
@@ -23,12 +22,6 @@ namespace {
 // A frame is at most 64 bytes, so a write that has not drained by then is a
 // stuck line rather than a slow one.
 constexpr int64_t kWriteDrainUs = 2'000'000;
-
-int64_t monotonicUs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000;
-}
 
 bool vanishedErrno(int e) { return e == EIO || e == ENXIO || e == ENODEV || e == EPIPE; }
 
@@ -185,7 +178,7 @@ void TtyPort::purgeInput() {
 }
 
 bool TtyPort::waitFor(short events, int64_t timeout_us) {
-    const int64_t end = monotonicUs() + timeout_us;
+    const int64_t end = Monotonic_us() + timeout_us;
     for (;;) {
         pollfd p{fd_, events, 0};
         const int r = Poll_until(p, end);
@@ -204,7 +197,7 @@ bool TtyPort::waitFor(short events, int64_t timeout_us) {
 
 uint32_t TtyPort::write(const uint8_t* data, size_t len) {
     if (fd_ < 0) return lost_error_ ? lost_error_ : EBADF;
-    const int64_t end = monotonicUs() + kWriteDrainUs;
+    const int64_t end = Monotonic_us() + kWriteDrainUs;
     size_t off = 0;
     while (off < len) {
         const ssize_t n = ::write(fd_, data + off, len - off);
@@ -218,7 +211,7 @@ uint32_t TtyPort::write(const uint8_t* data, size_t len) {
             lost(e);
             return uint32_t(e);
         }
-        const int64_t left = end - monotonicUs();
+        const int64_t left = end - Monotonic_us();
         if (left <= 0) return ETIMEDOUT;
         if (!waitFor(POLLOUT, left) && fd_ < 0) return lost_error_;
     }

@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/serial_port.h"
+#include "platform/base/serial_port.h"
 
 namespace lork {
 

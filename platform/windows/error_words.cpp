@@ -1,4 +1,4 @@
-#include "platform/error_words.h"
+#include "platform/base/error_words.h"
 
 // Winsock's header goes before windows.h, which would pull in the old one.
 #include <winsock2.h>

@@ -1,4 +1,4 @@
-#include "platform/file_io.h"
+#include "platform/base/file_io.h"
 
 #include <windows.h>
 #include <shlobj.h>

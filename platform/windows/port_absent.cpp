@@ -1,4 +1,4 @@
-#include "platform/port_absent.h"
+#include "platform/base/port_absent.h"
 
 // Winsock's header goes before windows.h, which would pull in the old one.
 #include <winsock2.h>

@@ -1,4 +1,4 @@
-#include "platform/socket.h"
+#include "platform/base/socket.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

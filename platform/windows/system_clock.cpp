@@ -1,4 +1,4 @@
-#include "platform/system_clock.h"
+#include "platform/base/system_clock.h"
 
 #include <windows.h>
 

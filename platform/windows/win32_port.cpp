@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "platform/error_words.h"
-#include "platform/port_factory.h"
+#include "platform/base/device_port.h"
+#include "platform/base/error_words.h"
 #include "platform/windows/wide.h"
 
 namespace lork {
@@ -183,10 +183,10 @@ uint32_t Win32Port::lastReadError() const {
     return read_error_;
 }
 
-bool Win32Port::readTimed(uint8_t* buf, size_t n, const ReadTimeouts& t, size_t& got, uint32_t& err) {
+bool Win32Port::readTimed(uint8_t* buf, size_t n, const PortTimeouts& t, size_t& got, uint32_t& err) {
     // Without a total time-out ReadFile would wait for its first byte for
     // ever; the caller's own timing takes what is there instead.
-    if (t.multiplier == 0 && t.constant == 0) return false;
+    if (t.RTTM == 0 && t.RTTC == 0) return false;
     got = 0;
     err = 0;
     while (got < n && !rx_.empty()) {
@@ -199,8 +199,8 @@ bool Win32Port::readTimed(uint8_t* buf, size_t n, const ReadTimeouts& t, size_t&
     }
     if (got == n) return true;
     // A byte a wait took in counts as come: the interval runs from it.
-    const DWORD total = got > 0 && t.interval > 0 ? t.interval : t.constant;
-    if (!setTimeouts(t.interval, got > 0 ? 0 : t.multiplier, got > 0 ? total : t.constant)) {
+    const DWORD total = got > 0 && t.RIT > 0 ? t.RIT : t.RTTC;
+    if (!setTimeouts(t.RIT, got > 0 ? 0 : t.RTTM, got > 0 ? total : t.RTTC)) {
         err = lost_error_;
         return true;
     }

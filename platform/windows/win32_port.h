@@ -23,7 +23,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/serial_port.h"
+#include "platform/base/serial_port.h"
 
 namespace lork {
 
@@ -44,7 +44,7 @@ public:
     size_t readAvailable(uint8_t* buf, size_t max) override;
     bool waitForReadyRead(int ms) override;
     uint32_t lastReadError() const override;
-    bool readTimed(uint8_t* buf, size_t n, const ReadTimeouts& t, size_t& got, uint32_t& err) override;
+    bool readTimed(uint8_t* buf, size_t n, const PortTimeouts& t, size_t& got, uint32_t& err) override;
     std::string describeError(const std::string& name, uint32_t err) const override;
 
     // "COM5" -> "\\.\COM5"; a name that is already a device path stays.

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "platform/deadline_wait.h"
+#include "platform/linux/deadline_wait.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/private_profile.h"
-#include "platform/socket.h"
+#include "platform/base/socket.h"
 #include "protocol/settings_file.h"
 #include "records/calibration_log.h"
 #include "records/log_file.h"

@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "core_test_util.h"
-#include "platform/error_words.h"
+#include "platform/base/error_words.h"
 #include "records/format.h"
 #include "records/journal.h"
 
@@ -43,7 +43,7 @@ TEST_P(PortSetup, TimeoutsAndPausesFollowTheCode) {
     EXPECT_EQ(ls.WTTM + ls.WTTC, 0);
     EXPECT_EQ(r.core.link.pause_before, c.before);
     EXPECT_EQ(r.core.link.pause_after, c.after);
-    EXPECT_EQ(r.core.link.port_timeouts.ReadTotalTimeoutMultiplier, c.rttm);
+    EXPECT_EQ(r.core.link.port_timeouts.RTTM, c.rttm);
     // Always the settings' own rate, whatever the code.
     EXPECT_EQ(r.port.config().baud, c.scor);
     // The port learns the single-byte read time-out at that rate (none off the table).

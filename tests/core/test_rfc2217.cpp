@@ -18,7 +18,7 @@
 #include "platform/mbtcp_port.h"
 #include "platform/port_factory.h"
 #include "platform/rfc2217_port.h"
-#include "platform/system_clock.h"
+#include "platform/base/system_clock.h"
 #include "platform/telnet_input.h"
 #include "device/device.h"
 #include "support/fake_port.h"

@@ -9,6 +9,7 @@
 
 #include "protocol/framing.h"
 #include "sim/instrument_model.h"
+#include "sim/options.h"
 #include "sim/sweep.h"
 
 using namespace lork::sim;
@@ -368,4 +369,36 @@ TEST(SimModel, SweepMovesBetweenItsBoundsAndRefusesBadValues) {
     EXPECT_DOUBLE_EQ(s->at(45), 100);
     for (const char* bad : {"", "100:300", "300:100:60", "100:300:0", "-1:300:60", "100:300:60:", "a:b:c"})
         EXPECT_FALSE(Parse_sweep(bad)) << bad;
+}
+
+// The simulator's two programs share one parser, each taking only the options
+// its line can serve.
+TEST(SimModel, EachProgramTakesItsOwnOptions) {
+    const struct {
+        LineKind kind;
+        std::vector<std::string> args;
+        Parsed result;
+        const char* error;
+    } cases[] = {
+        {LineKind::Pty, {"--pace", "--fault", "late:2", "--baud", "19200"}, Parsed::Run, ""},
+        {LineKind::Pty, {"--port", "COM3"}, Parsed::Bad, "unknown option --port"},
+        {LineKind::ComPort, {"--port", "COM3", "--address", "7"}, Parsed::Run, ""},
+        {LineKind::ComPort, {"--pace"}, Parsed::Bad, "unknown option --pace"},
+        {LineKind::ComPort, {"--baud", "1200"}, Parsed::Bad, "bad baud rate"},
+        {LineKind::Pty, {"--address"}, Parsed::Bad, "--address needs a value"},
+    };
+    for (const auto& c : cases) {
+        Options o;
+        std::string error;
+        EXPECT_EQ(parseOptions(c.args, c.kind, o, error), c.result) << c.args[0];
+        EXPECT_EQ(error, c.error) << c.args[0];
+    }
+    Options o;
+    std::string error;
+    ASSERT_EQ(parseOptions({"--baud", "19200", "--silent", "--fault", "late:2"}, LineKind::Pty, o, error),
+              Parsed::Run);
+    EXPECT_EQ(o.line.scor_code, 3);
+    ASSERT_TRUE(o.fault);
+    EXPECT_EQ(o.fault->kind, Fault::Late);
+    EXPECT_EQ(o.fault->times, 2u);
 }

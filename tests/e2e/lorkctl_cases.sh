@@ -1,51 +1,7 @@
 #!/usr/bin/env bash
 # lorkctl end to end: every command over a real pseudo-terminal against lork-sim.
 #   lorkctl_cases.sh LORKCTL LORK_SIM
-set -u
-ctl=$1 simexe=$2
-[ -x "$ctl" ] && [ -x "$simexe" ] || { echo "missing programs"; exit 77; }
-work=$(mktemp -d)
-sim_pid=
-stop_sim() {
-  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; fi
-  exec 9>&- 2>/dev/null
-  sim_pid=
-}
-trap 'stop_sim; rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME=$work/config HOME=$work XDG_DATA_HOME=$work/data
-fail=0
-bad() { echo "FAIL: $*"; fail=1; }
-
-# start_sim ARGS...: a fresh instrument; $pty is its terminal, $work/sim.err
-# its record of every frame, fd 9 its command input.
-start_sim() {
-  stop_sim
-  rm -f "$work/sim.out" "$work/sim.err" "$work/sim.in"
-  mkfifo "$work/sim.in"
-  # Above the load of a busy machine where allowed (root): its replies are
-  # what the time-outs measure.
-  nice -n -10 "$simexe" --verbose "$@" <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
-  sim_pid=$!
-  exec 9>"$work/sim.in"
-  for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
-  pty=$(head -n1 "$work/sim.out")
-  [ -e "$pty" ] || { echo "lork-sim gave no terminal: $(cat "$work/sim.err")"; exit 77; }
-}
-sim_cmd() { echo "$1" >&9; sleep 0.2; }
-requests() { grep -c -- '<- ' "$work/sim.err"; }
-# Timing is not the subject here: every exchange gets a time-out a loaded
-# machine meets, unless the case gives its own.
-T=(--timeout 1500)
-# run EXPECTED_STATUS ARGS...: lorkctl's output in $work/out and $work/err.
-run() {
-  local want=$1; shift
-  local t=("${T[@]}")
-  case " $* " in *" --timeout "*) t=() ;; esac
-  timeout 120 "$ctl" "$@" "${t[@]}" >"$work/out" 2>"$work/err"
-  local rc=$?
-  [ "$rc" -eq "$want" ] || bad "lorkctl $* -> $rc, expected $want; stderr: $(cat "$work/err")"
-}
-has() { grep -qF -- "$2" "$work/$1" || bad "'$2' not in $1: $(cat "$work/$1")"; }
+. "$(dirname "$0")/lorkctl_harness.sh" "$@"
 
 # --- read: the window's settings file gives the defaults and stays untouched
 start_sim

@@ -4,24 +4,8 @@
 # cut short while the instrument holds back its echo. One row per case: the
 # status, the words on standard error, the memory the run took.
 #   lorkctl_files.sh LORKCTL LORK_SIM
-set -u
-ctl=$1 simexe=$2
-[ -x "$ctl" ] && [ -x "$simexe" ] || { echo "missing programs"; exit 77; }
-work=$(mktemp -d)
-sim_pid=
-trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null; exec 9>&- 2>/dev/null; rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME=$work/config HOME=$work XDG_DATA_HOME=$work/data
-fail=0
-bad() { echo "FAIL: $*"; fail=1; }
-
-mkfifo "$work/sim.in"
-"$simexe" --verbose <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-exec 9>"$work/sim.in"
-for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
-pty=$(head -n1 "$work/sim.out")
-[ -e "$pty" ] || { echo "lork-sim gave no terminal: $(cat "$work/sim.err")"; exit 77; }
-requests() { grep -c -- '<- ' "$work/sim.err"; }
+. "$(dirname "$0")/lorkctl_harness.sh" "$@"
+start_sim
 
 # The files of the rows.
 mkfifo "$work/fifo.json" "$work/fifo.jsonl"

@@ -3,51 +3,9 @@
 # lork-sim (its two exceptions and a reply of another transaction), and
 # pymodbus's Modbus TCP server.
 #   lorkctl_mbtcp.sh LORKCTL LORK_SIM
-set -u
-ctl=$1 simexe=$2
-here=$(cd "$(dirname "$0")" && pwd)
-py=/usr/bin/python3
-[ -x "$ctl" ] && [ -x "$simexe" ] && [ -x "$py" ] || { echo "missing programs"; exit 77; }
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
-  exec 9>&- 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export XDG_CONFIG_HOME=$work/config HOME=$work XDG_DATA_HOME=$work/data
-fail=0
-bad() { echo "FAIL: $*"; fail=1; }
-# Timing is not the subject: a time-out a loaded machine meets, unless the case gives its own.
-T=(--timeout 1500)
-run() {
-  local want=$1; shift
-  local t=("${T[@]}")
-  case " $* " in *" --timeout "*) t=() ;; esac
-  timeout 120 "$ctl" "$@" "${t[@]}" >"$work/out" 2>"$work/err"
-  local rc=$?
-  [ "$rc" -eq "$want" ] || bad "lorkctl $* -> $rc, expected $want; out: $(cat "$work/out"); err: $(cat "$work/err")"
-}
-has() { grep -qF -- "$2" "$work/$1" || bad "'$2' not in $1: $(cat "$work/$1")"; }
-hasnt() { ! grep -qF -- "$2" "$work/$1" || bad "'$2' in $1: $(cat "$work/$1")"; }
-
-mkfifo "$work/sim.in"
-"$simexe" --verbose <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
-pids+=($!)
-exec 9>"$work/sim.in"
-for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
-pty=$(head -n1 "$work/sim.out")
-[ -e "$pty" ] || { echo "lork-sim gave no terminal"; exit 77; }
-
-# One gateway per mode, each printing its port.
-gateway() {
-  local out=$work/gw$#.$RANDOM
-  "$py" "$here/mbtcp_gateway.py" "$pty" "$@" >"$out" 2>&1 &
-  pids+=($!)
-  for _ in $(seq 50); do [ -s "$out" ] && break; sleep 0.1; done
-  gw="mbtcp://127.0.0.1:$(head -n1 "$out")"
-}
+. "$(dirname "$0")/lorkctl_harness.sh" "$@"
+[ -x "$py" ] || { echo "missing programs"; exit 77; }
+start_sim
 
 # --- through the gateway as through the line: values, the port marked
 gateway
@@ -79,8 +37,7 @@ has err "шлюз: прибор не ответил"
 # leaves unanswered
 tcp=$("$py" -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 if "$py" -c 'import pymodbus' 2>/dev/null; then
-  "$py" "$here/../peer/pymodbus_server.py" "tcp:$tcp" 5 >"$work/pym.log" 2>&1 &
-  pids+=($!)
+  background "$py" "$here/../peer/pymodbus_server.py" "tcp:$tcp" 5 >"$work/pym.log" 2>&1
   for _ in $(seq 100); do "$py" -c "import socket; socket.create_connection(('127.0.0.1', $tcp), 0.2)" 2>/dev/null && break; sleep 0.1; done
   run 0 raw read --port "mbtcp://127.0.0.1:$tcp" --address 5 3 0x0A00 3
   has out "0x0A00    12 0x000C"; has out "0x0A02    20 0x0014"

@@ -12,7 +12,7 @@
 
 #include "app/tfglav.h"
 #include "platform/port_factory.h"
-#include "platform/system_clock.h"
+#include "platform/base/system_clock.h"
 #include "support/fake_port.h"
 
 namespace lork::test {

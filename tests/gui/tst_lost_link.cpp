@@ -12,7 +12,7 @@
 
 #include "gui_fixture.h"
 #include "pages/readings.h"
-#include "platform/error_words.h"
+#include "platform/base/error_words.h"
 #include "sim/instrument_model.h"
 #include "support/sim_attach.h"
 #include "widgets/announcer.h"

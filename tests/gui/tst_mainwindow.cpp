@@ -16,7 +16,7 @@
 #include "widgets/updown.h"
 #include "gui_fixture.h"
 #include "pages/readings.h"
-#include "platform/error_words.h"
+#include "platform/base/error_words.h"
 #include "protocol/framing.h"
 #include "support/temp_dir.h"
 

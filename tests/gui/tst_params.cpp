@@ -14,7 +14,6 @@
 #include "pages/readings.h"
 #include "protocol/framing.h"
 #include "protocol/value_rules.h"
-#include "protocol/registers.h"
 #include "sim/instrument_model.h"
 #include "support/sim_attach.h"
 #include "widgets/announcer.h"
@@ -87,11 +86,11 @@ void TstParams::readButtons() {
         const char* shown;
     };
     const Case cases[] = {
-        {"B_read_res", reg::res, "Ecur_res", [](auto& m) { auto p = m.params(); p.res = 12; m.setParams(p); }, "12"},
-        {"B_read_kolstep", reg::kol_step, "Ecur_kolstep", [](auto& m) { auto p = m.params(); p.kol_step = 40; m.setParams(p); }, "40"},
-        {"B_read_porstep", reg::por_step, "Ecur_porstep", [](auto& m) { auto p = m.params(); p.por_step = 7; m.setParams(p); }, "7"},
-        {"Bread_sysnum", reg::adr, "Eint_cur_sysnum", [](auto&) {}, "5"},
-        {"Bread_stopbit", reg::stopbit, "Eint_cur_stopbit", [](auto&) {}, "1"},
+        {"B_read_res", 0x0A00, "Ecur_res", [](auto& m) { auto p = m.params(); p.res = 12; m.setParams(p); }, "12"},
+        {"B_read_kolstep", 0x0A01, "Ecur_kolstep", [](auto& m) { auto p = m.params(); p.kol_step = 40; m.setParams(p); }, "40"},
+        {"B_read_porstep", 0x0A02, "Ecur_porstep", [](auto& m) { auto p = m.params(); p.por_step = 7; m.setParams(p); }, "7"},
+        {"Bread_sysnum", 0x0800, "Eint_cur_sysnum", [](auto&) {}, "5"},
+        {"Bread_stopbit", 0x0803, "Eint_cur_stopbit", [](auto&) {}, "1"},
     };
     for (const Case& c : cases) {
         Rig r;
@@ -154,7 +153,7 @@ void TstParams::writeParameters() {
     test::GuiRig::choose(r.pp().CBust_res, 15);  // "20"
     QCOMPARE(int(r.g.w->parameters().ust_res()), 20);
     r.pp().SB_izmres->click();
-    QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::res, 20));
+    QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(0x0A00, 20));
     QCOMPARE(int(r.model.params().res), 20);
     QCOMPARE(int(r.st().dev.res), 20);
     QCOMPARE(r.pp().Ecur_res->text(), QString("20"));
@@ -163,14 +162,14 @@ void TstParams::writeParameters() {
 
     r.pp().Eust_kol_step->setText("99");
     r.pp().SB_izmkolstep->click();
-    QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::kol_step, 99));
+    QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(0x0A01, 99));
     QCOMPARE(int(r.model.params().kol_step), 99);
     QCOMPARE(r.pp().Ecur_kolstep->text(), QString("99"));
     QCOMPARE(int(r.st().dev.kol_step), 99);  // the start value; a write does not change it
 
     r.pp().Eust_por_step->setText("50");
     r.pp().SB_izmporstep->click();
-    QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::por_step, 50));
+    QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(0x0A02, 50));
     QCOMPARE(int(r.model.params().por_step), 50);
     QCOMPARE(r.pp().Ecur_porstep->text(), QString("50"));
     QCOMPARE(r.pp().Eust_por_step->text(), QString("50"));
@@ -178,7 +177,7 @@ void TstParams::writeParameters() {
     // A value above the up-down's range but within a byte is sent as typed.
     r.pp().Eust_kol_step->setText("150");
     r.pp().SB_izmkolstep->click();
-    QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::kol_step, 150));
+    QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(0x0A01, 150));
     QCOMPARE(r.pp().Ecur_kolstep->text(), QString("150"));
     QCOMPARE(r.exchanges(), size_t(5));
     QVERIFY(r.g.messages.isEmpty());
@@ -202,21 +201,21 @@ void TstParams::rulesAskFirst() {
         const char* question;  // nullptr: no question, the write goes out at once
     };
     const Case cases[] = {
-        {PageReads, "Eust_kol_step", "99", "SB_izmkolstep", reg::kol_step, 99,
+        {PageReads, "Eust_kol_step", "99", "SB_izmkolstep", 0x0A01, 99,
          "Не выполняется условие N * R <= 900 Ом: N = 99, R = 10, N * R = 990 Ом."},
-        {PageReads, "Eust_por_step", "248", "SB_izmporstep", reg::por_step, 248,
+        {PageReads, "Eust_por_step", "248", "SB_izmporstep", 0x0A02, 248,
          "Не выполняется условие U < N: U = 248, N = 90."},
-        {Query, nullptr, nullptr, "SB_izmres", reg::res, 20,
+        {Query, nullptr, nullptr, "SB_izmres", 0x0A00, 20,
          "Не выполняется условие N * R <= 900 Ом: N = 90, R = 20, N * R = 1800 Ом."},
-        {PageReads, "Eust_kol_step", "2", "SB_izmkolstep", reg::kol_step, 2,
+        {PageReads, "Eust_kol_step", "2", "SB_izmkolstep", 0x0A01, 2,
          "Не выполняется условие U < N: U = 50, N = 2."},
         // The page's own good write counts, though kol_step keeps the value read.
-        {WrittenN40, "Eust_por_step", "45", "SB_izmporstep", reg::por_step, 45,
+        {WrittenN40, "Eust_por_step", "45", "SB_izmporstep", 0x0A02, 45,
          "Не выполняется условие U < N: U = 45, N = 40."},
         // Nothing read yet: only what breaks a rule whatever the instrument holds.
-        {Nothing, "Eust_kol_step", "0", "SB_izmkolstep", reg::kol_step, 0,
+        {Nothing, "Eust_kol_step", "0", "SB_izmkolstep", 0x0A01, 0,
          "Не выполняется условие U < N: N = 0, U не меньше 0."},
-        {Nothing, "Eust_kol_step", "248", "SB_izmkolstep", reg::kol_step, 248, nullptr},
+        {Nothing, "Eust_kol_step", "248", "SB_izmkolstep", 0x0A01, 248, nullptr},
     };
     for (const Case& c : cases) {
         Rig r;
@@ -280,7 +279,7 @@ void TstParams::writeInterface() {
         Rig r;
         test::GuiRig::choose(r.pp().CBint_parity, 2);
         r.pp().SBint_write_parity->click();
-        QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::parity, 2));
+        QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(0x0802, 2));
         QCOMPARE(int(r.model.line().parity), 2);
         QCOMPARE(int(r.st().ls.parity), 0);  // the program keeps its own
     }
@@ -288,7 +287,7 @@ void TstParams::writeInterface() {
         Rig r;
         test::GuiRig::choose(r.pp().CBint_stopbit, 1);
         r.pp().SBint_write_stopbit->click();
-        QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::stopbit, 2));
+        QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(0x0803, 2));
         QCOMPARE(int(r.model.line().stopbit), 2);
         QCOMPARE(int(r.st().ls.stopbit), 1);
     }
@@ -296,7 +295,7 @@ void TstParams::writeInterface() {
         Rig r;
         r.pp().Eint_sysnum->setText("17");
         r.pp().SBint_write_sysnum->click();
-        QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::adr, 17));
+        QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(0x0800, 17));
         QCOMPARE(int(r.lastWrite().bytes[0]), 5);  // sent to the old address
         QCOMPARE(int(r.st().ls.adr), 17);
         QCOMPARE(r.pp().Eint_cur_sysnum->text(), QString("17"));
@@ -314,7 +313,7 @@ void TstParams::baudWriteFollowsTheInstrument() {
     const size_t opens = r.g.port.opened.size();
     test::GuiRig::choose(r.pp().CBint_scor, 3);  // code 4
     r.pp().SBint_write_scor->click();
-    QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(reg::scor_code, 4));
+    QCOMPARE(writtenRegister(r.lastWrite().bytes), write_of(0x0801, 4));
     QCOMPARE(r.lastWrite().cfg.baud, 9600);
     const auto& ls = r.st().ls;
     QCOMPARE(ls.scor, 38400);

@@ -12,7 +12,7 @@
 
 #include "widgets/conversions.h"
 #include "app/tfglav.h"
-#include "platform/system_clock.h"
+#include "platform/base/system_clock.h"
 #include "widgets/digit_key_filter.h"
 #include "widgets/updown.h"
 #include "platform/host.h"

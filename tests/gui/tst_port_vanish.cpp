@@ -9,7 +9,7 @@
 #include <memory>
 #include <thread>
 
-#include "platform/system_clock.h"
+#include "platform/base/system_clock.h"
 #include "platform/linux/tty_port.h"
 #include "device/device.h"
 #include "support/fake_port.h"

@@ -26,19 +26,17 @@
 #include "gui_fixture.h"
 #include "pages/readings.h"
 #include "protocol/framing.h"
-#include "protocol/registers.h"
 #include "sim/instrument_model.h"
 #include "support/fake_port.h"
 #include "support/sim_attach.h"
 
 using lork::test::FakePort;
 using lork::test::VirtualClock;
-namespace reg = lork::reg;
 
 namespace {
 
-constexpr uint8_t kHolding = reg::ReadHoldingRegisters;
-constexpr uint8_t kInput = reg::ReadInputRegisters;
+constexpr uint8_t kHolding = 3;
+constexpr uint8_t kInput = 4;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -603,8 +601,8 @@ void TstReadings::exchangeWindowsPaintedAtOnce() {
 void TstReadings::singleValueReads() {
     Rig r;
     pattern(r);
-    r.data(kHolding, reg::sum_res, {0x12, 0x34});
-    r.data(kHolding, reg::proc_dopusk, {0x00, 0x0F});
+    r.data(kHolding, 0x0A06, {0x12, 0x34});
+    r.data(kHolding, 0x0A07, {0x00, 0x0F});
     struct Case {
         void (ReadingsPage::*handler)();
         Req req;
@@ -612,23 +610,23 @@ void TstReadings::singleValueReads() {
         QString want;
     };
     const Case cases[] = {
-        {&ReadingsPage::LEresDblClick, {kHolding, reg::res, 1}, "LEres", QStringLiteral("10")},
-        {&ReadingsPage::LEkol_stepDblClick, {kHolding, reg::kol_step, 1}, "LEkol_step", QStringLiteral("100")},
-        {&ReadingsPage::LEpor_stepDblClick, {kHolding, reg::por_step, 1}, "LEpor_step", QStringLiteral("50")},
-        {&ReadingsPage::LE_procClick, {kInput, reg::proc, 2}, "LE_proc", num("   1.000")},
-        {&ReadingsPage::LE_teClick, {kInput, reg::te, 2}, "LE_te", num("   2.000")},
-        {&ReadingsPage::L_SumResClick, {kHolding, reg::sum_res, 1}, "L_SumRes", QStringLiteral("4660")},
-        {&ReadingsPage::L_ProcdopuskClick, {kHolding, reg::proc_dopusk, 1}, "L_Procdopusk", QStringLiteral("15")},
+        {&ReadingsPage::LEresDblClick, {kHolding, 0x0A00, 1}, "LEres", QStringLiteral("10")},
+        {&ReadingsPage::LEkol_stepDblClick, {kHolding, 0x0A01, 1}, "LEkol_step", QStringLiteral("100")},
+        {&ReadingsPage::LEpor_stepDblClick, {kHolding, 0x0A02, 1}, "LEpor_step", QStringLiteral("50")},
+        {&ReadingsPage::LE_procClick, {kInput, 0x0017, 2}, "LE_proc", num("   1.000")},
+        {&ReadingsPage::LE_teClick, {kInput, 0x0019, 2}, "LE_te", num("   2.000")},
+        {&ReadingsPage::L_SumResClick, {kHolding, 0x0A06, 1}, "L_SumRes", QStringLiteral("4660")},
+        {&ReadingsPage::L_ProcdopuskClick, {kHolding, 0x0A07, 1}, "L_Procdopusk", QStringLiteral("15")},
     };
     // Reads of single registers from the middle of a block go to the simulator;
     // the block overrides above apply to reads that start where they start.
-    r.data(kInput, reg::proc, {0x3F, 0x80, 0x00, 0x00});
-    r.data(kInput, reg::te, {0x40, 0x00, 0x00, 0x00});
-    r.data(kInput, reg::procw, {0x04, 0xD2});
-    r.data(kInput, reg::tew, {0x01, 0x2C});
-    r.data(kInput, reg::izm_proc, {0x00, 0x00, 0xC8, 0x42});
-    r.data(kInput, reg::izm_znach, {0x00, 0x00, 0x44, 0x41});
-    r.data(kInput, reg::izm_imp, {0x00, 0x00, 0x01, 0x2C});
+    r.data(kInput, 0x0017, {0x3F, 0x80, 0x00, 0x00});
+    r.data(kInput, 0x0019, {0x40, 0x00, 0x00, 0x00});
+    r.data(kInput, 0x001B, {0x04, 0xD2});
+    r.data(kInput, 0x001C, {0x01, 0x2C});
+    r.data(kInput, 0x0011, {0x00, 0x00, 0xC8, 0x42});
+    r.data(kInput, 0x0013, {0x00, 0x00, 0x44, 0x41});
+    r.data(kInput, 0x0015, {0x00, 0x00, 0x01, 0x2C});
     for (const Case& c : cases) {
         r.requests.clear();
         (r.w->readings().*c.handler)();
@@ -651,11 +649,11 @@ void TstReadings::singleValueReads() {
     // Lvind re-reads the view and chooses its item, which writes it back.
     r.requests.clear();
     r.w->readings().LvindClick();
-    QCOMPARE(r.sent(), (std::vector<Req>{{kHolding, reg::v_ind, 1}, {reg::WriteMultipleRegisters, reg::v_ind, 1}}));
+    QCOMPARE(r.sent(), (std::vector<Req>{{kHolding, 0x0A05, 1}, {16, 0x0A05, 1}}));
     QCOMPARE(r.group("RGv_ind_group")->checkedId(), 1);
 
     // A failure leaves the field and adds one line.
-    r.exception(kInput, reg::izm_imp, 4);
+    r.exception(kInput, 0x0015, 4);
     r.w->readings().LEizm_impClick();
     QCOMPARE(r.text("LEizm_imp"), QStringLiteral("300     (0000012C hex)"));
     QCOMPARE(r.lines().size(), 1);
@@ -666,37 +664,37 @@ void TstReadings::combinedDoubleClicksReadThreeValues() {
     Rig r;
     r.silent = true;
     r.w->readings().LEizmznachDblClick();
-    QCOMPARE(r.sent(), (std::vector<Req>{{kInput, reg::izm_znach, 2}, {kInput, reg::te, 2}, {kInput, reg::tew, 1}}));
+    QCOMPARE(r.sent(), (std::vector<Req>{{kInput, 0x0013, 2}, {kInput, 0x0019, 2}, {kInput, 0x001C, 1}}));
     QCOMPARE(r.lines().size(), 3);  // each failure its own line, none skipped
     r.requests.clear();
     r.silent = false;
     r.w->readings().LEizmprocDblClick();
-    QCOMPARE(r.sent(), (std::vector<Req>{{kInput, reg::izm_proc, 2}, {kInput, reg::proc, 2}, {kInput, reg::procw, 1}}));
+    QCOMPARE(r.sent(), (std::vector<Req>{{kInput, 0x0011, 2}, {kInput, 0x0017, 2}, {kInput, 0x001B, 1}}));
     QVERIFY(r.get<QListWidget>("LBtuda")->item(0)->text().startsWith(QStringLiteral("05 04 00 1B 00 01 ")));
 }
 
 void TstReadings::mouseClicksReachTheirHandlers() {
     Rig r;
     QTest::mouseClick(r.get<QWidget>("LEstep"), Qt::LeftButton);
-    QCOMPARE(r.sent(), (std::vector<Req>{{kInput, reg::step, 1}}));
+    QCOMPARE(r.sent(), (std::vector<Req>{{kInput, 0x0010, 1}}));
     r.requests.clear();
     QTest::mouseClick(r.get<QWidget>("STkluchK1K2"), Qt::LeftButton);
-    QCOMPARE(r.sent(), (std::vector<Req>{{reg::ReadCoils, reg::kluch_K1, reg::coilCount}}));
+    QCOMPARE(r.sent(), (std::vector<Req>{{1, 0, 8}}));
     r.requests.clear();
     QTest::mouseDClick(r.get<QWidget>("LEres"), Qt::LeftButton);
-    QCOMPARE(r.sent(), (std::vector<Req>{{kHolding, reg::res, 1}}));  // no click handler of its own
+    QCOMPARE(r.sent(), (std::vector<Req>{{kHolding, 0x0A00, 1}}));  // no click handler of its own
     r.requests.clear();
     QTest::mouseDClick(r.get<QWidget>("LEizmznach"), Qt::LeftButton);
     std::vector<Req> s = r.sent();
     QVERIFY(s.size() >= 3);
     QCOMPARE((std::vector<Req>(s.end() - 3, s.end())),
-             (std::vector<Req>{{kInput, reg::izm_znach, 2}, {kInput, reg::te, 2}, {kInput, reg::tew, 1}}));
+             (std::vector<Req>{{kInput, 0x0013, 2}, {kInput, 0x0019, 2}, {kInput, 0x001C, 1}}));
 }
 
 void TstReadings::nameAndVersion() {
     Rig r;
-    r.data(kInput, reg::name, {0xCB, 0xCE, 0xD0, 0xCA, 0x00, 0x01});  // "ЛОРК" and two control bytes
-    r.data(kInput, reg::version, {'V', '2', '.', '0', '6', ' ', ' ', ' ', ' ', ' '});
+    r.data(kInput, 0x0200, {0xCB, 0xCE, 0xD0, 0xCA, 0x00, 0x01});  // "ЛОРК" and two control bytes
+    r.data(kInput, 0x020A, {'V', '2', '.', '0', '6', ' ', ' ', ' ', ' ', ' '});
     r.w->readings().Ed_nameClick();
     r.w->readings().Ed_versionClick();
     QCOMPARE(r.get<QLineEdit>("Ed_name")->text(), QStringLiteral("ЛОРК··"));

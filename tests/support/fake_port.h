@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
+#include "platform/base/clock.h"
 #include "platform/host.h"
-#include "platform/serial_port.h"
+#include "platform/base/serial_port.h"
 
 namespace lork::test {
 

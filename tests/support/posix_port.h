@@ -3,8 +3,8 @@
 // lets peer tests and benchmarks drive the core over a real tty path.
 #include <string>
 
-#include "platform/clock.h"
-#include "platform/serial_port.h"
+#include "platform/base/clock.h"
+#include "platform/base/serial_port.h"
 
 namespace lork::test {
 

@@ -14,11 +14,12 @@
 #include <string>
 
 #include "records/calibration_log.h"
-#include "platform/error_words.h"
-#include "platform/file_io.h"
+#include "platform/base/error_words.h"
+#include "platform/base/file_io.h"
+#include "platform/file_words.h"
 #include "platform/private_profile.h"
 #include "protocol/settings_file.h"
-#include "platform/system_clock.h"
+#include "platform/base/system_clock.h"
 #include "platform/windows/wide.h"
 #include "platform/windows/win32_port.h"
 #include "support/temp_dir.h"

@@ -1,4 +1,4 @@
 #pragma once
 #include <QString>
 #include "protocol/state.h"
-#include "platform/clock.h"
+#include "platform/base/clock.h"

@@ -11,15 +11,11 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/base/monotonic.h"
+
 namespace lork {
 
 inline constexpr int64_t kFinishUs = 50;
-
-inline int64_t Monotonic_us() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000;
-}
 
 inline timespec Span_ts(int64_t us) { return {time_t(us / 1'000'000), long(us % 1'000'000) * 1000}; }
 

@@ -3,7 +3,7 @@
 // One implementation per system (platform/linux/, platform/windows/).
 #include <cstdint>
 
-#include "platform/clock.h"
+#include "platform/base/clock.h"
 
 namespace lork {
 

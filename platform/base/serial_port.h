@@ -11,6 +11,18 @@
 
 namespace lork {
 
+// A port's five time-outs, ms, as Win32's COMMTIMEOUTS has them: the read
+// interval, the read total's multiplier (per byte) and constant, the write
+// total's multiplier and constant. The line settings carry them under these
+// names; the link loads them into the port at every opening.
+struct PortTimeouts {
+    uint16_t RIT = 0;
+    uint16_t RTTM = 0;
+    uint16_t RTTC = 0;
+    uint16_t WTTM = 0;
+    uint16_t WTTC = 0;
+};
+
 struct LineConfig {
     int32_t baud = 9600;   // bit/s
     uint8_t bytesize = 8;  // data bits
@@ -82,17 +94,11 @@ public:
     // Whether the line is reached through a Modbus TCP gateway.
     virtual bool modbusTcp() const { return false; }
 
-    // The read fields of Win32's COMMTIMEOUTS, ms.
-    struct ReadTimeouts {
-        uint32_t interval = 0;
-        uint32_t multiplier = 0;
-        uint32_t constant = 0;
-    };
     // A port whose system keeps the read time-outs itself reads up to n bytes
-    // under them in one call and returns true, with got and err (0 or the
-    // system error code) set. False: the caller times the read on top of
-    // readAvailable() and the waits.
-    virtual bool readTimed(uint8_t* buf, size_t n, const ReadTimeouts& t, size_t& got, uint32_t& err) {
+    // under t's read fields in one call and returns true, with got and err (0
+    // or the system error code) set. False: the caller times the read on top
+    // of readAvailable() and the waits.
+    virtual bool readTimed(uint8_t* buf, size_t n, const PortTimeouts& t, size_t& got, uint32_t& err) {
         (void)buf, (void)n, (void)t, (void)got, (void)err;
         return false;
     }

@@ -1,0 +1,2 @@
+#include "platform/base/device_port.h"
+#include "platform/port_factory.h"
