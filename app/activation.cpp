@@ -34,19 +34,33 @@ void TFglav::FormActivate() {
             parts_->readings->Ed_versionClick();
         }
         parts_->timeouts->Show_timeouts();
-        setStatusPanelText(0, " Порт: " + QString::fromStdString(lork::Port_shown(ls.port_name)));
-        setStatusPanelText(1, " Адрес: " + QString::number(ls.adr));
-        setStatusPanelText(2, " Скорость: " + QString::number(ls.scor));
-        setStatusPanelText(3, " паритет: " + QString::fromUtf8(ls.parity < lork::parity_texts.size()
-                                                                    ? lork::parity_texts[ls.parity]
-                                                                    : ""));
-        setStatusPanelText(4, " стопбит:" + QString::number(ls.stopbit));
+        Show_line_panels();
         Timer_opros->setInterval(1000);
     } catch (const lork::ProbeAborted&) {
     }
     // Inside the activation: the box's closing must not run it again.
     showHeldMessages();
     parts_->activation.end();
+}
+
+// The port panels name the port and line the program talks on; besides
+// each activation, every change of the port controls rewrites them, so they
+// never name a port the program has left.
+void TFglav::Show_line_panels() {
+    const auto& ls = this->ls();
+    parts_->linePanelsShown = true;
+    setStatusPanelText(0, " Порт: " + QString::fromStdString(lork::Port_shown(ls.port_name)));
+    setStatusPanelText(1, " Адрес: " + QString::number(ls.adr));
+    setStatusPanelText(2, " Скорость: " + QString::number(ls.scor));
+    setStatusPanelText(3, " паритет: " + QString::fromUtf8(ls.parity < lork::parity_texts.size()
+                                                                ? lork::parity_texts[ls.parity]
+                                                                : ""));
+    setStatusPanelText(4, " стопбит:" + QString::number(ls.stopbit));
+}
+
+// Until the first activation the panels keep their design-time texts.
+void TFglav::lineChanged() {
+    if (parts_->linePanelsShown) Show_line_panels();
 }
 
 // Another window of the program took the activation: polling pauses (the

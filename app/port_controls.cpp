@@ -87,6 +87,7 @@ void PortControls::portReconfigure() {
     const auto& s = host_.core().st.ls;
     link.Port_setup(s.scor_code);
     link.Port_open(s.port_name, s.scor, s.parity, s.stopbit, s.bytesize);
+    host_.lineChanged();
 }
 
 void PortControls::CBportsChange() {
@@ -129,12 +130,15 @@ void PortControls::EsysnumChange() {
     const QString text = c_.Esysnum->text();
     if (auto v = Str_to_int(text)) {
         host_.core().st.ls.adr = uint8_t(uint32_t(*v) & 0xFFu);
+        host_.lineChanged();
         return;
     }
     host_.message(Not_integer_message(text));
 }
 
 void PortControls::UpDown_adrChangingEx(bool& /*allow*/, int newValue) {
-    if (newValue >= c_.UpDown_adr->minimum() && newValue <= c_.UpDown_adr->maximum())
+    if (newValue >= c_.UpDown_adr->minimum() && newValue <= c_.UpDown_adr->maximum()) {
         host_.core().st.ls.adr = uint8_t(newValue);
+        host_.lineChanged();
+    }
 }

@@ -67,6 +67,7 @@ public:
     bool keyPressedSince(int vk) override;
     void infoLine(const std::string& text) override { addInfoLine(QString::fromStdString(text)); }
     void setStatusPanelText(int i, const QString& text) override;
+    void lineChanged() override;
     void addInfoLine(const QString& line) override;
     void replaceLastInfoLine(const QString& line) override;
     void clearInfo() override;
@@ -85,6 +86,8 @@ public:
 
     // Status bar: panels 0..4 port settings, 5 the message panel.
     QString statusPanelText(int i) const;
+    // Panels 0..4: the port, address, rate, parity and stop bits in use.
+    void Show_line_panels();
     QLabel* statusPanel(int i) const;
     QStringList infoLines() const;
     // Puts a page's own widget into TabSheet1..4 (index 0..3).
@@ -115,6 +118,8 @@ public:
     void N_pokazaniaClick();
     void N_paramsClick();
     void N_calibrClick();
+    // The menu item "не прекращать опрос при сбоях" shows the line settings' choice.
+    void Show_keep_polling();
     void N_spravkaClick();
     void N_aboutClick();
     void ListBox1Click();

@@ -30,6 +30,8 @@ struct TFglav::Parts {
     std::function<bool(int)> keyFn;
     std::function<QDateTime()> nowFn;
     std::array<QLabel*, 6> statusPanels{};
+    // The first activation has written the port panels: from then on they follow the line.
+    bool linePanelsShown = false;
     QLabel* linkPanel = nullptr;  // after them: "нет связи с ..." while the instrument is silent
     DigitKeyFilter* digitFilter = nullptr;
     PortControls* ports = nullptr;

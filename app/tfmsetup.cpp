@@ -46,6 +46,7 @@ TFMsetup::~TFMsetup() {
 void TFMsetup::Load_settings() {
     const lork::SettingsLoadResult r = ini_.Load_settings(fglav_.ls(), fglav_.ports().portList());
     fglav_.ports().showLineSettings(r.port_index ? int(*r.port_index) : -1);
+    fglav_.Show_keep_polling();
 }
 
 bool TFMsetup::Save_settings(bool full) {

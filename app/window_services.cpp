@@ -205,7 +205,10 @@ void TFglav::Show_link_state(const lork::ExchangeRecord& rec) {
         return;
     }
     // Only silence is a lost link; a wrong reply came from a live instrument.
-    if (!rec.reply.empty() || !panel->isHidden()) return;
+    // A polling tick's presence read is the exception: when it fails, whatever
+    // came back, polling has lost the instrument (and stops, unless kept on).
+    const bool tick_lost = rec.command == lork::Command::Polling && rec.probe;
+    if ((!rec.reply.empty() && !tick_lost) || !panel->isHidden()) return;
     const QTime since = QDateTime::fromMSecsSinceEpoch(requestWallMs(rec)).time();
     panel->setText(QStringLiteral("нет связи с ") + since.toString(QStringLiteral("HH:mm:ss")));
     panel->show();

@@ -47,6 +47,7 @@ Device::Device(State& st, Link& link, Host& host, ExchangeFeed& feed)
 
 void Device::Publish(uint8_t kod, bool probe, FailureReport report) {
     const auto& ex = st_.ex;
+    if (kod == KOD_OK && !link_.skipped()) Remember_rate();
     ExchangeRecord rec;
     // An exchange its command skipped wrote nothing; the link said so once.
     if (link_.skipped()) report = FailureReport::None;
@@ -60,6 +61,16 @@ void Device::Publish(uint8_t kod, bool probe, FailureReport report) {
     rec.report = probe ? FailureReport::None : report;
     rec.command_run = feed_.commandRun();
     feed_.publish(rec);
+}
+
+// The instrument answered: whatever asked it (a query, a page's read, a
+// probe), it is at this address and rate now, and polling may rely on that as
+// on the presence check's record. The address is the one asked: a read of the
+// address register may have changed adr already, and the rate is the line's,
+// which a read of the rate register does not change.
+void Device::Remember_rate() {
+    const uint8_t code = Scor_to_code(link_.port().config().baud);
+    if (code != 0) set_found_scor(st_.found_scor, st_.ex.paket_tuda[1], code);
 }
 
 uint8_t Device::Transact(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values,

@@ -52,6 +52,8 @@ private:
     uint8_t Fixed_read(uint8_t func, uint16_t start, uint16_t kol);
     // The record of the exchange in the buffers, to every subscriber.
     void Publish(uint8_t kod, bool probe, FailureReport report);
+    // A good exchange records the rate of the address it asked in found_scor.
+    void Remember_rate();
 
     State& st_;
     Link& link_;

@@ -26,6 +26,8 @@ public:
     // The status bar: panels 0..4 the line settings, 5 the message.
     virtual void setStatusPanelText(int i, const QString& text) = 0;
     void setStatusMessage(const QString& text) { setStatusPanelText(5, text); }
+    // The port, rate, parity, stop bits or address in use changed: panels 0..4 follow.
+    virtual void lineChanged() = 0;
 
     // The information window ListBox1.
     virtual void addInfoLine(const QString& line) = 0;

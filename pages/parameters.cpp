@@ -262,6 +262,7 @@ void ParametersPage::SBint_write_scorClick() {
     // The time-outs and pauses in force are kept; the port only changes rate.
     host_.core().link.Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize);
     links_.CBscor->setCurrentIndex(int_scor_ - 1);
+    host_.lineChanged();
 }
 
 void ParametersPage::SBint_write_parityClick() {

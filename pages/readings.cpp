@@ -271,8 +271,12 @@ void ReadingsPage::Timer_oprosTimer() {
         } else {
             host_.addInfoLine(
                 QStringLiteral("sys_num=%1 перестал отвечать на  scor=%2").arg(st.ls.adr).arg(st.ls.scor));
-            rd->RGtyp_opros_1->setChecked(true);
-            Opros_timer_on(false);
+            // Kept on by the operator's choice, polling rides out a glitch: the
+            // values fade and the next good tick brings them back.
+            if (!st.ls.keep_polling) {
+                rd->RGtyp_opros_1->setChecked(true);
+                Opros_timer_on(false);
+            }
             Mark_all_stale();
         }
         host_.infoWindow()->hide();

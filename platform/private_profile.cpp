@@ -117,6 +117,11 @@ void apply(std::vector<std::string>& lines, const std::string& section, const st
     lines.push_back(std::move(line));
 }
 
+void erase(std::vector<std::string>& lines, const std::string& section, const std::string& key, bool utf8) {
+    for (size_t at = find_key(lines, section, key, utf8); at != npos; at = find_key(lines, section, key, utf8))
+        lines.erase(lines.begin() + std::ptrdiff_t(at));
+}
+
 // Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
 bool valid_utf8(std::string_view s) {
     size_t i = 0;
@@ -278,6 +283,12 @@ void PrivateProfile::WriteString(std::string_view section, std::string_view key,
     pending_.push_back(std::move(c));
 }
 
+void PrivateProfile::DeleteKey(std::string_view section, std::string_view key) {
+    Change c{utf8_to_cp1251(section), utf8_to_cp1251(key), {}, true};
+    erase(text_.lines, c.section, c.key, text_.utf8);
+    pending_.push_back(std::move(c));
+}
+
 void PrivateProfile::WriteInteger(std::string_view section, std::string_view key,
                                   int32_t value) {
     WriteString(section, key, std::to_string(value));
@@ -290,7 +301,12 @@ bool PrivateProfile::Flush() {
     ProfileText merged = text_;
     if (auto text = Read_file(target)) {
         merged = decode(std::move(*text));
-        for (const auto& c : pending_) apply(merged.lines, c.section, c.key, c.value, merged.utf8);
+        for (const auto& c : pending_) {
+            if (c.erase)
+                erase(merged.lines, c.section, c.key, merged.utf8);
+            else
+                apply(merged.lines, c.section, c.key, c.value, merged.utf8);
+        }
     }
     const std::string data = (merged.bom ? "\xEF\xBB\xBF" : "") + profile_join(merged.lines);
     if (const int err = Replace_file(target, data, before_rename_hook); err != 0) {

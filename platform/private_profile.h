@@ -40,6 +40,8 @@ public:
 
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
+    // Removes the key (every line of it in the section); nothing else changes.
+    void DeleteKey(std::string_view section, std::string_view key);
 
     // Writes the pending changes. On failure the file on disk is the old one,
     // whole; error() then holds "Unable to write to <path>: <reason> [<system
@@ -58,6 +60,7 @@ public:
 private:
     struct Change {
         std::string section, key, value;  // Windows-1251 bytes
+        bool erase = false;               // the key goes, value unused
     };
     std::string path_;
     ProfileText text_;

@@ -11,6 +11,9 @@ constexpr std::string_view k_scor = "СКОРОСТЬ";
 constexpr std::string_view k_parity = "ПАРИТЕТ";
 constexpr std::string_view k_stopbit = "СТОПБИТ";
 constexpr std::string_view k_period = "ПЕРИОД ОПРОСА";
+// Present (=1) only while the operator keeps polling through failed ticks, so
+// a file saved with the choice off holds exactly the program's usual keys.
+constexpr std::string_view k_keep_polling = "НЕ ПРЕКРАЩАТЬ ОПРОС";
 // The blank in front belongs to the key, in the file as in the program.
 constexpr std::string_view k_rit = " RIT";
 constexpr std::string_view k_rttm = " RTTM";
@@ -69,6 +72,7 @@ SettingsLoadResult SettingsFile::Load_settings(LineSettings& ls,
         const int32_t period = p.ReadInteger(s, k_period, def_period);
         ls.time_opros_index =
             uint8_t(period >= 0 && period < int32_t(period_table.size()) ? period : def_period);
+        ls.keep_polling = p.ReadInteger(s, k_keep_polling, 0) != 0;
 
         const auto t = section_timeouts;
         ls.RIT = uint16_t(p.ReadInteger(t, k_rit, 30));
@@ -109,6 +113,10 @@ bool SettingsFile::Save_settings(LineSettings& ls, bool full) {
     p.WriteInteger(s, k_parity, ls.parity);
     p.WriteInteger(s, k_stopbit, ls.stopbit);
     p.WriteInteger(s, k_period, ls.time_opros_index);
+    if (ls.keep_polling)
+        p.WriteInteger(s, k_keep_polling, 1);
+    else
+        p.DeleteKey(s, k_keep_polling);
     if (full) {
         const auto t = section_timeouts;
         p.WriteInteger(t, k_rit, saved_timeouts.RIT);

@@ -46,6 +46,7 @@ struct LineSettings {
     uint16_t WTTC = 0;               // write total time-out constant, ms
     uint8_t tout_byte = 2;           // byte time-out shown on the time-out page, ms
     uint8_t tout_pause = 5;          // packet pause shown on the time-out page, ms
+    bool keep_polling = false;       // periodic polling goes on through failed ticks (operator's choice)
 };
 
 // One exchange at a time; frames live in positions 1..len, position 0 unused.

@@ -411,6 +411,36 @@ TEST(FoundScor, AddressesOutsideTheTableHaveNoEntry) {
     EXPECT_EQ(st.found_scor[0], 0);
 }
 
+// Whatever command it was, an answer tells where the instrument is: the
+// address asked, at the rate the line ran at (not the rate code a register
+// read may have put into the settings). A failure, or a rate outside the
+// table, records nothing.
+TEST(FoundScor, AGoodExchangeRecordsTheAddressAskedAtTheLinesRate) {
+    std::vector<uint8_t> bad_crc = reg_reply(5, 3, {9});
+    bad_crc.back() ^= 0x01;
+    struct Case {
+        const char* what;
+        int32_t line_baud;
+        std::vector<uint8_t> reply;
+        uint8_t at5, at9;
+    };
+    const Case cases[] = {
+        {"the address register names another address", 19200, reg_reply(5, 3, {9}), 3, 0},
+        {"bad CRC", 19200, bad_crc, 0, 0},
+        {"silence", 19200, {}, 0, 0},
+        {"a rate outside the table", 14400, reg_reply(5, 3, {9}), 0, 0},
+    };
+    for (const Case& c : cases) {
+        DeviceRig r;
+        r.script = {c.reply};
+        r.core.link.Port_open("COM1", c.line_baud, 0, 1, 8);
+        r.core.dev.Transact(3, 0x0800, 1);
+        EXPECT_EQ(r.st.found_scor[5], c.at5) << c.what;
+        EXPECT_EQ(r.st.found_scor[9], c.at9) << c.what;
+        EXPECT_EQ(r.st.ls.scor_code, 2) << c.what;
+    }
+}
+
 TEST(ScorToCode, EveryRate) {
     for (uint8_t c = 1; c <= 6; ++c) EXPECT_EQ(Scor_to_code(scor_table[c]), c);
     for (int32_t other : {0, -9600, 1200, 9601, 230400}) EXPECT_EQ(Scor_to_code(other), 0);

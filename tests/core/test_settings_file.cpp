@@ -275,6 +275,33 @@ TEST(SettingsFile, HandEditedLinesSurviveASave) {
                  "[таймауты]\r\n RIT=0\r\n RTTM=0\r\n RTTC=0\r\n WTTM=0\r\n WTTC=0\r\n"));
 }
 
+// The choice to keep polling through failed ticks: an old file has no key and
+// reads as off; on, the key is written; off again, it goes and the file is as
+// the program always wrote it, the operator's own lines untouched.
+TEST(SettingsFile, KeepPollingRoundTripsAndLeavesNoKeyWhenOff) {
+    Fixture fx;
+    const std::string hand = "; мой файл\n[связь]\nЦВЕТ=синий\nНОМЕР=5\n";
+    LineSettings ls = fx.load(hand);
+    EXPECT_FALSE(ls.keep_polling);
+
+    SettingsFile f(fx.path);
+    f.open(ls);
+    ls.keep_polling = true;
+    ASSERT_TRUE(f.Save_settings(ls, false));
+    const std::string on = cp("; мой файл\r\n[связь]\r\nЦВЕТ=синий\r\nНОМЕР=5\r\nПОРТ=COM1\r\n"
+                              "СКОРОСТЬ=9600\r\nПАРИТЕТ=0\r\nСТОПБИТ=1\r\nПЕРИОД ОПРОСА=2\r\n");
+    EXPECT_EQ(read_bytes(fx.path), on + cp("НЕ ПРЕКРАЩАТЬ ОПРОС=1\r\n"));
+    SettingsFile again(fx.path);
+    LineSettings back;
+    again.open(back);
+    again.Load_settings(back, ports);
+    EXPECT_TRUE(back.keep_polling);
+
+    back.keep_polling = false;
+    ASSERT_TRUE(again.Save_settings(back, false));
+    EXPECT_EQ(read_bytes(fx.path), on);
+}
+
 // "✓" has no Windows-1251 form: the file stays UTF-8 rather than lose it.
 TEST(SettingsFile, FileFromAUtf8EditorKeepsWhatWindows1251CannotHold) {
     Fixture fx;

@@ -1,6 +1,7 @@
 // Activation, deactivation and close of the main window, against the
 // in-process instrument simulator on a FakePort in virtual time.
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -46,6 +47,8 @@ private slots:
     void unusablePortDoesNotReactivateWithoutEnd();
     void closeSavesInFull();
     void longPortNameWidensItsPanel();
+    void instrumentFoundAfterASilentStartIsPolled();
+    void portPanelsFollowTheLineInUse();
 };
 
 void TestActivation::answeringInstrumentIsReadInFull() {
@@ -171,6 +174,47 @@ void TestActivation::longPortNameWidensItsPanel() {
     QVERIFY(panel->width() >= panel->fontMetrics().horizontalAdvance(panel->text()));
     r.w->setStatusPanelText(0, QStringLiteral("ПОРТ:"));  // a short text: the panel's own width again
     QCOMPARE(panel->width(), 80);
+}
+
+// The instrument was not there at the start (on another port, or powered
+// later): once the operator's query has read it, polling polls it, and the
+// status bar names the port the program talks on.
+void TestActivation::instrumentFoundAfterASilentStartIsPolled() {
+    Rig r;
+    const auto sim = r.port.onWrite;
+    r.port.onWrite = [sim](lork::test::FakePort& p, const std::vector<uint8_t>& req) {
+        if (p.name() == "COM2") sim(p, req);
+    };
+    r.w->FormActivate();  // COM1: silence
+    QCOMPARE(int(r.w->st().found_scor[5]), 0);
+
+    GuiRig::choose(r.find<QComboBox>("CBports"), 1);
+    QCOMPARE(r.w->statusPanelText(0), QStringLiteral(" Порт: COM2"));
+    r.w->readings().BzaprosClick();
+    r.find<QAbstractButton>("RGtyp_opros_0")->click();
+    r.w->toolButton(1)->click();
+    const size_t before = r.writes();
+    r.w->readings().Timer_oprosTimer();
+    QCOMPARE(r.writes(), before + 1 + 6);  // the presence read and the query
+    QVERIFY(r.w->pollTimer()->isActive());
+    QCOMPARE(r.w->statusPanelText(5), QStringLiteral(" Запущен ПЕРИОДИЧЕСКИЙ опрос (Т= 2c)"));
+    QVERIFY(r.w->infoLines().filter(QStringLiteral("scor=0")).isEmpty());
+}
+
+// Once the activation has written them, the port panels follow every change
+// of the line the program talks on, not only the next activation.
+void TestActivation::portPanelsFollowTheLineInUse() {
+    Rig r;
+    r.w->FormActivate();
+    GuiRig::choose(r.find<QComboBox>("CBscor"), 2);
+    GuiRig::choose(r.find<QComboBox>("CBparity"), 2);
+    GuiRig::choose(r.find<QComboBox>("CBstopbit"), 1);
+    r.find<QLineEdit>("Esysnum")->setText(QStringLiteral("12"));
+    QCOMPARE(r.w->statusPanelText(0), QStringLiteral(" Порт: COM1"));
+    QCOMPARE(r.w->statusPanelText(1), QStringLiteral(" Адрес: 12"));
+    QCOMPARE(r.w->statusPanelText(2), QStringLiteral(" Скорость: 19200"));
+    QCOMPARE(r.w->statusPanelText(3), QStringLiteral(" паритет: нечёт"));
+    QCOMPARE(r.w->statusPanelText(4), QStringLiteral(" стопбит:2"));
 }
 
 QTEST_MAIN(TestActivation)

@@ -1,6 +1,7 @@
 // An instrument or a port that is gone, as the window shows it: one message
 // per command, values that stay but are marked stale, since when the link
 // has been silent.
+#include <QAction>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QAbstractButton>
@@ -38,6 +39,8 @@ private slots:
     void aPressBeginsAPageCommand();
     void silentTickMarksValuesStale();
     void failedSingleReadMarksItsField();
+    void malformedPresenceReplyStopsPollingWithThePanel();
+    void keptPollingRidesOutFaultyTicks();
 };
 
 // A port that cannot be opened: a query gives one box naming the port and
@@ -122,6 +125,56 @@ void TestLostLink::failedSingleReadMarksItsField() {
     QVERIFY(r.stale("LE_proc"));
     QVERIFY(!r.stale("LE_te"));
     QVERIFY(r.w->linkPanelText().startsWith(QStringLiteral("нет связи с ")));
+}
+
+namespace {
+using Fault = lork::sim::Fault;
+const QString kLostTick = QStringLiteral("sys_num=5 перестал отвечать на  scor=9600");
+
+void startPolling(Rig& r) {
+    r.w->readings().BzaprosClick();
+    r.find<QAbstractButton>("RGtyp_opros_0")->click();
+    r.w->toolButton(1)->click();
+}
+}  // namespace
+
+// One failed presence read ends polling; a reply that fails its checks has
+// lost the instrument as surely as silence, and the panel says since when.
+void TestLostLink::malformedPresenceReplyStopsPollingWithThePanel() {
+    Rig r;
+    startPolling(r);
+    r.model.setFault(Fault::BadCrc, 1);
+    r.w->readings().Timer_oprosTimer();
+    QVERIFY(!r.w->pollTimer()->isActive());
+    QCOMPARE(int(r.w->readings().periodic_opros()), 0);
+    QCOMPARE(r.infoCount(kLostTick), 1);
+    QVERIFY(r.w->linkPanelText().startsWith(QStringLiteral("нет связи с ")));
+}
+
+// With "не прекращать опрос при сбоях" polling rides out a faulty presence
+// read of every kind: each is logged, the values fade and the panel shows;
+// the next good tick brings them back, and polling never stopped.
+void TestLostLink::keptPollingRidesOutFaultyTicks() {
+    Rig r;
+    r.find<QAction>("N_keep_polling")->trigger();
+    QVERIFY(r.w->ls().keep_polling);
+    startPolling(r);
+    int failures = 0;
+    for (Fault f : {Fault::Silent, Fault::BadCrc, Fault::OtherFunc, Fault::Truncate}) {
+        const char* kind = lork::sim::faultName(f);
+        r.model.setFault(f, 1);
+        r.w->readings().Timer_oprosTimer();
+        QVERIFY2(r.w->pollTimer()->isActive(), kind);
+        QCOMPARE(r.infoCount(kLostTick), ++failures);
+        QVERIFY2(r.stale("LEizmproc"), kind);
+        QVERIFY2(r.w->linkPanelText().startsWith(QStringLiteral("нет связи с ")), kind);
+
+        r.w->readings().Timer_oprosTimer();
+        QVERIFY2(!r.stale("LEizmproc"), kind);
+        QCOMPARE(r.w->linkPanelText(), QString());
+    }
+    QCOMPARE(int(r.w->readings().opros_active()), 1);
+    QVERIFY(r.w->toolButton(1)->isChecked());
 }
 
 QTEST_MAIN(TestLostLink)
