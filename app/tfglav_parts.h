@@ -11,6 +11,7 @@
 
 #include "app/activation_gate.h"
 #include "app/journal_tool.h"
+#include "app/monitor_tool.h"
 #include "app/plot_tool.h"
 #include "app/register_tool.h"
 #include "app/tfglav.h"
@@ -38,6 +39,7 @@ struct TFglav::Parts {
     std::unique_ptr<JournalTool> journal;  // they leave the core's feed as the window goes
     std::unique_ptr<PlotTool> plot;
     std::unique_ptr<RegisterTool> registers;
+    std::unique_ptr<MonitorTool> monitor;
     ActivationGate activation;
     bool startAborted = false;
     // Until the first activation ends the window may not be on the screen:

@@ -88,6 +88,8 @@ public:
     std::string start(const std::string& name, const LineConfig& cfg, int64_t gap_us = 0);
     // Stops listening and closes the port; what was held is cut and queued.
     void stop();
+    // Started and not stopped (it may have ended by itself since).
+    bool running() const { return thread_.joinable(); }
     // Whether it listens now: started, not stopped, the port not failed.
     bool listening() const { return alive_; }
 

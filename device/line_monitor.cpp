@@ -206,7 +206,7 @@ bool LineMonitor::heldIncomplete() const {
     return false;
 }
 
-size_t LineMonitor::frameAt(size_t i, bool whole) const {
+size_t LineMonitor::frameAt(size_t i, bool whole, bool lookahead) const {
     const size_t n = held_.size() - i;
     if (n < 4) return 0;
     const uint8_t* p = held_.data() + i;
@@ -219,10 +219,17 @@ size_t LineMonitor::frameAt(size_t i, bool whole) const {
         tries[1] = requestLength(p, n, fn);
         tries[2] = replyLength(p, n, fn);
     }
-    for (size_t len : tries)
-        if (len >= 4 && len <= n && crcGood(p, len)) return len;
+    // Without a silence between them a CRC alone is right but for one time
+    // in 65536: of the lengths that check, the one after which another frame
+    // begins (or the bytes end) is taken first.
+    size_t first = 0;
+    for (size_t len : tries) {
+        if (len < 4 || len > n || !crcGood(p, len)) continue;
+        if (!lookahead || len == n || frameAt(i + len, whole, false)) return len;
+        if (!first) first = len;
+    }
     if (whole && n <= kMaxFrame && crcGood(p, n)) return n;
-    return 0;
+    return first;
 }
 
 void LineMonitor::resolve(Cut how) {
@@ -276,7 +283,7 @@ void LineMonitor::emitBytes(size_t from, size_t len, bool crc_ok) {
         } else {
             f.text = who(f.address) + "функция " + std::to_string(f.function & 0x7F) + ", неверная контрольная сумма";
         }
-        emit(std::move(f));
+        publish(std::move(f));
         return;
     }
     classify(std::move(f));
@@ -291,7 +298,7 @@ void LineMonitor::reportNoReply(int64_t at_us) {
     f.pair = awaited_.seq;
     f.text = awaited_.what + " → нет ответа";
     awaited_.active = false;
-    emit(std::move(f));
+    publish(std::move(f));
 }
 
 void LineMonitor::classify(Frame&& f) {
@@ -327,7 +334,7 @@ void LineMonitor::classify(Frame&& f) {
             f.text = awaited_.what + " → " + result;
         }
         awaited_.active = false;
-        emit(std::move(f));
+        publish(std::move(f));
         return;
     }
     const size_t req_len = (fn & 0x80) ? 0 : requestLength(b.data(), n, fn);
@@ -348,7 +355,7 @@ void LineMonitor::classify(Frame&& f) {
         else if (fn == 22) len = 10;
         if (f.address != 0 && req_len && len) {
             awaited_.active = true;
-            awaited_.seq = seq_ + 1;  // the number emit() gives the request
+            awaited_.seq = seq_ + 1;  // the number publish() gives the request
             awaited_.adr = f.address;
             awaited_.fn = fn;
             awaited_.start = be16(&b[2]);
@@ -358,7 +365,7 @@ void LineMonitor::classify(Frame&& f) {
             awaited_.what = f.text.substr(0, f.text.find(" ← "));
             awaited_.reply_len = len;
         }
-        emit(std::move(f));
+        publish(std::move(f));
         return;
     }
     // A reply whose request was not heard (the monitor started between the
@@ -367,10 +374,10 @@ void LineMonitor::classify(Frame&& f) {
     f.text = who(f.address) + (f.kind == Kind::Exception ? "функция " + std::to_string(fn & 0x7F) + ", " + exceptionText(b[2])
                                                          : "ответ функции " + std::to_string(fn)) +
              " без запроса";
-    emit(std::move(f));
+    publish(std::move(f));
 }
 
-void LineMonitor::emit(Frame&& f) {
+void LineMonitor::publish(Frame&& f) {
     f.seq = ++seq_;
     if (sink_) sink_(std::move(f));
 }

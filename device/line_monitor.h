@@ -84,14 +84,14 @@ private:
     enum class Cut { Bounded, AtSilence, Final };
     void resolve(Cut how);
     // The length of a frame with a good CRC beginning at i, 0 if none.
-    size_t frameAt(size_t i, bool whole) const;
+    size_t frameAt(size_t i, bool whole, bool lookahead = true) const;
     size_t expectedReply(uint8_t adr, uint8_t fn) const;
     // Whether the bytes held begin a frame that has not all come yet.
     bool heldIncomplete() const;
     void emitBytes(size_t from, size_t len, bool crc_ok);
     void classify(Frame&& f);
     void reportNoReply(int64_t at_us);
-    void emit(Frame&& f);
+    void publish(Frame&& f);
 
     Timing timing_;
     Sink sink_;

@@ -43,6 +43,9 @@ def main():
     ap.add_argument("--attach", action="append", default=[])
     ap.add_argument("--status", required=True)
     ap.add_argument("--no-pace", action="store_true", help="pass bytes on as they come")
+    ap.add_argument("--gap-us", type=int, default=0,
+                    help="the silence the line keeps after each write it carries (a sender that writes "
+                         "frame after frame at once still leaves the line its silence)")
     ap.add_argument("--keep-streams", type=int, default=1, help="0: count only (long runs)")
     a = ap.parse_args()
 
@@ -121,8 +124,8 @@ def main():
             if a.keep_streams:
                 streams[n] += data
             t = max(time.monotonic(), free_at)
-            free_at = t + len(data) * char_s
-            line.append((free_at, data, n))
+            line.append((t + len(data) * char_s, data, n))
+            free_at = t + len(data) * char_s + a.gap_us / 1e6
 
     with open(a.status + ".tmp", "w") as f:
         json.dump({"sent": sent, "streams": {n: s.hex() for n, s in streams.items()}}, f)
