@@ -129,7 +129,7 @@ MonitorWindow::MonitorWindow(Hooks hooks, QWidget* parent)
     grid->addWidget(state_, 3, 0, 1, 12);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(2, 1);
-    resize(1000, 520);
+    resize(1180, 560);
 
     connect(startStop_, &QPushButton::clicked, this, &MonitorWindow::startStop);
     connect(clear_, &QPushButton::clicked, this, &MonitorWindow::clear);

@@ -127,6 +127,8 @@ int cmd_sniff(const Options& o) {
     if (const uint32_t e = port.configure(cfg))
         throw Exit{ST_PORT, "порт " + ls.port_name + " не настроить: " + port_cause(port, ls.port_name, e)};
 
+    // What the port held before the start was heard at no known time.
+    port.purgeInput();
     lork::SystemClock clock;
     cap::TimeBase base;
     base.mono_us = clock.nowUs();

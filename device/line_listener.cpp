@@ -47,6 +47,8 @@ std::string BackgroundListener::start(const std::string& name, const LineConfig&
         port_.close();
         return why;
     }
+    // What the port held before the start was heard at no known time.
+    port_.purgeInput();
     timing_ = timingFor(cfg);
     if (gap_us > 0) timing_.gap_us = gap_us;
     {

@@ -159,9 +159,11 @@ void LineMonitor::feed(const uint8_t* data, size_t n, int64_t at_us) {
 }
 
 void LineMonitor::idle(int64_t now_us) {
-    if (!held_.empty()) {
-        const int64_t quiet = now_us - last_end_us_;
-        if (quiet >= timing_.gap_us && (quiet >= timing_.hold_us || !heldIncomplete())) resolve(Cut::Final);
+    const int64_t quiet = now_us - last_end_us_;
+    if (!held_.empty() && quiet >= timing_.gap_us) {
+        // The whole frames go now; a frame still arriving is waited for.
+        resolve(Cut::AtSilence);
+        if (!held_.empty() && (quiet >= timing_.hold_us || !heldIncomplete())) resolve(Cut::Final);
     }
     if (awaited_.active && held_.empty() && now_us - awaited_.end_us >= timing_.reply_timeout_us)
         reportNoReply(awaited_.end_us + timing_.reply_timeout_us);

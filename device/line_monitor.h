@@ -50,8 +50,9 @@ struct Timing {
     int64_t reply_timeout_us = 1'000'000;  // a request unanswered this long got no reply
     // Bytes that begin a frame and stop short of its length are held this
     // long before they count as a broken frame: a USB adapter, a gateway or
-    // a busy computer can pause a frame longer than the gap.
-    int64_t hold_us = 50'000;
+    // a busy computer can pause a frame far longer than the gap. A frame
+    // that follows meanwhile still cuts them off at once.
+    int64_t hold_us = 250'000;
 };
 
 // Bits of one character: start, 8 data, parity when used, stop bits.

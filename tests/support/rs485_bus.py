@@ -106,10 +106,10 @@ def main():
         timeout = 0.05
         if line:
             timeout = max(0.0, line[0][0] - time.monotonic())
-        if any(outbox.values()):
-            timeout = min(timeout, 0.001)
+        # A port whose reader is behind is written again as soon as it has room.
+        waiting = [ports[n] for n, buf in outbox.items() if buf]
         try:
-            ready, _, _ = select.select(list(by_fd), [], [], timeout)
+            ready, _, _ = select.select(list(by_fd), waiting, [], timeout)
         except InterruptedError:
             continue
         for fd in ready:
