@@ -49,10 +49,11 @@ struct Timing {
     int64_t gap_us = 3646;              // the silence that ends a frame
     int64_t reply_timeout_us = 1'000'000;  // a request unanswered this long got no reply
     // Bytes that begin a frame and stop short of its length are held this
-    // long before they count as a broken frame: a USB adapter, a gateway or
-    // a busy computer can pause a frame far longer than the gap. A frame
-    // that follows meanwhile still cuts them off at once.
-    int64_t hold_us = 250'000;
+    // long before they count as a broken frame: a USB adapter (its latency
+    // timer goes up to 255 ms), a gateway or a busy computer can pause a
+    // frame far longer than the gap. A frame that follows meanwhile still
+    // cuts them off at once, so only the last one before a silence waits.
+    int64_t hold_us = 1'000'000;
 };
 
 // Bits of one character: start, 8 data, parity when used, stop bits.

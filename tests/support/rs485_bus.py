@@ -51,8 +51,8 @@ def main():
 
     ports = {}  # name -> fd the bus reads and writes
     keep = []   # slave ends held open, so a client's close does not hang the line up
-    for spec in a.pty:
-        name, link = spec.split("=", 1)
+    for item in a.pty:
+        name, link = item.split("=", 1)
         master, slave = os.openpty()
         raw(slave, a.baud)
         keep.append(slave)
@@ -61,8 +61,8 @@ def main():
             os.unlink(link)
         os.symlink(path, link)
         ports[name] = master
-    for spec in a.attach:
-        name, path = spec.split("=", 1)
+    for item in a.attach:
+        name, path = item.split("=", 1)
         fd = os.open(path, os.O_RDWR | os.O_NOCTTY)
         raw(fd, a.baud)
         ports[name] = fd
