@@ -149,6 +149,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     parts_->journal = std::make_unique<JournalTool>(*this, ui->N_nastroiki, ToolBar1);
     parts_->plot = std::make_unique<PlotTool>(*this, ui->N_nastroiki, ToolBar1);
     parts_->registers = std::make_unique<RegisterTool>(*this, ui->N_nastroiki, ToolBar1);
+    parts_->monitor = std::make_unique<MonitorTool>(*this, ui->N_nastroiki, ToolBar1);
     parts_->overview = std::make_unique<OverviewTool>(*this, ui->N_nastroiki, ToolBar1, ui->Esysnum);
     setupComfort();
     nameWindowControls(*ui);

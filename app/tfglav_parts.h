@@ -12,6 +12,7 @@
 #include "app/activation_gate.h"
 #include "app/journal_tool.h"
 #include "app/overview_tool.h"
+#include "app/monitor_tool.h"
 #include "app/plot_tool.h"
 #include "app/register_tool.h"
 #include "app/tfglav.h"
@@ -40,6 +41,7 @@ struct TFglav::Parts {
     std::unique_ptr<PlotTool> plot;
     std::unique_ptr<RegisterTool> registers;
     std::unique_ptr<OverviewTool> overview;
+    std::unique_ptr<MonitorTool> monitor;
     ActivationGate activation;
     bool startAborted = false;
     // Until the first activation ends the window may not be on the screen:

@@ -13,6 +13,7 @@ int cmd_search(const Options& o);
 int cmd_apply(const Options& o);
 int cmd_calibrate(const Options& o);
 int cmd_raw(const Options& o);  // raw read, raw write
+int cmd_sniff(const Options& o);  // listens to a line, never sends
 
 // The help text of a command, or of the program for an empty or unknown one.
 const char* help_text(const std::string& command);

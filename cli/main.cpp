@@ -24,6 +24,7 @@ int dispatch(const Options& o) {
         {"apply", cmd_apply},
         {"calibrate", cmd_calibrate},
         {"raw", cmd_raw},
+        {"sniff", cmd_sniff},
     };
     for (const auto& [name, fn] : commands)
         if (o.command == name) {

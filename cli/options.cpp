@@ -12,7 +12,8 @@ namespace {
 // Options that take a value; every other known option is a flag.
 const std::set<std::string> with_value{"port",  "baud",   "parity", "stopbits", "address",        "rates",
                                        "from",  "to",     "period", "record",   "connect-address",
-                                       "timeout", "retries"};
+                                       "timeout", "retries",
+                                       "gap", "reply-timeout", "pcap", "csv", "frames", "duration"};
 const std::set<std::string> flags_known{"json", "strict", "yes", "help", "fast", "force"};
 // Every command takes the line options.
 const std::set<std::string> line_options{"port", "baud", "parity", "stopbits", "address", "help", "timeout", "retries"};
