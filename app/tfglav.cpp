@@ -35,6 +35,7 @@
 #include "pages/search.h"
 #include "app/tfmsg.h"
 #include "pages/timeouts.h"
+#include "platform/qt/screen_reader.h"
 #include "platform/qt/shell_open.h"
 #include "ui_tfglav.h"
 
@@ -113,6 +114,9 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     ui->setupUi(this);
     new lork::widgets::Announcer(this);
     core_.link.Watch_commands(&core_.feed);
+    // A screen reader that is not answered falls silent until the command
+    // ends: a search's progress would be heard only after it.
+    core_.link.while_waiting = [] { lork::Answer_screen_reader(); };
     qApp->installEventFilter(new OperatorInput(core_.feed, this));
     ToolBar1 = makeToolBar(*ui, this);
     parts_->statusPanels = makeStatusPanels(ui->StatusBar1);
