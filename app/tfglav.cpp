@@ -111,6 +111,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     Q_INIT_RESOURCE(lork);
     // Before any control exists, so that none gets Qt's interface first.
     lork::widgets::Install_accessible_commands();
+    presentPagesByName();
     ui->setupUi(this);
     new lork::widgets::Announcer(this);
     core_.link.Watch_commands(&core_.feed);
