@@ -194,6 +194,15 @@ stage "the lost link, its return and F5's reading are heard"
 quiet
 press F10
 hear 10 "файл" || heard_fail "F10 did not open the menu"
+# Right and Left go from menu to menu, heard as the item reached (the first
+# of "НАСТРОЙКИ" is "показания", of "файл" "поиск прибора").
+press Right
+hear 10 "^показания\.$" || heard_fail "Right did not reach the next menu"
+settle
+! said "$mark" | grep -q "frame\|RS485" || heard_fail "Right was heard as the main window"
+press Left
+hear 10 "^поиск прибора\.$\|^файл\.$" || heard_fail "Left did not reach the menu before"
+settle
 to Down Up "поиск номера" || heard_fail "no 'поиск номера' in the menu"
 from=$(wc -l <"$olog")
 press Return
