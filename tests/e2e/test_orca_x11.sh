@@ -179,6 +179,11 @@ mark=$(count)
 echo "fault silent" >&7
 hear 8 "нет связи с прибором 5" || heard_fail "the lost link was not heard within 8 s"
 hear 10 "периодический опрос остановлен" || heard_fail "polling's end was not heard"
+# Orca's status bar command (Insert+KP_Enter twice) reads the panels, the
+# lost link's among them.
+mark=$(count)
+xdotool keydown Insert key KP_Enter KP_Enter keyup Insert
+hear 10 "нет связи с [0-9]" || heard_fail "the status bar command did not read the lost link"
 echo "fault none" >&7
 # F5 with the focus on a tool button: the link's return and the reading
 # are heard.
@@ -212,6 +217,14 @@ while ((SECONDS < swept + 10)); do sleep 0.5; done
 press q
 hear 15 "прервали поиск на" || heard_fail "the sweep's end was not heard"
 tail -n +"$from" "$olog" | grep -a "FLOOD\|DELUGE" | head -n 3 | grep . && heard_fail "Orca was flooded during the sweep"
+# While Orca is answered during the sweep, nothing else of the program runs:
+# the clock, which Orca is told of each second, stands still until Q.
+clock="text-changed:insert for [text | текущее время]"
+during() { tail -n +"$from" "$olog" | awk -v e="$clock" "/SPEECH OUTPUT: 'notification адрес/ { f = 1 } /SPEECH OUTPUT: 'q ' \\{/ { f = 0 } f && index(\$0, e)"; }
+after() { tail -n +"$from" "$olog" | awk -v e="$clock" "/SPEECH OUTPUT: 'q ' \\{/ { f = 1 } f && index(\$0, e)"; }
+[ -z "$(during)" ] || heard_fail "the clock ran during the sweep: $(during | head -n 1)"
+hear_after() { [ -n "$(after)" ]; }
+wait_for 5 hear_after || heard_fail "the clock did not run again after the sweep"
 quiet
 press Tab
 hear 3 "[^ ]$" || heard_fail "Orca did not answer the next key within 3 s"
