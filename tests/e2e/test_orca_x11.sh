@@ -78,17 +78,24 @@ hear() {
   until said "$mark" | grep -q -- "$2"; do ((SECONDS < end)) || return 1; sleep 0.2; done
 }
 # press KEY: the mark is set after Orca's echo of the key, where what the key
-# brought begins. Orca echoes Tab, space, Return and letters, not function
-# or arrow keys: after those the mark stays before the key.
+# brought begins. Orca echoes Tab, space, Return, letters and digits, not
+# function or arrow keys: after those the mark stays before the key. The echo
+# is looked for by its word, as an echo of an earlier key can come late.
 press() {
-  local before n end
+  local before n end echo
   before=$(count)
   mark=$before
   xdotool key --clearmodifiers "$@"
-  case "$1" in Tab | shift+Tab | space | Return | [a-z]) ;; *) return ;; esac
+  case "$1" in
+    Tab | shift+Tab) echo="^E tab $" ;;
+    space) echo="^E space $" ;;
+    Return) echo="^E return $" ;;
+    [a-z0-9]) echo="^E $1 $" ;;
+    *) return ;;
+  esac
   end=$((SECONDS + 5))
   while ((SECONDS < end)); do
-    n=$(tagged "$before" | grep -n "^E " | head -n1 | cut -d: -f1)
+    n=$(tagged "$before" | grep -n -- "$echo" | head -n1 | cut -d: -f1)
     [ -n "$n" ] && { mark=$((before + n)); return; }
     sleep 0.1
   done
@@ -116,7 +123,7 @@ to() {
     press "$key"
     settle
     said "$mark" | grep -q -- "$pattern" && return 0
-    n=$(tagged "$start" | awk -v p="$pattern" '{ if (substr($0, 3) ~ p) { n = 0; found = 1 } else if (/^E /) n++ }
+    n=$(tagged "$start" | awk -v p="$pattern" '{ if (substr($0, 3) ~ p) { n = 0; found = 1 } else if (/^E tab $/) n++ }
                                                 END { if (found) print n }')
     if [ -n "$n" ]; then
       for ((i = 0; i < n; i++)); do press "$back"; settle; done
@@ -240,7 +247,10 @@ stage "the readout is heard"
 # holds (R = 10, U = 50): its outcome is heard where the focus stays.
 press ctrl+2
 to Tab shift+Tab "число ступеней, новое значение" || heard_fail "Tab never reached the new N"
-xdotool key --clearmodifiers ctrl+a 9 0
+xdotool key --clearmodifiers ctrl+a
+press 9
+press 0
+settle
 to Tab shift+Tab "изменить N" || heard_fail "Tab never reached 'изменить N'"
 press space
 hear 8 "записано: N = 90" || heard_fail "the write's outcome was not heard"
