@@ -35,6 +35,7 @@
 #include "pages/search.h"
 #include "app/tfmsg.h"
 #include "pages/timeouts.h"
+#include "platform/qt/screen_reader.h"
 #include "platform/qt/shell_open.h"
 #include "ui_tfglav.h"
 
@@ -110,9 +111,13 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     Q_INIT_RESOURCE(lork);
     // Before any control exists, so that none gets Qt's interface first.
     lork::widgets::Install_accessible_commands();
+    presentPagesByName();
     ui->setupUi(this);
     new lork::widgets::Announcer(this);
     core_.link.Watch_commands(&core_.feed);
+    // A screen reader that is not answered falls silent until the command
+    // ends: a search's progress would be heard only after it.
+    core_.link.while_waiting = [] { lork::Answer_screen_reader(); };
     qApp->installEventFilter(new OperatorInput(core_.feed, this));
     ToolBar1 = makeToolBar(*ui, this);
     parts_->statusPanels = makeStatusPanels(ui->StatusBar1);

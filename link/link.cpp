@@ -269,7 +269,7 @@ Link::ReadResult Link::Read_under(uint8_t* buf, size_t n, const PortTimeouts& t)
         const int64_t now = clock_.nowUs();
         if (now >= end) break;
         // To the microsecond: a millisecond grain would overshoot each time-out.
-        const bool ready = port_.waitForReadyReadUs(end - now);
+        const bool ready = Wait_ready(end);
         if ((r.error = port_.lastReadError()) != 0) return r;
         if (!ready) break;
         const size_t k = port_.readAvailable(buf + r.got, n - r.got);
@@ -281,6 +281,17 @@ Link::ReadResult Link::Read_under(uint8_t* buf, size_t n, const PortTimeouts& t)
         }
     }
     return r;
+}
+
+bool Link::Wait_ready(int64_t end_us) {
+    for (;;) {
+        const int64_t left = end_us - clock_.nowUs();
+        // The last slice ends at the deadline itself.
+        if (!while_waiting || left <= kWaitSliceUs) return port_.waitForReadyReadUs(left);
+        const bool ready = port_.waitForReadyReadUs(kWaitSliceUs);
+        if (ready || port_.lastReadError() != 0) return ready;
+        while_waiting();
+    }
 }
 
 void Link::Clear_suda() {

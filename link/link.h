@@ -3,6 +3,7 @@
 // receive, probe read.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/base/clock.h"
@@ -83,6 +84,13 @@ public:
     PortFault fault() const { return fault_; }
     const std::string& fault_text() const { return fault_text_; }
 
+    // Called while a read waits for bytes, at least every kWaitSliceUs of the
+    // wait, when set: what blocks the program's event loop for a whole
+    // command may not keep everything waiting (a screen reader's questions).
+    // It must not touch the link.
+    std::function<void()> while_waiting;
+    static constexpr int64_t kWaitSliceUs = 5000;
+
     SerialPort& port() { return port_; }
     Clock& clock() { return clock_; }
 
@@ -121,6 +129,9 @@ private:
     void Incident_over();
     bool Down_in_this_command() const;
     bool Search_adr();
+    // The port's wait for a byte until the clock reads end_us, cut into
+    // slices with while_waiting between them.
+    bool Wait_ready(int64_t end_us);
     // Before a write: bytes that came during the pause are another station's
     // frame; wait until the line has been silent for 3.5 characters.
     void Wait_line_quiet();

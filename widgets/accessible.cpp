@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "platform/qt/key_state.h"
 #include "widgets/announcer.h"
 #include "widgets/click_filter.h"
 #include "widgets/conversions.h"
@@ -110,8 +111,17 @@ ReadHandlers* Read_handlers_of(QObject* o) {
     return dynamic_cast<ReadHandlers*>(o->findChild<QObject*>(read_handlers_name, Qt::FindDirectChildrenOnly));
 }
 
-// Runs f from the event loop while ctx lives.
-void Later(QObject* ctx, std::function<void()> f) { QTimer::singleShot(0, ctx, std::move(f)); }
+// Runs f from the event loop while ctx lives. A command that blocks the loop
+// lets queued calls through where it asks for the keys Q and X; one that
+// comes due there waits for the loop itself, as a click would.
+void Later(QObject* ctx, std::function<void()> f) {
+    QTimer::singleShot(0, ctx, [ctx, f = std::move(f)]() mutable {
+        if (lork::Inside_event_pump())
+            Later(ctx, std::move(f));
+        else
+            f();
+    });
+}
 
 // Qt's own interface of the object, with the actions changed: everything
 // else is passed through.

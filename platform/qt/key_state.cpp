@@ -7,6 +7,14 @@
 
 namespace lork {
 
+namespace {
+int pump_depth = 0;
+}  // namespace
+
+bool Inside_event_pump() { return pump_depth > 0; }
+EventPump::EventPump() { ++pump_depth; }
+EventPump::~EventPump() { --pump_depth; }
+
 KeyState::KeyState(QObject* parent) : QObject(parent) {}
 
 KeyState::~KeyState() {
@@ -29,10 +37,9 @@ int KeyState::virtualKeyOf(int qtKey, const QString& text) {
 }
 
 bool KeyState::keyPressedSince(int vk) {
-    if (installed_ && !pumping_) {
-        pumping_ = true;
+    if (installed_ && !Inside_event_pump()) {
+        const EventPump pump;
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        pumping_ = false;
     }
     const bool system = System_key_pressed_since(vk);
     return pressed_.erase(vk) > 0 || system;
@@ -45,7 +52,7 @@ bool KeyState::eventFilter(QObject* watched, QEvent* event) {
         // One press reaches the filter once per receiver in the propagation
         // chain; recording is idempotent, so that does no harm.
         if (int vk = virtualKeyOf(k->key(), k->text())) pressed_.insert(vk);
-        return pumping_;
+        return Inside_event_pump();
     }
     case QEvent::KeyRelease:
     case QEvent::ShortcutOverride:
@@ -61,7 +68,7 @@ bool KeyState::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::TouchUpdate:
     case QEvent::TouchEnd:
     case QEvent::Timer:
-        return pumping_;
+        return Inside_event_pump();
     default:
         return QObject::eventFilter(watched, event);
     }

@@ -17,6 +17,21 @@ namespace lork {
 // keeps one (GetAsyncKeyState on Windows); false elsewhere.
 bool System_key_pressed_since(int vk);
 
+// Whether a long operation is letting pending events through right now (the
+// key state's question, the screen reader's answers). Whatever runs there
+// runs inside the operation: it may not start a command of its own, and no
+// input or timer reaches the program's handlers.
+bool Inside_event_pump();
+
+// Marks such a pump for as long as it lives.
+class EventPump {
+public:
+    EventPump();
+    ~EventPump();
+    EventPump(const EventPump&) = delete;
+    EventPump& operator=(const EventPump&) = delete;
+};
+
 class KeyState : public QObject {
 public:
     explicit KeyState(QObject* parent = nullptr);
@@ -37,7 +52,6 @@ protected:
 
 private:
     std::set<int> pressed_;
-    bool pumping_ = false;
     bool installed_ = false;
 };
 

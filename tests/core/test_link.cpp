@@ -84,15 +84,24 @@ class ReadTimed : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(ReadTimed, BytesAndTime) {
     const auto& c = GetParam();
-    CoreRig r;
-    r.core.link.port_timeouts = {c.rit, c.rttm, c.rttc, 0, 0};
-    const int64_t t0 = r.clock.now_us;
-    for (auto [at, count] : c.arrivals) r.port.arrive(t0 + at * ms, std::vector<uint8_t>(size_t(count), 0x42));
-    uint8_t buf[16] = {};
-    const auto res = r.core.link.Read_timed(buf, c.n);
-    EXPECT_EQ(res.got, c.got) << c.what;
-    EXPECT_EQ(r.clock.now_us - t0, c.elapsed_ms * ms) << c.what;
-    EXPECT_TRUE(res.ok());
+    // The same with something to do while the read waits: the waits are
+    // cut into slices, the bytes and the times stay as they were.
+    for (const bool sliced : {false, true}) {
+        CoreRig r;
+        int calls = 0;
+        if (sliced) r.core.link.while_waiting = [&calls] { ++calls; };
+        r.core.link.port_timeouts = {c.rit, c.rttm, c.rttc, 0, 0};
+        const int64_t t0 = r.clock.now_us;
+        for (auto [at, count] : c.arrivals) r.port.arrive(t0 + at * ms, std::vector<uint8_t>(size_t(count), 0x42));
+        uint8_t buf[16] = {};
+        const auto res = r.core.link.Read_timed(buf, c.n);
+        EXPECT_EQ(res.got, c.got) << c.what;
+        EXPECT_EQ(r.clock.now_us - t0, c.elapsed_ms * ms) << c.what;
+        EXPECT_TRUE(res.ok());
+        if (sliced) {
+            EXPECT_EQ(calls > 0, c.elapsed_ms * ms > Link::kWaitSliceUs) << c.what;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -50,52 +50,98 @@ if [ -x /usr/libexec/at-spi-bus-launcher ]; then
 fi
 speech-dispatcher --spawn -t 0 >"$work/speechd.log" 2>&1 || fail "speech-dispatcher did not start"
 olog="$work/orca.log"
-orca --replace --debug-file="$olog" >"$work/orca.out" 2>&1 &
+# Orca's own command would kill (and be killed by) the Orca of any other
+# session of this user; this one lives alone and logs line by line.
+/usr/bin/python3 "$(dirname "$0")/orca_alone.py" --debug-file="$olog" >"$work/orca.out" 2>&1 &
+pids+=($!)
+# What Orca said, out of its long log as it is written.
+speech="$work/speech"
+: >"$speech"
+tail -n +1 -F --pid=$$ "$olog" 2>/dev/null | grep --line-buffered -a "SPEECH OUTPUT: '" >"$speech" &
 pids+=($!)
 
 # --- what Orca said
-count() { grep -ac "SPEECH OUTPUT: '" "$olog" 2>/dev/null || echo 0; }
-said() { grep -a "SPEECH OUTPUT: '" "$olog" | tail -n +$(($1 + 1)) | sed "s/^.*SPEECH OUTPUT: '\(.*\)' *{.*$/\1/"; }
+t0=$SECONDS
+stage() { echo "$((SECONDS - t0)) s: $*"; }
+count() { wc -l <"$speech"; }
+# The lines after the first N, each as "E text" for Orca's echo of a key
+# (its line alone has a blank before "{") or "S text" for anything else.
+tagged() {
+  tail -n +$(($1 + 1)) "$speech" |
+    sed -n "s/^.*SPEECH OUTPUT: '\(.*\)' \[\?{.*$/E \1/p; t; s/^.*SPEECH OUTPUT: '\(.*\)'\[\?{.*$/S \1/p"
+}
+said() { tagged "$1" | cut -c3-; }
 mark=0
 # hear SECONDS PATTERN: Orca says PATTERN after the mark (set by press).
 hear() {
   local end=$((SECONDS + $1))
-  until said "$mark" | grep -q -- "$2"; do ((SECONDS < end)) || return 1; sleep 0.3; done
+  until said "$mark" | grep -q -- "$2"; do ((SECONDS < end)) || return 1; sleep 0.2; done
 }
-# Orca writes its log with a delay: what a key brought is what follows
-# Orca's echo of that key (the echo's line alone has a blank before "{").
+# press KEY: the mark is set after Orca's echo of the key, where what the key
+# brought begins. Orca echoes Tab, space, Return, letters and digits, not
+# function or arrow keys: after those the mark stays before the key. The echo
+# is looked for by its word, as an echo of an earlier key can come late.
 press() {
-  local before i n
+  local before n end echo
   before=$(count)
   mark=$before
   xdotool key --clearmodifiers "$@"
-  for i in $(seq 20); do
-    n=$(grep -a "SPEECH OUTPUT: '" "$olog" | tail -n +$((before + 1)) | grep -n "' {" | head -n1 | cut -d: -f1)
+  case "$1" in
+    Tab | shift+Tab) echo="^E tab $" ;;
+    space) echo="^E space $" ;;
+    Return) echo="^E return $" ;;
+    [a-z0-9]) echo="^E $1 $" ;;
+    *) return ;;
+  esac
+  end=$((SECONDS + 5))
+  while ((SECONDS < end)); do
+    n=$(tagged "$before" | grep -n -- "$echo" | head -n1 | cut -d: -f1)
     [ -n "$n" ] && { mark=$((before + n)); return; }
-    sleep 0.2
+    sleep 0.1
   done
 }
-# to KEY PATTERN: KEY pressed until Orca says PATTERN.
+# Orca has said what the last key brought: a line after its echo, then half
+# a second without a word (both bounded).
+settle() {
+  local end=$((SECONDS + 10)) n
+  until [ "$(count)" -gt "$mark" ]; do ((SECONDS < end)) || return 0; sleep 0.1; done
+  end=$((SECONDS + 5))
+  n=$(count)
+  while ((SECONDS < end)); do
+    sleep 0.25
+    [ "$(count)" = "$n" ] && return 0
+    n=$(count)
+  done
+}
+# to KEY BACK PATTERN: KEY pressed until Orca says PATTERN. On a busy machine
+# Orca can say it after the next press's echo: then BACK as many times as
+# keys followed it, to where PATTERN is said again.
 to() {
-  local i
-  for i in $(seq 90); do
-    press "$1"
-    # Orca echoes the key at once; what the key reached follows.
-    hear 6 "[^ ]$" || true
-    sleep 0.4
-    said "$mark" | grep -q -- "$2" && return 0
+  local key=$1 back=$2 pattern=$3 start i n
+  start=$(count)
+  for i in $(seq 60); do
+    press "$key"
+    settle
+    said "$mark" | grep -q -- "$pattern" && return 0
+    n=$(tagged "$start" | awk -v p="$pattern" '{ if (substr($0, 3) ~ p) { n = 0; found = 1 } else if (/^E tab $/) n++ }
+                                                END { if (found) print n }')
+    if [ -n "$n" ]; then
+      for ((i = 0; i < n; i++)); do press "$back"; settle; done
+      hear 5 "$pattern" && return 0
+      return 1
+    fi
   done
   return 1
 }
-# Orca has caught up: it has said nothing for two seconds (its log never
-# stands still: the clock ticks).
+# Orca has caught up: it has said nothing for a second (its log never stands
+# still, its speech does).
 quiet() {
   local end=$((SECONDS + 30)) n=-1 now
   while ((SECONDS < end)); do
     now=$(count)
     [ "$now" = "$n" ] && return 0
     n=$now
-    sleep 2
+    sleep 1
   done
 }
 heard_fail() {
@@ -115,62 +161,100 @@ xdotool windowactivate --sync "$main" 2>/dev/null
 hear 30 "RS485 frame" || heard_fail "the window was not presented"
 quiet
 
+stage "the window is presented"
+
+# The focus starts on "запрос": the poll type is just behind it, and Up
+# picks the type above.
+press shift+Tab
+hear 10 "по запросу" || heard_fail "shift+Tab did not reach the poll type"
+press Up
+hear 10 "^периодический" || heard_fail "Up did not pick the periodic poll type"
+
 # Each combo box says its value when Tab reaches it.
 first=$(count)
-to Tab "Период опроса, с combo box" || heard_fail "Tab never reached the polling period"
-sleep 1
+to Tab shift+Tab "Период опроса, с combo box" || heard_fail "Tab never reached the polling period"
 for pair in "Скорость combo box|9600" "Паритет combo box|нет" "Стопбит combo box|^1" "Период опроса, с combo box|^2"; do
   followed "${pair%%|*}" "${pair##*|}" || heard_fail "no value heard after '${pair%%|*}'"
 done
-
-# F5 with the focus on a tool button: the reading is heard.
-to Tab "пуск push button" || heard_fail "Tab never reached 'пуск'"
-press F5
-hear 10 "показание 25.5 %" || heard_fail "F5's reading was not heard"
-
-# The readout: the indicator and every LED, key and switch, in one sentence.
-to Tab "ТЕКУЩИЕ ПОКАЗАНИЯ" || heard_fail "Tab never reached the readout"
-hear 5 "показание 25.5 %, P горит, K1 не горит, K2 не горит, I не горит, ключ K1 выключен" ||
-  heard_fail "the readout's value and LEDs were not heard"
+stage "the combo boxes are heard"
 
 # Periodic polling, and the instrument falls silent during it.
-to Tab "^периодический" || heard_fail "Tab never reached the periodic poll type"
+to Tab shift+Tab "пуск push button" || heard_fail "Tab never reached 'пуск'"
 press space
-to Tab "пуск push button" || heard_fail "Tab never reached 'пуск'"
-press space
-hear 6 "периодический опрос запущен" || heard_fail "polling's start was not heard"
+hear 10 "периодический опрос запущен" || heard_fail "polling's start was not heard"
 mark=$(count)
 echo "fault silent" >&7
 hear 8 "нет связи с прибором 5" || heard_fail "the lost link was not heard within 8 s"
-hear 6 "периодический опрос остановлен" || heard_fail "polling's end was not heard"
+hear 10 "периодический опрос остановлен" || heard_fail "polling's end was not heard"
+# Orca's status bar command (Insert+KP_Enter twice) reads the panels, the
+# lost link's among them.
+mark=$(count)
+xdotool keydown Insert key KP_Enter KP_Enter keyup Insert
+hear 10 "нет связи с [0-9]" || heard_fail "the status bar command did not read the lost link"
 echo "fault none" >&7
+# F5 with the focus on a tool button: the link's return and the reading
+# are heard.
 quiet
 press F5
 hear 10 "связь восстановлена" || heard_fail "the link's return was not heard"
+hear 10 "показание 25.5 %" || heard_fail "F5's reading was not heard"
+stage "the lost link, its return and F5's reading are heard"
 
-# A 12-second address sweep, ended with Q: its progress is heard, Orca is
-# not flooded, and it answers the next key at once.
+# An address sweep of about ten seconds, ended with Q: its progress is
+# heard while it runs, Orca is not flooded, and it answers the next key at
+# once.
 quiet
 press F10
-hear 5 "файл" || heard_fail "F10 did not open the menu"
-to Down "поиск номера" || heard_fail "no 'поиск номера' in the menu"
+hear 10 "файл" || heard_fail "F10 did not open the menu"
+# Right and Left go from menu to menu, heard as the item reached (the first
+# of "НАСТРОЙКИ" is "показания", of "файл" "поиск прибора").
+press Right
+hear 10 "^показания\.$" || heard_fail "Right did not reach the next menu"
+settle
+! said "$mark" | grep -q "frame\|RS485" || heard_fail "Right was heard as the main window"
+press Left
+hear 10 "^поиск прибора\.$\|^файл\.$" || heard_fail "Left did not reach the menu before"
+settle
+to Down Up "поиск номера" || heard_fail "no 'поиск номера' in the menu"
 from=$(wc -l <"$olog")
 press Return
-sleep 12
+swept=$SECONDS
+hear 12 "адрес [0-9]* из 247" || heard_fail "the sweep's progress was not heard while it ran"
+while ((SECONDS < swept + 10)); do sleep 0.5; done
 press q
 hear 15 "прервали поиск на" || heard_fail "the sweep's end was not heard"
-hear 10 "адрес [0-9]* из 247" || heard_fail "the sweep's progress was not heard"
 tail -n +"$from" "$olog" | grep -a "FLOOD\|DELUGE" | head -n 3 | grep . && heard_fail "Orca was flooded during the sweep"
+# While Orca is answered during the sweep, nothing else of the program runs:
+# the clock, which Orca is told of each second, stands still until Q.
+clock="text-changed:insert for [text | текущее время]"
+during() { tail -n +"$from" "$olog" | awk -v e="$clock" "/SPEECH OUTPUT: 'notification адрес/ { f = 1 } /SPEECH OUTPUT: 'q ' \\{/ { f = 0 } f && index(\$0, e)"; }
+after() { tail -n +"$from" "$olog" | awk -v e="$clock" "/SPEECH OUTPUT: 'q ' \\{/ { f = 1 } f && index(\$0, e)"; }
+[ -z "$(during)" ] || heard_fail "the clock ran during the sweep: $(during | head -n 1)"
+hear_after() { [ -n "$(after)" ]; }
+wait_for 5 hear_after || heard_fail "the clock did not run again after the sweep"
 quiet
 press Tab
 hear 3 "[^ ]$" || heard_fail "Orca did not answer the next key within 3 s"
+stage "the sweep is heard"
 
-# A parameter's write: its outcome is heard where the focus stays.
+# The readout: the indicator and every LED, key and switch, in one sentence.
+to Tab shift+Tab "ТЕКУЩИЕ ПОКАЗАНИЯ" || heard_fail "Tab never reached the readout"
+hear 5 "показание 25.5 %, P горит, K1 не горит, K2 не горит, I не горит, ключ K1 выключен" ||
+  heard_fail "the readout's value and LEDs were not heard"
+stage "the readout is heard"
+
+# A parameter's write, of a value the instrument's rules allow with what it
+# holds (R = 10, U = 50): its outcome is heard where the focus stays.
 press ctrl+2
-quiet
-to Tab "изменить N" || heard_fail "Tab never reached 'изменить N'"
+to Tab shift+Tab "число ступеней, новое значение" || heard_fail "Tab never reached the new N"
+xdotool key --clearmodifiers ctrl+a
+press 9
+press 0
+settle
+to Tab shift+Tab "изменить N" || heard_fail "Tab never reached 'изменить N'"
 press space
-hear 8 "записано: N = 2" || heard_fail "the write's outcome was not heard"
+hear 8 "записано: N = 90" || heard_fail "the write's outcome was not heard"
+stage "the write is heard"
 
 wmctrl -ic "$main"
 wait_for 10 ended || fail "the program goes on after its main window was closed"

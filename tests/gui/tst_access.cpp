@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -58,6 +59,7 @@ private slots:
     void puskByItsAction();
     void comboBoxByItsValue();
     void menuItemAnswersBeforeItRuns();
+    void pagesHeardByTheirTabs();
 };
 
 void TstAccess::everyControlNamedOncePerPage() {
@@ -167,6 +169,20 @@ void TstAccess::menuItemAnswersBeforeItRuns() {
         if (QWidget* box = QApplication::activeModalWidget()) box->close();
     });
     QTRY_COMPARE(ran.size(), 1);
+}
+
+// A screen reader names the container of what it enters: a page, by its tab,
+// never the tab widget's unnamed stack ("layered pane").
+void TstAccess::pagesHeardByTheirTabs() {
+    Rig r;
+    auto* tabs = r.find<QTabWidget>("PageControl1");
+    QVERIFY(tabs->count() >= 3);
+    for (int i = 0; i < tabs->count(); ++i) {
+        QAccessibleInterface* page = QAccessible::queryAccessibleInterface(tabs->widget(i));
+        QCOMPARE(page->role(), QAccessible::PropertyPage);
+        QCOMPARE(page->text(QAccessible::Name), tabs->tabText(i).remove(QLatin1Char('&')));
+        QVERIFY(page->parent()->role() != QAccessible::LayeredPane);
+    }
 }
 
 QTEST_MAIN(TstAccess)
