@@ -560,7 +560,7 @@ TEST(PortLost, OneBoxPerIncidentAndOneRowPerCommandThatMetIt) {
         core.link.Port_setup(2);
         core.dev.Read_adr();
     };
-    const std::string lost = "\nПорт ttyUSB0 не открыть: нет такого устройства";
+    const std::string lost = "\nПорт ttyUSB0 не открыть: " + Error_words(ENOENT);
     const std::string write_failed = "ошибка при передаче= " + std::to_string(EBADF);
 
     tick();
@@ -590,7 +590,7 @@ TEST(PortLost, OneBoxPerIncidentAndOneRowPerCommandThatMetIt) {
                                                journal::Cell(e, journal::ColCode) + " | " + journal::Cell(e, journal::ColText));
     }
     const std::string probe = "05 03 08 00 00 01 87 EE";
-    const std::string gone = "; Порт ttyUSB0 не открыть: нет такого устройства";
+    const std::string gone = "; Порт ttyUSB0 не открыть: " + Error_words(ENOENT);
     EXPECT_EQ(rows, (std::vector<std::string>{
                         "опрос, проба | " + probe + " |  | " + write_failed + gone,
                         "активация |  |  | ошибка настройки порта" + gone,

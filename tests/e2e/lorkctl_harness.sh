@@ -70,6 +70,17 @@ gateway() {
   gw="mbtcp://127.0.0.1:$(head -n1 "$out")"
 }
 
+# Ctrl-C to a polling command between two ticks, as soon as FILE has N lines:
+# a Ctrl-C in the middle of a long exchange ends by the signal after its grace
+# (status 130), which is the design, but not what these cases look at.
+# interrupt_after_lines FILE N PID; the command's status in $rc.
+interrupt_after_lines() {
+  for _ in $(seq 600); do [ "$(grep -c '' "$1")" -ge "$2" ] && break; sleep 0.05; done
+  kill -INT "$3"
+  wait "$3"
+  rc=$?
+}
+
 # Timing is not the subject: every exchange gets a time-out a loaded machine
 # meets, unless the case gives its own.
 T=(--timeout 1500)

@@ -26,8 +26,8 @@ has err "$malformed"
 
 # monitor goes on through the failures, each a line with its text, no values;
 # Ctrl-C ends it with 0 as always.
-timeout --preserve-status -s INT 4 "$ctl" monitor --port "$pty" --period 0.3 "${T[@]}" >"$work/out" 2>"$work/err"
-rc=$?
+"$ctl" monitor --port "$pty" --period 1 "${T[@]}" >"$work/out" 2>"$work/err" &
+interrupt_after_lines "$work/out" 3 $!
 [ "$rc" -eq 0 ] || bad "monitor ended with $rc: $(cat "$work/err")"
 has out "нет ответа:$malformed"
 hasnt out "%="
