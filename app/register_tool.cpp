@@ -12,14 +12,12 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
-#include <QThread>
 #include <QToolButton>
 #include <optional>
 
 #include "app/beside_window.h"
-#include "app/tfglav.h"
+#include "app/tool_host.h"
 #include "app/tool_button.h"
-#include "pages/search.h"
 #include "platform/cp1251.h"
 #include "device/device.h"
 #include "protocol/registers.h"
@@ -222,21 +220,14 @@ void RegisterWindow::writeRegister() {
     result_->setText(failure.isEmpty() ? QStringLiteral("записано: %1 в %2").arg(*value).arg(hex4(*address)) : failure);
 }
 
-RegisterTool::RegisterTool(TFglav& window, QMenu* menu, QToolBar* bar)
-    : window_(std::make_unique<RegisterWindow>(
-          window.core(),
-          [&window] {
-              // One event loop is the program's own; another is a command's
-              // message box (or the question before a write) waiting.
-              return QThread::currentThread()->loopLevel() <= 1 && !window.search().running();
-          },
-          &window)) {
+RegisterTool::RegisterTool(ToolHost& host)
+    : window_(std::make_unique<RegisterWindow>(host.core(), [&host] { return host.commandIdle(); }, host.mainWindow())) {
     setObjectName(QStringLiteral("RegisterTool"));
     markBeside(window_.get());
-    showItem_.reset(menu->addAction(QStringLiteral("регистры")));
+    showItem_.reset(host.toolMenu()->addAction(QStringLiteral("регистры")));
     showItem_->setObjectName(QStringLiteral("N_registers"));
     connect(showItem_.get(), &QAction::triggered, this, &RegisterTool::showWindow);
-    button_.reset(makeToolButton(bar,
+    button_.reset(makeToolButton(host.toolBar(),
                                  {17, QStringLiteral("регистры"), QStringLiteral("любые регистры прибора"),
                                   QIcon(QStringLiteral(":/icons/registers.png"))},
                                  showItem_.get()));

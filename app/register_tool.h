@@ -24,9 +24,8 @@ class QMenu;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
-class QToolBar;
 class QToolButton;
-class TFglav;
+class ToolHost;
 namespace lork {
 struct Core;
 }
@@ -74,8 +73,7 @@ private:
 class RegisterTool : public QObject {
     Q_OBJECT
 public:
-    // Its item goes at the end of menu, its button at the end of bar.
-    RegisterTool(TFglav& window, QMenu* menu, QToolBar* bar);
+    explicit RegisterTool(ToolHost& host);
     ~RegisterTool() override;
 
     RegisterWindow* window() const { return window_.get(); }
