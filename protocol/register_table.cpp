@@ -140,7 +140,7 @@ const Register* registerCovering(Space s, uint16_t address) {
 
 const Register* registerNamed(std::string_view key) {
     for (const Register& r : kTable)
-        if (r.name == key) return &r;
+        if (r.name == key || (!r.symbol.empty() && r.symbol == key)) return &r;
     return nullptr;
 }
 
@@ -159,6 +159,8 @@ std::optional<double> numberOf(const Register& r, std::span<const uint16_t> w) {
     }
     return std::nullopt;
 }
+
+uint16_t wordValue(const Register& r, uint16_t word) { return r.form == Form::LowByte ? uint16_t(word & 0xFFu) : word; }
 
 std::string valueText(const Register& r, std::span<const uint16_t> w) {
     if (r.form == Form::Text) {
