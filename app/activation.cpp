@@ -35,7 +35,7 @@ void TFglav::FormActivate() {
         }
         parts_->timeouts->Show_timeouts();
         Show_line_panels();
-        Timer_opros->setInterval(1000);
+        parts_->Timer_opros->setInterval(1000);
     } catch (const lork::ProbeAborted&) {
     }
     // Inside the activation: the box's closing must not run it again.
@@ -65,10 +65,10 @@ void TFglav::lineChanged() {
 
 // Another window of the program took the activation: polling pauses (the
 // flags stay, so showing the readings page again resumes it).
-void TFglav::FormDeactivate() { Timer_opros->stop(); }
+void TFglav::FormDeactivate() { parts_->Timer_opros->stop(); }
 
 void TFglav::FormClose() {
-    if (FMsetup) FMsetup->Save_settings(true);
+    if (parts_->FMsetup) parts_->FMsetup->Save_settings(true);
 }
 
 namespace {

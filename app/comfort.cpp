@@ -158,7 +158,7 @@ void TFglav::setupComfort() {
         if (b && b->isVisible() && b->isEnabled()) b->click();
     });
 
-    addOverflowMenu(ToolBar1);
+    addOverflowMenu(parts_->ToolBar1);
 
     // The first showing puts the focus on the query.
     if (auto* b = findChild<QPushButton*>(QStringLiteral("Bzapros"))) b->setFocus(Qt::OtherFocusReason);

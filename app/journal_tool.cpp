@@ -8,21 +8,23 @@
 
 #include "app/beside_window.h"
 #include "app/journal_window.h"
-#include "app/tfglav.h"
+#include "app/tool_host.h"
+#include "device/device.h"
 #include "app/tool_button.h"
 #include "records/journal.h"
 #include "records/log_file.h"
 #include "pages/page_format.h"
 
-JournalTool::JournalTool(TFglav& window, QMenu* menu, QToolBar* bar)
-    : main_(window),
+JournalTool::JournalTool(ToolHost& host)
+    : host_(host),
       store_(std::make_unique<lork::journal::Store>()),
       log_(std::make_unique<lork::journal::LogFile>(
-          [&window](const std::string& text) { window.addInfoLine(QString::fromStdString(text)); })),
-      window_(std::make_unique<JournalWindow>(*store_, &window)) {
+          [&host](const std::string& text) { host.addInfoLine(QString::fromStdString(text)); })),
+      window_(std::make_unique<JournalWindow>(*store_, host.mainWindow())) {
     setObjectName(QStringLiteral("JournalTool"));
     markBeside(window_.get());
 
+    QMenu* menu = host.toolMenu();
     showItem_.reset(menu->addAction(QStringLiteral("журнал обмена")));
     showItem_->setObjectName(QStringLiteral("N_journal"));
     logItem_.reset(menu->addAction(QStringLiteral("запись журнала в файл...")));
@@ -30,13 +32,13 @@ JournalTool::JournalTool(TFglav& window, QMenu* menu, QToolBar* bar)
     logItem_->setCheckable(true);
     connect(showItem_.get(), &QAction::triggered, this, &JournalTool::showWindow);
     connect(logItem_.get(), &QAction::triggered, this, &JournalTool::toggleLog);
-    button_.reset(makeToolButton(bar,
+    button_.reset(makeToolButton(host.toolBar(),
                                  {15, QStringLiteral("журнал"), QStringLiteral("журнал обмена"),
-                                  window.style()->standardIcon(QStyle::SP_FileDialogDetailedView)},
+                                  host.mainWindow()->style()->standardIcon(QStyle::SP_FileDialogDetailedView)},
                                  showItem_.get()));
 
-    subscription_ = std::make_unique<FeedSubscription>(main_.core().feed, [this](const lork::ExchangeRecord& rec) {
-        const lork::journal::Entry& e = store_->add(main_.requestWallMs(rec), rec);
+    subscription_ = std::make_unique<FeedSubscription>(host_.core().feed, [this](const lork::ExchangeRecord& rec) {
+        const lork::journal::Entry& e = store_->add(host_.requestWallMs(rec), rec);
         window_->appended(e);
         log_->write(e);
     });
@@ -67,7 +69,7 @@ void JournalTool::toggleLog() {
         return;
     }
     logItem_->setChecked(false);
-    const QString f = QFileDialog::getSaveFileName(&main_, QStringLiteral("журнал обмена"), lork::pages::Save_start(),
+    const QString f = QFileDialog::getSaveFileName(host_.mainWindow(), QStringLiteral("журнал обмена"), lork::pages::Save_start(),
                                                    QStringLiteral("CSV (*.csv)"));
     if (!f.isEmpty()) startLog(f);
 }

@@ -8,11 +8,9 @@
 class FeedSubscription;
 class JournalWindow;
 class QAction;
-class QMenu;
-class QToolBar;
 class QToolButton;
 class QWidget;
-class TFglav;
+class ToolHost;
 namespace lork::journal {
 class LogFile;
 class Store;
@@ -21,8 +19,7 @@ class Store;
 class JournalTool : public QObject {
     Q_OBJECT
 public:
-    // Its items go at the end of menu, its button at the end of bar.
-    JournalTool(TFglav& window, QMenu* menu, QToolBar* bar);
+    explicit JournalTool(ToolHost& host);
     ~JournalTool() override;
 
     lork::journal::Store& store() { return *store_; }
@@ -41,7 +38,7 @@ public:
 
 private:
     // Gone in the reverse order: the subscription first, the store last.
-    TFglav& main_;
+    ToolHost& host_;
     std::unique_ptr<lork::journal::Store> store_;
     std::unique_ptr<lork::journal::LogFile> log_;
     std::unique_ptr<JournalWindow> window_;

@@ -19,7 +19,8 @@
 #include <chrono>
 
 #include "app/beside_window.h"
-#include "app/tfglav.h"
+#include "app/tool_host.h"
+#include "device/device.h"
 #include "app/tool_button.h"
 #include "pages/page_format.h"
 #include "platform/port_factory.h"
@@ -288,23 +289,23 @@ bool MonitorWindow::save(const QString& path, const QString& what, bool pcap) {
 bool MonitorWindow::savePcap(const QString& path) { return save(path, QStringLiteral("кадры (pcap)"), true); }
 bool MonitorWindow::saveCsv(const QString& path) { return save(path, QStringLiteral("кадры (CSV)"), false); }
 
-MonitorTool::MonitorTool(TFglav& window, QMenu* menu, QToolBar* bar)
+MonitorTool::MonitorTool(ToolHost& host)
     : window_(std::make_unique<MonitorWindow>(
-          MonitorWindow::Hooks{[&window] { return window.core().st.ls.port_name; },
-                               [&window] {
-                                   const lork::LineSettings& l = window.core().st.ls;
+          MonitorWindow::Hooks{[&host] { return host.core().st.ls.port_name; },
+                               [&host] {
+                                   const lork::LineSettings& l = host.core().st.ls;
                                    return lork::LineConfig{l.scor, l.bytesize, l.parity, l.stopbit, 0};
                                },
                                [](const std::string& name) { return lork::Make_port(name); }},
-          &window)) {
+          host.mainWindow())) {
     setObjectName(QStringLiteral("MonitorTool"));
     markBeside(window_.get());
-    showItem_.reset(menu->addAction(QStringLiteral("монитор линии")));
+    showItem_.reset(host.toolMenu()->addAction(QStringLiteral("монитор линии")));
     showItem_->setObjectName(QStringLiteral("N_monitor"));
     connect(showItem_.get(), &QAction::triggered, this, &MonitorTool::showWindow);
-    button_.reset(makeToolButton(bar,
+    button_.reset(makeToolButton(host.toolBar(),
                                  {18, QStringLiteral("монитор"), QStringLiteral("монитор линии: слушает чужой обмен"),
-                                  window.style()->standardIcon(QStyle::SP_DriveNetIcon)},
+                                  host.mainWindow()->style()->standardIcon(QStyle::SP_DriveNetIcon)},
                                  showItem_.get()));
 }
 

@@ -22,12 +22,10 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QPushButton;
 class QTableView;
-class QToolBar;
 class QToolButton;
-class TFglav;
+class ToolHost;
 
 class MonitorWindow : public QWidget {
     Q_OBJECT
@@ -85,8 +83,7 @@ private:
 class MonitorTool : public QObject {
     Q_OBJECT
 public:
-    // Its item goes at the end of menu, its button at the end of bar.
-    MonitorTool(TFglav& window, QMenu* menu, QToolBar* bar);
+    explicit MonitorTool(ToolHost& host);
     ~MonitorTool() override;
 
     MonitorWindow* window() const { return window_.get(); }

@@ -13,13 +13,12 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <QTableWidget>
-#include <QThread>
 #include <QToolButton>
 
 #include "app/beside_window.h"
-#include "app/tfglav.h"
+#include "app/tool_host.h"
+#include "device/device.h"
 #include "app/tool_button.h"
-#include "pages/search.h"
 #include "platform/cp1251.h"
 #include "widgets/accessible.h"
 
@@ -64,12 +63,10 @@ std::pair<QString, QString> leds(const lork::DeviceState& d) {
 
 }  // namespace
 
-OverviewWindow::OverviewWindow(TFglav& main, std::function<bool()> idle, QLineEdit* addressField, QWidget* parent)
-    : QWidget(parent, Qt::Window),
-      main_(main),
-      idle_(std::move(idle)),
-      addressField_(addressField),
-      overview_(main.core().st, main.core().link, main.core().feed, [&main] { return main.wallMs(); }) {
+OverviewWindow::OverviewWindow(ToolHost& host)
+    : QWidget(host.mainWindow(), Qt::Window),
+      host_(host),
+      overview_(host.core().st, host.core().link, host.core().feed, [&host] { return host.wallMs(); }) {
     setObjectName(QStringLiteral("Foverview"));
     setWindowTitle(QStringLiteral("все приборы линии"));
     auto named = [](auto* w, const char* name, const char* tip = nullptr) {
@@ -129,7 +126,7 @@ OverviewWindow::OverviewWindow(TFglav& main, std::function<bool()> idle, QLineEd
 OverviewWindow::~OverviewWindow() = default;
 
 void OverviewWindow::takeFound() {
-    const auto found = lork::Found_addresses(main_.core().st.found_scor);
+    const auto found = lork::Found_addresses(host_.core().st.found_scor);
     addresses_->setText(QString::fromStdString(lork::Address_list_text(found)));
     if (found.empty()) state_->setText(QStringLiteral("поиск ещё не нашёл ни одного прибора: введите адреса"));
     if (poll_->isChecked()) {
@@ -169,7 +166,7 @@ void OverviewWindow::setPolling(bool on) {
 void OverviewWindow::tick() {
     // Inside a command (its message box open, a search running) the line is
     // the command's: the turn waits until the command is over.
-    if (!idle_()) {
+    if (!host_.commandIdle()) {
         turn_.start(50);
         return;
     }
@@ -181,14 +178,14 @@ void OverviewWindow::tick() {
         turn_.start(0);
         return;
     }
-    const int64_t spent_ms = (main_.core().link.clock().nowUs() - roundStartUs_) / 1000;
+    const int64_t spent_ms = (host_.core().link.clock().nowUs() - roundStartUs_) / 1000;
     turn_.start(int(std::max<int64_t>(0, int64_t(period_->value()) * 1000 - spent_ms)));
 }
 
 bool OverviewWindow::step() {
     if (overview_.instruments().empty() && !takeList()) return false;
     if (overview_.instruments().empty()) return false;
-    if (next_ == 0) roundStartUs_ = main_.core().link.clock().nowUs();
+    if (next_ == 0) roundStartUs_ = host_.core().link.clock().nowUs();
     const size_t i = next_;
     overview_.poll(i);
     showRow(int(i));
@@ -246,7 +243,7 @@ void OverviewWindow::showRow(int r) {
 void OverviewWindow::chooseRow(int r) {
     if (r < 0 || size_t(r) >= overview_.instruments().size()) return;
     // As the operator's typing: the field's change handler takes the address.
-    addressField_->setText(QString::number(overview_.instruments()[size_t(r)].adr));
+    host_.addressField()->setText(QString::number(overview_.instruments()[size_t(r)].adr));
 }
 
 bool OverviewWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -271,23 +268,15 @@ void OverviewWindow::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
 }
 
-OverviewTool::OverviewTool(TFglav& window, QMenu* menu, QToolBar* bar, QLineEdit* addressField)
-    : window_(std::make_unique<OverviewWindow>(
-          window,
-          [&window] {
-              // One event loop is the program's own; another is a command's
-              // message box waiting.
-              return QThread::currentThread()->loopLevel() <= 1 && !window.search().running();
-          },
-          addressField, &window)) {
+OverviewTool::OverviewTool(ToolHost& host) : window_(std::make_unique<OverviewWindow>(host)) {
     setObjectName(QStringLiteral("OverviewTool"));
     markBeside(window_.get());
-    showItem_.reset(menu->addAction(QStringLiteral("все приборы линии")));
+    showItem_.reset(host.toolMenu()->addAction(QStringLiteral("все приборы линии")));
     showItem_->setObjectName(QStringLiteral("N_overview"));
     connect(showItem_.get(), &QAction::triggered, this, &OverviewTool::showWindow);
-    button_.reset(makeToolButton(bar,
+    button_.reset(makeToolButton(host.toolBar(),
                                  {19, QStringLiteral("все приборы"), QStringLiteral("все приборы линии по очереди"),
-                                  window.style()->standardIcon(QStyle::SP_FileDialogListView)},
+                                  host.mainWindow()->style()->standardIcon(QStyle::SP_FileDialogListView)},
                                  showItem_.get()));
 }
 

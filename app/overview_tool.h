@@ -19,20 +19,17 @@ class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
-class QToolBar;
 class QToolButton;
-class TFglav;
+class ToolHost;
 
 class OverviewWindow : public QWidget {
     Q_OBJECT
 public:
-    // idle: whether no command of the window runs now; addressField: the
-    // window's address field, which a chosen row writes.
-    OverviewWindow(TFglav& main, std::function<bool()> idle, QLineEdit* addressField, QWidget* parent);
+    // A chosen row writes the host's address field.
+    explicit OverviewWindow(ToolHost& host);
     ~OverviewWindow() override;
 
     // The list from the last search into the address field of this window.
@@ -56,9 +53,7 @@ private:
     void tick();
     void showRow(int r);
 
-    TFglav& main_;
-    std::function<bool()> idle_;
-    QLineEdit* addressField_;
+    ToolHost& host_;
     lork::Overview overview_;
     QLineEdit* addresses_;
     QPushButton* found_;
@@ -75,8 +70,7 @@ private:
 class OverviewTool : public QObject {
     Q_OBJECT
 public:
-    // Its item goes at the end of menu, its button at the end of bar.
-    OverviewTool(TFglav& window, QMenu* menu, QToolBar* bar, QLineEdit* addressField);
+    explicit OverviewTool(ToolHost& host);
     ~OverviewTool() override;
 
     OverviewWindow* window() const { return window_.get(); }

@@ -6,28 +6,29 @@
 
 #include "app/beside_window.h"
 #include "app/plot_window.h"
-#include "app/tfglav.h"
+#include "app/tool_host.h"
+#include "device/device.h"
 #include "app/tool_button.h"
 #include "records/trend.h"
 
-PlotTool::PlotTool(TFglav& window, QMenu* menu, QToolBar* bar)
-    : main_(window),
+PlotTool::PlotTool(ToolHost& host)
+    : host_(host),
       trend_(std::make_unique<lork::trend::Trend>()),
-      window_(std::make_unique<PlotWindow>(*trend_, [&window] { return window.wallMs(); }, &window)) {
+      window_(std::make_unique<PlotWindow>(*trend_, [&host] { return host.wallMs(); }, host.mainWindow())) {
     setObjectName(QStringLiteral("PlotTool"));
     markBeside(window_.get());
 
-    showItem_.reset(menu->addAction(QStringLiteral("график")));
+    showItem_.reset(host.toolMenu()->addAction(QStringLiteral("график")));
     showItem_->setObjectName(QStringLiteral("N_plot"));
     connect(showItem_.get(), &QAction::triggered, this, &PlotTool::showWindow);
-    button_.reset(makeToolButton(bar,
+    button_.reset(makeToolButton(host.toolBar(),
                                  {16, QStringLiteral("график"), QStringLiteral("сопротивление во времени"),
                                   QIcon(QStringLiteral(":/icons/plot.png"))},
                                  showItem_.get()));
 
-    subscription_ = std::make_unique<FeedSubscription>(main_.core().feed, [this](const lork::ExchangeRecord& rec) {
+    subscription_ = std::make_unique<FeedSubscription>(host_.core().feed, [this](const lork::ExchangeRecord& rec) {
         // Stamped with the request's time, as the journal's row is.
-        if (const auto p = lork::trend::Reading_of(rec, main_.requestWallMs(rec))) {
+        if (const auto p = lork::trend::Reading_of(rec, host_.requestWallMs(rec))) {
             trend_->add(*p);
             window_->appended();
         }

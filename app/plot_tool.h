@@ -7,10 +7,8 @@
 class FeedSubscription;
 class PlotWindow;
 class QAction;
-class QMenu;
-class QToolBar;
 class QToolButton;
-class TFglav;
+class ToolHost;
 namespace lork::trend {
 class Trend;
 }
@@ -18,8 +16,7 @@ class Trend;
 class PlotTool : public QObject {
     Q_OBJECT
 public:
-    // Its item goes at the end of menu, its button at the end of bar.
-    PlotTool(TFglav& window, QMenu* menu, QToolBar* bar);
+    explicit PlotTool(ToolHost& host);
     ~PlotTool() override;
 
     lork::trend::Trend& trend() { return *trend_; }
@@ -28,7 +25,7 @@ public:
 
 private:
     // Gone in the reverse order: the subscription first, the trend last.
-    TFglav& main_;
+    ToolHost& host_;
     std::unique_ptr<lork::trend::Trend> trend_;
     std::unique_ptr<PlotWindow> window_;
     std::unique_ptr<QAction> showItem_;

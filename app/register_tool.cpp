@@ -12,17 +12,15 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
-#include <QThread>
 #include <QToolButton>
 #include <optional>
 
 #include "app/beside_window.h"
-#include "app/tfglav.h"
+#include "app/tool_host.h"
 #include "app/tool_button.h"
-#include "pages/search.h"
 #include "platform/cp1251.h"
 #include "device/device.h"
-#include "protocol/registers.h"
+#include "protocol/register_table.h"
 #include "protocol/rtu_frame.h"
 #include "widgets/accessible.h"
 
@@ -40,11 +38,22 @@ std::optional<long> number(const QString& text, long hi) {
     return v;
 }
 
-bool textRegister(uint8_t func, long address) {
-    if (func != reg::ReadInputRegisters) return false;
-    auto in = [address](uint16_t first, uint16_t count) { return address >= first && address < first + count; };
-    return in(reg::name, reg::nameCount) || in(reg::version, reg::versionCount) ||
-           (address >= reg::ci_text && address <= reg::ci_textLast);
+// The register of the table a word belongs to: its name ("res (R)"), the
+// word's place after the first in a longer value ("cal0 +1"), and its caption.
+struct WordName {
+    QString name;
+    QString caption;
+    bool text = false;
+};
+
+WordName wordName(uint8_t func, long address) {
+    const auto space = reg::spaceOfFunction(func);
+    const reg::Register* r = space ? reg::registerCovering(*space, uint16_t(address)) : nullptr;
+    if (!r) return {};
+    QString name = QString::fromUtf8(r->name.data(), qsizetype(r->name.size()));
+    if (!r->symbol.empty()) name += QStringLiteral(" (%1)").arg(QString::fromUtf8(r->symbol.data(), qsizetype(r->symbol.size())));
+    if (address > r->address) name += QStringLiteral(" +%1").arg(address - r->address);
+    return {name, QString::fromUtf8(r->caption.data(), qsizetype(r->caption.size())), r->form == reg::Form::Text};
 }
 
 QString hex4(long v) { return QStringLiteral("0x") + QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper(); }
@@ -81,9 +90,9 @@ RegisterWindow::RegisterWindow(lork::Core& core, std::function<bool()> idle, QWi
     period_ = named(new QSpinBox(this), "SBperiod", "период чтения, с");
     period_->setRange(1, 3600);
     period_->setValue(2);
-    table_ = named(new QTableWidget(0, 4, this), "TBvalues");
+    table_ = named(new QTableWidget(0, 5, this), "TBvalues");
     table_->setHorizontalHeaderLabels({QStringLiteral("адрес"), QStringLiteral("дес."), QStringLiteral("hex"),
-                                       QStringLiteral("текст")});
+                                       QStringLiteral("текст"), QStringLiteral("имя")});
     table_->verticalHeader()->hide();
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -121,7 +130,7 @@ RegisterWindow::RegisterWindow(lork::Core& core, std::function<bool()> idle, QWi
     grid->addWidget(writeValue_, 4, 3);
     grid->addWidget(write_, 5, 0, 1, 2);
     grid->addWidget(result_, 6, 0, 1, 4);
-    resize(420, 460);
+    resize(500, 460);
 
     connect(read_, &QPushButton::clicked, this, &RegisterWindow::readOnce);
     connect(write_, &QPushButton::clicked, this, &RegisterWindow::writeRegister);
@@ -187,15 +196,21 @@ void RegisterWindow::showValues(uint8_t func, uint16_t start, const std::vector<
     for (int i = 0; i < int(values.size()); ++i) {
         const long address = long(start) + i;
         const uint16_t v = values[size_t(i)];
+        const WordName known = wordName(func, address);
         QString text;
-        if (textRegister(func, address)) {
+        if (known.text) {
             const char bytes[2] = {char(v >> 8), char(v & 0xFF)};
             text = QString::fromStdString(lork::cp1251_to_display(std::string_view(bytes, 2)));
         }
-        const QString cells[4] = {hex4(address), QString::number(v), hex4(v), text};
-        for (int c = 0; c < 4; ++c) {
+        const QString cells[5] = {hex4(address), QString::number(v), hex4(v), text, known.name};
+        for (int c = 0; c < 5; ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             if (c == 1) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            // The caption says what the short name means, to the eye and to a screen reader.
+            if (c == 4 && !known.name.isEmpty()) {
+                item->setToolTip(known.caption);
+                item->setData(Qt::AccessibleTextRole, known.name + QStringLiteral(", ") + known.caption);
+            }
             table_->setItem(i, c, item);
         }
     }
@@ -222,21 +237,14 @@ void RegisterWindow::writeRegister() {
     result_->setText(failure.isEmpty() ? QStringLiteral("записано: %1 в %2").arg(*value).arg(hex4(*address)) : failure);
 }
 
-RegisterTool::RegisterTool(TFglav& window, QMenu* menu, QToolBar* bar)
-    : window_(std::make_unique<RegisterWindow>(
-          window.core(),
-          [&window] {
-              // One event loop is the program's own; another is a command's
-              // message box (or the question before a write) waiting.
-              return QThread::currentThread()->loopLevel() <= 1 && !window.search().running();
-          },
-          &window)) {
+RegisterTool::RegisterTool(ToolHost& host)
+    : window_(std::make_unique<RegisterWindow>(host.core(), [&host] { return host.commandIdle(); }, host.mainWindow())) {
     setObjectName(QStringLiteral("RegisterTool"));
     markBeside(window_.get());
-    showItem_.reset(menu->addAction(QStringLiteral("регистры")));
+    showItem_.reset(host.toolMenu()->addAction(QStringLiteral("регистры")));
     showItem_->setObjectName(QStringLiteral("N_registers"));
     connect(showItem_.get(), &QAction::triggered, this, &RegisterTool::showWindow);
-    button_.reset(makeToolButton(bar,
+    button_.reset(makeToolButton(host.toolBar(),
                                  {17, QStringLiteral("регистры"), QStringLiteral("любые регистры прибора"),
                                   QIcon(QStringLiteral(":/icons/registers.png"))},
                                  showItem_.get()));

@@ -2,7 +2,8 @@
 // Any register of the instrument, for diagnosis: the window "регистры" with
 // its menu item and tool button. It reads with functions 1 to 4, once or
 // every period, shows each value in decimal, in hex and, for the text
-// registers, as text, and writes a holding register after the operator says
+// registers, as text, beside its register's name from the register table,
+// and writes a holding register after the operator says
 // yes. Its exchanges go beside the window's own commands, never inside one:
 // a read falls due only while no command runs (none waits in a message box,
 // no search runs), else it waits for the next moment that is free.
@@ -24,9 +25,8 @@ class QMenu;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
-class QToolBar;
 class QToolButton;
-class TFglav;
+class ToolHost;
 namespace lork {
 struct Core;
 }
@@ -74,8 +74,7 @@ private:
 class RegisterTool : public QObject {
     Q_OBJECT
 public:
-    // Its item goes at the end of menu, its button at the end of bar.
-    RegisterTool(TFglav& window, QMenu* menu, QToolBar* bar);
+    explicit RegisterTool(ToolHost& host);
     ~RegisterTool() override;
 
     RegisterWindow* window() const { return window_.get(); }

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -119,7 +120,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     // ends: a search's progress would be heard only after it.
     core_.link.while_waiting = [] { lork::Answer_screen_reader(); };
     qApp->installEventFilter(new OperatorInput(core_.feed, this));
-    ToolBar1 = makeToolBar(*ui, this);
+    parts_->ToolBar1 = makeToolBar(*ui, this);
     parts_->statusPanels = makeStatusPanels(ui->StatusBar1);
     parts_->linkPanel = new QLabel(ui->StatusBar1);
     parts_->linkPanel->setObjectName(QStringLiteral("StatusPanelLink"));
@@ -130,12 +131,12 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     ui->StatusBar1->addPermanentWidget(parts_->linkPanel);
     parts_->linkPanel->hide();
 
-    Timer_system = new QTimer(this);
-    Timer_system->setObjectName(QStringLiteral("Timer_system"));
-    Timer_system->setInterval(1000);
-    Timer_opros = new QTimer(this);
-    Timer_opros->setObjectName(QStringLiteral("Timer_opros"));
-    Timer_opros->setInterval(1000);
+    parts_->Timer_system = new QTimer(this);
+    parts_->Timer_system->setObjectName(QStringLiteral("Timer_system"));
+    parts_->Timer_system->setInterval(1000);
+    parts_->Timer_opros = new QTimer(this);
+    parts_->Timer_opros->setObjectName(QStringLiteral("Timer_opros"));
+    parts_->Timer_opros->setInterval(1000);
 
     parts_->digitFilter = new DigitKeyFilter(this);
     ui->Esysnum->installEventFilter(parts_->digitFilter);
@@ -150,12 +151,12 @@ TFglav::TFglav(Platform platform, QWidget* parent)
 
     connectControls();
     createPages();
-    // Their items and buttons go after the window's own, which stay as they are.
-    parts_->journal = std::make_unique<JournalTool>(*this, ui->N_nastroiki, ToolBar1);
-    parts_->plot = std::make_unique<PlotTool>(*this, ui->N_nastroiki, ToolBar1);
-    parts_->registers = std::make_unique<RegisterTool>(*this, ui->N_nastroiki, ToolBar1);
-    parts_->monitor = std::make_unique<MonitorTool>(*this, ui->N_nastroiki, ToolBar1);
-    parts_->overview = std::make_unique<OverviewTool>(*this, ui->N_nastroiki, ToolBar1, ui->Esysnum);
+    parts_->toolHost = std::make_unique<Parts::Tools>(*this, ui->N_nastroiki, ui->Esysnum);
+    parts_->journal = std::make_unique<JournalTool>(*parts_->toolHost);
+    parts_->plot = std::make_unique<PlotTool>(*parts_->toolHost);
+    parts_->registers = std::make_unique<RegisterTool>(*parts_->toolHost);
+    parts_->monitor = std::make_unique<MonitorTool>(*parts_->toolHost);
+    parts_->overview = std::make_unique<OverviewTool>(*parts_->toolHost);
     setupComfort();
     nameWindowControls(*ui);
     openMenusByKeys(this, ui->MainMenu1);
@@ -165,14 +166,14 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     if (parts_->startAborted) return;
     parts_->holdMessages = true;
     Timer_systemTimer();
-    Timer_system->start();
+    parts_->Timer_system->start();
 }
 
 TFglav::~TFglav() = default;
 
 
 QToolButton* TFglav::toolButton(int n) const {
-    return ToolBar1->findChild<QToolButton*>(QStringLiteral("ToolButton%1").arg(n), Qt::FindDirectChildrenOnly);
+    return parts_->ToolBar1->findChild<QToolButton*>(QStringLiteral("ToolButton%1").arg(n), Qt::FindDirectChildrenOnly);
 }
 
 void TFglav::createPages() {
@@ -199,7 +200,7 @@ void TFglav::createPages() {
     ui->N_file->insertAction(after < fileItems.size() ? fileItems[after] : nullptr, fast);
     parts_->search = new SearchCommands(*this,
                                  {this, ui->N_poisk_pribor, ui->N_poisk_num, ui->N_poisk_scor, ui->N_yes_otvet, fast,
-                                  [this]() -> SearchProgressView* { return Fmsg; }, [this] { return parts_->readings->periodic_opros() != 0; }},
+                                  [this]() -> SearchProgressView* { return parts_->Fmsg; }, [this] { return parts_->readings->periodic_opros() != 0; }},
                                  this);
 }
 
@@ -218,7 +219,7 @@ void TFglav::connectControls() {
     connect(ui->N_keep_polling, &QAction::toggled, this, [this](bool on) { ls().keep_polling = on; });
     connect(ui->N_spravka, &QAction::triggered, this, [this] { N_spravkaClick(); });
     connect(ui->N_about, &QAction::triggered, this, [this] { N_aboutClick(); });
-    connect(Timer_system, &QTimer::timeout, this, [this] { Timer_systemTimer(); });
+    connect(parts_->Timer_system, &QTimer::timeout, this, [this] { Timer_systemTimer(); });
 }
 
 void TFglav::FormCreate() {
@@ -242,7 +243,7 @@ void TFglav::FormCreate() {
     core_.st.found_scor.fill(0);
 
     // Polling is off at start (the readings page's flags start cleared).
-    Timer_opros->stop();
+    parts_->Timer_opros->stop();
 
     // The line controls show the built-in settings until the settings file
     // is loaded over them.
@@ -321,7 +322,7 @@ void TFglav::N_spravkaClick() {
 }
 
 void TFglav::N_aboutClick() {
-    if (Fabout) Fabout->exec();
+    if (parts_->Fabout) parts_->Fabout->exec();
 }
 
 // --- clock ---
@@ -383,4 +384,15 @@ ReadingsPage& TFglav::readings() { return *parts_->readings; }
 ParametersPage& TFglav::parameters() { return *parts_->parameters; }
 CalibrationPage& TFglav::calibration() { return *parts_->calibration; }
 TimeoutsPage& TFglav::timeouts() { return *parts_->timeouts; }
-SearchCommands& TFglav::search() { return *parts_->search; }
+void TFglav::setAboutBox(TFabout* about) { parts_->Fabout = about; }
+void TFglav::setMessageWindow(TFmsg* msg) { parts_->Fmsg = msg; }
+void TFglav::setSettingsHolder(TFMsetup* holder) { parts_->FMsetup = holder; }
+TFMsetup* TFglav::settingsHolder() const { return parts_->FMsetup; }
+QTimer* TFglav::pollTimer() { return parts_->Timer_opros; }
+QTimer* TFglav::systemTimer() const { return parts_->Timer_system; }
+
+bool TFglav::Parts::Tools::commandIdle() const {
+    // One event loop is the program's own; another is a command's message
+    // box (or a tool's question before a write) waiting.
+    return QThread::currentThread()->loopLevel() <= 1 && !window.parts_->search->running();
+}

@@ -15,10 +15,8 @@ class ParametersPage;
 class PlotTool;
 class PortControls;
 class QLabel;
-class QToolBar;
 class QToolButton;
 class ReadingsPage;
-class SearchCommands;
 class TFabout;
 class TFmsg;
 class TFMsetup;
@@ -36,10 +34,10 @@ public:
 
     // True when start-up could not go on (no serial port): the program ends.
     bool startAborted() const;
-    void setAboutBox(TFabout* about) { Fabout = about; }
-    void setMessageWindow(TFmsg* msg) { Fmsg = msg; }
-    void setSettingsHolder(TFMsetup* holder) { FMsetup = holder; }  // the holder registers itself
-    TFMsetup* settingsHolder() const { return FMsetup; }
+    void setAboutBox(TFabout* about);
+    void setMessageWindow(TFmsg* msg);
+    void setSettingsHolder(TFMsetup* holder);  // the holder registers itself
+    TFMsetup* settingsHolder() const;
     // The window's place and last page, kept in a file between runs: read now, written at close.
     void usePlaceFile(const QString& path);
     void savePlace() const;
@@ -54,7 +52,6 @@ public:
     ParametersPage& parameters();
     CalibrationPage& calibration();
     TimeoutsPage& timeouts();
-    SearchCommands& search();
     JournalTool& journal();
     PlotTool& plot();
     PortControls& ports();
@@ -74,36 +71,29 @@ public:
     void showInfo() override;
     QListWidget* infoWindow() override;
     void clearExchangeWindows() override;
-    QTimer* pollTimer() override { return Timer_opros; }
+    QTimer* pollTimer() override;
     QDateTime wallNow() const override;
     QObject* digitKeyFilter() override;
     void announce(const QString& text) override;
     void announceProgress(const QString& text) override;
-    // The wall clock in ms since the epoch, without the costly local time zone.
-    int64_t wallMs() const;
-    // When an exchange's request went out (its record comes with the reply).
-    int64_t requestWallMs(const lork::ExchangeRecord& rec) const;
     void setMessageFunction(std::function<void(const QString&)> fn);
     void setKeyFunction(std::function<bool(int)> fn);
 
-    // Status bar: panels 0..4 port settings, 5 the message panel.
+    // Status bar: panels 0..4 the port, address, rate, parity and stop bits in use, 5 the message.
     QString statusPanelText(int i) const;
-    // Panels 0..4: the port, address, rate, parity and stop bits in use.
-    void Show_line_panels();
     QLabel* statusPanel(int i) const;
+    void Show_line_panels();  // panels 0..4 from the line settings
     QStringList infoLines() const;
-    // Puts a page's own widget into TabSheet1..4 (index 0..3).
-    void addPageWidget(int index, QWidget* page);
+    void addPageWidget(int index, QWidget* page);  // a page's own widget into TabSheet1..4 (index 0..3)
     QWidget* tabSheet(int index) const;
     QToolButton* toolButton(int n) const;  // ToolButtonN
-    QTimer* systemTimer() const { return Timer_system; }
+    QTimer* systemTimer() const;
 
     // The exchange record's subscribers: the last request and reply into
     // LBtuda and LBsuda; a failure's text into ListBox1 or a message box.
     void Show_tuda_suda(const lork::ExchangeRecord& rec);
     void Show_result(const lork::ExchangeRecord& rec);
-    // The panel after the status bar's own: since when the instrument has
-    // not answered, until an exchange succeeds.
+    // The panel after the status bar's own: since when the instrument is silent.
     void Show_link_state(const lork::ExchangeRecord& rec);
     QString linkPanelText() const;
 
@@ -156,10 +146,4 @@ private:
     lork::Core core_;
     std::unique_ptr<Ui::Fglav> ui;
     std::unique_ptr<Parts> parts_;  // after core_: its tools leave the core's feed first
-    QToolBar* ToolBar1 = nullptr;
-    QTimer* Timer_system = nullptr;
-    QTimer* Timer_opros = nullptr;
-    TFabout* Fabout = nullptr;
-    TFmsg* Fmsg = nullptr;
-    TFMsetup* FMsetup = nullptr;
 };

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 
 #include "app/port_controls.h"
-#include "app/tfglav.h"
+#include "app/tfglav_parts.h"
 #include "pages/timeouts.h"
 
 namespace {
@@ -64,5 +64,5 @@ bool TFMsetup::Save_settings(bool full) {
 
 // The tool button "сохр.в INI": the line settings only, never the time-outs.
 void TFglav::ToolButton4Click() {
-    if (FMsetup) FMsetup->Save_settings(false);
+    if (parts_->FMsetup) parts_->FMsetup->Save_settings(false);
 }

@@ -53,12 +53,12 @@ bool TFglav::keyPressedSince(int vk) { return parts_->keyFn ? parts_->keyFn(vk) 
 
 QDateTime TFglav::wallNow() const { return parts_->nowFn ? parts_->nowFn() : QDateTime::currentDateTime(); }
 
-int64_t TFglav::wallMs() const {
-    return parts_->nowFn ? parts_->nowFn().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
+int64_t TFglav::Parts::wallMs() const {
+    return nowFn ? nowFn().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
 }
 
-int64_t TFglav::requestWallMs(const lork::ExchangeRecord& rec) const {
-    return wallMs() - (parts_->clock.nowUs() - rec.write_us) / 1000;
+int64_t TFglav::Parts::requestWallMs(const lork::ExchangeRecord& rec) const {
+    return wallMs() - (clock.nowUs() - rec.write_us) / 1000;
 }
 
 QObject* TFglav::digitKeyFilter() { return parts_->digitFilter; }
@@ -215,7 +215,7 @@ void TFglav::Show_link_state(const lork::ExchangeRecord& rec) {
     // came back, polling has lost the instrument (and stops, unless kept on).
     const bool tick_lost = rec.command == lork::Command::Polling && rec.probe;
     if ((!rec.reply.empty() && !tick_lost) || !panel->isHidden()) return;
-    const QTime since = QDateTime::fromMSecsSinceEpoch(requestWallMs(rec)).time();
+    const QTime since = QDateTime::fromMSecsSinceEpoch(parts_->requestWallMs(rec)).time();
     panel->setText(QStringLiteral("нет связи с ") + since.toString(QStringLiteral("HH:mm:ss")));
     panel->show();
     panel->repaint();

@@ -5,6 +5,7 @@
 #include "cli/json.h"
 #include "cli/port.h"
 #include "cli/raw_link.h"
+#include "protocol/register_table.h"
 #include "protocol/registers.h"
 
 namespace lorkctl {
@@ -20,6 +21,15 @@ long word_arg(const std::string& what, const std::string& text, long lo, long hi
         throw Exit{ST_USAGE, "raw: " + what + " — число от " + std::to_string(lo) + " до " + std::to_string(hi) +
                                  " (десятичное или 0x...), а не '" + text + "'"};
     return *v;
+}
+
+// A start given by a register's name ("res", "R") is that register's address.
+long start_arg(const std::string& text, lork::reg::Space space) {
+    const reg::Register* r = reg::registerNamed(text);
+    if (!r) return word_arg("начало", text, 0, 0xFFFF);
+    if (r->space != space)
+        throw Exit{ST_USAGE, "raw: регистр " + text + " читается функцией " + std::to_string(r->readFunction())};
+    return r->address;
 }
 
 std::string hex4(long v) {
@@ -38,11 +48,17 @@ RawResult run_raw(Session& s, const std::vector<uint8_t>& request) {
 }
 
 int raw_read(const Options& o) {
-    if (o.words.size() != 4) throw Exit{ST_USAGE, "raw read ФУНКЦИЯ НАЧАЛО КОЛИЧЕСТВО"};
-    const auto func = uint8_t(word_arg("функция", o.words[1], reg::ReadCoils, reg::ReadInputRegisters));
-    const long start = word_arg("начало", o.words[2], 0, 0xFFFF);
+    // "raw read ИМЯ": the register's own function, address and width.
+    const reg::Register* named = o.words.size() == 2 ? reg::registerNamed(o.words[1]) : nullptr;
+    if (o.words.size() != 4 && !named)
+        throw Exit{ST_USAGE, o.words.size() == 2 ? "raw: регистра " + o.words[1] + " нет (имена — в lorkctl raw --help)"
+                                                 : "raw read ФУНКЦИЯ НАЧАЛО КОЛИЧЕСТВО или raw read ИМЯ"};
+    const auto func = named ? named->readFunction()
+                            : uint8_t(word_arg("функция", o.words[1], reg::ReadCoils, reg::ReadInputRegisters));
+    const long start = named ? named->address : start_arg(o.words[2], *reg::spaceOfFunction(func));
     const bool bits = func == reg::ReadCoils || func == reg::ReadDiscreteInputs;
-    const long count = word_arg("количество", o.words[3], 1, bits ? rtu::maxReadBits : rtu::maxReadRegisters);
+    const long count =
+        named ? named->width : word_arg("количество", o.words[3], 1, bits ? rtu::maxReadBits : rtu::maxReadRegisters);
     if (start + count > 0x10000) throw Exit{ST_USAGE, "raw: начало + количество больше 65536"};
     Session s(o);
     const auto request = rtu::readRequest(s.ls().adr, func, uint16_t(start), uint16_t(count));
@@ -59,13 +75,15 @@ int raw_read(const Options& o) {
     } else {
         for (size_t i = 0; i < values.size(); ++i)
             std::printf("%s %5u %s\n", hex4(start + long(i)).c_str(), unsigned(values[i]), hex4(values[i]).c_str());
+        if (named && values.size() >= named->width)
+            std::printf("%s=%s\n", std::string(named->shownName()).c_str(), reg::valueText(*named, values).c_str());
     }
     return ST_OK;
 }
 
 int raw_write(const Options& o) {
     if (o.words.size() < 3) throw Exit{ST_USAGE, "raw write НАЧАЛО ЗНАЧЕНИЕ..."};
-    const long start = word_arg("начало", o.words[1], 0, 0xFFFF);
+    const long start = start_arg(o.words[1], reg::Space::Holding);
     std::vector<uint16_t> values;
     for (size_t i = 2; i < o.words.size(); ++i) values.push_back(uint16_t(word_arg("значение", o.words[i], 0, 0xFFFF)));
     if (values.size() > rtu::maxWriteRegisters)

@@ -1,6 +1,9 @@
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cli/commands.h"
+#include "protocol/register_table.h"
 #include "records/calibration_log.h"
 
 namespace lorkctl {
@@ -118,13 +121,19 @@ const Help helps[] = {
      "АДРЕС:СКОРОСТЬ:ПАРИТЕТ:СТОПБИТ.\n"},
     {"raw",
      "lorkctl raw read ФУНКЦИЯ НАЧАЛО КОЛИЧЕСТВО [--json]\n"
+     "lorkctl raw read ИМЯ [--json]\n"
      "lorkctl raw write --yes НАЧАЛО ЗНАЧЕНИЕ...\n"
      "Любые регистры для диагностики. read: функция 1, 2, 3 или 4, начало 0..65535,\n"
      "количество до 125 регистров или 2000 битов (числа десятичные или 0x...); каждая\n"
      "строка — адрес, значение десятичное и шестнадцатеричное; --json — массив\n"
      "[{\"address\": A, \"value\": V, \"hex\": \"0x...\"}, ...]. write: функция 16, до 123\n"
      "значений подряд с НАЧАЛО; без --yes ничего не отправляется (код 2).\n"
-     "Ответ принимается, как только он полон; без --timeout ожидание — как у остальных команд.\n"},
+     "Ответ принимается, как только он полон; без --timeout ожидание — как у остальных команд.\n"
+     "Вместо НАЧАЛО годится имя регистра из таблицы регистров ЛОРК (res или R, kol_step\n"
+     "или N, cal0, izm_proc ...); raw read ИМЯ читает этот регистр его функцией и\n"
+     "шириной и последней строкой выводит значение, как его расшифровывает монитор\n"
+     "линии: \"R=10 Ом\".\n"
+     "Имена:\n"},
     {"sniff",
      "lorkctl sniff [--gap МС] [--reply-timeout МС] [--pcap ФАЙЛ] [--csv ФАЙЛ] [--json]\n"
      "              [--frames N] [--duration С]\n"
@@ -168,6 +177,22 @@ const Help helps[] = {
 
 std::string g_text;
 
+// The register table's names, function and address, a few to a line.
+std::string register_names() {
+    std::string out, line;
+    for (const lork::reg::Register& r : lork::reg::table()) {
+        char item[64];
+        std::snprintf(item, sizeof item, "%s%s%s (%u:0x%04X)", std::string(r.name).c_str(), r.symbol.empty() ? "" : "|",
+                      std::string(r.symbol).c_str(), unsigned(r.readFunction()), unsigned(r.address));
+        if (!line.empty() && line.size() + std::strlen(item) > 76) {
+            out += "  " + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : ", ") + std::string(item);
+    }
+    return out + "  " + line + "\n";
+}
+
 }  // namespace
 
 const char* help_text(const std::string& command) {
@@ -176,6 +201,7 @@ const char* help_text(const std::string& command) {
             g_text = h.text;
             // Where the log is differs between systems and users: told as it is here.
             if (command == "calibrate") g_text += "  " + lork::calib::Default_path() + "\n";
+            if (command == "raw") g_text += register_names();
             g_text += std::string("\n") + k_line + "\n" + k_exit;
             return g_text.c_str();
         }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "protocol/register_table.h"
 #include "protocol/registers.h"
 
 namespace lork {
@@ -184,9 +185,17 @@ uint8_t Device::Otvet_fn3(uint16_t start, uint16_t kol) {
     uint8_t result = KOD_OK;
     for (unsigned i = 0; i < kol; ++i) {
         const uint16_t value = reg_at(ex, i);
-        const uint8_t low = uint8_t(value & 0xFF);
         dv.reg_value = value;
-        switch (uint16_t(start + i)) {
+        const uint16_t at = uint16_t(start + i);
+        const reg::Register* r = reg::registerCovering(reg::Space::Holding, at);
+        if (!r) {
+            result = KOD_ILLEGAL_ADR;
+            continue;
+        }
+        // A one-register value is its low byte or the whole word, as the table says.
+        const uint16_t whole = reg::wordValue(*r, value);
+        const auto low = uint8_t(whole);
+        switch (at) {
             case reg::adr: ls.adr = low; break;
             case reg::scor_code: ls.scor_code = low; break;
             case reg::parity: ls.parity = low; break;
@@ -203,9 +212,9 @@ uint8_t Device::Otvet_fn3(uint16_t start, uint16_t kol) {
             case reg::light: dv.light = low; break;
             case reg::cal_enable: dv.cal_enable = low; break;
             case reg::v_ind: dv.v_ind = low; break;
-            case reg::sum_res: dv.sum_res = value; break;
+            case reg::sum_res: dv.sum_res = whole; break;
             case reg::proc_dopusk: dv.proc_dopusk = low; break;
-            default: result = KOD_ILLEGAL_ADR; break;
+            default: break;
         }
     }
     return result;
@@ -227,8 +236,16 @@ uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
         const uint16_t swapped = uint16_t(ex.paket_suda[5 + 2 * i] * 256 + ex.paket_suda[4 + 2 * i]);
         dv.reg_value = value;
         const uint16_t at = uint16_t(start + i);
+        const reg::Register* r = reg::registerCovering(reg::Space::Input, at);
+        // The text registers' words live in reg_text; the gaps between the
+        // texts are read with them.
+        if (!r || r->form == reg::Form::Text) {
+            if (at < reg::name || at > reg::ci_textLast) result = KOD_ILLEGAL_ADR;
+            continue;
+        }
+        const auto low = uint8_t(reg::wordValue(*r, value));
         switch (at) {
-            case reg::step: dv.step = uint8_t(value & 0xFF); break;
+            case reg::step: dv.step = low; break;
             // The instrument sends these floats least significant byte first.
             case reg::izm_proc: dv.izm_proc = bits_float(swapped); break;
             case reg::izm_procHigh: dv.izm_proc = bits_float(with_high(float_bits(dv.izm_proc), swapped)); break;
@@ -240,12 +257,11 @@ uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
             case reg::procLow: dv.proc = bits_float(with_low(float_bits(dv.proc), value)); break;
             case reg::te: dv.te = bits_float(uint32_t(value) << 16); break;
             case reg::teLow: dv.te = bits_float(with_low(float_bits(dv.te), value)); break;
-            case reg::procw: dv.procw = value / 10.0; break;
-            case reg::tew: dv.tew = value / 10.0; break;
-            case reg::ci_flag: dv.ci_flag = uint8_t(value & 0xFF); break;
-            default:
-                if (at < reg::name || at > reg::ci_textLast) result = KOD_ILLEGAL_ADR;  // text registers live in reg_text
-                break;
+            // Tenths, as the table says.
+            case reg::procw: dv.procw = *reg::numberOf(*r, {&value, 1}); break;
+            case reg::tew: dv.tew = *reg::numberOf(*r, {&value, 1}); break;
+            case reg::ci_flag: dv.ci_flag = low; break;
+            default: break;
         }
     }
     return result;

@@ -13,8 +13,8 @@ namespace {
 
 constexpr double kNoMin = 1, kNoMax = 0;  // min > max: no range
 
-// The captions are the window's own where it shows the value; the hidden
-// service fields are named after what they hold.
+// The captions are the window's own where it shows the value; the values
+// only hidden fields hold are told by what they are and the field's name.
 constexpr Register kTable[] = {
     // Holding registers: the interface.
     {"adr", Space::Holding, adr, 1, Form::LowByte, true, 1, 247, "", "", "адрес"},
@@ -40,10 +40,10 @@ constexpr Register kTable[] = {
     {"izm_znach", Space::Input, izm_znach, 2, Form::FloatReversed, false, kNoMin, kNoMax, "ТЕ", "",
      "Измеренное сопротивление в ТЕ"},
     {"izm_imp", Space::Input, izm_imp, 2, Form::U32, false, kNoMin, kNoMax, "имп.", "", "измерено импульсов"},
-    {"proc", Space::Input, proc, 2, Form::Float, false, kNoMin, kNoMax, "%", "", "LE_proc"},
-    {"te", Space::Input, te, 2, Form::Float, false, kNoMin, kNoMax, "ТЕ", "", "LE_te"},
-    {"procw", Space::Input, procw, 1, Form::Tenths, false, kNoMin, kNoMax, "%", "", "LE_procw"},
-    {"tew", Space::Input, tew, 1, Form::Tenths, false, kNoMin, kNoMax, "ТЕ", "", "LE_tew"},
+    {"proc", Space::Input, proc, 2, Form::Float, false, kNoMin, kNoMax, "%", "", "значение в % (скрытое поле LE_proc)"},
+    {"te", Space::Input, te, 2, Form::Float, false, kNoMin, kNoMax, "ТЕ", "", "значение в ТЕ (скрытое поле LE_te)"},
+    {"procw", Space::Input, procw, 1, Form::Tenths, false, kNoMin, kNoMax, "%", "", "значение в %, десятые (скрытое поле LE_procw)"},
+    {"tew", Space::Input, tew, 1, Form::Tenths, false, kNoMin, kNoMax, "ТЕ", "", "сопротивление в ТЕ, десятые (по нему — ступень)"},
     // Input registers: texts and the indicator's colour.
     {"name", Space::Input, name, nameCount, Form::Text, false, kNoMin, kNoMax, "", "", "имя прибора"},
     {"version", Space::Input, version, versionCount, Form::Text, false, kNoMin, kNoMax, "", "", "версия"},
@@ -140,7 +140,7 @@ const Register* registerCovering(Space s, uint16_t address) {
 
 const Register* registerNamed(std::string_view key) {
     for (const Register& r : kTable)
-        if (r.name == key) return &r;
+        if (r.name == key || (!r.symbol.empty() && r.symbol == key)) return &r;
     return nullptr;
 }
 
@@ -159,6 +159,8 @@ std::optional<double> numberOf(const Register& r, std::span<const uint16_t> w) {
     }
     return std::nullopt;
 }
+
+uint16_t wordValue(const Register& r, uint16_t word) { return r.form == Form::LowByte ? uint16_t(word & 0xFFu) : word; }
 
 std::string valueText(const Register& r, std::span<const uint16_t> w) {
     if (r.form == Form::Text) {

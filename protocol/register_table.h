@@ -68,6 +68,7 @@ const Register* registerAt(Space s, uint16_t address);
 // The register that covers address in space (the second word of a 32-bit
 // value included), or nullptr.
 const Register* registerCovering(Space s, uint16_t address);
+// By the program's name ("res") or the short one a decoded line shows ("R").
 const Register* registerNamed(std::string_view name);
 
 // One value as a decoded line shows it: "R=10 Ом", "izm_proc=12.5 %",
@@ -89,6 +90,9 @@ std::string decodedLine(const std::vector<Decoded>& values);
 // A register's value from its words (words.size() >= width), as a number;
 // nullopt for a text.
 std::optional<double> numberOf(const Register& r, std::span<const uint16_t> words);
+// A one-register value as a whole number: its low byte or the whole word
+// (any other form: the word as it came).
+uint16_t wordValue(const Register& r, uint16_t word);
 // The value alone, as a decoded line shows it ("10 Ом", "12.5 %", "ЛОРК").
 std::string valueText(const Register& r, std::span<const uint16_t> words);
 

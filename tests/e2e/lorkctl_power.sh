@@ -15,10 +15,15 @@ run 0 raw read --port "$pty" --json 4 512 3
 has out '[{"address": 512, "value": 52174, "hex": "0xCBCE"}, {"address": 513, "value": 53450, "hex": "0xD0CA"}'
 run 1 raw read --port "$pty" 3 0x1234 1
 has err "исключение 2"
+# a register by its name: its own function, address and width, and its value decoded
+run 0 raw read --port "$pty" R
+has out "0x0A00    10 0x000A"; has out "R=10 Ом"
+run 0 raw read --port "$pty" 3 kol_step 1
+has out "0x0A01    90 0x005A"
 
 # --- bounds and the write's consent: nothing sent
 n=$(requests)
-for args in "3 0xFFFF 2" "3 0 126" "1 0 2001" "5 0 1" "3 0 0" "3 -1 1" "3 0x 1"; do
+for args in "3 0xFFFF 2" "3 0 126" "1 0 2001" "5 0 1" "3 0 0" "3 -1 1" "3 0x 1" "4 R 1" "Q"; do
   run 2 raw read --port "$pty" $args
 done
 run 2 raw write --port "$pty" 0x0A03 1

@@ -75,8 +75,8 @@ private slots:
                 QVERIFY2(!field->accessibleName().isEmpty(), qPrintable(field->objectName()));
     }
 
-    // Each row: the address, the instrument's value in decimal and hex, and
-    // the text only for the text registers.
+    // Each row: the address, the instrument's value in decimal and hex, the
+    // text only for the text registers, and the register's name.
     void readShowsTheInstrumentsValues() {
         Rig r;
         r.read(3, QStringLiteral("0x0A00"), 8);
@@ -88,9 +88,14 @@ private slots:
             QCOMPARE(r.cell(i, 2).mid(2).toUInt(nullptr, 16), uint(v));
             QCOMPARE(r.cell(i, 3), QString());
         }
+        QCOMPARE(r.cell(0, 4), QStringLiteral("res (R)"));
+        QCOMPARE(r.cell(6, 4), QStringLiteral("sum_res"));
+        QCOMPARE(r.in<QTableWidget>("TBvalues")->item(0, 4)->data(Qt::AccessibleTextRole).toString(),
+                 QStringLiteral("res (R), сопротивление ступени"));
         r.read(4, QStringLiteral("512"), 3);
         const QString name = r.cell(0, 3) + r.cell(1, 3) + r.cell(2, 3);
         QVERIFY2(name.startsWith(QStringLiteral("ЛО")), qPrintable(name));
+        QCOMPARE(r.cell(1, 4), QStringLiteral("name +1"));
         r.read(3, QStringLiteral("0x1234"), 1);
         QVERIFY2(r.in<QLabel>("Lresult")->text().contains(QStringLiteral("исключение 2")),
                  qPrintable(r.in<QLabel>("Lresult")->text()));
