@@ -157,7 +157,7 @@ void RegisterWindow::tick() {
 
 QString RegisterWindow::exchange(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply) {
     const auto& ls = core_.st.ls;
-    const auto r = fx_.exchange(request, lork::Fixed_reply_wait_us(ls.scor_code, ls.scor));
+    const auto r = fx_.exchange(request, lork::fixedReplyWaitUs(ls.scor_code, ls.scor));
     reply = r.bytes;
     if (r.error != 0) return QString::fromStdString(core_.link.port().describeError(ls.port_name, r.error));
     const rtu::Check check = rtu::checkReply(request, reply, r.gatewayException);

@@ -112,7 +112,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     lork::widgets::Install_accessible_commands();
     ui->setupUi(this);
     new lork::widgets::Announcer(this);
-    core_.link.Watch_commands(&core_.feed);
+    core_.link.watchCommands(&core_.feed);
     qApp->installEventFilter(new OperatorInput(core_.feed, this));
     ToolBar1 = makeToolBar(*ui, this);
     parts_->statusPanels = makeStatusPanels(ui->StatusBar1);

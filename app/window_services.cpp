@@ -58,7 +58,7 @@ int64_t TFglav::wallMs() const {
 }
 
 int64_t TFglav::requestWallMs(const lork::ExchangeRecord& rec) const {
-    return wallMs() - (parts_->clock.nowUs() - rec.write_us) / 1000;
+    return wallMs() - (parts_->clock.nowUs() - rec.writeUs) / 1000;
 }
 
 QObject* TFglav::digitKeyFilter() { return parts_->digitFilter; }

@@ -18,8 +18,8 @@ lork::ExchangeRecord Typical(int i, size_t reply_len) {
     lork::ExchangeRecord r;
     r.request = {0x05, 0x04, 0x00, 0x10, 0x00, 0x0D, 0x31, 0x8E};
     r.reply.assign(reply_len, uint8_t(i));
-    r.write_us = int64_t(i) * 20000;
-    r.last_byte_us = r.write_us + 30000 + i % 7000;
+    r.writeUs = int64_t(i) * 20000;
+    r.lastByteUs = r.writeUs + 30000 + i % 7000;
     r.kod_rez = i % 50 == 0 ? 11 : 0;  // one exchange in fifty fails
     r.command = lork::Command::Polling;
     r.command_run = uint64_t(i / 6);

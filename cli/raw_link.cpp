@@ -7,7 +7,7 @@ namespace lorkctl {
 
 RawResult raw_exchange(Session& s, lork::FrameExchange& fx, const std::vector<uint8_t>& request) {
     int64_t wait_us = int64_t(s.timeout_ms()) * 1000;
-    if (wait_us == 0) wait_us = lork::Fixed_reply_wait_us(s.ls().scor_code, s.ls().scor);
+    if (wait_us == 0) wait_us = lork::fixedReplyWaitUs(s.ls().scor_code, s.ls().scor);
     const bool write = request[1] == lork::reg::WriteMultipleRegisters;
     RawResult r;
     for (int attempt = 0;; ++attempt) {

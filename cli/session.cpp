@@ -60,7 +60,7 @@ lork::LineSettings settings_for(const Options& o, const std::string& address_opt
 Session::Session(const Options& o, const std::string& address_option)
     : line_(settings_for(o, address_option)), port_(make_port(line_.port_name)), core_(*port_, clock_, host_) {
     core_.st.ls = line_;
-    core_.link.response_timeout_ms = uint32_t(o.number("timeout", 1, 60000).value_or(0));
+    core_.link.responseTimeoutMs = uint32_t(o.number("timeout", 1, 60000).value_or(0));
     retries_ = int(o.number("retries", 0, 100).value_or(0));
 }
 

@@ -54,7 +54,7 @@ public:
     uint8_t retried(const std::function<uint8_t()>& once, bool write = false);
     int retries() const { return retries_; }
     // --timeout, ms; 0 when not given.
-    uint32_t timeout_ms() const { return core_.link.response_timeout_ms; }
+    uint32_t timeout_ms() const { return core_.link.responseTimeoutMs; }
     lork::SerialPort& port() { return *port_; }
     lork::Clock& clock() { return clock_; }
 

@@ -63,8 +63,8 @@ uint32_t TcpPort::open(const std::string& name) {
     auto fail = [&](int e) {
         net::Close(fd_);
         fd_ = net::kNoSocket;
-        open_error_ = uint32_t(e);
-        return open_error_;
+        openError_ = uint32_t(e);
+        return openError_;
     };
     GatewayAddress a;
     if (!Parse_gateway(name, a)) {
@@ -72,7 +72,7 @@ uint32_t TcpPort::open(const std::string& name) {
         return fail(EINVAL);
     }
     if (const int e = net::Connect(a.host, a.port, kConnectUs, fd_, open_detail_)) return fail(e);
-    open_error_ = 0;
+    openError_ = 0;
     configured_ = false;
     dropped_ = 0;
     if (const uint32_t e = greet()) {
@@ -230,7 +230,7 @@ uint32_t TcpPort::lastReadError() const {
 }
 
 uint32_t TcpPort::causeOf(uint32_t err) const {
-    if (fd_ < 0 && err == EBADF && open_error_ != 0) return open_error_;
+    if (fd_ < 0 && err == EBADF && openError_ != 0) return openError_;
     if (fd_ < 0 && err == EBADF && lost_error_ != 0) return lost_error_;
     return err;
 }

@@ -88,7 +88,7 @@ protected:
 private:
     net::Socket fd_ = net::kNoSocket;
     std::string name_;          // the name connected to
-    uint32_t open_error_ = 0;   // why the last connection failed
+    uint32_t openError_ = 0;   // why the last connection failed
     std::string open_detail_;   // the resolver's text when the name did not resolve
     uint32_t lost_error_ = 0;   // what ended the connection under us
     int32_t first_baud_ = 0;    // the rate of the first set-up on this name

@@ -73,7 +73,7 @@ std::string Cell(const Entry& e, int col) {
     // A port failure has no result code: its text says what failed, and why.
     case ColCode: return e.rec.portFailed() ? std::string() : std::to_string(e.rec.kod_rez);
     case ColText: {
-        if (e.rec.portFailed()) return e.rec.fault_text;
+        if (e.rec.portFailed()) return e.rec.faultText;
         // The result line's text without its framing blanks and quotes.
         const std::string t = Kod_text(e.rec.kod_rez);
         const size_t a = t.find_first_not_of(" \""), b = t.find_last_not_of(" \"");

@@ -22,15 +22,15 @@ const Entry& Ring::push(int64_t wall_ms, const ExchangeRecord& rec) {
     // Assigning keeps the slot's buffers: a full ring allocates nothing more.
     e.rec.request.assign(rec.request.begin(), rec.request.end());
     e.rec.reply.assign(rec.reply.begin(), rec.reply.end());
-    e.rec.write_us = rec.write_us;
-    e.rec.last_byte_us = rec.last_byte_us;
+    e.rec.writeUs = rec.writeUs;
+    e.rec.lastByteUs = rec.lastByteUs;
     e.rec.kod_rez = rec.kod_rez;
     e.rec.command = rec.command;
     e.rec.probe = rec.probe;
     e.rec.report = rec.report;
     e.rec.command_run = rec.command_run;
     e.rec.fault = rec.fault;
-    e.rec.fault_text.assign(rec.fault_text);
+    e.rec.faultText.assign(rec.faultText);
     return e;
 }
 

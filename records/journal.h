@@ -15,9 +15,9 @@ struct Entry {
     uint64_t seq = 0;       // 1, 2, ... for the program's run; never reused
     int64_t wall_ms = 0;    // wall clock at the request, ms since 1970 UTC
     ExchangeRecord rec;
-    bool answered() const { return rec.last_byte_us > rec.write_us && !rec.reply.empty(); }
+    bool answered() const { return rec.lastByteUs > rec.writeUs && !rec.reply.empty(); }
     // From the end of the write to the last byte, ms; negative: no reply.
-    double responseMs() const { return answered() ? double(rec.last_byte_us - rec.write_us) / 1000.0 : -1.0; }
+    double responseMs() const { return answered() ? double(rec.lastByteUs - rec.writeUs) / 1000.0 : -1.0; }
 };
 
 // A fixed number of the latest entries; the oldest gives way to the newest.

@@ -45,8 +45,8 @@ uint32_t TtyPort::open(const std::string& name) {
     auto fail = [&](int e) {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
-        open_error_ = uint32_t(e);
-        return open_error_;
+        openError_ = uint32_t(e);
+        return openError_;
     };
     // Another serial tool's lock file: the port is in use even where that
     // tool did not ask for exclusive access.
@@ -70,7 +70,7 @@ uint32_t TtyPort::open(const std::string& name) {
     // other serial tools.
     if (!is_pty_) lock_file_ = Create_lock_file(path, opt_.lock_dirs);
     path_ = path;
-    open_error_ = 0;
+    openError_ = 0;
     return 0;
 }
 
@@ -240,7 +240,7 @@ uint32_t TtyPort::lastReadError() const {
 
 std::string TtyPort::describeError(const std::string& name, uint32_t err) const {
     const std::string path = systemLocation(name);
-    if (fd_ < 0 && err == EBADF && open_error_ != 0) err = open_error_;
+    if (fd_ < 0 && err == EBADF && openError_ != 0) err = openError_;
     if (fd_ < 0 && err == EBADF && lost_error_ != 0) err = lost_error_;
     FailureContext ctx;
     ctx.lock_holder = lock_holder_;

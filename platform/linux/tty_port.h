@@ -78,7 +78,7 @@ private:
     dev_t rdev_ = 0;          // the device it named then
     bool is_pty_ = false;
     std::string lock_file_;   // our lock file, empty when none
-    uint32_t open_error_ = 0; // why the last open failed, 0 when it worked
+    uint32_t openError_ = 0; // why the last open failed, 0 when it worked
     uint32_t lost_error_ = 0; // what closed the port under us, 0 when nothing did
     pid_t lock_holder_ = 0;   // the program named by another's lock file
     std::string lock_seen_;   // that lock file

@@ -33,12 +33,12 @@ std::string Win32Port::systemLocation(const std::string& name) {
 uint32_t Win32Port::open(const std::string& name) {
     close();
     lost_error_ = 0;
-    read_error_ = 0;
+    readError_ = 0;
     // Exclusive, synchronous: no other program shares the line while we talk.
     h_ = CreateFileW(Wide(systemLocation(name)).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                      nullptr);
-    if (h_ == INVALID_HANDLE_VALUE) return open_error_ = GetLastError();
-    open_error_ = 0;
+    if (h_ == INVALID_HANDLE_VALUE) return openError_ = GetLastError();
+    openError_ = 0;
     to_ = {};
     // Millisecond pauses and time-outs must be milliseconds, not the default 15.6 ms tick.
     period_ = timeBeginPeriod(1) == TIMERR_NOERROR;
@@ -58,7 +58,7 @@ void Win32Port::lost(DWORD err) {
     // A call that failed without a code still failed.
     if (err == 0) err = ERROR_GEN_FAILURE;
     lost_error_ = err;
-    read_error_ = err;
+    readError_ = err;
 }
 
 DWORD Win32Port::lostNow() {
@@ -68,7 +68,7 @@ DWORD Win32Port::lostNow() {
 }
 
 uint32_t Win32Port::configure(const LineConfig& cfg) {
-    if (h_ == INVALID_HANDLE_VALUE) return lost_error_ ? lost_error_ : open_error_ ? open_error_ : ERROR_INVALID_HANDLE;
+    if (h_ == INVALID_HANDLE_VALUE) return lost_error_ ? lost_error_ : openError_ ? openError_ : ERROR_INVALID_HANDLE;
     // What was asked for, even when the driver refuses it: the reopen after
     // a lost port asks again rather than falling back on an older setting.
     cfg_ = cfg;
@@ -144,14 +144,14 @@ uint32_t Win32Port::write(const uint8_t* data, size_t len) {
 }
 
 size_t Win32Port::readAvailable(uint8_t* buf, size_t max) {
-    read_error_ = 0;
+    readError_ = 0;
     size_t got = 0;
     while (got < max && !rx_.empty()) {
         buf[got++] = rx_.front();
         rx_.pop_front();
     }
     if (h_ == INVALID_HANDLE_VALUE) {
-        read_error_ = lost_error_ ? lost_error_ : ERROR_INVALID_HANDLE;
+        readError_ = lost_error_ ? lost_error_ : ERROR_INVALID_HANDLE;
         return got;
     }
     if (got == max) return got;
@@ -163,10 +163,10 @@ size_t Win32Port::readAvailable(uint8_t* buf, size_t max) {
 }
 
 bool Win32Port::waitForReadyRead(int ms) {
-    read_error_ = 0;
+    readError_ = 0;
     if (!rx_.empty()) return true;
     if (h_ == INVALID_HANDLE_VALUE) {
-        read_error_ = lost_error_ ? lost_error_ : ERROR_INVALID_HANDLE;
+        readError_ = lost_error_ ? lost_error_ : ERROR_INVALID_HANDLE;
         return false;
     }
     // One byte under a total time-out: it returns with the first byte.
@@ -180,7 +180,7 @@ bool Win32Port::waitForReadyRead(int ms) {
 
 uint32_t Win32Port::lastReadError() const {
     if (h_ == INVALID_HANDLE_VALUE) return lost_error_ ? lost_error_ : ERROR_INVALID_HANDLE;
-    return read_error_;
+    return readError_;
 }
 
 bool Win32Port::readTimed(uint8_t* buf, size_t n, const PortTimeouts& t, size_t& got, uint32_t& err) {

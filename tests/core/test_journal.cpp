@@ -19,8 +19,8 @@ ExchangeRecord Rec(uint8_t kod, int64_t response_us, Command c = Command::Query,
     ExchangeRecord r;
     r.request = {0x05, 0x03, 0x08, 0x00, 0x00, 0x01, 0x85, 0x8A};
     if (response_us >= 0) r.reply = {0x05, 0x03, 0x02, 0x00, 0x05};
-    r.write_us = 1000000;
-    r.last_byte_us = r.write_us + std::max<int64_t>(response_us, 0);
+    r.writeUs = 1000000;
+    r.lastByteUs = r.writeUs + std::max<int64_t>(response_us, 0);
     r.kod_rez = kod;
     r.command = c;
     r.command_run = run;

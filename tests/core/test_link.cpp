@@ -89,7 +89,7 @@ TEST_P(ReadTimed, BytesAndTime) {
     const int64_t t0 = r.clock.now_us;
     for (auto [at, count] : c.arrivals) r.port.arrive(t0 + at * ms, std::vector<uint8_t>(size_t(count), 0x42));
     uint8_t buf[16] = {};
-    const auto res = r.core.link.Read_timed(buf, c.n);
+    const auto res = r.core.link.readTimed(buf, c.n);
     EXPECT_EQ(res.got, c.got) << c.what;
     EXPECT_EQ(r.clock.now_us - t0, c.elapsed_ms * ms) << c.what;
     EXPECT_TRUE(res.ok());
@@ -114,7 +114,7 @@ TEST(ReadTimedPort, ClosedPortFailsAtOnce) {
     r.port.close();
     uint8_t b = 0;
     const int64_t t0 = r.clock.now_us;
-    const auto res = r.core.link.Read_timed(&b, 1);
+    const auto res = r.core.link.readTimed(&b, 1);
     EXPECT_EQ(res.got, 0u);
     EXPECT_EQ(res.error, uint32_t(EBADF));
     EXPECT_EQ(r.clock.now_us, t0);
@@ -161,7 +161,7 @@ TEST(PortReceive, OwnTimeoutIsTheWholeWait) {
     // six per-baud reads but within the time-out is taken.
     for (const int64_t reply_ms : {int64_t(-1), int64_t(150)}) {
         ExchangeRig r;
-        r.core.link.response_timeout_ms = 200;
+        r.core.link.responseTimeoutMs = 200;
         r.core.link.Port_setup(2);
         r.exchange(reply_ms < 0 ? std::vector<uint8_t>{} : r.reply, reply_ms);
         if (reply_ms < 0) {
@@ -432,7 +432,7 @@ TEST_P(NetworkPace, GatewayKeepsTheLineTimingTheSerialLineKeepsItsOwn) {
     const auto& c = GetParam();
     CoreRig r;
     r.port.modbus_tcp = c.modbus_tcp;
-    r.core.link.response_timeout_ms = c.own_timeout_ms;
+    r.core.link.responseTimeoutMs = c.own_timeout_ms;
     r.core.link.Port_setup(2);
     const std::vector<uint8_t> reply = reg_reply(5, 3, {10, 90, 50, 2, 0, 1, 900, 10});
     if (c.reply_after_us >= 0) r.answer_with(reply, c.reply_after_us);
@@ -533,7 +533,7 @@ TEST(PortLost, OneBoxPerIncidentAndOneRowPerCommandThatMetIt) {
     PluggedPort port{clock};
     RecordingHost host;
     Core core{port, clock, host};
-    core.link.Watch_commands(&core.feed);
+    core.link.watchCommands(&core.feed);
     journal::Store journal;
     core.feed.subscribe([&](const ExchangeRecord& rec) { journal.add(0, rec); });
     core.st.ls.port_name = "ttyUSB0";

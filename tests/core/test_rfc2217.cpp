@@ -356,7 +356,7 @@ TEST(Mbtcp, RepliesOfTheWrongFormReadAsSuchInTheTransactions) {
     PortByName port;
     Core core(port, clock, host);
     core.st.ls.port_name = s.name("mbtcp");
-    core.link.response_timeout_ms = 5000;  // a loaded machine's server thread answers in time
+    core.link.responseTimeoutMs = 5000;  // a loaded machine's server thread answers in time
     core.link.Port_setup(2);
     ASSERT_EQ(core.link.port_setup_error, 0);
     for (const auto& c : cases) EXPECT_EQ(core.dev.Transact(3, 0x0800, 1), c.kod) << c.what;
