@@ -10,8 +10,8 @@
 
 DemoSimulator::~DemoSimulator() { stop(); }
 
-QString DemoSimulator::locate(const QString& app_dir) {
-    const QString beside = QDir(app_dir).filePath(QStringLiteral("lork-sim"));
+QString DemoSimulator::locate(const QString& appDir) {
+    const QString beside = QDir(appDir).filePath(QStringLiteral("lork-sim"));
     if (QFileInfo(beside).isExecutable()) return beside;
 #ifdef LORK_SIM_BUILD_PATH
     const QString built = QStringLiteral(LORK_SIM_BUILD_PATH);

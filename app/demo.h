@@ -26,7 +26,7 @@ public:
 
     // Where lork-sim is: beside this program's executable, else where the
     // build put it. Empty when neither exists.
-    static QString locate(const QString& app_dir);
+    static QString locate(const QString& appDir);
 
     // Starts the simulator and waits (at most timeout_ms) for the terminal's
     // path on its first line of output. Empty on failure, with error() saying why.

@@ -36,7 +36,7 @@ namespace {
 // under /dev; a link counts as what it points to.
 QString deviceOf(const std::string& name) {
     QString path = QString::fromStdString(name).trimmed();
-    if (lork::Port_kind(name) != lork::PortKind::Tty) return path;
+    if (lork::portKind(name) != lork::PortKind::Tty) return path;
     if (!path.contains(QLatin1Char('/'))) path = QStringLiteral("/dev/") + path;
     const QString real = QFileInfo(path).canonicalFilePath();
     return real.isEmpty() ? path : real;
@@ -295,7 +295,7 @@ MonitorTool::MonitorTool(TFglav& window, QMenu* menu, QToolBar* bar)
                                    const lork::LineSettings& l = window.core().st.ls;
                                    return lork::LineConfig{l.scor, l.bytesize, l.parity, l.stopbit, 0};
                                },
-                               [](const std::string& name) { return lork::Make_port(name); }},
+                               [](const std::string& name) { return lork::makePort(name); }},
           &window)) {
     setObjectName(QStringLiteral("MonitorTool"));
     markBeside(window_.get());

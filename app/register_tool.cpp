@@ -190,7 +190,7 @@ void RegisterWindow::showValues(uint8_t func, uint16_t start, const std::vector<
         QString text;
         if (textRegister(func, address)) {
             const char bytes[2] = {char(v >> 8), char(v & 0xFF)};
-            text = QString::fromStdString(lork::cp1251_to_display(std::string_view(bytes, 2)));
+            text = QString::fromStdString(lork::cp1251ToDisplay(std::string_view(bytes, 2)));
         }
         const QString cells[4] = {hex4(address), QString::number(v), hex4(v), text};
         for (int c = 0; c < 4; ++c) {

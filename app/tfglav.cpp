@@ -300,13 +300,13 @@ void TFglav::N_closeClick() { close(); }
 void TFglav::N_close1Click() { close(); }
 
 void TFglav::N_spravkaClick() {
-    const QString path = lork::Help_document_path();
-    switch (lork::Shell_open(path)) {
+    const QString path = lork::helpDocumentPath();
+    switch (lork::shellOpen(path)) {
         case lork::OpenResult::Opened: return;
         case lork::OpenResult::Missing:
             message(QStringLiteral("Справка не найдена. Файл искали здесь:\n") +
                     QDir::toNativeSeparators(
-                        lork::Help_document_places(QCoreApplication::applicationDirPath()).join(QLatin1Char('\n'))));
+                        lork::helpDocumentPlaces(QCoreApplication::applicationDirPath()).join(QLatin1Char('\n'))));
             return;
         case lork::OpenResult::NoViewer:
             message(QStringLiteral("Справку %1 нечем открыть: нет программы для просмотра PDF.")

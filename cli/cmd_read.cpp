@@ -55,7 +55,7 @@ int cmd_read(const Options& o) {
     } else {
         std::printf("прибор: %s, версия: %s\n", id.name.c_str(), id.version.c_str());
         std::printf("порт %s, адрес %u, скорость %d, паритет %s, стопбит %u\n",
-                    lork::Port_shown(st.ls.port_name).c_str(),
+                    lork::portShown(st.ls.port_name).c_str(),
                     unsigned(st.ls.adr), int(st.ls.scor), parity_name(st.ls.parity).c_str(), unsigned(st.ls.stopbit));
         std::printf("%s", live_lines(st, ci).c_str());
         std::printf("калибровка: 0 %% = %s, 100 %% = %s; с ПК %s\n", lork::pages::pulses_text(d.cal0).c_str(),
@@ -89,14 +89,14 @@ int monitor_line(const Options& o, const std::vector<uint8_t>& adrs, double peri
         const long t0 = long(s.core().link.clock().nowUs() / 1000);
         for (size_t i = 0; i < adrs.size() && !interrupted(); ++i) {
             const lork::Instrument& ins = overview.poll(i);
-            const std::string ci = lork::cp1251_to_utf8(ins.ci_text);
+            const std::string ci = lork::cp1251ToUtf8(ins.ci_text);
             lork::State shown;
             shown.dev = ins.dev;
             if (json) {
                 JsonObject j;
                 j.add("time", lork::records::isoLocalTime(wall_ms(), false)).add("adr", long(ins.adr));
                 if (ins.answering) {
-                    j.add("name", lork::cp1251_to_utf8(ins.name)).add("version", lork::cp1251_to_utf8(ins.version));
+                    j.add("name", lork::cp1251ToUtf8(ins.name)).add("version", lork::cp1251ToUtf8(ins.version));
                     add_live_json(j, shown, ci);
                 } else {
                     j.add("code", long(ins.kod_rez)).add("error", ins.failure);
@@ -106,7 +106,7 @@ int monitor_line(const Options& o, const std::vector<uint8_t>& adrs, double peri
                 std::printf("%s\n", j.str().c_str());
             } else if (ins.answering) {
                 std::printf("%s адрес %u %s %s %s\n", local_time("%Y-%m-%dT%H:%M:%S").c_str(), unsigned(ins.adr),
-                            lork::cp1251_to_utf8(ins.name).c_str(), lork::cp1251_to_utf8(ins.version).c_str(),
+                            lork::cp1251ToUtf8(ins.name).c_str(), lork::cp1251ToUtf8(ins.version).c_str(),
                             live_line(shown, ci).c_str());
             } else {
                 std::printf("%s адрес %u нет ответа: %s (сбоев %llu)\n", local_time("%Y-%m-%dT%H:%M:%S").c_str(),

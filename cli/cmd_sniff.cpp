@@ -155,8 +155,8 @@ int cmd_sniff(const Options& o) {
                  double(timing.gap_us) / 1000.0);
     catch_interrupt();
     std::string port_failure;
-    const int64_t end_us = duration_s ? base.mono_us + int64_t(*duration_s * 1e6) : INT64_MAX;
-    while (!interrupted() && clock.nowUs() < end_us && !(frames_wanted && heard >= uint64_t(*frames_wanted))) {
+    const int64_t endUs = duration_s ? base.mono_us + int64_t(*duration_s * 1e6) : INT64_MAX;
+    while (!interrupted() && clock.nowUs() < endUs && !(frames_wanted && heard >= uint64_t(*frames_wanted))) {
         if (!listener.step(50'000)) {
             port_failure = port_cause(port, ls.port_name, port.lastReadError());
             break;

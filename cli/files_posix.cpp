@@ -19,7 +19,7 @@ std::string file_error_words(int err) {
     case ENXIO: words = "у канала нет читателя"; break;
     case EAGAIN: words = "канал переполнен, его не читают"; break;
     case EPIPE: words = "читатель канала ушёл"; break;
-    default: return lork::File_error_text(err);
+    default: return lork::fileErrorText(err);
     }
     return std::string(words) + " [" + std::strerror(err) + "]";
 }

@@ -28,7 +28,7 @@ std::string file_error_words(int err) {
     const char* words = nullptr;
     switch (err) {
     case EPIPE: words = "читатель канала ушёл"; break;
-    default: return lork::File_error_text(err);
+    default: return lork::fileErrorText(err);
     }
     return std::string(words) + " [" + std::strerror(err) + "]";
 }

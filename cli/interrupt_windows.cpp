@@ -28,7 +28,7 @@ std::string g_record_line;
         if (g_record_fd >= 0) _write(g_record_fd, g_record_line.data(), unsigned(g_record_line.size()));
         g_record_fd = -1;
     }
-    lork::Console_flush();
+    lork::consoleFlush();
     ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
@@ -53,7 +53,7 @@ std::string utf8_of(const wchar_t* w) {
 
 char** prepare_console(int argc, char** argv) {
     // The console's code page stays the operator's: the text goes in as UTF-16.
-    lork::Console_text_output();
+    lork::consoleTextOutput();
     // The program's lifetime: the vector keeps the strings argv points into.
     static std::vector<std::string> texts;
     static std::vector<char*> pointers;
@@ -74,7 +74,7 @@ void catch_interrupt() { SetConsoleCtrlHandler(on_ctrl, TRUE); }
 
 void raise_interrupt() {
     // What an uncaught Ctrl-C gives on Windows.
-    lork::Console_flush();
+    lork::consoleFlush();
     ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 

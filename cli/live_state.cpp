@@ -16,7 +16,7 @@ std::string read_live(Session& s) {
     s.run(reg::ReadDiscreteInputs, reg::sw_PR, reg::inputCount);
     s.run(reg::ReadInputRegisters, reg::ci_text, reg::ciCount);
     // Eight characters; the last register read is the colour flag.
-    const std::string ci = lork::cp1251_to_utf8(s.st().dev.reg_text.substr(0, 8));
+    const std::string ci = lork::cp1251ToUtf8(s.st().dev.reg_text.substr(0, 8));
     s.run(reg::ReadHoldingRegisters, reg::v_ind, 1);
     s.run(reg::ReadCoils, reg::kluch_K1, reg::coilCount);
     s.require(s.retried([&] { return dev.Read_params(); }));

@@ -18,17 +18,17 @@ void CliHost::messageBox(const std::string& text) {
 
 bool load_settings_defaults(lork::LineSettings& ls) {
     // The window's file; a missing one is not created here, unlike the window.
-    const std::string path = lork::settings_path("testlork");
+    const std::string path = lork::settingsPath("testlork");
     int err = 0;
-    if (lork::Path_kind(path, err) == lork::PathKind::Missing) return false;
+    if (lork::pathKind(path, err) == lork::PathKind::Missing) return false;
     lork::SettingsFile file(path);
     file.open(ls);
     // The window takes "ПОРТ" only when the system lists it; here it is the
     // default whatever it names, as --port would be.
     const lork::PrivateProfile profile(path);
-    const std::string port = profile.ReadString(lork::SettingsFile::section_link, "ПОРТ", ls.port_name);
+    const std::string port = profile.readString(lork::SettingsFile::section_link, "ПОРТ", ls.port_name);
     file.Load_settings(ls, {port}, port);
-    return !profile.ReadString(lork::SettingsFile::section_link, "ПОРТ", "").empty();
+    return !profile.readString(lork::SettingsFile::section_link, "ПОРТ", "").empty();
 }
 
 namespace {
@@ -38,7 +38,7 @@ lork::LineSettings settings_for(const Options& o, const std::string& address_opt
     const bool port_known = load_settings_defaults(ls);
     if (auto p = o.value("port")) ls.port_name = *p;
     else if (!port_known) throw Exit{ST_USAGE, "порт не задан: укажите --port"};
-    if (const std::string problem = lork::Port_name_problem(ls.port_name); !problem.empty())
+    if (const std::string problem = lork::portNameProblem(ls.port_name); !problem.empty())
         throw Exit{ST_USAGE, problem};
     if (auto b = o.value("baud")) {
         const auto code = rate_code(*b);
@@ -120,7 +120,7 @@ void Session::require(uint8_t kod) {
     throw Exit{ST_REFUSED, text};
 }
 
-std::string Session::reg_text_utf8() const { return lork::cp1251_to_utf8(core_.st.dev.reg_text); }
+std::string Session::reg_text_utf8() const { return lork::cp1251ToUtf8(core_.st.dev.reg_text); }
 
 std::string parity_name(uint8_t code) {
     static const char* const names[] = {"none", "even", "odd"};

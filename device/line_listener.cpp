@@ -8,8 +8,8 @@
 namespace lork::monitor {
 
 std::string listenRefusal(const std::string& port_name) {
-    if (std::string problem = Port_name_problem(port_name); !problem.empty()) return problem;
-    if (Port_kind(port_name) == PortKind::Mbtcp)
+    if (std::string problem = portNameProblem(port_name); !problem.empty()) return problem;
+    if (portKind(port_name) == PortKind::Mbtcp)
         return "шлюз Modbus TCP (" + port_name +
                ") передаёт только свои обмены, а не линию: слушать можно порт, tcp:// или rfc2217://";
     return {};

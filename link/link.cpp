@@ -147,7 +147,7 @@ bool Link::sameIncident(uint32_t cause) {
     if (!feed_) return false;
     std::string why;
     if (const std::string refusal = port_.refusal(); !refusal.empty()) why = refusal;
-    else if (Port_absent(cause)) why = "absent";
+    else if (portAbsent(cause)) why = "absent";
     else why = std::to_string(cause);
     const bool same = incidentPort_ == st_.ls.port_name && incidentWhy_ == why;
     incidentPort_ = st_.ls.port_name;
@@ -164,7 +164,7 @@ void Link::portFailed(PortFault kind, const std::string& head, Cause cause, uint
     const std::string& name = st_.ls.port_name;
     const std::string line = port_.describeError(name, err);
     std::string words = port_.refusal();
-    if (words.empty()) words = "Порт " + name + (cause.opening ? " не открыть: " : ": ") + Error_words(cause.error);
+    if (words.empty()) words = "Порт " + name + (cause.opening ? " не открыть: " : ": ") + errorWords(cause.error);
     faultText_ = head + "; " + words;
     if (kind == PortFault::Setup) setupFailed_ = true;
     // A second set-up in the same command (a search's next rate) fails for
@@ -307,7 +307,7 @@ void Link::noReply() {
     // instrument's silence.
     if (fault_ == PortFault::None && readError_ != 0) {
         fault_ = PortFault::Read;
-        faultText_ = "ошибка при приёме; Порт " + st_.ls.port_name + ": " + Error_words(readError_);
+        faultText_ = "ошибка при приёме; Порт " + st_.ls.port_name + ": " + errorWords(readError_);
     }
 }
 

@@ -124,7 +124,7 @@ void ReadingsPage::Show_CI() {
         t.resize(std::max<size_t>(t.size(), 8), ' ');
         auto fields = CI_fields();
         for (size_t i = 0; i < 4; ++i)
-            Show_text(fields[i], QString::fromStdString(lork::cp1251_to_display(t.substr(2 * i, 2))));
+            Show_text(fields[i], QString::fromStdString(lork::cp1251ToDisplay(t.substr(2 * i, 2))));
         const QColor& c = dev.ci_flag == 0 ? lork::pages::ci_colour_ok : lork::pages::ci_colour_flag;
         for (QLineEdit* e : fields) lork::pages::Set_text_colour(e, c);
     }
@@ -422,7 +422,7 @@ void Set_field_text(QWidget* field, const QString& text) {
 }
 
 QString Number(long v) { return QString::number(v); }
-QString From_cp1251(const std::string& cp1251) { return QString::fromStdString(lork::cp1251_to_display(cp1251)); }
+QString From_cp1251(const std::string& cp1251) { return QString::fromStdString(lork::cp1251ToDisplay(cp1251)); }
 
 }  // namespace
 

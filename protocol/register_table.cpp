@@ -167,7 +167,7 @@ std::string valueText(const Register& r, std::span<const uint16_t> w) {
             bytes += char(w[i] >> 8);
             bytes += char(w[i] & 0xFF);
         }
-        return "\"" + cp1251_to_display(bytes) + "\"";
+        return "\"" + cp1251ToDisplay(bytes) + "\"";
     }
     const auto v = numberOf(r, w);
     if (!v) return "?";

@@ -121,20 +121,20 @@ std::string Record_line(const Record& r) {
 }
 
 std::string Default_path() {
-    return Join_path(Join_path(User_data_folder(), "testlork"), "calibration.csv");
+    return joinPath(joinPath(userDataFolder(), "testlork"), "calibration.csv");
 }
 
 std::string Failure_text(const std::string& path, int err) {
-    return "журнал калибровки: запись не добавлена в " + File_error(path, err);
+    return "журнал калибровки: запись не добавлена в " + fileError(path, err);
 }
 
 std::string Append(const std::string& path, const Record& r) {
-    if (const auto sep = Last_separator(path); sep != std::string::npos && sep > 0)
-        if (const int err = Make_folders(path.substr(0, sep))) return Failure_text(path, err);
+    if (const auto sep = lastSeparator(path); sep != std::string::npos && sep > 0)
+        if (const int err = makeFolders(path.substr(0, sep))) return Failure_text(path, err);
     std::string line = Record_line(r) + '\n';
     if (!r.doubt.empty()) line += kDoubtTag + ',' + Csv_field(r.doubt) + '\n';
     // A file this call creates gets the header, in the same write as the first record.
-    if (const int err = Append_file(path, Header_line() + '\n', line)) return Failure_text(path, err);
+    if (const int err = appendFile(path, Header_line() + '\n', line)) return Failure_text(path, err);
     return {};
 }
 

@@ -43,7 +43,7 @@ std::string Command_text(const Entry& e) {
 namespace {
 std::tm Local(int64_t wall_ms) {
     const std::time_t t = std::time_t(wall_ms / 1000);
-    return Local_time(t);
+    return localTime(t);
 }
 }  // namespace
 

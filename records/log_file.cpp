@@ -8,7 +8,7 @@
 namespace lork::journal {
 
 std::string LogFile::Failure_text(const std::string& path, int err) {
-    return "журнал обмена: не удаётся писать в файл " + File_error(path, err);
+    return "журнал обмена: не удаётся писать в файл " + fileError(path, err);
 }
 
 bool LogFile::start(const std::string& path) {

@@ -460,7 +460,7 @@ bool InstrumentModel::saveState() const {
         if (!out.flush()) return false;
     }
     // Replace in one step so a crash never leaves half a file.
-    return Rename_over(tmp, state_file_) == 0;
+    return renameOver(tmp, state_file_) == 0;
 }
 
 bool InstrumentModel::loadState(std::string* error) {

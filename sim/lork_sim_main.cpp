@@ -24,7 +24,7 @@
 #include "sim/options.h"
 #include "sim/wire_timing.h"
 
-using lork::Monotonic_us;
+using lork::monotonicUs;
 using lork::sim::InstrumentModel;
 using lork::sim::Options;
 using lork::sim::SimLine;
@@ -40,8 +40,8 @@ void sleepUntilUs(int64_t t) {
     }
 }
 
-using lork::sim::baudOf;
-using lork::sim::speedOf;
+using lork::baudOf;
+using lork::speedOf;
 
 // Line settings as the master set them on the terminal (Linux reports the
 // slave's termios on the master side). The Linux pty driver clears PARENB
@@ -152,7 +152,7 @@ private:
     const Options& o_;
     const Terminal& t_;
     std::optional<lork::sim::Sweep> sweep_;  // until a resistance command
-    const int64_t start_us_ = Monotonic_us();
+    const int64_t start_us_ = monotonicUs();
     std::vector<uint8_t> rx_;
     int64_t first_us_ = 0, last_us_ = 0;  // the first and the last byte of rx_
     std::string cmd_buf_;
@@ -179,7 +179,7 @@ void Loop::serveFrame(const std::vector<uint8_t>& req) {
     InstrumentModel& m = *target;
     const SimLine& l = m.line();
     const int64_t ch = lork::sim::charTimeUs(l.baud(), l.parity, l.stopbit);
-    if (sweep_) m.setResistance(sweep_->at(double(Monotonic_us() - start_us_) / 1e6));
+    if (sweep_) m.setResistance(sweep_->at(double(monotonicUs() - start_us_) / 1e6));
     const lork::sim::Reply r = m.handle(req);
     if (o_.verbose) std::fprintf(stderr, "lork-sim: <- %s\n", hex(req).c_str());
     if (!r.bytes.empty()) sendReply(l, r, first_us_ + ch * int64_t(req.size()));
@@ -206,13 +206,13 @@ std::string Loop::command(const std::string& line) {
 
 void Loop::sendReply(const SimLine& l, const lork::sim::Reply& r, int64_t req_end) {
     const int64_t ch = lork::sim::charTimeUs(l.baud(), l.parity, l.stopbit);
-    int64_t start = o_.pace ? req_end + lork::sim::frameSilenceUs(l.baud(), l.parity, l.stopbit) : Monotonic_us();
+    int64_t start = o_.pace ? req_end + lork::sim::frameSilenceUs(l.baud(), l.parity, l.stopbit) : monotonicUs();
     if (r.late) start = req_end + lork::sim::lateReplyStartUs(l.scor_code);
     const int master = t_.master;
     if (o_.pace) {
         for (size_t i = 0; i < r.bytes.size() && !g_stop; ++i) {
             sleepUntilUs(start + int64_t(i + 1) * ch);
-            while (write(master, &r.bytes[i], 1) < 0 && errno == EAGAIN) sleepUntilUs(Monotonic_us() + 200);
+            while (write(master, &r.bytes[i], 1) < 0 && errno == EAGAIN) sleepUntilUs(monotonicUs() + 200);
         }
     } else {
         sleepUntilUs(start);
@@ -220,7 +220,7 @@ void Loop::sendReply(const SimLine& l, const lork::sim::Reply& r, int64_t req_en
         while (off < r.bytes.size() && !g_stop) {
             const ssize_t n = write(master, r.bytes.data() + off, r.bytes.size() - off);
             if (n > 0) off += size_t(n);
-            else if (errno == EAGAIN) sleepUntilUs(Monotonic_us() + 200);
+            else if (errno == EAGAIN) sleepUntilUs(monotonicUs() + 200);
             else break;
         }
     }
@@ -231,7 +231,7 @@ void Loop::readLine() {
     uint8_t buf[256];
     const ssize_t n = read(t_.master, buf, sizeof buf);
     if (n <= 0) return;
-    const int64_t t = Monotonic_us();
+    const int64_t t = monotonicUs();
     if (rx_.empty()) first_us_ = t;
     last_us_ = t;
     rx_.insert(rx_.end(), buf, buf + n);
@@ -240,7 +240,7 @@ void Loop::readLine() {
         const std::vector<uint8_t> req(rx_.begin(), rx_.begin() + long(want));
         rx_.erase(rx_.begin(), rx_.begin() + long(want));
         serveFrame(req);
-        first_us_ = Monotonic_us();
+        first_us_ = monotonicUs();
     }
     if (rx_.size() > 256) rx_.clear();
 }
@@ -276,7 +276,7 @@ void Loop::run(const sigset_t& sigmask) {
             // here since a pseudo-terminal delivers in bursts.
             const SimLine& l = models_.front().line();
             const int64_t silence = std::max<int64_t>(2000, lork::sim::frameSilenceUs(l.baud(), l.parity, l.stopbit));
-            const int64_t left = std::max<int64_t>(0, last_us_ + silence - Monotonic_us());
+            const int64_t left = std::max<int64_t>(0, last_us_ + silence - monotonicUs());
             to = {time_t(left / 1'000'000), long((left % 1'000'000) * 1000)};
             top = &to;
         }

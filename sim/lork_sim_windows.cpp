@@ -42,7 +42,7 @@ void dump(const char* what, const uint8_t* b, size_t n) {
 }  // namespace
 
 int main() {
-    lork::Console_text_output();
+    lork::consoleTextOutput();
     int argc = 0;
     LPWSTR* wargv = CommandLineToArgvW(GetCommandLineW(), &argc);
     std::vector<std::string> args;

@@ -34,7 +34,7 @@ bool KeyState::keyPressedSince(int vk) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         pumping_ = false;
     }
-    const bool system = System_key_pressed_since(vk);
+    const bool system = systemKeyPressedSince(vk);
     return pressed_.erase(vk) > 0 || system;
 }
 

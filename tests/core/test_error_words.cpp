@@ -49,8 +49,8 @@ TEST(ErrorWords, FileAndHostFailuresReadRussianFirst) {
         {"settings save under a name too long",
          [&] {
              PrivateProfile p(long_name);
-             p.WriteInteger("s", "k", 1);
-             p.Flush();
+             p.writeInteger("s", "k", 1);
+             p.flush();
              return p.error();
          },
          "Unable to write to " + long_name + ": слишком длинное имя файла или пути" + bracket(ENAMETOOLONG)},
@@ -70,7 +70,7 @@ TEST(ErrorWords, FileAndHostFailuresReadRussianFirst) {
          [] {
              net::Socket s = net::kNoSocket;
              std::string detail;
-             net::Connect("127.0.0.1", "no-such-service", 1000000, s, detail);
+             net::connect("127.0.0.1", "no-such-service", 1000000, s, detail);
              return detail;
          },
          "неверный номер порта шлюза" + bracket(gai_strerror(EAI_SERVICE))},

@@ -30,8 +30,8 @@ std::vector<uint8_t> cat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) 
     return a;
 }
 
-// Listens at 9600 bit/s until end_us, the way the listener reads a port.
-std::vector<Frame> heard(const std::vector<Arrival>& line, int64_t end_us = 3'000'000) {
+// Listens at 9600 bit/s until endUs, the way the listener reads a port.
+std::vector<Frame> heard(const std::vector<Arrival>& line, int64_t endUs = 3'000'000) {
     VirtualClock clock;
     FakePort port(clock);
     port.open("ttyS0");
@@ -43,7 +43,7 @@ std::vector<Frame> heard(const std::vector<Arrival>& line, int64_t end_us = 3'00
     monitor::LineMonitor m(monitor::timingFor(LineConfig{9600, 8, 0, 1, 0}),
                            [&](Frame&& f) { frames.push_back(std::move(f)); });
     monitor::LineListener listener(port, clock, m);
-    while (clock.nowUs() < end_us) EXPECT_TRUE(listener.step(50'000));
+    while (clock.nowUs() < endUs) EXPECT_TRUE(listener.step(50'000));
     EXPECT_TRUE(port.writes.empty());
     return frames;
 }

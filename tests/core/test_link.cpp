@@ -270,7 +270,7 @@ TEST(PortOpen, FailingPortReportsOnceThenOpens) {
     r.core.link.Port_setup(2);
     EXPECT_NE(r.core.link.port_setup_error, 0);
     // The cause in the system's words: ENOENT is a missing file on either system.
-    const std::string cause = "\nПорт COM9 не открыть: " + lork::Error_words(ENOENT);
+    const std::string cause = "\nПорт COM9 не открыть: " + lork::errorWords(ENOENT);
     EXPECT_EQ(r.host.messages, std::vector<std::string>{"ошибка настройки порта" + cause});
 
     // Exchanges on the unopened port: the write is reported, the read finds nothing.
@@ -570,7 +570,7 @@ TEST(PortLost, OneBoxPerIncidentAndOneRowPerCommandThatMetIt) {
     activation();
     EXPECT_EQ(host.messages, (std::vector<std::string>{write_failed + lost, write_failed + lost,
                                                        "ошибка настройки порта\nПорт ttyUSB0 не открыть: " +
-                                                           Error_words(EACCES)}));
+                                                           errorWords(EACCES)}));
 
     // Rows: two good ticks of two exchanges, then a failed write for each
     // tick on the missing port and a failed set-up for each activation.
@@ -587,7 +587,7 @@ TEST(PortLost, OneBoxPerIncidentAndOneRowPerCommandThatMetIt) {
                         "активация |  |  | ошибка настройки порта" + gone,
                         "опрос, проба | " + probe + " |  | " + write_failed + gone,
                         "опрос, проба | " + probe + " |  | " + write_failed + gone,
-                        "активация |  |  | ошибка настройки порта; Порт ttyUSB0 не открыть: " + Error_words(EACCES),
+                        "активация |  |  | ошибка настройки порта; Порт ttyUSB0 не открыть: " + errorWords(EACCES),
                     }));
     EXPECT_EQ(journal.ring.size(), 4u + rows.size());
     EXPECT_EQ(journal.stats.port_failures, rows.size());

@@ -55,7 +55,7 @@ TEST(RtuFrame, LongFramesCarryTheirWholeCrc) {
     // The fixed transactions' CRC stops at 64 bytes; a 125-register reply does not.
     std::vector<uint8_t> reply{5, 3, 250};
     for (int i = 0; i < 250; ++i) reply.push_back(uint8_t(i));
-    const uint16_t c = lork::Crc16_modbus(reply.data(), reply.size());
+    const uint16_t c = lork::crc16Modbus(reply.data(), reply.size());
     reply.push_back(uint8_t(c & 0xFF));
     reply.push_back(uint8_t(c >> 8));
     EXPECT_TRUE(rtu::checkReply(rtu::readRequest(5, 3, 0, 125), reply).ok());
