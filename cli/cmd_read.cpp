@@ -77,7 +77,7 @@ int cmd_ping(const Options& o) {
 namespace {
 
 // Every instrument of a list in turn, one line (or JSON object) each per round.
-int monitor_line(const Options& o, const std::vector<uint8_t>& adrs, double period_s) {
+int monitor_line(const Options& o, const std::vector<uint8_t>& adrs, double periodS) {
     Session s(o, "");
     s.open_line();
     catch_interrupt();
@@ -115,7 +115,7 @@ int monitor_line(const Options& o, const std::vector<uint8_t>& adrs, double peri
             std::fflush(stdout);
         }
         const long spent = long(s.core().link.clock().nowUs() / 1000) - t0;
-        sleep_unless_interrupted(long(period_s * 1000) - spent);
+        sleep_unless_interrupted(long(periodS * 1000) - spent);
     }
     return ST_OK;
 }
@@ -125,11 +125,11 @@ int monitor_line(const Options& o, const std::vector<uint8_t>& adrs, double peri
 int cmd_monitor(const Options& o) {
     allow_only(o, {"json", "period"});
     if (!o.words.empty()) throw Exit{ST_USAGE, "monitor: лишние слова"};
-    double period_s = 0;
+    double periodS = 0;
     if (auto p = o.value("period")) {
         const auto v = to_decimal(*p, 0.05, 86400);
         if (!v) throw Exit{ST_USAGE, "--period: секунды от 0.05 до 86400"};
-        period_s = *v;
+        periodS = *v;
     }
     // A list of addresses (a comma or a range in --address) polls each in turn.
     if (auto a = o.value("address"); a && a->find_first_of(",-") != std::string::npos) {
@@ -139,12 +139,12 @@ int cmd_monitor(const Options& o) {
         if (!o.has("period")) {
             lork::LineSettings ls;
             load_settings_defaults(ls);
-            period_s = ls.time_opros;
+            periodS = ls.time_opros;
         }
-        return monitor_line(o, *adrs, period_s);
+        return monitor_line(o, *adrs, periodS);
     }
     Session s(o);
-    if (!o.has("period")) period_s = s.ls().time_opros;
+    if (!o.has("period")) periodS = s.ls().time_opros;
     s.open_line();
     catch_interrupt();
     const bool json = o.has("json");
@@ -186,7 +186,7 @@ int cmd_monitor(const Options& o) {
         }
         std::fflush(stdout);
         const long spent = long(s.core().link.clock().nowUs() / 1000) - t0;
-        sleep_unless_interrupted(long(period_s * 1000) - spent);
+        sleep_unless_interrupted(long(periodS * 1000) - spent);
     }
     return ST_OK;
 }

@@ -107,7 +107,7 @@ int cmd_sniff(const Options& o) {
     if (auto g = o.value("gap")) {
         const auto v = to_decimal(*g, 0.1, 1000);
         if (!v) throw Exit{ST_USAGE, "--gap: тишина между кадрами, мс, от 0.1 до 1000"};
-        timing.gap_us = int64_t(*v * 1000 + 0.5);
+        timing.gapUs = int64_t(*v * 1000 + 0.5);
     }
     if (auto t = o.number("reply-timeout", 1, 60000)) timing.reply_timeout_us = *t * 1000;
     const auto frames_wanted = o.number("frames", 1, 1'000'000'000);
@@ -152,7 +152,7 @@ int cmd_sniff(const Options& o) {
 
     std::fprintf(stderr, "lorkctl: слушаю %s, %d бод, паритет %s, стопбит %u; тишина между кадрами %.2f мс; Ctrl-C — конец\n",
                  ls.port_name.c_str(), int(ls.scor), parity_name(ls.parity).c_str(), unsigned(ls.stopbit),
-                 double(timing.gap_us) / 1000.0);
+                 double(timing.gapUs) / 1000.0);
     catch_interrupt();
     std::string port_failure;
     const int64_t endUs = duration_s ? base.mono_us + int64_t(*duration_s * 1e6) : INT64_MAX;

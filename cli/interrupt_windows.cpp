@@ -36,7 +36,7 @@ std::string g_record_line;
 // Ctrl-Break only asks the command to stop; a command still running kGraceMs
 // later (a wait on a mute gateway) is ended as the console would have ended
 // it, and so is the program at the next Ctrl-C.
-BOOL WINAPI on_ctrl(DWORD type) {
+BOOL WINAPI onCtrl(DWORD type) {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT) return FALSE;
     if (g_interrupted.exchange(true)) end_by_ctrl();
     Sleep(DWORD(kGraceMs));
@@ -70,7 +70,7 @@ char** prepare_console(int argc, char** argv) {
     return pointers.data();
 }
 
-void catch_interrupt() { SetConsoleCtrlHandler(on_ctrl, TRUE); }
+void catch_interrupt() { SetConsoleCtrlHandler(onCtrl, TRUE); }
 
 void raise_interrupt() {
     // What an uncaught Ctrl-C gives on Windows.

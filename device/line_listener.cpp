@@ -37,7 +37,7 @@ BackgroundListener::BackgroundListener(std::unique_ptr<SerialPort> port, Clock& 
 
 BackgroundListener::~BackgroundListener() { stop(); }
 
-std::string BackgroundListener::start(const std::string& name, const LineConfig& cfg, int64_t gap_us) {
+std::string BackgroundListener::start(const std::string& name, const LineConfig& cfg, int64_t gapUs) {
     stop();
     if (std::string refusal = listenRefusal(name); !refusal.empty()) return refusal;
     name_ = name;
@@ -50,7 +50,7 @@ std::string BackgroundListener::start(const std::string& name, const LineConfig&
     // What the port held before the start was heard at no known time.
     port_.purgeInput();
     timing_ = timingFor(cfg);
-    if (gap_us > 0) timing_.gap_us = gap_us;
+    if (gapUs > 0) timing_.gapUs = gapUs;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         failure_.clear();

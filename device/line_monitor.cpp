@@ -134,7 +134,7 @@ int64_t silenceUs(const LineConfig& cfg) {
 Timing timingFor(const LineConfig& cfg) {
     Timing t;
     t.char_us = charTimeUs(cfg);
-    t.gap_us = silenceUs(cfg);
+    t.gapUs = silenceUs(cfg);
     return t;
 }
 
@@ -147,7 +147,7 @@ void LineMonitor::feed(const uint8_t* data, size_t n, int64_t at_us) {
     // character apart before it, but not before what was heard already.
     const int64_t c = timing_.char_us;
     const int64_t first_end = std::max(at_us - int64_t(n - 1) * c, last_end_us_);
-    if (!held_.empty() && first_end - c - last_end_us_ >= timing_.gap_us) resolve(Cut::AtSilence);
+    if (!held_.empty() && first_end - c - last_end_us_ >= timing_.gapUs) resolve(Cut::AtSilence);
     if (awaited_.active && first_end - c - awaited_.endUs >= timing_.reply_timeout_us && held_.empty())
         reportNoReply(awaited_.endUs + timing_.reply_timeout_us);
     for (size_t i = 0; i < n; ++i) {
@@ -160,7 +160,7 @@ void LineMonitor::feed(const uint8_t* data, size_t n, int64_t at_us) {
 
 void LineMonitor::idle(int64_t now_us) {
     const int64_t quiet = now_us - last_end_us_;
-    if (!held_.empty() && quiet >= timing_.gap_us) {
+    if (!held_.empty() && quiet >= timing_.gapUs) {
         // The whole frames go now; a frame still arriving is waited for.
         resolve(Cut::AtSilence);
         if (!held_.empty() && (quiet >= timing_.hold_us || !heldIncomplete())) resolve(Cut::Final);
@@ -176,7 +176,7 @@ void LineMonitor::flush(int64_t now_us) {
 
 int64_t LineMonitor::nextDeadlineUs() const {
     int64_t d = INT64_MAX;
-    if (!held_.empty()) d = last_end_us_ + std::max(timing_.gap_us, heldIncomplete() ? timing_.hold_us : 0);
+    if (!held_.empty()) d = last_end_us_ + std::max(timing_.gapUs, heldIncomplete() ? timing_.hold_us : 0);
     // A reply missed is told only once nothing is held (what is held may be
     // that reply): while bytes are held their own deadline is the next one,
     // else a deadline already past would be waited for again and again.

@@ -46,7 +46,7 @@ struct Frame {
 
 struct Timing {
     int64_t char_us = 1042;             // one character on the wire
-    int64_t gap_us = 3646;              // the silence that ends a frame
+    int64_t gapUs = 3646;              // the silence that ends a frame
     int64_t reply_timeout_us = 1'000'000;  // a request unanswered this long got no reply
     // Bytes that begin a frame and stop short of its length are held this
     // long before they count as a broken frame: a USB adapter (its latency
