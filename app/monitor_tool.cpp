@@ -197,8 +197,8 @@ void MonitorWindow::start() {
     const lork::LineConfig cfg{lork::scor_table[size_t(rate_->currentIndex() + 1)], 8, uint8_t(parity_->currentIndex()),
                                uint8_t(stopbits_->currentIndex() + 1), 0};
     listener_ = std::make_unique<mon::BackgroundListener>(hooks_.makePort(name), clock_);
-    base_.mono_us = clock_.nowUs();
-    base_.wall_us =
+    base_.monoStartUs = clock_.nowUs();
+    base_.wallStartUs =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     if (const std::string why = listener_->start(name, cfg, gapUs); !why.empty()) {
         listener_.reset();
@@ -207,7 +207,7 @@ void MonitorWindow::start() {
         return;
     }
     // The time column counts from the first start after a clearing.
-    if (table_->frames().empty()) table_->setOrigin(base_.mono_us);
+    if (table_->frames().empty()) table_->setOrigin(base_.monoStartUs);
     listeningTo_ = name;
     note_.clear();
     startStop_->setText(QStringLiteral("остановить"));

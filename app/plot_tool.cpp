@@ -27,7 +27,7 @@ PlotTool::PlotTool(TFglav& window, QMenu* menu, QToolBar* bar)
 
     subscription_ = std::make_unique<FeedSubscription>(main_.core().feed, [this](const lork::ExchangeRecord& rec) {
         // Stamped with the request's time, as the journal's row is.
-        if (const auto p = lork::trend::Reading_of(rec, main_.requestWallMs(rec))) {
+        if (const auto p = lork::trend::readingOf(rec, main_.requestWallMs(rec))) {
             trend_->add(*p);
             window_->appended();
         }

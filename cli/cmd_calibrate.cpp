@@ -78,7 +78,7 @@ int cmd_calibrate(const Options& o) {
     std::printf("измерено: %s, %.3f %%, %.3f ТЕ\n", cal_text(measured).c_str(), double(dev.izm_proc),
                 double(dev.izm_znach));
     std::fflush(stdout);
-    const auto reasons = lork::calib::Implausible(percent, measured, dev.izm_proc, other, '.');
+    const auto reasons = lork::calib::implausible(percent, measured, dev.izm_proc, other, '.');
     for (const std::string& r : reasons) std::fprintf(stderr, "lorkctl: %s\n", r.c_str());
     if (!reasons.empty() && !o.has("force"))
         throw Exit{ST_IMPLAUSIBLE, "не записано: значение не прошло проверку (--force — записать всё равно)"};
@@ -92,19 +92,19 @@ int cmd_calibrate(const Options& o) {
     if (back != measured)
         throw Exit{ST_REFUSED, "записано " + std::to_string(measured) + ", прочитано " + std::to_string(back)};
     lork::calib::Record rec;
-    rec.when = lork::calib::Iso_local(std::time(nullptr));
+    rec.when = lork::calib::isoLocal(std::time(nullptr));
     rec.port = s.ls().port_name;
     rec.adr = s.ls().adr;
-    rec.name = lork::calib::Trimmed(id.name);
-    rec.version = lork::calib::Trimmed(id.version);
+    rec.name = lork::calib::trimmed(id.name);
+    rec.version = lork::calib::trimmed(id.version);
     rec.point = percent;
     rec.before = stored;
     rec.written = measured;
     rec.izm_proc = dev.izm_proc;
     rec.izm_znach = dev.izm_znach;
-    rec.doubt = lork::calib::Joined(reasons);
+    rec.doubt = lork::calib::joined(reasons);
     // The instrument holds the new value whatever becomes of the record.
-    if (const std::string err = lork::calib::Append(lork::calib::Default_path(), rec); !err.empty())
+    if (const std::string err = lork::calib::append(lork::calib::defaultPath(), rec); !err.empty())
         std::fprintf(stderr, "lorkctl: %s\n", err.c_str());
     std::printf("%s\n", hundred ? "100% OK!" : "0%  OK!");
     return ST_OK;

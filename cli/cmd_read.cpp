@@ -82,8 +82,8 @@ int monitor_line(const Options& o, const std::vector<uint8_t>& adrs, double peri
     s.open_line();
     catch_interrupt();
     const bool json = o.has("json");
-    auto wall_ms = [] { return int64_t(std::time(nullptr)) * 1000; };
-    lork::Overview overview(s.st(), s.core().link, s.core().feed, wall_ms);
+    auto wallMs = [] { return int64_t(std::time(nullptr)) * 1000; };
+    lork::Overview overview(s.st(), s.core().link, s.core().feed, wallMs);
     overview.setAddresses(adrs);
     while (!interrupted()) {
         const long t0 = long(s.core().link.clock().nowUs() / 1000);
@@ -94,7 +94,7 @@ int monitor_line(const Options& o, const std::vector<uint8_t>& adrs, double peri
             shown.dev = ins.dev;
             if (json) {
                 JsonObject j;
-                j.add("time", lork::records::isoLocalTime(wall_ms(), false)).add("adr", long(ins.adr));
+                j.add("time", lork::records::isoLocalTime(wallMs(), false)).add("adr", long(ins.adr));
                 if (ins.answering) {
                     j.add("name", lork::cp1251ToUtf8(ins.name)).add("version", lork::cp1251ToUtf8(ins.version));
                     add_live_json(j, shown, ci);
@@ -150,7 +150,7 @@ int cmd_monitor(const Options& o) {
     const bool json = o.has("json");
     while (!interrupted()) {
         const long t0 = long(s.core().link.clock().nowUs() / 1000);
-        const int64_t wall_ms = int64_t(std::time(nullptr)) * 1000;
+        const int64_t wallMs = int64_t(std::time(nullptr)) * 1000;
         const std::string when = local_time("%Y-%m-%dT%H:%M:%S");
         uint8_t code = 0;
         std::string failure;
@@ -173,7 +173,7 @@ int cmd_monitor(const Options& o) {
         if (json) {
             JsonObject j;
             // The zone with the time: a log read elsewhere, or after a clock change, stays unambiguous.
-            j.add("time", lork::records::isoLocalTime(wall_ms, false));
+            j.add("time", lork::records::isoLocalTime(wallMs, false));
             if (failure.empty())
                 add_live_json(j, s.st(), ci);
             else

@@ -67,7 +67,7 @@ std::string jsonText(const mon::Frame& f, const cap::TimeBase& base) {
     JsonObject j;
     j.add("seq", long(f.seq));
     j.add_json("t", cap::secondsText(f, base));
-    j.add("time", lork::records::isoLocalTime(base.wallUs(f.t_us) / 1000, true));
+    j.add("time", lork::records::isoLocalTime(base.wallUs(f.tUs) / 1000, true));
     j.add("kind", mon::kindKey(f.kind));
     j.add("address", long(f.address));
     j.add("function", long(f.function));
@@ -131,8 +131,8 @@ int cmd_sniff(const Options& o) {
     port.purgeInput();
     lork::SystemClock clock;
     cap::TimeBase base;
-    base.mono_us = clock.nowUs();
-    base.wall_us = std::chrono::duration_cast<std::chrono::microseconds>(
+    base.monoStartUs = clock.nowUs();
+    base.wallStartUs = std::chrono::duration_cast<std::chrono::microseconds>(
                        std::chrono::system_clock::now().time_since_epoch()).count();
     pcap.put(cap::pcapHeader());
     csv.put(cap::csvHeader() + "\n");
@@ -155,7 +155,7 @@ int cmd_sniff(const Options& o) {
                  double(timing.gapUs) / 1000.0);
     catch_interrupt();
     std::string port_failure;
-    const int64_t endUs = duration_s ? base.mono_us + int64_t(*duration_s * 1e6) : INT64_MAX;
+    const int64_t endUs = duration_s ? base.monoStartUs + int64_t(*duration_s * 1e6) : INT64_MAX;
     while (!interrupted() && clock.nowUs() < endUs && !(frames_wanted && heard >= uint64_t(*frames_wanted))) {
         if (!listener.step(50'000)) {
             port_failure = port_cause(port, ls.port_name, port.lastReadError());

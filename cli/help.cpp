@@ -175,7 +175,7 @@ const char* help_text(const std::string& command) {
         if (command == h.command) {
             g_text = h.text;
             // Where the log is differs between systems and users: told as it is here.
-            if (command == "calibrate") g_text += "  " + lork::calib::Default_path() + "\n";
+            if (command == "calibrate") g_text += "  " + lork::calib::defaultPath() + "\n";
             g_text += std::string("\n") + k_line + "\n" + k_exit;
             return g_text.c_str();
         }

@@ -270,7 +270,7 @@ void LineMonitor::emitBytes(size_t from, size_t len, bool crc_ok) {
     Frame f;
     f.bytes.assign(held_.begin() + std::ptrdiff_t(from), held_.begin() + std::ptrdiff_t(from + len));
     f.endUs = ends_[from + len - 1];
-    f.t_us = ends_[from] - timing_.char_us;
+    f.tUs = ends_[from] - timing_.char_us;
     f.crc_ok = crc_ok;
     f.address = f.bytes[0];
     f.function = len > 1 ? f.bytes[1] : 0;
@@ -297,7 +297,7 @@ void LineMonitor::emitBytes(size_t from, size_t len, bool crc_ok) {
 void LineMonitor::reportNoReply(int64_t at_us) {
     Frame f;
     f.kind = Kind::NoReply;
-    f.t_us = f.endUs = at_us;
+    f.tUs = f.endUs = at_us;
     f.address = awaited_.adr;
     f.function = awaited_.fn;
     f.pair = awaited_.seq;
@@ -346,7 +346,7 @@ void LineMonitor::classify(Frame&& f) {
     if (req_len == n || (req_len == 0 && !(fn & 0x80) && replyLength(b.data(), n, fn) != n)) {
         // A request (or a frame of a function Modbus does not define, which
         // only a master starts). The one awaited before it got no reply.
-        if (awaited_.active) reportNoReply(f.t_us);
+        if (awaited_.active) reportNoReply(f.tUs);
         f.kind = Kind::Request;
         f.text = who(f.address) + (req_len ? requestWhat(b) : "функция " + std::to_string(fn));
         // A broadcast gets no reply, nor does a function whose reply's

@@ -33,7 +33,7 @@ const char* kindText(Kind k);
 
 struct Frame {
     uint64_t seq = 0;          // 1, 2, ... in the order heard (a NoReply takes a number too)
-    int64_t t_us = 0;          // the first byte's start, monotonic clock, microseconds
+    int64_t tUs = 0;          // the first byte's start, monotonic clock, microseconds
     int64_t endUs = 0;        // the last byte's end
     Kind kind = Kind::Stray;
     std::vector<uint8_t> bytes;  // as on the line; empty for NoReply

@@ -55,7 +55,7 @@ TEST(ErrorWords, FileAndHostFailuresReadRussianFirst) {
          },
          "Unable to write to " + long_name + ": слишком длинное имя файла или пути" + bracket(ENAMETOOLONG)},
         {"calibration log under a file",
-         [&] { return calib::Append(d / "plain/cal/calibration.csv", calib::Record{}); },
+         [&] { return calib::append(d / "plain/cal/calibration.csv", calib::Record{}); },
          "журнал калибровки: запись не добавлена в " + d / "plain/cal/calibration.csv" +
              ": в пути файл там, где должна быть папка" + bracket(ENOTDIR)},
         {"exchange log on a folder",

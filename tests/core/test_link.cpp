@@ -577,8 +577,8 @@ TEST(PortLost, OneBoxPerIncidentAndOneRowPerCommandThatMetIt) {
     std::vector<std::string> rows;
     for (size_t i = 0; i < journal.ring.size(); ++i) {
         const journal::Entry& e = journal.ring.at(i);
-        if (e.rec.portFailed()) rows.push_back(journal::Command_text(e) + " | " + journal::Hex(e.rec.request) + " | " +
-                                               journal::Cell(e, journal::ColCode) + " | " + journal::Cell(e, journal::ColText));
+        if (e.rec.portFailed()) rows.push_back(journal::commandText(e) + " | " + journal::hex(e.rec.request) + " | " +
+                                               journal::cell(e, journal::ColCode) + " | " + journal::cell(e, journal::ColText));
     }
     const std::string probe = "05 03 08 00 00 01 87 EE";
     const std::string gone = "; Порт ttyUSB0 не открыть: нет такого устройства";
@@ -590,11 +590,11 @@ TEST(PortLost, OneBoxPerIncidentAndOneRowPerCommandThatMetIt) {
                         "активация |  |  | ошибка настройки порта; Порт ttyUSB0 не открыть: " + errorWords(EACCES),
                     }));
     EXPECT_EQ(journal.ring.size(), 4u + rows.size());
-    EXPECT_EQ(journal.stats.port_failures, rows.size());
+    EXPECT_EQ(journal.stats.portFailures, rows.size());
     EXPECT_EQ(journal.stats.sent, 4u);
-    EXPECT_EQ(journal.stats.by_code[KOD_NO_REPLY], 0u);
-    EXPECT_EQ(journal.stats.poll_ticks, 5u);
-    EXPECT_EQ(journal.stats.poll_good_ticks, 2u);
+    EXPECT_EQ(journal.stats.byCode[KOD_NO_REPLY], 0u);
+    EXPECT_EQ(journal.stats.pollTicks, 5u);
+    EXPECT_EQ(journal.stats.pollGoodTicks, 2u);
 }
 
 }  // namespace

@@ -126,7 +126,7 @@ TEST(WindowsSettings, OldFileBesideTheProgramIsTakenOverOnceAndNotAfterADelete) 
 
 TEST(WindowsCalibrationLog, FolderIsAppDataAndTheTimeCarriesTheZonesBias) {
     ScopedEnv appdata("APPDATA", std::string("C:\\Users\\u\\AppData\\Roaming"));
-    EXPECT_EQ(calib::Default_path(), "C:\\Users\\u\\AppData\\Roaming\\testlork\\calibration.csv");
+    EXPECT_EQ(calib::defaultPath(), "C:\\Users\\u\\AppData\\Roaming\\testlork\\calibration.csv");
     // Bias is minutes to add to local time for UTC, daylight saving included.
     TIME_ZONE_INFORMATION tz{};
     const DWORD kind = GetTimeZoneInformation(&tz);
@@ -134,7 +134,7 @@ TEST(WindowsCalibrationLog, FolderIsAppDataAndTheTimeCarriesTheZonesBias) {
     const long off = bias < 0 ? -bias : bias;
     char want[16];
     std::snprintf(want, sizeof want, "%c%02ld:%02ld", bias <= 0 ? '+' : '-', off / 60, off % 60);
-    const std::string when = calib::Iso_local(std::time(nullptr));
+    const std::string when = calib::isoLocal(std::time(nullptr));
     ASSERT_EQ(when.size(), 25u) << when;
     EXPECT_EQ(when.substr(19), want) << when;
 }
@@ -143,7 +143,7 @@ TEST(WindowsCalibrationLog, FailedAppendSaysWhereAndWhy) {
     TempDir d;
     calib::Record r;
     r.port = "COM4";
-    const std::string err = calib::Append(d.path(), r);
+    const std::string err = calib::append(d.path(), r);
     EXPECT_NE(err.find(d.path() + ": "), std::string::npos) << err;
     EXPECT_GT(err.size(), err.find(d.path() + ": ") + d.path().size() + 4) << err;
 }
