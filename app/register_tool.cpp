@@ -44,7 +44,7 @@ bool textRegister(uint8_t func, long address) {
     if (func != reg::ReadInputRegisters) return false;
     auto in = [address](uint16_t first, uint16_t count) { return address >= first && address < first + count; };
     return in(reg::name, reg::nameCount) || in(reg::version, reg::versionCount) ||
-           (address >= reg::ci_text && address <= reg::ci_textLast);
+           (address >= reg::ciText && address <= reg::ci_textLast);
 }
 
 QString hex4(long v) { return QStringLiteral("0x") + QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper(); }

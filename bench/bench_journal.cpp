@@ -27,11 +27,11 @@ lork::ExchangeRecord Typical(int i, size_t reply_len) {
 }
 
 // Fills a store of the default bound with frames of these lengths; returns its heap bytes.
-size_t Filled(size_t request_len, size_t reply_len) {
+size_t Filled(size_t requestLen, size_t reply_len) {
     const size_t before = heapBytes();
     auto* s = new lork::journal::Store;
     lork::ExchangeRecord r = Typical(0, reply_len);
-    r.request.assign(request_len, 0x05);
+    r.request.assign(requestLen, 0x05);
     for (size_t i = 0; i < s->ring.capacity(); ++i) s->add(int64_t(i), r);
     const size_t used = heapBytes() - before;
     delete s;

@@ -14,8 +14,8 @@ namespace {
 namespace reg = lork::reg;
 namespace rtu = lork::rtu;
 
-long word_arg(const std::string& what, const std::string& text, long lo, long hi) {
-    const auto v = to_number_or_hex(text, lo, hi);
+long wordArg(const std::string& what, const std::string& text, long lo, long hi) {
+    const auto v = toNumberOrHex(text, lo, hi);
     if (!v)
         throw Exit{ST_USAGE, "raw: " + what + " — число от " + std::to_string(lo) + " до " + std::to_string(hi) +
                                  " (десятичное или 0x...), а не '" + text + "'"};
@@ -28,25 +28,25 @@ std::string hex4(long v) {
     return buf;
 }
 
-RawResult run_raw(Session& s, const std::vector<uint8_t>& request) {
-    s.open_line();
+RawResult runRaw(Session& s, const std::vector<uint8_t>& request) {
+    s.openLine();
     lork::FrameExchange fx(s.port(), s.clock());
-    const RawResult r = raw_exchange(s, fx, request);
-    if (r.error != 0) throw Exit{ST_PORT, "порт " + s.ls().port_name + ": " + port_cause(s.port(), s.ls().port_name, r.error)};
+    const RawResult r = rawExchange(s, fx, request);
+    if (r.error != 0) throw Exit{ST_PORT, "порт " + s.ls().port_name + ": " + portCause(s.port(), s.ls().port_name, r.error)};
     if (!r.check.ok()) throw Exit{ST_REFUSED, rtu::checkText(r.check)};
     return r;
 }
 
-int raw_read(const Options& o) {
+int rawRead(const Options& o) {
     if (o.words.size() != 4) throw Exit{ST_USAGE, "raw read ФУНКЦИЯ НАЧАЛО КОЛИЧЕСТВО"};
-    const auto func = uint8_t(word_arg("функция", o.words[1], reg::ReadCoils, reg::ReadInputRegisters));
-    const long start = word_arg("начало", o.words[2], 0, 0xFFFF);
+    const auto func = uint8_t(wordArg("функция", o.words[1], reg::ReadCoils, reg::ReadInputRegisters));
+    const long start = wordArg("начало", o.words[2], 0, 0xFFFF);
     const bool bits = func == reg::ReadCoils || func == reg::ReadDiscreteInputs;
-    const long count = word_arg("количество", o.words[3], 1, bits ? rtu::maxReadBits : rtu::maxReadRegisters);
+    const long count = wordArg("количество", o.words[3], 1, bits ? rtu::maxReadBits : rtu::maxReadRegisters);
     if (start + count > 0x10000) throw Exit{ST_USAGE, "raw: начало + количество больше 65536"};
     Session s(o);
     const auto request = rtu::readRequest(s.ls().adr, func, uint16_t(start), uint16_t(count));
-    const auto values = rtu::replyValues(request, run_raw(s, request).reply);
+    const auto values = rtu::replyValues(request, runRaw(s, request).reply);
     if (o.has("json")) {
         std::string out = "[";
         for (size_t i = 0; i < values.size(); ++i)
@@ -63,11 +63,11 @@ int raw_read(const Options& o) {
     return ST_OK;
 }
 
-int raw_write(const Options& o) {
+int rawWrite(const Options& o) {
     if (o.words.size() < 3) throw Exit{ST_USAGE, "raw write НАЧАЛО ЗНАЧЕНИЕ..."};
-    const long start = word_arg("начало", o.words[1], 0, 0xFFFF);
+    const long start = wordArg("начало", o.words[1], 0, 0xFFFF);
     std::vector<uint16_t> values;
-    for (size_t i = 2; i < o.words.size(); ++i) values.push_back(uint16_t(word_arg("значение", o.words[i], 0, 0xFFFF)));
+    for (size_t i = 2; i < o.words.size(); ++i) values.push_back(uint16_t(wordArg("значение", o.words[i], 0, 0xFFFF)));
     if (values.size() > rtu::maxWriteRegisters)
         throw Exit{ST_USAGE, "raw: не больше " + std::to_string(rtu::maxWriteRegisters) + " регистров за раз"};
     if (start + long(values.size()) > 0x10000) throw Exit{ST_USAGE, "raw: начало + количество больше 65536"};
@@ -75,17 +75,17 @@ int raw_write(const Options& o) {
     // instrument could drop off the line.
     if (!o.has("yes")) throw Exit{ST_USAGE, "raw write пишет в прибор только с --yes"};
     Session s(o);
-    run_raw(s, rtu::writeRequest(s.ls().adr, uint16_t(start), values));
+    runRaw(s, rtu::writeRequest(s.ls().adr, uint16_t(start), values));
     std::printf("записано %zu с %s\n", values.size(), hex4(start).c_str());
     return ST_OK;
 }
 
 }  // namespace
 
-int cmd_raw(const Options& o) {
-    allow_only(o, {"json", "yes"});
-    if (!o.words.empty() && o.words[0] == "read") return raw_read(o);
-    if (!o.words.empty() && o.words[0] == "write") return raw_write(o);
+int cmdRaw(const Options& o) {
+    allowOnly(o, {"json", "yes"});
+    if (!o.words.empty() && o.words[0] == "read") return rawRead(o);
+    if (!o.words.empty() && o.words[0] == "write") return rawWrite(o);
     throw Exit{ST_USAGE, "raw read ... или raw write ... (lorkctl raw --help)"};
 }
 

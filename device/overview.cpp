@@ -147,7 +147,7 @@ uint8_t Overview::turn(Instrument& ins) {
         ins.named = true;
     }
     if (const uint8_t kod = read(reg::ReadDiscreteInputs, reg::sw_PR, reg::inputCount); kod != KOD_OK) return kod;
-    if (const uint8_t kod = read(reg::ReadInputRegisters, reg::ci_text, reg::ciCount); kod != KOD_OK) return kod;
+    if (const uint8_t kod = read(reg::ReadInputRegisters, reg::ciText, reg::ciCount); kod != KOD_OK) return kod;
     const std::string ci = text().substr(0, 8);
     struct Read {
         uint8_t func;
@@ -157,7 +157,7 @@ uint8_t Overview::turn(Instrument& ins) {
                           Read{reg::ReadHoldingRegisters, reg::res, reg::paramsCount},
                           Read{reg::ReadInputRegisters, reg::step, reg::izmCount}})
         if (const uint8_t kod = read(r.func, r.start, r.kol); kod != KOD_OK) return kod;
-    ins.ci_text = ci;
+    ins.ciText = ci;
     ins.dev = st_.dev;
     return KOD_OK;
 }

@@ -91,7 +91,7 @@ void CalibrationPage::Read_cal_enable() {
 }
 
 void CalibrationPage::Show_cal_CI() {
-    if (host_.exchange(reg::ReadInputRegisters, reg::ci_text, reg::ciCount, {}, FailureReport::Box) != 0) return;
+    if (host_.exchange(reg::ReadInputRegisters, reg::ciText, reg::ciCount, {}, FailureReport::Box) != 0) return;
     const auto pairs = pages::ci_pairs(host_.core().st.dev.reg_text);
     QLineEdit* fields[] = {pc->Ecal_CI4, pc->Ecal_CI3, pc->Ecal_CI2, pc->Ecal_CI1};
     for (size_t i = 0; i < 4; ++i) fields[i]->setText(qs(cp1251ToDisplay(pairs[i])));

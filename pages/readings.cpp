@@ -115,7 +115,7 @@ void ReadingsPage::Choose_v_ind(uint8_t v_ind) {
 
 void ReadingsPage::Show_CI() {
     const auto& dev = host_.core().st.dev;
-    const bool ok = host_.exchange(reg::ReadInputRegisters, reg::ci_text, reg::ciCount) == 0;
+    const bool ok = host_.exchange(reg::ReadInputRegisters, reg::ciText, reg::ciCount) == 0;
     for (QLineEdit* e : CI_fields()) Set_stale(e, !ok);
     if (ok) {
         // Eight characters, two per digit position, shown as the instrument

@@ -190,9 +190,9 @@ std::optional<uint16_t> InstrumentModel::input(uint16_t at) const {
     auto within = [at](uint16_t first, uint16_t count) { return at >= first && at < first + count; };
     if (within(reg::name, reg::nameCount)) return textReg(kName, at - reg::name);
     if (within(reg::version, reg::versionCount)) return textReg(kVersion, at - reg::version);
-    if (!within(reg::step, reg::izmCount) && !within(reg::ci_text, reg::ciCount)) return std::nullopt;
+    if (!within(reg::step, reg::izmCount) && !within(reg::ciText, reg::ciCount)) return std::nullopt;
     const Measurement m = measure();
-    if (at >= reg::ci_text) {
+    if (at >= reg::ciText) {
         if (at == reg::ci_flag) return uint16_t(m.outOfRange ? 1 : 0);
         std::string t;
         if (!m.calValid) t = "- - - - ";
@@ -205,7 +205,7 @@ std::optional<uint16_t> InstrumentModel::input(uint16_t at) const {
             t = std::string(2 * (4 - std::strlen(buf)), ' ');
             for (const char* c = buf; *c; ++c) t += std::string{*c, ' '};
         } else t = indicatorText(m.proc, 1);
-        return textReg(t.c_str(), at - reg::ci_text);
+        return textReg(t.c_str(), at - reg::ciText);
     }
     switch (at) {
         case reg::step: return m.step;

@@ -97,7 +97,7 @@ TEST(Retries, WritesThatMayHaveBeenDoneAreNotRepeated) {
         {KOD_CRC, true, false, false},      {3, true, true, false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(lorkctl::may_repeat(c.kod, c.write, c.exception), c.repeat)
+        EXPECT_EQ(lorkctl::mayRepeat(c.kod, c.write, c.exception), c.repeat)
             << int(c.kod) << " write " << c.write << " exception " << c.exception;
 }
 
