@@ -49,7 +49,7 @@ void TFglav::FormActivate() {
 void TFglav::Show_line_panels() {
     const auto& ls = this->ls();
     parts_->linePanelsShown = true;
-    setStatusPanelText(0, " Порт: " + QString::fromStdString(lork::Port_shown(ls.port_name)));
+    setStatusPanelText(0, " Порт: " + QString::fromStdString(lork::portShown(ls.port_name)));
     setStatusPanelText(1, " Адрес: " + QString::number(ls.adr));
     setStatusPanelText(2, " Скорость: " + QString::number(ls.scor));
     setStatusPanelText(3, " паритет: " + QString::fromUtf8(ls.parity < lork::parity_texts.size()

@@ -10,8 +10,8 @@
 
 DemoSimulator::~DemoSimulator() { stop(); }
 
-QString DemoSimulator::locate(const QString& app_dir) {
-    const QString beside = QDir(app_dir).filePath(QStringLiteral("lork-sim"));
+QString DemoSimulator::locate(const QString& appDir) {
+    const QString beside = QDir(appDir).filePath(QStringLiteral("lork-sim"));
     if (QFileInfo(beside).isExecutable()) return beside;
 #ifdef LORK_SIM_BUILD_PATH
     const QString built = QStringLiteral(LORK_SIM_BUILD_PATH);
@@ -20,7 +20,7 @@ QString DemoSimulator::locate(const QString& app_dir) {
     return {};
 }
 
-QString DemoSimulator::start(const QString& program, const QStringList& args, int timeout_ms) {
+QString DemoSimulator::start(const QString& program, const QStringList& args, int timeoutMs) {
     error_.clear();
     if (program.isEmpty()) {
         error_ = QStringLiteral("имитатор lork-sim не найден");
@@ -32,12 +32,12 @@ QString DemoSimulator::start(const QString& program, const QStringList& args, in
 #endif
     proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     proc_.start(program, args);
-    if (!proc_.waitForStarted(timeout_ms)) {
+    if (!proc_.waitForStarted(timeoutMs)) {
         error_ = QStringLiteral("имитатор %1 не запустился [%2]").arg(program, proc_.errorString());
         return {};
     }
     while (!proc_.canReadLine()) {
-        if (!proc_.waitForReadyRead(timeout_ms)) {
+        if (!proc_.waitForReadyRead(timeoutMs)) {
             error_ = QStringLiteral("имитатор не назвал свой псевдотерминал");
             stop();
             return {};

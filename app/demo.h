@@ -26,12 +26,12 @@ public:
 
     // Where lork-sim is: beside this program's executable, else where the
     // build put it. Empty when neither exists.
-    static QString locate(const QString& app_dir);
+    static QString locate(const QString& appDir);
 
-    // Starts the simulator and waits (at most timeout_ms) for the terminal's
+    // Starts the simulator and waits (at most timeoutMs) for the terminal's
     // path on its first line of output. Empty on failure, with error() saying why.
     // The name of the port to use, which port() carries when it is not null.
-    QString start(const QString& program, const QStringList& args = {}, int timeout_ms = 5000);
+    QString start(const QString& program, const QStringList& args = {}, int timeoutMs = 5000);
 
     // Keeps the demonstration's files away from the operator's own: the
     // settings and the window's place, the calibration log and the journal's

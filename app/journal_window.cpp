@@ -160,15 +160,15 @@ QString JournalWindow::statsText() {
     const auto& s = store_.stats;
     QString t = QStringLiteral("отправлено %1, норма %2").arg(s.sent).arg(s.good);
     for (int code = 1; code < 256; ++code)
-        if (s.by_code[size_t(code)]) t += QStringLiteral(", код %1: %2").arg(code).arg(s.by_code[size_t(code)]);
-    if (s.port_failures) t += QStringLiteral("; сбоев порта: %1").arg(s.port_failures);
+        if (s.byCode[size_t(code)]) t += QStringLiteral(", код %1: %2").arg(code).arg(s.byCode[size_t(code)]);
+    if (s.portFailures) t += QStringLiteral("; сбоев порта: %1").arg(s.portFailures);
     auto ms = [](double v) { return v < 0 ? QStringLiteral("-") : QString::number(v, 'f', 1); };
     t += QStringLiteral("; ответ, мс: мин %1, медиана %2, 95% %3, макс %4")
              .arg(ms(s.minMs()), ms(s.quantileMs(0.5)), ms(s.quantileMs(0.95)), ms(s.maxMs()));
-    if (s.poll_ticks)
+    if (s.pollTicks)
         t += QStringLiteral("; опрос: %1 из %2 циклов, %3 %")
-                 .arg(s.poll_good_ticks)
-                 .arg(s.poll_ticks)
+                 .arg(s.pollGoodTicks)
+                 .arg(s.pollTicks)
                  .arg(QString::number(s.availability(), 'f', 1));
     return t;
 }
@@ -178,7 +178,7 @@ QString JournalWindow::copySelected() {
     for (const QModelIndex& i : TVjournal->selectionModel()->selectedIndexes()) rows.insert(i.row());
     QString text;
     for (int r : rows)
-        if (const auto* e = table_->entryAt(r)) text += QString::fromStdString(lork::journal::Tab_line(*e)) + '\n';
+        if (const auto* e = table_->entryAt(r)) text += QString::fromStdString(lork::journal::tabLine(*e)) + '\n';
     QApplication::clipboard()->setText(text);
     return text;
 }
@@ -189,11 +189,11 @@ bool JournalWindow::exportText(const QString& path) { return exportRows(path, fa
 bool JournalWindow::exportRows(const QString& path, bool csv) {
     // Rows reach the view in batches; an export must not miss the last one.
     table_->flush();
-    std::string text = csv ? lork::journal::Csv_header() + '\n' : std::string();
+    std::string text = csv ? lork::journal::csvHeader() + '\n' : std::string();
     int rows = 0;
     for (int r = 0; r < table_->rowCount(); ++r)
         if (const auto* e = table_->entryAt(r)) {
-            text += (csv ? lork::journal::Csv_line(*e) : lork::journal::Text_line(*e)) + '\n';
+            text += (csv ? lork::journal::csvLine(*e) : lork::journal::textLine(*e)) + '\n';
             ++rows;
         }
     // A file that could not be written must never pass for an export.

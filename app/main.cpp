@@ -92,7 +92,7 @@ int main(int argc, char* argv[]) {
                                               : QCoreApplication::applicationName() + QLatin1Char(' ') +
                                                     QCoreApplication::applicationVersion() + QLatin1Char('\n');
             };
-            if (lork::Console_attach()) {
+            if (lork::consoleAttach()) {
                 QCoreApplication text_only(argc, argv);
                 Load_qt_russian(text_only);
                 std::fputs(text().toUtf8().constData(), stdout);
@@ -177,7 +177,7 @@ int main(int argc, char* argv[]) {
     Fglav.setMessageWindow(&Fmsg);
     {
         // Beside the settings file, whose contents stay the line's alone.
-        const QFileInfo ini(QString::fromStdString(lork::settings_path(QCoreApplication::applicationFilePath().toStdString())));
+        const QFileInfo ini(QString::fromStdString(lork::settingsPath(QCoreApplication::applicationFilePath().toStdString())));
         Fglav.usePlaceFile(ini.absolutePath() + QLatin1Char('/') + ini.completeBaseName() + QStringLiteral("-window.ini"));
     }
     Fglav.fitToScreen();

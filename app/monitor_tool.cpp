@@ -37,7 +37,7 @@ namespace {
 // under /dev; a link counts as what it points to.
 QString deviceOf(const std::string& name) {
     QString path = QString::fromStdString(name).trimmed();
-    if (lork::Port_kind(name) != lork::PortKind::Tty) return path;
+    if (lork::portKind(name) != lork::PortKind::Tty) return path;
     if (!path.contains(QLatin1Char('/'))) path = QStringLiteral("/dev/") + path;
     const QString real = QFileInfo(path).canonicalFilePath();
     return real.isEmpty() ? path : real;
@@ -184,7 +184,7 @@ void MonitorWindow::start() {
         showState();
         return;
     }
-    int64_t gap_us = 0;
+    int64_t gapUs = 0;
     if (const QString g = gap_->text().trimmed(); !g.isEmpty()) {
         bool ok = false;
         const double ms = QString(g).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
@@ -193,22 +193,22 @@ void MonitorWindow::start() {
             showState();
             return;
         }
-        gap_us = int64_t(ms * 1000 + 0.5);
+        gapUs = int64_t(ms * 1000 + 0.5);
     }
     const lork::LineConfig cfg{lork::scor_table[size_t(rate_->currentIndex() + 1)], 8, uint8_t(parity_->currentIndex()),
                                uint8_t(stopbits_->currentIndex() + 1), 0};
     listener_ = std::make_unique<mon::BackgroundListener>(hooks_.makePort(name), clock_);
-    base_.mono_us = clock_.nowUs();
-    base_.wall_us =
+    base_.monoStartUs = clock_.nowUs();
+    base_.wallStartUs =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-    if (const std::string why = listener_->start(name, cfg, gap_us); !why.empty()) {
+    if (const std::string why = listener_->start(name, cfg, gapUs); !why.empty()) {
         listener_.reset();
         note_ = QString::fromStdString(why);
         showState();
         return;
     }
     // The time column counts from the first start after a clearing.
-    if (table_->frames().empty()) table_->setOrigin(base_.mono_us);
+    if (table_->frames().empty()) table_->setOrigin(base_.monoStartUs);
     listeningTo_ = name;
     note_.clear();
     startStop_->setText(QStringLiteral("остановить"));
@@ -256,7 +256,7 @@ void MonitorWindow::showState() {
     if (listening())
         s = QStringLiteral("слушаю %1, %2 бод, тишина %3 мс. ")
                 .arg(QString::fromStdString(listeningTo_), rate_->currentText())
-                .arg(double(listener_->timing().gap_us) / 1000.0, 0, 'f', 2);
+                .arg(double(listener_->timing().gapUs) / 1000.0, 0, 'f', 2);
     const uint64_t frames = counts_[0] + counts_[1] + counts_[2] + counts_[3] + counts_[4];
     s += QStringLiteral("Кадров %1: запросов %2, ответов %3, исключений %4, с ошибкой КС %5, посторонних %6; "
                         "без ответа %7; в окне %8.")
@@ -296,7 +296,7 @@ MonitorTool::MonitorTool(ToolHost& host)
                                    const lork::LineSettings& l = host.core().st.ls;
                                    return lork::LineConfig{l.scor, l.bytesize, l.parity, l.stopbit, 0};
                                },
-                               [](const std::string& name) { return lork::Make_port(name); }},
+                               [](const std::string& name) { return lork::makePort(name); }},
           host.mainWindow())) {
     setObjectName(QStringLiteral("MonitorTool"));
     markBeside(window_.get());

@@ -27,15 +27,15 @@ namespace {
 enum Column { ColAdr, ColName, ColVersion, ColIndicator, ColLeds, ColLastGood, ColFailures, ColState, ColCount };
 
 QString fromCp1251(const std::string& bytes) {
-    return QString::fromStdString(lork::cp1251_to_display(bytes)).trimmed();
+    return QString::fromStdString(lork::cp1251ToDisplay(bytes)).trimmed();
 }
 
 // The four positions as the glass shows them: each character, and its point when lit.
 QString indicator(const lork::Instrument& ins) {
     QString out;
-    const std::string& ci = ins.ci_text;
+    const std::string& ci = ins.ciText;
     for (size_t i = 0; i < ci.size(); i += 2) {
-        out += QString::fromStdString(lork::cp1251_to_display(ci.substr(i, 1)));
+        out += QString::fromStdString(lork::cp1251ToDisplay(ci.substr(i, 1)));
         if (i + 1 < ci.size() && ci[i + 1] == '.') out += QLatin1Char('.');
     }
     static const char* const units[] = {" %", " Ом", " ступень"};

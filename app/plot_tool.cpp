@@ -28,7 +28,7 @@ PlotTool::PlotTool(ToolHost& host)
 
     subscription_ = std::make_unique<FeedSubscription>(host_.core().feed, [this](const lork::ExchangeRecord& rec) {
         // Stamped with the request's time, as the journal's row is.
-        if (const auto p = lork::trend::Reading_of(rec, host_.requestWallMs(rec))) {
+        if (const auto p = lork::trend::readingOf(rec, host_.requestWallMs(rec))) {
             trend_->add(*p);
             window_->appended();
         }

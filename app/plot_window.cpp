@@ -26,8 +26,8 @@ constexpr int kDefaultSpan = 1;  // 5 min
 
 }  // namespace
 
-PlotWindow::PlotWindow(lork::trend::Trend& trend, std::function<int64_t()> now_ms, QWidget* parent)
-    : QWidget(parent, Qt::Window), trend_(trend), now_ms_(std::move(now_ms)) {
+PlotWindow::PlotWindow(lork::trend::Trend& trend, std::function<int64_t()> nowMs, QWidget* parent)
+    : QWidget(parent, Qt::Window), trend_(trend), now_ms_(std::move(nowMs)) {
     setObjectName(QStringLiteral("Fplot"));
     setWindowTitle(QStringLiteral("график"));
     resize(900, 520);
@@ -124,14 +124,14 @@ int64_t PlotWindow::stepMs() const {
 }
 
 // The axis ends at the next whole tick, so that the ticks fall on round times.
-int64_t PlotWindow::spanEnd(int64_t now_ms) const {
+int64_t PlotWindow::spanEnd(int64_t nowMs) const {
     const int64_t step = stepMs();
-    if (step <= 0) return now_ms;
-    return (now_ms / step + (now_ms % step ? 1 : 0)) * step;
+    if (step <= 0) return nowMs;
+    return (nowMs / step + (nowMs % step ? 1 : 0)) * step;
 }
 
-void PlotWindow::setSpanRange(int64_t now_ms) {
-    const int64_t end = spanEnd(now_ms);
+void PlotWindow::setSpanRange(int64_t nowMs) {
+    const int64_t end = spanEnd(nowMs);
     CVplot->setTimeRange(end - spanMs(), end, stepMs());
 }
 

@@ -17,8 +17,8 @@ class TrendChart;
 class PlotWindow : public QWidget {
     Q_OBJECT
 public:
-    // now_ms: the wall clock, ms since 1970 UTC (the main window's).
-    PlotWindow(lork::trend::Trend& trend, std::function<int64_t()> now_ms, QWidget* parent = nullptr);
+    // nowMs: the wall clock, ms since 1970 UTC (the main window's).
+    PlotWindow(lork::trend::Trend& trend, std::function<int64_t()> nowMs, QWidget* parent = nullptr);
 
     // After the trend took a point: the view follows with the next batch.
     void appended() { dirty_ = true; }
@@ -39,8 +39,8 @@ private:
     int64_t spanMs() const;
     // Between two ticks of the time axis of the span chosen, ms.
     int64_t stepMs() const;
-    int64_t spanEnd(int64_t now_ms) const;
-    void setSpanRange(int64_t now_ms);
+    int64_t spanEnd(int64_t nowMs) const;
+    void setSpanRange(int64_t nowMs);
     void updateCount();
 
     lork::trend::Trend& trend_;

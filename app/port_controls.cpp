@@ -46,7 +46,7 @@ void PortControls::fillPortBox() {
     c_.CBports->setCurrentIndex(-1);
     // "COM1" is a name of another system; where there is none, the built-in
     // port is one this system has, and a new settings file records it.
-    host_.core().st.ls.port_name = lork::Default_port_name(port_list_);
+    host_.core().st.ls.port_name = lork::defaultPortName(port_list_);
 }
 
 void PortControls::showLineSettings(int portEntry) {
@@ -72,14 +72,14 @@ void PortControls::refreshPortList() {
     if (!list_ports_) return;
     QComboBox* box = c_.CBports;
     // The entry chosen, not the settings' name: an unlisted port chose none.
-    const std::string in_use = box->currentIndex() >= 0 ? box->currentText().toStdString() : std::string();
-    std::vector<std::string> now = lork::Port_list_now(list_ports_(), own_ports_, in_use);
+    const std::string inUse = box->currentIndex() >= 0 ? box->currentText().toStdString() : std::string();
+    std::vector<std::string> now = lork::portListNow(list_ports_(), own_ports_, inUse);
     if (now == port_list_) return;
     port_list_ = std::move(now);
     const QSignalBlocker quiet(box);
     box->clear();
     for (const std::string& p : port_list_) box->addItem(QString::fromStdString(p));
-    box->setCurrentIndex(in_use.empty() ? -1 : box->findText(QString::fromStdString(in_use), Qt::MatchExactly));
+    box->setCurrentIndex(inUse.empty() ? -1 : box->findText(QString::fromStdString(inUse), Qt::MatchExactly));
 }
 
 void PortControls::portReconfigure() {
@@ -96,7 +96,7 @@ void PortControls::CBportsChange() {
     ls.port_name = name.toStdString();
     // The number check is for serial port names; a gateway's host name may
     // hold "com" anywhere ("tcp://gw.example.com:4001").
-    const bool serial = lork::Port_kind(ls.port_name) == lork::PortKind::Tty;
+    const bool serial = lork::portKind(ls.port_name) == lork::PortKind::Tty;
     if (serial && (name.contains(QLatin1String("COM")) || name.contains(QLatin1String("com"))) && name.size() > 3) {
         if (!Str_to_int(name.mid(3))) host_.message(QStringLiteral("ошибка номера порта"));
     }

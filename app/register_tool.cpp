@@ -166,7 +166,7 @@ void RegisterWindow::tick() {
 
 QString RegisterWindow::exchange(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply) {
     const auto& ls = core_.st.ls;
-    const auto r = fx_.exchange(request, lork::Fixed_reply_wait_us(ls.scor_code, ls.scor));
+    const auto r = fx_.exchange(request, lork::fixedReplyWaitUs(ls.scor_code, ls.scor));
     reply = r.bytes;
     if (r.error != 0) return QString::fromStdString(core_.link.port().describeError(ls.port_name, r.error));
     const rtu::Check check = rtu::checkReply(request, reply, r.gatewayException);
@@ -200,7 +200,7 @@ void RegisterWindow::showValues(uint8_t func, uint16_t start, const std::vector<
         QString text;
         if (known.text) {
             const char bytes[2] = {char(v >> 8), char(v & 0xFF)};
-            text = QString::fromStdString(lork::cp1251_to_display(std::string_view(bytes, 2)));
+            text = QString::fromStdString(lork::cp1251ToDisplay(std::string_view(bytes, 2)));
         }
         const QString cells[5] = {hex4(address), QString::number(v), hex4(v), text, known.name};
         for (int c = 0; c < 5; ++c) {

@@ -115,7 +115,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     presentPagesByName();
     ui->setupUi(this);
     new lork::widgets::Announcer(this);
-    core_.link.Watch_commands(&core_.feed);
+    core_.link.watchCommands(&core_.feed);
     // A screen reader that is not answered falls silent until the command
     // ends: a search's progress would be heard only after it.
     core_.link.while_waiting = [] { lork::Answer_screen_reader(); };
@@ -306,13 +306,13 @@ void TFglav::N_closeClick() { close(); }
 void TFglav::N_close1Click() { close(); }
 
 void TFglav::N_spravkaClick() {
-    const QString path = lork::Help_document_path();
-    switch (lork::Shell_open(path)) {
+    const QString path = lork::helpDocumentPath();
+    switch (lork::shellOpen(path)) {
         case lork::OpenResult::Opened: return;
         case lork::OpenResult::Missing:
             message(QStringLiteral("Справка не найдена. Файл искали здесь:\n") +
                     QDir::toNativeSeparators(
-                        lork::Help_document_places(QCoreApplication::applicationDirPath()).join(QLatin1Char('\n'))));
+                        lork::helpDocumentPlaces(QCoreApplication::applicationDirPath()).join(QLatin1Char('\n'))));
             return;
         case lork::OpenResult::NoViewer:
             message(QStringLiteral("Справку %1 нечем открыть: нет программы для просмотра PDF.")

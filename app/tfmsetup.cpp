@@ -9,7 +9,7 @@
 namespace {
 
 std::string default_path() {
-    return lork::settings_path(QCoreApplication::applicationFilePath().toStdString());
+    return lork::settingsPath(QCoreApplication::applicationFilePath().toStdString());
 }
 
 }  // namespace
@@ -23,8 +23,8 @@ TFMsetup::TFMsetup(TFglav& fglav, const std::string& path, QWidget* parent)
     // A missing file is created from the built-in settings (a short save).
     const lork::SettingsOpenResult opened = ini_.open(fglav_.ls());
     if (!opened.message.empty()) fglav_.message(QString::fromStdString(opened.message));
-    if (!opened.taken_from.empty())
-        fglav_.infoLine("настройки перенесены из " + opened.taken_from + " в " + ini_.path() +
+    if (!opened.takenFrom.empty())
+        fglav_.infoLine("настройки перенесены из " + opened.takenFrom + " в " + ini_.path() +
                         " (один раз: прежний файл больше не читается)");
     // Without a file the program runs on its built-in settings and saves nothing.
     if (opened.what == lork::SettingsStart::CreateFailed) return;

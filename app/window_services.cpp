@@ -58,7 +58,7 @@ int64_t TFglav::Parts::wallMs() const {
 }
 
 int64_t TFglav::Parts::requestWallMs(const lork::ExchangeRecord& rec) const {
-    return wallMs() - (clock.nowUs() - rec.write_us) / 1000;
+    return wallMs() - (clock.nowUs() - rec.writeUs) / 1000;
 }
 
 QObject* TFglav::digitKeyFilter() { return parts_->digitFilter; }

@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "cli/raw_link.h"
+#include "device/fast_search.h"
+#include "link/frame_exchange.h"
 #include "platform/base/system_clock.h"
 #include "platform/linux/tty_port.h"
 #include "protocol/registers.h"
+#include "protocol/rtu_frame.h"
 #include "support/sim_process.h"
 
 int main(int argc, char** argv) {
@@ -23,7 +25,7 @@ int main(int argc, char** argv) {
     }
     const int probes = argc > 2 ? std::atoi(argv[2]) : 300;
     std::printf("rate    min    p10    first byte after the wire schedule, us: median  p99   max   missed  (margin %lld)\n",
-                static_cast<long long>(lorkctl::kSearchMarginUs));
+                static_cast<long long>(lork::kSearchMarginUs));
     for (int code = 1; code <= 6; ++code) {
         const int32_t rate = lork::scor_table[size_t(code)];
         lork::test::SimProcess sim;
@@ -39,7 +41,7 @@ int main(int argc, char** argv) {
         lork::SystemClock clock;
         lork::FrameExchange fx(port, clock);
         const auto request = lork::rtu::readRequest(200, lork::reg::ReadHoldingRegisters, lork::reg::adr, 1);
-        const int64_t schedule = fx.wireUs(request.size() + 1) + lorkctl::reply_latency_us(fx);
+        const int64_t schedule = fx.wireUs(request.size() + 1) + lork::replyLatencyUs(fx);
         std::vector<int64_t> late;
         int missed = 0;
         for (int i = 0; i < probes; ++i) {

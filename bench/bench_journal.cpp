@@ -18,8 +18,8 @@ lork::ExchangeRecord Typical(int i, size_t reply_len) {
     lork::ExchangeRecord r;
     r.request = {0x05, 0x04, 0x00, 0x10, 0x00, 0x0D, 0x31, 0x8E};
     r.reply.assign(reply_len, uint8_t(i));
-    r.write_us = int64_t(i) * 20000;
-    r.last_byte_us = r.write_us + 30000 + i % 7000;
+    r.writeUs = int64_t(i) * 20000;
+    r.lastByteUs = r.writeUs + 30000 + i % 7000;
     r.kod_rez = i % 50 == 0 ? 11 : 0;  // one exchange in fifty fails
     r.command = lork::Command::Polling;
     r.command_run = uint64_t(i / 6);
@@ -27,11 +27,11 @@ lork::ExchangeRecord Typical(int i, size_t reply_len) {
 }
 
 // Fills a store of the default bound with frames of these lengths; returns its heap bytes.
-size_t Filled(size_t request_len, size_t reply_len) {
+size_t Filled(size_t requestLen, size_t reply_len) {
     const size_t before = heapBytes();
     auto* s = new lork::journal::Store;
     lork::ExchangeRecord r = Typical(0, reply_len);
-    r.request.assign(request_len, 0x05);
+    r.request.assign(requestLen, 0x05);
     for (size_t i = 0; i < s->ring.capacity(); ++i) s->add(int64_t(i), r);
     const size_t used = heapBytes() - before;
     delete s;

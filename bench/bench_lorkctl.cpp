@@ -57,7 +57,7 @@ double run_ms(const std::vector<std::string>& args) {
 
 // The budgets of the requests in a simulator log ("lork-sim: <- 05 03 0A 00 00 08 ..").
 std::vector<double> budgets(const std::string& log_path, int32_t rate) {
-    const uint8_t c = lork::table_code(lork::Scor_to_code(rate), rate);
+    const uint8_t c = lork::tableCode(lork::Scor_to_code(rate), rate);
     std::ifstream in(log_path);
     std::vector<double> out;
     std::string line;

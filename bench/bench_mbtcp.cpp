@@ -98,7 +98,7 @@ struct Server {
                     std::lock_guard<std::mutex> lock(mutex);
                     requests.push_back(rtu);
                 }
-                const uint16_t crc = lork::Crc16_modbus(rtu.data(), rtu.size());
+                const uint16_t crc = lork::crc16Modbus(rtu.data(), rtu.size());
                 rtu.push_back(uint8_t(crc & 0xFF));
                 rtu.push_back(uint8_t(crc >> 8));
                 const lork::sim::Reply r = model.handle(rtu);

@@ -208,12 +208,12 @@ Row runTicks(SimProcess& sim, const std::string& name, int32_t baud, double firs
     // back to back, the code and its data warm in the processor's caches;
     // once with the tick's own gap between exchanges, which the thread
     // sleeps through as it waits for the replies.
-    const auto replay = [&](int64_t gap_us) {
+    const auto replay = [&](int64_t gapUs) {
         std::vector<double> ms;
         for (int i = 0; i < 2 * ticks; ++i) {
             int64_t spent = 0;
             for (const ExchangeRecord& rec : taken[i & 1]) {
-                if (gap_us) usleep(useconds_t(gap_us));
+                if (gapUs) usleep(useconds_t(gapUs));
                 const int64_t ac = cpuUs();
                 core.feed.publish(rec);
                 spent += cpuUs() - ac;

@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < n; ++i) {
         now = t0 + int64_t(i) * 1000;
         const float proc = 30.f + 20.f * float(std::sin(i / 600.0));
-        if (const auto p = lork::trend::Reading_of(Block(proc, proc * 10.f), now)) {
+        if (const auto p = lork::trend::readingOf(Block(proc, proc * 10.f), now)) {
             trend.add(*p);
             window.appended();
         }

@@ -13,8 +13,8 @@ int main(int argc, char** argv) {
     if (argc < 7) return 2;
     modbus_t* ctx = modbus_new_rtu(argv[1], std::atoi(argv[2]), 'N', 8, 1);
     if (!ctx || modbus_connect(ctx) != 0) return 3;
-    const int timeout_ms = std::atoi(argv[3]);
-    modbus_set_response_timeout(ctx, 0, uint32_t(timeout_ms) * 1000);
+    const int timeoutMs = std::atoi(argv[3]);
+    modbus_set_response_timeout(ctx, 0, uint32_t(timeoutMs) * 1000);
     uint16_t regs[125];
     int found = 0;
     if (std::strcmp(argv[4], "scan") == 0) {

@@ -15,8 +15,8 @@ namespace {
 namespace reg = lork::reg;
 namespace rtu = lork::rtu;
 
-long word_arg(const std::string& what, const std::string& text, long lo, long hi) {
-    const auto v = to_number_or_hex(text, lo, hi);
+long wordArg(const std::string& what, const std::string& text, long lo, long hi) {
+    const auto v = toNumberOrHex(text, lo, hi);
     if (!v)
         throw Exit{ST_USAGE, "raw: " + what + " — число от " + std::to_string(lo) + " до " + std::to_string(hi) +
                                  " (десятичное или 0x...), а не '" + text + "'"};
@@ -26,7 +26,7 @@ long word_arg(const std::string& what, const std::string& text, long lo, long hi
 // A start given by a register's name ("res", "R") is that register's address.
 long start_arg(const std::string& text, lork::reg::Space space) {
     const reg::Register* r = reg::registerNamed(text);
-    if (!r) return word_arg("начало", text, 0, 0xFFFF);
+    if (!r) return wordArg("начало", text, 0, 0xFFFF);
     if (r->space != space)
         throw Exit{ST_USAGE, "raw: регистр " + text + " читается функцией " + std::to_string(r->readFunction())};
     return r->address;
@@ -38,31 +38,31 @@ std::string hex4(long v) {
     return buf;
 }
 
-RawResult run_raw(Session& s, const std::vector<uint8_t>& request) {
-    s.open_line();
+RawResult runRaw(Session& s, const std::vector<uint8_t>& request) {
+    s.openLine();
     lork::FrameExchange fx(s.port(), s.clock());
-    const RawResult r = raw_exchange(s, fx, request);
-    if (r.error != 0) throw Exit{ST_PORT, "порт " + s.ls().port_name + ": " + port_cause(s.port(), s.ls().port_name, r.error)};
+    const RawResult r = rawExchange(s, fx, request);
+    if (r.error != 0) throw Exit{ST_PORT, "порт " + s.ls().port_name + ": " + portCause(s.port(), s.ls().port_name, r.error)};
     if (!r.check.ok()) throw Exit{ST_REFUSED, rtu::checkText(r.check)};
     return r;
 }
 
-int raw_read(const Options& o) {
+int rawRead(const Options& o) {
     // "raw read ИМЯ": the register's own function, address and width.
     const reg::Register* named = o.words.size() == 2 ? reg::registerNamed(o.words[1]) : nullptr;
     if (o.words.size() != 4 && !named)
         throw Exit{ST_USAGE, o.words.size() == 2 ? "raw: регистра " + o.words[1] + " нет (имена — в lorkctl raw --help)"
                                                  : "raw read ФУНКЦИЯ НАЧАЛО КОЛИЧЕСТВО или raw read ИМЯ"};
     const auto func = named ? named->readFunction()
-                            : uint8_t(word_arg("функция", o.words[1], reg::ReadCoils, reg::ReadInputRegisters));
+                            : uint8_t(wordArg("функция", o.words[1], reg::ReadCoils, reg::ReadInputRegisters));
     const long start = named ? named->address : start_arg(o.words[2], *reg::spaceOfFunction(func));
     const bool bits = func == reg::ReadCoils || func == reg::ReadDiscreteInputs;
     const long count =
-        named ? named->width : word_arg("количество", o.words[3], 1, bits ? rtu::maxReadBits : rtu::maxReadRegisters);
+        named ? named->width : wordArg("количество", o.words[3], 1, bits ? rtu::maxReadBits : rtu::maxReadRegisters);
     if (start + count > 0x10000) throw Exit{ST_USAGE, "raw: начало + количество больше 65536"};
     Session s(o);
     const auto request = rtu::readRequest(s.ls().adr, func, uint16_t(start), uint16_t(count));
-    const auto values = rtu::replyValues(request, run_raw(s, request).reply);
+    const auto values = rtu::replyValues(request, runRaw(s, request).reply);
     if (o.has("json")) {
         std::string out = "[";
         for (size_t i = 0; i < values.size(); ++i)
@@ -81,11 +81,11 @@ int raw_read(const Options& o) {
     return ST_OK;
 }
 
-int raw_write(const Options& o) {
+int rawWrite(const Options& o) {
     if (o.words.size() < 3) throw Exit{ST_USAGE, "raw write НАЧАЛО ЗНАЧЕНИЕ..."};
     const long start = start_arg(o.words[1], reg::Space::Holding);
     std::vector<uint16_t> values;
-    for (size_t i = 2; i < o.words.size(); ++i) values.push_back(uint16_t(word_arg("значение", o.words[i], 0, 0xFFFF)));
+    for (size_t i = 2; i < o.words.size(); ++i) values.push_back(uint16_t(wordArg("значение", o.words[i], 0, 0xFFFF)));
     if (values.size() > rtu::maxWriteRegisters)
         throw Exit{ST_USAGE, "raw: не больше " + std::to_string(rtu::maxWriteRegisters) + " регистров за раз"};
     if (start + long(values.size()) > 0x10000) throw Exit{ST_USAGE, "raw: начало + количество больше 65536"};
@@ -93,17 +93,17 @@ int raw_write(const Options& o) {
     // instrument could drop off the line.
     if (!o.has("yes")) throw Exit{ST_USAGE, "raw write пишет в прибор только с --yes"};
     Session s(o);
-    run_raw(s, rtu::writeRequest(s.ls().adr, uint16_t(start), values));
+    runRaw(s, rtu::writeRequest(s.ls().adr, uint16_t(start), values));
     std::printf("записано %zu с %s\n", values.size(), hex4(start).c_str());
     return ST_OK;
 }
 
 }  // namespace
 
-int cmd_raw(const Options& o) {
-    allow_only(o, {"json", "yes"});
-    if (!o.words.empty() && o.words[0] == "read") return raw_read(o);
-    if (!o.words.empty() && o.words[0] == "write") return raw_write(o);
+int cmdRaw(const Options& o) {
+    allowOnly(o, {"json", "yes"});
+    if (!o.words.empty() && o.words[0] == "read") return rawRead(o);
+    if (!o.words.empty() && o.words[0] == "write") return rawWrite(o);
     throw Exit{ST_USAGE, "raw read ... или raw write ... (lorkctl raw --help)"};
 }
 

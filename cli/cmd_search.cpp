@@ -20,15 +20,15 @@ struct Found {
     int32_t rate;
 };
 
-std::vector<int> parse_rates(const Options& o, int current_code) {
+std::vector<int> parseRates(const Options& o, int currentCode) {
     const auto v = o.value("rates");
-    if (!v) return {current_code};
+    if (!v) return {currentCode};
     if (*v == "all") return {};  // all six: the rate search of each address
     std::vector<int> codes;
     std::stringstream in(*v);
     std::string item;
     while (std::getline(in, item, ',')) {
-        const auto code = rate_code(item);
+        const auto code = rateCode(item);
         if (!code) throw Exit{ST_USAGE, "--rates: all или скорости через запятую из 4800, 9600, 19200, 38400, 57600, 115200"};
         codes.push_back(*code);
     }
@@ -36,32 +36,32 @@ std::vector<int> parse_rates(const Options& o, int current_code) {
     return codes;
 }
 
-int search_fast(Options o, int from, int to) {
+int searchFast(Options o, int from, int to) {
     FastPlan plan;
     plan.from = from;
     plan.to = to;
     // "all" is for the sweep; the session takes the line without it.
-    const bool all_parity = o.value("parity") == "all", all_stop = o.value("stopbits") == "all";
-    if (all_parity) o.values.erase("parity");
-    if (all_stop) o.values.erase("stopbits");
+    const bool allParity = o.value("parity") == "all", allStop = o.value("stopbits") == "all";
+    if (allParity) o.values.erase("parity");
+    if (allStop) o.values.erase("stopbits");
     Session s(o);
-    plan.codes = parse_rates(o, s.ls().scor_code);
+    plan.codes = parseRates(o, s.ls().scor_code);
     if (plan.codes.empty()) plan.codes = {1, 2, 3, 4, 5, 6};
-    plan.parities = all_parity ? std::vector<uint8_t>{0, 1, 2} : std::vector<uint8_t>{s.ls().parity};
-    plan.stopbits = all_stop ? std::vector<uint8_t>{1, 2} : std::vector<uint8_t>{s.ls().stopbit};
-    s.open_line();
-    catch_interrupt();
-    s.stop_probes_on(interrupted);
-    const std::vector<FastFound> found = fast_search(s, plan);
+    plan.parities = allParity ? std::vector<uint8_t>{0, 1, 2} : std::vector<uint8_t>{s.ls().parity};
+    plan.stopbits = allStop ? std::vector<uint8_t>{1, 2} : std::vector<uint8_t>{s.ls().stopbit};
+    s.openLine();
+    catchInterrupt();
+    s.stopProbesOn(interrupted);
+    const std::vector<FastFound> found = fastSearch(s, plan);
     if (interrupted()) std::fprintf(stderr, "lorkctl: прервано\n");
-    const bool sweep = all_parity || all_stop;
+    const bool sweep = allParity || allStop;
     if (o.has("json")) {
         std::string out = "[";
         for (const auto& f : found)
             out += (out.size() > 1 ? ", " : "") + JsonObject()
                                                       .add("address", long(f.address))
                                                       .add("rate", long(f.rate))
-                                                      .add("parity", parity_name(f.parity))
+                                                      .add("parity", parityName(f.parity))
                                                       .add("stopbits", long(f.stopbits))
                                                       .str();
         std::printf("%s]\n", out.c_str());
@@ -69,7 +69,7 @@ int search_fast(Options o, int from, int to) {
         std::string out;
         for (const auto& f : found) {
             out += (out.empty() ? "" : " ") + std::to_string(f.address) + ":" + std::to_string(f.rate);
-            if (sweep) out += ":" + parity_name(f.parity) + ":" + std::to_string(f.stopbits);
+            if (sweep) out += ":" + parityName(f.parity) + ":" + std::to_string(f.stopbits);
         }
         std::printf("%s\n", out.c_str());
     }
@@ -77,7 +77,7 @@ int search_fast(Options o, int from, int to) {
     return ST_OK;
 }
 
-std::string mm_ss(long ms) {
+std::string minutesSeconds(long ms) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%02ld:%02ld", ms / 60000, ms / 1000 % 60);
     return buf;
@@ -85,18 +85,18 @@ std::string mm_ss(long ms) {
 
 }  // namespace
 
-int cmd_search(const Options& o) {
-    allow_only(o, {"rates", "from", "to", "json", "fast"});
+int cmdSearch(const Options& o) {
+    allowOnly(o, {"rates", "from", "to", "json", "fast"});
     if (!o.words.empty()) throw Exit{ST_USAGE, "search: лишние слова"};
     const int from = int(o.number("from", 1, 247).value_or(1));
     const int to = int(o.number("to", 1, 247).value_or(247));
     if (from > to) throw Exit{ST_USAGE, "--from больше --to"};
-    if (o.has("fast")) return search_fast(o, from, to);
+    if (o.has("fast")) return searchFast(o, from, to);
     Session s(o);
-    const std::vector<int> codes = parse_rates(o, s.ls().scor_code);
-    s.open_line();
-    catch_interrupt();
-    s.stop_probes_on(interrupted);
+    const std::vector<int> codes = parseRates(o, s.ls().scor_code);
+    s.openLine();
+    catchInterrupt();
+    s.stopProbesOn(interrupted);
 
     auto& clock = s.core().link.clock();
     const bool tty = isatty(STDERR_FILENO);
@@ -115,7 +115,7 @@ int cmd_search(const Options& o) {
         const long elapsed = long((clock.nowUs() - t0) / 1000);
         const long left = a == from ? 0 : elapsed * (to - a + 1) / (a - from);
         std::fprintf(stderr, "%sадрес %d, скорость %s, прошло %s, осталось ~%s%s", tty ? "\r" : "", a, rates.c_str(),
-                     mm_ss(elapsed).c_str(), mm_ss(left).c_str(), tty ? "   " : "\n");
+                     minutesSeconds(elapsed).c_str(), minutesSeconds(left).c_str(), tty ? "   " : "\n");
     };
     steps.done = [&](int a, uint8_t code) {
         if (code != 0) found.push_back({a, lork::scor_table[code]});

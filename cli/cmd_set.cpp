@@ -6,17 +6,17 @@
 
 namespace lorkctl {
 
-int cmd_set(const Options& o) {
-    allow_only(o, {"strict", "force"});
+int cmdSet(const Options& o) {
+    allowOnly(o, {"strict", "force"});
     if (o.words.empty()) throw Exit{ST_USAGE, "set: нужны КЛЮЧ=ЗНАЧЕНИЕ"};
     // Every value is checked before the port is even opened.
-    const auto wanted = parse_assignments(o.words, false);
+    const auto wanted = parseAssignments(o.words, false);
     Session s(o);
-    s.open_line();
-    read_params(s);
-    check_rules(s.st(), wanted, o.has("force") && !o.has("strict"));
-    for (const auto& [set, v] : ordered_writes(s.st(), wanted)) write_setting(s, *set, v);
-    read_params(s);
+    s.openLine();
+    readParams(s);
+    checkRules(s.st(), wanted, o.has("force") && !o.has("strict"));
+    for (const auto& [set, v] : orderedWrites(s.st(), wanted)) writeSetting(s, *set, v);
+    readParams(s);
     verify(s, wanted);
     std::string done;
     for (const auto& [set, v] : wanted) done += std::string(done.empty() ? "" : " ") + set->key + "=" + std::to_string(v);
@@ -24,35 +24,35 @@ int cmd_set(const Options& o) {
     return ST_OK;
 }
 
-int cmd_set_interface(const Options& o) {
-    allow_only(o, {});
+int cmdSetInterface(const Options& o) {
+    allowOnly(o, {});
     static const std::pair<const char*, const char*> keys[] = {
         {"set-address", "address"}, {"set-baud", "baud"}, {"set-parity", "parity"}, {"set-stopbits", "stopbits"}};
     std::string key;
     for (const auto& [cmd, k] : keys)
         if (o.command == cmd) key = k;
     if (o.words.size() != 1) throw Exit{ST_USAGE, o.command + ": нужно одно значение"};
-    const auto wanted = parse_assignments({key + "=" + o.words[0]}, true);
+    const auto wanted = parseAssignments({key + "=" + o.words[0]}, true);
     Session s(o);
-    s.open_line();
+    s.openLine();
     // Silence from here on leaves open whether the instrument took the write.
-    const unsigned old_adr = s.ls().adr;
+    const unsigned oldAdr = s.ls().adr;
     if (key == "address")
-        s.set_no_reply_hint("прибор мог остаться на адресе " + std::to_string(old_adr) + ": попробуйте --address " +
-                            std::to_string(wanted[0].second) + " или --address " + std::to_string(old_adr) +
+        s.setNoReplyHint("прибор мог остаться на адресе " + std::to_string(oldAdr) + ": попробуйте --address " +
+                            std::to_string(wanted[0].second) + " или --address " + std::to_string(oldAdr) +
                             ", или найдите его: lorkctl search");
     else
-        s.set_no_reply_hint("найти прибор на всех скоростях: lorkctl search --rates all");
-    write_setting(s, *wanted[0].first, wanted[0].second);
+        s.setNoReplyHint("найти прибор на всех скоростях: lorkctl search --rates all");
+    writeSetting(s, *wanted[0].first, wanted[0].second);
     // Verified at the new settings: the instrument answers there or not at all.
-    read_interface(s);
+    readInterface(s);
     verify(s, wanted);
     const auto& ls = s.ls();
     std::printf("адрес %u, скорость %d, паритет %s, стопбит %u\n", unsigned(ls.adr), int(ls.scor),
-                parity_name(ls.parity).c_str(), unsigned(ls.stopbit));
+                parityName(ls.parity).c_str(), unsigned(ls.stopbit));
     // lorkctl never writes the window's settings: the next command starts from them again.
     lork::LineSettings file;
-    if (load_settings_defaults(file) && key == "address" && file.adr != ls.adr)
+    if (loadSettingsDefaults(file) && key == "address" && file.adr != ls.adr)
         std::fprintf(stderr, "lorkctl: дальше укажите --address %u: в настройках окна по-прежнему адрес %u\n",
                      unsigned(ls.adr), unsigned(file.adr));
     return ST_OK;

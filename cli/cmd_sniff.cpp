@@ -32,7 +32,7 @@ public:
     Output(const std::string& path, const char* what) : path_(path) {
         if (path.empty()) return;
         f_ = std::fopen(path.c_str(), "wb");
-        if (!f_) throw Exit{ST_RECORD, std::string(what) + " " + path + ": " + file_error_words(errno)};
+        if (!f_) throw Exit{ST_RECORD, std::string(what) + " " + path + ": " + channelFileErrorWords(errno)};
     }
     ~Output() {
         if (f_) std::fclose(f_);
@@ -48,7 +48,7 @@ public:
         }
     }
     // The failure to write, in words; empty when everything went in.
-    std::string failure() const { return failed_ ? path_ + ": " + file_error_words(error_) : std::string(); }
+    std::string failure() const { return failed_ ? path_ + ": " + channelFileErrorWords(error_) : std::string(); }
 
 private:
     std::string path_;
@@ -66,12 +66,12 @@ std::string lineText(const mon::Frame& f, const cap::TimeBase& base) {
 std::string jsonText(const mon::Frame& f, const cap::TimeBase& base) {
     JsonObject j;
     j.add("seq", long(f.seq));
-    j.add_json("t", cap::secondsText(f, base));
-    j.add("time", lork::records::isoLocalTime(base.wallUs(f.t_us) / 1000, true));
+    j.addJson("t", cap::secondsText(f, base));
+    j.add("time", lork::records::isoLocalTime(base.wallUs(f.tUs) / 1000, true));
     j.add("kind", mon::kindKey(f.kind));
     j.add("address", long(f.address));
     j.add("function", long(f.function));
-    j.add_json("crc_ok", f.crc_ok ? "true" : "false");
+    j.addJson("crc_ok", f.crc_ok ? "true" : "false");
     if (f.pair) j.add("pair", long(f.pair));
     j.add("text", f.text);
     j.add("bytes", mon::hexText(f.bytes));
@@ -80,24 +80,24 @@ std::string jsonText(const mon::Frame& f, const cap::TimeBase& base) {
 
 }  // namespace
 
-int cmd_sniff(const Options& o) {
-    allow_only(o, {"gap", "reply-timeout", "pcap", "csv", "json", "frames", "duration"});
+int cmdSniff(const Options& o) {
+    allowOnly(o, {"gap", "reply-timeout", "pcap", "csv", "json", "frames", "duration"});
     for (const char* other : {"address", "timeout", "retries"})
         if (o.has(other)) throw Exit{ST_USAGE, std::string("sniff слушает все адреса и ничего не отправляет: --") + other + " не нужен"};
     if (!o.words.empty()) throw Exit{ST_USAGE, "sniff: лишние слова"};
 
     lork::LineSettings ls;
-    const bool port_known = load_settings_defaults(ls);
+    const bool portKnown = loadSettingsDefaults(ls);
     if (auto p = o.value("port")) ls.port_name = *p;
-    else if (!port_known) throw Exit{ST_USAGE, "порт не задан: укажите --port"};
+    else if (!portKnown) throw Exit{ST_USAGE, "порт не задан: укажите --port"};
     if (const std::string refusal = mon::listenRefusal(ls.port_name); !refusal.empty()) throw Exit{ST_USAGE, refusal};
     if (auto b = o.value("baud")) {
-        const auto code = rate_code(*b);
+        const auto code = rateCode(*b);
         if (!code) throw Exit{ST_USAGE, "--baud: скорость должна быть одной из 4800, 9600, 19200, 38400, 57600, 115200"};
         ls.scor = lork::scor_table[size_t(*code)];
     }
     if (auto p = o.value("parity")) {
-        const auto code = parity_code(*p);
+        const auto code = parityCode(*p);
         if (!code) throw Exit{ST_USAGE, "--parity: none, even или odd (0, 1, 2)"};
         ls.parity = uint8_t(*code);
     }
@@ -105,34 +105,34 @@ int cmd_sniff(const Options& o) {
     const lork::LineConfig cfg{ls.scor, 8, ls.parity, ls.stopbit, 0};
     mon::Timing timing = mon::timingFor(cfg);
     if (auto g = o.value("gap")) {
-        const auto v = to_decimal(*g, 0.1, 1000);
+        const auto v = toDecimal(*g, 0.1, 1000);
         if (!v) throw Exit{ST_USAGE, "--gap: тишина между кадрами, мс, от 0.1 до 1000"};
-        timing.gap_us = int64_t(*v * 1000 + 0.5);
+        timing.gapUs = int64_t(*v * 1000 + 0.5);
     }
     if (auto t = o.number("reply-timeout", 1, 60000)) timing.reply_timeout_us = *t * 1000;
-    const auto frames_wanted = o.number("frames", 1, 1'000'000'000);
-    std::optional<double> duration_s;
+    const auto framesWanted = o.number("frames", 1, 1'000'000'000);
+    std::optional<double> durationS;
     if (auto d = o.value("duration")) {
-        duration_s = to_decimal(*d, 0.1, 1e7);
-        if (!duration_s) throw Exit{ST_USAGE, "--duration: секунды от 0.1"};
+        durationS = toDecimal(*d, 0.1, 1e7);
+        if (!durationS) throw Exit{ST_USAGE, "--duration: секунды от 0.1"};
     }
     const bool json = o.has("json");
 
     Output pcap(o.value("pcap").value_or(""), "--pcap");
     Output csv(o.value("csv").value_or(""), "--csv");
 
-    mon::ListenOnlyPort port(make_port(ls.port_name));
+    mon::ListenOnlyPort port(makePort(ls.port_name));
     if (const uint32_t e = port.open(ls.port_name))
-        throw Exit{ST_PORT, "порт " + ls.port_name + " не открыть: " + port_cause(port, ls.port_name, e)};
+        throw Exit{ST_PORT, "порт " + ls.port_name + " не открыть: " + portCause(port, ls.port_name, e)};
     if (const uint32_t e = port.configure(cfg))
-        throw Exit{ST_PORT, "порт " + ls.port_name + " не настроить: " + port_cause(port, ls.port_name, e)};
+        throw Exit{ST_PORT, "порт " + ls.port_name + " не настроить: " + portCause(port, ls.port_name, e)};
 
     // What the port held before the start was heard at no known time.
     port.purgeInput();
     lork::SystemClock clock;
     cap::TimeBase base;
-    base.mono_us = clock.nowUs();
-    base.wall_us = std::chrono::duration_cast<std::chrono::microseconds>(
+    base.monoStartUs = clock.nowUs();
+    base.wallStartUs = std::chrono::duration_cast<std::chrono::microseconds>(
                        std::chrono::system_clock::now().time_since_epoch()).count();
     pcap.put(cap::pcapHeader());
     csv.put(cap::csvHeader() + "\n");
@@ -151,18 +151,18 @@ int cmd_sniff(const Options& o) {
     mon::LineListener listener(port, clock, monitor);
 
     std::fprintf(stderr, "lorkctl: слушаю %s, %d бод, паритет %s, стопбит %u; тишина между кадрами %.2f мс; Ctrl-C — конец\n",
-                 ls.port_name.c_str(), int(ls.scor), parity_name(ls.parity).c_str(), unsigned(ls.stopbit),
-                 double(timing.gap_us) / 1000.0);
-    catch_interrupt();
-    std::string port_failure;
-    const int64_t end_us = duration_s ? base.mono_us + int64_t(*duration_s * 1e6) : INT64_MAX;
-    while (!interrupted() && clock.nowUs() < end_us && !(frames_wanted && heard >= uint64_t(*frames_wanted))) {
+                 ls.port_name.c_str(), int(ls.scor), parityName(ls.parity).c_str(), unsigned(ls.stopbit),
+                 double(timing.gapUs) / 1000.0);
+    catchInterrupt();
+    std::string portFailure;
+    const int64_t endUs = durationS ? base.monoStartUs + int64_t(*durationS * 1e6) : INT64_MAX;
+    while (!interrupted() && clock.nowUs() < endUs && !(framesWanted && heard >= uint64_t(*framesWanted))) {
         if (!listener.step(50'000)) {
-            port_failure = port_cause(port, ls.port_name, port.lastReadError());
+            portFailure = portCause(port, ls.port_name, port.lastReadError());
             break;
         }
     }
-    if (!frames_wanted || heard < uint64_t(*frames_wanted)) monitor.flush(clock.nowUs());
+    if (!framesWanted || heard < uint64_t(*framesWanted)) monitor.flush(clock.nowUs());
 
     std::fprintf(stderr,
                  "lorkctl: кадров %llu: запросов %llu, ответов %llu, исключений %llu, с ошибкой КС %llu, "
@@ -174,7 +174,7 @@ int cmd_sniff(const Options& o) {
                  (unsigned long long)counts[int(mon::Kind::NoReply)], (unsigned long long)monitor.bytesHeard());
     if (port.refusedWrites() != 0)  // nothing here writes; a change that did would show
         throw Exit{ST_PORT, "отказано в записи в порт: " + std::to_string(port.refusedWrites())};
-    if (!port_failure.empty()) throw Exit{ST_PORT, "порт " + ls.port_name + ": " + port_failure};
+    if (!portFailure.empty()) throw Exit{ST_PORT, "порт " + ls.port_name + ": " + portFailure};
     for (const Output* f : {&pcap, &csv})
         if (const std::string why = f->failure(); !why.empty()) throw Exit{ST_RECORD, "не записан " + why};
     return ST_OK;

@@ -12,6 +12,6 @@ using lork::FastFound;
 using lork::FastPlan;
 
 // Ctrl-C ends the sweep at the current address; what was found is returned.
-std::vector<FastFound> fast_search(Session& s, FastPlan plan);
+std::vector<FastFound> fastSearch(Session& s, FastPlan plan);
 
 }  // namespace lorkctl

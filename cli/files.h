@@ -13,7 +13,7 @@ inline constexpr size_t kTemplateCap = 4096;
 
 // The template's bytes; anything but a regular file of at most kTemplateCap
 // bytes throws Exit(ST_USAGE), the file named first.
-std::string read_template_file(const std::string& path);
+std::string readTemplateFile(const std::string& path);
 
 // The record, opened for appending (created when missing). A pipe without a
 // reader, a folder or a file that cannot be written throws Exit(ST_RECORD).
@@ -26,7 +26,7 @@ public:
 
     // Appends line (with its line end) in one write and closes the file; the
     // failure in words, empty when the line went in whole.
-    std::string append_and_close(const std::string& line);
+    std::string appendAndClose(const std::string& line);
     // For the record of a run cut short, written from the signal's handler.
     int fd() const { return fd_; }
     const std::string& path() const { return path_; }
@@ -37,6 +37,6 @@ private:
 };
 
 // Why a file could not be used, in Russian words (the system's text after them).
-std::string file_error_words(int err);
+std::string channelFileErrorWords(int err);
 
 }  // namespace lorkctl

@@ -11,7 +11,7 @@
 
 namespace lorkctl {
 
-std::string file_error_words(int err) {
+std::string channelFileErrorWords(int err) {
     // A channel (FIFO) has its own ways to fail; every other cause reads as
     // the program's other file failures do.
     const char* words = nullptr;
@@ -19,16 +19,16 @@ std::string file_error_words(int err) {
     case ENXIO: words = "у канала нет читателя"; break;
     case EAGAIN: words = "канал переполнен, его не читают"; break;
     case EPIPE: words = "читатель канала ушёл"; break;
-    default: return lork::File_error_text(err);
+    default: return lork::fileErrorText(err);
     }
     return std::string(words) + " [" + std::strerror(err) + "]";
 }
 
-std::string read_template_file(const std::string& path) {
+std::string readTemplateFile(const std::string& path) {
     auto refuse = [&](const std::string& why) { return Exit{ST_USAGE, path + ": " + why}; };
     // Without waiting: a FIFO would block the open until someone writes to it.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) throw refuse(file_error_words(errno));
+    if (fd < 0) throw refuse(channelFileErrorWords(errno));
     struct stat sb {};
     if (::fstat(fd, &sb) != 0 || !S_ISREG(sb.st_mode)) {
         ::close(fd);
@@ -42,7 +42,7 @@ std::string read_template_file(const std::string& path) {
         if (n < 0) {
             const int err = errno;
             ::close(fd);
-            throw refuse(file_error_words(err));
+            throw refuse(channelFileErrorWords(err));
         }
         if (n == 0) break;
         text.append(buf, size_t(n));
@@ -59,21 +59,21 @@ RecordFile::RecordFile(const std::string& path) : path_(path) {
     // O_NONBLOCK: a FIFO without a reader fails at once (ENXIO) instead of
     // holding the open, and a full pipe fails the write instead of holding it.
     fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (fd_ < 0) throw Exit{ST_RECORD, "--record " + path + ": не открыть: " + file_error_words(errno)};
+    if (fd_ < 0) throw Exit{ST_RECORD, "--record " + path + ": не открыть: " + channelFileErrorWords(errno)};
 }
 
 RecordFile::~RecordFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-std::string RecordFile::append_and_close(const std::string& line) {
+std::string RecordFile::appendAndClose(const std::string& line) {
     ssize_t n;
     do n = ::write(fd_, line.data(), line.size());
     while (n < 0 && errno == EINTR);
     int err = n < 0 ? errno : size_t(n) != line.size() ? ENOSPC : 0;
     if (::close(fd_) != 0 && err == 0) err = errno;
     fd_ = -1;
-    return err ? file_error_words(err) : std::string();
+    return err ? channelFileErrorWords(err) : std::string();
 }
 
 }  // namespace lorkctl

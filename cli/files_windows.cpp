@@ -22,21 +22,21 @@ std::wstring wide(const std::string& utf8) {
 }
 }  // namespace
 
-std::string file_error_words(int err) {
+std::string channelFileErrorWords(int err) {
     // A channel (FIFO) has its own ways to fail; every other cause reads as
     // the program's other file failures do.
     const char* words = nullptr;
     switch (err) {
     case EPIPE: words = "читатель канала ушёл"; break;
-    default: return lork::File_error_text(err);
+    default: return lork::fileErrorText(err);
     }
     return std::string(words) + " [" + std::strerror(err) + "]";
 }
 
-std::string read_template_file(const std::string& path) {
+std::string readTemplateFile(const std::string& path) {
     auto refuse = [&](const std::string& why) { return Exit{ST_USAGE, path + ": " + why}; };
     const int fd = _wopen(wide(path).c_str(), _O_RDONLY | _O_BINARY);
-    if (fd < 0) throw refuse(file_error_words(errno));
+    if (fd < 0) throw refuse(channelFileErrorWords(errno));
     struct _stat64 sb {};
     // A device (CON, NUL, a COM port) or a pipe is no template.
     if (_fstat64(fd, &sb) != 0 || !(sb.st_mode & _S_IFREG) || GetFileType(HANDLE(_get_osfhandle(fd))) != FILE_TYPE_DISK) {
@@ -50,7 +50,7 @@ std::string read_template_file(const std::string& path) {
         if (n < 0) {
             const int err = errno;
             _close(fd);
-            throw refuse(file_error_words(err));
+            throw refuse(channelFileErrorWords(err));
         }
         if (n == 0) break;
         text.append(buf, size_t(n));
@@ -65,19 +65,19 @@ std::string read_template_file(const std::string& path) {
 
 RecordFile::RecordFile(const std::string& path) : path_(path) {
     fd_ = _wopen(wide(path).c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
-    if (fd_ < 0) throw Exit{ST_RECORD, "--record " + path + ": не открыть: " + file_error_words(errno)};
+    if (fd_ < 0) throw Exit{ST_RECORD, "--record " + path + ": не открыть: " + channelFileErrorWords(errno)};
 }
 
 RecordFile::~RecordFile() {
     if (fd_ >= 0) _close(fd_);
 }
 
-std::string RecordFile::append_and_close(const std::string& line) {
+std::string RecordFile::appendAndClose(const std::string& line) {
     const int n = _write(fd_, line.data(), unsigned(line.size()));
     int err = n < 0 ? errno : size_t(n) != line.size() ? ENOSPC : 0;
     if (_close(fd_) != 0 && err == 0) err = errno;
     fd_ = -1;
-    return err ? file_error_words(err) : std::string();
+    return err ? channelFileErrorWords(err) : std::string();
 }
 
 }  // namespace lorkctl

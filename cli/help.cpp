@@ -12,12 +12,12 @@ namespace {
 
 // Each system's own folders, port names and signals.
 #ifdef _WIN32
-const char* const k_line =
+const char* const kLine =
     "Параметры линии (по умолчанию — из testlork.ini окна в %APPDATA%\\testlork;\n"
     "lorkctl этот файл только читает):\n"
     "  --port ИМЯ            порт: COM3, COM10, tcp://УЗЕЛ:ПОРТ, rfc2217://УЗЕЛ:ПОРТ,\n"
 #else
-const char* const k_line =
+const char* const kLine =
     "Параметры линии (по умолчанию — из testlork.ini окна в $XDG_CONFIG_HOME или ~/.config;\n"
     "lorkctl этот файл только читает):\n"
     "  --port ИМЯ|ПУТЬ       порт: ttyUSB0, /dev/pts/3, tcp://УЗЕЛ:ПОРТ, rfc2217://УЗЕЛ:ПОРТ,\n"
@@ -32,7 +32,7 @@ const char* const k_line =
     "  --retries N           повторить неудачный обмен до N раз (0..100); запись после\n"
     "                        ответа с неверной КС или исключения не повторяется\n";
 
-const char* const k_exit =
+const char* const kExit =
     "Код выхода: 0 — успешно; 1 — прибор отказал или не ответил (текст результата\n"
     "на stderr, например \" не дождались ответа\"); 2 — ошибка в командной строке или\n"
     "значении (ничего не отправлено); 3 — порт не открыть (с причиной); 4 — calibrate:\n"
@@ -175,7 +175,7 @@ const Help helps[] = {
      "с окном (по нему окно составляет протокол калибровки):\n"},
 };
 
-std::string g_text;
+std::string gText;
 
 // The register table's names, function and address, a few to a line.
 std::string register_names() {
@@ -195,17 +195,17 @@ std::string register_names() {
 
 }  // namespace
 
-const char* help_text(const std::string& command) {
+const char* helpText(const std::string& command) {
     for (const auto& h : helps)
         if (command == h.command) {
-            g_text = h.text;
+            gText = h.text;
             // Where the log is differs between systems and users: told as it is here.
-            if (command == "calibrate") g_text += "  " + lork::calib::Default_path() + "\n";
-            if (command == "raw") g_text += register_names();
-            g_text += std::string("\n") + k_line + "\n" + k_exit;
-            return g_text.c_str();
+            if (command == "calibrate") gText += "  " + lork::calib::defaultPath() + "\n";
+            if (command == "raw") gText += register_names();
+            gText += std::string("\n") + kLine + "\n" + kExit;
+            return gText.c_str();
         }
-    g_text =
+    gText =
         "lorkctl — прибор ЛОРК из сценария (Modbus RTU по RS-485)\n"
         "lorkctl КОМАНДА [параметры]; lorkctl КОМАНДА --help — подробно.\n\n"
         "Команды:\n"
@@ -219,8 +219,8 @@ const char* help_text(const std::string& command) {
         "  apply ШАБЛОН  настройка по шаблону JSON с записью итога\n"
         "  raw read|write ...  любые регистры (диагностика)\n"
         "  sniff         монитор линии: слушает чужой обмен, ничего не отправляет\n\n";
-    g_text += std::string(k_line) + "\n" + k_exit;
-    return g_text.c_str();
+    gText += std::string(kLine) + "\n" + kExit;
+    return gText.c_str();
 }
 
 }  // namespace lorkctl

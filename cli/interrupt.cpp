@@ -10,29 +10,29 @@
 namespace lorkctl {
 
 namespace {
-volatile sig_atomic_t g_signal = 0;
+volatile sig_atomic_t gSignal = 0;
 
 // The record the end by the signal leaves; changed only with the signals held.
-int g_record_fd = -1;
-std::string g_record_line;
+int gRecordFd = -1;
+std::string gRecordLine;
 
-void die_by(int sig) {
-    if (g_record_fd >= 0) {
+void dieBy(int sig) {
+    if (gRecordFd >= 0) {
         // One write() of a line made beforehand: safe in a signal's handler.
-        const ssize_t n = write(g_record_fd, g_record_line.data(), g_record_line.size());
+        const ssize_t n = write(gRecordFd, gRecordLine.data(), gRecordLine.size());
         (void)n;  // the program ends by the signal whatever came of it
-        g_record_fd = -1;
+        gRecordFd = -1;
     }
     signal(sig, SIG_DFL);
     raise(sig);
 }
 
-void on_grace_over(int) { die_by(g_signal != 0 ? int(g_signal) : SIGINT); }
+void onGraceOver(int) { dieBy(gSignal != 0 ? int(gSignal) : SIGINT); }
 
-void on_signal(int sig) {
+void onSignal(int sig) {
     // A second one ends the program at once, through the same record.
-    if (g_signal != 0) die_by(sig);
-    g_signal = sig;
+    if (gSignal != 0) dieBy(sig);
+    gSignal = sig;
     itimerval grace{};
     grace.it_value.tv_sec = kGraceMs / 1000;
     grace.it_value.tv_usec = kGraceMs % 1000 * 1000;
@@ -41,25 +41,25 @@ void on_signal(int sig) {
 }  // namespace
 
 // A UTF-8 locale's terminal and arguments are already what the program speaks.
-char** prepare_console(int, char** argv) { return argv; }
+char** prepareConsole(int, char** argv) { return argv; }
 
-void catch_interrupt() {
+void catchInterrupt() {
     struct sigaction sa {};
-    sa.sa_handler = on_grace_over;
+    sa.sa_handler = onGraceOver;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGALRM, &sa, nullptr);
-    sa.sa_handler = on_signal;
+    sa.sa_handler = onSignal;
     sigaddset(&sa.sa_mask, SIGINT);
     sigaddset(&sa.sa_mask, SIGTERM);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 }
 
-void raise_interrupt() { die_by(g_signal != 0 ? int(g_signal) : SIGINT); }
+void raiseInterrupt() { dieBy(gSignal != 0 ? int(gSignal) : SIGINT); }
 
-bool interrupted() { return g_signal != 0; }
+bool interrupted() { return gSignal != 0; }
 
-void sleep_unless_interrupted(long ms) {
+void sleepUnlessInterrupted(long ms) {
     using namespace std::chrono;
     const auto end = steady_clock::now() + milliseconds(ms);
     while (!interrupted() && steady_clock::now() < end)
@@ -67,7 +67,7 @@ void sleep_unless_interrupted(long ms) {
 }
 
 namespace {
-sigset_t ending_signals() {
+sigset_t endingSignals() {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
@@ -78,22 +78,22 @@ sigset_t ending_signals() {
 }  // namespace
 
 // Held ones may nest: the outermost lets the signals go.
-int g_held = 0;
+int gHeld = 0;
 
 SignalsHeld::SignalsHeld() {
-    const sigset_t set = ending_signals();
-    if (g_held++ == 0) sigprocmask(SIG_BLOCK, &set, nullptr);
+    const sigset_t set = endingSignals();
+    if (gHeld++ == 0) sigprocmask(SIG_BLOCK, &set, nullptr);
 }
 
 SignalsHeld::~SignalsHeld() {
-    const sigset_t set = ending_signals();
-    if (--g_held == 0) sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    const sigset_t set = endingSignals();
+    if (--gHeld == 0) sigprocmask(SIG_UNBLOCK, &set, nullptr);
 }
 
-void set_interrupted_record(int fd, const std::string& line) {
+void setInterruptedRecord(int fd, const std::string& line) {
     SignalsHeld held;
-    g_record_line = line;
-    g_record_fd = fd;
+    gRecordLine = line;
+    gRecordFd = fd;
 }
 
 }  // namespace lorkctl

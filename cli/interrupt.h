@@ -5,7 +5,7 @@
 // not answer, a line that never falls silent) ends by the signal after all,
 // between two system calls, so no record is left half-written. A second
 // Ctrl-C ends the program at once, as usual. Commands that never call
-// catch_interrupt() end by the signal at once.
+// catchInterrupt() end by the signal at once.
 #include <string>
 
 namespace lorkctl {
@@ -16,20 +16,20 @@ inline constexpr long kGraceMs = 300;
 // into a Windows console, UTF-8 bytes elsewhere), and the
 // arguments as UTF-8 (in place of argv where the system gives another
 // encoding). Returns the argument vector to use.
-char** prepare_console(int argc, char** argv);
+char** prepareConsole(int argc, char** argv);
 
-void catch_interrupt();
+void catchInterrupt();
 // Ends the program by the signal that interrupted it, as if it had not been caught.
-void raise_interrupt();
+void raiseInterrupt();
 bool interrupted();
 // Sleeps ms milliseconds or until Ctrl-C.
-void sleep_unless_interrupted(long ms);
+void sleepUnlessInterrupted(long ms);
 
 // The record of a run that the signal ends before the command could write
 // its own (a write waiting out a long --timeout): from now on the end by the
 // signal (the grace's end, a second Ctrl-C) first appends line to fd with one
 // write. Set it anew as the run goes on; fd -1 clears it.
-void set_interrupted_record(int fd, const std::string& line);
+void setInterruptedRecord(int fd, const std::string& line);
 
 // While one lives, the end by the signal waits: the command writes its own
 // record (and clears the one above) without another line beside it.

@@ -15,20 +15,20 @@
 namespace lorkctl {
 
 namespace {
-std::atomic<bool> g_interrupted{false};
+std::atomic<bool> gInterrupted{false};
 
 // The record the end by the signal leaves, and the lock that SignalsHeld takes.
-std::recursive_mutex g_record_lock;
-int g_record_fd = -1;
-std::string g_record_line;
+std::recursive_mutex gRecordLock;
+int gRecordFd = -1;
+std::string gRecordLine;
 
-[[noreturn]] void end_by_ctrl() {
+[[noreturn]] void endByCtrl() {
     {
-        std::lock_guard<std::recursive_mutex> held(g_record_lock);
-        if (g_record_fd >= 0) _write(g_record_fd, g_record_line.data(), unsigned(g_record_line.size()));
-        g_record_fd = -1;
+        std::lock_guard<std::recursive_mutex> held(gRecordLock);
+        if (gRecordFd >= 0) _write(gRecordFd, gRecordLine.data(), unsigned(gRecordLine.size()));
+        gRecordFd = -1;
     }
-    lork::Console_flush();
+    lork::consoleFlush();
     ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
@@ -36,14 +36,14 @@ std::string g_record_line;
 // Ctrl-Break only asks the command to stop; a command still running kGraceMs
 // later (a wait on a mute gateway) is ended as the console would have ended
 // it, and so is the program at the next Ctrl-C.
-BOOL WINAPI on_ctrl(DWORD type) {
+BOOL WINAPI onCtrl(DWORD type) {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT) return FALSE;
-    if (g_interrupted.exchange(true)) end_by_ctrl();
+    if (gInterrupted.exchange(true)) endByCtrl();
     Sleep(DWORD(kGraceMs));
-    end_by_ctrl();
+    endByCtrl();
 }
 
-std::string utf8_of(const wchar_t* w) {
+std::string utf8Of(const wchar_t* w) {
     const int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
     std::string s(size_t(n > 0 ? n - 1 : 0), '\0');
     if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w, -1, s.data(), n, nullptr, nullptr);
@@ -51,9 +51,9 @@ std::string utf8_of(const wchar_t* w) {
 }
 }  // namespace
 
-char** prepare_console(int argc, char** argv) {
+char** prepareConsole(int argc, char** argv) {
     // The console's code page stays the operator's: the text goes in as UTF-16.
-    lork::Console_text_output();
+    lork::consoleTextOutput();
     // The program's lifetime: the vector keeps the strings argv points into.
     static std::vector<std::string> texts;
     static std::vector<char*> pointers;
@@ -63,36 +63,36 @@ char** prepare_console(int argc, char** argv) {
         if (wide) LocalFree(wide);
         return argv;
     }
-    for (int i = 0; i < n; ++i) texts.push_back(utf8_of(wide[i]));
+    for (int i = 0; i < n; ++i) texts.push_back(utf8Of(wide[i]));
     LocalFree(wide);
     for (auto& t : texts) pointers.push_back(t.data());
     pointers.push_back(nullptr);
     return pointers.data();
 }
 
-void catch_interrupt() { SetConsoleCtrlHandler(on_ctrl, TRUE); }
+void catchInterrupt() { SetConsoleCtrlHandler(onCtrl, TRUE); }
 
-void raise_interrupt() {
+void raiseInterrupt() {
     // What an uncaught Ctrl-C gives on Windows.
-    lork::Console_flush();
+    lork::consoleFlush();
     ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
-bool interrupted() { return g_interrupted.load(); }
+bool interrupted() { return gInterrupted.load(); }
 
-void sleep_unless_interrupted(long ms) {
+void sleepUnlessInterrupted(long ms) {
     const ULONGLONG end = GetTickCount64() + ULONGLONG(ms > 0 ? ms : 0);
     for (ULONGLONG now = GetTickCount64(); !interrupted() && now < end; now = GetTickCount64())
         Sleep(DWORD(std::min<ULONGLONG>(20, end - now)));
 }
 
-SignalsHeld::SignalsHeld() { g_record_lock.lock(); }
-SignalsHeld::~SignalsHeld() { g_record_lock.unlock(); }
+SignalsHeld::SignalsHeld() { gRecordLock.lock(); }
+SignalsHeld::~SignalsHeld() { gRecordLock.unlock(); }
 
-void set_interrupted_record(int fd, const std::string& line) {
+void setInterruptedRecord(int fd, const std::string& line) {
     SignalsHeld held;
-    g_record_line = line;
-    g_record_fd = fd;
+    gRecordLine = line;
+    gRecordFd = fd;
 }
 
 }  // namespace lorkctl

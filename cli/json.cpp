@@ -7,7 +7,7 @@
 
 namespace lorkctl {
 
-std::string json_string(const std::string& s) {
+std::string jsonString(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
@@ -31,7 +31,7 @@ std::string json_string(const std::string& s) {
 
 void JsonObject::key(const std::string& k) {
     if (!body_.empty()) body_ += ", ";
-    body_ += json_string(k) + ": ";
+    body_ += jsonString(k) + ": ";
 }
 
 JsonObject& JsonObject::add(const std::string& k, long v) {
@@ -54,11 +54,11 @@ JsonObject& JsonObject::add(const std::string& k, double v) {
 
 JsonObject& JsonObject::add(const std::string& k, const std::string& v) {
     key(k);
-    body_ += json_string(v);
+    body_ += jsonString(v);
     return *this;
 }
 
-JsonObject& JsonObject::add_json(const std::string& k, const std::string& json) {
+JsonObject& JsonObject::addJson(const std::string& k, const std::string& json) {
     key(k);
     body_ += json;
     return *this;
@@ -70,11 +70,11 @@ struct Reader {
     const std::string& t;
     size_t i = 0;
     std::string err;
-    size_t err_pos = 0;
+    size_t errPos = 0;
 
     bool fail(const std::string& what, size_t at) {
         err = what;
-        err_pos = at;
+        errPos = at;
         return false;
     }
     void blanks() {
@@ -156,13 +156,13 @@ struct Reader {
 
 }  // namespace
 
-std::optional<std::map<std::string, JsonValue>> parse_flat_object(const std::string& text, std::string* error,
-                                                                  size_t* error_pos) {
+std::optional<std::map<std::string, JsonValue>> parseFlatObject(const std::string& text, std::string* error,
+                                                                  size_t* errorPos) {
     Reader r{text, 0, {}, 0};
     std::map<std::string, JsonValue> out;
     auto fail = [&]() -> std::optional<std::map<std::string, JsonValue>> {
         if (error) *error = r.err;
-        if (error_pos) *error_pos = r.err_pos;
+        if (errorPos) *errorPos = r.errPos;
         return std::nullopt;
     };
     if (!r.expect('{')) return fail();
@@ -172,13 +172,13 @@ std::optional<std::map<std::string, JsonValue>> parse_flat_object(const std::str
     } else {
         for (;;) {
             r.blanks();
-            const size_t key_at = r.i;
+            const size_t keyAt = r.i;
             auto k = r.string();
             if (!k || !r.expect(':')) return fail();
             auto v = r.value();
             if (!v) return fail();
             if (!out.emplace(*k, *v).second) {
-                r.fail("ключ \"" + *k + "\" дважды", key_at);
+                r.fail("ключ \"" + *k + "\" дважды", keyAt);
                 return fail();
             }
             r.blanks();
@@ -198,7 +198,7 @@ std::optional<std::map<std::string, JsonValue>> parse_flat_object(const std::str
     return out;
 }
 
-std::string line_column(const std::string& text, size_t pos) {
+std::string lineColumn(const std::string& text, size_t pos) {
     size_t line = 1, column = 1;
     for (size_t i = 0; i < pos && i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);

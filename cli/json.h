@@ -7,7 +7,7 @@
 
 namespace lorkctl {
 
-std::string json_string(const std::string& utf8);
+std::string jsonString(const std::string& utf8);
 
 class JsonObject {
 public:
@@ -15,7 +15,7 @@ public:
     JsonObject& add(const std::string& key, double v);
     JsonObject& add(const std::string& key, const std::string& v);
     JsonObject& add(const std::string& key, const char* v) { return add(key, std::string(v)); }
-    JsonObject& add_json(const std::string& key, const std::string& json);
+    JsonObject& addJson(const std::string& key, const std::string& json);
     std::string str() const { return "{" + body_ + "}"; }
 
 private:
@@ -23,21 +23,21 @@ private:
     std::string body_;
 };
 
-// A template's value: a number, or a text when is_text.
+// A template's value: a number, or a text when isText.
 struct JsonValue {
-    bool is_text = false;
+    bool isText = false;
     double number = 0;
     std::string text;  // the text, or the number as written
     size_t pos = 0;    // where the value starts in the object's text, bytes
 };
 
-// A flat object; nullopt with *error set (and *error_pos, where it went
+// A flat object; nullopt with *error set (and *errorPos, where it went
 // wrong, bytes) when the text is anything else. Numbers as JSON writes them:
 // no hexadecimal, no "+", no leading zeros.
-std::optional<std::map<std::string, JsonValue>> parse_flat_object(const std::string& text, std::string* error,
-                                                                  size_t* error_pos = nullptr);
+std::optional<std::map<std::string, JsonValue>> parseFlatObject(const std::string& text, std::string* error,
+                                                                  size_t* errorPos = nullptr);
 
 // "LINE:COLUMN" of byte pos in text, both from 1, the column in characters.
-std::string line_column(const std::string& text, size_t pos);
+std::string lineColumn(const std::string& text, size_t pos);
 
 }  // namespace lorkctl

@@ -11,12 +11,12 @@ namespace lorkctl {
 
 namespace reg = lork::reg;
 
-std::string read_live(Session& s) {
+std::string readLive(Session& s) {
     auto& dev = s.core().dev;
     s.run(reg::ReadDiscreteInputs, reg::sw_PR, reg::inputCount);
-    s.run(reg::ReadInputRegisters, reg::ci_text, reg::ciCount);
+    s.run(reg::ReadInputRegisters, reg::ciText, reg::ciCount);
     // Eight characters; the last register read is the colour flag.
-    const std::string ci = lork::cp1251_to_utf8(s.st().dev.reg_text.substr(0, 8));
+    const std::string ci = lork::cp1251ToUtf8(s.st().dev.reg_text.substr(0, 8));
     s.run(reg::ReadHoldingRegisters, reg::v_ind, 1);
     s.run(reg::ReadCoils, reg::kluch_K1, reg::coilCount);
     s.require(s.retried([&] { return dev.Read_params(); }));
@@ -24,18 +24,18 @@ std::string read_live(Session& s) {
     return ci;
 }
 
-Identity read_identity(Session& s) {
+Identity readIdentity(Session& s) {
     Identity id;
     s.run(reg::ReadInputRegisters, reg::name, reg::nameCount);
-    id.name = s.reg_text_utf8();
+    id.name = s.regTextUtf8();
     s.run(reg::ReadInputRegisters, reg::version, reg::versionCount);
-    id.version = s.reg_text_utf8();
+    id.version = s.regTextUtf8();
     return id;
 }
 
-void read_calibration(Session& s) { s.run(reg::ReadHoldingRegisters, reg::cal0, reg::calibrationCount); }
+void readCalibration(Session& s) { s.run(reg::ReadHoldingRegisters, reg::cal0, reg::calibrationCount); }
 
-std::string indicator_view(const std::string& ci) {
+std::string indicatorView(const std::string& ci) {
     // Pairs of bytes in Windows-1251, so in UTF-8 a pair may be longer than two;
     // the point slot is always ASCII ('.' or ' ').
     std::string out;
@@ -57,8 +57,8 @@ std::string indicator_view(const std::string& ci) {
 namespace {
 
 const char* led(uint8_t lit, uint8_t blinking) { return !lit ? "off" : blinking ? "blinking" : "on"; }
-const char* led_ru(uint8_t lit, uint8_t blinking) { return !lit ? "не горит" : blinking ? "мигает" : "горит"; }
-const char* view_name(uint8_t v) {
+const char* ledRu(uint8_t lit, uint8_t blinking) { return !lit ? "не горит" : blinking ? "мигает" : "горит"; }
+const char* viewName(uint8_t v) {
     static const char* const names[] = {"%", "Ом", "ступень"};
     return v >= 1 && v <= 3 ? names[v - 1] : "?";
 }
@@ -70,10 +70,10 @@ std::string fmt(const char* f, double v) {
 
 }  // namespace
 
-void add_live_json(JsonObject& j, const lork::State& st, const std::string& ci) {
+void addLiveJson(JsonObject& j, const lork::State& st, const std::string& ci) {
     const auto& d = st.dev;
     j.add("ci_text", ci)
-        .add("indicator", indicator_view(ci))
+        .add("indicator", indicatorView(ci))
         .add("ci_flag", long(d.ci_flag))
         .add("v_ind", long(d.v_ind))
         .add("svd_P", led(d.svd_P, d.svd_P_mig))
@@ -101,13 +101,13 @@ void add_live_json(JsonObject& j, const lork::State& st, const std::string& ci) 
         .add("tew", d.tew);
 }
 
-std::string live_lines(const lork::State& st, const std::string& ci) {
+std::string liveLines(const lork::State& st, const std::string& ci) {
     const auto& d = st.dev;
     std::string t;
-    t += "индикатор: \"" + indicator_view(ci) + "\", цвет: " + (d.ci_flag ? "флаг" : "обычный") + "\n";
-    t += "вид индикации: " + std::to_string(d.v_ind) + " (" + view_name(d.v_ind) + ")\n";
-    t += std::string("светодиоды: P ") + led_ru(d.svd_P, d.svd_P_mig) + ", K1 " + led_ru(d.svd_K1, 0) + ", K2 " +
-         led_ru(d.svd_K2, 0) + ", I " + led_ru(d.svd_I, d.svd_I_mig) + "\n";
+    t += "индикатор: \"" + indicatorView(ci) + "\", цвет: " + (d.ci_flag ? "флаг" : "обычный") + "\n";
+    t += "вид индикации: " + std::to_string(d.v_ind) + " (" + viewName(d.v_ind) + ")\n";
+    t += std::string("светодиоды: P ") + ledRu(d.svd_P, d.svd_P_mig) + ", K1 " + ledRu(d.svd_K1, 0) + ", K2 " +
+         ledRu(d.svd_K2, 0) + ", I " + ledRu(d.svd_I, d.svd_I_mig) + "\n";
     t += std::string("ключи: K1 ") + (d.kluch_K1 ? "включен" : "выключен") + ", K2 " +
          (d.kluch_K2 ? "включен" : "выключен") + "\n";
     auto sw = [](uint8_t on) { return on ? "вкл" : "выкл"; };
@@ -122,9 +122,9 @@ std::string live_lines(const lork::State& st, const std::string& ci) {
     return t;
 }
 
-std::string live_line(const lork::State& st, const std::string& ci) {
+std::string liveLine(const lork::State& st, const std::string& ci) {
     const auto& d = st.dev;
-    return "инд=\"" + indicator_view(ci) + "\"" + (d.ci_flag ? " флаг" : "") + " %=" + fmt("%.3f", d.izm_proc) +
+    return "инд=\"" + indicatorView(ci) + "\"" + (d.ci_flag ? " флаг" : "") + " %=" + fmt("%.3f", d.izm_proc) +
            " ТЕ=" + fmt("%.3f", d.izm_znach) + " имп=" + std::to_string(d.izm_imp) +
            " ступень=" + lork::Step_text(d.step, d.tew, d.res) + " K1=" + std::to_string(d.kluch_K1) +
            " K2=" + std::to_string(d.kluch_K2) + " P=" + led(d.svd_P, d.svd_P_mig) + " I=" + led(d.svd_I, d.svd_I_mig) +

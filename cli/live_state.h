@@ -14,16 +14,16 @@ struct Identity {
 
 // The query's exchanges in the window's order; the first failure throws Exit(ST_REFUSED).
 // Returns the indicator's text (UTF-8, eight characters: a character and its point each).
-std::string read_live(Session& s);
-Identity read_identity(Session& s);
-void read_calibration(Session& s);
+std::string readLive(Session& s);
+Identity readIdentity(Session& s);
+void readCalibration(Session& s);
 
 // The indicator as it looks: each character followed by its point when lit.
-std::string indicator_view(const std::string& ci_text);
+std::string indicatorView(const std::string& ciText);
 
 // Keys are the program's own field names.
-void add_live_json(class JsonObject& j, const lork::State& st, const std::string& ci_text);
-std::string live_lines(const lork::State& st, const std::string& ci_text);
-std::string live_line(const lork::State& st, const std::string& ci_text);  // one line for the monitor
+void addLiveJson(class JsonObject& j, const lork::State& st, const std::string& ciText);
+std::string liveLines(const lork::State& st, const std::string& ciText);
+std::string liveLine(const lork::State& st, const std::string& ciText);  // one line for the monitor
 
 }  // namespace lorkctl

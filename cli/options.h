@@ -39,23 +39,23 @@ struct Options {
 };
 
 // Throws Exit(ST_USAGE) for an unknown option or one without its value.
-Options parse_options(int argc, char** argv);
+Options parseOptions(int argc, char** argv);
 
 // Throws Exit(ST_USAGE) when an option is given that the command does not take.
-void allow_only(const Options& o, const std::set<std::string>& extra);
+void allowOnly(const Options& o, const std::set<std::string>& extra);
 
 // Every number lorkctl takes from outside (command line, template) is read
 // strictly: decimal digits only (or "0x" and hexadecimal digits where hex is
 // taken), the whole text, no sign or blank, within lo..hi (lo >= 0);
 // nullopt otherwise.
-std::optional<long> to_number(const std::string& text, long lo, long hi);
-std::optional<long> to_number_or_hex(const std::string& text, long lo, long hi);
+std::optional<long> toNumber(const std::string& text, long lo, long hi);
+std::optional<long> toNumberOrHex(const std::string& text, long lo, long hi);
 // Digits with an optional fraction after a point ("0.5"), within lo..hi.
-std::optional<double> to_decimal(const std::string& text, double lo, double hi);
+std::optional<double> toDecimal(const std::string& text, double lo, double hi);
 
 // Baud rate of the six the instrument knows -> its code 1..6; nullopt otherwise.
-std::optional<int> rate_code(const std::string& text);
+std::optional<int> rateCode(const std::string& text);
 // none|even|odd or 0|1|2 -> parity code.
-std::optional<int> parity_code(const std::string& text);
+std::optional<int> parityCode(const std::string& text);
 
 }  // namespace lorkctl

@@ -6,13 +6,13 @@
 
 namespace lorkctl {
 
-std::unique_ptr<lork::SerialPort> make_port(const std::string& name) {
+std::unique_ptr<lork::SerialPort> makePort(const std::string& name) {
     // Remarks for the operator (a gateway's fixed rate, a slow USB latency
     // timer) are not results: they go to standard error.
-    return lork::Make_port(name, [](const std::string& remark) { std::cerr << remark << '\n'; });
+    return lork::makePort(name, [](const std::string& remark) { std::cerr << remark << '\n'; });
 }
 
-std::string port_cause(const lork::SerialPort& port, const std::string& name, uint32_t error) {
+std::string portCause(const lork::SerialPort& port, const std::string& name, uint32_t error) {
     // The port's own description names the device first ("порт PATH: ..."),
     // which the caller's message already does.
     std::string text = port.describeError(name, error);

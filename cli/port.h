@@ -9,9 +9,9 @@
 namespace lorkctl {
 
 // The port for a name as the window takes it (a listed name or a device path).
-std::unique_ptr<lork::SerialPort> make_port(const std::string& name);
+std::unique_ptr<lork::SerialPort> makePort(const std::string& name);
 
 // Why the port could not be used, in words, from its errno-style code.
-std::string port_cause(const lork::SerialPort& port, const std::string& name, uint32_t error);
+std::string portCause(const lork::SerialPort& port, const std::string& name, uint32_t error);
 
 }  // namespace lorkctl

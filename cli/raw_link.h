@@ -7,18 +7,9 @@
 
 #include "cli/session.h"
 #include "link/frame_exchange.h"
-#include "device/fast_search.h"
 #include "protocol/rtu_frame.h"
 
 namespace lorkctl {
-
-// The fast search's timing (protocol/fast_search.h), under the names the
-// benchmarks use.
-using lork::kSearchMarginUs;
-inline int64_t reply_latency_us(const lork::FrameExchange& fx) { return lork::replyLatencyUs(fx); }
-inline int64_t first_byte_timeout_us(const lork::FrameExchange& fx, size_t request_len) {
-    return lork::firstByteTimeoutUs(fx, request_len);
-}
 
 struct RawResult {
     lork::rtu::Check check;
@@ -30,6 +21,6 @@ struct RawResult {
 // --timeout the wait is that of the fixed transactions at this rate: the pause
 // after a request and six single-byte read time-outs; a present instrument
 // ends it as soon as its reply is whole.
-RawResult raw_exchange(Session& s, lork::FrameExchange& fx, const std::vector<uint8_t>& request);
+RawResult rawExchange(Session& s, lork::FrameExchange& fx, const std::vector<uint8_t>& request);
 
 }  // namespace lorkctl

@@ -16,55 +16,55 @@ void CliHost::messageBox(const std::string& text) {
     if (!mute) std::fprintf(stderr, "lorkctl: %s\n", text.c_str());
 }
 
-bool load_settings_defaults(lork::LineSettings& ls) {
+bool loadSettingsDefaults(lork::LineSettings& ls) {
     // The window's file; a missing one is not created here, unlike the window.
-    const std::string path = lork::settings_path("testlork");
+    const std::string path = lork::settingsPath("testlork");
     int err = 0;
-    if (lork::Path_kind(path, err) == lork::PathKind::Missing) return false;
+    if (lork::pathKind(path, err) == lork::PathKind::Missing) return false;
     lork::SettingsFile file(path);
     file.open(ls);
     // The window takes "ПОРТ" only when the system lists it; here it is the
     // default whatever it names, as --port would be.
     const lork::PrivateProfile profile(path);
-    const std::string port = profile.ReadString(lork::SettingsFile::section_link, "ПОРТ", ls.port_name);
+    const std::string port = profile.readString(lork::SettingsFile::section_link, "ПОРТ", ls.port_name);
     file.Load_settings(ls, {port}, port);
-    return !profile.ReadString(lork::SettingsFile::section_link, "ПОРТ", "").empty();
+    return !profile.readString(lork::SettingsFile::section_link, "ПОРТ", "").empty();
 }
 
 namespace {
-lork::LineSettings settings_for(const Options& o, const std::string& address_option) {
+lork::LineSettings settingsFor(const Options& o, const std::string& addressOption) {
     lork::LineSettings ls;
     // The built-in default port is the window's guess, never a choice made for lorkctl.
-    const bool port_known = load_settings_defaults(ls);
+    const bool portKnown = loadSettingsDefaults(ls);
     if (auto p = o.value("port")) ls.port_name = *p;
-    else if (!port_known) throw Exit{ST_USAGE, "порт не задан: укажите --port"};
-    if (const std::string problem = lork::Port_name_problem(ls.port_name); !problem.empty())
+    else if (!portKnown) throw Exit{ST_USAGE, "порт не задан: укажите --port"};
+    if (const std::string problem = lork::portNameProblem(ls.port_name); !problem.empty())
         throw Exit{ST_USAGE, problem};
     if (auto b = o.value("baud")) {
-        const auto code = rate_code(*b);
+        const auto code = rateCode(*b);
         if (!code) throw Exit{ST_USAGE, "--baud: скорость должна быть одной из 4800, 9600, 19200, 38400, 57600, 115200"};
         ls.scor = lork::scor_table[size_t(*code)];
         ls.scor_code = uint8_t(*code);
     }
     if (auto p = o.value("parity")) {
-        const auto code = parity_code(*p);
+        const auto code = parityCode(*p);
         if (!code) throw Exit{ST_USAGE, "--parity: none, even или odd (0, 1, 2)"};
         ls.parity = uint8_t(*code);
     }
     if (auto s = o.number("stopbits", 1, 2)) ls.stopbit = uint8_t(*s);
-    if (auto a = o.number(address_option, 1, 247)) ls.adr = uint8_t(*a);
+    if (auto a = o.number(addressOption, 1, 247)) ls.adr = uint8_t(*a);
     return ls;
 }
 }  // namespace
 
-Session::Session(const Options& o, const std::string& address_option)
-    : line_(settings_for(o, address_option)), port_(make_port(line_.port_name)), core_(*port_, clock_, host_) {
+Session::Session(const Options& o, const std::string& addressOption)
+    : line_(settingsFor(o, addressOption)), port_(makePort(line_.port_name)), core_(*port_, clock_, host_) {
     core_.st.ls = line_;
-    core_.link.response_timeout_ms = uint32_t(o.number("timeout", 1, 60000).value_or(0));
+    core_.link.responseTimeoutMs = uint32_t(o.number("timeout", 1, 60000).value_or(0));
     retries_ = int(o.number("retries", 0, 100).value_or(0));
 }
 
-bool may_repeat(uint8_t kod, bool write, bool exception) {
+bool mayRepeat(uint8_t kod, bool write, bool exception) {
     if (kod == 0) return false;
     return !write || (kod != lork::KOD_CRC && !exception);
 }
@@ -75,54 +75,54 @@ uint8_t Session::retried(const std::function<uint8_t()>& once, bool write) {
     // 14; 13 and 14 are a gateway's word that the instrument did not answer.
     for (int i = 0; i < retries_; ++i) {
         const bool exception = (kod >= 1 && kod <= 5) || kod > lork::KOD_GW_TARGET;
-        if (!may_repeat(kod, write, exception)) break;
+        if (!mayRepeat(kod, write, exception)) break;
         kod = once();
     }
     return kod;
 }
 
-void Session::check_port(uint32_t error) {
+void Session::checkPort(uint32_t error) {
     if (error == 0) return;
     // The link reports the last step that failed (configuring a port that
     // never opened says only "not open"); the open's own error is the cause.
-    if (const uint32_t open_error = port_->reopen(ls().port_name)) error = open_error;
-    throw Exit{ST_PORT, "порт " + ls().port_name + " не открыть: " + port_cause(*port_, ls().port_name, error)};
+    if (const uint32_t openError = port_->reopen(ls().port_name)) error = openError;
+    throw Exit{ST_PORT, "порт " + ls().port_name + " не открыть: " + portCause(*port_, ls().port_name, error)};
 }
 
-void Session::open_line() {
+void Session::openLine() {
     // The core's own box text says only that set-up failed; the cause follows here.
     host_.mute = true;
     core_.link.Port_setup(ls().scor_code);
     host_.mute = false;
-    check_port(uint32_t(core_.link.port_setup_error));
+    checkPort(uint32_t(core_.link.port_setup_error));
 }
 
 uint8_t Session::exchange(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values) {
-    return retried([&] { return exchange_once(func, start, kol, values); }, func == lork::reg::WriteMultipleRegisters);
+    return retried([&] { return exchangeOnce(func, start, kol, values); }, func == lork::reg::WriteMultipleRegisters);
 }
 
-uint8_t Session::exchange_once(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values) {
+uint8_t Session::exchangeOnce(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values) {
     // Nobody listens to the exchanges here: a failure is told by require().
     return core_.dev.Transact(func, start, kol, values, lork::FailureReport::None);
 }
 
 void Session::require(uint8_t kod) {
     if (kod == 0) return;
-    last_failure_ = kod;
+    lastFailure_ = kod;
     std::string text = lork::Kod_text_dump(st().ex, kod);
     if (kod == lork::KOD_NO_REPLY) {
         const auto& l = ls();
         text += ": нет ответа от адреса " + std::to_string(l.adr) + " (порт " + l.port_name + ", " +
-                std::to_string(l.scor) + " бод, паритет " + parity_name(l.parity) + ", стопбит " +
+                std::to_string(l.scor) + " бод, паритет " + parityName(l.parity) + ", стопбит " +
                 std::to_string(l.stopbit) + ")";
-        text += "; " + (no_reply_hint_.empty() ? std::string("найти прибор: lorkctl search") : no_reply_hint_);
+        text += "; " + (noReplyHint_.empty() ? std::string("найти прибор: lorkctl search") : noReplyHint_);
     }
     throw Exit{ST_REFUSED, text};
 }
 
-std::string Session::reg_text_utf8() const { return lork::cp1251_to_utf8(core_.st.dev.reg_text); }
+std::string Session::regTextUtf8() const { return lork::cp1251ToUtf8(core_.st.dev.reg_text); }
 
-std::string parity_name(uint8_t code) {
+std::string parityName(uint8_t code) {
     static const char* const names[] = {"none", "even", "odd"};
     return code < 3 ? names[code] : std::to_string(code);
 }

@@ -7,7 +7,7 @@ namespace lorkctl {
 
 namespace reg = lork::reg;
 
-const std::vector<Setting>& param_settings() {
+const std::vector<Setting>& paramSettings() {
     // R: the window offers 5..20 ohm; N and U are bytes; the others the
     // instrument's own ranges.
     static const std::vector<Setting> s{
@@ -17,7 +17,7 @@ const std::vector<Setting>& param_settings() {
     return s;
 }
 
-const std::vector<Setting>& interface_settings() {
+const std::vector<Setting>& interfaceSettings() {
     // The address goes last: every other write still reaches the instrument
     // where it was, and the rate's own echo comes at the old rate.
     static const std::vector<Setting> s{
@@ -29,14 +29,14 @@ const std::vector<Setting>& interface_settings() {
     return s;
 }
 
-const Setting* find_setting(const std::string& key) {
-    for (const auto* list : {&param_settings(), &interface_settings()})
+const Setting* findSetting(const std::string& key) {
+    for (const auto* list : {&paramSettings(), &interfaceSettings()})
         for (const auto& s : *list)
             if (key == s.key) return &s;
     return nullptr;
 }
 
-long current_value(const Setting& s, const lork::State& st) {
+long currentValue(const Setting& s, const lork::State& st) {
     const auto& d = st.dev;
     const auto& ls = st.ls;
     switch (s.reg) {
@@ -54,31 +54,31 @@ long current_value(const Setting& s, const lork::State& st) {
     }
 }
 
-std::string range_text(const Setting& s) {
+std::string rangeText(const Setting& s) {
     return std::string("значение ") + s.key + " должно быть от " + std::to_string(s.lo) + " до " + std::to_string(s.hi);
 }
 
-std::vector<Assignment> parse_assignments(const std::vector<std::string>& words, bool interface_too) {
+std::vector<Assignment> parseAssignments(const std::vector<std::string>& words, bool interfaceToo) {
     std::vector<Assignment> out;
     for (const auto& w : words) {
         const auto eq = w.find('=');
         if (eq == std::string::npos) throw Exit{ST_USAGE, "ожидалось КЛЮЧ=ЗНАЧЕНИЕ, а не '" + w + "'"};
         const std::string key = w.substr(0, eq), text = w.substr(eq + 1);
-        const Setting* set = find_setting(key);
-        const bool is_interface = set && set->reg >= reg::adr && set->reg < reg::adr + reg::interfaceCount;
-        if (!set || (is_interface && !interface_too)) throw Exit{ST_USAGE, "неизвестный ключ '" + key + "'"};
+        const Setting* set = findSetting(key);
+        const bool isInterface = set && set->reg >= reg::adr && set->reg < reg::adr + reg::interfaceCount;
+        if (!set || (isInterface && !interfaceToo)) throw Exit{ST_USAGE, "неизвестный ключ '" + key + "'"};
         for (const auto& [s, v] : out)
             if (s == set) throw Exit{ST_USAGE, "ключ '" + key + "' дважды"};
         std::optional<long> v;
         if (key == "baud") {
-            if (auto c = rate_code(text)) v = *c;
+            if (auto c = rateCode(text)) v = *c;
             if (!v) throw Exit{ST_USAGE, "значение baud должно быть одной из скоростей 4800, 9600, 19200, 38400, 57600, 115200"};
         } else if (key == "parity") {
-            if (auto c = parity_code(text)) v = *c;
+            if (auto c = parityCode(text)) v = *c;
         } else {
-            v = to_number(text, set->lo, set->hi);
+            v = toNumber(text, set->lo, set->hi);
         }
-        if (!v) throw Exit{ST_USAGE, range_text(*set) + ", а не '" + text + "'"};
+        if (!v) throw Exit{ST_USAGE, rangeText(*set) + ", а не '" + text + "'"};
         out.emplace_back(set, *v);
     }
     return out;

@@ -18,21 +18,21 @@ struct Setting {
 };
 
 // res, kol_step, por_step, light, v_ind, cal_enable: in the order they are written.
-const std::vector<Setting>& param_settings();
+const std::vector<Setting>& paramSettings();
 // parity, stopbits, baud (as its code), address: in the order they are written, last of all.
-const std::vector<Setting>& interface_settings();
-const Setting* find_setting(const std::string& key);
+const std::vector<Setting>& interfaceSettings();
+const Setting* findSetting(const std::string& key);
 
 // A setting's value as the state holds it after a read of its register.
-long current_value(const Setting& s, const lork::State& st);
+long currentValue(const Setting& s, const lork::State& st);
 
 // "значение res должно быть от 5 до 20"
-std::string range_text(const Setting& s);
+std::string rangeText(const Setting& s);
 
 using Assignment = std::pair<const Setting*, long>;
 
 // KEY=VALUE words, each range-checked before anything is sent; throws
-// Exit(ST_USAGE). interface_too admits address, baud (a rate), parity, stopbits.
-std::vector<Assignment> parse_assignments(const std::vector<std::string>& words, bool interface_too);
+// Exit(ST_USAGE). interfaceToo admits address, baud (a rate), parity, stopbits.
+std::vector<Assignment> parseAssignments(const std::vector<std::string>& words, bool interfaceToo);
 
 }  // namespace lorkctl

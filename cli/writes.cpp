@@ -10,7 +10,7 @@ namespace lorkctl {
 
 namespace reg = lork::reg;
 
-void write_setting(Session& s, const Setting& set, long value) {
+void writeSetting(Session& s, const Setting& set, long value) {
     s.run(reg::WriteMultipleRegisters, set.reg, 1, {uint16_t(value)});
     auto& ls = s.ls();
     switch (set.reg) {
@@ -23,35 +23,35 @@ void write_setting(Session& s, const Setting& set, long value) {
     case reg::stopbit: ls.stopbit = uint8_t(value); break;
     default: return;
     }
-    s.open_line();
+    s.openLine();
 }
 
-void read_params(Session& s) { s.require(s.retried([&] { return s.core().dev.Read_params(); })); }
-void read_interface(Session& s) { s.run(reg::ReadHoldingRegisters, reg::adr, reg::interfaceCount); }
+void readParams(Session& s) { s.require(s.retried([&] { return s.core().dev.Read_params(); })); }
+void readInterface(Session& s) { s.run(reg::ReadHoldingRegisters, reg::adr, reg::interfaceCount); }
 
-std::string value_text(const Setting& set, long value) {
+std::string settingValueText(const Setting& set, long value) {
     if (set.reg == reg::scor_code)
         return std::to_string(value >= 1 && value <= 6 ? lork::scor_table[size_t(value)] : 0);
-    if (set.reg == reg::parity) return parity_name(uint8_t(value));
+    if (set.reg == reg::parity) return parityName(uint8_t(value));
     return std::to_string(value);
 }
 
 void verify(const Session& s, const std::vector<Assignment>& wanted) {
     std::string bad;
     for (const auto& [set, v] : wanted) {
-        const long now = current_value(*set, s.st());
+        const long now = currentValue(*set, s.st());
         if (now != v)
-            bad += std::string(bad.empty() ? "" : "; ") + set->key + ": записано " + value_text(*set, v) +
-                   ", прочитано " + value_text(*set, now);
+            bad += std::string(bad.empty() ? "" : "; ") + set->key + ": записано " + settingValueText(*set, v) +
+                   ", прочитано " + settingValueText(*set, now);
     }
     if (!bad.empty()) throw Exit{ST_REFUSED, "не совпало после записи: " + bad};
 }
 
 namespace {
-lork::pages::StepParams held_steps(const lork::State& st) { return {st.dev.res, st.dev.kol_step, st.dev.por_step}; }
+lork::pages::StepParams heldSteps(const lork::State& st) { return {st.dev.res, st.dev.kol_step, st.dev.por_step}; }
 
 // Which of R, N, U a setting is; 0 for the others.
-unsigned step_of(const Setting& set) {
+unsigned stepOf(const Setting& set) {
     switch (set.reg) {
     case reg::res: return lork::pages::STEP_RES;
     case reg::kol_step: return lork::pages::STEP_KOL_STEP;
@@ -61,11 +61,11 @@ unsigned step_of(const Setting& set) {
 }
 
 // R, N, U once the writes are done, and which of them they write.
-lork::pages::StepParams steps_after(const lork::State& st, const std::vector<Assignment>& writes, unsigned& written) {
-    lork::pages::StepParams p = held_steps(st);
+lork::pages::StepParams stepsAfter(const lork::State& st, const std::vector<Assignment>& writes, unsigned& written) {
+    lork::pages::StepParams p = heldSteps(st);
     written = 0;
     for (const auto& [set, v] : writes) {
-        const unsigned s = step_of(*set);
+        const unsigned s = stepOf(*set);
         written |= s;
         if (s == lork::pages::STEP_RES) p.res = v;
         if (s == lork::pages::STEP_KOL_STEP) p.kol_step = v;
@@ -75,24 +75,24 @@ lork::pages::StepParams steps_after(const lork::State& st, const std::vector<Ass
 }
 }  // namespace
 
-void check_rules(const lork::State& st, const std::vector<Assignment>& writes, bool force) {
+void checkRules(const lork::State& st, const std::vector<Assignment>& writes, bool force) {
     unsigned written = 0;
-    const auto after = steps_after(st, writes, written);
+    const auto after = stepsAfter(st, writes, written);
     const auto broken = lork::pages::Broken_rules(after, written);
     for (const auto& b : broken) std::fprintf(stderr, "lorkctl: %s%s\n", force ? "предупреждение: " : "", b.c_str());
     if (!force && !broken.empty())
         throw Exit{ST_IMPLAUSIBLE, "не записано: значения нарушают условия страницы параметров (--force — записать всё равно)"};
 }
 
-std::vector<Assignment> ordered_writes(const lork::State& st, const std::vector<Assignment>& writes) {
+std::vector<Assignment> orderedWrites(const lork::State& st, const std::vector<Assignment>& writes) {
     unsigned written = 0;
-    const auto after = steps_after(st, writes, written);
+    const auto after = stepsAfter(st, writes, written);
     std::vector<Assignment> out;
-    for (const auto step : lork::pages::Step_write_order(held_steps(st), after, written))
+    for (const auto step : lork::pages::Step_write_order(heldSteps(st), after, written))
         for (const auto& w : writes)
-            if (step_of(*w.first) == unsigned(step)) out.push_back(w);
+            if (stepOf(*w.first) == unsigned(step)) out.push_back(w);
     for (const auto& w : writes)
-        if (!step_of(*w.first)) out.push_back(w);
+        if (!stepOf(*w.first)) out.push_back(w);
     return out;
 }
 

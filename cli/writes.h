@@ -12,12 +12,12 @@ namespace lorkctl {
 
 // Writes one setting. An interface setting is then followed: the line's own
 // address, rate, parity or stop bits become the written ones.
-void write_setting(Session& s, const Setting& set, long value);
+void writeSetting(Session& s, const Setting& set, long value);
 
 // Reads R, N, U, brightness, permission, view (one read) and the four
 // interface registers (another).
-void read_params(Session& s);
-void read_interface(Session& s);
+void readParams(Session& s);
+void readInterface(Session& s);
 
 // Throws Exit(ST_REFUSED) naming every setting that did not read back as written.
 void verify(const Session& s, const std::vector<Assignment>& wanted);
@@ -26,13 +26,13 @@ void verify(const Session& s, const std::vector<Assignment>& wanted);
 // after the writes, with the instrument's other values as read: each broken
 // rule told on standard error, and the command refused (Exit(ST_IMPLAUSIBLE))
 // before anything is written, unless force.
-void check_rules(const lork::State& st, const std::vector<Assignment>& writes, bool force);
+void checkRules(const lork::State& st, const std::vector<Assignment>& writes, bool force);
 
 // The writes with R, N and U first, in an order the instrument takes one
 // register at a time (it checks the rules at every write); the others after
 // them as they came.
-std::vector<Assignment> ordered_writes(const lork::State& st, const std::vector<Assignment>& writes);
+std::vector<Assignment> orderedWrites(const lork::State& st, const std::vector<Assignment>& writes);
 
-std::string value_text(const Setting& set, long value);
+std::string settingValueText(const Setting& set, long value);
 
 }  // namespace lorkctl

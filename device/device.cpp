@@ -61,10 +61,10 @@ void Device::Publish(uint8_t kod, bool probe, FailureReport report) {
     } else {
         rec.request.assign(ex.paket_tuda.begin() + 1, ex.paket_tuda.begin() + 1 + std::min<size_t>(ex.len_tuda, 63));
     }
-    if (rec.portFailed()) rec.fault_text = link_.fault_text();
+    if (rec.portFailed()) rec.faultText = link_.faultText();
     rec.reply.assign(ex.paket_suda.begin() + 1, ex.paket_suda.begin() + 1 + std::min<size_t>(ex.len_suda, 63));
-    rec.write_us = link_.write_us;
-    rec.last_byte_us = link_.last_byte_us;
+    rec.writeUs = link_.writeUs;
+    rec.lastByteUs = link_.lastByteUs;
     rec.kod_rez = kod;
     rec.command = feed_.command();
     rec.probe = probe;

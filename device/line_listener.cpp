@@ -8,8 +8,8 @@
 namespace lork::monitor {
 
 std::string listenRefusal(const std::string& port_name) {
-    if (std::string problem = Port_name_problem(port_name); !problem.empty()) return problem;
-    if (Port_kind(port_name) == PortKind::Mbtcp)
+    if (std::string problem = portNameProblem(port_name); !problem.empty()) return problem;
+    if (portKind(port_name) == PortKind::Mbtcp)
         return "шлюз Modbus TCP (" + port_name +
                ") передаёт только свои обмены, а не линию: слушать можно порт, tcp:// или rfc2217://";
     return {};
@@ -37,7 +37,7 @@ BackgroundListener::BackgroundListener(std::unique_ptr<SerialPort> port, Clock& 
 
 BackgroundListener::~BackgroundListener() { stop(); }
 
-std::string BackgroundListener::start(const std::string& name, const LineConfig& cfg, int64_t gap_us) {
+std::string BackgroundListener::start(const std::string& name, const LineConfig& cfg, int64_t gapUs) {
     stop();
     if (std::string refusal = listenRefusal(name); !refusal.empty()) return refusal;
     name_ = name;
@@ -50,7 +50,7 @@ std::string BackgroundListener::start(const std::string& name, const LineConfig&
     // What the port held before the start was heard at no known time.
     port_.purgeInput();
     timing_ = timingFor(cfg);
-    if (gap_us > 0) timing_.gap_us = gap_us;
+    if (gapUs > 0) timing_.gapUs = gapUs;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         failure_.clear();

@@ -84,8 +84,8 @@ public:
     BackgroundListener& operator=(const BackgroundListener&) = delete;
 
     // Opens name with cfg and starts listening; the failure in words, empty
-    // when it listens. gap_us > 0 overrides the line's own silence.
-    std::string start(const std::string& name, const LineConfig& cfg, int64_t gap_us = 0);
+    // when it listens. gapUs > 0 overrides the line's own silence.
+    std::string start(const std::string& name, const LineConfig& cfg, int64_t gapUs = 0);
     // Stops listening and closes the port; what was held is cut and queued.
     void stop();
     // Started and not stopped (it may have ended by itself since).

@@ -19,7 +19,7 @@ constexpr size_t kHoldLimit = 2 * kMaxFrame;
 
 bool crcGood(const uint8_t* p, size_t n) {
     if (n < 4) return false;
-    const uint16_t c = Crc16_modbus(p, n - 2);
+    const uint16_t c = crc16Modbus(p, n - 2);
     return p[n - 2] == (c & 0xFF) && p[n - 1] == (c >> 8);
 }
 
@@ -134,7 +134,7 @@ int64_t silenceUs(const LineConfig& cfg) {
 Timing timingFor(const LineConfig& cfg) {
     Timing t;
     t.char_us = charTimeUs(cfg);
-    t.gap_us = silenceUs(cfg);
+    t.gapUs = silenceUs(cfg);
     return t;
 }
 
@@ -147,9 +147,9 @@ void LineMonitor::feed(const uint8_t* data, size_t n, int64_t at_us) {
     // character apart before it, but not before what was heard already.
     const int64_t c = timing_.char_us;
     const int64_t first_end = std::max(at_us - int64_t(n - 1) * c, last_end_us_);
-    if (!held_.empty() && first_end - c - last_end_us_ >= timing_.gap_us) resolve(Cut::AtSilence);
-    if (awaited_.active && first_end - c - awaited_.end_us >= timing_.reply_timeout_us && held_.empty())
-        reportNoReply(awaited_.end_us + timing_.reply_timeout_us);
+    if (!held_.empty() && first_end - c - last_end_us_ >= timing_.gapUs) resolve(Cut::AtSilence);
+    if (awaited_.active && first_end - c - awaited_.endUs >= timing_.reply_timeout_us && held_.empty())
+        reportNoReply(awaited_.endUs + timing_.reply_timeout_us);
     for (size_t i = 0; i < n; ++i) {
         held_.push_back(data[i]);
         ends_.push_back(std::max(at_us - int64_t(n - 1 - i) * c, last_end_us_));
@@ -160,27 +160,27 @@ void LineMonitor::feed(const uint8_t* data, size_t n, int64_t at_us) {
 
 void LineMonitor::idle(int64_t now_us) {
     const int64_t quiet = now_us - last_end_us_;
-    if (!held_.empty() && quiet >= timing_.gap_us) {
+    if (!held_.empty() && quiet >= timing_.gapUs) {
         // The whole frames go now; a frame still arriving is waited for.
         resolve(Cut::AtSilence);
         if (!held_.empty() && (quiet >= timing_.hold_us || !heldIncomplete())) resolve(Cut::Final);
     }
-    if (awaited_.active && held_.empty() && now_us - awaited_.end_us >= timing_.reply_timeout_us)
-        reportNoReply(awaited_.end_us + timing_.reply_timeout_us);
+    if (awaited_.active && held_.empty() && now_us - awaited_.endUs >= timing_.reply_timeout_us)
+        reportNoReply(awaited_.endUs + timing_.reply_timeout_us);
 }
 
 void LineMonitor::flush(int64_t now_us) {
     if (!held_.empty()) resolve(Cut::Final);
-    if (awaited_.active) reportNoReply(std::max(now_us, awaited_.end_us));
+    if (awaited_.active) reportNoReply(std::max(now_us, awaited_.endUs));
 }
 
 int64_t LineMonitor::nextDeadlineUs() const {
     int64_t d = INT64_MAX;
-    if (!held_.empty()) d = last_end_us_ + std::max(timing_.gap_us, heldIncomplete() ? timing_.hold_us : 0);
+    if (!held_.empty()) d = last_end_us_ + std::max(timing_.gapUs, heldIncomplete() ? timing_.hold_us : 0);
     // A reply missed is told only once nothing is held (what is held may be
     // that reply): while bytes are held their own deadline is the next one,
     // else a deadline already past would be waited for again and again.
-    if (awaited_.active && held_.empty()) d = std::min(d, awaited_.end_us + timing_.reply_timeout_us);
+    if (awaited_.active && held_.empty()) d = std::min(d, awaited_.endUs + timing_.reply_timeout_us);
     return d;
 }
 
@@ -269,8 +269,8 @@ void LineMonitor::resolve(Cut how) {
 void LineMonitor::emitBytes(size_t from, size_t len, bool crc_ok) {
     Frame f;
     f.bytes.assign(held_.begin() + std::ptrdiff_t(from), held_.begin() + std::ptrdiff_t(from + len));
-    f.end_us = ends_[from + len - 1];
-    f.t_us = ends_[from] - timing_.char_us;
+    f.endUs = ends_[from + len - 1];
+    f.tUs = ends_[from] - timing_.char_us;
     f.crc_ok = crc_ok;
     f.address = f.bytes[0];
     f.function = len > 1 ? f.bytes[1] : 0;
@@ -297,7 +297,7 @@ void LineMonitor::emitBytes(size_t from, size_t len, bool crc_ok) {
 void LineMonitor::reportNoReply(int64_t at_us) {
     Frame f;
     f.kind = Kind::NoReply;
-    f.t_us = f.end_us = at_us;
+    f.tUs = f.endUs = at_us;
     f.address = awaited_.adr;
     f.function = awaited_.fn;
     f.pair = awaited_.seq;
@@ -346,7 +346,7 @@ void LineMonitor::classify(Frame&& f) {
     if (req_len == n || (req_len == 0 && !(fn & 0x80) && replyLength(b.data(), n, fn) != n)) {
         // A request (or a frame of a function Modbus does not define, which
         // only a master starts). The one awaited before it got no reply.
-        if (awaited_.active) reportNoReply(f.t_us);
+        if (awaited_.active) reportNoReply(f.tUs);
         f.kind = Kind::Request;
         f.text = who(f.address) + (req_len ? requestWhat(b) : "функция " + std::to_string(fn));
         // A broadcast gets no reply, nor does a function whose reply's
@@ -365,7 +365,7 @@ void LineMonitor::classify(Frame&& f) {
             awaited_.fn = fn;
             awaited_.start = be16(&b[2]);
             awaited_.count = count;
-            awaited_.end_us = f.end_us;
+            awaited_.endUs = f.endUs;
             // The reply is told with what was asked, not with what was written.
             awaited_.what = f.text.substr(0, f.text.find(" ← "));
             awaited_.reply_len = len;

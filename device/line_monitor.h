@@ -33,8 +33,8 @@ const char* kindText(Kind k);
 
 struct Frame {
     uint64_t seq = 0;          // 1, 2, ... in the order heard (a NoReply takes a number too)
-    int64_t t_us = 0;          // the first byte's start, monotonic clock, microseconds
-    int64_t end_us = 0;        // the last byte's end
+    int64_t tUs = 0;          // the first byte's start, monotonic clock, microseconds
+    int64_t endUs = 0;        // the last byte's end
     Kind kind = Kind::Stray;
     std::vector<uint8_t> bytes;  // as on the line; empty for NoReply
     bool crc_ok = false;
@@ -46,7 +46,7 @@ struct Frame {
 
 struct Timing {
     int64_t char_us = 1042;             // one character on the wire
-    int64_t gap_us = 3646;              // the silence that ends a frame
+    int64_t gapUs = 3646;              // the silence that ends a frame
     int64_t reply_timeout_us = 1'000'000;  // a request unanswered this long got no reply
     // Bytes that begin a frame and stop short of its length are held this
     // long before they count as a broken frame: a USB adapter (its latency
@@ -110,7 +110,7 @@ private:
         uint8_t adr = 0, fn = 0;
         uint16_t start = 0, count = 0;
         size_t reply_len = 0;
-        int64_t end_us = 0;
+        int64_t endUs = 0;
         std::string what;  // "адрес 5: чтение 0x0A00 ×8"
     } awaited_;
 };

@@ -80,7 +80,7 @@ Overview::Overview(const State& window, Link& windowLink, ExchangeFeed& feed, st
       link_(st_, windowLink.port(), windowLink.clock(), host_),
       dev_(st_, link_, host_, feed) {
     // A port that fails one turn is not tried again within it.
-    link_.Watch_commands(&feed_);
+    link_.watchCommands(&feed_);
 }
 
 void Overview::setAddresses(const std::vector<uint8_t>& adrs) {
@@ -108,7 +108,7 @@ const Instrument& Overview::poll(size_t i) {
     link_.port_timeouts = windowLink_.port_timeouts;
     link_.pause_before = windowLink_.pause_before;
     link_.pause_after = windowLink_.pause_after;
-    link_.response_timeout_ms = windowLink_.response_timeout_ms;
+    link_.responseTimeoutMs = windowLink_.responseTimeoutMs;
     host_.said.clear();
 
     const uint8_t kod = turn(ins);
@@ -123,7 +123,7 @@ const Instrument& Overview::poll(size_t i) {
         ++ins.failures;
         // The name is read again once it answers: it may be another instrument then.
         ins.named = false;
-        ins.failure = link_.fault() != PortFault::None ? link_.fault_text()
+        ins.failure = link_.fault() != PortFault::None ? link_.faultText()
                       : !host_.said.empty()            ? host_.said
                                                        : Kod_text(kod);
     }
@@ -147,7 +147,7 @@ uint8_t Overview::turn(Instrument& ins) {
         ins.named = true;
     }
     if (const uint8_t kod = read(reg::ReadDiscreteInputs, reg::sw_PR, reg::inputCount); kod != KOD_OK) return kod;
-    if (const uint8_t kod = read(reg::ReadInputRegisters, reg::ci_text, reg::ciCount); kod != KOD_OK) return kod;
+    if (const uint8_t kod = read(reg::ReadInputRegisters, reg::ciText, reg::ciCount); kod != KOD_OK) return kod;
     const std::string ci = text().substr(0, 8);
     struct Read {
         uint8_t func;
@@ -157,7 +157,7 @@ uint8_t Overview::turn(Instrument& ins) {
                           Read{reg::ReadHoldingRegisters, reg::res, reg::paramsCount},
                           Read{reg::ReadInputRegisters, reg::step, reg::izmCount}})
         if (const uint8_t kod = read(r.func, r.start, r.kol); kod != KOD_OK) return kod;
-    ins.ci_text = ci;
+    ins.ciText = ci;
     ins.dev = st_.dev;
     return KOD_OK;
 }

@@ -25,7 +25,7 @@ struct Instrument {
     uint8_t adr = 0;
     std::string name, version;  // Windows-1251 bytes as the instrument sent them; empty: not read yet
     bool named = false;         // name and version read since its last failure
-    std::string ci_text;        // the indicator's eight characters, Windows-1251, as last read
+    std::string ciText;        // the indicator's eight characters, Windows-1251, as last read
     DeviceState dev;            // its values as last decoded
     bool polled = false;        // it has had a turn
     bool answering = false;     // its last turn went through

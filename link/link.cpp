@@ -14,14 +14,14 @@ namespace {
 constexpr size_t kReplyMax = 62;  // paket_suda[2..63] after the address byte
 }
 
-uint8_t table_code(uint8_t code, int32_t scor) {
+uint8_t tableCode(uint8_t code, int32_t scor) {
     if (code >= 1 && code <= 6) return code;
     const uint8_t own = Scor_to_code(scor);
     return code > 6 && own != 0 ? own : 1;
 }
 
-int64_t Fixed_reply_wait_us(uint8_t code, int32_t scor) {
-    const uint8_t c = table_code(code, scor);
+int64_t fixedReplyWaitUs(uint8_t code, int32_t scor) {
+    const uint8_t c = tableCode(code, scor);
     return (int64_t(t_after[c]) + 6 * 2 * (int64_t(t_after[c]) + t_before[c])) * 1000;
 }
 
@@ -30,7 +30,7 @@ Link::Link(State& st, SerialPort& port, Clock& clock, Host& host)
 
 void Link::Port_setup(uint8_t code) {
     auto& ls = st_.ls;
-    const uint8_t c = table_code(code, ls.scor);
+    const uint8_t c = tableCode(code, ls.scor);
     ls.RIT = t_byte[c];
     ls.RTTM = uint16_t(2 * t_after[c]);
     ls.RTTC = uint16_t(2 * t_before[c]);
@@ -39,8 +39,8 @@ void Link::Port_setup(uint8_t code) {
     // The port is opened at the settings' own rate, whatever code was given.
     port_setup_error = int32_t(Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize));
     if (port_setup_error != 0)
-        Port_failed(PortFault::Setup, "ошибка настройки порта",
-                    {open_error_ != 0 ? open_error_ : uint32_t(port_setup_error), true}, uint32_t(port_setup_error));
+        portFailed(PortFault::Setup, "ошибка настройки порта",
+                    {openError_ != 0 ? openError_ : uint32_t(port_setup_error), true}, uint32_t(port_setup_error));
     pause_after = t_after[c];
     pause_before = t_before[c];
 }
@@ -50,23 +50,23 @@ uint32_t Link::Port_open(const std::string& name, int32_t rate, uint8_t parity, 
     const auto& ls = st_.ls;
     port_error = 0;
     port_timeouts = ls;
-    if (response_timeout_ms != 0) {
+    if (responseTimeoutMs != 0) {
         port_timeouts.RTTM = 0;
-        port_timeouts.RTTC = uint16_t(std::min<uint32_t>(response_timeout_ms, UINT16_MAX));
+        port_timeouts.RTTC = uint16_t(std::min<uint32_t>(responseTimeoutMs, UINT16_MAX));
     }
     // A device absent at the set-up (an adapter still out, a gateway down)
     // is as lost as one that went away under an exchange: the next exchange
     // tries it again, so it is used once it is back.
     if (uint32_t e = port_.reopen(name)) port_error = e;
-    port_lost_ = port_error != 0;
-    open_error_ = port_error;
+    portLost_ = port_error != 0;
+    openError_ = port_error;
     if (port_error == 0) {
         down_ = false;  // the port is back: the command may use it
-        setup_failed_ = false;
+        setupFailed_ = false;
         // Another port is another story. The same one opening again says
         // little: a gateway takes the connection whether or not its device
         // is there, and drops it at once.
-        if (incident_port_ != name) Incident_over();
+        if (incidentPort_ != name) incidentOver();
     }
     LineConfig cfg;
     cfg.baud = rate;
@@ -82,7 +82,7 @@ uint32_t Link::Port_open(const std::string& name, int32_t rate, uint8_t parity, 
     return port_error;
 }
 
-int Link::Quiet_ms() const {
+int Link::quietMs() const {
     const LineConfig cfg = port_.config();
     if (cfg.baud <= 0) return 1;
     // Start bit, data bits, parity bit, stop bits: one character on the wire.
@@ -91,7 +91,7 @@ int Link::Quiet_ms() const {
     return int(std::max<int64_t>(1, (us + 999) / 1000));
 }
 
-void Link::Wait_line_quiet() {
+void Link::waitLineQuiet() {
     uint8_t scratch[64];
     // A quiet line: nothing came during the pause, the write goes out as always.
     if (port_.readAvailable(scratch, sizeof scratch) == 0) return;
@@ -103,13 +103,13 @@ void Link::Wait_line_quiet() {
     const auto& t = port_timeouts;
     const int64_t deadline =
         clock_.nowUs() + 6 * (int64_t(t.RTTM) + int64_t(t.RTTC)) * 1000;
-    const int quiet = Quiet_ms();
+    const int quiet = quietMs();
     for (;;) {
         for (;;) {
             port_.purgeInput();
-            const int64_t left_ms = (deadline - clock_.nowUs()) / 1000;
-            if (left_ms <= 0) return;
-            const int w = int(std::min<int64_t>(quiet, left_ms));
+            const int64_t leftMs = (deadline - clock_.nowUs()) / 1000;
+            if (leftMs <= 0) return;
+            const int w = int(std::min<int64_t>(quiet, leftMs));
             clock_.sleepMs(w);
             if (port_.readAvailable(scratch, sizeof scratch) == 0) {
                 if (w < quiet || port_.lastReadError() != 0) return;
@@ -122,66 +122,66 @@ void Link::Wait_line_quiet() {
     }
 }
 
-void Link::Note_port_lost(uint32_t err) {
+void Link::notePortLost(uint32_t err) {
     // A port closed on purpose, or never opened, reads as EBADF: not lost.
-    if (err != 0 && err != EBADF && !port_.isOpen()) port_lost_ = true;
+    if (err != 0 && err != EBADF && !port_.isOpen()) portLost_ = true;
 }
 
-uint32_t Link::Reopen_lost_port() {
-    if (!port_lost_ || port_.isOpen()) return 0;
+uint32_t Link::reopenLostPort() {
+    if (!portLost_ || port_.isOpen()) return 0;
     const LineConfig cfg = port_.config();
     if (uint32_t e = port_.reopen(st_.ls.port_name)) return e;  // the write fails next and tells
     if (uint32_t e = port_.configure(cfg)) return e;
-    port_lost_ = false;
+    portLost_ = false;
     host_.infoLine("порт " + st_.ls.port_name + " открыт заново");
     return 0;
 }
 
-bool Link::Down_in_this_command() const {
-    return feed_ && down_ && feed_->commandRun() == down_run_;
+bool Link::downInThisCommand() const {
+    return feed_ && down_ && feed_->commandRun() == downRun_;
 }
 
-bool Link::Same_incident(uint32_t cause) {
+bool Link::sameIncident(uint32_t cause) {
     // Without the window's commands to watch (lorkctl) each failure is told
     // as it comes, one line each.
     if (!feed_) return false;
     std::string why;
     if (const std::string refusal = port_.refusal(); !refusal.empty()) why = refusal;
-    else if (Port_absent(cause)) why = "absent";
+    else if (portAbsent(cause)) why = "absent";
     else why = std::to_string(cause);
-    const bool same = incident_port_ == st_.ls.port_name && incident_why_ == why;
-    incident_port_ = st_.ls.port_name;
-    incident_why_ = why;
+    const bool same = incidentPort_ == st_.ls.port_name && incidentWhy_ == why;
+    incidentPort_ = st_.ls.port_name;
+    incidentWhy_ = why;
     return same;
 }
 
-void Link::Incident_over() {
-    incident_port_.clear();
-    incident_why_.clear();
+void Link::incidentOver() {
+    incidentPort_.clear();
+    incidentWhy_.clear();
 }
 
-void Link::Port_failed(PortFault kind, const std::string& head, Cause cause, uint32_t err) {
+void Link::portFailed(PortFault kind, const std::string& head, Cause cause, uint32_t err) {
     const std::string& name = st_.ls.port_name;
     const std::string line = port_.describeError(name, err);
     std::string words = port_.refusal();
-    if (words.empty()) words = "Порт " + name + (cause.opening ? " не открыть: " : ": ") + Error_words(cause.error);
-    fault_text_ = head + "; " + words;
-    if (kind == PortFault::Setup) setup_failed_ = true;
+    if (words.empty()) words = "Порт " + name + (cause.opening ? " не открыть: " : ": ") + errorWords(cause.error);
+    faultText_ = head + "; " + words;
+    if (kind == PortFault::Setup) setupFailed_ = true;
     // A second set-up in the same command (a search's next rate) fails for
     // the same reason: said once.
-    if (Down_in_this_command()) {
+    if (downInThisCommand()) {
         host_.infoLine(line);
         return;
     }
     if (feed_) {
         down_ = true;
-        down_run_ = feed_->commandRun();
-        skip_told_ = false;
+        downRun_ = feed_->commandRun();
+        skipTold_ = false;
     }
     // The operator has had the box of this very failure: closing it gave
     // the window back, whose set-up finds the port as it was, or the next
     // command came before the port did. A line says it happened again.
-    if (Same_incident(cause.error)) {
+    if (sameIncident(cause.error)) {
         host_.infoLine(head + ": " + line);
         return;
     }
@@ -192,80 +192,80 @@ void Link::Port_failed(PortFault kind, const std::string& head, Cause cause, uin
 void Link::Port_send(const std::array<uint8_t, 64>& frame, uint8_t len) {
     skipped_ = false;
     fault_ = PortFault::None;
-    read_error_ = 0;
-    Note_port_lost(port_.lastReadError());
-    if (Down_in_this_command()) {
+    readError_ = 0;
+    notePortLost(port_.lastReadError());
+    if (downInThisCommand()) {
         skipped_ = true;
         // The set-up that failed before the command's first exchange is
         // recorded in that exchange's place, once.
-        if (std::exchange(setup_failed_, false)) fault_ = PortFault::Setup;
-        write_us = clock_.nowUs();
-        last_byte_us = write_us;
-        if (!std::exchange(skip_told_, true))
+        if (std::exchange(setupFailed_, false)) fault_ = PortFault::Setup;
+        writeUs = clock_.nowUs();
+        lastByteUs = writeUs;
+        if (!std::exchange(skipTold_, true))
             host_.infoLine("порт " + st_.ls.port_name + " недоступен: остальные обмены команды не выполнялись");
         return;
     }
-    setup_failed_ = false;
-    const uint32_t reopen_error = Reopen_lost_port();
+    setupFailed_ = false;
+    const uint32_t reopenError = reopenLostPort();
     // Behind a Modbus TCP gateway the serial pauses are the gateway's to keep:
     // sleeping them here only adds the line's timing a second time.
     const bool paced = !port_.modbusTcp();
     port_.purgeInput();
     if (paced) {
         clock_.sleepMs(pause_before);
-        Wait_line_quiet();
+        waitLineQuiet();
     }
     const size_t n = std::min<size_t>(len, frame.size() - 1);
-    write_us = clock_.nowUs();
-    last_byte_us = write_us;
+    writeUs = clock_.nowUs();
+    lastByteUs = writeUs;
     if (uint32_t e = port_.write(frame.data() + 1, n)) {
-        Note_port_lost(e);
+        notePortLost(e);
         fault_ = PortFault::Write;
         // A port that could not be opened again fails its write for that reason.
-        Port_failed(PortFault::Write, "ошибка при передаче= " + std::to_string(e),
-                    reopen_error != 0 ? Cause{reopen_error, true} : Cause{e, false}, e);
+        portFailed(PortFault::Write, "ошибка при передаче= " + std::to_string(e),
+                    reopenError != 0 ? Cause{reopenError, true} : Cause{e, false}, e);
     }
     if (paced) clock_.sleepMs(pause_after);
 }
 
-Link::ReadResult Link::Read_timed(uint8_t* buf, size_t n) { return Read_under(buf, n, port_timeouts); }
+Link::ReadResult Link::readTimed(uint8_t* buf, size_t n) { return readUnder(buf, n, port_timeouts); }
 
-uint32_t Link::Network_wait_ms() const {
-    if (response_timeout_ms != 0) return response_timeout_ms;
-    return uint32_t(Fixed_reply_wait_us(st_.ls.scor_code, st_.ls.scor) / 1000);
+uint32_t Link::networkWaitMs() const {
+    if (responseTimeoutMs != 0) return responseTimeoutMs;
+    return uint32_t(fixedReplyWaitUs(st_.ls.scor_code, st_.ls.scor) / 1000);
 }
 
-Link::ReadResult Link::Read_under(uint8_t* buf, size_t n, const PortTimeouts& t) {
+Link::ReadResult Link::readUnder(uint8_t* buf, size_t n, const PortTimeouts& t) {
     ReadResult r;
     if (!port_.isOpen()) {
         r.error = port_.lastReadError();
         if (r.error == 0) r.error = EBADF;
-        Note_port_lost(r.error);
+        notePortLost(r.error);
         return r;
     }
     if (n == 0) return r;
     // Where the system times reads itself (COMMTIMEOUTS), one call does the whole read.
     if (port_.readTimed(buf, n, t, r.got, r.error)) {
-        if (r.got > 0) last_byte_us = clock_.nowUs();
+        if (r.got > 0) lastByteUs = clock_.nowUs();
         return r;
     }
-    const bool has_total = t.RTTM != 0 || t.RTTC != 0;
-    const int64_t total_end =
+    const bool hasTotal = t.RTTM != 0 || t.RTTC != 0;
+    const int64_t totalEnd =
         clock_.nowUs() +
         (int64_t(t.RTTM) * int64_t(n) + int64_t(t.RTTC)) * 1000;
     const int64_t interval = int64_t(t.RIT) * 1000;
 
     r.got = port_.readAvailable(buf, n);
     if ((r.error = port_.lastReadError()) != 0) return r;
-    int64_t last_byte = clock_.nowUs();
-    if (r.got > 0) last_byte_us = last_byte;
+    int64_t lastByte = clock_.nowUs();
+    if (r.got > 0) lastByteUs = lastByte;
     while (r.got < n) {
-        const bool has_interval = r.got > 0 && interval > 0;
+        const bool hasInterval = r.got > 0 && interval > 0;
         // Without a total time-out the read would wait for ever for its first
         // byte, which would freeze the window: it takes what is there instead.
-        if (!has_total && !has_interval) break;
-        int64_t end = has_total ? total_end : std::numeric_limits<int64_t>::max();
-        if (has_interval) end = std::min(end, last_byte + interval);
+        if (!hasTotal && !hasInterval) break;
+        int64_t end = hasTotal ? totalEnd : std::numeric_limits<int64_t>::max();
+        if (hasInterval) end = std::min(end, lastByte + interval);
         const int64_t now = clock_.nowUs();
         if (now >= end) break;
         // To the microsecond: a millisecond grain would overshoot each time-out.
@@ -276,16 +276,16 @@ Link::ReadResult Link::Read_under(uint8_t* buf, size_t n, const PortTimeouts& t)
         if ((r.error = port_.lastReadError()) != 0) return r;
         if (k > 0) {
             r.got += k;
-            last_byte = clock_.nowUs();
-            last_byte_us = last_byte;
+            lastByte = clock_.nowUs();
+            lastByteUs = lastByte;
         }
     }
     return r;
 }
 
-bool Link::Wait_ready(int64_t end_us) {
+bool Link::Wait_ready(int64_t endUs) {
     for (;;) {
-        const int64_t left = end_us - clock_.nowUs();
+        const int64_t left = endUs - clock_.nowUs();
         // The last slice ends at the deadline itself.
         if (!while_waiting || left <= kWaitSliceUs) return port_.waitForReadyReadUs(left);
         const bool ready = port_.waitForReadyReadUs(kWaitSliceUs);
@@ -294,7 +294,7 @@ bool Link::Wait_ready(int64_t end_us) {
     }
 }
 
-void Link::Clear_suda() {
+void Link::clearSuda() {
     auto& ex = st_.ex;
     ex.len_suda = 0;
     ex.rx_status = 0;
@@ -304,106 +304,106 @@ void Link::Clear_suda() {
     std::fill(ex.paket_suda.begin() + 1, ex.paket_suda.begin() + 33, uint8_t(0x2E));
 }
 
-Link::ReadResult Link::Read_one() {
-    const ReadResult r = Read_timed(&st_.ex.paket_suda[1], 1);
-    if (!r.ok()) read_error_ = r.error;
+Link::ReadResult Link::readOne() {
+    const ReadResult r = readTimed(&st_.ex.paket_suda[1], 1);
+    if (!r.ok()) readError_ = r.error;
     return r;
 }
 
-void Link::No_reply() {
+void Link::noReply() {
     auto& ex = st_.ex;
     ex.rx_status = 2;
     // Nothing came because the port went away while the reply was awaited
     // (a gateway that dropped the connection, an adapter pulled): not the
     // instrument's silence.
-    if (fault_ == PortFault::None && read_error_ != 0) {
+    if (fault_ == PortFault::None && readError_ != 0) {
         fault_ = PortFault::Read;
-        fault_text_ = "ошибка при приёме; Порт " + st_.ls.port_name + ": " + Error_words(read_error_);
+        faultText_ = "ошибка при приёме; Порт " + st_.ls.port_name + ": " + errorWords(readError_);
     }
 }
 
-bool Link::Receive_frame(size_t rest_max) {
+bool Link::receiveFrame(size_t restMax) {
     auto& ex = st_.ex;
-    const uint16_t wait = uint16_t(std::min<uint32_t>(Network_wait_ms(), UINT16_MAX));
-    const ReadResult first = Read_under(&ex.paket_suda[1], 1, {0, 0, wait, 0, 0});
-    if (!first.ok()) read_error_ = first.error;
-    last_count_ = first.got;
+    const uint16_t wait = uint16_t(std::min<uint32_t>(networkWaitMs(), UINT16_MAX));
+    const ReadResult first = readUnder(&ex.paket_suda[1], 1, {0, 0, wait, 0, 0});
+    if (!first.ok()) readError_ = first.error;
+    lastCount_ = first.got;
     if (first.got == 0) return false;
-    Incident_over();
+    incidentOver();
     // No wait at all: the gateway delivered the frame in one piece.
-    const size_t got = Read_under(&ex.paket_suda[2], std::min(rest_max, kReplyMax), {}).got;
+    const size_t got = readUnder(&ex.paket_suda[2], std::min(restMax, kReplyMax), {}).got;
     ex.len_suda = uint8_t(got + 1);
     ex.gateway_exc = port_.gatewayException();
     ex.whole_frame = true;
     return true;
 }
 
-bool Link::Search_adr() {
+bool Link::searchAdr() {
     for (int i = 0; i < 3; ++i) {
-        last_count_ = Read_one().got;
-        if (last_count_ == 1 && st_.ex.paket_suda[1] == st_.ls.adr) {
-            Incident_over();  // a reply's first byte came back: the port works
+        lastCount_ = readOne().got;
+        if (lastCount_ == 1 && st_.ex.paket_suda[1] == st_.ls.adr) {
+            incidentOver();  // a reply's first byte came back: the port works
             return true;
         }
         // A time-out of one's own is the whole wait: nothing came in it.
-        if (response_timeout_ms != 0 && last_count_ == 0) return false;
+        if (responseTimeoutMs != 0 && lastCount_ == 0) return false;
     }
     return false;
 }
 
 void Link::Port_receive() {
     auto& ex = st_.ex;
-    Clear_suda();
+    clearSuda();
     if (skipped_) {
         ex.rx_status = 2;
         return;
     }
     if (port_.modbusTcp()) {
-        if (!Receive_frame(ex.len_wait)) {
-            No_reply();
+        if (!receiveFrame(ex.len_wait)) {
+            noReply();
             ex.len_suda = 0;
         }
         return;
     }
-    if (!Search_adr()) {
+    if (!searchAdr()) {
         ex.rx_status = 1;
-        if ((response_timeout_ms != 0 && last_count_ == 0) || !Search_adr()) {
-            No_reply();
-            ex.len_suda = uint8_t(last_count_);
+        if ((responseTimeoutMs != 0 && lastCount_ == 0) || !searchAdr()) {
+            noReply();
+            ex.len_suda = uint8_t(lastCount_);
             return;
         }
     }
     // Let the rest of the reply gather in the input buffer first.
-    clock_.sleepMs(int(t_byte[table_code(st_.ls.scor_code, st_.ls.scor)]) * int(ex.len_wait));
-    const size_t got = Read_timed(&ex.paket_suda[2], std::min<size_t>(ex.len_wait, kReplyMax)).got;
+    clock_.sleepMs(int(t_byte[tableCode(st_.ls.scor_code, st_.ls.scor)]) * int(ex.len_wait));
+    const size_t got = readTimed(&ex.paket_suda[2], std::min<size_t>(ex.len_wait, kReplyMax)).got;
     ex.len_suda = uint8_t(got + 1);
 }
 
 void Link::Port_receive_probe() {
     auto& ex = st_.ex;
-    Clear_suda();
+    clearSuda();
     if (skipped_) {
         ex.rx_status = 2;
         return;
     }
     host_.keyPressedSince(VK_X);  // forget a press from before the probe
     if (port_.modbusTcp()) {
-        if (Receive_frame(6)) return;
+        if (receiveFrame(6)) return;
         ex.rx_status = 1;
         if (host_.keyPressedSince(VK_X)) throw ProbeAborted{};
-        No_reply();
+        noReply();
         ex.len_suda = 0;
         return;
     }
-    if (Search_adr()) {
-        const size_t got = Read_timed(&ex.paket_suda[2], 6).got;
+    if (searchAdr()) {
+        const size_t got = readTimed(&ex.paket_suda[2], 6).got;
         ex.len_suda = uint8_t(got + 1);
         return;
     }
     ex.rx_status = 1;
-    if (response_timeout_ms != 0 && last_count_ == 0) {
+    if (responseTimeoutMs != 0 && lastCount_ == 0) {
         if (host_.keyPressedSince(VK_X)) throw ProbeAborted{};
-        No_reply();
+        noReply();
         ex.len_suda = 0;
         return;
     }
@@ -411,7 +411,7 @@ void Link::Port_receive_probe() {
     // ends at the first read call that works, whatever came. A call that
     // fails (a port that went away) does not count as one that worked.
     for (int i = 0; i < 3; ++i) {
-        const ReadResult r = Read_one();
+        const ReadResult r = readOne();
         if (host_.keyPressedSince(VK_X)) {
             ex.rx_status = 1;
             throw ProbeAborted{};
@@ -420,10 +420,10 @@ void Link::Port_receive_probe() {
             ex.len_suda = uint8_t(r.got + 1);
             return;
         }
-        last_count_ = r.got;
+        lastCount_ = r.got;
     }
-    No_reply();
-    ex.len_suda = uint8_t(last_count_);
+    noReply();
+    ex.len_suda = uint8_t(lastCount_);
 }
 
 uint8_t Link::Send_probe() {

@@ -19,12 +19,12 @@ namespace lork {
 // generous. A code above 6 (read back from the instrument) says nothing of
 // the line, so the line's own rate picks the entry, else the slowest one:
 // the fastest entry would cut replies short on a slow line.
-uint8_t table_code(uint8_t code, int32_t scor);
+uint8_t tableCode(uint8_t code, int32_t scor);
 
 // The wait for a whole reply the fixed transactions allow at this rate, us:
 // the pause after a request and six single-byte read time-outs. The power
 // tools take it when no time-out of their own is given.
-int64_t Fixed_reply_wait_us(uint8_t code, int32_t scor);
+int64_t fixedReplyWaitUs(uint8_t code, int32_t scor);
 
 class Link {
 public:
@@ -47,11 +47,11 @@ public:
     };
     // Win32 ReadFile semantics with the time-outs loaded by the last Port_open:
     // a time-out is not an error; a closed port or a device that went away is.
-    ReadResult Read_timed(uint8_t* buf, size_t n);
+    ReadResult readTimed(uint8_t* buf, size_t n);
 
     // The wait for a reply over Modbus TCP, ms: the time-out of one's own,
     // else the whole wait the serial line would have allowed at its rate.
-    uint32_t Network_wait_ms() const;
+    uint32_t networkWaitMs() const;
 
     // The port's read/write time-outs, ms, as the last Port_open loaded them
     // from the line settings.
@@ -61,28 +61,28 @@ public:
     int32_t port_setup_error = 0;    // what the Port_open inside the last Port_setup returned
     uint16_t pause_before = 10;      // ms between purge and write
     uint16_t pause_after = 10;       // ms after the write
-    int64_t write_us = 0;            // clock when the last request was written, us
-    int64_t last_byte_us = 0;        // clock when its last reply byte arrived (write_us: none yet), us
+    int64_t writeUs = 0;            // clock when the last request was written, us
+    int64_t lastByteUs = 0;        // clock when its last reply byte arrived (writeUs: none yet), us
     // 0: the per-baud time-outs. Else the wait for a reply after the pause
     // that follows the request, ms, in place of the six single-byte reads,
     // and the wait for the rest of a reply once its address byte came.
-    uint32_t response_timeout_ms = 0;
+    uint32_t responseTimeoutMs = 0;
 
     // Within one operator command (as the feed marks them) a port that has
     // failed is not tried again: the command's remaining exchanges are not
     // written, so an absent gateway costs one connect, not one per exchange,
     // and the operator gets one message, not one per exchange. Without a
     // feed to watch (lorkctl) every exchange tries the port.
-    void Watch_commands(const ExchangeFeed* feed) { feed_ = feed; }
+    void watchCommands(const ExchangeFeed* feed) { feed_ = feed; }
     // The last exchange was not written: its command's port had failed.
     bool skipped() const { return skipped_; }
     // How the port failed the last exchange, for its record: a write that
     // failed, a port that went away while the reply was awaited, or (on the
     // first exchange its command skipped) the set-up that failed before it;
-    // None when the port did not fail it. fault_text() is the message on
+    // None when the port did not fail it. faultText() is the message on
     // one line.
     PortFault fault() const { return fault_; }
-    const std::string& fault_text() const { return fault_text_; }
+    const std::string& faultText() const { return faultText_; }
 
     // Called while a read waits for bytes, at least every kWaitSliceUs of the
     // wait, when set: what blocks the program's event loop for a whole
@@ -96,22 +96,22 @@ public:
 
 private:
     // One single-byte read into paket_suda[1].
-    ReadResult Read_one();
-    ReadResult Read_under(uint8_t* buf, size_t n, const PortTimeouts& t);
+    ReadResult readOne();
+    ReadResult readUnder(uint8_t* buf, size_t n, const PortTimeouts& t);
     // Over Modbus TCP the gateway hands over whole frames and keeps the
     // serial line's timing itself: the reply's first byte is awaited once,
     // up to the network time-out, and the rest is already there. At most
-    // rest_max bytes after the first; false when nothing came.
-    bool Receive_frame(size_t rest_max);
+    // restMax bytes after the first; false when nothing came.
+    bool receiveFrame(size_t restMax);
     // rx_status 2, and why, when the port failed the reads.
-    void No_reply();
+    void noReply();
     // A port that went away under an exchange (an adapter pulled, a gateway
     // that dropped the connection), or that a set-up could not open, is
     // opened afresh, by the same name and with the same line, before the
     // next write: a re-plugged adapter or a restarted gateway is used again
     // without being chosen again.
-    void Note_port_lost(uint32_t err);
-    uint32_t Reopen_lost_port();  // 0, or why the port could not be opened again
+    void notePortLost(uint32_t err);
+    uint32_t reopenLostPort();  // 0, or why the port could not be opened again
     // Why a port failed: the system error, and whether opening it failed
     // (else it failed in use).
     struct Cause {
@@ -122,37 +122,37 @@ private:
     // cause in words, in a message box once per incident, else as a line;
     // the rest of the command skips. err: what the failing call gave, for
     // the line in the system's own words.
-    void Port_failed(PortFault kind, const std::string& head, Cause cause, uint32_t err);
+    void portFailed(PortFault kind, const std::string& head, Cause cause, uint32_t err);
     // Whether this failure only repeats the incident already told (same
     // port, same cause), and from here on the incident it belongs to.
-    bool Same_incident(uint32_t cause);
-    void Incident_over();
-    bool Down_in_this_command() const;
-    bool Search_adr();
-    // The port's wait for a byte until the clock reads end_us, cut into
+    bool sameIncident(uint32_t cause);
+    void incidentOver();
+    bool downInThisCommand() const;
+    bool searchAdr();
+    // The port's wait for a byte until the clock reads endUs, cut into
     // slices with while_waiting between them.
-    bool Wait_ready(int64_t end_us);
+    bool Wait_ready(int64_t endUs);
     // Before a write: bytes that came during the pause are another station's
     // frame; wait until the line has been silent for 3.5 characters.
-    void Wait_line_quiet();
-    int Quiet_ms() const;  // 3.5 characters at the port's line settings, ms, at least 1
-    void Clear_suda();
+    void waitLineQuiet();
+    int quietMs() const;  // 3.5 characters at the port's line settings, ms, at least 1
+    void clearSuda();
 
-    size_t last_count_ = 0;  // byte count of the last single-byte read of a search
-    bool port_lost_ = false; // the port went away or failed to open, and has not been opened since
-    uint32_t open_error_ = 0;  // what the open step of the last Port_open gave
+    size_t lastCount_ = 0;  // byte count of the last single-byte read of a search
+    bool portLost_ = false; // the port went away or failed to open, and has not been opened since
+    uint32_t openError_ = 0;  // what the open step of the last Port_open gave
     const ExchangeFeed* feed_ = nullptr;
-    bool down_ = false;        // the port failed in the command down_run_
-    uint64_t down_run_ = 0;
-    bool skip_told_ = false;   // the information window was told the command skips
+    bool down_ = false;        // the port failed in the command downRun_
+    uint64_t downRun_ = 0;
+    bool skipTold_ = false;   // the information window was told the command skips
     bool skipped_ = false;
     PortFault fault_ = PortFault::None;
-    std::string fault_text_;
-    uint32_t read_error_ = 0;    // the last single-byte read of this exchange that failed
-    bool setup_failed_ = false;  // a set-up failed and no exchange has recorded it yet
+    std::string faultText_;
+    uint32_t readError_ = 0;    // the last single-byte read of this exchange that failed
+    bool setupFailed_ = false;  // a set-up failed and no exchange has recorded it yet
     // The port failure last told in a box, its port and its cause, until
     // the port works again (an answer came) or another port opens.
-    std::string incident_port_, incident_why_;
+    std::string incidentPort_, incidentWhy_;
     State& st_;
     SerialPort& port_;
     Clock& clock_;

@@ -121,7 +121,7 @@ void Name_controls(Ui::PageTimeouts& pt) {
                                                       {pt.E_WTTC, pt.UpDown_WTTC}};
     QLabel* captions[] = {pt.LE_RTI_label, pt.LE_RTTM_label, pt.LE_RTTC_label, pt.LE_WTTM_label,
                                 pt.LE_WTTC_label};
-    QLineEdit* in_use[] = {pt.LE_RTI, pt.LE_RTTM, pt.LE_RTTC, pt.LE_WTTM, pt.LE_WTTC};
+    QLineEdit* inUse[] = {pt.LE_RTI, pt.LE_RTTM, pt.LE_RTTC, pt.LE_WTTM, pt.LE_WTTC};
     // The captions are the port's own field names, in English: the names
     // say them in Russian.
     const char* const russian[] = {"таймаут между байтами при чтении, мс", "множитель таймаута чтения, мс",
@@ -130,7 +130,7 @@ void Name_controls(Ui::PageTimeouts& pt) {
     for (size_t i = 0; i < std::size(edited); ++i) {
         const QString caption = QString::fromUtf8(russian[i]);
         captions[i]->setAccessibleName(caption);
-        in_use[i]->setAccessibleName(caption);
+        inUse[i]->setAccessibleName(caption);
         Name(edited[i].first, caption + QStringLiteral(", ") + offered);
         Name_arrows(edited[i].second, edited[i].first->accessibleName());
     }

@@ -91,10 +91,10 @@ void CalibrationPage::Read_cal_enable() {
 }
 
 void CalibrationPage::Show_cal_CI() {
-    if (host_.exchange(reg::ReadInputRegisters, reg::ci_text, reg::ciCount, {}, FailureReport::Box) != 0) return;
+    if (host_.exchange(reg::ReadInputRegisters, reg::ciText, reg::ciCount, {}, FailureReport::Box) != 0) return;
     const auto pairs = pages::ci_pairs(host_.core().st.dev.reg_text);
     QLineEdit* fields[] = {pc->Ecal_CI4, pc->Ecal_CI3, pc->Ecal_CI2, pc->Ecal_CI1};
-    for (size_t i = 0; i < 4; ++i) fields[i]->setText(qs(cp1251_to_display(pairs[i])));
+    for (size_t i = 0; i < 4; ++i) fields[i]->setText(qs(cp1251ToDisplay(pairs[i])));
 }
 
 void CalibrationPage::Cal_read_stored(bool hundred) {
@@ -142,7 +142,7 @@ void CalibrationPage::Cal_save(bool hundred) {
     const QString point = QLocale::system().decimalPoint();
     const char decimal = point.size() == 1 && point[0].unicode() < 0x80 ? char(point[0].unicode()) : ',';
     const std::string doubt =
-        calib::Joined(calib::Implausible(hundred ? 100 : 0, imp, measured_[hundred] ? std::optional(proc) : std::nullopt,
+        calib::joined(calib::implausible(hundred ? 100 : 0, imp, measured_[hundred] ? std::optional(proc) : std::nullopt,
                                          stored_[!hundred], decimal));
     if (!doubt.empty()) {
         const QString question = qs(doubt) + QStringLiteral(" Записать всё равно?");
@@ -171,11 +171,11 @@ bool CalibrationPage::Ask_write_anyway(const QString& question) {
 void CalibrationPage::Log_write(bool hundred, uint32_t written, float proc, float znach, const std::string& doubt) {
     const auto& st = host_.core().st;
     calib::Record r;
-    r.when = calib::Iso_local(std::time_t(host_.wallNow().toSecsSinceEpoch()));
+    r.when = calib::isoLocal(std::time_t(host_.wallNow().toSecsSinceEpoch()));
     r.port = st.ls.port_name;
     r.adr = st.ls.adr;
-    if (readings_.name) r.name = calib::Trimmed(readings_.name().toStdString());
-    if (readings_.version) r.version = calib::Trimmed(readings_.version().toStdString());
+    if (readings_.name) r.name = calib::trimmed(readings_.name().toStdString());
+    if (readings_.version) r.version = calib::trimmed(readings_.version().toStdString());
     r.point = hundred ? 100 : 0;
     // Steps 4 and 8 open only after steps 1 and 5 read the stored value.
     r.before = stored_[hundred].value_or(0);
@@ -185,7 +185,7 @@ void CalibrationPage::Log_write(bool hundred, uint32_t written, float proc, floa
     r.doubt = doubt;
     stored_[hundred] = written;
     // The instrument holds the new value whatever becomes of the record.
-    if (const std::string err = calib::Append(calib::Default_path(), r); !err.empty())
+    if (const std::string err = calib::append(calib::defaultPath(), r); !err.empty())
         host_.addInfoLine(QString::fromStdString(err));
 }
 

@@ -61,15 +61,15 @@ QString CalibrationPage::Operator_name() {
 
 QString CalibrationPage::Report_html(pages::CertificateHead& head) {
     const auto& ls = host_.core().st.ls;
-    const std::string log = calib::Default_path();
-    head.name = readings_.name ? QString::fromStdString(calib::Trimmed(readings_.name().toStdString())) : QString();
+    const std::string log = calib::defaultPath();
+    head.name = readings_.name ? QString::fromStdString(calib::trimmed(readings_.name().toStdString())) : QString();
     head.version =
-        readings_.version ? QString::fromStdString(calib::Trimmed(readings_.version().toStdString())) : QString();
+        readings_.version ? QString::fromStdString(calib::trimmed(readings_.version().toStdString())) : QString();
     head.port = QString::fromStdString(ls.port_name);
     head.adr = ls.adr;
     head.made = host_.wallNow();
     head.logPath = QString::fromStdString(log);
-    const calib::Certificate cert = calib::Last_calibration(calib::Read_all(log), ls.port_name, ls.adr,
+    const calib::Certificate cert = calib::lastCalibration(calib::readAll(log), ls.port_name, ls.adr,
                                                             head.name.toStdString(), head.version.toStdString());
     if (cert.empty()) {
         host_.message(QStringLiteral("В журнале калибровки нет записей для этого прибора (%1 %2, порт %3, адрес %4): "

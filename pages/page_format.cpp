@@ -45,8 +45,8 @@ QString Save_start(const QString& name) {
 }
 
 QString Write_whole_file(const QString& path, const QByteArray& data) {
-    const int err = Replace_file(path.toStdString(), std::string_view(data.constData(), size_t(data.size())), nullptr);
-    return err == 0 ? QString() : QString::fromStdString(File_error_text(err));
+    const int err = replaceFile(path.toStdString(), std::string_view(data.constData(), size_t(data.size())), nullptr);
+    return err == 0 ? QString() : QString::fromStdString(fileErrorText(err));
 }
 
 }  // namespace lork::pages

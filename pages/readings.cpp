@@ -115,7 +115,7 @@ void ReadingsPage::Choose_v_ind(uint8_t v_ind) {
 
 void ReadingsPage::Show_CI() {
     const auto& dev = host_.core().st.dev;
-    const bool ok = host_.exchange(reg::ReadInputRegisters, reg::ci_text, reg::ciCount) == 0;
+    const bool ok = host_.exchange(reg::ReadInputRegisters, reg::ciText, reg::ciCount) == 0;
     for (QLineEdit* e : CI_fields()) Set_stale(e, !ok);
     if (ok) {
         // Eight characters, two per digit position, shown as the instrument
@@ -124,7 +124,7 @@ void ReadingsPage::Show_CI() {
         t.resize(std::max<size_t>(t.size(), 8), ' ');
         auto fields = CI_fields();
         for (size_t i = 0; i < 4; ++i)
-            Show_text(fields[i], QString::fromStdString(lork::cp1251_to_display(t.substr(2 * i, 2))));
+            Show_text(fields[i], QString::fromStdString(lork::cp1251ToDisplay(t.substr(2 * i, 2))));
         const QColor& c = dev.ci_flag == 0 ? lork::pages::ci_colour_ok : lork::pages::ci_colour_flag;
         for (QLineEdit* e : fields) lork::pages::Set_text_colour(e, c);
     }
@@ -421,8 +421,8 @@ void Set_field_text(QWidget* field, const QString& text) {
         l->setText(text);
 }
 
-QString Number(long v) { return QString::number(v); }
-QString From_cp1251(const std::string& cp1251) { return QString::fromStdString(lork::cp1251_to_display(cp1251)); }
+QString number(long v) { return QString::number(v); }
+QString From_cp1251(const std::string& cp1251) { return QString::fromStdString(lork::cp1251ToDisplay(cp1251)); }
 
 }  // namespace
 
@@ -440,11 +440,11 @@ void ReadingsPage::Read_single(QWidget* field) {
     };
     constexpr uint8_t holding = reg::ReadHoldingRegisters, input = reg::ReadInputRegisters;
     const Row rows[] = {
-        {rd->LEres, holding, reg::res, 1, [](const D& d) { return Number(d.res); }, false},
-        {rd->LEkol_step, holding, reg::kol_step, 1, [](const D& d) { return Number(d.kol_step); }, false},
-        {rd->LEpor_step, holding, reg::por_step, 1, [](const D& d) { return Number(d.por_step); }, false},
-        {rd->L_SumRes, holding, reg::sum_res, 1, [](const D& d) { return Number(d.sum_res); }, false},
-        {rd->L_Procdopusk, holding, reg::proc_dopusk, 1, [](const D& d) { return Number(d.proc_dopusk); }, false},
+        {rd->LEres, holding, reg::res, 1, [](const D& d) { return number(d.res); }, false},
+        {rd->LEkol_step, holding, reg::kol_step, 1, [](const D& d) { return number(d.kol_step); }, false},
+        {rd->LEpor_step, holding, reg::por_step, 1, [](const D& d) { return number(d.por_step); }, false},
+        {rd->L_SumRes, holding, reg::sum_res, 1, [](const D& d) { return number(d.sum_res); }, false},
+        {rd->L_Procdopusk, holding, reg::proc_dopusk, 1, [](const D& d) { return number(d.proc_dopusk); }, false},
         {rd->ST_v_ind, holding, reg::v_ind, 1,
          [](const D& d) {
              return d.v_ind >= 1 && d.v_ind <= 3 ? QString::fromUtf8(v_ind_names[d.v_ind - 1])

@@ -7,11 +7,11 @@ namespace lork {
 
 // The user's configuration folder: $XDG_CONFIG_HOME, else $HOME/.config;
 // on Windows %APPDATA%\testlork.
-std::string settings_folder();
+std::string settingsFolder();
 
-// settings_folder() + the separator + the program file's base name with its extension
+// settingsFolder() + the separator + the program file's base name with its extension
 // replaced by ".ini" ("/usr/bin/testlork" -> ".../testlork.ini").
-std::string settings_path(std::string_view program_file_name);
+std::string settingsPath(std::string_view programFileName);
 
 struct FileFound {
     bool existed = false;  // something was at the path already
@@ -19,7 +19,7 @@ struct FileFound {
     // existing name, EISDIR / EINVAL when it is a folder or a device.
     int error = 0;
     // The file of an earlier version taken over just now into path, if any.
-    std::string taken_from;
+    std::string takenFrom;
 };
 // Finds the file at path or creates it empty, with its missing folders.
 FileFound findOrCreateFile(const std::string& path);

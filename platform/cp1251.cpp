@@ -6,7 +6,7 @@ namespace lork {
 namespace {
 
 // 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F in order.
-constexpr std::array<char16_t, 64> high_table{
+constexpr std::array<char16_t, 64> highTable{
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
     0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 88
     0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
@@ -17,7 +17,7 @@ constexpr std::array<char16_t, 64> high_table{
     0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // B8
 };
 
-void append_utf8(std::string& out, char32_t cp) {
+void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += char(cp);
     } else if (cp < 0x800) {
@@ -37,7 +37,7 @@ void append_utf8(std::string& out, char32_t cp) {
 
 // Decodes one UTF-8 sequence at s[i]; advances i. Returns 0xFFFFFFFF when malformed
 // (overlong forms, surrogates and truncated sequences included).
-char32_t next_code_point(std::string_view s, size_t& i) {
+char32_t nextCodePoint(std::string_view s, size_t& i) {
     constexpr char32_t bad = 0xFFFFFFFF;
     const auto b0 = uint8_t(s[i++]);
     if (b0 < 0x80) return b0;
@@ -56,36 +56,36 @@ char32_t next_code_point(std::string_view s, size_t& i) {
     return cp;
 }
 
-int encode_one(char32_t cp) {
+int encodeOne(char32_t cp) {
     if (cp < 0x80) return int(cp);
     if (cp >= 0x0410 && cp <= 0x044F) return int(cp - 0x0410 + 0xC0);
-    for (size_t k = 0; k < high_table.size(); ++k)
-        if (high_table[k] == cp && cp != 0xFFFD) return int(0x80 + k);
+    for (size_t k = 0; k < highTable.size(); ++k)
+        if (highTable[k] == cp && cp != 0xFFFD) return int(0x80 + k);
     return -1;
 }
 
 }  // namespace
 
-char32_t cp1251_code_point(uint8_t byte) {
+char32_t cp1251CodePoint(uint8_t byte) {
     if (byte < 0x80) return byte;
     if (byte >= 0xC0) return char32_t(0x0410 + (byte - 0xC0));
-    return high_table[byte - 0x80];
+    return highTable[byte - 0x80];
 }
 
-std::string cp1251_to_utf8(std::string_view bytes) {
+std::string cp1251ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() * 2);
-    for (char c : bytes) append_utf8(out, cp1251_code_point(uint8_t(c)));
+    for (char c : bytes) appendUtf8(out, cp1251CodePoint(uint8_t(c)));
     return out;
 }
 
-std::string utf8_to_cp1251(std::string_view utf8, bool* ok) {
+std::string utf8ToCp1251(std::string_view utf8, bool* ok) {
     std::string out;
     out.reserve(utf8.size());
     bool all = true;
     size_t i = 0;
     while (i < utf8.size()) {
-        const int b = encode_one(next_code_point(utf8, i));
+        const int b = encodeOne(nextCodePoint(utf8, i));
         if (b < 0) {
             all = false;
             out += '?';
@@ -97,20 +97,20 @@ std::string utf8_to_cp1251(std::string_view utf8, bool* ok) {
     return out;
 }
 
-std::string cp1251_to_display(std::string_view bytes) {
+std::string cp1251ToDisplay(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() * 2);
     for (char c : bytes) {
         const auto b = uint8_t(c);
         if (b < 0x20 || b == 0x7F || b == 0x98)
-            out += cp1251_placeholder;
+            out += cp1251Placeholder;
         else
-            append_utf8(out, cp1251_code_point(b));
+            appendUtf8(out, cp1251CodePoint(b));
     }
     return out;
 }
 
-uint8_t cp1251_fold(uint8_t b) {
+uint8_t cp1251Fold(uint8_t b) {
     if (b >= 'A' && b <= 'Z') return uint8_t(b + 0x20);
     if (b >= 0xC0 && b <= 0xDF) return uint8_t(b + 0x20);
     switch (b) {

@@ -7,7 +7,7 @@
 
 namespace lork {
 
-inline uint16_t Crc16_modbus(const uint8_t* p, size_t n) {
+inline uint16_t crc16Modbus(const uint8_t* p, size_t n) {
     uint16_t c = 0xFFFF;
     for (size_t i = 0; i < n; ++i) {
         c ^= p[i];

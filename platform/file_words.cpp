@@ -7,7 +7,7 @@ namespace lork {
 
 // errno values are the C library's on every system (the Windows file layer
 // turns its own codes into them), so one table serves both.
-std::string File_error_words(int err) {
+std::string fileErrorWords(int err) {
     switch (err) {
     case ENOENT: return "нет такого файла или папки";
     case ENOTDIR: return "в пути файл там, где должна быть папка";
@@ -47,8 +47,8 @@ std::string File_error_words(int err) {
     }
 }
 
-std::string File_error_text(int err) { return File_error_words(err) + " [" + std::strerror(err) + "]"; }
+std::string fileErrorText(int err) { return fileErrorWords(err) + " [" + std::strerror(err) + "]"; }
 
-std::string File_error(const std::string& path, int err) { return path + ": " + File_error_text(err); }
+std::string fileError(const std::string& path, int err) { return path + ": " + fileErrorText(err); }
 
 }  // namespace lork

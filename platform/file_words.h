@@ -8,12 +8,12 @@ namespace lork {
 
 // err: the errno value of a file or folder call (open, read, write, rename,
 // mkdir ...). An unknown value is given by its number.
-std::string File_error_words(int err);
+std::string fileErrorWords(int err);
 // The words, then the system's own text in brackets:
 // "нет такого файла или папки [No such file or directory]".
-std::string File_error_text(int err);
-// "PATH: " and File_error_text(err): a file the operator named or the
+std::string fileErrorText(int err);
+// "PATH: " and fileErrorText(err): a file the operator named or the
 // program keeps, and why it cannot be used.
-std::string File_error(const std::string& path, int err);
+std::string fileError(const std::string& path, int err);
 
 }  // namespace lork

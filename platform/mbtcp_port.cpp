@@ -27,7 +27,7 @@ uint32_t MbtcpPort::write(const uint8_t* data, size_t len) {
                            uint8_t(length & 0xFF), data[0]});
     adu.insert(adu.end(), data + 1, data + 1 + pdu);
     awaiting_ = true;
-    gateway_exception_ = 0;
+    gatewayException_ = 0;
     return TcpPort::write(adu.data(), adu.size());
 }
 
@@ -63,8 +63,8 @@ void MbtcpPort::takeIn(const uint8_t* raw, size_t n) {
             // The unit and the PDU, as the instrument put them on the line.
             std::vector<uint8_t> rtu(frame_.begin() + 6, frame_.end());
             if (rtu.size() == 3 && (rtu[1] & 0x80) && (rtu[2] == kGatewayPath || rtu[2] == kGatewayTarget))
-                gateway_exception_ = rtu[2];
-            const uint16_t c = Crc16_modbus(rtu.data(), rtu.size());
+                gatewayException_ = rtu[2];
+            const uint16_t c = crc16Modbus(rtu.data(), rtu.size());
             rtu.push_back(uint8_t(c & 0xFF));
             rtu.push_back(uint8_t(c >> 8));
             keep(rtu.data(), rtu.size());

@@ -23,7 +23,7 @@ public:
     void close() override;
 
     // The gateway's own exception to the last request, 0 when it sent none.
-    uint8_t gatewayException() const override { return gateway_exception_; }
+    uint8_t gatewayException() const override { return gatewayException_; }
     bool modbusTcp() const override { return true; }
 
     // Replies dropped for a transaction identifier other than the request's.
@@ -41,7 +41,7 @@ private:
     std::vector<uint8_t> frame_;  // the MBAP frame being received
     uint16_t tid_ = 0;            // transaction identifier of the last request
     bool awaiting_ = false;       // its reply has not come yet
-    uint8_t gateway_exception_ = 0;
+    uint8_t gatewayException_ = 0;
     uint64_t stray_ = 0;
 };
 

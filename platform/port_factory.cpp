@@ -9,28 +9,28 @@
 
 namespace lork {
 
-PortKind Port_kind(const std::string& name) {
+PortKind portKind(const std::string& name) {
     if (name.rfind("tcp://", 0) == 0) return PortKind::Tcp;
     if (name.rfind("rfc2217://", 0) == 0) return PortKind::Rfc2217;
     if (name.rfind("mbtcp://", 0) == 0) return PortKind::Mbtcp;
     return PortKind::Tty;
 }
 
-std::string Port_name_problem(const std::string& name) {
+std::string portNameProblem(const std::string& name) {
     if (name.empty()) return "не задано имя порта";
-    if (Port_kind(name) == PortKind::Tty) return {};
+    if (portKind(name) == PortKind::Tty) return {};
     GatewayAddress a;
-    if (Parse_gateway(name, a)) return {};
-    if (Port_kind(name) == PortKind::Mbtcp) return "неверный адрес шлюза: " + name + " (нужны узел и порт 1..65535 или без порта: 502)";
+    if (parseGateway(name, a)) return {};
+    if (portKind(name) == PortKind::Mbtcp) return "неверный адрес шлюза: " + name + " (нужны узел и порт 1..65535 или без порта: 502)";
     return "неверный адрес шлюза: " + name + " (нужны узел и порт 1..65535)";
 }
 
-std::string Port_shown(const std::string& name) {
-    return Port_kind(name) == PortKind::Mbtcp ? name + " (Modbus TCP)" : name;
+std::string portShown(const std::string& name) {
+    return portKind(name) == PortKind::Mbtcp ? name + " (Modbus TCP)" : name;
 }
 
-std::unique_ptr<SerialPort> Make_port(const std::string& name, std::function<void(const std::string&)> notice) {
-    switch (Port_kind(name)) {
+std::unique_ptr<SerialPort> makePort(const std::string& name, std::function<void(const std::string&)> notice) {
+    switch (portKind(name)) {
     case PortKind::Tcp: {
         auto p = std::make_unique<TcpPort>();
         p->notice = std::move(notice);
@@ -48,18 +48,18 @@ std::unique_ptr<SerialPort> Make_port(const std::string& name, std::function<voi
     }
     case PortKind::Tty: break;
     }
-    return Make_device_port(std::move(notice));
+    return makeDevicePort(std::move(notice));
 }
 
 SerialPort& PortByName::portFor(const std::string& name) {
-    const PortKind k = Port_kind(name);
+    const PortKind k = portKind(name);
     if (!port_ || k != kind_) {
         if (port_) {
-            last_cfg_ = port_->config();
+            lastCfg_ = port_->config();
             port_->close();
         }
         // The remark sink is looked up when used, so it may be set after the port.
-        port_ = Make_port(name, [this](const std::string& line) {
+        port_ = makePort(name, [this](const std::string& line) {
             if (notice) notice(line);
         });
         kind_ = k;
@@ -68,8 +68,8 @@ SerialPort& PortByName::portFor(const std::string& name) {
 }
 
 uint32_t PortByName::refuseBadName(const std::string& name) {
-    bad_name_ = Port_name_problem(name);
-    if (bad_name_.empty()) return 0;
+    badName_ = portNameProblem(name);
+    if (badName_.empty()) return 0;
     close();
     return EINVAL;
 }
@@ -98,7 +98,7 @@ bool PortByName::readTimed(uint8_t* buf, size_t n, const PortTimeouts& t, size_t
     return port_ && port_->readTimed(buf, n, t, got, err);
 }
 std::string PortByName::describeError(const std::string& name, uint32_t err) const {
-    if (!bad_name_.empty()) return "порт " + name + ": " + bad_name_;
+    if (!badName_.empty()) return "порт " + name + ": " + badName_;
     return port_ ? port_->describeError(name, err) : SerialPort::describeError(name, err);
 }
 

@@ -13,21 +13,21 @@ namespace lork {
 // codes, a trailing number by value), so ttyUSB2 comes before ttyUSB10.
 // Every name given appears exactly once per occurrence. One name or none is
 // returned as it is.
-std::vector<std::string> Order_port_names(const std::vector<std::string>& listed);
+std::vector<std::string> orderPortNames(const std::vector<std::string>& listed);
 
 // The port a first start uses: "COM1" where the system lists it; else the
 // first USB serial adapter listed (ttyUSB*, ttyACM*), else the first name
 // listed; "COM1" for an empty list.
-std::string Default_port_name(const std::vector<std::string>& listed);
+std::string defaultPortName(const std::vector<std::string>& listed);
 
 // The port list after the system listed its ports anew: the names listed
 // and the port in use (kept even when its device has gone; empty: none) in
 // the ordering above, then the program's own entries (a path or gateway
 // given on the command line) as they were at start.
-std::vector<std::string> Port_list_now(const std::vector<std::string>& listed, const std::vector<std::string>& own,
-                                       const std::string& in_use);
+std::vector<std::string> portListNow(const std::vector<std::string>& listed, const std::vector<std::string>& own,
+                                       const std::string& inUse);
 
 // Natural comparison used for the names outside the 4..6 character groups.
-bool Natural_less(const std::string& a, const std::string& b);
+bool naturalLess(const std::string& a, const std::string& b);
 
 }  // namespace lork

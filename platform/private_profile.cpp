@@ -15,25 +15,25 @@ namespace lork {
 namespace {
 
 constexpr size_t npos = std::string::npos;
-ProfileHook before_rename_hook = nullptr;
+ProfileHook beforeRenameHook = nullptr;
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
     return s;
 }
 
-bool same_name(std::string_view a, std::string_view b) {
+bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (cp1251_fold(uint8_t(a[i])) != cp1251_fold(uint8_t(b[i]))) return false;
+        if (cp1251Fold(uint8_t(a[i])) != cp1251Fold(uint8_t(b[i]))) return false;
     return true;
 }
 
 // The section name of a header line "[name]", or nullopt for any other line.
-std::optional<std::string_view> header_name(std::string_view line) {
+std::optional<std::string_view> headerName(std::string_view line) {
     const auto t = trim(line);
     if (t.empty() || t.front() != '[') return std::nullopt;
     const auto close = t.find(']');
@@ -41,23 +41,23 @@ std::optional<std::string_view> header_name(std::string_view line) {
     return trim(t.substr(1, close - 1));
 }
 
-bool is_comment(std::string_view line) {
+bool isComment(std::string_view line) {
     const auto t = trim(line);
     return !t.empty() && (t.front() == ';' || t.front() == '#');
 }
 
 // The key of a "key=value" line. Only trailing blanks are dropped: the
 // program's own keys may begin with a blank.
-std::optional<std::string_view> key_of(std::string_view line) {
-    if (is_comment(line) || header_name(line)) return std::nullopt;
+std::optional<std::string_view> keyOf(std::string_view line) {
+    if (isComment(line) || headerName(line)) return std::nullopt;
     const auto eq = line.find('=');
     if (eq == npos) return std::nullopt;
     auto k = line.substr(0, eq);
-    while (!k.empty() && is_blank(k.back())) k.remove_suffix(1);
+    while (!k.empty() && isBlank(k.back())) k.remove_suffix(1);
     return k;
 }
 
-std::string_view value_of(std::string_view line) {
+std::string_view valueOf(std::string_view line) {
     auto v = trim(line.substr(line.find('=') + 1));
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.substr(1, v.size() - 2);
@@ -65,32 +65,32 @@ std::string_view value_of(std::string_view line) {
 }
 
 // A name in the file's own encoding against a Windows-1251 one.
-bool same_name(std::string_view in_file, std::string_view name, bool utf8) {
-    return utf8 ? same_name(utf8_to_cp1251(in_file), name) : same_name(in_file, name);
+bool sameName(std::string_view inFile, std::string_view name, bool utf8) {
+    return utf8 ? sameName(utf8ToCp1251(inFile), name) : sameName(inFile, name);
 }
 
-size_t find_section(const std::vector<std::string>& lines, std::string_view section, bool utf8) {
+size_t findSection(const std::vector<std::string>& lines, std::string_view section, bool utf8) {
     for (size_t i = 0; i < lines.size(); ++i) {
-        const auto name = header_name(lines[i]);
-        if (name && same_name(*name, section, utf8)) return i;
+        const auto name = headerName(lines[i]);
+        if (name && sameName(*name, section, utf8)) return i;
     }
     return npos;
 }
 
-size_t section_end(const std::vector<std::string>& lines, size_t header) {
+size_t sectionEnd(const std::vector<std::string>& lines, size_t header) {
     size_t i = header + 1;
-    while (i < lines.size() && !header_name(lines[i])) ++i;
+    while (i < lines.size() && !headerName(lines[i])) ++i;
     return i;
 }
 
-size_t find_key(const std::vector<std::string>& lines, std::string_view section,
+size_t findKey(const std::vector<std::string>& lines, std::string_view section,
                 std::string_view key, bool utf8) {
-    const size_t h = find_section(lines, section, utf8);
+    const size_t h = findSection(lines, section, utf8);
     if (h == npos) return npos;
-    const size_t end = section_end(lines, h);
+    const size_t end = sectionEnd(lines, h);
     for (size_t i = h + 1; i < end; ++i) {
-        const auto k = key_of(lines[i]);
-        if (k && same_name(*k, key, utf8)) return i;
+        const auto k = keyOf(lines[i]);
+        if (k && sameName(*k, key, utf8)) return i;
     }
     return npos;
 }
@@ -98,16 +98,16 @@ size_t find_key(const std::vector<std::string>& lines, std::string_view section,
 // Section, key and value in Windows-1251; the lines in UTF-8 when utf8.
 void apply(std::vector<std::string>& lines, const std::string& section, const std::string& key,
            const std::string& value, bool utf8) {
-    auto own = [utf8](const std::string& s) { return utf8 ? cp1251_to_utf8(s) : s; };
+    auto own = [utf8](const std::string& s) { return utf8 ? cp1251ToUtf8(s) : s; };
     std::string line = own(key + "=" + value);
-    if (const size_t at = find_key(lines, section, key, utf8); at != npos) {
+    if (const size_t at = findKey(lines, section, key, utf8); at != npos) {
         lines[at] = std::move(line);
         return;
     }
-    if (const size_t h = find_section(lines, section, utf8); h != npos) {
+    if (const size_t h = findSection(lines, section, utf8); h != npos) {
         // After the section's last non-empty line, so the blank line that
         // separates it from the next section stays where it is.
-        size_t at = section_end(lines, h);
+        size_t at = sectionEnd(lines, h);
         while (at > h + 1 && trim(lines[at - 1]).empty()) --at;
         lines.insert(lines.begin() + std::ptrdiff_t(at), std::move(line));
         return;
@@ -118,12 +118,12 @@ void apply(std::vector<std::string>& lines, const std::string& section, const st
 }
 
 void erase(std::vector<std::string>& lines, const std::string& section, const std::string& key, bool utf8) {
-    for (size_t at = find_key(lines, section, key, utf8); at != npos; at = find_key(lines, section, key, utf8))
+    for (size_t at = findKey(lines, section, key, utf8); at != npos; at = findKey(lines, section, key, utf8))
         lines.erase(lines.begin() + std::ptrdiff_t(at));
 }
 
 // Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
-bool valid_utf8(std::string_view s) {
+bool validUtf8(std::string_view s) {
     size_t i = 0;
     while (i < s.size()) {
         const auto b = uint8_t(s[i]);
@@ -156,7 +156,7 @@ bool valid_utf8(std::string_view s) {
 // those would be a chain in which every "Р"/"С" or small letter is followed
 // by one or more of the rare signs 0x80..0xBF, which nobody writes. A pair
 // such as "В±" (C2 B1: 220 В±10%) is plain Windows-1251 and stays so.
-bool reads_as_utf8(std::string_view s) {
+bool readsAsUtf8(std::string_view s) {
     for (size_t i = 0; i < s.size(); ++i) {
         const auto b = uint8_t(s[i]);
         if (b >= 0xE0) return true;  // a three- or four-byte form
@@ -175,19 +175,19 @@ ProfileText decode(std::string raw) {
     std::string_view body = raw;
     const bool bom = body.substr(0, 3) == "\xEF\xBB\xBF";
     if (bom) body.remove_prefix(3);
-    if (valid_utf8(body) && (bom || reads_as_utf8(body))) return {profile_split(body), true, bom};
-    return {profile_split(raw), false, false};
+    if (validUtf8(body) && (bom || readsAsUtf8(body))) return {profileSplit(body), true, bom};
+    return {profileSplit(raw), false, false};
 }
 
 // At most max characters of UTF-8 text.
-std::string_view first_chars(std::string_view s, size_t max) {
+std::string_view firstChars(std::string_view s, size_t max) {
     size_t chars = 0;
     for (size_t i = 0; i < s.size(); ++i)
         if ((uint8_t(s[i]) & 0xC0) != 0x80 && chars++ == max) return s.substr(0, i);
     return s;
 }
 
-std::optional<int32_t> parse_integer(std::string_view v) {
+std::optional<int32_t> parseInteger(std::string_view v) {
     if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
         uint64_t n = 0;
         for (char c : v.substr(2)) {
@@ -220,7 +220,7 @@ std::optional<int32_t> parse_integer(std::string_view v) {
 }
 
 // A value must stay on its line.
-std::string one_line(std::string s) {
+std::string oneLine(std::string s) {
     for (char& c : s)
         if (c == '\r' || c == '\n') c = ' ';
     return s;
@@ -228,7 +228,7 @@ std::string one_line(std::string s) {
 
 }  // namespace
 
-std::vector<std::string> profile_split(std::string_view text) {
+std::vector<std::string> profileSplit(std::string_view text) {
     std::vector<std::string> lines;
     while (!text.empty()) {
         const auto nl = text.find('\n');
@@ -241,7 +241,7 @@ std::vector<std::string> profile_split(std::string_view text) {
     return lines;
 }
 
-std::string profile_join(const std::vector<std::string>& lines) {
+std::string profileJoin(const std::vector<std::string>& lines) {
     std::string out;
     for (const auto& l : lines) {
         out += l;
@@ -250,56 +250,56 @@ std::string profile_join(const std::vector<std::string>& lines) {
     return out;
 }
 
-void set_profile_before_rename_hook(ProfileHook hook) { before_rename_hook = hook; }
+void setProfileBeforeRenameHook(ProfileHook hook) { beforeRenameHook = hook; }
 
 PrivateProfile::PrivateProfile(std::string path) : path_(std::move(path)) {
-    if (auto text = Read_file(path_)) text_ = decode(std::move(*text));
+    if (auto text = readFile(path_)) text_ = decode(std::move(*text));
 }
 
-bool PrivateProfile::HasKey(std::string_view section, std::string_view key) const {
-    return find_key(text_.lines, utf8_to_cp1251(section), utf8_to_cp1251(key), text_.utf8) != npos;
+bool PrivateProfile::hasKey(std::string_view section, std::string_view key) const {
+    return findKey(text_.lines, utf8ToCp1251(section), utf8ToCp1251(key), text_.utf8) != npos;
 }
 
-std::string PrivateProfile::ReadString(std::string_view section, std::string_view key,
+std::string PrivateProfile::readString(std::string_view section, std::string_view key,
                                        std::string_view def) const {
-    const size_t at = find_key(text_.lines, utf8_to_cp1251(section), utf8_to_cp1251(key), text_.utf8);
+    const size_t at = findKey(text_.lines, utf8ToCp1251(section), utf8ToCp1251(key), text_.utf8);
     if (at == npos) return std::string(def);
-    const std::string_view v = value_of(text_.lines[at]);
-    if (text_.utf8) return std::string(first_chars(v, max_string));
-    return cp1251_to_utf8(v.substr(0, max_string));
+    const std::string_view v = valueOf(text_.lines[at]);
+    if (text_.utf8) return std::string(firstChars(v, maxString));
+    return cp1251ToUtf8(v.substr(0, maxString));
 }
 
-int32_t PrivateProfile::ReadInteger(std::string_view section, std::string_view key,
+int32_t PrivateProfile::readInteger(std::string_view section, std::string_view key,
                                     int32_t def) const {
-    const size_t at = find_key(text_.lines, utf8_to_cp1251(section), utf8_to_cp1251(key), text_.utf8);
+    const size_t at = findKey(text_.lines, utf8ToCp1251(section), utf8ToCp1251(key), text_.utf8);
     if (at == npos) return def;
-    return parse_integer(value_of(text_.lines[at])).value_or(def);
+    return parseInteger(valueOf(text_.lines[at])).value_or(def);
 }
 
-void PrivateProfile::WriteString(std::string_view section, std::string_view key,
+void PrivateProfile::writeString(std::string_view section, std::string_view key,
                                  std::string_view value) {
-    Change c{utf8_to_cp1251(section), utf8_to_cp1251(key), one_line(utf8_to_cp1251(value))};
+    Change c{utf8ToCp1251(section), utf8ToCp1251(key), oneLine(utf8ToCp1251(value))};
     apply(text_.lines, c.section, c.key, c.value, text_.utf8);
     pending_.push_back(std::move(c));
 }
 
-void PrivateProfile::DeleteKey(std::string_view section, std::string_view key) {
-    Change c{utf8_to_cp1251(section), utf8_to_cp1251(key), {}, true};
+void PrivateProfile::deleteKey(std::string_view section, std::string_view key) {
+    Change c{utf8ToCp1251(section), utf8ToCp1251(key), {}, true};
     erase(text_.lines, c.section, c.key, text_.utf8);
     pending_.push_back(std::move(c));
 }
 
-void PrivateProfile::WriteInteger(std::string_view section, std::string_view key,
+void PrivateProfile::writeInteger(std::string_view section, std::string_view key,
                                   int32_t value) {
-    WriteString(section, key, std::to_string(value));
+    writeString(section, key, std::to_string(value));
 }
 
-bool PrivateProfile::Flush() {
+bool PrivateProfile::flush() {
     const std::string& target = path_;
     // Someone may have edited the file since it was loaded: start from what is
     // there now, so only this object's keys change.
     ProfileText merged = text_;
-    if (auto text = Read_file(target)) {
+    if (auto text = readFile(target)) {
         merged = decode(std::move(*text));
         for (const auto& c : pending_) {
             if (c.erase)
@@ -308,11 +308,11 @@ bool PrivateProfile::Flush() {
                 apply(merged.lines, c.section, c.key, c.value, merged.utf8);
         }
     }
-    const std::string data = (merged.bom ? "\xEF\xBB\xBF" : "") + profile_join(merged.lines);
-    if (const int err = Replace_file(target, data, before_rename_hook); err != 0) {
+    const std::string data = (merged.bom ? "\xEF\xBB\xBF" : "") + profileJoin(merged.lines);
+    if (const int err = replaceFile(target, data, beforeRenameHook); err != 0) {
         errno_ = err;
-        std::string reason = Save_failure_reason(target, err);
-        if (reason.empty()) reason = File_error_words(err);
+        std::string reason = saveFailureReason(target, err);
+        if (reason.empty()) reason = fileErrorWords(err);
         error_ = "Unable to write to " + path_ + ": " + reason + " [" + std::strerror(err) + "]";
         return false;
     }

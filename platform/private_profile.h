@@ -32,30 +32,30 @@ public:
     // Section and key names compare without regard to case (Latin and Cyrillic);
     // blanks inside them, leading ones included, are significant.
     // Decimal (optionally signed) or 0x/0X hexadecimal; anything else -> def.
-    int32_t ReadInteger(std::string_view section, std::string_view key, int32_t def) const;
+    int32_t readInteger(std::string_view section, std::string_view key, int32_t def) const;
     // At most 2047 characters of the value.
-    std::string ReadString(std::string_view section, std::string_view key,
+    std::string readString(std::string_view section, std::string_view key,
                            std::string_view def) const;
-    bool HasKey(std::string_view section, std::string_view key) const;
+    bool hasKey(std::string_view section, std::string_view key) const;
 
-    void WriteInteger(std::string_view section, std::string_view key, int32_t value);
-    void WriteString(std::string_view section, std::string_view key, std::string_view value);
+    void writeInteger(std::string_view section, std::string_view key, int32_t value);
+    void writeString(std::string_view section, std::string_view key, std::string_view value);
     // Removes the key (every line of it in the section); nothing else changes.
-    void DeleteKey(std::string_view section, std::string_view key);
+    void deleteKey(std::string_view section, std::string_view key);
 
     // Writes the pending changes. On failure the file on disk is the old one,
     // whole; error() then holds "Unable to write to <path>: <reason> [<system
     // text>]" (the reason in Russian) and the changes stay pending for the next Flush.
-    bool Flush();
+    bool flush();
     const std::string& error() const { return error_; }
-    int error_code() const { return errno_; }  // errno of the last failure
+    int errorCode() const { return errno_; }  // errno of the last failure
 
     // The file's lines as they would be written, no line ends: Windows-1251
     // bytes, or UTF-8 when utf8().
     const std::vector<std::string>& lines() const { return text_.lines; }
     bool utf8() const { return text_.utf8; }
 
-    static constexpr size_t max_string = 2047;
+    static constexpr size_t maxString = 2047;
 
 private:
     struct Change {
@@ -70,12 +70,12 @@ private:
 };
 
 // Splits file text into lines (CRLF or LF) and joins them back with CRLF.
-std::vector<std::string> profile_split(std::string_view text);
-std::string profile_join(const std::vector<std::string>& lines);
+std::vector<std::string> profileSplit(std::string_view text);
+std::string profileJoin(const std::vector<std::string>& lines);
 
 // Test seam: called with the temporary file's path after it is written and
 // synced and before it replaces the settings file. Null in the program.
 using ProfileHook = void (*)(const std::string& temp_path);
-void set_profile_before_rename_hook(ProfileHook hook);
+void setProfileBeforeRenameHook(ProfileHook hook);
 
 }  // namespace lork

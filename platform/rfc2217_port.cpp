@@ -26,62 +26,62 @@ void Rfc2217Port::sendVerb(uint8_t verb, uint8_t option) {
 
 uint32_t Rfc2217Port::greet() {
     telnet_.reset();
-    overlong_told_ = false;
-    we_will_.fill(false);
-    we_do_.fill(false);
-    binary_out_ = com_port_ = com_port_refused_ = false;
+    overlongTold_ = false;
+    weWill_.fill(false);
+    weDo_.fill(false);
+    binaryOut_ = comPort_ = comPortRefused_ = false;
     acked_.fill(false);
-    line_set_ = false;
+    lineSet_ = false;
     // Bytes must cross as they are, so binary both ways; then the COM port option.
     for (uint8_t o : {BINARY, COM_PORT}) {
-        we_will_[o] = true;
+        weWill_[o] = true;
         sendVerb(WILL, o);
     }
-    we_do_[BINARY] = true;
+    weDo_[BINARY] = true;
     sendVerb(DO, BINARY);
-    const int64_t end = Monotonic_us() + kAnswerUs;
-    while (!com_port_ && !com_port_refused_ && Monotonic_us() < end)
-        if (!pump(end - Monotonic_us())) return ECONNRESET;
-    if (!com_port_) return EPROTONOSUPPORT;
+    const int64_t end = monotonicUs() + kAnswerUs;
+    while (!comPort_ && !comPortRefused_ && monotonicUs() < end)
+        if (!pump(end - monotonicUs())) return ECONNRESET;
+    if (!comPort_) return EPROTONOSUPPORT;
     return 0;
 }
 
 void Rfc2217Port::optionVerb(uint8_t verb, uint8_t option) {
-    const bool wanted_ours = option == BINARY || option == COM_PORT;
-    const bool wanted_theirs = option == BINARY || option == SGA;
+    const bool wantedOurs = option == BINARY || option == COM_PORT;
+    const bool wantedTheirs = option == BINARY || option == SGA;
     switch (verb) {
     case DO:
-        if (wanted_ours) {
-            if (!we_will_[option]) sendVerb(WILL, option);  // else it answers our WILL
-            we_will_[option] = true;
-            if (option == BINARY) binary_out_ = true;
-            if (option == COM_PORT) com_port_ = true;
+        if (wantedOurs) {
+            if (!weWill_[option]) sendVerb(WILL, option);  // else it answers our WILL
+            weWill_[option] = true;
+            if (option == BINARY) binaryOut_ = true;
+            if (option == COM_PORT) comPort_ = true;
         } else {
             sendVerb(WONT, option);
         }
         break;
     case DONT:
-        if (we_will_[option]) sendVerb(WONT, option);
-        we_will_[option] = false;
-        if (option == BINARY) binary_out_ = false;
+        if (weWill_[option]) sendVerb(WONT, option);
+        weWill_[option] = false;
+        if (option == BINARY) binaryOut_ = false;
         if (option == COM_PORT) {
-            com_port_ = false;
-            com_port_refused_ = true;
+            comPort_ = false;
+            comPortRefused_ = true;
         }
         break;
     case WILL:
-        if (wanted_theirs) {
-            if (!we_do_[option]) sendVerb(DO, option);
-            we_do_[option] = true;
-            if (option == BINARY) telnet_.binary_in = true;
+        if (wantedTheirs) {
+            if (!weDo_[option]) sendVerb(DO, option);
+            weDo_[option] = true;
+            if (option == BINARY) telnet_.binaryIn = true;
         } else {
             sendVerb(DONT, option);
         }
         break;
     case WONT:
-        if (we_do_[option]) sendVerb(DONT, option);
-        we_do_[option] = false;
-        if (option == BINARY) telnet_.binary_in = false;
+        if (weDo_[option]) sendVerb(DONT, option);
+        weDo_[option] = false;
+        if (option == BINARY) telnet_.binaryIn = false;
         break;
     }
 }
@@ -97,8 +97,8 @@ void Rfc2217Port::subnegotiation(const std::vector<uint8_t>& sub) {
 
 void Rfc2217Port::takeIn(const uint8_t* raw, size_t n) {
     telnet_.feed(raw, n, *this);
-    if (telnet_.overlong() != 0 && !overlong_told_) {
-        overlong_told_ = true;
+    if (telnet_.overlong() != 0 && !overlongTold_) {
+        overlongTold_ = true;
         if (notice)
             notice("порт " + name() + ": шлюз прислал подкоманду Telnet длиннее " +
                    std::to_string(TelnetInput::kSubMax) + " байт; такие отбрасываются");
@@ -122,18 +122,18 @@ uint32_t Rfc2217Port::configure(const LineConfig& cfg) {
     if (cfg.stopbits != 1 && cfg.stopbits != 2) want.stopbits = cfg_.stopbits;
     if (cfg.bytesize < 5 || cfg.bytesize > 8 || cfg.parity > 2 || cfg.baud <= 0) return EINVAL;
     // The server keeps the line for the whole connection: set again only what changed.
-    if (line_set_ && want.baud == cfg_.baud && want.bytesize == cfg_.bytesize && want.parity == cfg_.parity &&
+    if (lineSet_ && want.baud == cfg_.baud && want.bytesize == cfg_.bytesize && want.parity == cfg_.parity &&
         want.stopbits == cfg_.stopbits)
         return 0;
-    line_set_ = false;
+    lineSet_ = false;
     refusal_ = 0;
     // The option's parity values: 1 none, 2 odd, 3 even; the program's codes 1 even, 2 odd.
-    static constexpr uint8_t parity_value[] = {1, 3, 2};
+    static constexpr uint8_t parityValue[] = {1, 3, 2};
     const uint32_t b = uint32_t(want.baud);
     const std::vector<std::pair<uint8_t, std::vector<uint8_t>>> asks{
         {SET_BAUDRATE, {uint8_t(b >> 24), uint8_t(b >> 16), uint8_t(b >> 8), uint8_t(b)}},
         {SET_DATASIZE, {want.bytesize}},
-        {SET_PARITY, {parity_value[want.parity]}},
+        {SET_PARITY, {parityValue[want.parity]}},
         {SET_STOPSIZE, {want.stopbits == 2 ? uint8_t(2) : uint8_t(1)}},
     };
     for (const auto& [cmd, value] : asks) {
@@ -143,30 +143,30 @@ uint32_t Rfc2217Port::configure(const LineConfig& cfg) {
     // No flow control. Servers that do not let the client steer the modem
     // lines may refuse this or stay silent; the line works either way.
     sendCommand(SET_CONTROL, {1});
-    const int64_t end = Monotonic_us() + kAnswerUs;
-    auto all_answered = [&] {
+    const int64_t end = monotonicUs() + kAnswerUs;
+    auto allAnswered = [&] {
         for (const auto& a : asks)
             if (!acked_[a.first]) return false;
         return true;
     };
-    while (!all_answered() && Monotonic_us() < end)
-        if (!pump(end - Monotonic_us())) return TcpPort::configure(cfg);
+    while (!allAnswered() && monotonicUs() < end)
+        if (!pump(end - monotonicUs())) return TcpPort::configure(cfg);
     static constexpr const char* names[] = {"", "скорость", "число бит", "паритет", "стоп-биты"};
     for (const auto& [cmd, value] : asks) {
         if (!acked_[cmd]) {
             refusal_ = ETIMEDOUT;
-            refused_what_ = names[cmd];
+            refusedWhat_ = names[cmd];
             return refusal_;
         }
         if (ack_[cmd] != value) {
             refusal_ = EINVAL;
-            refused_what_ = names[cmd];
+            refusedWhat_ = names[cmd];
             return refusal_;
         }
     }
     cfg_ = want;
     configured_ = true;
-    line_set_ = true;
+    lineSet_ = true;
     return 0;
 }
 
@@ -177,7 +177,7 @@ uint32_t Rfc2217Port::write(const uint8_t* data, size_t len) {
     for (size_t i = 0; i < len; ++i) {
         out.push_back(data[i]);
         if (data[i] == IAC) out.push_back(IAC);
-        else if (data[i] == '\r' && !binary_out_) out.push_back(0);
+        else if (data[i] == '\r' && !binaryOut_) out.push_back(0);
     }
     return sendRaw(out.data(), out.size());
 }
@@ -188,7 +188,7 @@ std::string Rfc2217Port::describeError(const std::string& name, uint32_t e) cons
         return "порт " + name + ": шлюз не поддерживает управление портом по RFC 2217 (Telnet COM Port Control)";
     if (refusal_ != 0 && err == refusal_)
         return "порт " + name + ": шлюз " + (err == ETIMEDOUT ? "не ответил на настройку" : "не принял настройку") +
-               " (" + refused_what_ + ")";
+               " (" + refusedWhat_ + ")";
     return TcpPort::describeError(name, e);
 }
 

@@ -35,17 +35,17 @@ private:
     void subnegotiation(const std::vector<uint8_t>& body) override;
 
     TelnetInput telnet_;
-    bool overlong_told_ = false;            // the over-long subnegotiation remark has been made
-    std::array<bool, 256> we_will_{};       // options we have said WILL to
-    std::array<bool, 256> we_do_{};         // options we have said DO to
-    bool binary_out_ = false;               // the server takes our data as binary
-    bool com_port_ = false;                 // the server does COM port control
-    bool com_port_refused_ = false;         // ... and has said it does not
+    bool overlongTold_ = false;            // the over-long subnegotiation remark has been made
+    std::array<bool, 256> weWill_{};       // options we have said WILL to
+    std::array<bool, 256> weDo_{};         // options we have said DO to
+    bool binaryOut_ = false;               // the server takes our data as binary
+    bool comPort_ = false;                 // the server does COM port control
+    bool comPortRefused_ = false;         // ... and has said it does not
     std::array<std::vector<uint8_t>, 16> ack_{};  // the server's last answer per command
     std::array<bool, 16> acked_{};
-    bool line_set_ = false;                 // cfg_ is the line the server acknowledged
+    bool lineSet_ = false;                 // cfg_ is the line the server acknowledged
     uint32_t refusal_ = 0;                  // what refused the last set-up
-    std::string refused_what_;              // the setting the server did not take
+    std::string refusedWhat_;              // the setting the server did not take
 };
 
 }  // namespace lork

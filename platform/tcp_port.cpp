@@ -20,7 +20,7 @@ constexpr int64_t kWriteDrainUs = 2'000'000;
 
 }  // namespace
 
-bool Parse_gateway(const std::string& name, GatewayAddress& out) {
+bool parseGateway(const std::string& name, GatewayAddress& out) {
     const auto sep = name.find("://");
     if (sep == std::string::npos) return false;
     out.scheme = name.substr(0, sep);
@@ -29,8 +29,8 @@ bool Parse_gateway(const std::string& name, GatewayAddress& out) {
     const auto colon = rest.rfind(':');
     const auto bracket = rest.rfind(']');
     // A colon inside an IPv6 address's brackets is not the port's.
-    const bool has_port = colon != std::string::npos && (bracket == std::string::npos || colon > bracket);
-    if (has_port) {
+    const bool hasPort = colon != std::string::npos && (bracket == std::string::npos || colon > bracket);
+    if (hasPort) {
         if (colon == 0 || colon + 1 == rest.size()) return false;
         out.host = rest.substr(0, colon);
         out.port = rest.substr(colon + 1);
@@ -53,26 +53,26 @@ TcpPort::~TcpPort() { close(); }
 
 uint32_t TcpPort::open(const std::string& name) {
     close();
-    lost_error_ = 0;
-    open_detail_.clear();
+    lostError_ = 0;
+    openDetail_.clear();
     if (name != name_) {
-        first_baud_ = 0;
-        rate_told_ = false;
+        firstBaud_ = 0;
+        rateTold_ = false;
     }
     name_ = name;
     auto fail = [&](int e) {
-        net::Close(fd_);
+        net::close(fd_);
         fd_ = net::kNoSocket;
-        open_error_ = uint32_t(e);
-        return open_error_;
+        openError_ = uint32_t(e);
+        return openError_;
     };
     GatewayAddress a;
-    if (!Parse_gateway(name, a)) {
-        open_detail_ = "неверный адрес шлюза (нужны узел и порт 1..65535)";
+    if (!parseGateway(name, a)) {
+        openDetail_ = "неверный адрес шлюза (нужны узел и порт 1..65535)";
         return fail(EINVAL);
     }
-    if (const int e = net::Connect(a.host, a.port, kConnectUs, fd_, open_detail_)) return fail(e);
-    open_error_ = 0;
+    if (const int e = net::connect(a.host, a.port, kConnectUs, fd_, openDetail_)) return fail(e);
+    openError_ = 0;
     configured_ = false;
     dropped_ = 0;
     if (const uint32_t e = greet()) {
@@ -94,21 +94,21 @@ uint32_t TcpPort::reopen(const std::string& name) {
 }
 
 void TcpPort::close() {
-    net::Close(fd_);
+    net::close(fd_);
     fd_ = net::kNoSocket;
     rx_.clear();
 }
 
 void TcpPort::lost(int err) {
     close();
-    lost_error_ = uint32_t(err);
+    lostError_ = uint32_t(err);
 }
 
 uint32_t TcpPort::configure(const LineConfig& cfg) {
-    if (fd_ < 0) return lost_error_ ? lost_error_ : EBADF;
-    if (first_baud_ == 0) first_baud_ = cfg.baud;
-    if (cfg.baud != first_baud_ && !rate_told_) {
-        rate_told_ = true;
+    if (fd_ < 0) return lostError_ ? lostError_ : EBADF;
+    if (firstBaud_ == 0) firstBaud_ = cfg.baud;
+    if (cfg.baud != firstBaud_ && !rateTold_) {
+        rateTold_ = true;
         if (notice)
             notice("порт " + name_ + ": скорость линии задаёт шлюз, через " + name_.substr(0, name_.find("://")) +
                    ":// её не сменить; " +
@@ -121,10 +121,10 @@ uint32_t TcpPort::configure(const LineConfig& cfg) {
     return 0;
 }
 
-bool TcpPort::pump(int64_t timeout_us) {
+bool TcpPort::pump(int64_t timeoutUs) {
     if (fd_ < 0) return false;
-    if (timeout_us > 0) {
-        const short ev = net::Wait(fd_, false, timeout_us);
+    if (timeoutUs > 0) {
+        const short ev = net::wait(fd_, false, timeoutUs);
         if (ev == 0) return true;
         if (!(ev & net::kReadable) && (ev & net::kBroken)) {
             lost(ECONNRESET);
@@ -134,13 +134,13 @@ bool TcpPort::pump(int64_t timeout_us) {
     uint8_t buf[512];
     for (size_t taken = 0; taken < kLookMax;) {
         int err = 0;
-        const long n = net::Receive(fd_, buf, sizeof buf, err);
+        const long n = net::receive(fd_, buf, sizeof buf, err);
         if (n > 0) {
             taken += size_t(n);
             // A server that holds back its next small segment until the
             // first is acknowledged (Nagle) would otherwise wait for the
             // delayed acknowledgement: 40 ms inside a reply.
-            net::Quick_ack(fd_);
+            net::quickAck(fd_);
             takeIn(buf, size_t(n));
             if (fd_ < 0) return false;
             if (size_t(n) < sizeof buf) return true;
@@ -153,7 +153,7 @@ bool TcpPort::pump(int64_t timeout_us) {
     }
     // The rest waits in the system's buffer, which the server cannot overrun.
     std::this_thread::sleep_for(std::chrono::microseconds(
-        timeout_us > 0 ? std::min(timeout_us, kFloodPauseUs) : kFloodPauseUs));
+        timeoutUs > 0 ? std::min(timeoutUs, kFloodPauseUs) : kFloodPauseUs));
     return true;
 }
 
@@ -174,20 +174,20 @@ void TcpPort::purgeInput() {
 }
 
 uint32_t TcpPort::sendRaw(const uint8_t* data, size_t len) {
-    if (fd_ < 0) return lost_error_ ? lost_error_ : EBADF;
-    const int64_t end = Monotonic_us() + kWriteDrainUs;
+    if (fd_ < 0) return lostError_ ? lostError_ : EBADF;
+    const int64_t end = monotonicUs() + kWriteDrainUs;
     size_t off = 0;
     while (off < len) {
         int err = 0;
-        const long n = net::Send(fd_, data + off, len - off, err);
+        const long n = net::send(fd_, data + off, len - off, err);
         if (n > 0) {
             off += size_t(n);
             continue;
         }
         if (n < 0 && err == EAGAIN) {
-            const int64_t left = end - Monotonic_us();
+            const int64_t left = end - monotonicUs();
             if (left <= 0) return ETIMEDOUT;
-            net::Wait(fd_, true, left);
+            net::wait(fd_, true, left);
             continue;
         }
         const int e = n < 0 ? err : EIO;
@@ -215,32 +215,32 @@ bool TcpPort::waitForReadyRead(int ms) { return waitForReadyReadUs(int64_t(ms) *
 
 bool TcpPort::waitForReadyReadUs(int64_t us) {
     if (!rx_.empty()) return true;
-    const int64_t end = Monotonic_us() + std::max<int64_t>(us, 0);
+    const int64_t end = monotonicUs() + std::max<int64_t>(us, 0);
     // Bytes of the connection's own protocol are not line data: wait on.
     do {
-        if (!pump(std::max<int64_t>(end - Monotonic_us(), 0))) return !rx_.empty();
+        if (!pump(std::max<int64_t>(end - monotonicUs(), 0))) return !rx_.empty();
         if (!rx_.empty()) return true;
-    } while (Monotonic_us() < end);
+    } while (monotonicUs() < end);
     return false;
 }
 
 uint32_t TcpPort::lastReadError() const {
     if (fd_ >= 0) return 0;
-    return lost_error_ ? lost_error_ : EBADF;
+    return lostError_ ? lostError_ : EBADF;
 }
 
 uint32_t TcpPort::causeOf(uint32_t err) const {
-    if (fd_ < 0 && err == EBADF && open_error_ != 0) return open_error_;
-    if (fd_ < 0 && err == EBADF && lost_error_ != 0) return lost_error_;
+    if (fd_ < 0 && err == EBADF && openError_ != 0) return openError_;
+    if (fd_ < 0 && err == EBADF && lostError_ != 0) return lostError_;
     return err;
 }
 
 std::string TcpPort::describeError(const std::string& name, uint32_t e) const {
     const uint32_t err = causeOf(e);
     std::string line = "порт " + name + ": ";
-    if ((err == EHOSTUNREACH || err == EINVAL) && fd_ < 0 && !open_detail_.empty()) line += open_detail_;
-    else line += net::Error_text(int(err));
-    if (lost_error_ != 0 && err == lost_error_) line += "; соединение со шлюзом потеряно, новое будет при следующей настройке порта";
+    if ((err == EHOSTUNREACH || err == EINVAL) && fd_ < 0 && !openDetail_.empty()) line += openDetail_;
+    else line += net::errorText(int(err));
+    if (lostError_ != 0 && err == lostError_) line += "; соединение со шлюзом потеряно, новое будет при следующей настройке порта";
     return line;
 }
 

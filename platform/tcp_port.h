@@ -26,7 +26,7 @@ struct GatewayAddress {
     std::string host;    // name or address; an IPv6 address in brackets
     std::string port;    // service number
 };
-bool Parse_gateway(const std::string& name, GatewayAddress& out);
+bool parseGateway(const std::string& name, GatewayAddress& out);
 
 class TcpPort : public SerialPort {
 public:
@@ -74,9 +74,9 @@ protected:
     const std::string& name() const { return name_; }
     // Sends bytes as they are, whole, within the write deadline. 0 or an error.
     uint32_t sendRaw(const uint8_t* data, size_t len);
-    // Reads what the connection has (waiting up to timeout_us for the first
-    // bytes when timeout_us > 0) and hands it to takeIn(). False once closed.
-    bool pump(int64_t timeout_us);
+    // Reads what the connection has (waiting up to timeoutUs for the first
+    // bytes when timeoutUs > 0) and hands it to takeIn(). False once closed.
+    bool pump(int64_t timeoutUs);
     void lost(int err);
     // The error a failure report is about: on a closed port, what closed it.
     uint32_t causeOf(uint32_t err) const;
@@ -88,11 +88,11 @@ protected:
 private:
     net::Socket fd_ = net::kNoSocket;
     std::string name_;          // the name connected to
-    uint32_t open_error_ = 0;   // why the last connection failed
-    std::string open_detail_;   // the resolver's text when the name did not resolve
-    uint32_t lost_error_ = 0;   // what ended the connection under us
-    int32_t first_baud_ = 0;    // the rate of the first set-up on this name
-    bool rate_told_ = false;    // the fixed-rate remark has been made
+    uint32_t openError_ = 0;   // why the last connection failed
+    std::string openDetail_;   // the resolver's text when the name did not resolve
+    uint32_t lostError_ = 0;   // what ended the connection under us
+    int32_t firstBaud_ = 0;    // the rate of the first set-up on this name
+    bool rateTold_ = false;    // the fixed-rate remark has been made
     uint64_t dropped_ = 0;      // line data dropped over kHeldMax on this connection
 };
 

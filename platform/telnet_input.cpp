@@ -9,17 +9,17 @@ constexpr uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 
 void TelnetInput::reset() {
     in_ = In::Data;
     verb_ = 0;
-    after_cr_ = false;
-    sub_too_long_ = false;
+    afterCr_ = false;
+    subTooLong_ = false;
     sub_.clear();
     overlong_ = 0;
-    binary_in = false;
+    binaryIn = false;
 }
 
 void TelnetInput::feed(const uint8_t* raw, size_t n, Sink& sink) {
-    auto sub_byte = [&](uint8_t b) {
+    auto subByte = [&](uint8_t b) {
         if (sub_.size() < kSubMax) sub_.push_back(b);
-        else sub_too_long_ = true;
+        else subTooLong_ = true;
     };
     for (size_t i = 0; i < n; ++i) {
         const uint8_t b = raw[i];
@@ -28,21 +28,21 @@ void TelnetInput::feed(const uint8_t* raw, size_t n, Sink& sink) {
             if (b == IAC) {
                 in_ = In::Iac;
             } else {
-                if (!(after_cr_ && b == 0 && !binary_in)) sink.lineData(b);
-                after_cr_ = b == '\r';
+                if (!(afterCr_ && b == 0 && !binaryIn)) sink.lineData(b);
+                afterCr_ = b == '\r';
             }
             break;
         case In::Iac:
             in_ = In::Data;
             if (b == IAC) {
                 sink.lineData(IAC);
-                after_cr_ = false;
+                afterCr_ = false;
             } else if (b == WILL || b == WONT || b == DO || b == DONT) {
                 verb_ = b;
                 in_ = In::Verb;
             } else if (b == SB) {
                 sub_.clear();
-                sub_too_long_ = false;
+                subTooLong_ = false;
                 in_ = In::Sub;
             }  // NOP, GA and the like carry nothing for the line
             break;
@@ -52,17 +52,17 @@ void TelnetInput::feed(const uint8_t* raw, size_t n, Sink& sink) {
             break;
         case In::Sub:
             if (b == IAC) in_ = In::SubIac;
-            else sub_byte(b);
+            else subByte(b);
             break;
         case In::SubIac:
             if (b == IAC) {
-                sub_byte(IAC);
+                subByte(IAC);
                 in_ = In::Sub;
             } else {
-                if (sub_too_long_) ++overlong_;
+                if (subTooLong_) ++overlong_;
                 else sink.subnegotiation(sub_);
                 sub_.clear();
-                sub_too_long_ = false;
+                subTooLong_ = false;
                 in_ = In::Data;
             }
             break;

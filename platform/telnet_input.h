@@ -32,7 +32,7 @@ public:
     void feed(const uint8_t* raw, size_t n, Sink& sink);
 
     // The peer sends its data as binary (no CR NUL).
-    bool binary_in = false;
+    bool binaryIn = false;
     // Subnegotiations dropped for their length since reset().
     uint64_t overlong() const { return overlong_; }
     // Bytes held of a subnegotiation not yet ended.
@@ -42,8 +42,8 @@ private:
     enum class In { Data, Iac, Verb, Sub, SubIac };
     In in_ = In::Data;
     uint8_t verb_ = 0;
-    bool after_cr_ = false;
-    bool sub_too_long_ = false;
+    bool afterCr_ = false;
+    bool subTooLong_ = false;
     std::vector<uint8_t> sub_;
     uint64_t overlong_ = 0;
 };

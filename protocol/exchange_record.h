@@ -40,8 +40,8 @@ enum class PortFault : uint8_t {
 struct ExchangeRecord {
     std::vector<uint8_t> request;  // frame as written, CRC included
     std::vector<uint8_t> reply;    // bytes as received, from the address byte on; empty: none
-    int64_t write_us = 0;          // core clock when the request was written, us
-    int64_t last_byte_us = 0;      // core clock when the last reply byte arrived (write_us: none), us
+    int64_t writeUs = 0;          // core clock when the request was written, us
+    int64_t lastByteUs = 0;      // core clock when the last reply byte arrived (writeUs: none), us
     uint8_t kod_rez = 0;           // result code of the reply check (0 = good)
     Command command = Command::Page;
     // A presence or rate probe: it asks whether anyone answers, reads no
@@ -52,7 +52,7 @@ struct ExchangeRecord {
     uint64_t command_run = 0;
     PortFault fault = PortFault::None;
     // With a fault: its message on one line, the port and the cause in words.
-    std::string fault_text;
+    std::string faultText;
     bool portFailed() const { return fault != PortFault::None; }
 };
 

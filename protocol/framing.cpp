@@ -10,7 +10,7 @@ namespace lork {
 
 uint16_t CRC16(const uint8_t* frame, uint16_t n) {
     // The original routine works on a 64-byte copy, so it never covers more.
-    return Crc16_modbus(frame, std::clamp<uint16_t>(n, 1, 64));
+    return crc16Modbus(frame, std::clamp<uint16_t>(n, 1, 64));
 }
 
 // Texts of the result codes; the quotes and blanks are part of the texts.

@@ -14,7 +14,7 @@ void putWord(std::vector<uint8_t>& f, uint16_t v) {
 }
 
 void putCrc(std::vector<uint8_t>& f) {
-    const uint16_t c = Crc16_modbus(f.data(), f.size());
+    const uint16_t c = crc16Modbus(f.data(), f.size());
     f.push_back(uint8_t(c & 0xFF));
     f.push_back(uint8_t(c >> 8));
 }
@@ -59,7 +59,7 @@ Check checkReply(const std::vector<uint8_t>& request, const std::vector<uint8_t>
     if (reply[1] != func && !exception) return {KOD_FUNC, false};
     auto crc_ok = [&] {
         const size_t n = reply.size();
-        return n >= 3 && Crc16_modbus(reply.data(), n - 2) == uint16_t(reply[n - 1] << 8 | reply[n - 2]);
+        return n >= 3 && crc16Modbus(reply.data(), n - 2) == uint16_t(reply[n - 1] << 8 | reply[n - 2]);
     };
     if (exception) {
         if (reply.size() < shortestReply) return {KOD_CUT, false};

@@ -38,11 +38,11 @@ SettingsOpenResult SettingsFile::open(LineSettings& ls) {
     if (found.existed) {
         profile_ = std::make_unique<PrivateProfile>(path_);
         // Said now rather than only at the close, when the save fails.
-        if (found.error != 0) return {SettingsStart::Existing, "файл настроек " + File_error(path_, found.error), {}};
-        return {SettingsStart::Existing, {}, found.taken_from};
+        if (found.error != 0) return {SettingsStart::Existing, "файл настроек " + fileError(path_, found.error), {}};
+        return {SettingsStart::Existing, {}, found.takenFrom};
     }
     if (found.error != 0) {
-        error_ = "файл настроек " + File_error(path_, found.error);
+        error_ = "файл настроек " + fileError(path_, found.error);
         return {SettingsStart::CreateFailed, error_, {}};
     }
     profile_ = std::make_unique<PrivateProfile>(path_);
@@ -60,28 +60,28 @@ SettingsLoadResult SettingsFile::Load_settings(LineSettings& ls,
 
         // Out-of-range values would index past found_scor, the parity texts
         // and the period table: take the missing-key defaults for them.
-        const int32_t adr = p.ReadInteger(s, k_adr, def_adr);
+        const int32_t adr = p.readInteger(s, k_adr, def_adr);
         ls.adr = uint8_t(adr >= 1 && adr <= 247 ? adr : def_adr);
-        ls.scor = p.ReadInteger(s, k_scor, def_scor);
+        ls.scor = p.readInteger(s, k_scor, def_scor);
         ls.scor_code = Scor_to_code(ls.scor);
-        const int32_t parity = p.ReadInteger(s, k_parity, def_parity);
+        const int32_t parity = p.readInteger(s, k_parity, def_parity);
         ls.parity = uint8_t(parity >= 0 && parity < int32_t(parity_texts.size()) ? parity
                                                                                  : def_parity);
         // Any stop-bit count goes to the link as it is; the port keeps its own then.
-        ls.stopbit = uint8_t(p.ReadInteger(s, k_stopbit, def_stopbit));
-        const int32_t period = p.ReadInteger(s, k_period, def_period);
+        ls.stopbit = uint8_t(p.readInteger(s, k_stopbit, def_stopbit));
+        const int32_t period = p.readInteger(s, k_period, def_period);
         ls.time_opros_index =
             uint8_t(period >= 0 && period < int32_t(period_table.size()) ? period : def_period);
-        ls.keep_polling = p.ReadInteger(s, k_keep_polling, 0) != 0;
+        ls.keep_polling = p.readInteger(s, k_keep_polling, 0) != 0;
 
         const auto t = section_timeouts;
-        ls.RIT = uint16_t(p.ReadInteger(t, k_rit, 30));
-        ls.RTTM = uint16_t(p.ReadInteger(t, k_rttm, 5));
-        ls.RTTC = uint16_t(p.ReadInteger(t, k_rttc, 225));
-        ls.WTTM = uint16_t(p.ReadInteger(t, k_wttm, 0));
-        ls.WTTC = uint16_t(p.ReadInteger(t, k_wttc, 0));
+        ls.RIT = uint16_t(p.readInteger(t, k_rit, 30));
+        ls.RTTM = uint16_t(p.readInteger(t, k_rttm, 5));
+        ls.RTTC = uint16_t(p.readInteger(t, k_rttc, 225));
+        ls.WTTM = uint16_t(p.readInteger(t, k_wttm, 0));
+        ls.WTTC = uint16_t(p.readInteger(t, k_wttc, 0));
 
-        const std::string port = p.ReadString(s, k_port, "COM1");
+        const std::string port = p.readString(s, k_port, "COM1");
         for (size_t i = 0; i < port_list.size(); ++i) {
             if (port_list[i] == port) {
                 ls.port_name = port;
@@ -107,26 +107,26 @@ bool SettingsFile::Save_settings(LineSettings& ls, bool full) {
     if (!profile_) return false;  // error_ still tells why there is no file
     PrivateProfile& p = *profile_;
     const auto s = section_link;
-    p.WriteString(s, k_port, ls.port_name);
-    p.WriteInteger(s, k_adr, ls.adr);
-    p.WriteInteger(s, k_scor, ls.scor);
-    p.WriteInteger(s, k_parity, ls.parity);
-    p.WriteInteger(s, k_stopbit, ls.stopbit);
-    p.WriteInteger(s, k_period, ls.time_opros_index);
+    p.writeString(s, k_port, ls.port_name);
+    p.writeInteger(s, k_adr, ls.adr);
+    p.writeInteger(s, k_scor, ls.scor);
+    p.writeInteger(s, k_parity, ls.parity);
+    p.writeInteger(s, k_stopbit, ls.stopbit);
+    p.writeInteger(s, k_period, ls.time_opros_index);
     if (ls.keep_polling)
-        p.WriteInteger(s, k_keep_polling, 1);
+        p.writeInteger(s, k_keep_polling, 1);
     else
-        p.DeleteKey(s, k_keep_polling);
+        p.deleteKey(s, k_keep_polling);
     if (full) {
         const auto t = section_timeouts;
-        p.WriteInteger(t, k_rit, saved_timeouts.RIT);
-        p.WriteInteger(t, k_rttm, saved_timeouts.RTTM);
-        p.WriteInteger(t, k_rttc, saved_timeouts.RTTC);
-        p.WriteInteger(t, k_wttm, saved_timeouts.WTTM);
-        p.WriteInteger(t, k_wttc, saved_timeouts.WTTC);
+        p.writeInteger(t, k_rit, saved_timeouts.RIT);
+        p.writeInteger(t, k_rttm, saved_timeouts.RTTM);
+        p.writeInteger(t, k_rttc, saved_timeouts.RTTC);
+        p.writeInteger(t, k_wttm, saved_timeouts.WTTM);
+        p.writeInteger(t, k_wttc, saved_timeouts.WTTC);
         static_cast<PortTimeouts&>(ls) = saved_timeouts;
     }
-    if (!p.Flush()) {
+    if (!p.flush()) {
         error_ = p.error();
         return false;
     }

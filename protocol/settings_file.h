@@ -26,7 +26,7 @@ struct SettingsOpenResult {
     std::string message;  // to show the operator when not empty
     // An earlier version's settings file taken over just now (its path), for
     // the information window.
-    std::string taken_from;
+    std::string takenFrom;
 };
 
 struct SettingsLoadResult {

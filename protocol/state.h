@@ -16,7 +16,7 @@ inline constexpr std::array<int32_t, 8> period_table{1, 2, 5, 10, 30, 60, 120, 3
 // Baud rates by baud code 1..6; code 0 is "no rate".
 inline constexpr std::array<int32_t, 7> scor_table{0, 4800, 9600, 19200, 38400, 57600, 115200};
 
-// Per-baud tables by baud code 1..6, ms. Index 0 is not a rate: see table_code() of the link.
+// Per-baud tables by baud code 1..6, ms. Index 0 is not a rate: see tableCode() of the link.
 inline constexpr std::array<uint8_t, 7> t_byte{4, 4, 2, 2, 1, 1, 1};
 inline constexpr std::array<uint8_t, 7> t_after{10, 10, 5, 3, 2, 1, 1};
 inline constexpr std::array<uint8_t, 7> t_before{8, 8, 4, 2, 1, 1, 1};

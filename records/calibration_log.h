@@ -37,36 +37,36 @@ inline constexpr float kPointTolerancePercent = 5.0f;
 // 100 %) where the other point is known, and the measured % (where known)
 // within kPointTolerancePercent of the point. Each failure as one Russian
 // sentence; empty when the value passes. decimal: the separator of the % shown.
-std::vector<std::string> Implausible(int point, uint32_t value, std::optional<float> izm_proc,
-                                     std::optional<uint32_t> other_point, char decimal = ',');
+std::vector<std::string> implausible(int point, uint32_t value, std::optional<float> izm_proc,
+                                     std::optional<uint32_t> otherPoint, char decimal = ',');
 // The failures as one text (for the question and the log's mark).
-std::string Joined(const std::vector<std::string>& reasons);
+std::string joined(const std::vector<std::string>& reasons);
 
 // The time t as a local ISO 8601 date and time with the offset ("+03:00").
-std::string Iso_local(std::time_t t);
+std::string isoLocal(std::time_t t);
 
 // An instrument text as a record keeps it: without the blanks around it.
-std::string Trimmed(const std::string& s);
+std::string trimmed(const std::string& s);
 
-std::string Csv_field(const std::string& s);
-std::string Header_line();                  // no line end
-std::string Record_line(const Record& r);   // no line end
+std::string csvField(const std::string& s);
+std::string headerLine();                  // no line end
+std::string recordLine(const Record& r);   // no line end
 
 // $XDG_DATA_HOME/testlork/calibration.csv, else ~/.local/share/testlork/calibration.csv.
-std::string Default_path();
+std::string defaultPath();
 
 // Appends r as one line (the header first when the file is new), creating
 // the folder; one write of the whole text with O_APPEND, so that two
 // programs appending at once do not mix their lines. The failure's text, or
 // an empty string.
-std::string Append(const std::string& path, const Record& r);
+std::string append(const std::string& path, const Record& r);
 // err: the errno value of the failed call.
-std::string Failure_text(const std::string& path, int err);
+std::string failureText(const std::string& path, int err);
 
 // Every well-formed record of the file, in the file's order; lines that do
 // not parse are passed over.
-std::vector<Record> Read_all(const std::string& path);
-std::vector<Record> Parse_text(const std::string& text);
+std::vector<Record> readAll(const std::string& path);
+std::vector<Record> parseText(const std::string& text);
 
 // The instrument's last calibration: the newest record of each point for
 // the same port, address, name and version.
@@ -74,7 +74,7 @@ struct Certificate {
     std::optional<Record> zero, hundred;
     bool empty() const { return !zero && !hundred; }
 };
-Certificate Last_calibration(const std::vector<Record>& log, const std::string& port, unsigned adr,
+Certificate lastCalibration(const std::vector<Record>& log, const std::string& port, unsigned adr,
                              const std::string& name, const std::string& version);
 
 }  // namespace lork::calib

@@ -12,22 +12,22 @@ namespace lork::journal {
 enum Column { ColTime, ColCommand, ColRequest, ColReqLen, ColReply, ColRepLen, ColResponse, ColCode, ColText, ColCount };
 
 // The column headings, as the window shows them.
-const char* Column_title(int col);
+const char* columnTitle(int col);
 // "05 03 08 00" (upper-case pairs, one blank between).
-std::string Hex(const std::vector<uint8_t>& bytes);
+std::string hex(const std::vector<uint8_t>& bytes);
 // The command, with a probe marked ("поиск, проба").
-std::string Command_text(const Entry& e);
+std::string commandText(const Entry& e);
 // hh:mm:ss.zzz in local time.
-std::string Clock_text(int64_t wall_ms);
+std::string clockText(int64_t wallMs);
 // 2026-03-09T07:05:04.123+03:00 in local time.
-std::string Iso_text(int64_t wall_ms);
+std::string isoText(int64_t wallMs);
 // One cell as the window shows it.
-std::string Cell(const Entry& e, int col);
+std::string cell(const Entry& e, int col);
 
-std::string Csv_header();
-std::string Csv_line(const Entry& e);
-std::string Text_line(const Entry& e);
+std::string csvHeader();
+std::string csvLine(const Entry& e);
+std::string textLine(const Entry& e);
 // The selected rows for a spreadsheet: cells by tabs, rows by newlines.
-std::string Tab_line(const Entry& e);
+std::string tabLine(const Entry& e);
 
 }  // namespace lork::journal

@@ -7,7 +7,7 @@ namespace lork::journal {
 
 Ring::Ring(size_t capacity) : slots_(std::max<size_t>(capacity, 1)) {}
 
-const Entry& Ring::push(int64_t wall_ms, const ExchangeRecord& rec) {
+const Entry& Ring::push(int64_t wallMs, const ExchangeRecord& rec) {
     size_t slot;
     if (size_ < slots_.size()) {
         slot = (head_ + size_) % slots_.size();
@@ -17,20 +17,20 @@ const Entry& Ring::push(int64_t wall_ms, const ExchangeRecord& rec) {
         head_ = (head_ + 1) % slots_.size();
     }
     Entry& e = slots_[slot];
-    e.seq = next_seq_++;
-    e.wall_ms = wall_ms;
+    e.seq = nextSeq_++;
+    e.wallMs = wallMs;
     // Assigning keeps the slot's buffers: a full ring allocates nothing more.
     e.rec.request.assign(rec.request.begin(), rec.request.end());
     e.rec.reply.assign(rec.reply.begin(), rec.reply.end());
-    e.rec.write_us = rec.write_us;
-    e.rec.last_byte_us = rec.last_byte_us;
+    e.rec.writeUs = rec.writeUs;
+    e.rec.lastByteUs = rec.lastByteUs;
     e.rec.kod_rez = rec.kod_rez;
     e.rec.command = rec.command;
     e.rec.probe = rec.probe;
     e.rec.report = rec.report;
     e.rec.command_run = rec.command_run;
     e.rec.fault = rec.fault;
-    e.rec.fault_text.assign(rec.fault_text);
+    e.rec.faultText.assign(rec.faultText);
     return e;
 }
 
@@ -40,7 +40,7 @@ void Ring::clear() {
 }
 
 const Entry* Ring::bySeq(uint64_t seq) const {
-    if (!size_ || seq < firstSeq() || seq >= next_seq_) return nullptr;
+    if (!size_ || seq < firstSeq() || seq >= nextSeq_) return nullptr;
     return &at(size_t(seq - firstSeq()));
 }
 
@@ -49,40 +49,40 @@ Stats::Stats() : hist_(kBins, 0) {}
 void Stats::add(const Entry& e) {
     // A port that failed sent nothing and heard nothing: no result code of
     // it tells of the instrument or the line behind the port.
-    if (e.rec.portFailed()) ++port_failures;
+    if (e.rec.portFailed()) ++portFailures;
     else {
         ++sent;
         if (e.rec.kod_rez == 0) ++good;
-        else ++by_code[e.rec.kod_rez];
+        else ++byCode[e.rec.kod_rez];
     }
     if (e.answered()) {
         const double ms = e.responseMs();
-        if (!timed_ || ms < min_ms_) min_ms_ = ms;
-        if (!timed_ || ms > max_ms_) max_ms_ = ms;
+        if (!timed_ || ms < minMs_) minMs_ = ms;
+        if (!timed_ || ms > maxMs_) maxMs_ = ms;
         ++timed_;
         ++hist_[std::min(kBins - 1, size_t(std::lround(ms * 10)))];
     }
     if (e.rec.command == Command::Polling) {  // its presence probe included
         // A tick is good when every exchange of it is.
-        if (e.rec.command_run != tick_run_) {
-            tick_run_ = e.rec.command_run;
-            tick_failed_ = false;
-            ++poll_ticks;
-            ++poll_good_ticks;
+        if (e.rec.command_run != tickRun_) {
+            tickRun_ = e.rec.command_run;
+            tickFailed_ = false;
+            ++pollTicks;
+            ++pollGoodTicks;
         }
-        if (e.rec.kod_rez != 0 && !tick_failed_ && poll_good_ticks) {
-            tick_failed_ = true;
-            --poll_good_ticks;
+        if (e.rec.kod_rez != 0 && !tickFailed_ && pollGoodTicks) {
+            tickFailed_ = true;
+            --pollGoodTicks;
         }
     }
 }
 
 void Stats::reset() {
-    const uint64_t run = tick_run_;
+    const uint64_t run = tickRun_;
     *this = Stats();
     // A tick running across the reset is left out: its first part is gone.
-    tick_run_ = run;
-    tick_failed_ = true;
+    tickRun_ = run;
+    tickFailed_ = true;
 }
 
 double Stats::quantileMs(double q) const {
@@ -92,13 +92,13 @@ double Stats::quantileMs(double q) const {
     uint64_t seen = 0;
     for (size_t i = 0; i < kBins; ++i) {
         seen += hist_[i];
-        if (seen >= rank) return std::clamp(double(i) / 10.0, min_ms_, max_ms_);
+        if (seen >= rank) return std::clamp(double(i) / 10.0, minMs_, maxMs_);
     }
-    return max_ms_;
+    return maxMs_;
 }
 
 double Stats::availability() const {
-    return poll_ticks ? 100.0 * double(poll_good_ticks) / double(poll_ticks) : -1;
+    return pollTicks ? 100.0 * double(pollGoodTicks) / double(pollTicks) : -1;
 }
 
 }  // namespace lork::journal

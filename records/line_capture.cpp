@@ -32,7 +32,7 @@ std::string pcapHeader() {
 
 std::string pcapRecord(const monitor::Frame& f, const TimeBase& base) {
     if (f.bytes.empty()) return {};
-    const int64_t wall = base.wallUs(f.t_us);
+    const int64_t wall = base.wallUs(f.tUs);
     std::string s;
     put32(s, uint32_t(wall / 1'000'000));
     put32(s, uint32_t(wall % 1'000'000));
@@ -44,7 +44,7 @@ std::string pcapRecord(const monitor::Frame& f, const TimeBase& base) {
 
 std::string secondsText(const monitor::Frame& f, const TimeBase& base) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%.4f", base.secondsSince(f.t_us));
+    std::snprintf(buf, sizeof buf, "%.4f", base.secondsSince(f.tUs));
     return buf;
 }
 
@@ -52,7 +52,7 @@ std::string csvHeader() { return "seq,time,t_s,kind,address,function,crc_ok,pair
 
 std::string csvLine(const monitor::Frame& f, const TimeBase& base) {
     // ISO time to the millisecond like the journal; t_s carries the tenths.
-    const std::string time = records::isoLocalTime(base.wallUs(f.t_us) / 1000, true);
+    const std::string time = records::isoLocalTime(base.wallUs(f.tUs) / 1000, true);
     return std::to_string(f.seq) + ',' + time + ',' + secondsText(f, base) + ',' + monitor::kindKey(f.kind) + ',' +
            std::to_string(f.address) + ',' + std::to_string(f.function) + ',' + (f.crc_ok ? "1" : "0") + ',' +
            (f.pair ? std::to_string(f.pair) : std::string()) + ',' + records::csvField(f.text, ",") + ',' +

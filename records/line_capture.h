@@ -16,10 +16,10 @@ inline constexpr uint32_t kLinkTypeUser0 = 147;
 // clock. One reading of both at the start relates them for the whole run,
 // so a change of the system's clock does not reorder the frames.
 struct TimeBase {
-    int64_t mono_us = 0;
-    int64_t wall_us = 0;
-    int64_t wallUs(int64_t t_us) const { return wall_us + (t_us - mono_us); }
-    double secondsSince(int64_t t_us) const { return double(t_us - mono_us) / 1e6; }
+    int64_t monoStartUs = 0;
+    int64_t wallStartUs = 0;
+    int64_t wallUs(int64_t tUs) const { return wallStartUs + (tUs - monoStartUs); }
+    double secondsSince(int64_t tUs) const { return double(tUs - monoStartUs) / 1e6; }
 };
 
 // The pcap file's header (24 bytes, microsecond stamps, little-endian).

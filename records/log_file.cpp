@@ -7,8 +7,8 @@
 
 namespace lork::journal {
 
-std::string LogFile::Failure_text(const std::string& path, int err) {
-    return "журнал обмена: не удаётся писать в файл " + File_error(path, err);
+std::string LogFile::failureText(const std::string& path, int err) {
+    return "журнал обмена: не удаётся писать в файл " + fileError(path, err);
 }
 
 bool LogFile::start(const std::string& path) {
@@ -20,7 +20,7 @@ bool LogFile::start(const std::string& path) {
         return false;
     }
     if (std::ftell(f_) == 0) {
-        const std::string h = Csv_header() + '\n';
+        const std::string h = csvHeader() + '\n';
         if (std::fputs(h.c_str(), f_) < 0 || std::fflush(f_) != 0) {
             fail(errno);
             return false;
@@ -36,14 +36,14 @@ void LogFile::stop() {
 
 void LogFile::write(const Entry& e) {
     if (!f_) return;
-    const std::string line = Csv_line(e) + '\n';
+    const std::string line = csvLine(e) + '\n';
     if (std::fputs(line.c_str(), f_) < 0 || std::fflush(f_) != 0) fail(errno);
 }
 
 void LogFile::fail(int err) {
     // Told once; the program goes on without the file.
     stop();
-    if (complain_) complain_(Failure_text(path_, err));
+    if (complain_) complain_(failureText(path_, err));
 }
 
 }  // namespace lork::journal

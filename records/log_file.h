@@ -26,7 +26,7 @@ public:
     void write(const Entry& e);
 
     // err: the errno value of the failed call.
-    static std::string Failure_text(const std::string& path, int err);
+    static std::string failureText(const std::string& path, int err);
 
 private:
     void fail(int err);

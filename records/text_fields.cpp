@@ -22,7 +22,7 @@ std::string csvField(std::string_view s, std::string_view separators) {
 std::string isoLocalTime(int64_t wallMs, bool withMs) {
     const std::time_t t = std::time_t(wallMs / 1000);
     long offS = 0;
-    const std::tm tm = Local_time(t, &offS);
+    const std::tm tm = localTime(t, &offS);
     const long off = offS / 60;
     char ms[8] = "";
     if (withMs) std::snprintf(ms, sizeof ms, ".%03d", int(wallMs % 1000));

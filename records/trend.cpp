@@ -14,7 +14,7 @@ namespace {
 
 // The instrument sends these floats least significant byte first: register
 // reg holds the low half, reg + 1 the high half, each byte-swapped.
-float Float_at(const std::vector<uint8_t>& reply, unsigned i) {
+float floatAt(const std::vector<uint8_t>& reply, unsigned i) {
     auto swapped = [&](unsigned k) { return uint32_t(reply[4 + 2 * k] << 8 | reply[3 + 2 * k]); };
     const uint32_t bits = swapped(i + 1) << 16 | swapped(i);
     float f;
@@ -22,9 +22,9 @@ float Float_at(const std::vector<uint8_t>& reply, unsigned i) {
     return f;
 }
 
-bool Holds(unsigned start, unsigned kol, unsigned reg) { return reg >= start && reg + 2 <= start + kol; }
+bool holds(unsigned start, unsigned kol, unsigned reg) { return reg >= start && reg + 2 <= start + kol; }
 
-std::string Number(float v) {
+std::string number(float v) {
     if (std::isnan(v)) return {};
     char buf[48];
     const auto r = std::to_chars(buf, buf + sizeof buf, double(v), std::chars_format::fixed, 3);
@@ -33,7 +33,7 @@ std::string Number(float v) {
 
 }  // namespace
 
-std::optional<Point> Reading_of(const ExchangeRecord& rec, int64_t wall_ms) {
+std::optional<Point> readingOf(const ExchangeRecord& rec, int64_t wallMs) {
     const auto& q = rec.request;
     // The overview's reads are of every instrument on the line; the plot is of the window's.
     if (rec.command == Command::Overview) return std::nullopt;
@@ -43,10 +43,10 @@ std::optional<Point> Reading_of(const ExchangeRecord& rec, int64_t wall_ms) {
     // size is checked again all the same, never trusted.
     if (rec.reply.size() < 3 + 2 * size_t(kol)) return std::nullopt;
     Point p;
-    p.wall_ms = wall_ms;
+    p.wallMs = wallMs;
     auto take = [&](unsigned reg, float& out) {
-        if (!Holds(start, kol, reg)) return;
-        const float v = Float_at(rec.reply, reg - start);
+        if (!holds(start, kol, reg)) return;
+        const float v = floatAt(rec.reply, reg - start);
         if (std::isfinite(v)) out = v;
     };
     take(reg::izm_proc, p.proc);
@@ -55,7 +55,7 @@ std::optional<Point> Reading_of(const ExchangeRecord& rec, int64_t wall_ms) {
     return p;
 }
 
-std::vector<XY> Decimate(const std::vector<XY>& in, size_t max) {
+std::vector<XY> decimate(const std::vector<XY>& in, size_t max) {
     if (in.size() <= max || max < 2) return in;
     const size_t slices = max / 2;
     std::vector<XY> out;
@@ -80,19 +80,19 @@ std::vector<XY> Decimate(const std::vector<XY>& in, size_t max) {
 
 void Trend::Extreme::take(int64_t t, float v) {
     if (std::isnan(v)) return;
-    if (!any || v < lo) lo = v, t_lo = t;
-    if (!any || v > hi) hi = v, t_hi = t;
+    if (!any || v < lo) lo = v, tLo = t;
+    if (!any || v > hi) hi = v, tHi = t;
     any = true;
 }
 
 void Trend::Extreme::take(const Extreme& e) {
     if (!e.any) return;
-    take(e.t_lo, e.lo);
-    take(e.t_hi, e.hi);
+    take(e.tLo, e.lo);
+    take(e.tHi, e.hi);
 }
 
-Trend::Trend(size_t capacity, size_t buckets) : ring_(std::max<size_t>(capacity, 1)), max_buckets_(2 * std::max<size_t>(buckets, 1)) {
-    buckets_.reserve(max_buckets_ + 1);
+Trend::Trend(size_t capacity, size_t buckets) : ring_(std::max<size_t>(capacity, 1)), maxBuckets_(2 * std::max<size_t>(buckets, 1)) {
+    buckets_.reserve(maxBuckets_ + 1);
 }
 
 void Trend::add(const Point& p) {
@@ -103,12 +103,12 @@ void Trend::add(const Point& p) {
         head_ = (head_ + 1) % ring_.size();
     if (total_++ == 0) first_ = p;
 
-    if (buckets_.empty() || buckets_.back().n >= per_bucket_) buckets_.emplace_back();
+    if (buckets_.empty() || buckets_.back().n >= perBucket_) buckets_.emplace_back();
     Bucket& b = buckets_.back();
     ++b.n;
-    b.proc.take(p.wall_ms, p.proc);
-    b.te.take(p.wall_ms, p.te);
-    if (buckets_.size() > max_buckets_) {
+    b.proc.take(p.wallMs, p.proc);
+    b.te.take(p.wallMs, p.te);
+    if (buckets_.size() > maxBuckets_) {
         // Neighbours merge pairwise and each bucket covers twice as many points.
         size_t k = 0;
         for (size_t i = 0; i < buckets_.size(); i += 2, ++k) {
@@ -121,7 +121,7 @@ void Trend::add(const Point& p) {
             buckets_[k] = m;
         }
         buckets_.resize(k);
-        per_bucket_ *= 2;
+        perBucket_ *= 2;
     }
 }
 
@@ -129,23 +129,23 @@ void Trend::clear() {
     head_ = size_ = 0;
     total_ = 0;
     buckets_.clear();
-    per_bucket_ = 1;
+    perBucket_ = 1;
 }
 
-View Trend::span(int64_t now_ms, int64_t span_ms) const {
+View Trend::span(int64_t nowMs, int64_t spanMs) const {
     // From the newest back to the first point before the span: a clock set
     // back leaves the older points out instead of making the scan long.
-    const int64_t from = now_ms - span_ms;
+    const int64_t from = nowMs - spanMs;
     size_t first = size_;
-    while (first > 0 && at(first - 1).wall_ms >= from) --first;
+    while (first > 0 && at(first - 1).wallMs >= from) --first;
     View v;
     for (size_t i = first; i < size_; ++i) {
         const Point& p = at(i);
-        if (!std::isnan(p.proc)) v.proc.push_back({p.wall_ms, p.proc});
-        if (!std::isnan(p.te)) v.te.push_back({p.wall_ms, p.te});
+        if (!std::isnan(p.proc)) v.proc.push_back({p.wallMs, p.proc});
+        if (!std::isnan(p.te)) v.te.push_back({p.wallMs, p.te});
     }
-    v.proc = Decimate(v.proc, kViewPoints);
-    v.te = Decimate(v.te, kViewPoints);
+    v.proc = decimate(v.proc, kViewPoints);
+    v.te = decimate(v.te, kViewPoints);
     return v;
 }
 
@@ -153,14 +153,14 @@ View Trend::wholeRun() const {
     View v;
     auto put = [](std::vector<XY>& out, const Extreme& e) {
         if (!e.any) return;
-        if (e.t_lo == e.t_hi && e.lo == e.hi) {
-            out.push_back({e.t_lo, e.lo});
-        } else if (e.t_lo <= e.t_hi) {
-            out.push_back({e.t_lo, e.lo});
-            out.push_back({e.t_hi, e.hi});
+        if (e.tLo == e.tHi && e.lo == e.hi) {
+            out.push_back({e.tLo, e.lo});
+        } else if (e.tLo <= e.tHi) {
+            out.push_back({e.tLo, e.lo});
+            out.push_back({e.tHi, e.hi});
         } else {
-            out.push_back({e.t_hi, e.hi});
-            out.push_back({e.t_lo, e.lo});
+            out.push_back({e.tHi, e.hi});
+            out.push_back({e.tLo, e.lo});
         }
     };
     for (const Bucket& b : buckets_) {
@@ -174,11 +174,11 @@ View Trend::wholeRun() const {
             out.insert(front ? out.begin() : out.end(), XY{t, val});
     };
     if (total_) {
-        bound(v.proc, first_.wall_ms, first_.proc, true);
-        bound(v.te, first_.wall_ms, first_.te, true);
+        bound(v.proc, first_.wallMs, first_.proc, true);
+        bound(v.te, first_.wallMs, first_.te, true);
         const Point& last = at(size_ - 1);
-        bound(v.proc, last.wall_ms, last.proc, false);
-        bound(v.te, last.wall_ms, last.te, false);
+        bound(v.proc, last.wallMs, last.proc, false);
+        bound(v.te, last.wallMs, last.te, false);
     }
     return v;
 }
@@ -187,7 +187,7 @@ std::string Trend::csv() const {
     std::string s = "time,percent,te\n";
     for (size_t i = 0; i < size_; ++i) {
         const Point& p = at(i);
-        s += journal::Iso_text(p.wall_ms) + ',' + Number(p.proc) + ',' + Number(p.te) + '\n';
+        s += journal::isoText(p.wallMs) + ',' + number(p.proc) + ',' + number(p.te) + '\n';
     }
     return s;
 }

@@ -15,7 +15,7 @@ namespace lork::trend {
 
 // One reading; a value the exchange did not carry is NaN.
 struct Point {
-    int64_t wall_ms = 0;  // ms since 1970 UTC
+    int64_t wallMs = 0;  // ms since 1970 UTC
     float proc = std::numeric_limits<float>::quiet_NaN();  // measured resistance, %
     float te = std::numeric_limits<float>::quiet_NaN();    // measured resistance, ТЕ
 };
@@ -24,7 +24,7 @@ struct Point {
 // registers 0x0011..0x0012, ТЕ when it holds 0x0013..0x0014. Nothing for a
 // failed exchange, a probe, another function, or a read that holds neither
 // (or whose values are not finite numbers).
-std::optional<Point> Reading_of(const ExchangeRecord& rec, int64_t wall_ms);
+std::optional<Point> readingOf(const ExchangeRecord& rec, int64_t wallMs);
 
 // A series to draw: time (ms since 1970) and value.
 struct XY {
@@ -37,7 +37,7 @@ struct View {
 
 // At most max points of in, in time order: beyond that the lowest and the
 // highest value of each slice, so that a short spike stays visible.
-std::vector<XY> Decimate(const std::vector<XY>& in, size_t max);
+std::vector<XY> decimate(const std::vector<XY>& in, size_t max);
 
 class Trend {
 public:
@@ -59,8 +59,8 @@ public:
     // Points taken since start or the last clear.
     uint64_t total() const { return total_; }
 
-    // The kept points from now_ms - span_ms on.
-    View span(int64_t now_ms, int64_t span_ms) const;
+    // The kept points from nowMs - spanMs on.
+    View span(int64_t nowMs, int64_t spanMs) const;
     // Every point since start or the last clear: exact while the run is
     // short, the envelope (lowest and highest of each bucket) after that.
     View wholeRun() const;
@@ -73,7 +73,7 @@ private:
     struct Extreme {
         bool any = false;
         float lo = 0, hi = 0;
-        int64_t t_lo = 0, t_hi = 0;
+        int64_t tLo = 0, tHi = 0;
         void take(int64_t t, float v);
         void take(const Extreme& e);
     };
@@ -87,8 +87,8 @@ private:
     uint64_t total_ = 0;
     Point first_;
     std::vector<Bucket> buckets_;
-    size_t max_buckets_;
-    uint64_t per_bucket_ = 1;
+    size_t maxBuckets_;
+    uint64_t perBucket_ = 1;
 };
 
 }  // namespace lork::trend

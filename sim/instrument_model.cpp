@@ -118,8 +118,8 @@ Measurement InstrumentModel::measure() const {
     const double imp = kSensorImp0 + ohm_ * (double(kSensorImp1000) - kSensorImp0) / 1000.0;
     m.imp = imp <= 0 ? 0u : imp >= 4294967295.0 ? 0xFFFFFFFFu : uint32_t(std::lround(imp));
     const double span = double(params_.cal100) - double(params_.cal0);
-    m.cal_valid = span > 0;
-    if (m.cal_valid) {
+    m.calValid = span > 0;
+    if (m.calValid) {
         m.proc = (double(m.imp) - params_.cal0) / span * 100.0;
         m.znach = m.proc * 10.0;
     }
@@ -130,28 +130,28 @@ Measurement InstrumentModel::measure() const {
     const double r = params_.res ? params_.res : 1;
     const double tol = r * params_.proc_dopusk / 100.0;
     const double n = std::round(tew / r);
-    const double last_at = (double(params_.kol_step) - 1.0) * r;
-    m.near_step = unsigned(std::floor(tew / r)) + 1;
-    const bool past_chain = tew > last_at + tol;
-    if (!past_chain && std::fabs(tew - n * r) <= tol) m.step = uint8_t(unsigned(n) + 1);
-    m.out_of_range = !m.cal_valid || m.proc < 0 || m.proc > 100.0;
+    const double lastAt = (double(params_.kol_step) - 1.0) * r;
+    m.nearStep = unsigned(std::floor(tew / r)) + 1;
+    const bool pastChain = tew > lastAt + tol;
+    if (!pastChain && std::fabs(tew - n * r) <= tol) m.step = uint8_t(unsigned(n) + 1);
+    m.outOfRange = !m.calValid || m.proc < 0 || m.proc > 100.0;
     return m;
 }
 
 uint8_t InstrumentModel::coilByte() const {
     const Measurement m = measure();
-    const unsigned pos = m.step ? m.step : m.near_step;
-    const bool k1 = !m.out_of_range && pos >= params_.por_step;
+    const unsigned pos = m.step ? m.step : m.nearStep;
+    const bool k1 = !m.outOfRange && pos >= params_.por_step;
     const bool k2 = m.step != 0 && m.step == params_.kol_step;
-    const bool led_i = m.out_of_range;
+    const bool ledI = m.outOfRange;
     uint8_t b = 0;
     b |= uint8_t(k1) << reg::kluch_K1;
     b |= uint8_t(k2) << reg::kluch_K2;
-    b |= uint8_t(led_i) << reg::svd_I;
+    b |= uint8_t(ledI) << reg::svd_I;
     b |= uint8_t(k2) << reg::svd_K2;                          // LED K2 follows its key
     b |= uint8_t(k1) << reg::svd_K1;                          // LED K1 follows its key
     b |= uint8_t(1) << reg::svd_P;                            // LED P: powered
-    b |= uint8_t(led_i) << reg::svd_I_mig;                    // I blinks while out of range
+    b |= uint8_t(ledI) << reg::svd_I_mig;                    // I blinks while out of range
     b |= uint8_t(params_.cal_enable != 0) << reg::svd_P_mig;  // P blinks while the PC may calibrate
     return b;
 }
@@ -190,22 +190,22 @@ std::optional<uint16_t> InstrumentModel::input(uint16_t at) const {
     auto within = [at](uint16_t first, uint16_t count) { return at >= first && at < first + count; };
     if (within(reg::name, reg::nameCount)) return textReg(kName, at - reg::name);
     if (within(reg::version, reg::versionCount)) return textReg(kVersion, at - reg::version);
-    if (!within(reg::step, reg::izmCount) && !within(reg::ci_text, reg::ciCount)) return std::nullopt;
+    if (!within(reg::step, reg::izmCount) && !within(reg::ciText, reg::ciCount)) return std::nullopt;
     const Measurement m = measure();
-    if (at >= reg::ci_text) {
-        if (at == reg::ci_flag) return uint16_t(m.out_of_range ? 1 : 0);
+    if (at >= reg::ciText) {
+        if (at == reg::ci_flag) return uint16_t(m.outOfRange ? 1 : 0);
         std::string t;
-        if (!m.cal_valid) t = "- - - - ";
+        if (!m.calValid) t = "- - - - ";
         else if (params_.v_ind == 2) t = indicatorText(m.znach, 1);
         else if (params_.v_ind == 3) {
             // Between steps the lower neighbour is shown with a trailing dash.
             char buf[16];
             if (m.step) std::snprintf(buf, sizeof buf, "%u", unsigned(m.step));
-            else std::snprintf(buf, sizeof buf, "%u-", std::min(m.near_step, 999u));
+            else std::snprintf(buf, sizeof buf, "%u-", std::min(m.nearStep, 999u));
             t = std::string(2 * (4 - std::strlen(buf)), ' ');
             for (const char* c = buf; *c; ++c) t += std::string{*c, ' '};
         } else t = indicatorText(m.proc, 1);
-        return textReg(t.c_str(), at - reg::ci_text);
+        return textReg(t.c_str(), at - reg::ciText);
     }
     switch (at) {
         case reg::step: return m.step;
@@ -227,13 +227,13 @@ std::optional<uint16_t> InstrumentModel::input(uint16_t at) const {
 
 void InstrumentModel::setFault(Fault f, unsigned times, int arg) {
     fault_ = f;
-    fault_times_ = f == Fault::None ? 0 : times;
-    fault_arg_ = arg;
+    faultTimes_ = f == Fault::None ? 0 : times;
+    faultArg_ = arg;
 }
 
 void InstrumentModel::setException(uint8_t code, unsigned times) {
-    exc_code_ = code;
-    exc_times_ = times;
+    excCode_ = code;
+    excTimes_ = times;
 }
 
 std::vector<uint8_t> InstrumentModel::frame(std::vector<uint8_t> body) const {
@@ -257,9 +257,9 @@ Reply InstrumentModel::handle(const uint8_t* f, size_t len) {
     const bool broadcast = f[0] == 0;
     if (!broadcast && f[0] != line_.adr) return r;
     ++handled_;
-    if (!broadcast && exc_times_ > 0) {
-        if (exc_times_ != kAlways) --exc_times_;
-        r.bytes = exception(f[1], exc_code_);
+    if (!broadcast && excTimes_ > 0) {
+        if (excTimes_ != kAlways) --excTimes_;
+        r.bytes = exception(f[1], excCode_);
     } else {
         r.bytes = execute(f, len, broadcast);
     }
@@ -273,15 +273,15 @@ Reply InstrumentModel::handle(const uint8_t* f, size_t len) {
 }
 
 void InstrumentModel::applyFault(Reply& r, uint8_t func) {
-    if (fault_times_ == 0 || fault_ == Fault::None) return;
+    if (faultTimes_ == 0 || fault_ == Fault::None) return;
     if (fault_ == Fault::LostEcho && func != reg::WriteMultipleRegisters) return;
-    if (fault_times_ != kAlways) --fault_times_;
+    if (faultTimes_ != kAlways) --faultTimes_;
     switch (fault_) {
         case Fault::None: break;
         case Fault::Silent: r.bytes.clear(); break;
         case Fault::Stray: {
             // 0x00 and 0xFF are never a slave address.
-            const int n = fault_arg_ > 0 ? std::min(fault_arg_, 8) : 2;
+            const int n = faultArg_ > 0 ? std::min(faultArg_, 8) : 2;
             std::vector<uint8_t> junk;
             for (int i = 0; i < n; ++i) junk.push_back(i % 2 ? 0x00 : 0xFF);
             r.bytes.insert(r.bytes.begin(), junk.begin(), junk.end());
@@ -302,7 +302,7 @@ void InstrumentModel::applyFault(Reply& r, uint8_t func) {
             break;
         }
         case Fault::Truncate: {
-            const size_t keep = fault_arg_ > 0 ? size_t(fault_arg_) : std::max<size_t>(2, r.bytes.size() / 2);
+            const size_t keep = faultArg_ > 0 ? size_t(faultArg_) : std::max<size_t>(2, r.bytes.size() / 2);
             if (keep < r.bytes.size()) r.bytes.resize(keep);
             break;
         }
@@ -314,13 +314,13 @@ void InstrumentModel::applyFault(Reply& r, uint8_t func) {
             if (func == reg::WriteMultipleRegisters)
                 body.resize(4);
             else
-                body[2] = uint8_t(fault_arg_ > 0 ? fault_arg_ : 250);
+                body[2] = uint8_t(faultArg_ > 0 ? faultArg_ : 250);
             r.bytes = frame(std::move(body));
             break;
         }
         case Fault::Extra: {
             std::vector<uint8_t> body(r.bytes.begin(), r.bytes.end() - 2);
-            body.insert(body.end(), size_t(fault_arg_ > 0 ? fault_arg_ : 1), uint8_t(0));
+            body.insert(body.end(), size_t(faultArg_ > 0 ? faultArg_ : 1), uint8_t(0));
             r.bytes = frame(std::move(body));
             break;
         }
@@ -373,7 +373,7 @@ std::vector<uint8_t> InstrumentModel::writeRegs(const uint8_t* f, size_t len) {
     if (unsigned(start) + kol - 1 > 0xFFFF) return exception(func, EXC_ADDR);
     auto value = [&](unsigned i) { return uint16_t((f[7 + 2 * i] << 8) | f[8 + 2 * i]); };
     // Validate everything first so a refused request changes nothing.
-    bool touches_cal = false;
+    bool touchesCal = false;
     for (unsigned i = 0; i < kol; ++i) {
         const unsigned at = start + i;
         const uint16_t v = value(i);
@@ -383,7 +383,7 @@ std::vector<uint8_t> InstrumentModel::writeRegs(const uint8_t* f, size_t len) {
             case reg::scor_code: ok = v >= 1 && v <= 6; break;
             case reg::parity: ok = v <= 2; break;
             case reg::stopbit: ok = v == 1 || v == 2; break;
-            case reg::cal0: case reg::cal0Low: case reg::cal100: case reg::cal100Low: touches_cal = true; break;
+            case reg::cal0: case reg::cal0Low: case reg::cal100: case reg::cal100Low: touchesCal = true; break;
             case reg::res: case reg::kol_step: ok = v >= 1 && v <= 255; break;
             case reg::por_step: ok = v <= 255; break;
             case reg::light: ok = v <= 2; break;
@@ -396,30 +396,30 @@ std::vector<uint8_t> InstrumentModel::writeRegs(const uint8_t* f, size_t len) {
     // R, N and U as they would be: a write that breaks the rules the
     // instrument keeps (N * R <= 900 ohm, U < N) is refused like a value
     // out of range.
-    pages::StepParams next_steps{params_.res, params_.kol_step, params_.por_step};
-    unsigned steps_written = 0;
+    pages::StepParams nextSteps{params_.res, params_.kol_step, params_.por_step};
+    unsigned stepsWritten = 0;
     for (unsigned i = 0; i < kol; ++i) {
         const unsigned at = start + i;
-        if (at == reg::res) next_steps.res = value(i), steps_written |= pages::STEP_RES;
-        if (at == reg::kol_step) next_steps.kol_step = value(i), steps_written |= pages::STEP_KOL_STEP;
-        if (at == reg::por_step) next_steps.por_step = value(i), steps_written |= pages::STEP_POR_STEP;
+        if (at == reg::res) nextSteps.res = value(i), stepsWritten |= pages::STEP_RES;
+        if (at == reg::kol_step) nextSteps.kol_step = value(i), stepsWritten |= pages::STEP_KOL_STEP;
+        if (at == reg::por_step) nextSteps.por_step = value(i), stepsWritten |= pages::STEP_POR_STEP;
     }
-    if (!pages::Broken_rules(next_steps, steps_written).empty()) return exception(func, EXC_VALUE);
+    if (!pages::Broken_rules(nextSteps, stepsWritten).empty()) return exception(func, EXC_VALUE);
     // The EEPROM calibration is only written while the PC is allowed to.
-    if (touches_cal && params_.cal_enable == 0) return exception(func, EXC_FAIL);
+    if (touchesCal && params_.cal_enable == 0) return exception(func, EXC_FAIL);
 
-    SimLine next = pending_line_.value_or(line_);
-    bool line_changed = false, persist = false;
+    SimLine next = pendingLine_.value_or(line_);
+    bool lineChanged = false, persist = false;
     for (unsigned i = 0; i < kol; ++i) {
         const unsigned at = start + i;
         const uint16_t v = value(i);
         const uint8_t b = uint8_t(v);
         SimParams& p = params_;
         switch (at) {
-            case reg::adr: next.adr = b; line_changed = true; break;
-            case reg::scor_code: next.scor_code = b; line_changed = true; break;
-            case reg::parity: next.parity = b; line_changed = true; break;
-            case reg::stopbit: next.stopbit = b; line_changed = true; break;
+            case reg::adr: next.adr = b; lineChanged = true; break;
+            case reg::scor_code: next.scor_code = b; lineChanged = true; break;
+            case reg::parity: next.parity = b; lineChanged = true; break;
+            case reg::stopbit: next.stopbit = b; lineChanged = true; break;
             case reg::cal0: p.cal0 = (p.cal0 & 0xFFFFu) | (uint32_t(v) << 16); break;
             case reg::cal0Low: p.cal0 = (p.cal0 & 0xFFFF0000u) | v; break;
             case reg::cal100: p.cal100 = (p.cal100 & 0xFFFFu) | (uint32_t(v) << 16); break;
@@ -434,21 +434,21 @@ std::vector<uint8_t> InstrumentModel::writeRegs(const uint8_t* f, size_t len) {
         }
         persist = persist || at >= reg::cal0;  // the interface settings are not kept
     }
-    if (line_changed) pending_line_ = next;
+    if (lineChanged) pendingLine_ = next;
     if (persist) saveState();
     // The echo still carries the address the request was sent to.
     return frame({line_.adr, func, f[2], f[3], f[4], f[5]});
 }
 
 void InstrumentModel::commitAfterReply() {
-    if (pending_line_) line_ = *pending_line_;
-    pending_line_.reset();
+    if (pendingLine_) line_ = *pendingLine_;
+    pendingLine_.reset();
 }
 
 // State file: "key value" lines; unknown keys are ignored so older files load.
 bool InstrumentModel::saveState() const {
-    if (state_file_.empty()) return true;
-    const std::string tmp = state_file_ + ".tmp";
+    if (stateFile_.empty()) return true;
+    const std::string tmp = stateFile_ + ".tmp";
     {
         std::ofstream out(std::filesystem::path(std::u8string(tmp.begin(), tmp.end())), std::ios::trunc | std::ios::binary);
         if (!out) return false;
@@ -460,7 +460,7 @@ bool InstrumentModel::saveState() const {
         if (!out.flush()) return false;
     }
     // Replace in one step so a crash never leaves half a file.
-    return Rename_over(tmp, state_file_) == 0;
+    return renameOver(tmp, stateFile_) == 0;
 }
 
 bool InstrumentModel::loadState(std::string* error) {
@@ -468,8 +468,8 @@ bool InstrumentModel::loadState(std::string* error) {
         if (error) *error = why;
         return false;
     };
-    std::ifstream in(std::filesystem::path(std::u8string(state_file_.begin(), state_file_.end())));
-    if (!in) return fail("cannot read " + state_file_);
+    std::ifstream in(std::filesystem::path(std::u8string(stateFile_.begin(), stateFile_.end())));
+    if (!in) return fail("cannot read " + stateFile_);
     struct Field {
         uint64_t lo, hi;
         std::function<void(uint64_t)> set;
@@ -497,7 +497,7 @@ bool InstrumentModel::loadState(std::string* error) {
         uint64_t v;
         std::string rest;
         if (!(ls >> v) || (ls >> rest) || v < it->second.lo || v > it->second.hi)
-            return fail(state_file_ + ":" + std::to_string(n) + ": bad value for " + key);
+            return fail(stateFile_ + ":" + std::to_string(n) + ": bad value for " + key);
         it->second.set(v);
     }
     params_ = p;

@@ -38,14 +38,14 @@ struct SimParams {
 // What the instrument derives from the resistance it measures.
 struct Measurement {
     uint32_t imp = 0;      // pulses counted
-    bool cal_valid = false;
+    bool calValid = false;
     double proc = 0;       // percent of the 1000 ohm range
     double znach = 0;      // ohm (TE) as calibrated
     uint16_t procw = 0;    // proc in tenths, clamped to 0..65535
     uint16_t tew = 0;      // znach in tenths, clamped
     uint8_t step = 0;      // step number, 0 between steps or off the chain
-    unsigned near_step = 0;  // step at or below the position (k of "k-(k+1)")
-    bool out_of_range = false;
+    unsigned nearStep = 0;  // step at or below the position (k of "k-(k+1)")
+    bool outOfRange = false;
 };
 
 enum class Fault : uint8_t {
@@ -94,10 +94,10 @@ public:
     Reply handle(const std::vector<uint8_t>& frame) { return handle(frame.data(), frame.size()); }
     // Written interface settings take effect only after their echo was sent.
     void commitAfterReply();
-    bool hasPendingLine() const { return pending_line_.has_value(); }
+    bool hasPendingLine() const { return pendingLine_.has_value(); }
 
     const SimLine& line() const { return line_; }
-    void setLine(const SimLine& l) { line_ = l; pending_line_.reset(); }
+    void setLine(const SimLine& l) { line_ = l; pendingLine_.reset(); }
     const SimParams& params() const { return params_; }
     void setParams(const SimParams& p);
 
@@ -109,7 +109,7 @@ public:
 
     // The next `times` replies suffer the fault (kAlways: until cleared).
     void setFault(Fault f, unsigned times = kAlways, int arg = -1);
-    Fault fault() const { return fault_times_ ? fault_ : Fault::None; }
+    Fault fault() const { return faultTimes_ ? fault_ : Fault::None; }
     // The next `times` requests get exception `code` instead of their reply.
     void setException(uint8_t code, unsigned times = 1);
 
@@ -121,7 +121,7 @@ public:
 
     // Calibration, permission and parameters are kept in the state file, when
     // one is set, and rewritten on every change of them.
-    void setStateFile(const std::string& path) { state_file_ = path; }
+    void setStateFile(const std::string& path) { stateFile_ = path; }
     bool loadState(std::string* error = nullptr);  // false: file unreadable or malformed
     bool saveState() const;
 
@@ -137,16 +137,16 @@ private:
     void applyFault(Reply& r, uint8_t func);
 
     SimLine line_;
-    std::optional<SimLine> pending_line_;
+    std::optional<SimLine> pendingLine_;
     SimParams params_;
     double ohm_ = 255.0;
     std::array<bool, 4> switches_{};
     Fault fault_ = Fault::None;
-    unsigned fault_times_ = 0;
-    int fault_arg_ = -1;
-    uint8_t exc_code_ = 0;
-    unsigned exc_times_ = 0;
-    std::string state_file_;
+    unsigned faultTimes_ = 0;
+    int faultArg_ = -1;
+    uint8_t excCode_ = 0;
+    unsigned excTimes_ = 0;
+    std::string stateFile_;
     unsigned handled_ = 0;
 };
 

@@ -24,24 +24,24 @@
 #include "sim/options.h"
 #include "sim/wire_timing.h"
 
-using lork::Monotonic_us;
+using lork::monotonicUs;
 using lork::sim::InstrumentModel;
 using lork::sim::Options;
 using lork::sim::SimLine;
 
 namespace {
 
-volatile sig_atomic_t g_stop = 0;
-void onSignal(int) { g_stop = 1; }
+volatile sig_atomic_t gStop = 0;
+void onSignal(int) { gStop = 1; }
 
 void sleepUntilUs(int64_t t) {
     timespec ts{time_t(t / 1'000'000), long((t % 1'000'000) * 1000)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR && !g_stop) {
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR && !gStop) {
     }
 }
 
-using lork::sim::baudOf;
-using lork::sim::speedOf;
+using lork::baudOf;
+using lork::speedOf;
 
 // Line settings as the master set them on the terminal (Linux reports the
 // slave's termios on the master side). The Linux pty driver clears PARENB
@@ -63,8 +63,8 @@ Seen lineOf(const termios& t) {
     return s;
 }
 bool matches(const Seen& s, const SimLine& l) {
-    const bool parity_ok = s.parity == l.parity || (s.parity == kNoneOrEven && l.parity != 2);
-    return s.baud == l.baud() && parity_ok && s.stopbits == l.stopbit;
+    const bool parityOk = s.parity == l.parity || (s.parity == kNoneOrEven && l.parity != 2);
+    return s.baud == l.baud() && parityOk && s.stopbits == l.stopbit;
 }
 
 void configureRaw(int fd, const SimLine& line) {
@@ -143,7 +143,7 @@ public:
 
 private:
     void serveFrame(const std::vector<uint8_t>& req);
-    void sendReply(const SimLine& l, const lork::sim::Reply& r, int64_t req_end);
+    void sendReply(const SimLine& l, const lork::sim::Reply& r, int64_t reqEnd);
     std::string command(const std::string& line);
     void readLine();
     void readCommands();
@@ -152,11 +152,11 @@ private:
     const Options& o_;
     const Terminal& t_;
     std::optional<lork::sim::Sweep> sweep_;  // until a resistance command
-    const int64_t start_us_ = Monotonic_us();
+    const int64_t startUs_ = monotonicUs();
     std::vector<uint8_t> rx_;
-    int64_t first_us_ = 0, last_us_ = 0;  // the first and the last byte of rx_
-    std::string cmd_buf_;
-    bool stdin_open_ = true, quit_ = false;
+    int64_t firstUs_ = 0, lastUs_ = 0;  // the first and the last byte of rx_
+    std::string cmdBuf_;
+    bool stdinOpen_ = true, quit_ = false;
 };
 
 void Loop::serveFrame(const std::vector<uint8_t>& req) {
@@ -179,10 +179,10 @@ void Loop::serveFrame(const std::vector<uint8_t>& req) {
     InstrumentModel& m = *target;
     const SimLine& l = m.line();
     const int64_t ch = lork::sim::charTimeUs(l.baud(), l.parity, l.stopbit);
-    if (sweep_) m.setResistance(sweep_->at(double(Monotonic_us() - start_us_) / 1e6));
+    if (sweep_) m.setResistance(sweep_->at(double(monotonicUs() - startUs_) / 1e6));
     const lork::sim::Reply r = m.handle(req);
     if (o_.verbose) std::fprintf(stderr, "lork-sim: <- %s\n", hex(req).c_str());
-    if (!r.bytes.empty()) sendReply(l, r, first_us_ + ch * int64_t(req.size()));
+    if (!r.bytes.empty()) sendReply(l, r, firstUs_ + ch * int64_t(req.size()));
     m.commitAfterReply();
 }
 
@@ -204,23 +204,23 @@ std::string Loop::command(const std::string& line) {
     return "error no instrument at that address";
 }
 
-void Loop::sendReply(const SimLine& l, const lork::sim::Reply& r, int64_t req_end) {
+void Loop::sendReply(const SimLine& l, const lork::sim::Reply& r, int64_t reqEnd) {
     const int64_t ch = lork::sim::charTimeUs(l.baud(), l.parity, l.stopbit);
-    int64_t start = o_.pace ? req_end + lork::sim::frameSilenceUs(l.baud(), l.parity, l.stopbit) : Monotonic_us();
-    if (r.late) start = req_end + lork::sim::lateReplyStartUs(l.scor_code);
+    int64_t start = o_.pace ? reqEnd + lork::sim::frameSilenceUs(l.baud(), l.parity, l.stopbit) : monotonicUs();
+    if (r.late) start = reqEnd + lork::sim::lateReplyStartUs(l.scor_code);
     const int master = t_.master;
     if (o_.pace) {
-        for (size_t i = 0; i < r.bytes.size() && !g_stop; ++i) {
+        for (size_t i = 0; i < r.bytes.size() && !gStop; ++i) {
             sleepUntilUs(start + int64_t(i + 1) * ch);
-            while (write(master, &r.bytes[i], 1) < 0 && errno == EAGAIN) sleepUntilUs(Monotonic_us() + 200);
+            while (write(master, &r.bytes[i], 1) < 0 && errno == EAGAIN) sleepUntilUs(monotonicUs() + 200);
         }
     } else {
         sleepUntilUs(start);
         size_t off = 0;
-        while (off < r.bytes.size() && !g_stop) {
+        while (off < r.bytes.size() && !gStop) {
             const ssize_t n = write(master, r.bytes.data() + off, r.bytes.size() - off);
             if (n > 0) off += size_t(n);
-            else if (errno == EAGAIN) sleepUntilUs(Monotonic_us() + 200);
+            else if (errno == EAGAIN) sleepUntilUs(monotonicUs() + 200);
             else break;
         }
     }
@@ -231,16 +231,16 @@ void Loop::readLine() {
     uint8_t buf[256];
     const ssize_t n = read(t_.master, buf, sizeof buf);
     if (n <= 0) return;
-    const int64_t t = Monotonic_us();
-    if (rx_.empty()) first_us_ = t;
-    last_us_ = t;
+    const int64_t t = monotonicUs();
+    if (rx_.empty()) firstUs_ = t;
+    lastUs_ = t;
     rx_.insert(rx_.end(), buf, buf + n);
     // Serve as soon as a frame of the expected length is complete.
     for (size_t want = expectedLen(rx_); want && rx_.size() >= want; want = expectedLen(rx_)) {
         const std::vector<uint8_t> req(rx_.begin(), rx_.begin() + long(want));
         rx_.erase(rx_.begin(), rx_.begin() + long(want));
         serveFrame(req);
-        first_us_ = Monotonic_us();
+        firstUs_ = monotonicUs();
     }
     if (rx_.size() > 256) rx_.clear();
 }
@@ -249,16 +249,16 @@ void Loop::readCommands() {
     char buf[256];
     const ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
     if (n <= 0) {
-        stdin_open_ = false;
+        stdinOpen_ = false;
         return;
     }
-    cmd_buf_.append(buf, size_t(n));
+    cmdBuf_.append(buf, size_t(n));
     size_t nl;
-    while ((nl = cmd_buf_.find('\n')) != std::string::npos) {
-        const std::string line_in = cmd_buf_.substr(0, nl);
-        const std::string answer = command(line_in);
-        if (answer == "ok" && line_in.rfind("resistance", 0) == 0) sweep_.reset();
-        cmd_buf_.erase(0, nl + 1);
+    while ((nl = cmdBuf_.find('\n')) != std::string::npos) {
+        const std::string lineIn = cmdBuf_.substr(0, nl);
+        const std::string answer = command(lineIn);
+        if (answer == "ok" && lineIn.rfind("resistance", 0) == 0) sweep_.reset();
+        cmdBuf_.erase(0, nl + 1);
         if (!answer.empty()) {
             std::printf("%s\n", answer.c_str());
             std::fflush(stdout);
@@ -267,16 +267,16 @@ void Loop::readCommands() {
 }
 
 void Loop::run(const sigset_t& sigmask) {
-    while (!g_stop && !quit_) {
+    while (!gStop && !quit_) {
         pollfd fds[2] = {{t_.master, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-        const nfds_t nfds = stdin_open_ ? 2 : 1;
+        const nfds_t nfds = stdinOpen_ ? 2 : 1;
         timespec to{}, *top = nullptr;
         if (!rx_.empty()) {
             // The frame ends after 3.5 characters of silence, at least 2 ms
             // here since a pseudo-terminal delivers in bursts.
             const SimLine& l = models_.front().line();
             const int64_t silence = std::max<int64_t>(2000, lork::sim::frameSilenceUs(l.baud(), l.parity, l.stopbit));
-            const int64_t left = std::max<int64_t>(0, last_us_ + silence - Monotonic_us());
+            const int64_t left = std::max<int64_t>(0, lastUs_ + silence - monotonicUs());
             to = {time_t(left / 1'000'000), long((left % 1'000'000) * 1000)};
             top = &to;
         }

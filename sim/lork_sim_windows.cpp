@@ -20,9 +20,9 @@ using lork::sim::SimLine;
 
 namespace {
 
-volatile LONG g_stop = 0;
-BOOL WINAPI on_ctrl(DWORD) {
-    InterlockedExchange(&g_stop, 1);
+volatile LONG gStop = 0;
+BOOL WINAPI onCtrl(DWORD) {
+    InterlockedExchange(&gStop, 1);
     return TRUE;
 }
 
@@ -42,7 +42,7 @@ void dump(const char* what, const uint8_t* b, size_t n) {
 }  // namespace
 
 int main() {
-    lork::Console_text_output();
+    lork::consoleTextOutput();
     int argc = 0;
     LPWSTR* wargv = CommandLineToArgvW(GetCommandLineW(), &argc);
     std::vector<std::string> args;
@@ -85,17 +85,17 @@ int main() {
         std::fprintf(stderr, "lork-sim: %s\n", port.describeError(port_name, e ? e : port.lastReadError()).c_str());
         return 1;
     }
-    SetConsoleCtrlHandler(on_ctrl, TRUE);
+    SetConsoleCtrlHandler(onCtrl, TRUE);
     std::printf("%s\n", port_name.c_str());
     std::fflush(stdout);
 
     std::vector<uint8_t> frame;
     uint8_t buf[256];
-    while (!g_stop) {
+    while (!gStop) {
         const SimLine& l = model.line();
         // A frame ends with 3.5 characters of silence.
-        const int64_t gap_us = lork::sim::frameSilenceUs(l.baud(), l.parity, l.stopbit);
-        const bool more = port.waitForReadyReadUs(frame.empty() ? 200'000 : gap_us);
+        const int64_t gapUs = lork::sim::frameSilenceUs(l.baud(), l.parity, l.stopbit);
+        const bool more = port.waitForReadyReadUs(frame.empty() ? 200'000 : gapUs);
         if (!port.isOpen()) {
             std::fprintf(stderr, "lork-sim: %s\n", port.describeError(port_name, port.lastReadError()).c_str());
             return 1;

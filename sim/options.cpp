@@ -166,7 +166,7 @@ Parsed parseOptions(const std::vector<std::string>& args, LineKind kind, Options
         } else if (a == "--link" && pty) {
             out.linkPath = value();
         } else if (a == "--sweep" && pty) {
-            out.sweep = Parse_sweep(value());
+            out.sweep = parseSweep(value());
             if (!out.sweep) bad = "sweep";
         } else if (a == "--silent" && pty) {
             out.fault = FaultSpec{Fault::Silent};

@@ -38,10 +38,10 @@ uint32_t SimPort::write(const uint8_t* data, size_t len) {
         return 0;
     const auto us = [](int64_t n) { return std::chrono::microseconds(n); };
     const int64_t ch = charTimeUs(cfg_.baud, cfg_.parity, cfg_.stopbits);
-    const auto req_end = Clock::now() + us(ch * int64_t(len));
+    const auto reqEnd = Clock::now() + us(ch * int64_t(len));
     const Reply r = model_.handle(data, len);
-    auto at = req_end + us(frameSilenceUs(cfg_.baud, cfg_.parity, cfg_.stopbits));
-    if (r.late) at = std::max(at, req_end + us(lateReplyStartUs(line.scor_code)));
+    auto at = reqEnd + us(frameSilenceUs(cfg_.baud, cfg_.parity, cfg_.stopbits));
+    if (r.late) at = std::max(at, reqEnd + us(lateReplyStartUs(line.scor_code)));
     for (uint8_t b : r.bytes) {
         at += us(ch);
         rx_.push_back({at, b});

@@ -9,26 +9,26 @@
 namespace lork::sim {
 
 struct Sweep {
-    double low = 0, high = 0, period_s = 1;
-    // The resistance t_s seconds after the start: low + high over 2 at 0, rising.
-    double at(double t_s) const {
+    double low = 0, high = 0, periodS = 1;
+    // The resistance so many seconds after the start: low + high over 2 at 0, rising.
+    double at(double seconds) const {
         constexpr double kTwoPi = 6.283185307179586;
-        return (low + high) / 2 + (high - low) / 2 * std::sin(kTwoPi * t_s / period_s);
+        return (low + high) / 2 + (high - low) / 2 * std::sin(kTwoPi * seconds / periodS);
     }
 };
 
 // "LOW:HIGH:PERIOD" (ohm, ohm, seconds): 0 <= LOW <= HIGH < 1e7, PERIOD > 0.
-inline std::optional<Sweep> Parse_sweep(const std::string& text) {
+inline std::optional<Sweep> parseSweep(const std::string& text) {
     Sweep s;
     const char* p = text.c_str();
     char* end = nullptr;
-    double* fields[] = {&s.low, &s.high, &s.period_s};
+    double* fields[] = {&s.low, &s.high, &s.periodS};
     for (int i = 0; i < 3; ++i) {
         *fields[i] = std::strtod(p, &end);
         if (end == p || *end != (i < 2 ? ':' : '\0')) return std::nullopt;
         p = end + 1;
     }
-    if (!(s.low >= 0 && s.low <= s.high && s.high < 1e7 && s.period_s > 0 && std::isfinite(s.period_s)))
+    if (!(s.low >= 0 && s.low <= s.high && s.high < 1e7 && s.periodS > 0 && std::isfinite(s.periodS)))
         return std::nullopt;
     return s;
 }

@@ -34,8 +34,8 @@ inline int64_t frameSilenceUs(int32_t baud, uint8_t parity, uint8_t stopbits) {
 // search keeps the reply clear of both edges.
 inline int64_t lateReplyStartUs(uint8_t scor_code) {
     const unsigned c = (scor_code >= 1 && scor_code <= 6) ? scor_code : 1;
-    const int64_t read_ms = 2 * (int64_t(t_after[c]) + t_before[c]);
-    return (int64_t(t_after[c]) * 1000) + read_ms * 3500;
+    const int64_t readMs = 2 * (int64_t(t_after[c]) + t_before[c]);
+    return (int64_t(t_after[c]) * 1000) + readMs * 3500;
 }
 
 }  // namespace lork::sim

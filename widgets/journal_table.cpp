@@ -22,7 +22,7 @@ const Entry* JournalTable::entryAt(int row) const {
 QVariant JournalTable::data(const QModelIndex& index, int role) const {
     const Entry* e = entryAt(index.row());
     if (!e) return {};
-    if (role == Qt::DisplayRole) return QString::fromStdString(lork::journal::Cell(*e, index.column()));
+    if (role == Qt::DisplayRole) return QString::fromStdString(lork::journal::cell(*e, index.column()));
     if (role == Qt::ForegroundRole && e->rec.kod_rez != 0) return QBrush(QColor(0xB0, 0, 0));
     if (role == Qt::ToolTipRole && e->rec.probe) return QStringLiteral("проба: в окнах обмена не показана");
     return {};
@@ -30,7 +30,7 @@ QVariant JournalTable::data(const QModelIndex& index, int role) const {
 
 QVariant JournalTable::headerData(int section, Qt::Orientation o, int role) const {
     if (role != Qt::DisplayRole) return {};
-    if (o == Qt::Horizontal) return QString::fromUtf8(lork::journal::Column_title(section));
+    if (o == Qt::Horizontal) return QString::fromUtf8(lork::journal::columnTitle(section));
     return {};
 }
 
@@ -38,8 +38,8 @@ bool JournalTable::passes(const Entry& e) const {
     if (filter_.errors_only && e.rec.kod_rez == 0) return false;
     // A port failure carries no result code to match.
     if (filter_.code >= 0 && (e.rec.kod_rez != filter_.code || e.rec.portFailed())) return false;
-    if (!hex_.empty() && lork::journal::Hex(e.rec.request).find(hex_) == std::string::npos &&
-        lork::journal::Hex(e.rec.reply).find(hex_) == std::string::npos)
+    if (!hex_.empty() && lork::journal::hex(e.rec.request).find(hex_) == std::string::npos &&
+        lork::journal::hex(e.rec.reply).find(hex_) == std::string::npos)
         return false;
     return true;
 }

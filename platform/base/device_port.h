@@ -11,6 +11,6 @@
 namespace lork {
 
 // Not yet open; remarks for the operator (a slow USB latency timer) go to notice.
-std::unique_ptr<SerialPort> Make_device_port(std::function<void(const std::string&)> notice);
+std::unique_ptr<SerialPort> makeDevicePort(std::function<void(const std::string&)> notice);
 
 }  // namespace lork

@@ -9,6 +9,6 @@ namespace lork {
 
 // err: the system error code a port call gave (errno here, GetLastError or
 // a Winsock code on Windows). An unknown code is given by its number.
-std::string Error_words(uint32_t err);
+std::string errorWords(uint32_t err);
 
 }  // namespace lork

@@ -7,7 +7,7 @@
 
 namespace lork {
 
-inline int64_t Monotonic_us() {
+inline int64_t monotonicUs() {
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }

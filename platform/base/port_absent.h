@@ -10,6 +10,6 @@ namespace lork {
 
 // err: a system error code a port call gave (errno here, GetLastError or a
 // Winsock code on Windows), or EBADF for a port the link found not open.
-bool Port_absent(uint32_t err);
+bool portAbsent(uint32_t err);
 
 }  // namespace lork

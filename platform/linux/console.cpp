@@ -5,11 +5,11 @@
 namespace lork {
 
 // A terminal of a UTF-8 locale shows the bytes as they are.
-void Console_text_output() {}
+void consoleTextOutput() {}
 
-bool Console_attach() { return true; }
+bool consoleAttach() { return true; }
 
-void Console_flush() {
+void consoleFlush() {
     std::fflush(stdout);
     std::fflush(stderr);
 }

@@ -17,29 +17,29 @@ namespace lork {
 
 inline constexpr int64_t kFinishUs = 50;
 
-inline timespec Span_ts(int64_t us) { return {time_t(us / 1'000'000), long(us % 1'000'000) * 1000}; }
+inline timespec spanTs(int64_t us) { return {time_t(us / 1'000'000), long(us % 1'000'000) * 1000}; }
 
-// ppoll on one descriptor until the monotonic time end_us: ppoll's result
+// ppoll on one descriptor until the monotonic time endUs: ppoll's result
 // (0 when the deadline passed with nothing), errno kept; EINTR never ends it.
-inline int Poll_until(pollfd& p, int64_t end_us) {
+inline int pollUntil(pollfd& p, int64_t endUs) {
     for (;;) {
-        const int64_t left = end_us - Monotonic_us();
-        const timespec to = Span_ts(left > kFinishUs ? left - kFinishUs : 0);
+        const int64_t left = endUs - monotonicUs();
+        const timespec to = spanTs(left > kFinishUs ? left - kFinishUs : 0);
         p.revents = 0;
         const int r = ppoll(&p, 1, &to, nullptr);
         if (r < 0 && errno == EINTR) continue;
-        if (r != 0 || Monotonic_us() >= end_us) return r;
+        if (r != 0 || monotonicUs() >= endUs) return r;
     }
 }
 
-// Sleeps until the monotonic time end_us; a signal does not make it longer.
-inline void Sleep_until(int64_t end_us) {
-    const int64_t wake = end_us - kFinishUs;
-    const timespec until = Span_ts(wake);
-    if (wake > Monotonic_us())
+// Sleeps until the monotonic time endUs; a signal does not make it longer.
+inline void sleepUntil(int64_t endUs) {
+    const int64_t wake = endUs - kFinishUs;
+    const timespec until = spanTs(wake);
+    if (wake > monotonicUs())
         while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
         }
-    while (Monotonic_us() < end_us) {
+    while (monotonicUs() < endUs) {
     }
 }
 

@@ -3,7 +3,7 @@
 
 namespace lork {
 
-std::unique_ptr<SerialPort> Make_device_port(std::function<void(const std::string&)> notice) {
+std::unique_ptr<SerialPort> makeDevicePort(std::function<void(const std::string&)> notice) {
     auto p = std::make_unique<TtyPort>();
     p->notice = std::move(notice);
     return p;

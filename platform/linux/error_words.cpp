@@ -4,7 +4,7 @@
 
 namespace lork {
 
-std::string Error_words(uint32_t err) {
+std::string errorWords(uint32_t err) {
     switch (int(err)) {
     case ENOENT: return "нет такого устройства";
     case ENODEV:

@@ -17,7 +17,7 @@ namespace {
 
 constexpr size_t npos = std::string::npos;
 
-bool write_all(int fd, std::string_view data) {
+bool writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
         if (n < 0) {
@@ -29,7 +29,7 @@ bool write_all(int fd, std::string_view data) {
     return true;
 }
 
-std::string dir_of(const std::string& path) {
+std::string dirOf(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash == npos) return ".";
     if (slash == 0) return "/";
@@ -38,10 +38,10 @@ std::string dir_of(const std::string& path) {
 
 // Removes the temporary files of target ("<name>.~PID-N") left by saves whose
 // process was killed: only those whose process no longer runs.
-void remove_stale_temporaries(const std::string& target) {
+void removeStaleTemporaries(const std::string& target) {
     const auto slash = target.rfind('/');
     const std::string prefix = (slash == npos ? target : target.substr(slash + 1)) + ".~";
-    DIR* d = ::opendir(dir_of(target).c_str());
+    DIR* d = ::opendir(dirOf(target).c_str());
     if (!d) return;
     while (const dirent* e = ::readdir(d)) {
         const std::string_view name = e->d_name;
@@ -56,7 +56,7 @@ void remove_stale_temporaries(const std::string& target) {
         const long pid = std::strtol(std::string(rest.substr(0, dash)).c_str(), nullptr, 10);
         if (pid <= 0 || pid > INT_MAX || pid_t(pid) == ::getpid()) continue;
         if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
-        const std::string dir = dir_of(target);
+        const std::string dir = dirOf(target);
         (void)::unlink((dir + "/" + std::string(name)).c_str());
     }
     ::closedir(d);
@@ -64,7 +64,7 @@ void remove_stale_temporaries(const std::string& target) {
 
 }  // namespace
 
-PathKind Path_kind(const std::string& path, int& err) {
+PathKind pathKind(const std::string& path, int& err) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         err = errno;
@@ -74,7 +74,7 @@ PathKind Path_kind(const std::string& path, int& err) {
     return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
 }
 
-std::optional<std::string> Read_file(const std::string& path) {
+std::optional<std::string> readFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     struct stat st {};
@@ -101,8 +101,8 @@ std::optional<std::string> Read_file(const std::string& path) {
     return data;
 }
 
-int Replace_file(const std::string& path, std::string_view data,
-                 void (*before_replace)(const std::string& temp_path)) {
+int replaceFile(const std::string& path, std::string_view data,
+                 void (*beforeReplace)(const std::string& temp_path)) {
     // Write through a symbolic link rather than replacing the link.
     std::string target = path;
     struct stat link {};
@@ -119,7 +119,7 @@ int Replace_file(const std::string& path, std::string_view data,
     if (::stat(target.c_str(), &cur) == 0 && S_ISREG(cur.st_mode) &&
         ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         return errno;
-    remove_stale_temporaries(target);
+    removeStaleTemporaries(target);
     std::string tmp;
     int fd = -1;
     for (unsigned n = 0; n < 100 && fd < 0; ++n) {
@@ -132,16 +132,16 @@ int Replace_file(const std::string& path, std::string_view data,
     struct stat old {};
     if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
         (void)::fchmod(fd, old.st_mode & 07777);  // keep the file's permissions
-    if (!write_all(fd, data) || ::fsync(fd) != 0) err = errno;
+    if (!writeAll(fd, data) || ::fsync(fd) != 0) err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && before_replace) before_replace(tmp);
+    if (err == 0 && beforeReplace) beforeReplace(tmp);
     if (err == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) err = errno;
     if (err != 0) {
         ::unlink(tmp.c_str());
         return err;
     }
     // The rename itself reaches the disk only with the folder's entry.
-    if (const int dfd = ::open(dir_of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (const int dfd = ::open(dirOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         dfd >= 0) {
         (void)::fsync(dfd);
         ::close(dfd);
@@ -149,11 +149,11 @@ int Replace_file(const std::string& path, std::string_view data,
     return 0;
 }
 
-int Rename_over(const std::string& from, const std::string& to) {
+int renameOver(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
-int Make_folders(const std::string& dir) {
+int makeFolders(const std::string& dir) {
     // The XDG rules ask for 0700 on folders created for the user.
     if (dir.empty()) return 0;
     struct stat st {};
@@ -161,19 +161,19 @@ int Make_folders(const std::string& dir) {
     if (errno != ENOENT) return errno;
     const auto slash = dir.rfind('/');
     if (slash != std::string::npos && slash > 0)
-        if (const int e = Make_folders(dir.substr(0, slash)); e != 0) return e;
+        if (const int e = makeFolders(dir.substr(0, slash)); e != 0) return e;
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return errno;
     return 0;
 }
 
-int Create_file(const std::string& path) {
+int createFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return errno;
     ::close(fd);
     return 0;
 }
 
-int Append_file(const std::string& path, const std::string& head, const std::string& text) {
+int appendFile(const std::string& path, const std::string& head, const std::string& text) {
     int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     bool fresh = fd >= 0;
     if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
@@ -191,32 +191,32 @@ int Append_file(const std::string& path, const std::string& head, const std::str
     return err;
 }
 
-size_t Last_separator(std::string_view path) { return path.rfind('/'); }
-std::string Join_path(const std::string& folder, const std::string& name) { return folder + "/" + name; }
+size_t lastSeparator(std::string_view path) { return path.rfind('/'); }
+std::string joinPath(const std::string& folder, const std::string& name) { return folder + "/" + name; }
 
-std::string User_config_folder() {
+std::string userConfigFolder() {
     if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x) return x;
     const char* home = std::getenv("HOME");
     return std::string(home && *home ? home : ".") + "/.config";
 }
 
-std::string User_data_folder() {
+std::string userDataFolder() {
     if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x == '/') return x;
     if (const char* h = std::getenv("HOME"); h && *h) return std::string(h) + "/.local/share";
     return ".";
 }
 
-std::string Carry_over_settings(const std::string&) { return {}; }
+std::string carryOverSettings(const std::string&) { return {}; }
 
-std::tm Local_time(std::time_t t, long* utc_offset_s) {
+std::tm localTime(std::time_t t, long* utcOffsetS) {
     std::tm tm{};
     localtime_r(&t, &tm);
-    if (utc_offset_s) *utc_offset_s = tm.tm_gmtoff;
+    if (utcOffsetS) *utcOffsetS = tm.tm_gmtoff;
     return tm;
 }
 
 // Why a save failed, in the operator's words.
-std::string Save_failure_reason(const std::string& target, int err) {
+std::string saveFailureReason(const std::string& target, int err) {
     switch (err) {
     case EROFS: return "диск только для чтения";
     case ENOSPC:
@@ -231,7 +231,7 @@ std::string Save_failure_reason(const std::string& target, int err) {
         struct stat st {};
         if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0)
             return "файл только для чтения";
-        if (::faccessat(AT_FDCWD, dir_of(target).c_str(), W_OK, AT_EACCESS) != 0) return "нет доступа к папке";
+        if (::faccessat(AT_FDCWD, dirOf(target).c_str(), W_OK, AT_EACCESS) != 0) return "нет доступа к папке";
         return "нет доступа к файлу";
     }
     default: return {};

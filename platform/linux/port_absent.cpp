@@ -4,7 +4,7 @@
 
 namespace lork {
 
-bool Port_absent(uint32_t err) {
+bool portAbsent(uint32_t err) {
     switch (int(err)) {
     case ENOENT:
     case ENODEV:

@@ -28,15 +28,15 @@ std::string deviceName(const std::string& path) {
     return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
-std::string lockName(const std::string& device_path) { return "LCK.." + deviceName(device_path); }
+std::string lockName(const std::string& devicePath) { return "LCK.." + deviceName(devicePath); }
 
 bool alive(pid_t pid) { return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM); }
 
 }  // namespace
 
-LockHolder Find_lock_holder(const std::string& device_path, const std::vector<std::string>& lock_dirs) {
-    const std::string name = lockName(device_path);
-    for (const auto& dir : lock_dirs) {
+LockHolder findLockHolder(const std::string& devicePath, const std::vector<std::string>& lockDirs) {
+    const std::string name = lockName(devicePath);
+    for (const auto& dir : lockDirs) {
         const std::string file = dir + "/" + name;
         std::ifstream in(file);
         long pid = 0;
@@ -45,9 +45,9 @@ LockHolder Find_lock_holder(const std::string& device_path, const std::vector<st
     return {};
 }
 
-std::string Create_lock_file(const std::string& device_path, const std::vector<std::string>& lock_dirs) {
-    const std::string name = lockName(device_path);
-    for (const auto& dir : lock_dirs) {
+std::string createLockFile(const std::string& devicePath, const std::vector<std::string>& lockDirs) {
+    const std::string name = lockName(devicePath);
+    for (const auto& dir : lockDirs) {
         const std::string file = dir + "/" + name;
         for (int attempt = 0; attempt < 2; ++attempt) {
             const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -67,7 +67,7 @@ std::string Create_lock_file(const std::string& device_path, const std::vector<s
     return {};
 }
 
-bool Is_pty_device(int fd) {
+bool isPtyDevice(int fd) {
     struct stat st {};
     if (fstat(fd, &st) != 0) return false;
     const unsigned m = major(st.st_rdev);
@@ -75,13 +75,13 @@ bool Is_pty_device(int fd) {
     return (m >= 136 && m <= 143) || m == 3;
 }
 
-std::string Describe_port_failure(const std::string& path, uint32_t err, const FailureContext& ctx) {
+std::string describePortFailure(const std::string& path, uint32_t err, const FailureContext& ctx) {
     // In the operator's words first; the system's own text after them in
     // brackets, for whoever searches for it or reads a bug report.
     std::string line = "порт " + path + ": ";
     const std::string system = std::string(" [") + std::strerror(int(err)) + "]";
     if (err == EACCES || err == EPERM) {
-        line += Error_words(err) + system;
+        line += errorWords(err) + system;
         struct stat st {};
         const group* g = ::stat(path.c_str(), &st) == 0 ? getgrgid(st.st_gid) : nullptr;
         if (g && std::strcmp(g->gr_name, "root") != 0)
@@ -89,26 +89,26 @@ std::string Describe_port_failure(const std::string& path, uint32_t err, const F
                     " $USER, затем войти в систему заново)";
         else
             line += "; нужны права на устройство";
-    } else if (err == EBUSY && ctx.lock_holder > 0) {
-        line += "порт занят программой с PID " + std::to_string(ctx.lock_holder) + " (" + ctx.lock_file + ")" + system;
+    } else if (err == EBUSY && ctx.lockHolder > 0) {
+        line += "порт занят программой с PID " + std::to_string(ctx.lockHolder) + " (" + ctx.lockFile + ")" + system;
     } else if (ctx.vanished) {
         line += "устройство пропало (отключено?)" + system;
     } else {
-        line += Error_words(err) + system;
+        line += errorWords(err) + system;
     }
     return line;
 }
 
-std::string Latency_remark(const std::string& device_path, const std::string& sys_root, int32_t baud,
+std::string latencyRemark(const std::string& devicePath, const std::string& sysRoot, int32_t baud,
                            int32_t limit) {
     if (limit <= 0) return {};
-    const std::string name = deviceName(device_path);
-    std::string file = sys_root + "/bus/usb-serial/devices/" + name + "/latency_timer";
+    const std::string name = deviceName(devicePath);
+    std::string file = sysRoot + "/bus/usb-serial/devices/" + name + "/latency_timer";
     std::ifstream in(file);
     int ms = 0;
     if (!(in >> ms)) return {};
     if (ms <= limit) return {};
-    return "порт " + device_path + ": таймер задержки USB " + std::to_string(ms) + " мс, а ответ на " +
+    return "порт " + devicePath + ": таймер задержки USB " + std::to_string(ms) + " мс, а ответ на " +
            std::to_string(baud) + " бит/с ждут " + std::to_string(limit) +
            " мс; уменьшить: echo 1 | sudo tee " + file;
 }

@@ -15,27 +15,27 @@ struct LockHolder {
     pid_t pid = 0;      // 0 when no live program holds a lock
     std::string file;   // the lock file that names it
 };
-LockHolder Find_lock_holder(const std::string& device_path, const std::vector<std::string>& lock_dirs);
-// Our own lock file for device_path in the first folder that takes it
+LockHolder findLockHolder(const std::string& devicePath, const std::vector<std::string>& lockDirs);
+// Our own lock file for devicePath in the first folder that takes it
 // (ten-digit PID and a newline, as serial tools write it); empty when none does.
-std::string Create_lock_file(const std::string& device_path, const std::vector<std::string>& lock_dirs);
+std::string createLockFile(const std::string& devicePath, const std::vector<std::string>& lockDirs);
 
 // True for the terminal side of a pseudo-terminal.
-bool Is_pty_device(int fd);
+bool isPtyDevice(int fd);
 
 struct FailureContext {
-    pid_t lock_holder = 0;   // the program that holds the port, where known
-    std::string lock_file;   // its lock file
+    pid_t lockHolder = 0;   // the program that holds the port, where known
+    std::string lockFile;   // its lock file
     bool vanished = false;   // the device went away while open
 };
 // "порт PATH: <cause in words> [<system text>]" and, where it helps, what to do.
-std::string Describe_port_failure(const std::string& path, uint32_t err, const FailureContext& ctx);
+std::string describePortFailure(const std::string& path, uint32_t err, const FailureContext& ctx);
 
-// The remark for a USB serial device whose latency timer (in sys_root's
+// The remark for a USB serial device whose latency timer (in sysRoot's
 // device folder) is longer than limit, the link's shortest read time-out at
 // baud, ms; empty when there is no such timer, it is short enough or no
 // limit is known (0).
-std::string Latency_remark(const std::string& device_path, const std::string& sys_root, int32_t baud,
+std::string latencyRemark(const std::string& devicePath, const std::string& sysRoot, int32_t baud,
                            int32_t limit);
 
 }  // namespace lork

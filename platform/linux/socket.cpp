@@ -19,7 +19,7 @@ namespace lork::net {
 namespace {
 
 // Why a gateway's name gave no address, in the operator's words.
-std::string resolver_words(int g, int sys_err) {
+std::string resolverWords(int g, int sysErr) {
     switch (g) {
     case EAI_NONAME: return "такого имени узла нет в сети";
 #ifdef EAI_NODATA
@@ -33,14 +33,14 @@ std::string resolver_words(int g, int sys_err) {
     case EAI_SERVICE: return "неверный номер порта шлюза";
     case EAI_MEMORY: return "не хватает памяти";
     case EAI_OVERFLOW: return "слишком длинное имя узла";
-    case EAI_SYSTEM: return Error_words(uint32_t(sys_err));
+    case EAI_SYSTEM: return errorWords(uint32_t(sysErr));
     default: return "не удалось найти адрес узла (код " + std::to_string(g) + ")";
     }
 }
 
 }  // namespace
 
-int Connect(const std::string& host, const std::string& service, int64_t timeout_us, Socket& out,
+int connect(const std::string& host, const std::string& service, int64_t timeoutUs, Socket& out,
             std::string& detail) {
     out = kNoSocket;
     addrinfo hints{};
@@ -48,9 +48,9 @@ int Connect(const std::string& host, const std::string& service, int64_t timeout
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* res = nullptr;
     if (const int g = getaddrinfo(host.c_str(), service.c_str(), &hints, &res)) {
-        const int sys_err = errno;
-        const char* system = g == EAI_SYSTEM ? std::strerror(sys_err) : gai_strerror(g);
-        detail = resolver_words(g, sys_err) + " [" + system + "]";
+        const int sysErr = errno;
+        const char* system = g == EAI_SYSTEM ? std::strerror(sysErr) : gai_strerror(g);
+        detail = resolverWords(g, sysErr) + " [" + system + "]";
         return EHOSTUNREACH;
     }
     int err = ECONNREFUSED;
@@ -62,7 +62,7 @@ int Connect(const std::string& host, const std::string& service, int64_t timeout
         }
         int r = ::connect(s, ai->ai_addr, ai->ai_addrlen);
         if (r != 0 && errno == EINPROGRESS) {
-            const short ev = Wait(s, true, timeout_us);
+            const short ev = wait(s, true, timeoutUs);
             int so = ETIMEDOUT;
             socklen_t len = sizeof so;
             if (ev != 0) getsockopt(s, SOL_SOCKET, SO_ERROR, &so, &len);
@@ -84,13 +84,13 @@ int Connect(const std::string& host, const std::string& service, int64_t timeout
     return 0;
 }
 
-void Close(Socket s) {
+void close(Socket s) {
     if (s != kNoSocket) ::close(int(s));
 }
 
-short Wait(Socket s, bool write, int64_t timeout_us) {
+short wait(Socket s, bool write, int64_t timeoutUs) {
     pollfd p{int(s), short(write ? POLLOUT : POLLIN), 0};
-    const int r = Poll_until(p, Monotonic_us() + std::max<int64_t>(timeout_us, 0));
+    const int r = pollUntil(p, monotonicUs() + std::max<int64_t>(timeoutUs, 0));
     if (r < 0) return kBroken;
     if (r == 0) return 0;
     short ready = 0;
@@ -100,7 +100,7 @@ short Wait(Socket s, bool write, int64_t timeout_us) {
     return ready;
 }
 
-long Receive(Socket s, uint8_t* buf, size_t n, int& err) {
+long receive(Socket s, uint8_t* buf, size_t n, int& err) {
     for (;;) {
         const ssize_t r = ::recv(int(s), buf, n, MSG_DONTWAIT);
         if (r < 0 && errno == EINTR) continue;
@@ -109,7 +109,7 @@ long Receive(Socket s, uint8_t* buf, size_t n, int& err) {
     }
 }
 
-long Send(Socket s, const uint8_t* buf, size_t n, int& err) {
+long send(Socket s, const uint8_t* buf, size_t n, int& err) {
     for (;;) {
         const ssize_t r = ::send(int(s), buf, n, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (r < 0 && errno == EINTR) continue;
@@ -118,7 +118,7 @@ long Send(Socket s, const uint8_t* buf, size_t n, int& err) {
     }
 }
 
-void Quick_ack(Socket s) {
+void quickAck(Socket s) {
     // A server that holds back its next small segment until the first is
     // acknowledged (Nagle) would otherwise wait for the delayed
     // acknowledgement: 40 ms inside a reply.
@@ -127,6 +127,6 @@ void Quick_ack(Socket s) {
 }
 
 // The operator's words, and the system's own text after them in brackets.
-std::string Error_text(int err) { return Error_words(uint32_t(err)) + " [" + std::strerror(err) + "]"; }
+std::string errorText(int err) { return errorWords(uint32_t(err)) + " [" + std::strerror(err) + "]"; }
 
 }  // namespace lork::net

@@ -24,7 +24,7 @@ void SystemClock::sleepMs(int ms) {
     if (ms <= 0) return;
     // To a deadline: a signal that interrupts the sleep does not make it
     // longer, and the wake-up's own lateness is not added.
-    Sleep_until(Monotonic_us() + int64_t(ms) * 1000);
+    sleepUntil(monotonicUs() + int64_t(ms) * 1000);
 }
 
 }  // namespace lork

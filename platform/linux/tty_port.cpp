@@ -38,22 +38,22 @@ std::string TtyPort::systemLocation(const std::string& name) {
 
 uint32_t TtyPort::open(const std::string& name) {
     close();
-    lost_error_ = 0;
-    lock_holder_ = 0;
-    lock_seen_.clear();
+    lostError_ = 0;
+    lockHolder_ = 0;
+    lockSeen_.clear();
     const std::string path = systemLocation(name);
     auto fail = [&](int e) {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
-        open_error_ = uint32_t(e);
-        return open_error_;
+        openError_ = uint32_t(e);
+        return openError_;
     };
     // Another serial tool's lock file: the port is in use even where that
     // tool did not ask for exclusive access.
-    const LockHolder holder = Find_lock_holder(path, opt_.lock_dirs);
+    const LockHolder holder = findLockHolder(path, opt_.lockDirs);
     if (holder.pid > 0 && holder.pid != getpid()) {
-        lock_holder_ = holder.pid;
-        lock_seen_ = holder.file;
+        lockHolder_ = holder.pid;
+        lockSeen_ = holder.file;
         return fail(EBUSY);
     }
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -65,12 +65,12 @@ uint32_t TtyPort::open(const std::string& name) {
     if (ioctl(fd_, TIOCEXCL) != 0 && errno == EBUSY) return fail(EBUSY);
     if (flock(fd_, LOCK_EX | LOCK_NB) != 0) return fail(errno == EWOULDBLOCK ? EBUSY : errno);
     rdev_ = st.st_rdev;
-    is_pty_ = Is_pty_device(fd_);
+    isPty_ = isPtyDevice(fd_);
     // Pseudo-terminals are not shared devices; their numbers say nothing to
     // other serial tools.
-    if (!is_pty_) lock_file_ = Create_lock_file(path, opt_.lock_dirs);
+    if (!isPty_) lockFile_ = createLockFile(path, opt_.lockDirs);
     path_ = path;
-    open_error_ = 0;
+    openError_ = 0;
     return 0;
 }
 
@@ -102,27 +102,27 @@ void TtyPort::close() {
         ::close(fd_);
         fd_ = -1;
     }
-    if (!lock_file_.empty()) {
-        ::unlink(lock_file_.c_str());
-        lock_file_.clear();
+    if (!lockFile_.empty()) {
+        ::unlink(lockFile_.c_str());
+        lockFile_.clear();
     }
     path_.clear();
 }
 
 void TtyPort::lost(int err) {
     close();
-    lost_error_ = uint32_t(err);
+    lostError_ = uint32_t(err);
 }
 
 uint32_t TtyPort::configure(const LineConfig& cfg) {
-    if (fd_ < 0) return lost_error_ ? lost_error_ : EBADF;
+    if (fd_ < 0) return lostError_ ? lostError_ : EBADF;
     termios t{};
     if (tcgetattr(fd_, &t) != 0) {
         const int e = errno;
         if (vanishedErrno(e)) lost(e);
         return uint32_t(e);
     }
-    const speed_t sp = sim::speedOf(cfg.baud);
+    const speed_t sp = speedOf(cfg.baud);
     if (sp == B0 || cfg.bytesize < 5 || cfg.bytesize > 8 || cfg.parity > 2) return EINVAL;
     cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;
@@ -148,9 +148,9 @@ uint32_t TtyPort::configure(const LineConfig& cfg) {
         // everything else was applied; such a line carries no parity bit.
         termios now{};
         const tcflag_t keep = CSIZE | CSTOPB | PARODD | CREAD;
-        const bool only_parity = e == EINVAL && is_pty_ && tcgetattr(fd_, &now) == 0 &&
+        const bool onlyParity = e == EINVAL && isPty_ && tcgetattr(fd_, &now) == 0 &&
                                  cfgetospeed(&now) == sp && (now.c_cflag & keep) == (t.c_cflag & keep);
-        if (!only_parity) {
+        if (!onlyParity) {
             if (vanishedErrno(e)) lost(e);
             return uint32_t(e);
         }
@@ -161,15 +161,15 @@ uint32_t TtyPort::configure(const LineConfig& cfg) {
 }
 
 void TtyPort::lowLatency() {
-    if (is_pty_) return;
+    if (isPty_) return;
     serial_struct ss{};
     if (ioctl(fd_, TIOCGSERIAL, &ss) == 0 && !(ss.flags & ASYNC_LOW_LATENCY)) {
         ss.flags |= ASYNC_LOW_LATENCY;
         ioctl(fd_, TIOCSSERIAL, &ss);  // a driver without the mode refuses: nothing to do
     }
-    const auto remark = Latency_remark(path_, opt_.sys_root, cfg_.baud, cfg_.byteTimeoutMs);
-    if (remark.empty() || latency_told_ == path_) return;
-    latency_told_ = path_;
+    const auto remark = latencyRemark(path_, opt_.sysRoot, cfg_.baud, cfg_.byteTimeoutMs);
+    if (remark.empty() || latencyTold_ == path_) return;
+    latencyTold_ = path_;
     if (notice) notice(remark);
 }
 
@@ -177,11 +177,11 @@ void TtyPort::purgeInput() {
     if (fd_ >= 0) tcflush(fd_, TCIFLUSH);
 }
 
-bool TtyPort::waitFor(short events, int64_t timeout_us) {
-    const int64_t end = Monotonic_us() + timeout_us;
+bool TtyPort::waitFor(short events, int64_t timeoutUs) {
+    const int64_t end = monotonicUs() + timeoutUs;
     for (;;) {
         pollfd p{fd_, events, 0};
-        const int r = Poll_until(p, end);
+        const int r = pollUntil(p, end);
         if (r < 0) {
             lost(errno);
             return false;
@@ -196,8 +196,8 @@ bool TtyPort::waitFor(short events, int64_t timeout_us) {
 }
 
 uint32_t TtyPort::write(const uint8_t* data, size_t len) {
-    if (fd_ < 0) return lost_error_ ? lost_error_ : EBADF;
-    const int64_t end = Monotonic_us() + kWriteDrainUs;
+    if (fd_ < 0) return lostError_ ? lostError_ : EBADF;
+    const int64_t end = monotonicUs() + kWriteDrainUs;
     size_t off = 0;
     while (off < len) {
         const ssize_t n = ::write(fd_, data + off, len - off);
@@ -211,9 +211,9 @@ uint32_t TtyPort::write(const uint8_t* data, size_t len) {
             lost(e);
             return uint32_t(e);
         }
-        const int64_t left = end - Monotonic_us();
+        const int64_t left = end - monotonicUs();
         if (left <= 0) return ETIMEDOUT;
-        if (!waitFor(POLLOUT, left) && fd_ < 0) return lost_error_;
+        if (!waitFor(POLLOUT, left) && fd_ < 0) return lostError_;
     }
     return 0;
 }
@@ -235,18 +235,18 @@ bool TtyPort::waitForReadyReadUs(int64_t us) {
 
 uint32_t TtyPort::lastReadError() const {
     if (fd_ >= 0) return 0;
-    return lost_error_ ? lost_error_ : EBADF;
+    return lostError_ ? lostError_ : EBADF;
 }
 
 std::string TtyPort::describeError(const std::string& name, uint32_t err) const {
     const std::string path = systemLocation(name);
-    if (fd_ < 0 && err == EBADF && open_error_ != 0) err = open_error_;
-    if (fd_ < 0 && err == EBADF && lost_error_ != 0) err = lost_error_;
+    if (fd_ < 0 && err == EBADF && openError_ != 0) err = openError_;
+    if (fd_ < 0 && err == EBADF && lostError_ != 0) err = lostError_;
     FailureContext ctx;
-    ctx.lock_holder = lock_holder_;
-    ctx.lock_file = lock_seen_;
-    ctx.vanished = lost_error_ != 0 && err == lost_error_;
-    return Describe_port_failure(path, err, ctx);
+    ctx.lockHolder = lockHolder_;
+    ctx.lockFile = lockSeen_;
+    ctx.vanished = lostError_ != 0 && err == lostError_;
+    return describePortFailure(path, err, ctx);
 }
 
 }  // namespace lork

@@ -36,9 +36,9 @@ class TtyPort : public SerialPort {
 public:
     struct Options {
         // Where lock files of serial ports live (the first writable one gets ours).
-        std::vector<std::string> lock_dirs{"/run/lock", "/var/lock"};
+        std::vector<std::string> lockDirs{"/run/lock", "/var/lock"};
         // The system's device folder (a test gives a folder of its own).
-        std::string sys_root = "/sys";
+        std::string sysRoot = "/sys";
     };
     TtyPort();
     explicit TtyPort(Options options);
@@ -69,20 +69,20 @@ public:
 private:
     bool heldDeviceAlive(const std::string& path) const;
     void lost(int err);
-    bool waitFor(short events, int64_t timeout_us);
+    bool waitFor(short events, int64_t timeoutUs);
     void lowLatency();
 
     Options opt_;
     int fd_ = -1;
     std::string path_;        // the path opened, empty when none
     dev_t rdev_ = 0;          // the device it named then
-    bool is_pty_ = false;
-    std::string lock_file_;   // our lock file, empty when none
-    uint32_t open_error_ = 0; // why the last open failed, 0 when it worked
-    uint32_t lost_error_ = 0; // what closed the port under us, 0 when nothing did
-    pid_t lock_holder_ = 0;   // the program named by another's lock file
-    std::string lock_seen_;   // that lock file
-    std::string latency_told_; // device whose latency remark has been made
+    bool isPty_ = false;
+    std::string lockFile_;   // our lock file, empty when none
+    uint32_t openError_ = 0; // why the last open failed, 0 when it worked
+    uint32_t lostError_ = 0; // what closed the port under us, 0 when nothing did
+    pid_t lockHolder_ = 0;   // the program named by another's lock file
+    std::string lockSeen_;   // that lock file
+    std::string latencyTold_; // device whose latency remark has been made
     LineConfig cfg_;
 };
 

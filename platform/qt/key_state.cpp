@@ -41,7 +41,7 @@ bool KeyState::keyPressedSince(int vk) {
         const EventPump pump;
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
-    const bool system = System_key_pressed_since(vk);
+    const bool system = systemKeyPressedSince(vk);
     return pressed_.erase(vk) > 0 || system;
 }
 

@@ -15,7 +15,7 @@ namespace lork {
 
 // The system's own record of a press of vk since the last question, where it
 // keeps one (GetAsyncKeyState on Windows); false elsewhere.
-bool System_key_pressed_since(int vk);
+bool systemKeyPressedSince(int vk);
 
 // Whether a long operation is letting pending events through right now (the
 // key state's question, the screen reader's answers). Whatever runs there

@@ -6,7 +6,7 @@
 namespace lork {
 
 // Names as QSerialPortInfo reports them ("ttyS0", "ttyUSB0"), on Windows as
-// the registry lists them ("COM3"), ordered by Order_port_names.
+// the registry lists them ("COM3"), ordered by orderPortNames.
 std::vector<std::string> Read_port_list();
 
 }  // namespace lork

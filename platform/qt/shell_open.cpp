@@ -6,13 +6,13 @@
 
 namespace lork {
 
-QString Help_document_path(const QString& app_dir) {
-    const QStringList places = Help_document_places(app_dir);
+QString helpDocumentPath(const QString& appDir) {
+    const QStringList places = helpDocumentPlaces(appDir);
     for (const QString& p : places)
         if (QFileInfo::exists(p)) return p;
     return places.front();
 }
 
-QString Help_document_path() { return Help_document_path(QCoreApplication::applicationDirPath()); }
+QString helpDocumentPath() { return helpDocumentPath(QCoreApplication::applicationDirPath()); }
 
 }  // namespace lork

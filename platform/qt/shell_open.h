@@ -13,15 +13,15 @@ enum class OpenResult {
 
 // Opens the file with its default application; the caller tells the
 // operator what went wrong (a desktop's own error box would not name the file).
-OpenResult Shell_open(const QString& path);
+OpenResult shellOpen(const QString& path);
 
 // The help document "Справка по ЛОРК.pdf": beside the program file first;
 // on Linux then in the share folder of the prefix the program is installed
 // under (bin/../share/testlork) and in the system's data folders. When none
 // holds it, the path beside the program.
-QString Help_document_path();
-QString Help_document_path(const QString& app_dir);
-// Every place Help_document_path looks, in its order.
-QStringList Help_document_places(const QString& app_dir);
+QString helpDocumentPath();
+QString helpDocumentPath(const QString& appDir);
+// Every place helpDocumentPath looks, in its order.
+QStringList helpDocumentPlaces(const QString& appDir);
 
 }  // namespace lork

@@ -16,24 +16,24 @@ namespace {
 // The C streams write into a pipe; a thread takes the bytes out, converts
 // whole UTF-8 characters to UTF-16 and hands them to WriteConsoleW. So every
 // printf of the programs stays as it is.
-// Console_flush sends a NUL byte down the pipe (text never holds one) and
+// consoleFlush sends a NUL byte down the pipe (text never holds one) and
 // waits until the relay has come to it: all before it is on the console.
 struct Relay {
-    HANDLE pipe_in = nullptr;   // the reading end
-    HANDLE pipe_out = nullptr;  // the writing end the streams use
+    HANDLE pipeIn = nullptr;   // the reading end
+    HANDLE pipeOut = nullptr;  // the writing end the streams use
     HANDLE console = nullptr;
     HANDLE thread = nullptr;
-    HANDLE mark_seen = nullptr;  // set each time the relay passes a NUL
-    volatile LONG marks_sent = 0;
-    volatile LONG marks_seen = 0;
+    HANDLE markSeen = nullptr;  // set each time the relay passes a NUL
+    volatile LONG marksSent = 0;
+    volatile LONG marksSeen = 0;
 };
 
-Relay g_relay;
-bool g_started = false;
+Relay gRelay;
+bool gStarted = false;
 
 // How many bytes of s[0..n) form whole UTF-8 characters; a character cut
 // by the pipe waits for its rest.
-size_t whole_characters(const char* s, size_t n) {
+size_t wholeCharacters(const char* s, size_t n) {
     size_t i = n;
     for (int back = 0; back < 4 && i > 0; ++back) {
         const unsigned char c = static_cast<unsigned char>(s[i - 1]);
@@ -53,7 +53,7 @@ void show(const char* s, size_t n) {
     MultiByteToWideChar(CP_UTF8, 0, s, int(n), w.data(), wn);
     for (size_t at = 0; at < w.size();) {
         DWORD done = 0;
-        if (!WriteConsoleW(g_relay.console, w.data() + at, DWORD(w.size() - at), &done, nullptr) || done == 0) return;
+        if (!WriteConsoleW(gRelay.console, w.data() + at, DWORD(w.size() - at), &done, nullptr) || done == 0) return;
         at += done;
     }
 }
@@ -63,7 +63,7 @@ DWORD WINAPI relay(void*) {
     size_t kept = 0;
     for (;;) {
         DWORD n = 0;
-        if (!ReadFile(g_relay.pipe_in, buf + kept, DWORD(sizeof buf - kept), &n, nullptr) || n == 0) break;
+        if (!ReadFile(gRelay.pipeIn, buf + kept, DWORD(sizeof buf - kept), &n, nullptr) || n == 0) break;
         size_t have = kept + n;
         // Text up to each mark goes out before the mark counts as seen.
         size_t from = 0;
@@ -71,10 +71,10 @@ DWORD WINAPI relay(void*) {
             if (buf[i] != '\0') continue;
             show(buf + from, i - from);
             from = i + 1;
-            InterlockedIncrement(&g_relay.marks_seen);
-            SetEvent(g_relay.mark_seen);
+            InterlockedIncrement(&gRelay.marksSeen);
+            SetEvent(gRelay.markSeen);
         }
-        const size_t whole = from + whole_characters(buf + from, have - from);
+        const size_t whole = from + wholeCharacters(buf + from, have - from);
         show(buf + from, whole - from);
         kept = have - whole;
         std::memmove(buf, buf + whole, kept);
@@ -83,67 +83,67 @@ DWORD WINAPI relay(void*) {
     return 0;
 }
 
-bool is_console(HANDLE h) {
+bool isConsole(HANDLE h) {
     DWORD mode = 0;
     return h != nullptr && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode);
 }
 
 }  // namespace
 
-void Console_text_output() {
-    if (g_started) return;
+void consoleTextOutput() {
+    if (gStarted) return;
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-    const bool out_console = is_console(out);
-    const bool err_console = is_console(err);
-    if (!out_console && !err_console) return;
-    HANDLE read_end = nullptr, write_end = nullptr;
-    if (!CreatePipe(&read_end, &write_end, nullptr, 0)) return;
+    const bool outConsole = isConsole(out);
+    const bool errConsole = isConsole(err);
+    if (!outConsole && !errConsole) return;
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, nullptr, 0)) return;
     // Text mode: the C library writes CRLF line ends, as a console wants them.
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(write_end), _O_WRONLY | _O_TEXT);
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(writeEnd), _O_WRONLY | _O_TEXT);
     if (fd < 0) {
-        CloseHandle(read_end);
-        CloseHandle(write_end);
+        CloseHandle(readEnd);
+        CloseHandle(writeEnd);
         return;
     }
     // A handle of the relay's own: the C library closes the standard ones
     // when their descriptors are replaced below.
-    g_relay.console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    gRelay.console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, 0, nullptr);
-    if (g_relay.console == INVALID_HANDLE_VALUE) {
+    if (gRelay.console == INVALID_HANDLE_VALUE) {
         _close(fd);
-        CloseHandle(read_end);
+        CloseHandle(readEnd);
         return;
     }
-    g_relay.pipe_in = read_end;
-    g_relay.mark_seen = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    gRelay.pipeIn = readEnd;
+    gRelay.markSeen = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     // One pipe for both when both are the console: their lines keep their order.
-    if (out_console) {
+    if (outConsole) {
         std::fflush(stdout);
         _dup2(fd, _fileno(stdout));
         // Unbuffered: a line is on its way when printf returns, and the
         // order against stderr is kept.
         std::setvbuf(stdout, nullptr, _IONBF, 0);
     }
-    if (err_console) {
+    if (errConsole) {
         std::fflush(stderr);
         _dup2(fd, _fileno(stderr));
         std::setvbuf(stderr, nullptr, _IONBF, 0);
     }
     _close(fd);
-    g_relay.pipe_out = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out_console ? stdout : stderr)));
-    g_relay.thread = CreateThread(nullptr, 0, relay, nullptr, 0, nullptr);
-    if (!g_relay.thread) return;
-    g_started = true;
+    gRelay.pipeOut = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(outConsole ? stdout : stderr)));
+    gRelay.thread = CreateThread(nullptr, 0, relay, nullptr, 0, nullptr);
+    if (!gRelay.thread) return;
+    gStarted = true;
     // Returning from main ends the process after the atexit functions:
     // what is still in the pipe reaches the console first.
-    std::atexit([] { Console_flush(); });
+    std::atexit([] { consoleFlush(); });
 }
 
-bool Console_attach() {
+bool consoleAttach() {
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     if (out != nullptr && out != INVALID_HANDLE_VALUE && GetFileType(out) != FILE_TYPE_UNKNOWN) {
-        Console_text_output();
+        consoleTextOutput();
         return true;
     }
     if (!AttachConsole(ATTACH_PARENT_PROCESS)) return false;
@@ -153,20 +153,20 @@ bool Console_attach() {
     SetStdHandle(STD_ERROR_HANDLE, reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stderr))));
     // The command line printed its prompt already: the text starts on a line of its own.
     std::fputs("\n", stdout);
-    Console_text_output();
+    consoleTextOutput();
     return true;
 }
 
-void Console_flush() {
+void consoleFlush() {
     std::fflush(stdout);
     std::fflush(stderr);
-    if (!g_started) return;
-    const LONG ticket = InterlockedIncrement(&g_relay.marks_sent);
+    if (!gStarted) return;
+    const LONG ticket = InterlockedIncrement(&gRelay.marksSent);
     DWORD done = 0;
-    if (!WriteFile(g_relay.pipe_out, "", 1, &done, nullptr)) return;
+    if (!WriteFile(gRelay.pipeOut, "", 1, &done, nullptr)) return;
     // At most a second: a console that blocks (a selection held in it) does
     // not hold the program.
-    for (int i = 0; i < 100 && g_relay.marks_seen < ticket; ++i) WaitForSingleObject(g_relay.mark_seen, 10);
+    for (int i = 0; i < 100 && gRelay.marksSeen < ticket; ++i) WaitForSingleObject(gRelay.markSeen, 10);
 }
 
 }  // namespace lork

@@ -13,7 +13,7 @@ namespace lork {
 namespace {
 
 // The operator's own words where they say more than the system's text.
-const char* own_words(uint32_t err) {
+const char* ownWords(uint32_t err) {
     switch (err) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND: return "нет такого порта";
@@ -36,7 +36,7 @@ const char* own_words(uint32_t err) {
 
 // The network ports give the C runtime's errno values; those above the
 // Win32 codes a serial port can give are told as what they are.
-const char* socket_words(uint32_t err) {
+const char* socketWords(uint32_t err) {
     switch (int(err)) {
     case ECONNREFUSED: return "шлюз отказал в соединении";
     case ETIMEDOUT: return "шлюз не отвечает";
@@ -50,14 +50,14 @@ const char* socket_words(uint32_t err) {
 
 }  // namespace
 
-std::string System_error_text(DWORD err) {
+std::string systemErrorText(DWORD err) {
     wchar_t* text = nullptr;
     const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
     DWORD n = FormatMessageW(flags, nullptr, err, MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT),
                              reinterpret_cast<LPWSTR>(&text), 0, nullptr);
     // A Windows without Russian messages: the user's own language.
     if (n == 0) n = FormatMessageW(flags, nullptr, err, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    std::string s = n ? Utf8(std::wstring_view(text, n)) : std::string();
+    std::string s = n ? toUtf8(std::wstring_view(text, n)) : std::string();
     if (text) LocalFree(text);
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '.')) s.pop_back();
     return s;
@@ -67,11 +67,11 @@ std::string System_error_text(DWORD err) {
 // operator's words where there are some; the code in brackets for whoever
 // looks it up. Never a bare number: the drivers of USB adapters give codes
 // no list here foresees.
-std::string Error_words(uint32_t err) {
-    if (const char* s = socket_words(err)) return s;
+std::string errorWords(uint32_t err) {
+    if (const char* s = socketWords(err)) return s;
     const std::string code = "код " + std::to_string(err);
-    const char* own = own_words(err);
-    const std::string system = System_error_text(DWORD(err));
+    const char* own = ownWords(err);
+    const std::string system = systemErrorText(DWORD(err));
     if (own && !system.empty()) return std::string(own) + " [" + system + "; " + code + "]";
     if (own) return std::string(own) + " [" + code + "]";
     if (!system.empty()) return system + " [" + code + "]";

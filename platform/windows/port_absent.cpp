@@ -8,7 +8,7 @@
 
 namespace lork {
 
-bool Port_absent(uint32_t err) {
+bool portAbsent(uint32_t err) {
     switch (err) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:

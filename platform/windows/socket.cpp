@@ -21,7 +21,7 @@ bool started() {
     return ok;
 }
 
-int errno_of(int wsa) {
+int errnoOf(int wsa) {
     switch (wsa) {
     case WSAEWOULDBLOCK: return EAGAIN;
     case WSAECONNREFUSED: return ECONNREFUSED;
@@ -45,7 +45,7 @@ timeval span(int64_t us) {
 
 }  // namespace
 
-int Connect(const std::string& host, const std::string& service, int64_t timeout_us, Socket& out,
+int connect(const std::string& host, const std::string& service, int64_t timeoutUs, Socket& out,
             std::string& detail) {
     out = kNoSocket;
     if (!started()) return EIO;
@@ -53,15 +53,15 @@ int Connect(const std::string& host, const std::string& service, int64_t timeout
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     ADDRINFOW* res = nullptr;
-    if (const int g = GetAddrInfoW(Wide(host).c_str(), Wide(service).c_str(), &hints, &res)) {
-        detail = System_error_text(DWORD(g));
+    if (const int g = GetAddrInfoW(toWide(host).c_str(), toWide(service).c_str(), &hints, &res)) {
+        detail = systemErrorText(DWORD(g));
         return EHOSTUNREACH;
     }
     int err = ECONNREFUSED;
     for (ADDRINFOW* ai = res; ai && out == kNoSocket; ai = ai->ai_next) {
         const SOCKET s = ::socket(ai->ai_family, ai->ai_socktype, ai->ai_protocol);
         if (s == INVALID_SOCKET) {
-            err = errno_of(WSAGetLastError());
+            err = errnoOf(WSAGetLastError());
             continue;
         }
         u_long nonblocking = 1;
@@ -74,7 +74,7 @@ int Connect(const std::string& host, const std::string& service, int64_t timeout
             FD_ZERO(&x);
             FD_SET(s, &w);
             FD_SET(s, &x);
-            timeval to = span(timeout_us);
+            timeval to = span(timeoutUs);
             int so = WSAETIMEDOUT;
             if (select(0, nullptr, &w, &x, &to) > 0) {
                 int len = sizeof so;
@@ -82,9 +82,9 @@ int Connect(const std::string& host, const std::string& service, int64_t timeout
                 getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&so), &len);
             }
             r = so == 0 ? 0 : -1;
-            if (r != 0) err = errno_of(so);
+            if (r != 0) err = errnoOf(so);
         } else if (r != 0) {
-            err = errno_of(WSAGetLastError());
+            err = errnoOf(WSAGetLastError());
         }
         if (r != 0) {
             closesocket(s);
@@ -100,17 +100,17 @@ int Connect(const std::string& host, const std::string& service, int64_t timeout
     return 0;
 }
 
-void Close(Socket s) {
+void close(Socket s) {
     if (s != kNoSocket) closesocket(SOCKET(s));
 }
 
-short Wait(Socket s, bool write, int64_t timeout_us) {
+short wait(Socket s, bool write, int64_t timeoutUs) {
     fd_set set, x;
     FD_ZERO(&set);
     FD_ZERO(&x);
     FD_SET(SOCKET(s), &set);
     FD_SET(SOCKET(s), &x);
-    timeval to = span(timeout_us);
+    timeval to = span(timeoutUs);
     const int r = select(0, write ? nullptr : &set, write ? &set : nullptr, &x, &to);
     if (r < 0) return kBroken;
     if (r == 0) return 0;
@@ -120,28 +120,28 @@ short Wait(Socket s, bool write, int64_t timeout_us) {
     return ready;
 }
 
-long Receive(Socket s, uint8_t* buf, size_t n, int& err) {
+long receive(Socket s, uint8_t* buf, size_t n, int& err) {
     const int r = ::recv(SOCKET(s), reinterpret_cast<char*>(buf), int(n), 0);
-    if (r < 0) err = errno_of(WSAGetLastError());
+    if (r < 0) err = errnoOf(WSAGetLastError());
     return r;
 }
 
-long Send(Socket s, const uint8_t* buf, size_t n, int& err) {
+long send(Socket s, const uint8_t* buf, size_t n, int& err) {
     const int r = ::send(SOCKET(s), reinterpret_cast<const char*>(buf), int(n), 0);
-    if (r < 0) err = errno_of(WSAGetLastError());
+    if (r < 0) err = errnoOf(WSAGetLastError());
     return r;
 }
 
 // Windows acknowledges as it sees fit.
-void Quick_ack(Socket) {}
+void quickAck(Socket) {}
 
-std::string Error_text(int err) {
+std::string errorText(int err) {
     // The C runtime has no words for the socket errors: Windows' own ones.
     switch (err) {
-    case ECONNREFUSED: return System_error_text(WSAECONNREFUSED);
-    case ECONNRESET: return System_error_text(WSAECONNRESET);
-    case ETIMEDOUT: return System_error_text(WSAETIMEDOUT);
-    case EHOSTUNREACH: return System_error_text(WSAEHOSTUNREACH);
+    case ECONNREFUSED: return systemErrorText(WSAECONNREFUSED);
+    case ECONNRESET: return systemErrorText(WSAECONNRESET);
+    case ETIMEDOUT: return systemErrorText(WSAETIMEDOUT);
+    case EHOSTUNREACH: return systemErrorText(WSAEHOSTUNREACH);
     default: return std::strerror(err);
     }
 }

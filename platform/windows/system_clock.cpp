@@ -5,7 +5,7 @@
 namespace lork {
 
 namespace {
-int64_t counter_hz() {
+int64_t counterHz() {
     LARGE_INTEGER f;
     QueryPerformanceFrequency(&f);
     return f.QuadPart;
@@ -15,7 +15,7 @@ int64_t counter_hz() {
 SystemClock::SystemClock() = default;
 
 int64_t SystemClock::nowUs() const {
-    static const int64_t hz = counter_hz();
+    static const int64_t hz = counterHz();
     LARGE_INTEGER c;
     QueryPerformanceCounter(&c);
     return c.QuadPart / hz * 1'000'000 + c.QuadPart % hz * 1'000'000 / hz;

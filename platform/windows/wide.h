@@ -7,7 +7,7 @@
 
 namespace lork {
 
-inline std::wstring Wide(std::string_view utf8) {
+inline std::wstring toWide(std::string_view utf8) {
     if (utf8.empty()) return {};
     const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
     std::wstring w(size_t(n), L'\0');
@@ -15,7 +15,7 @@ inline std::wstring Wide(std::string_view utf8) {
     return w;
 }
 
-inline std::string Utf8(std::wstring_view wide) {
+inline std::string toUtf8(std::wstring_view wide) {
     if (wide.empty()) return {};
     const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string s(size_t(n), '\0');
@@ -25,6 +25,6 @@ inline std::string Utf8(std::wstring_view wide) {
 
 // The system's text for a Win32 error code, in Russian where Windows has it,
 // without the trailing line end and full stop; empty when it has none.
-std::string System_error_text(DWORD err);
+std::string systemErrorText(DWORD err);
 
 }  // namespace lork

@@ -17,7 +17,7 @@ constexpr DWORD kWriteConstantMs = 2000;
 
 }  // namespace
 
-std::unique_ptr<SerialPort> Make_device_port(std::function<void(const std::string&)> notice) {
+std::unique_ptr<SerialPort> makeDevicePort(std::function<void(const std::string&)> notice) {
     auto p = std::make_unique<Win32Port>();
     p->notice = std::move(notice);
     return p;
@@ -32,13 +32,13 @@ std::string Win32Port::systemLocation(const std::string& name) {
 
 uint32_t Win32Port::open(const std::string& name) {
     close();
-    lost_error_ = 0;
-    read_error_ = 0;
+    lostError_ = 0;
+    readError_ = 0;
     // Exclusive, synchronous: no other program shares the line while we talk.
-    h_ = CreateFileW(Wide(systemLocation(name)).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+    h_ = CreateFileW(toWide(systemLocation(name)).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                      nullptr);
-    if (h_ == INVALID_HANDLE_VALUE) return open_error_ = GetLastError();
-    open_error_ = 0;
+    if (h_ == INVALID_HANDLE_VALUE) return openError_ = GetLastError();
+    openError_ = 0;
     to_ = {};
     // Millisecond pauses and time-outs must be milliseconds, not the default 15.6 ms tick.
     period_ = timeBeginPeriod(1) == TIMERR_NOERROR;
@@ -57,18 +57,18 @@ void Win32Port::lost(DWORD err) {
     close();
     // A call that failed without a code still failed.
     if (err == 0) err = ERROR_GEN_FAILURE;
-    lost_error_ = err;
-    read_error_ = err;
+    lostError_ = err;
+    readError_ = err;
 }
 
 DWORD Win32Port::lostNow() {
     const DWORD e = GetLastError();
     lost(e);
-    return lost_error_;
+    return lostError_;
 }
 
 uint32_t Win32Port::configure(const LineConfig& cfg) {
-    if (h_ == INVALID_HANDLE_VALUE) return lost_error_ ? lost_error_ : open_error_ ? open_error_ : ERROR_INVALID_HANDLE;
+    if (h_ == INVALID_HANDLE_VALUE) return lostError_ ? lostError_ : openError_ ? openError_ : ERROR_INVALID_HANDLE;
     // What was asked for, even when the driver refuses it: the reopen after
     // a lost port asks again rather than falling back on an older setting.
     cfg_ = cfg;
@@ -96,7 +96,7 @@ uint32_t Win32Port::configure(const LineConfig& cfg) {
     if (!SetCommState(h_, &dcb)) return lostNow();
     if (cfg.stopbits != 1 && cfg.stopbits != 2) cfg_.stopbits = dcb.StopBits == TWOSTOPBITS ? 2 : 1;
     to_ = {};
-    if (!setTimeouts(MAXDWORD, 0, 0)) return lost_error_;
+    if (!setTimeouts(MAXDWORD, 0, 0)) return lostError_;
     return 0;
 }
 
@@ -128,7 +128,7 @@ void Win32Port::purgeInput() {
 }
 
 uint32_t Win32Port::write(const uint8_t* data, size_t len) {
-    if (h_ == INVALID_HANDLE_VALUE) return lost_error_ ? lost_error_ : ERROR_INVALID_HANDLE;
+    if (h_ == INVALID_HANDLE_VALUE) return lostError_ ? lostError_ : ERROR_INVALID_HANDLE;
     // A pulled adapter's driver often tells first here, before the write
     // would hang on it; the call also clears a line error a framing fault left.
     DWORD errors = 0;
@@ -138,20 +138,20 @@ uint32_t Win32Port::write(const uint8_t* data, size_t len) {
     if (done != len) {
         // Not all of the frame went out in the write time-out: a stalled line.
         lost(ERROR_WRITE_FAULT);
-        return lost_error_;
+        return lostError_;
     }
     return 0;
 }
 
 size_t Win32Port::readAvailable(uint8_t* buf, size_t max) {
-    read_error_ = 0;
+    readError_ = 0;
     size_t got = 0;
     while (got < max && !rx_.empty()) {
         buf[got++] = rx_.front();
         rx_.pop_front();
     }
     if (h_ == INVALID_HANDLE_VALUE) {
-        read_error_ = lost_error_ ? lost_error_ : ERROR_INVALID_HANDLE;
+        readError_ = lostError_ ? lostError_ : ERROR_INVALID_HANDLE;
         return got;
     }
     if (got == max) return got;
@@ -163,10 +163,10 @@ size_t Win32Port::readAvailable(uint8_t* buf, size_t max) {
 }
 
 bool Win32Port::waitForReadyRead(int ms) {
-    read_error_ = 0;
+    readError_ = 0;
     if (!rx_.empty()) return true;
     if (h_ == INVALID_HANDLE_VALUE) {
-        read_error_ = lost_error_ ? lost_error_ : ERROR_INVALID_HANDLE;
+        readError_ = lostError_ ? lostError_ : ERROR_INVALID_HANDLE;
         return false;
     }
     // One byte under a total time-out: it returns with the first byte.
@@ -179,8 +179,8 @@ bool Win32Port::waitForReadyRead(int ms) {
 }
 
 uint32_t Win32Port::lastReadError() const {
-    if (h_ == INVALID_HANDLE_VALUE) return lost_error_ ? lost_error_ : ERROR_INVALID_HANDLE;
-    return read_error_;
+    if (h_ == INVALID_HANDLE_VALUE) return lostError_ ? lostError_ : ERROR_INVALID_HANDLE;
+    return readError_;
 }
 
 bool Win32Port::readTimed(uint8_t* buf, size_t n, const PortTimeouts& t, size_t& got, uint32_t& err) {
@@ -194,14 +194,14 @@ bool Win32Port::readTimed(uint8_t* buf, size_t n, const PortTimeouts& t, size_t&
         rx_.pop_front();
     }
     if (h_ == INVALID_HANDLE_VALUE) {
-        err = lost_error_ ? lost_error_ : ERROR_INVALID_HANDLE;
+        err = lostError_ ? lostError_ : ERROR_INVALID_HANDLE;
         return true;
     }
     if (got == n) return true;
     // A byte a wait took in counts as come: the interval runs from it.
     const DWORD total = got > 0 && t.RIT > 0 ? t.RIT : t.RTTC;
     if (!setTimeouts(t.RIT, got > 0 ? 0 : t.RTTM, got > 0 ? total : t.RTTC)) {
-        err = lost_error_;
+        err = lostError_;
         return true;
     }
     DWORD k = 0;
@@ -211,10 +211,10 @@ bool Win32Port::readTimed(uint8_t* buf, size_t n, const PortTimeouts& t, size_t&
 }
 
 std::string Win32Port::describeError(const std::string& name, uint32_t err) const {
-    std::string text = "порт " + name + ": " + Error_words(err);
+    std::string text = "порт " + name + ": " + errorWords(err);
     if (err == ERROR_FILE_NOT_FOUND)
         text += " (проверьте номер COM-порта в диспетчере устройств)";
-    else if (h_ == INVALID_HANDLE_VALUE && lost_error_ != 0)
+    else if (h_ == INVALID_HANDLE_VALUE && lostError_ != 0)
         text += "; порт закрыт, следующая команда откроет его заново";
     return text;
 }

@@ -63,9 +63,9 @@ private:
     HANDLE h_ = INVALID_HANDLE_VALUE;
     COMMTIMEOUTS to_{};         // what the driver holds now
     std::deque<uint8_t> rx_;    // a byte a wait took in and no read has had yet
-    uint32_t open_error_ = 0;
-    uint32_t lost_error_ = 0;
-    uint32_t read_error_ = 0;
+    uint32_t openError_ = 0;
+    uint32_t lostError_ = 0;
+    uint32_t readError_ = 0;
     bool period_ = false;       // timeBeginPeriod(1) in force
     LineConfig cfg_;
 };

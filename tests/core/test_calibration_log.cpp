@@ -28,24 +28,24 @@ Record Rec(int point, uint32_t written, std::string name = "ЛОРК-1", std::st
 }  // namespace
 
 TEST(CalibrationLog, LineQuotesWhatNeedsItAndKeepsNumbersLocaleFree) {
-    EXPECT_EQ(Record_line(Rec(0, 70000)),
+    EXPECT_EQ(recordLine(Rec(0, 70000)),
               "2026-03-09T07:05:04+03:00,/dev/ttyUSB0,5,ЛОРК-1,вер. 1.07,0,74565,70000,-0.062,12.500");
     for (const auto& [in, out] : std::vector<std::pair<std::string, std::string>>{
              {"a;b", "\"a;b\""}, {"a,b", "\"a,b\""}, {"say \"hi\"", "\"say \"\"hi\"\"\""}, {"a\nb", "\"a\nb\""},
              {"plain", "plain"}})
-        EXPECT_EQ(Csv_field(in), out) << in;
+        EXPECT_EQ(csvField(in), out) << in;
 }
 
 TEST(CalibrationLog, HeaderOnceAndRecordsReadBackWhole) {
     TempDir d;
     const std::string path = d / "sub/dir/calibration.csv";  // the folders are made
     Record odd = Rec(100, 260001, "ЛО\"Р,К;\n2");
-    EXPECT_EQ(Append(path, Rec(0, 70000)), "");
-    EXPECT_EQ(Append(path, odd), "");
+    EXPECT_EQ(append(path, Rec(0, 70000)), "");
+    EXPECT_EQ(append(path, odd), "");
     const std::string text = lork::test::read_bytes(path);
-    EXPECT_EQ(text.find(Header_line()), 0u);
-    EXPECT_EQ(text.find(Header_line(), 1), std::string::npos);
-    const auto all = Read_all(path);
+    EXPECT_EQ(text.find(headerLine()), 0u);
+    EXPECT_EQ(text.find(headerLine(), 1), std::string::npos);
+    const auto all = readAll(path);
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all[1].name, odd.name);
     EXPECT_EQ(all[1].written, 260001u);
@@ -55,11 +55,11 @@ TEST(CalibrationLog, HeaderOnceAndRecordsReadBackWhole) {
 
 TEST(CalibrationLog, LastCalibrationIsTheNewestOfEachPointOfThatInstrument) {
     const std::vector<Record> log{Rec(0, 1), Rec(100, 2), Rec(0, 3), Rec(0, 4, "ЛОРК-2"), Rec(100, 5, "ЛОРК-1", "COM2")};
-    const Certificate c = Last_calibration(log, "/dev/ttyUSB0", 5, " ЛОРК-1 ", "вер. 1.07");
+    const Certificate c = lastCalibration(log, "/dev/ttyUSB0", 5, " ЛОРК-1 ", "вер. 1.07");
     ASSERT_TRUE(c.zero && c.hundred);
     EXPECT_EQ(c.zero->written, 3u);
     EXPECT_EQ(c.hundred->written, 2u);
-    EXPECT_TRUE(Last_calibration(log, "/dev/ttyUSB0", 6, "ЛОРК-1", "вер. 1.07").empty());
+    EXPECT_TRUE(lastCalibration(log, "/dev/ttyUSB0", 6, "ЛОРК-1", "вер. 1.07").empty());
 }
 
 TEST(CalibrationLog, PlausibilityNamesEachFailure) {
@@ -79,7 +79,7 @@ TEST(CalibrationLog, PlausibilityNamesEachFailure) {
         {0, 72000, 5.1f, std::nullopt, {"Измерено 5,1 %: дальше 5 % от точки 0 %."}},
         {100, 1, std::nullopt, std::nullopt, {}},  // nothing known, nothing to judge
     };
-    for (const Case& c : cases) EXPECT_EQ(Implausible(c.point, c.value, c.proc, c.other), c.want) << c.point << " " << c.value;
+    for (const Case& c : cases) EXPECT_EQ(implausible(c.point, c.value, c.proc, c.other), c.want) << c.point << " " << c.value;
 }
 
 TEST(CalibrationLog, MarkIsALineOfItsOwnAfterItsRecord) {
@@ -87,15 +87,15 @@ TEST(CalibrationLog, MarkIsALineOfItsOwnAfterItsRecord) {
     const std::string path = d / "calibration.csv";
     Record doubtful = Rec(100, 121000);
     doubtful.doubt = "Точка 100 % (121000 имп.) не больше точки 0 % (121000 имп.).";
-    ASSERT_EQ(Append(path, Rec(0, 121000)), "");
-    ASSERT_EQ(Append(path, doubtful), "");
+    ASSERT_EQ(append(path, Rec(0, 121000)), "");
+    ASSERT_EQ(append(path, doubtful), "");
     const std::string text = lork::test::read_bytes(path);
     // The record's own line is as it always was; the mark is a line of its own.
-    EXPECT_NE(text.find(Record_line(Rec(100, 121000)) + "\nimplausible,"), std::string::npos) << text;
-    const auto all = Parse_text(text);
+    EXPECT_NE(text.find(recordLine(Rec(100, 121000)) + "\nimplausible,"), std::string::npos) << text;
+    const auto all = parseText(text);
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all[0].doubt, "");
     EXPECT_EQ(all[1].doubt, doubtful.doubt);
     // A mark that does not follow a record marks nothing.
-    EXPECT_EQ(Parse_text(Header_line() + "\nimplausible,x\n" + Record_line(Rec(0, 1)) + "\n")[0].doubt, "");
+    EXPECT_EQ(parseText(headerLine() + "\nimplausible,x\n" + recordLine(Rec(0, 1)) + "\n")[0].doubt, "");
 }

@@ -30,17 +30,17 @@ Record Rec(int point, uint32_t written) {
 TEST(CalibrationLog, FailedAppendSaysWhereAndWhy) {
     TempDir d;
     // A folder where the file should be: refused even to root.
-    const std::string err = Append(d.path(), Rec(0, 1));
+    const std::string err = append(d.path(), Rec(0, 1));
     EXPECT_NE(err.find(d.path()), std::string::npos) << err;
     EXPECT_NE(err.find("Is a directory"), std::string::npos) << err;
 }
 
 TEST(CalibrationLog, DataFolderFollowsXdg) {
     lork::test::ScopedEnv xdg("XDG_DATA_HOME", std::string("/x/data"));
-    EXPECT_EQ(Default_path(), "/x/data/testlork/calibration.csv");
+    EXPECT_EQ(defaultPath(), "/x/data/testlork/calibration.csv");
     lork::test::ScopedEnv none("XDG_DATA_HOME", std::nullopt);
     lork::test::ScopedEnv home("HOME", std::string("/home/op"));
-    EXPECT_EQ(Default_path(), "/home/op/.local/share/testlork/calibration.csv");
+    EXPECT_EQ(defaultPath(), "/home/op/.local/share/testlork/calibration.csv");
 }
 
 TEST(CalibrationLog, TimeIsLocalWithItsOffset) {
@@ -48,7 +48,7 @@ TEST(CalibrationLog, TimeIsLocalWithItsOffset) {
              {"<+0530>-5:30", "1970-01-01T05:30:00+05:30"}, {"<-03>3", "1969-12-31T21:00:00-03:00"}}) {
         lork::test::ScopedEnv zone("TZ", tz);
         ::tzset();
-        EXPECT_EQ(Iso_local(0), want) << tz;
+        EXPECT_EQ(isoLocal(0), want) << tz;
     }
     ::tzset();  // the machine's zone again for the tests that follow
 }

@@ -33,20 +33,20 @@ std::string iconv_to_utf8(const std::string& in) {
 TEST(Cp1251, EveryByteAgreesWithTheCLibrary) {
     for (int b = 0; b < 256; ++b) {
         if (b == 0x98) continue;
-        EXPECT_EQ(cp1251_to_utf8(byte(b)), iconv_to_utf8(byte(b))) << "byte " << std::hex << b;
+        EXPECT_EQ(cp1251ToUtf8(byte(b)), iconv_to_utf8(byte(b))) << "byte " << std::hex << b;
     }
-    EXPECT_EQ(cp1251_to_utf8(byte(0x98)), "\uFFFD");
+    EXPECT_EQ(cp1251ToUtf8(byte(0x98)), "\uFFFD");
 }
 
 TEST(Cp1251, EveryDefinedByteSurvivesTheRoundTrip) {
     for (int b = 0; b < 256; ++b) {
         if (b == 0x98) continue;
         bool ok = false;
-        EXPECT_EQ(utf8_to_cp1251(cp1251_to_utf8(byte(b)), &ok), byte(b)) << std::hex << b;
+        EXPECT_EQ(utf8ToCp1251(cp1251ToUtf8(byte(b)), &ok), byte(b)) << std::hex << b;
         EXPECT_TRUE(ok) << std::hex << b;
     }
     bool ok = false;
-    EXPECT_EQ(utf8_to_cp1251("связь ПЕРИОД ОПРОСА Ёё №", &ok),
+    EXPECT_EQ(utf8ToCp1251("связь ПЕРИОД ОПРОСА Ёё №", &ok),
               "\xF1\xE2\xFF\xE7\xFC \xCF\xC5\xD0\xC8\xCE\xC4 \xCE\xCF\xD0\xCE\xD1\xC0 \xA8\xB8 \xB9");
     EXPECT_TRUE(ok);
 }
@@ -68,7 +68,7 @@ TEST(Cp1251, TextWithoutAWindows1251FormBecomesQuestionMarks) {
     };
     for (const auto& c : cases) {
         bool ok = true;
-        EXPECT_EQ(utf8_to_cp1251(c.utf8, &ok), c.expected) << c.utf8;
+        EXPECT_EQ(utf8ToCp1251(c.utf8, &ok), c.expected) << c.utf8;
         EXPECT_FALSE(ok) << c.utf8;
     }
 }
@@ -77,10 +77,10 @@ TEST(Cp1251, FoldMatchesTheCLibraryLowerCase) {
     locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
     ASSERT_NE(loc, locale_t(0));
     for (int b = 0; b < 256; ++b) {
-        const char32_t cp = cp1251_code_point(uint8_t(b));
+        const char32_t cp = cp1251CodePoint(uint8_t(b));
         const auto lower = char32_t(towlower_l(wint_t(cp), loc));
         if (lower == cp) {
-            EXPECT_EQ(cp1251_fold(uint8_t(b)), uint8_t(b)) << std::hex << b;
+            EXPECT_EQ(cp1251Fold(uint8_t(b)), uint8_t(b)) << std::hex << b;
             continue;
         }
         // Every lower case of a Windows-1251 capital lies below U+0800.
@@ -89,9 +89,9 @@ TEST(Cp1251, FoldMatchesTheCLibraryLowerCase) {
             lower < 0x80 ? byte(int(lower))
                          : byte(int(0xC0 | (lower >> 6))) + byte(int(0x80 | (lower & 0x3F)));
         bool ok = false;
-        const std::string want = utf8_to_cp1251(utf8, &ok);
-        if (ok) EXPECT_EQ(byte(cp1251_fold(uint8_t(b))), want) << std::hex << b;
-        else EXPECT_EQ(cp1251_fold(uint8_t(b)), uint8_t(b)) << std::hex << b;
+        const std::string want = utf8ToCp1251(utf8, &ok);
+        if (ok) EXPECT_EQ(byte(cp1251Fold(uint8_t(b))), want) << std::hex << b;
+        else EXPECT_EQ(cp1251Fold(uint8_t(b)), uint8_t(b)) << std::hex << b;
     }
     freelocale(loc);
 }
@@ -101,7 +101,7 @@ TEST(Cp1251, DisplayTextKeepsOneCharacterPerByte) {
         std::string raw;
         std::string shown;
     };
-    const std::string dot(cp1251_placeholder);
+    const std::string dot(cp1251Placeholder);
     const Case cases[] = {
         {"\xCB\xCE\xD0\xCA", "ЛОРК"},
         {std::string("v1.2\0\0", 6), "v1.2" + dot + dot},
@@ -110,5 +110,5 @@ TEST(Cp1251, DisplayTextKeepsOneCharacterPerByte) {
         {"\xA0\xB9", "\u00A0№"},
         {"", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(cp1251_to_display(c.raw), c.shown);
+    for (const auto& c : cases) EXPECT_EQ(cp1251ToDisplay(c.raw), c.shown);
 }

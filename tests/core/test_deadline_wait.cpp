@@ -23,28 +23,28 @@ const int64_t kSpans[] = {0, 10, lork::kFinishUs, 300, 2000};
 TEST(DeadlineWait, SilentPollEndsNotBeforeItsDeadline) {
     Pipe p;
     for (int64_t span : kSpans) {
-        const int64_t end = lork::Monotonic_us() + span;
+        const int64_t end = lork::monotonicUs() + span;
         pollfd q{p.fd[0], POLLIN, 0};
-        EXPECT_EQ(lork::Poll_until(q, end), 0) << span;
-        EXPECT_GE(lork::Monotonic_us(), end) << span;
+        EXPECT_EQ(lork::pollUntil(q, end), 0) << span;
+        EXPECT_GE(lork::monotonicUs(), end) << span;
     }
 }
 
 TEST(DeadlineWait, PollSeesAByteThatIsThere) {
     Pipe p;
     ASSERT_EQ(write(p.fd[1], "x", 1), 1);
-    const int64_t end = lork::Monotonic_us() + 5'000'000;
+    const int64_t end = lork::monotonicUs() + 5'000'000;
     pollfd q{p.fd[0], POLLIN, 0};
-    EXPECT_EQ(lork::Poll_until(q, end), 1);
+    EXPECT_EQ(lork::pollUntil(q, end), 1);
     EXPECT_TRUE(q.revents & POLLIN);
-    EXPECT_LT(lork::Monotonic_us(), end);
+    EXPECT_LT(lork::monotonicUs(), end);
 }
 
 TEST(DeadlineWait, SleepEndsNotBeforeItsDeadline) {
     for (int64_t span : kSpans) {
-        const int64_t end = lork::Monotonic_us() + span;
-        lork::Sleep_until(end);
-        EXPECT_GE(lork::Monotonic_us(), end) << span;
+        const int64_t end = lork::monotonicUs() + span;
+        lork::sleepUntil(end);
+        EXPECT_GE(lork::monotonicUs(), end) << span;
     }
 }
 

@@ -49,13 +49,13 @@ TEST(ErrorWords, FileAndHostFailuresReadRussianFirst) {
         {"settings save under a name too long",
          [&] {
              PrivateProfile p(long_name);
-             p.WriteInteger("s", "k", 1);
-             p.Flush();
+             p.writeInteger("s", "k", 1);
+             p.flush();
              return p.error();
          },
          "Unable to write to " + long_name + ": слишком длинное имя файла или пути" + bracket(ENAMETOOLONG)},
         {"calibration log under a file",
-         [&] { return calib::Append(d / "plain/cal/calibration.csv", calib::Record{}); },
+         [&] { return calib::append(d / "plain/cal/calibration.csv", calib::Record{}); },
          "журнал калибровки: запись не добавлена в " + d / "plain/cal/calibration.csv" +
              ": в пути файл там, где должна быть папка" + bracket(ENOTDIR)},
         {"exchange log on a folder",
@@ -70,7 +70,7 @@ TEST(ErrorWords, FileAndHostFailuresReadRussianFirst) {
          [] {
              net::Socket s = net::kNoSocket;
              std::string detail;
-             net::Connect("127.0.0.1", "no-such-service", 1000000, s, detail);
+             net::connect("127.0.0.1", "no-such-service", 1000000, s, detail);
              return detail;
          },
          "неверный номер порта шлюза" + bracket(gai_strerror(EAI_SERVICE))},

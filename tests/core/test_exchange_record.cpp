@@ -26,8 +26,8 @@ TEST(ExchangeRecord, TransactionPublishesBytesTimesResultAndCommand) {
     const ExchangeRecord& rec = r.seen[0];
     EXPECT_EQ(rec.request, with_crc({5, 3, 0x0A, 0x00, 0x00, 0x01}));
     EXPECT_EQ(rec.reply, reply);
-    EXPECT_EQ(rec.write_us, r.port.writes.at(0).at_us);
-    EXPECT_GE(rec.last_byte_us, rec.write_us + 3000);
+    EXPECT_EQ(rec.writeUs, r.port.writes.at(0).at_us);
+    EXPECT_GE(rec.lastByteUs, rec.writeUs + 3000);
     EXPECT_EQ(rec.kod_rez, 0);
     EXPECT_EQ(rec.command, Command::Activation);
     EXPECT_FALSE(rec.probe);
@@ -42,7 +42,7 @@ TEST(ExchangeRecord, PresenceProbeIsMarkedAndKeepsTheLastResult) {
     EXPECT_TRUE(r.seen[0].probe);
     EXPECT_EQ(r.seen[0].report, FailureReport::None);
     EXPECT_TRUE(r.seen[0].reply.empty());
-    EXPECT_EQ(r.seen[0].last_byte_us, r.seen[0].write_us);
+    EXPECT_EQ(r.seen[0].lastByteUs, r.seen[0].writeUs);
     EXPECT_EQ(r.st.ex.kod_rez, 7);
 }
 

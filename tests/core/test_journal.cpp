@@ -19,8 +19,8 @@ ExchangeRecord Rec(uint8_t kod, int64_t response_us, Command c = Command::Query,
     ExchangeRecord r;
     r.request = {0x05, 0x03, 0x08, 0x00, 0x00, 0x01, 0x85, 0x8A};
     if (response_us >= 0) r.reply = {0x05, 0x03, 0x02, 0x00, 0x05};
-    r.write_us = 1000000;
-    r.last_byte_us = r.write_us + std::max<int64_t>(response_us, 0);
+    r.writeUs = 1000000;
+    r.lastByteUs = r.writeUs + std::max<int64_t>(response_us, 0);
     r.kod_rez = kod;
     r.command = c;
     r.command_run = run;
@@ -34,10 +34,10 @@ TEST(Journal, RingKeepsTheNewestAndNumbersThemForGood) {
     ASSERT_EQ(ring.size(), 3u);
     EXPECT_EQ(ring.at(0).seq, 3u);
     EXPECT_EQ(ring.at(2).seq, 5u);
-    EXPECT_EQ(ring.at(2).wall_ms, 4);
+    EXPECT_EQ(ring.at(2).wallMs, 4);
     EXPECT_EQ(ring.bySeq(2), nullptr);
     ASSERT_NE(ring.bySeq(4), nullptr);
-    EXPECT_EQ(ring.bySeq(4)->wall_ms, 3);
+    EXPECT_EQ(ring.bySeq(4)->wallMs, 3);
     ring.clear();
     EXPECT_EQ(ring.size(), 0u);
     EXPECT_EQ(ring.push(9, Rec(0, 1000)).seq, 6u);  // numbers go on after a clear
@@ -53,9 +53,9 @@ TEST(Journal, StatsCountFailureKindsAndResponseTimes) {
     s.add(0, Rec(2, 3000));
     EXPECT_EQ(s.stats.sent, 24u);
     EXPECT_EQ(s.stats.good, 20u);
-    EXPECT_EQ(s.stats.by_code[11], 1u);
-    EXPECT_EQ(s.stats.by_code[6], 2u);
-    EXPECT_EQ(s.stats.by_code[2], 1u);
+    EXPECT_EQ(s.stats.byCode[11], 1u);
+    EXPECT_EQ(s.stats.byCode[6], 2u);
+    EXPECT_EQ(s.stats.byCode[2], 1u);
     EXPECT_DOUBLE_EQ(s.stats.minMs(), 1.0);
     EXPECT_DOUBLE_EQ(s.stats.maxMs(), 20.0);
     // 23 timed: 1, 2, 2.5, 2.5, 3, 3, 4 .. 20; rank 12 is 9 ms, rank 22 of 23 is 19 ms.
@@ -63,7 +63,7 @@ TEST(Journal, StatsCountFailureKindsAndResponseTimes) {
     EXPECT_DOUBLE_EQ(s.stats.quantileMs(0.95), 19.0);
     s.stats.reset();
     EXPECT_EQ(s.stats.sent, 0u);
-    EXPECT_EQ(s.stats.by_code[6], 0u);
+    EXPECT_EQ(s.stats.byCode[6], 0u);
     EXPECT_EQ(s.stats.quantileMs(0.5), -1);
     EXPECT_EQ(s.ring.size(), 24u);  // the reset keeps the rows
 }
@@ -75,13 +75,13 @@ TEST(Journal, AvailabilityCountsWholeTicks) {
     add(0, 2), add(11, 2);   // one failure spoils the tick
     add(6, 3), add(11, 3);   // two failures: one bad tick
     st.add(Entry{0, 0, Rec(11, -1, Command::Query, 4)});  // not polling
-    EXPECT_EQ(st.poll_ticks, 3u);
-    EXPECT_EQ(st.poll_good_ticks, 1u);
+    EXPECT_EQ(st.pollTicks, 3u);
+    EXPECT_EQ(st.pollGoodTicks, 1u);
     EXPECT_NEAR(st.availability(), 100.0 / 3, 1e-9);
     st.reset();
     add(11, 3);  // the rest of a tick begun before the reset is left out
     add(0, 5);
-    EXPECT_EQ(st.poll_ticks, 1u);
+    EXPECT_EQ(st.pollTicks, 1u);
     EXPECT_DOUBLE_EQ(st.availability(), 100.0);
 }
 
@@ -91,13 +91,13 @@ TEST(Journal, CsvAndTextLines) {
     ExchangeRecord r = Rec(6, 12345, Command::Search);
     r.probe = true;
     const Entry e{7, 1773039904123, r};  // 2026-03-09 07:05:04.123 UTC
-    EXPECT_EQ(Csv_line(e), "7,2026-03-09T10:05:04.123+03:00,\"поиск, проба\",1,05 03 08 00 00 01 85 8A,8,"
+    EXPECT_EQ(csvLine(e), "7,2026-03-09T10:05:04.123+03:00,\"поиск, проба\",1,05 03 08 00 00 01 85 8A,8,"
                            "05 03 02 00 05,5,12.3,6,неверная контрольная сумма");
-    EXPECT_EQ(Tab_line(e), "10:05:04.123\tпоиск, проба\t05 03 08 00 00 01 85 8A\t8\t05 03 02 00 05\t5\t12.3\t6\t"
+    EXPECT_EQ(tabLine(e), "10:05:04.123\tпоиск, проба\t05 03 08 00 00 01 85 8A\t8\t05 03 02 00 05\t5\t12.3\t6\t"
                            "неверная контрольная сумма");
     const Entry none{8, 1773039904123, Rec(11, -1)};
-    EXPECT_NE(Text_line(none).find("<- (нет)"), std::string::npos);
-    EXPECT_EQ(Cell(none, ColResponse), "");
+    EXPECT_NE(textLine(none).find("<- (нет)"), std::string::npos);
+    EXPECT_EQ(cell(none, ColResponse), "");
 }
 
 TEST(Journal, LogFileFlushesEachLineAndComplainsOnce) {
@@ -118,8 +118,8 @@ TEST(Journal, LogFileFlushesEachLineAndComplainsOnce) {
     std::ifstream in(name);  // read while the file is still open: every line already written
     std::stringstream all;
     all << in.rdbuf();
-    EXPECT_EQ(all.str(), Csv_header() + "\n" + Csv_line(Entry{1, 0, Rec(0, 1000)}) + "\n" +
-                             Csv_line(Entry{2, 0, Rec(11, -1)}) + "\n");
+    EXPECT_EQ(all.str(), csvHeader() + "\n" + csvLine(Entry{1, 0, Rec(0, 1000)}) + "\n" +
+                             csvLine(Entry{2, 0, Rec(11, -1)}) + "\n");
     EXPECT_EQ(told.size(), 1u);
     unlink(name);
 }

@@ -30,8 +30,8 @@ std::vector<uint8_t> cat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) 
     return a;
 }
 
-// Listens at 9600 bit/s until end_us, the way the listener reads a port.
-std::vector<Frame> heard(const std::vector<Arrival>& line, int64_t end_us = 3'000'000) {
+// Listens at 9600 bit/s until endUs, the way the listener reads a port.
+std::vector<Frame> heard(const std::vector<Arrival>& line, int64_t endUs = 3'000'000) {
     VirtualClock clock;
     FakePort port(clock);
     port.open("ttyS0");
@@ -43,7 +43,7 @@ std::vector<Frame> heard(const std::vector<Arrival>& line, int64_t end_us = 3'00
     monitor::LineMonitor m(monitor::timingFor(LineConfig{9600, 8, 0, 1, 0}),
                            [&](Frame&& f) { frames.push_back(std::move(f)); });
     monitor::LineListener listener(port, clock, m);
-    while (clock.nowUs() < end_us) EXPECT_TRUE(listener.step(50'000));
+    while (clock.nowUs() < endUs) EXPECT_TRUE(listener.step(50'000));
     EXPECT_TRUE(port.writes.empty());
     return frames;
 }
@@ -177,8 +177,8 @@ TEST(LineMonitor, StampsFirstByteAndBoundsWhatItHolds) {
     // as many characters before the read as the burst holds.
     auto frames = heard({{10'000, kReadParams, true}, {60'000, kParams, false}});
     ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(frames[0].t_us, 10'000 - kChar9600);
-    EXPECT_EQ(frames[1].t_us, 60'000 - int64_t(kParams.size()) * kChar9600);
+    EXPECT_EQ(frames[0].tUs, 10'000 - kChar9600);
+    EXPECT_EQ(frames[1].tUs, 60'000 - int64_t(kParams.size()) * kChar9600);
 
     // An endless stream of noise without a silence is let go in pieces,
     // never held whole.
@@ -197,7 +197,7 @@ TEST(LineCapture, PcapHeaderAndRecordAreWhatWiresharkReads) {
     EXPECT_EQ(h.substr(0, 4), std::string("\xD4\xC3\xB2\xA1", 4));
     EXPECT_EQ(h.substr(20, 4), std::string("\x93\0\0\0", 4));  // link type 147
     Frame f;
-    f.t_us = 2'500'001;
+    f.tUs = 2'500'001;
     f.bytes = {1, 2, 3};
     const std::string r = capture::pcapRecord(f, capture::TimeBase{1'000'000, 1'700'000'000'000'000});
     ASSERT_EQ(r.size(), 16u + 3u);

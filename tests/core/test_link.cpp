@@ -94,7 +94,7 @@ TEST_P(ReadTimed, BytesAndTime) {
         const int64_t t0 = r.clock.now_us;
         for (auto [at, count] : c.arrivals) r.port.arrive(t0 + at * ms, std::vector<uint8_t>(size_t(count), 0x42));
         uint8_t buf[16] = {};
-        const auto res = r.core.link.Read_timed(buf, c.n);
+        const auto res = r.core.link.readTimed(buf, c.n);
         EXPECT_EQ(res.got, c.got) << c.what;
         EXPECT_EQ(r.clock.now_us - t0, c.elapsed_ms * ms) << c.what;
         EXPECT_TRUE(res.ok());
@@ -123,7 +123,7 @@ TEST(ReadTimedPort, ClosedPortFailsAtOnce) {
     r.port.close();
     uint8_t b = 0;
     const int64_t t0 = r.clock.now_us;
-    const auto res = r.core.link.Read_timed(&b, 1);
+    const auto res = r.core.link.readTimed(&b, 1);
     EXPECT_EQ(res.got, 0u);
     EXPECT_EQ(res.error, uint32_t(EBADF));
     EXPECT_EQ(r.clock.now_us, t0);
@@ -170,7 +170,7 @@ TEST(PortReceive, OwnTimeoutIsTheWholeWait) {
     // six per-baud reads but within the time-out is taken.
     for (const int64_t reply_ms : {int64_t(-1), int64_t(150)}) {
         ExchangeRig r;
-        r.core.link.response_timeout_ms = 200;
+        r.core.link.responseTimeoutMs = 200;
         r.core.link.Port_setup(2);
         r.exchange(reply_ms < 0 ? std::vector<uint8_t>{} : r.reply, reply_ms);
         if (reply_ms < 0) {
@@ -279,7 +279,7 @@ TEST(PortOpen, FailingPortReportsOnceThenOpens) {
     r.core.link.Port_setup(2);
     EXPECT_NE(r.core.link.port_setup_error, 0);
     // The cause in the system's words: ENOENT is a missing file on either system.
-    const std::string cause = "\nПорт COM9 не открыть: " + lork::Error_words(ENOENT);
+    const std::string cause = "\nПорт COM9 не открыть: " + lork::errorWords(ENOENT);
     EXPECT_EQ(r.host.messages, std::vector<std::string>{"ошибка настройки порта" + cause});
 
     // Exchanges on the unopened port: the write is reported, the read finds nothing.
@@ -441,7 +441,7 @@ TEST_P(NetworkPace, GatewayKeepsTheLineTimingTheSerialLineKeepsItsOwn) {
     const auto& c = GetParam();
     CoreRig r;
     r.port.modbus_tcp = c.modbus_tcp;
-    r.core.link.response_timeout_ms = c.own_timeout_ms;
+    r.core.link.responseTimeoutMs = c.own_timeout_ms;
     r.core.link.Port_setup(2);
     const std::vector<uint8_t> reply = reg_reply(5, 3, {10, 90, 50, 2, 0, 1, 900, 10});
     if (c.reply_after_us >= 0) r.answer_with(reply, c.reply_after_us);
@@ -542,7 +542,7 @@ TEST(PortLost, OneBoxPerIncidentAndOneRowPerCommandThatMetIt) {
     PluggedPort port{clock};
     RecordingHost host;
     Core core{port, clock, host};
-    core.link.Watch_commands(&core.feed);
+    core.link.watchCommands(&core.feed);
     journal::Store journal;
     core.feed.subscribe([&](const ExchangeRecord& rec) { journal.add(0, rec); });
     core.st.ls.port_name = "ttyUSB0";
@@ -560,7 +560,7 @@ TEST(PortLost, OneBoxPerIncidentAndOneRowPerCommandThatMetIt) {
         core.link.Port_setup(2);
         core.dev.Read_adr();
     };
-    const std::string lost = "\nПорт ttyUSB0 не открыть: " + Error_words(ENOENT);
+    const std::string lost = "\nПорт ttyUSB0 не открыть: " + errorWords(ENOENT);
     const std::string write_failed = "ошибка при передаче= " + std::to_string(EBADF);
 
     tick();
@@ -579,31 +579,31 @@ TEST(PortLost, OneBoxPerIncidentAndOneRowPerCommandThatMetIt) {
     activation();
     EXPECT_EQ(host.messages, (std::vector<std::string>{write_failed + lost, write_failed + lost,
                                                        "ошибка настройки порта\nПорт ttyUSB0 не открыть: " +
-                                                           Error_words(EACCES)}));
+                                                           errorWords(EACCES)}));
 
     // Rows: two good ticks of two exchanges, then a failed write for each
     // tick on the missing port and a failed set-up for each activation.
     std::vector<std::string> rows;
     for (size_t i = 0; i < journal.ring.size(); ++i) {
         const journal::Entry& e = journal.ring.at(i);
-        if (e.rec.portFailed()) rows.push_back(journal::Command_text(e) + " | " + journal::Hex(e.rec.request) + " | " +
-                                               journal::Cell(e, journal::ColCode) + " | " + journal::Cell(e, journal::ColText));
+        if (e.rec.portFailed()) rows.push_back(journal::commandText(e) + " | " + journal::hex(e.rec.request) + " | " +
+                                               journal::cell(e, journal::ColCode) + " | " + journal::cell(e, journal::ColText));
     }
     const std::string probe = "05 03 08 00 00 01 87 EE";
-    const std::string gone = "; Порт ttyUSB0 не открыть: " + Error_words(ENOENT);
+    const std::string gone = "; Порт ttyUSB0 не открыть: " + errorWords(ENOENT);
     EXPECT_EQ(rows, (std::vector<std::string>{
                         "опрос, проба | " + probe + " |  | " + write_failed + gone,
                         "активация |  |  | ошибка настройки порта" + gone,
                         "опрос, проба | " + probe + " |  | " + write_failed + gone,
                         "опрос, проба | " + probe + " |  | " + write_failed + gone,
-                        "активация |  |  | ошибка настройки порта; Порт ttyUSB0 не открыть: " + Error_words(EACCES),
+                        "активация |  |  | ошибка настройки порта; Порт ttyUSB0 не открыть: " + errorWords(EACCES),
                     }));
     EXPECT_EQ(journal.ring.size(), 4u + rows.size());
-    EXPECT_EQ(journal.stats.port_failures, rows.size());
+    EXPECT_EQ(journal.stats.portFailures, rows.size());
     EXPECT_EQ(journal.stats.sent, 4u);
-    EXPECT_EQ(journal.stats.by_code[KOD_NO_REPLY], 0u);
-    EXPECT_EQ(journal.stats.poll_ticks, 5u);
-    EXPECT_EQ(journal.stats.poll_good_ticks, 2u);
+    EXPECT_EQ(journal.stats.byCode[KOD_NO_REPLY], 0u);
+    EXPECT_EQ(journal.stats.pollTicks, 5u);
+    EXPECT_EQ(journal.stats.pollGoodTicks, 2u);
 }
 
 }  // namespace

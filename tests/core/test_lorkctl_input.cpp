@@ -11,28 +11,28 @@ using namespace lorkctl;
 
 TEST(LorkctlTemplate, FlatObjectsOnly) {
     std::string err;
-    auto ok = parse_flat_object(R"( {"res": 12, "parity": "odd", "baud": 19200} )", &err);
+    auto ok = parseFlatObject(R"( {"res": 12, "parity": "odd", "baud": 19200} )", &err);
     ASSERT_TRUE(ok) << err;
     EXPECT_EQ(ok->at("res").number, 12);
-    EXPECT_TRUE(ok->at("parity").is_text);
+    EXPECT_TRUE(ok->at("parity").isText);
     EXPECT_EQ(ok->at("parity").text, "odd");
-    EXPECT_TRUE(parse_flat_object("{}", &err));
+    EXPECT_TRUE(parseFlatObject("{}", &err));
     for (const char* bad : {"", "[1]", R"({"res": 12)", R"({"res": 12} x)", R"({"res": {"a": 1}})",
                             R"({"res": 1, "res": 2})", R"({res: 1})", R"({"res" 1})", R"({"a": "\u0041"})"}) {
         err.clear();
-        EXPECT_FALSE(parse_flat_object(bad, &err)) << bad;
+        EXPECT_FALSE(parseFlatObject(bad, &err)) << bad;
         EXPECT_FALSE(err.empty()) << bad;
     }
 }
 
 TEST(LorkctlAssignments, RangesAndKeys) {
-    const auto a = parse_assignments({"res=20", "kol_step=0", "light=2", "baud=115200", "parity=odd", "address=247"}, true);
+    const auto a = parseAssignments({"res=20", "kol_step=0", "light=2", "baud=115200", "parity=odd", "address=247"}, true);
     ASSERT_EQ(a.size(), 6u);
     EXPECT_EQ(a[3].second, 6);  // the baud code
     EXPECT_EQ(a[4].second, 2);
     struct Case {
         std::vector<std::string> words;
-        bool interface_too;
+        bool interfaceToo;
     };
     const Case refused[] = {
         {{"res=4"}, false},       {{"res=21"}, false},      {{"kol_step=256"}, false}, {{"por_step=-1"}, false},
@@ -43,7 +43,7 @@ TEST(LorkctlAssignments, RangesAndKeys) {
     };
     for (const auto& c : refused) {
         try {
-            parse_assignments(c.words, c.interface_too);
+            parseAssignments(c.words, c.interfaceToo);
             ADD_FAILURE() << c.words[0] << " was taken";
         } catch (const Exit& e) {
             EXPECT_EQ(e.status, ST_USAGE) << c.words[0];
@@ -54,7 +54,7 @@ TEST(LorkctlAssignments, RangesAndKeys) {
 TEST(LorkctlNumbers, StrictEverywhere) {
     struct Case {
         const char* text;
-        std::optional<long> dec, hex;  // to_number, to_number_or_hex within 0..65535
+        std::optional<long> dec, hex;  // toNumber, toNumberOrHex within 0..65535
     };
     const Case cases[] = {
         {"0", 0, 0},           {"65535", 65535, 65535}, {"007", 7, 7},          {"0x0A00", std::nullopt, 0x0A00},
@@ -68,26 +68,26 @@ TEST(LorkctlNumbers, StrictEverywhere) {
         {"0x10000", std::nullopt, std::nullopt},   {"1e3", std::nullopt, std::nullopt},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(to_number(c.text, 0, 65535), c.dec) << "'" << c.text << "'";
-        EXPECT_EQ(to_number_or_hex(c.text, 0, 65535), c.hex) << "'" << c.text << "'";
+        EXPECT_EQ(toNumber(c.text, 0, 65535), c.dec) << "'" << c.text << "'";
+        EXPECT_EQ(toNumberOrHex(c.text, 0, 65535), c.hex) << "'" << c.text << "'";
     }
-    EXPECT_EQ(to_decimal("0.5", 0.05, 86400), 0.5);
-    EXPECT_EQ(to_decimal("2", 0.05, 86400), 2.0);
+    EXPECT_EQ(toDecimal("0.5", 0.05, 86400), 0.5);
+    EXPECT_EQ(toDecimal("2", 0.05, 86400), 2.0);
     for (const char* bad : {"0.01", " 1", "+1", "1.", ".5", "1e1", "0x1", "nan", "inf", "1.2.3"})
-        EXPECT_FALSE(to_decimal(bad, 0.05, 86400)) << bad;
+        EXPECT_FALSE(toDecimal(bad, 0.05, 86400)) << bad;
 }
 
 TEST(LorkctlTemplate, NumbersAsJsonWritesThemAndWhereAFaultIs) {
     for (const char* bad : {R"({"res": 0x0A})", R"({"res": +5})", R"({"res": 012})", R"({"res": 1.})",
                             R"({"res": nan})", R"({"res": -})"}) {
         std::string err;
-        EXPECT_FALSE(parse_flat_object(bad, &err)) << bad;
+        EXPECT_FALSE(parseFlatObject(bad, &err)) << bad;
     }
     std::string err;
     size_t at = 0;
     const std::string text = "{\n  \"res\": 12,\n  \"кол\": x}";
-    EXPECT_FALSE(parse_flat_object(text, &err, &at));
-    EXPECT_EQ(line_column(text, at), "3:10");  // columns in characters, not bytes
+    EXPECT_FALSE(parseFlatObject(text, &err, &at));
+    EXPECT_EQ(lineColumn(text, at), "3:10");  // columns in characters, not bytes
 }
 
 TEST(LorkctlAddressList, ListsRangesAndRefusals) {

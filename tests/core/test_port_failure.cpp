@@ -99,7 +99,7 @@ TEST(PortFailure, BusyPortNamesTheHolderWhereItsLockFileDoes) {
     Pty pty;
     TempDir locks;
     TtyPort::Options opt;
-    opt.lock_dirs = {locks.path()};
+    opt.lockDirs = {locks.path()};
     TtyPort first(opt), second(opt);
     ASSERT_EQ(first.open(pty.slave), 0u);
     ASSERT_EQ(second.open(pty.slave), uint32_t(EBUSY));
@@ -145,13 +145,13 @@ TEST(PortFailure, UsbLatencyTimerTooSlowForTheRateIsNamed) {
     std::filesystem::create_directories(sys / "bus/usb-serial/devices/ttyUSB0");
     const std::string timer = sys / "bus/usb-serial/devices/ttyUSB0/latency_timer";
     write_bytes(timer, "16\n");
-    EXPECT_EQ(Latency_remark("/dev/ttyUSB0", sys.path(), 115200, 4),
+    EXPECT_EQ(latencyRemark("/dev/ttyUSB0", sys.path(), 115200, 4),
               "порт /dev/ttyUSB0: таймер задержки USB 16 мс, а ответ на 115200 бит/с ждут 4 мс; уменьшить: "
               "echo 1 | sudo tee " + timer);
-    EXPECT_EQ(Latency_remark("/dev/ttyUSB0", sys.path(), 9600, 36), "");
+    EXPECT_EQ(latencyRemark("/dev/ttyUSB0", sys.path(), 9600, 36), "");
     write_bytes(timer, "1\n");
-    EXPECT_EQ(Latency_remark("/dev/ttyUSB0", sys.path(), 115200, 4), "");
-    EXPECT_EQ(Latency_remark("/dev/ttyS0", sys.path(), 115200, 4), "");  // no such timer
+    EXPECT_EQ(latencyRemark("/dev/ttyUSB0", sys.path(), 115200, 4), "");
+    EXPECT_EQ(latencyRemark("/dev/ttyS0", sys.path(), 115200, 4), "");  // no such timer
 
     // A pseudo-terminal is left alone, whatever the folder says.
     Pty pty;
@@ -159,7 +159,7 @@ TEST(PortFailure, UsbLatencyTimerTooSlowForTheRateIsNamed) {
     std::filesystem::create_directories(sys / ("bus/usb-serial/devices/" + name));
     write_bytes(sys / ("bus/usb-serial/devices/" + name + "/latency_timer"), "16\n");
     TtyPort::Options opt;
-    opt.sys_root = sys.path();
+    opt.sysRoot = sys.path();
     TtyPort port(opt);
     std::vector<std::string> remarks;
     port.notice = [&](const std::string& r) { remarks.push_back(r); };

@@ -16,7 +16,7 @@ struct OrderCase {
 class PortOrder : public ::testing::TestWithParam<OrderCase> {};
 
 TEST_P(PortOrder, OrdersAsTheOperatorExpects) {
-    EXPECT_EQ(Order_port_names(GetParam().listed), GetParam().expected);
+    EXPECT_EQ(orderPortNames(GetParam().listed), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -37,7 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(PortOrder, EveryListedNameAppearsExactlyOnce) {
     const Names listed{"ttyUSB3", "COM4", "x", "ttyS7", "COM40", "ttyAMA0", "COM400", "ttyUSB12", "ab"};
-    Names out = Order_port_names(listed);
+    Names out = orderPortNames(listed);
     Names a = listed, b = out;
     std::sort(a.begin(), a.end());
     std::sort(b.begin(), b.end());
@@ -45,22 +45,22 @@ TEST(PortOrder, EveryListedNameAppearsExactlyOnce) {
 }
 
 TEST(PortOrder, NaturalComparisonIsAStrictOrder) {
-    EXPECT_TRUE(Natural_less("ttyUSB2", "ttyUSB10"));
-    EXPECT_FALSE(Natural_less("ttyUSB10", "ttyUSB2"));
-    EXPECT_TRUE(Natural_less("ttyS", "ttyS0"));           // no number before a number
-    EXPECT_NE(Natural_less("COM01", "COM1"), Natural_less("COM1", "COM01"));
-    EXPECT_FALSE(Natural_less("COM1", "COM1"));
-    EXPECT_TRUE(Natural_less("tty99999999999999999999", "tty100000000000000000000"));  // no overflow
+    EXPECT_TRUE(naturalLess("ttyUSB2", "ttyUSB10"));
+    EXPECT_FALSE(naturalLess("ttyUSB10", "ttyUSB2"));
+    EXPECT_TRUE(naturalLess("ttyS", "ttyS0"));           // no number before a number
+    EXPECT_NE(naturalLess("COM01", "COM1"), naturalLess("COM1", "COM01"));
+    EXPECT_FALSE(naturalLess("COM1", "COM1"));
+    EXPECT_TRUE(naturalLess("tty99999999999999999999", "tty100000000000000000000"));  // no overflow
 }
 
 TEST(PortOrder, ListReadAnewKeepsThePortInUseAndOwnEntries) {
     const Names own{"/dev/pts/4", "tcp://gw:4001"};
     // A new adapter takes its place by the rule; the gone port in use stays, ordered among the rest.
-    EXPECT_EQ(Port_list_now({"ttyUSB1", "ttyS0"}, own, "ttyUSB0"),
+    EXPECT_EQ(portListNow({"ttyUSB1", "ttyS0"}, own, "ttyUSB0"),
               (Names{"ttyS0", "ttyUSB0", "ttyUSB1", "/dev/pts/4", "tcp://gw:4001"}));
     // An own entry in use is not listed twice; nothing in use adds nothing.
-    EXPECT_EQ(Port_list_now({"ttyS0"}, own, "tcp://gw:4001"), (Names{"ttyS0", "/dev/pts/4", "tcp://gw:4001"}));
-    EXPECT_EQ(Port_list_now({"ttyS0"}, {}, ""), (Names{"ttyS0"}));
+    EXPECT_EQ(portListNow({"ttyS0"}, own, "tcp://gw:4001"), (Names{"ttyS0", "/dev/pts/4", "tcp://gw:4001"}));
+    EXPECT_EQ(portListNow({"ttyS0"}, {}, ""), (Names{"ttyS0"}));
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ TEST(RtuFrame, LongFramesCarryTheirWholeCrc) {
     // The fixed transactions' CRC stops at 64 bytes; a 125-register reply does not.
     std::vector<uint8_t> reply{5, 3, 250};
     for (int i = 0; i < 250; ++i) reply.push_back(uint8_t(i));
-    const uint16_t c = lork::Crc16_modbus(reply.data(), reply.size());
+    const uint16_t c = lork::crc16Modbus(reply.data(), reply.size());
     reply.push_back(uint8_t(c & 0xFF));
     reply.push_back(uint8_t(c >> 8));
     EXPECT_TRUE(rtu::checkReply(rtu::readRequest(5, 3, 0, 125), reply).ok());
@@ -97,7 +97,7 @@ TEST(Retries, WritesThatMayHaveBeenDoneAreNotRepeated) {
         {KOD_CRC, true, false, false},      {3, true, true, false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(lorkctl::may_repeat(c.kod, c.write, c.exception), c.repeat)
+        EXPECT_EQ(lorkctl::mayRepeat(c.kod, c.write, c.exception), c.repeat)
             << int(c.kod) << " write " << c.write << " exception " << c.exception;
 }
 

@@ -260,7 +260,7 @@ TEST(PortNames, GatewayWithoutHostOrPortInRangeAndEmptyNameAreRefused) {
         {"ttyUSB0", ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Port_name_problem(c.name), c.problem) << c.name;
+        EXPECT_EQ(portNameProblem(c.name), c.problem) << c.name;
         if (*c.problem == 0) continue;
         PortByName port;
         EXPECT_EQ(port.open(c.name), uint32_t(EINVAL)) << c.name;
@@ -311,7 +311,7 @@ TEST(Mbtcp, FramesRequestsChecksTransactionsAndRebuildsTheRtuReply) {
     EXPECT_EQ(second.size() > 1 ? second[1] : 0, 0x02);
     ASSERT_EQ(exception.size(), 5u);
     EXPECT_EQ(Bytes(exception.begin(), exception.begin() + 3), (Bytes{0x05, 0x83, 0x0B}));
-    EXPECT_EQ(lork::Crc16_modbus(exception.data(), 3), uint16_t(exception[4] << 8 | exception[3]));
+    EXPECT_EQ(lork::crc16Modbus(exception.data(), 3), uint16_t(exception[4] << 8 | exception[3]));
     EXPECT_EQ(port.gatewayException(), 0x0B);
     EXPECT_TRUE(exchange().empty());
     EXPECT_FALSE(port.isOpen());
@@ -356,7 +356,7 @@ TEST(Mbtcp, RepliesOfTheWrongFormReadAsSuchInTheTransactions) {
     PortByName port;
     Core core(port, clock, host);
     core.st.ls.port_name = s.name("mbtcp");
-    core.link.response_timeout_ms = 5000;  // a loaded machine's server thread answers in time
+    core.link.responseTimeoutMs = 5000;  // a loaded machine's server thread answers in time
     core.link.Port_setup(2);
     ASSERT_EQ(core.link.port_setup_error, 0);
     for (const auto& c : cases) EXPECT_EQ(core.dev.Transact(3, 0x0800, 1), c.kod) << c.what;

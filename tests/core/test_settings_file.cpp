@@ -20,7 +20,7 @@ using lork::test::write_bytes;
 
 namespace {
 
-std::string cp(const std::string& utf8) { return utf8_to_cp1251(utf8); }
+std::string cp(const std::string& utf8) { return utf8ToCp1251(utf8); }
 
 const std::vector<std::string> ports{"COM1", "COM2", "COM3", "/dev/ttyUSB0"};
 
@@ -28,7 +28,7 @@ const std::vector<std::string> ports{"COM1", "COM2", "COM3", "/dev/ttyUSB0"};
 struct Fixture {
     TempDir dir;
     ScopedEnv xdg{"XDG_CONFIG_HOME", dir.path()};
-    std::string path = settings_path("testlork");
+    std::string path = settingsPath("testlork");
 
     void file(const std::string& utf8) { write_bytes(path, cp(utf8)); }
     LineSettings load(const std::string& utf8, SettingsLoadResult* r = nullptr) {
@@ -62,14 +62,14 @@ TEST(SettingsPath, ConfigFolderAndProgramName) {
     for (const auto& c : cases) {
         ScopedEnv x("XDG_CONFIG_HOME", c.xdg);
         ScopedEnv h("HOME", c.home);
-        EXPECT_EQ(settings_path(c.program), c.expected) << c.program;
+        EXPECT_EQ(settingsPath(c.program), c.expected) << c.program;
     }
 }
 
 TEST(SettingsFile, FirstStartCreatesTheLinkSectionWithTheBuiltInDefaults) {
     TempDir dir;
     ScopedEnv xdg("XDG_CONFIG_HOME", dir / "not/yet/there");
-    const std::string path = settings_path("testlork");
+    const std::string path = settingsPath("testlork");
     SettingsFile f(path);
     LineSettings ls;
     const auto r = f.open(ls);
@@ -356,7 +356,7 @@ TEST(SettingsFile, FileThatCannotBeCreatedLeavesTheDefaultsAndSavesNothing) {
     TempDir dir;
     write_bytes(dir / "plain", "x");
     ScopedEnv xdg("XDG_CONFIG_HOME", dir / "plain/x");
-    const std::string path = settings_path("testlork");
+    const std::string path = settingsPath("testlork");
     SettingsFile f(path);
     LineSettings ls;
     ls.adr = 5;

@@ -27,7 +27,7 @@ using lork::test::write_bytes;
 
 namespace {
 
-std::string cp(const std::string& utf8) { return utf8_to_cp1251(utf8); }
+std::string cp(const std::string& utf8) { return utf8ToCp1251(utf8); }
 
 }  // namespace
 
@@ -51,7 +51,7 @@ TEST(PrivateProfile, ReadIntegerAcceptsDecimalAndHexOnly) {
     for (const auto& c : cases) {
         write_bytes(dir / "a.ini", std::string("[s]\r\nk=") + c.value + "\r\n");
         PrivateProfile p(dir / "a.ini");
-        EXPECT_EQ(p.ReadInteger("s", "k", -99), c.expected) << '"' << c.value << '"';
+        EXPECT_EQ(p.readInteger("s", "k", -99), c.expected) << '"' << c.value << '"';
     }
 }
 
@@ -72,7 +72,7 @@ TEST(PrivateProfile, NamesCompareWithoutCaseButWithTheirBlanks) {
         {"связь", "НОМЕР ", -1},     {"связ", "НОМЕР", -1},  {"таймауты", "НОМЕР", -1},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(p.ReadInteger(c.section, c.key, -1), c.expected)
+        EXPECT_EQ(p.readInteger(c.section, c.key, -1), c.expected)
             << c.section << "/" << c.key;
 }
 
@@ -80,10 +80,10 @@ TEST(PrivateProfile, ReadStringIsCutAt2047Characters) {
     TempDir dir;
     write_bytes(dir / "a.ini", "[s]\r\nlong=" + std::string(3000, '\xC0') + "\r\nport=COM7\r\n");
     PrivateProfile p(dir / "a.ini");
-    const std::string v = p.ReadString("s", "long", "");
-    EXPECT_EQ(v, cp1251_to_utf8(std::string(2047, '\xC0')));
-    EXPECT_EQ(p.ReadString("s", "port", "x"), "COM7");
-    EXPECT_EQ(p.ReadString("s", "none", "dflt"), "dflt");
+    const std::string v = p.readString("s", "long", "");
+    EXPECT_EQ(v, cp1251ToUtf8(std::string(2047, '\xC0')));
+    EXPECT_EQ(p.readString("s", "port", "x"), "COM7");
+    EXPECT_EQ(p.readString("s", "none", "dflt"), "dflt");
 }
 
 TEST(PrivateProfile, WritesReplaceTheirLinesAndKeepEveryOtherLine) {
@@ -102,10 +102,10 @@ TEST(PrivateProfile, WritesReplaceTheirLinesAndKeepEveryOtherLine) {
         "y=2");
     write_bytes(dir / "a.ini", before);
     PrivateProfile p(dir / "a.ini");
-    p.WriteString("связь", "порт", "COM4");
-    p.WriteInteger("связь", "НОМЕР", 12);
-    p.WriteInteger("таймауты", " RIT", 0);
-    ASSERT_TRUE(p.Flush()) << p.error();
+    p.writeString("связь", "порт", "COM4");
+    p.writeInteger("связь", "НОМЕР", 12);
+    p.writeInteger("таймауты", " RIT", 0);
+    ASSERT_TRUE(p.flush()) << p.error();
     EXPECT_EQ(read_bytes(dir / "a.ini"), cp(
         "; настройки\r\n"
         "[другое]\r\n"
@@ -127,9 +127,9 @@ TEST(PrivateProfile, WritesReplaceTheirLinesAndKeepEveryOtherLine) {
 TEST(PrivateProfile, ValuesStayOnTheirLineAndUnknownCharactersBecomeQuestionMarks) {
     TempDir dir;
     PrivateProfile p(dir / "a.ini");
-    p.WriteString("s", "a", "one\r\n[s]\nb=2");
-    p.WriteString("s", "b", "\u65E5");
-    ASSERT_TRUE(p.Flush());
+    p.writeString("s", "a", "one\r\n[s]\nb=2");
+    p.writeString("s", "b", "\u65E5");
+    ASSERT_TRUE(p.flush());
     EXPECT_EQ(read_bytes(dir / "a.ini"), "[s]\r\na=one  [s] b=2\r\nb=?\r\n");
 }
 
@@ -141,9 +141,9 @@ TEST(PrivateProfile, Utf8FileStaysUtf8) {
         TempDir dir;
         write_bytes(dir / "a.ini", "\xEF\xBB\xBF" + comment + "\n" + keys);
         PrivateProfile p(dir / "a.ini");
-        EXPECT_EQ(p.ReadString("СВЯЗЬ", "порт", ""), "COM3");
-        p.WriteString("связь", "НОМЕР", "5");
-        ASSERT_TRUE(p.Flush()) << p.error();
+        EXPECT_EQ(p.readString("СВЯЗЬ", "порт", ""), "COM3");
+        p.writeString("связь", "НОМЕР", "5");
+        ASSERT_TRUE(p.flush()) << p.error();
         EXPECT_EQ(read_bytes(dir / "a.ini"), "\xEF\xBB\xBF" + comment + "\r\n" + keys + "НОМЕР=5\r\n") << comment;
     }
 }
@@ -153,10 +153,10 @@ TEST(PrivateProfile, FlushKeepsEditsMadeToTheFileSinceItWasLoaded) {
     write_bytes(dir / "a.ini", "[s]\r\nk=1\r\n");
     PrivateProfile p(dir / "a.ini");
     write_bytes(dir / "a.ini", "[s]\r\nk=1\r\nmine=5\r\n");
-    p.WriteInteger("s", "k", 2);
-    ASSERT_TRUE(p.Flush());
+    p.writeInteger("s", "k", 2);
+    ASSERT_TRUE(p.flush());
     EXPECT_EQ(read_bytes(dir / "a.ini"), "[s]\r\nk=2\r\nmine=5\r\n");
-    EXPECT_EQ(p.ReadInteger("s", "mine", 0), 5);
+    EXPECT_EQ(p.readInteger("s", "mine", 0), 5);
 }
 
 TEST(PrivateProfile, FlushWritesThroughASymbolicLinkAndKeepsThePermissions) {
@@ -165,8 +165,8 @@ TEST(PrivateProfile, FlushWritesThroughASymbolicLinkAndKeepsThePermissions) {
     ::chmod((dir / "real.ini").c_str(), 0640);
     std::filesystem::create_symlink(dir / "real.ini", dir / "link.ini");
     PrivateProfile p(dir / "link.ini");
-    p.WriteInteger("s", "k", 2);
-    ASSERT_TRUE(p.Flush());
+    p.writeInteger("s", "k", 2);
+    ASSERT_TRUE(p.flush());
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
     EXPECT_EQ(read_bytes(dir / "real.ini"), "[s]\r\nk=2\r\n");
     struct stat st {};
@@ -179,13 +179,13 @@ TEST(PrivateProfile, FailedFlushReportsThePathAndKeepsTheChanges) {
     const std::string folder = dir / "gone";
     std::filesystem::create_directory(folder);
     PrivateProfile p(folder + "/a.ini");
-    p.WriteInteger("s", "k", 3);
+    p.writeInteger("s", "k", 3);
     std::filesystem::remove(folder);
-    EXPECT_FALSE(p.Flush());
+    EXPECT_FALSE(p.flush());
     EXPECT_EQ(p.error(), "Unable to write to " + folder + "/a.ini: нет такой папки [" + std::strerror(ENOENT) + "]");
-    EXPECT_EQ(p.error_code(), ENOENT);
+    EXPECT_EQ(p.errorCode(), ENOENT);
     std::filesystem::create_directory(folder);
-    ASSERT_TRUE(p.Flush());
+    ASSERT_TRUE(p.flush());
     EXPECT_EQ(p.error(), "");
     EXPECT_EQ(read_bytes(folder + "/a.ini"), "[s]\r\nk=3\r\n");
 }
@@ -209,9 +209,9 @@ TEST(PrivateProfile, RefusedFileOrFolderIsNotReplacedAndTheReasonIsGiven) {
         if (pid == 0) {
             if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
             PrivateProfile p(path);
-            p.WriteInteger("s", "k", 2);
-            const bool refused = !p.Flush() && p.error() == "Unable to write to " + path + ": " + c.reason + " [" + std::strerror(EACCES) + "]" &&
-                                 p.error_code() == EACCES;
+            p.writeInteger("s", "k", 2);
+            const bool refused = !p.flush() && p.error() == "Unable to write to " + path + ": " + c.reason + " [" + std::strerror(EACCES) + "]" &&
+                                 p.errorCode() == EACCES;
             ::_exit(refused ? 0 : 1);
         }
         int status = 0;
@@ -237,8 +237,8 @@ TEST(PrivateProfile, SaveRemovesTemporaryFilesOfKilledSaves) {
                                    "b.ini.~" + d + "-0", "a.ini.~" + d + "-x"})
         write_bytes(dir / name, "x");
     PrivateProfile p(dir / "a.ini");
-    p.WriteInteger("s", "k", 1);
-    ASSERT_TRUE(p.Flush());
+    p.writeInteger("s", "k", 1);
+    ASSERT_TRUE(p.flush());
     std::set<std::string> left;
     for (const auto& e : std::filesystem::directory_iterator(dir.path())) left.insert(e.path().filename());
     EXPECT_EQ(left, (std::set<std::string>{"a.ini", "a.ini.~" + live + "-0", "b.ini.~" + d + "-0",
@@ -257,10 +257,10 @@ TEST(PrivateProfile, FullDiskLeavesTheOldFileWholeAndNoTemporaryFile) {
         const rlimit lim{64, 64};
         ::setrlimit(RLIMIT_FSIZE, &lim);
         PrivateProfile p(dir / "a.ini");
-        p.WriteString("s", "big", std::string(1000, 'x'));
-        const bool failed = !p.Flush() && p.error() == "Unable to write to " + (dir / "a.ini") + ": нет места на диске [" +
+        p.writeString("s", "big", std::string(1000, 'x'));
+        const bool failed = !p.flush() && p.error() == "Unable to write to " + (dir / "a.ini") + ": нет места на диске [" +
                                                 std::strerror(EFBIG) + "]" &&
-                            p.error_code() == EFBIG;
+                            p.errorCode() == EFBIG;
         ::_exit(failed ? 0 : 1);
     }
     int status = 0;
@@ -280,10 +280,10 @@ TEST(PrivateProfile, CrashBeforeTheRenameLeavesTheOldFile) {
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        set_profile_before_rename_hook([](const std::string&) { ::_exit(7); });
+        setProfileBeforeRenameHook([](const std::string&) { ::_exit(7); });
         PrivateProfile p(dir / "a.ini");
-        p.WriteInteger("s", "k", 2);
-        p.Flush();
+        p.writeInteger("s", "k", 2);
+        p.flush();
         ::_exit(0);
     }
     int status = 0;
@@ -317,10 +317,10 @@ TEST(PrivateProfile, KilledWhileSavingTheFileIsAlwaysOldOrNewWhole) {
         if (pid == 0) {
             for (;;) {
                 PrivateProfile p(path);
-                const bool to_b = p.ReadInteger("s", "z", 1) == 0;
-                p.WriteString("s", "k", std::string(to_b ? 5000 : 3000, to_b ? 'b' : 'a'));
-                p.WriteInteger("s", "z", to_b ? 1 : 0);
-                p.Flush();
+                const bool to_b = p.readInteger("s", "z", 1) == 0;
+                p.writeString("s", "k", std::string(to_b ? 5000 : 3000, to_b ? 'b' : 'a'));
+                p.writeInteger("s", "z", to_b ? 1 : 0);
+                p.flush();
             }
         }
         const auto look = std::chrono::microseconds(rng() % 20000 + (round < 30 ? 0 : 20000 * (round - 29)));
@@ -356,15 +356,15 @@ TEST(PrivateProfile, RandomAndTruncatedFilesNeverCrashTheReader) {
         }
         write_bytes(dir / "r.ini", data);
         PrivateProfile p(dir / "r.ini");
-        (void)p.ReadInteger("связь", "НОМЕР", -5);
-        (void)p.ReadString("связь", "ПОРТ", "");
-        (void)p.ReadInteger("таймауты", " RIT", 0);
-        p.WriteInteger("связь", "НОМЕР", 9);
-        ASSERT_TRUE(p.Flush());
-        EXPECT_EQ(PrivateProfile(dir / "r.ini").ReadInteger("связь", "НОМЕР", 0), 9) << i;
+        (void)p.readInteger("связь", "НОМЕР", -5);
+        (void)p.readString("связь", "ПОРТ", "");
+        (void)p.readInteger("таймауты", " RIT", 0);
+        p.writeInteger("связь", "НОМЕР", 9);
+        ASSERT_TRUE(p.flush());
+        EXPECT_EQ(PrivateProfile(dir / "r.ini").readInteger("связь", "НОМЕР", 0), 9) << i;
         // Every line but the one the program owns is still there, in its
         // order and byte for byte.
-        const auto before = profile_split(data), after = profile_split(read_bytes(dir / "r.ini"));
+        const auto before = profileSplit(data), after = profileSplit(read_bytes(dir / "r.ini"));
         size_t lost = 0, at = 0;
         for (const auto& line : before) {
             const auto found = std::find(after.begin() + std::ptrdiff_t(at), after.end(), line);

@@ -362,13 +362,13 @@ TEST(SimModel, CalibrationAndParametersSurviveARestart) {
 }
 
 TEST(SimModel, SweepMovesBetweenItsBoundsAndRefusesBadValues) {
-    const auto s = Parse_sweep("100:300:60");
+    const auto s = parseSweep("100:300:60");
     ASSERT_TRUE(s);
     EXPECT_DOUBLE_EQ(s->at(0), 200);
     EXPECT_DOUBLE_EQ(s->at(15), 300);
     EXPECT_DOUBLE_EQ(s->at(45), 100);
     for (const char* bad : {"", "100:300", "300:100:60", "100:300:0", "-1:300:60", "100:300:60:", "a:b:c"})
-        EXPECT_FALSE(Parse_sweep(bad)) << bad;
+        EXPECT_FALSE(parseSweep(bad)) << bad;
 }
 
 // The simulator's two programs share one parser, each taking only the options

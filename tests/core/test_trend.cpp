@@ -31,7 +31,7 @@ ExchangeRecord Read(uint16_t start, uint16_t kol, float proc, float te, uint8_t 
 }
 Point P(int64_t t, float proc, float te = NAN) {
     Point p;
-    p.wall_ms = t;
+    p.wallMs = t;
     p.proc = proc;
     p.te = te;
     return p;
@@ -63,10 +63,10 @@ TEST(Trend, ReadingsTakenOnlyFromGoodReadsThatHoldTheWholeValue) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const auto p = Reading_of(c.rec, 77);
+        const auto p = readingOf(c.rec, 77);
         ASSERT_EQ(p.has_value(), c.proc || c.te);
         if (!p) continue;
-        EXPECT_EQ(p->wall_ms, 77);
+        EXPECT_EQ(p->wallMs, 77);
         EXPECT_EQ(std::isnan(p->proc), !c.proc);
         EXPECT_EQ(std::isnan(p->te), !c.te);
         if (c.proc) {
@@ -83,8 +83,8 @@ TEST(Trend, RingKeepsTheNewestAndTheEnvelopeTheWholeRun) {
     for (int i = 0; i < 1000; ++i) t.add(P(i * 1000, i == 500 ? 99.f : float(i % 7), 1.f));
     EXPECT_EQ(t.size(), 10u);
     EXPECT_EQ(t.total(), 1000u);
-    EXPECT_EQ(t.at(0).wall_ms, 990000);
-    EXPECT_EQ(t.at(9).wall_ms, 999000);
+    EXPECT_EQ(t.at(0).wallMs, 990000);
+    EXPECT_EQ(t.at(9).wallMs, 999000);
 
     // The whole run stays small yet spans the run and keeps the spike and the lowest value.
     const View w = t.wholeRun();

@@ -54,7 +54,7 @@ struct ProgramWindow {
         TFglav::Platform p{port, clock, {name}, {}, {}, {}, name, {}, {name}};
         p.message = [this](const QString& text) { messages << text; };
         w = std::make_unique<TFglav>(std::move(p));
-        w->core().link.response_timeout_ms = response_ms;
+        w->core().link.responseTimeoutMs = response_ms;
         w->FormActivate();
     }
     template <class T>

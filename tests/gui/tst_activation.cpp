@@ -165,8 +165,8 @@ void TestActivation::closeSavesInFull() {
     r.w->setSettingsHolder(&setup);
     r.w->ls().adr = 9;
     r.w->FormClose();
-    const std::string file = lork::cp1251_to_utf8(lork::test::read_bytes(
-        lork::settings_path(QCoreApplication::applicationFilePath().toStdString())));
+    const std::string file = lork::cp1251ToUtf8(lork::test::read_bytes(
+        lork::settingsPath(QCoreApplication::applicationFilePath().toStdString())));
     QVERIFY2(file.find("НОМЕР=9\r\n") != std::string::npos, file.c_str());
     QVERIFY2(file.find("[таймауты]\r\n RIT=") != std::string::npos, file.c_str());
     r.w->setSettingsHolder(nullptr);

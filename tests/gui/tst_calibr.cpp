@@ -280,7 +280,7 @@ void TstCalibr::writesAreLogged() {
     const QStringList shown = r.texts({r.pc().LEcal_proc, r.pc().LEcal_te});
     r.pc().SB_save_cal0->click();  // pressed again: the value before is the first press's
     r.calibrate(true, 1000);
-    const auto log = calib::Read_all(data / "testlork/calibration.csv");
+    const auto log = calib::readAll(data / "testlork/calibration.csv");
     QCOMPARE(log.size(), size_t(3));
     const calib::Record& z = log[0];
     QVERIFY2(QRegularExpression("^2026-03-09T07:05:04[+-]\\d\\d:\\d\\d$").match(QString::fromStdString(z.when)).hasMatch(),
@@ -418,11 +418,11 @@ void TstCalibr::implausiblePointAsksFirst() {
         QVERIFY(!yes.question.isEmpty());
     }
     QCOMPARE(r.model.params().cal100, 70000u);
-    const auto records = calib::Read_all(log);
+    const auto records = calib::readAll(log);
     QCOMPARE(records.size(), size_t(2));
     QVERIFY(records[0].doubt.empty());
     QVERIFY(QString::fromStdString(records[1].doubt).startsWith("Точка 100 % (70000 имп.) не больше"));
-    const QString html = pages::Certificate_html(calib::Last_calibration(records, records[1].port, records[1].adr,
+    const QString html = pages::Certificate_html(calib::lastCalibration(records, records[1].port, records[1].adr,
                                                                          records[1].name, records[1].version),
                                                  {});
     QVERIFY(html.contains("* Точка 100 % записана, хотя не прошла проверку:"));

@@ -87,7 +87,7 @@ void TstJournal::queryAndPollingUnderFaults() {
     const size_t n = r.g.port.writes.size() - r.w0;
     QCOMPARE(size_t(r.table().rowCount()), n);
     for (size_t i = 0; i < n; ++i)
-        QCOMPARE(r.cell(int(i), journal::ColRequest).toStdString(), journal::Hex(r.g.port.writes[r.w0 + i].bytes));
+        QCOMPARE(r.cell(int(i), journal::ColRequest).toStdString(), journal::hex(r.g.port.writes[r.w0 + i].bytes));
     QCOMPARE(r.cell(0, journal::ColCode), QString("6"));
     QCOMPARE(r.cell(0, journal::ColCommand), QString("запрос"));
     QCOMPARE(r.cell(1, journal::ColCode), QString("0"));
@@ -100,10 +100,10 @@ void TstJournal::queryAndPollingUnderFaults() {
     const auto& s = r.g.w->journal().store().stats;
     QCOMPARE(s.sent, uint64_t(n));
     QCOMPARE(s.good, uint64_t(n - 2));
-    QCOMPARE(s.by_code[6], uint64_t(1));
-    QCOMPARE(s.by_code[11], uint64_t(1));
-    QCOMPARE(s.poll_ticks, uint64_t(2));
-    QCOMPARE(s.poll_good_ticks, uint64_t(1));
+    QCOMPARE(s.byCode[6], uint64_t(1));
+    QCOMPARE(s.byCode[11], uint64_t(1));
+    QCOMPARE(s.pollTicks, uint64_t(2));
+    QCOMPARE(s.pollGoodTicks, uint64_t(1));
     const QString line = r.g.w->journal().window()->statsText();
     QVERIFY2(line.contains("код 6: 1") && line.contains("код 11: 1") && line.contains("50.0 %"), qPrintable(line));
 
@@ -116,9 +116,9 @@ void TstJournal::queryAndPollingUnderFaults() {
     QCOMPARE(r.table().rowCount(), 1);
     r.g.find<QLineEdit>("Ekod")->clear();
     const std::vector<uint8_t>& second = r.g.port.writes[r.w0 + 1].bytes;
-    r.g.find<QLineEdit>("Ehex")->setText(QString::fromStdString(journal::Hex({second[1], second[2], second[3]})).remove(' '));
+    r.g.find<QLineEdit>("Ehex")->setText(QString::fromStdString(journal::hex({second[1], second[2], second[3]})).remove(' '));
     QVERIFY(r.table().rowCount() >= 1);
-    QCOMPARE(r.cell(0, journal::ColRequest).toStdString(), journal::Hex(second));
+    QCOMPARE(r.cell(0, journal::ColRequest).toStdString(), journal::hex(second));
     r.g.find<QLineEdit>("Ehex")->clear();
 
     // Pause: the rows stand, the counts go on; resuming shows what came meanwhile.
@@ -168,7 +168,7 @@ void TstJournal::unwritableLogIsToldOnce() {
     const QString path = "/nonexistent-dir/journal.csv";
     QVERIFY(!r.g.w->journal().startLog(path));
     r.g.w->readings().BzaprosClick();
-    const QString told = QString::fromStdString(journal::LogFile::Failure_text(path.toStdString(), ENOENT));
+    const QString told = QString::fromStdString(journal::LogFile::failureText(path.toStdString(), ENOENT));
     QCOMPARE(r.g.w->infoLines().count(told), 1);
     QVERIFY(!r.g.w->journal().logging());
 }

@@ -53,7 +53,7 @@ void TestLostLink::oneBoxPerDeadPort() {
     r.port.open_errors["COM1"] = ENOENT;
     r.messages.clear();
     r.w->core().link.Port_setup(r.w->ls().scor_code);  // the adapter is out
-    const QString cause = QString::fromStdString("\nПорт COM1 не открыть: " + lork::Error_words(ENOENT));
+    const QString cause = QString::fromStdString("\nПорт COM1 не открыть: " + lork::errorWords(ENOENT));
     QCOMPARE(r.messages, QStringList{"ошибка настройки порта" + cause});
     const size_t opens = r.port.opened.size();
 

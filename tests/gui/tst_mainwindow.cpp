@@ -331,7 +331,7 @@ void TestMainWindow::portThatFailsToOpen() {
     GuiRig rig;
     rig.port.open_errors["COM2"] = 2;
     GuiRig::choose(rig.find<QComboBox>("CBports"), 1);
-    const std::string cause = "\nПорт COM2 не открыть: " + lork::Error_words(ENOENT);
+    const std::string cause = "\nПорт COM2 не открыть: " + lork::errorWords(ENOENT);
     QCOMPARE(rig.messages, QStringList({QString::fromStdString("ошибка настройки порта" + cause)}));
     QCOMPARE(rig.w->ls().port_name, std::string("COM2"));  // the setting keeps its new value
     QVERIFY(!rig.port.isOpen());

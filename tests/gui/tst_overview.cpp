@@ -106,7 +106,7 @@ private slots:
         // The journal has them, under a command of their own.
         const auto& ring = r.w->journal().store().ring;
         QVERIFY(ring.size() > 0);
-        QCOMPARE(QString::fromStdString(lork::journal::Command_text(ring.at(ring.size() - 1))), QStringLiteral("все приборы"));
+        QCOMPARE(QString::fromStdString(lork::journal::commandText(ring.at(ring.size() - 1))), QStringLiteral("все приборы"));
     }
 
     void chosenRowBecomesTheWindowsAddress() {

@@ -390,13 +390,13 @@ void TestPlatform::helpDocumentBesideThenInstalledThenDataDirs() {
     qputenv("XDG_DATA_DIRS", root.filePath(QStringLiteral("data")).toLocal8Bit());
     auto touch = [](const QString& path) { QFile f(path); return f.open(QIODevice::WriteOnly); };
 
-    QCOMPARE(lork::Help_document_path(bin), QDir(bin).filePath(name));  // none: beside, ignored on open
+    QCOMPARE(lork::helpDocumentPath(bin), QDir(bin).filePath(name));  // none: beside, ignored on open
     QVERIFY(touch(QDir(data).filePath(name)));
-    QCOMPARE(lork::Help_document_path(bin), QDir(data).filePath(name));
+    QCOMPARE(lork::helpDocumentPath(bin), QDir(data).filePath(name));
     QVERIFY(touch(QDir(share).filePath(name)));
-    QCOMPARE(lork::Help_document_path(bin), QDir(share).filePath(name));
+    QCOMPARE(lork::helpDocumentPath(bin), QDir(share).filePath(name));
     QVERIFY(touch(QDir(bin).filePath(name)));
-    QCOMPARE(lork::Help_document_path(bin), QDir(bin).filePath(name));
+    QCOMPARE(lork::helpDocumentPath(bin), QDir(bin).filePath(name));
 }
 
 QTEST_MAIN(TestPlatform)

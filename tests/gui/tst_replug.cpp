@@ -121,7 +121,7 @@ struct Window : lork::test::ProgramWindow {
         const auto& ring = w->journal().store().ring;
         for (size_t i = from; i < ring.size(); ++i) {
             const auto& e = ring.at(i);
-            if (e.rec.portFailed()) r.failures << QString::fromStdString(lork::journal::Cell(e, lork::journal::ColText));
+            if (e.rec.portFailed()) r.failures << QString::fromStdString(lork::journal::cell(e, lork::journal::ColText));
             else ++r.codes[e.rec.kod_rez];
         }
         return r;

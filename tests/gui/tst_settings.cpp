@@ -30,7 +30,7 @@ std::string ini(const std::string& text) {
         if (c == '\n') crlf += '\r';
         crlf += c;
     }
-    return lork::utf8_to_cp1251(crlf);
+    return lork::utf8ToCp1251(crlf);
 }
 
 // The instrument: answers the presence probe (function 3, register 0x0800)
@@ -54,7 +54,7 @@ struct Rig {
     explicit Rig(const std::optional<std::string>& file, std::vector<std::string> ports = {"COM1", "COM2", "COM7"},
                  std::string forced = {}, std::function<void(lork::test::FakePort&)> instrument = {})
         : xdg("XDG_CONFIG_HOME", dir.path()),
-          path(lork::settings_path(QCoreApplication::applicationFilePath().toStdString())),
+          path(lork::settingsPath(QCoreApplication::applicationFilePath().toStdString())),
           gui(std::move(ports), std::move(forced)) {
         if (file) write_bytes(path, ini(*file));
         if (instrument) instrument(gui.port);
@@ -67,7 +67,7 @@ struct Rig {
     std::unique_ptr<TFMsetup> setup;
 
     lork::LineSettings& ls() { return gui.w->ls(); }
-    std::string file() const { return lork::cp1251_to_utf8(read_bytes(path)); }
+    std::string file() const { return lork::cp1251ToUtf8(read_bytes(path)); }
     template <class T>
     T* find(const char* name) const { return gui.find<T>(name); }
 };

@@ -65,8 +65,8 @@ uint32_t FakePort::write(const uint8_t* data, size_t len) {
 }
 
 size_t FakePort::readAvailable(uint8_t* buf, size_t max) {
-    read_error_ = !open_ ? EBADF : vanished() ? EIO : 0;
-    if (read_error_) return 0;
+    readError_ = !open_ ? EBADF : vanished() ? EIO : 0;
+    if (readError_) return 0;
     deliverDue();
     size_t n = std::min(max, rx_.size());
     for (size_t i = 0; i < n; ++i) {
@@ -78,8 +78,8 @@ size_t FakePort::readAvailable(uint8_t* buf, size_t max) {
 
 bool FakePort::waitForReadyRead(int ms) {
     ++waits;
-    read_error_ = !open_ ? EBADF : vanished() ? EIO : 0;
-    if (read_error_) return false;
+    readError_ = !open_ ? EBADF : vanished() ? EIO : 0;
+    if (readError_) return false;
     deliverDue();
     if (!rx_.empty()) return true;
     const int64_t limit = clock_.now_us + int64_t(std::max(ms, 0)) * 1000;

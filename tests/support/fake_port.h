@@ -70,7 +70,7 @@ public:
     uint32_t write(const uint8_t* data, size_t len) override;
     size_t readAvailable(uint8_t* buf, size_t max) override;
     bool waitForReadyRead(int ms) override;
-    uint32_t lastReadError() const override { return read_error_; }
+    uint32_t lastReadError() const override { return readError_; }
     bool modbusTcp() const override { return modbus_tcp; }
 
     VirtualClock& clock() { return clock_; }
@@ -79,7 +79,7 @@ private:
     void deliverDue();
     bool vanished() const { return vanish_at_us >= 0 && clock_.now_us >= vanish_at_us; }
     VirtualClock& clock_;
-    uint32_t read_error_ = 0;
+    uint32_t readError_ = 0;
     bool open_ = false;
     std::string name_;
     LineConfig cfg_;

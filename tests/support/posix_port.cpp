@@ -12,7 +12,7 @@
 
 namespace lork::test {
 
-using lork::sim::speedOf;
+using lork::speedOf;
 
 uint32_t PosixPort::open(const std::string& name) {
     close();

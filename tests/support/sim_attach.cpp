@@ -20,12 +20,12 @@ void attachToFakePort(FakePort& port, std::vector<sim::InstrumentModel*> models,
                 continue;
             const int64_t ch = sim::charTimeUs(cfg.baud, cfg.parity, cfg.stopbits);
             // write() returns at once; the request is still on the wire after it.
-            const int64_t req_end = p.clock().now_us + ch * int64_t(req.size());
+            const int64_t reqEnd = p.clock().now_us + ch * int64_t(req.size());
             sim::Reply r = model->handle(req);
             if (!r.bytes.empty()) {
-                int64_t start = req_end + sim::frameSilenceUs(cfg.baud, cfg.parity, cfg.stopbits) +
+                int64_t start = reqEnd + sim::frameSilenceUs(cfg.baud, cfg.parity, cfg.stopbits) +
                                 opt.extra_turnaround_us;
-                if (r.late) start = std::max(start, req_end + sim::lateReplyStartUs(line.scor_code));
+                if (r.late) start = std::max(start, reqEnd + sim::lateReplyStartUs(line.scor_code));
                 // Each byte is readable once its last bit has arrived.
                 p.arriveSpaced(start + ch, r.bytes, ch);
             }

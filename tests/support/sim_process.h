@@ -76,10 +76,10 @@ private:
         if (why) *why = w;
         return false;
     }
-    std::string readLine(int timeout_ms) {
+    std::string readLine(int timeoutMs) {
         std::string line;
         pollfd p{out_, POLLIN, 0};
-        while (poll(&p, 1, timeout_ms) > 0) {
+        while (poll(&p, 1, timeoutMs) > 0) {
             char c;
             if (read(out_, &c, 1) != 1) break;
             if (c == '\n') return line;

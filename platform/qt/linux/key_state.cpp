@@ -3,6 +3,6 @@
 namespace lork {
 
 // The window system keeps no such record here: the event filter is all.
-bool System_key_pressed_since(int) { return false; }
+bool systemKeyPressedSince(int) { return false; }
 
 }  // namespace lork

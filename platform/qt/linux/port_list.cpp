@@ -10,7 +10,7 @@ std::vector<std::string> Read_port_list() {
     std::vector<std::string> names;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         names.push_back(info.portName().toStdString());
-    return Order_port_names(names);
+    return orderPortNames(names);
 }
 
 }  // namespace lork

@@ -6,7 +6,7 @@
 
 namespace lork {
 
-bool System_key_pressed_since(int vk) {
+bool systemKeyPressedSince(int vk) {
     // Asked always, so that a press made while another program had the
     // focus is forgotten; it counts only while one of our windows has it.
     const bool pressed = (GetAsyncKeyState(vk) & 1) != 0;

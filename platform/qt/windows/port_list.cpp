@@ -17,19 +17,19 @@ std::vector<std::string> Read_port_list() {
     for (DWORD i = 0;; ++i) {
         wchar_t value[256];
         wchar_t data[256];
-        DWORD value_len = DWORD(std::size(value));
-        DWORD data_bytes = sizeof data - sizeof(wchar_t);
+        DWORD valueLen = DWORD(std::size(value));
+        DWORD dataBytes = sizeof data - sizeof(wchar_t);
         DWORD type = 0;
-        const LSTATUS r = RegEnumValueW(key, i, value, &value_len, nullptr, &type, reinterpret_cast<BYTE*>(data),
-                                        &data_bytes);
+        const LSTATUS r = RegEnumValueW(key, i, value, &valueLen, nullptr, &type, reinterpret_cast<BYTE*>(data),
+                                        &dataBytes);
         if (r == ERROR_NO_MORE_ITEMS) break;
         if (r != ERROR_SUCCESS || type != REG_SZ) continue;
-        std::wstring name(data, data_bytes / sizeof(wchar_t));
+        std::wstring name(data, dataBytes / sizeof(wchar_t));
         while (!name.empty() && name.back() == L'\0') name.pop_back();
-        if (!name.empty()) names.push_back(Utf8(name));
+        if (!name.empty()) names.push_back(toUtf8(name));
     }
     RegCloseKey(key);
-    return Order_port_names(names);
+    return orderPortNames(names);
 }
 
 }  // namespace lork

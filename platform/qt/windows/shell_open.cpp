@@ -9,11 +9,11 @@
 namespace lork {
 
 // The installer and the zip put the guide beside the programs, its only place.
-QStringList Help_document_places(const QString& app_dir) {
-    return {QDir(app_dir).filePath(QStringLiteral("Справка по ЛОРК.pdf"))};
+QStringList helpDocumentPlaces(const QString& appDir) {
+    return {QDir(appDir).filePath(QStringLiteral("Справка по ЛОРК.pdf"))};
 }
 
-OpenResult Shell_open(const QString& path) {
+OpenResult shellOpen(const QString& path) {
     if (!QFileInfo::exists(path)) return OpenResult::Missing;
     const std::wstring file = QDir::toNativeSeparators(path).toStdWString();
     // Above 32: started; at most 32: an error, chiefly no program associated with the file.

@@ -40,17 +40,17 @@ std::string read_u8(const std::string& path) {
 
 TEST(WindowsSettings, FolderIsTestlorkInAppDataAndNamesSplitOnBothSeparators) {
     ScopedEnv appdata("APPDATA", std::string("C:\\Users\\u\\AppData\\Roaming"));
-    EXPECT_EQ(settings_folder(), "C:\\Users\\u\\AppData\\Roaming\\testlork");
-    EXPECT_EQ(settings_path("C:\\Program Files\\testlork\\testlork.exe"),
+    EXPECT_EQ(settingsFolder(), "C:\\Users\\u\\AppData\\Roaming\\testlork");
+    EXPECT_EQ(settingsPath("C:\\Program Files\\testlork\\testlork.exe"),
               "C:\\Users\\u\\AppData\\Roaming\\testlork\\testlork.ini");
-    EXPECT_EQ(settings_path("C:/tools/lorkctl.exe"), "C:\\Users\\u\\AppData\\Roaming\\testlork\\lorkctl.ini");
+    EXPECT_EQ(settingsPath("C:/tools/lorkctl.exe"), "C:\\Users\\u\\AppData\\Roaming\\testlork\\lorkctl.ini");
 }
 
 TEST(WindowsSettings, SavesRepeatedlyInACyrillicFolderWithCrlfLines) {
     TempDir dir;
     const std::string folder = dir.path() + "\\Пользователь\\Настройки";
     ScopedEnv appdata("APPDATA", folder);
-    const std::string path = settings_path("testlork.exe");
+    const std::string path = settingsPath("testlork.exe");
     SettingsFile file(path);
     LineSettings ls;
     ASSERT_EQ(file.open(ls).what, SettingsStart::Created) << path;
@@ -76,13 +76,13 @@ TEST(WindowsSettings, ReadOnlyFileIsNotReplacedAndStaleTemporariesGo) {
     // A temporary of a save whose process is gone (no process has this id).
     write_bytes(path + ".~4294967288-0", "half");
     PrivateProfile p(path);
-    p.WriteInteger("a", "k", 2);
-    SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_FALSE(p.Flush());
-    EXPECT_EQ(p.error_code(), EACCES);
+    p.writeInteger("a", "k", 2);
+    SetFileAttributesW(toWide(path).c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(p.flush());
+    EXPECT_EQ(p.errorCode(), EACCES);
     EXPECT_EQ(read_bytes(path), "[a]\r\nk=1\r\n");
-    SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_TRUE(p.Flush()) << p.error();
+    SetFileAttributesW(toWide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(p.flush()) << p.error();
     EXPECT_EQ(read_bytes(path), "[a]\r\nk=2\r\n");
     EXPECT_FALSE(std::filesystem::exists(path + ".~4294967288-0"));
 }
@@ -93,16 +93,16 @@ TEST(WindowsSettings, OldFileBesideTheProgramIsTakenOverOnceAndNotAfterADelete) 
     ASSERT_GT(n, 0u);
     const std::string name = "carry-" + std::to_string(GetCurrentProcessId()) + ".ini";
     const std::string beside =
-        Utf8((std::filesystem::path(std::wstring(self, n)).parent_path() / Wide(name)).wstring());
+        toUtf8((std::filesystem::path(std::wstring(self, n)).parent_path() / toWide(name)).wstring());
     TempDir dir;
     ScopedEnv appdata("APPDATA", dir.path());
     write_bytes(beside, "[связь]\r\nНОМЕР=42\r\n");
-    const std::string path = Join_path(settings_folder(), name);
+    const std::string path = joinPath(settingsFolder(), name);
     SettingsFile file(path);
     LineSettings ls;
     const SettingsOpenResult opened = file.open(ls);
     EXPECT_EQ(opened.what, SettingsStart::Existing);
-    EXPECT_EQ(opened.taken_from, beside);
+    EXPECT_EQ(opened.takenFrom, beside);
     file.Load_settings(ls, {});
     EXPECT_EQ(ls.adr, 42);
     // From now on the file in APPDATA is the one: the old one is not read again.
@@ -118,7 +118,7 @@ TEST(WindowsSettings, OldFileBesideTheProgramIsTakenOverOnceAndNotAfterADelete) 
     LineSettings ls3;
     const SettingsOpenResult third = fresh.open(ls3);
     EXPECT_EQ(third.what, SettingsStart::Created);
-    EXPECT_TRUE(third.taken_from.empty());
+    EXPECT_TRUE(third.takenFrom.empty());
     fresh.Load_settings(ls3, {});
     EXPECT_EQ(ls3.adr, 5);
     std::filesystem::remove(beside);
@@ -126,7 +126,7 @@ TEST(WindowsSettings, OldFileBesideTheProgramIsTakenOverOnceAndNotAfterADelete) 
 
 TEST(WindowsCalibrationLog, FolderIsAppDataAndTheTimeCarriesTheZonesBias) {
     ScopedEnv appdata("APPDATA", std::string("C:\\Users\\u\\AppData\\Roaming"));
-    EXPECT_EQ(calib::Default_path(), "C:\\Users\\u\\AppData\\Roaming\\testlork\\calibration.csv");
+    EXPECT_EQ(calib::defaultPath(), "C:\\Users\\u\\AppData\\Roaming\\testlork\\calibration.csv");
     // Bias is minutes to add to local time for UTC, daylight saving included.
     TIME_ZONE_INFORMATION tz{};
     const DWORD kind = GetTimeZoneInformation(&tz);
@@ -134,7 +134,7 @@ TEST(WindowsCalibrationLog, FolderIsAppDataAndTheTimeCarriesTheZonesBias) {
     const long off = bias < 0 ? -bias : bias;
     char want[16];
     std::snprintf(want, sizeof want, "%c%02ld:%02ld", bias <= 0 ? '+' : '-', off / 60, off % 60);
-    const std::string when = calib::Iso_local(std::time(nullptr));
+    const std::string when = calib::isoLocal(std::time(nullptr));
     ASSERT_EQ(when.size(), 25u) << when;
     EXPECT_EQ(when.substr(19), want) << when;
 }
@@ -143,7 +143,7 @@ TEST(WindowsCalibrationLog, FailedAppendSaysWhereAndWhy) {
     TempDir d;
     calib::Record r;
     r.port = "COM4";
-    const std::string err = calib::Append(d.path(), r);
+    const std::string err = calib::append(d.path(), r);
     EXPECT_NE(err.find(d.path() + ": "), std::string::npos) << err;
     EXPECT_GT(err.size(), err.find(d.path() + ": ") + d.path().size() + 4) << err;
 }
@@ -172,7 +172,7 @@ TEST(WindowsErrorWords, WordsThenTheCodeInBracketsNeverABareNumber) {
     // Not ready and invalid function (wine's codes for a vanished terminal),
     // a device that does not work, one of a USB driver's, and one no system has.
     for (const uint32_t code : {21u, 1u, 31u, 1167u, 0xDEADu}) {
-        const std::string w = Error_words(code);
+        const std::string w = errorWords(code);
         const std::string tail = "код " + std::to_string(code) + "]";
         EXPECT_EQ(w.rfind(tail), w.size() - tail.size()) << w;
         EXPECT_GT(w.find(" ["), 3u) << w;  // words before the brackets
