@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "device/line_monitor.h"
 #include "platform/base/file_io.h"
 #include "protocol/framing.h"
 #include "records/text_fields.h"
@@ -15,17 +16,8 @@ const char* columnTitle(int col) {
     return col >= 0 && col < ColCount ? titles[col] : "";
 }
 
-std::string hex(const std::vector<uint8_t>& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    s.reserve(bytes.size() * 3);
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (i) s += ' ';
-        s += digits[bytes[i] >> 4];
-        s += digits[bytes[i] & 15];
-    }
-    return s;
-}
+// The journal shows frames as the line monitor does.
+std::string hex(const std::vector<uint8_t>& bytes) { return monitor::hexText(bytes); }
 
 std::string commandText(const Entry& e) {
     const char* name = "";
