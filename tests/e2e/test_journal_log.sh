@@ -33,7 +33,9 @@ if not sim:
     sys.exit("the simulator logged no frame")
 if log != sim:
     for i in range(max(len(log), len(sim))):
-        print(i, log[i] if i < len(log) else None, sim[i] if i < len(sim) else None)
+        print(i, list(rows[i].values()) if i < len(rows) else None, sim[i] if i < len(sim) else None)
+    # Everything both programs said, for a difference seen once in a while.
+    sys.stdout.write(open(sys.argv[1], encoding="utf-8", errors="replace").read()[-4000:])
     sys.exit("the log differs from the simulator's record")
 bad = [r for r in rows if r["code"] == "6"]
 if len(bad) != 1:
