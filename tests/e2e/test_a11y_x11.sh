@@ -16,7 +16,7 @@ sim_args="--address 5 --verbose"
 . "$(dirname "$0")/x11_session.sh"
 
 start_testlork a11y ""
-wait_for 20 find_main || fail "no main window"
+wait_for 60 find_main || fail "no main window"
 wait_for 10 grep -q 'lork-sim: <-' "$work/sim.err" || fail "the activation sent nothing"
 /usr/bin/python3 "$(dirname "$0")/a11y_walk.py" "$app" "$work/sim.err" || fail "through the accessibility bus"
 wmctrl -ic "$main"

@@ -8,8 +8,8 @@ testlork=$1 sim=$2
 . "$(dirname "$0")/x11_session.sh"
 
 start_testlork about about
-wait_for 20 find_box || fail "no about box"
-wait_for 5 find_main || fail "no main window"
+wait_for 60 find_box || fail "no about box"
+wait_for 60 find_main || fail "no main window"
 [ "$(net_name "$main")" = "проверка связи ПК с прибором ЛОРК по интерфейсу RS485" ] ||
   fail "main window caption '$(net_name "$main")'"
 [ "$(net_name "$box")" = "о программе" ] || fail "about box caption '$(net_name "$box")'"

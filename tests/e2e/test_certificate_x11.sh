@@ -21,7 +21,7 @@ mkdir -p "$(dirname "$log")"
 } >"$log"
 
 start_testlork cert Button_otchet
-wait_for 30 find_box || fail "no question for the operator's name"
+wait_for 60 find_box || fail "no question for the operator's name"
 name_box=$box
 xdotool windowactivate --sync "$name_box" 2>/dev/null
 xdotool type --delay 20 "Sidorov S. S."
@@ -30,12 +30,12 @@ wait_for 10 gone "$name_box" || fail "the name question stays open"
 
 # The save dialog: its file name field has the focus; a whole path is taken.
 box=""
-wait_for 20 find_box || fail "no save dialog"
+wait_for 60 find_box || fail "no save dialog"
 xdotool windowactivate --sync "$box" 2>/dev/null
 xdotool key --clearmodifiers ctrl+a
 xdotool type --delay 10 "$work/cert.pdf"
 xdotool key --clearmodifiers Return
-wait_for 20 test -s "$work/cert.pdf" || fail "no PDF written"
+wait_for 60 test -s "$work/cert.pdf" || fail "no PDF written"
 wait_for 10 gone "$box" || fail "the save dialog stays open"
 
 text=$(pdftotext -layout "$work/cert.pdf" -)
@@ -44,7 +44,7 @@ for want in "Протокол калибровки" "ЛОРК-1" "вер. 1.07" 
 done
 grep -q "operator=Sidorov S. S." "$work/config-cert/testlork-window.ini" || fail "the name is not remembered: $(cat "$work"/config-cert/*-window.ini)"
 
-wait_for 5 find_main || fail "no main window"
+wait_for 60 find_main || fail "no main window"
 wmctrl -ic "$main"
 wait_for 10 ended || fail "the program goes on after its main window was closed"
 wait "$app"

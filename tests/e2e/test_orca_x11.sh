@@ -156,7 +156,7 @@ followed() { said "$first" | grep -A1 -- "$1" | tail -n1 | grep -q -- "$2"; }
 wait_for 60 grep -aq "SPEECH OUTPUT: 'Screen reader on.'" "$olog" || fail "Orca did not start: $(tail -n 5 "$work/orca.out")"
 export QT_ACCESSIBILITY=1 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 start_testlork orca ""
-wait_for 20 find_main || fail "no main window"
+wait_for 60 find_main || fail "no main window"
 xdotool windowactivate --sync "$main" 2>/dev/null
 hear 30 "RS485 frame" || heard_fail "the window was not presented"
 quiet

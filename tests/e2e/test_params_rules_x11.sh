@@ -12,7 +12,7 @@ sim_args="--verbose"
 writes() { grep -c -- '<- 05 10 0A 01' "$work/sim.err"; }
 
 start_testlork rules SB_izmkolstep,SB_izmkolstep
-wait_for 30 find_box || fail "no question before the write"
+wait_for 60 find_box || fail "no question before the write"
 [ "$(net_name "$box")" = "параметры" ] || fail "the box is $(net_name "$box")"
 grep -q -- '<- 05 03 0A 00 00 08' "$work/sim.err" || fail "the window read no parameters at its activation"
 first=$box
@@ -21,7 +21,7 @@ xdotool key --clearmodifiers Return
 wait_for 5 gone "$first" || fail "the question stays open after Return"
 
 box=""
-wait_for 10 find_box || fail "no question the second time"
+wait_for 60 find_box || fail "no question the second time"
 [ "$(writes)" -eq 0 ] || fail "written although the answer was the default"
 xdotool windowactivate --sync "$box" 2>/dev/null
 xdotool key --clearmodifiers Tab space
@@ -29,7 +29,7 @@ wait_for 5 gone "$box" || fail "the second question stays open"
 wait_for 5 grep -q -- '-> 05 90 03' "$work/sim.err" || fail "the value did not go out, or was not refused: $(tail -n3 "$work/sim.err")"
 grep -q -- '<- 05 10 0A 01 00 01 02 00 02' "$work/sim.err" || fail "N went out otherwise than as typed"
 
-wait_for 5 find_main || fail "no main window"
+wait_for 60 find_main || fail "no main window"
 wmctrl -ic "$main"
 wait_for 10 ended || fail "the program goes on after its main window was closed"
 echo "ok: asked in a real box, Return kept the value back, the other button wrote it"

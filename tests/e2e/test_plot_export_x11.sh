@@ -14,7 +14,7 @@ wait_for 20 window_with _NET_WM_NAME '"график"' || fail "no plot window"
 plot=$found
 # "в CSV..." in the window's top row.
 xdotool mousemove --window "$plot" 389 22 click 1
-wait_for 10 find_box || fail "no save dialog"
+wait_for 60 find_box || fail "no save dialog"
 wait_for 5 test "$(xdotool getactivewindow 2>/dev/null)" = "$box" || xdotool windowactivate --sync "$box"
 xdotool type --delay 20 "$work/plot.csv"
 xdotool key --clearmodifiers Return
@@ -27,7 +27,7 @@ line=$(sed -n 2p "$work/plot.csv")
 [[ $line =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:.]+[+-][0-9]{2}:[0-9]{2},[0-9]+\.[0-9]{3},[0-9]+\.[0-9]{3}$ ]] ||
   fail "reading line: $line"
 
-wait_for 5 find_main || fail "no main window"
+wait_for 60 find_main || fail "no main window"
 wmctrl -ic "$main"
 wait_for 5 ended || fail "the program goes on after its main window was closed"
 echo "ok: $(($(wc -l <"$work/plot.csv") - 1)) readings saved through the dialog"

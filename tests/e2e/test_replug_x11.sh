@@ -49,7 +49,7 @@ replug() {
   log="$work/log-$via.csv"
   plug || fail "$via: lork-sim gave no line"
   pty=$port start_testlork "$via" "" --log "$log"
-  wait_for 30 find_main || fail "$via: no main window"
+  wait_for 60 find_main || fail "$via: no main window"
   wait_for 20 grep -q '^11,' "$log" || fail "$via: the activation did not read the instrument"
   for cycle in 1 2; do
     before=$(answered)
@@ -57,7 +57,7 @@ replug() {
     wait_for 20 more_than "$before" || fail "$via cycle $cycle: \"пуск\" does not poll"
     failures=$(port_failures) silent=$(no_replies)
     pull
-    wait_for 20 find_box || fail "$via cycle $cycle: no message box for the dead line"
+    wait_for 60 find_box || fail "$via cycle $cycle: no message box for the dead line"
     boxes=0
     # Each box closed gives the window back; the activation that follows
     # meets the same failure and must not raise a box of its own.

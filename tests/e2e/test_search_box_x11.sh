@@ -13,7 +13,7 @@ wait_for 5 test "$(xdotool getactivewindow 2>/dev/null)" = "$box" || xdotool win
 xdotool key --clearmodifiers Return
 wait_for 5 gone "$box" || fail "the message box stays open after Return"
 
-wait_for 5 find_main || fail "no main window"
+wait_for 60 find_main || fail "no main window"
 wmctrl -ic "$main"
 wait_for 5 ended || fail "the program goes on after its main window was closed"
 wait "$app"
