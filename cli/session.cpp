@@ -103,7 +103,7 @@ uint8_t Session::exchange(uint8_t func, uint16_t start, uint16_t kol, const std:
 
 uint8_t Session::exchangeOnce(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values) {
     // Nobody listens to the exchanges here: a failure is told by require().
-    return core_.dev.Transact(func, start, kol, values, lork::FailureReport::None);
+    return core_.dev.transact(func, start, kol, values, lork::FailureReport::None);
 }
 
 void Session::require(uint8_t kod) {

@@ -70,8 +70,8 @@ struct SweepClock {
 // Lets the message window show each rate Find_scor tries, while it lives.
 struct RateWatch {
     lork::Device& dev;
-    RateWatch(lork::Device& d, std::function<void(int32_t)> fn) : dev(d) { dev.on_rate_try = std::move(fn); }
-    ~RateWatch() { dev.on_rate_try = nullptr; }
+    RateWatch(lork::Device& d, std::function<void(int32_t)> fn) : dev(d) { dev.onRateTry = std::move(fn); }
+    ~RateWatch() { dev.onRateTry = nullptr; }
     RateWatch(const RateWatch&) = delete;
     RateWatch& operator=(const RateWatch&) = delete;
 };

@@ -23,7 +23,7 @@ constexpr std::string_view k_wttc = " WTTC";
 
 // Defaults of keys missing from the file; they differ from the built-in
 // defaults of LineSettings (address 1 here, 5 there; period index 2 here, 1 there).
-constexpr int32_t def_adr = 1;
+constexpr int32_t defAdr = 1;
 constexpr int32_t def_scor = 9600;
 constexpr int32_t def_parity = 0;
 constexpr int32_t def_stopbit = 1;
@@ -60,8 +60,8 @@ SettingsLoadResult SettingsFile::Load_settings(LineSettings& ls,
 
         // Out-of-range values would index past found_scor, the parity texts
         // and the period table: take the missing-key defaults for them.
-        const int32_t adr = p.readInteger(s, k_adr, def_adr);
-        ls.adr = uint8_t(adr >= 1 && adr <= 247 ? adr : def_adr);
+        const int32_t adr = p.readInteger(s, k_adr, defAdr);
+        ls.adr = uint8_t(adr >= 1 && adr <= 247 ? adr : defAdr);
         ls.scor = p.readInteger(s, k_scor, def_scor);
         ls.scor_code = Scor_to_code(ls.scor);
         const int32_t parity = p.readInteger(s, k_parity, def_parity);

@@ -289,7 +289,7 @@ TEST(ReplyChecks, MalformedRepliesAreRefusedWhole) {
             DeviceRig r;  // the good reply decodes: the rig can tell a change
             r.script = {with_crc(q.body)};
             const std::string before = snapshot(r.st);
-            EXPECT_EQ(r.core.dev.Transact(q.func, q.start, q.kol, values), KOD_OK) << int(q.func);
+            EXPECT_EQ(r.core.dev.transact(q.func, q.start, q.kol, values), KOD_OK) << int(q.func);
             if (q.func != 16) {
                 EXPECT_NE(snapshot(r.st), before) << int(q.func);
             }
@@ -299,7 +299,7 @@ TEST(ReplyChecks, MalformedRepliesAreRefusedWhole) {
             const auto reply = with_crc(m.change(q.body));
             r.script = {reply};
             const std::string before = snapshot(r.st);
-            EXPECT_EQ(r.core.dev.Transact(q.func, q.start, q.kol, values), KOD_ECHO) << int(q.func) << " " << m.what;
+            EXPECT_EQ(r.core.dev.transact(q.func, q.start, q.kol, values), KOD_ECHO) << int(q.func) << " " << m.what;
             EXPECT_EQ(snapshot(r.st), before) << int(q.func) << " " << m.what;
             const auto request = q.func == 16 ? rtu::writeRequest(5, q.start, values)
                                               : rtu::readRequest(5, q.func, q.start, q.kol);
@@ -434,7 +434,7 @@ TEST(FoundScor, AGoodExchangeRecordsTheAddressAskedAtTheLinesRate) {
         DeviceRig r;
         r.script = {c.reply};
         r.core.link.Port_open("COM1", c.line_baud, 0, 1, 8);
-        r.core.dev.Transact(3, 0x0800, 1);
+        r.core.dev.transact(3, 0x0800, 1);
         EXPECT_EQ(r.st.found_scor[5], c.at5) << c.what;
         EXPECT_EQ(r.st.found_scor[9], c.at9) << c.what;
         EXPECT_EQ(r.st.ls.scor_code, 2) << c.what;
