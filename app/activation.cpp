@@ -28,7 +28,7 @@ void TFglav::FormActivate() {
         if (core().dev.Read_adr() == 0) {
             // An address outside the table has no entry to record (the polling
             // tick then treats it as one with no known rate).
-            lork::set_found_scor(st().found_scor, ls.adr, ls.scor_code);
+            lork::setFoundScor(st().found_scor, ls.adr, ls.scor_code);
             parts_->readings->Opros_all();
             parts_->readings->Ed_nameClick();
             parts_->readings->Ed_versionClick();
@@ -52,8 +52,8 @@ void TFglav::Show_line_panels() {
     setStatusPanelText(0, " Порт: " + QString::fromStdString(lork::portShown(ls.port_name)));
     setStatusPanelText(1, " Адрес: " + QString::number(ls.adr));
     setStatusPanelText(2, " Скорость: " + QString::number(ls.scor));
-    setStatusPanelText(3, " паритет: " + QString::fromUtf8(ls.parity < lork::parity_texts.size()
-                                                                ? lork::parity_texts[ls.parity]
+    setStatusPanelText(3, " паритет: " + QString::fromUtf8(ls.parity < lork::parityTexts.size()
+                                                                ? lork::parityTexts[ls.parity]
                                                                 : ""));
     setStatusPanelText(4, " стопбит:" + QString::number(ls.stopbit));
 }

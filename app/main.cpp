@@ -159,11 +159,11 @@ int main(int argc, char* argv[]) {
     if (cli.isSet(portOpt)) {
         const std::string path = cli.value(portOpt).toStdString();
         platform.own_ports.push_back(path);
-        platform.forced_port = path;
+        platform.forcedPort = path;
     }
     if (!demo_port.isEmpty()) {
         platform.own_ports.push_back(demo_port.toStdString());
-        platform.forced_port = demo_port.toStdString();
+        platform.forcedPort = demo_port.toStdString();
     }
 
     TFglav Fglav(std::move(platform));

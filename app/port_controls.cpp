@@ -18,7 +18,7 @@ PortControls::PortControls(PageHost& host, Controls controls, WindowPlatform& pl
       port_list_(std::move(platform.ports)),
       own_ports_(std::move(platform.own_ports)),
       list_ports_(std::move(platform.list_ports)),
-      forced_port_(std::move(platform.forced_port)) {
+      forced_port_(std::move(platform.forcedPort)) {
     setObjectName(QStringLiteral("PortControls"));
     port_list_.insert(port_list_.end(), own_ports_.begin(), own_ports_.end());
     c_.UpDown_adr->setRange(1, 247);

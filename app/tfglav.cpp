@@ -216,7 +216,7 @@ void TFglav::connectControls() {
     connect(ui->N_pokazania, &QAction::triggered, this, [this] { N_pokazaniaClick(); });
     connect(ui->N_params, &QAction::triggered, this, [this] { N_paramsClick(); });
     connect(ui->N_calibr, &QAction::triggered, this, [this] { N_calibrClick(); });
-    connect(ui->N_keep_polling, &QAction::toggled, this, [this](bool on) { ls().keep_polling = on; });
+    connect(ui->N_keep_polling, &QAction::toggled, this, [this](bool on) { ls().keepPolling = on; });
     connect(ui->N_spravka, &QAction::triggered, this, [this] { N_spravkaClick(); });
     connect(ui->N_about, &QAction::triggered, this, [this] { N_aboutClick(); });
     connect(parts_->Timer_system, &QTimer::timeout, this, [this] { Timer_systemTimer(); });
@@ -300,7 +300,7 @@ void TFglav::ToolButton11Click() { ui->PageControl1->setCurrentIndex(2); }
 void TFglav::N_pokazaniaClick() { ToolButton10Click(); }
 void TFglav::N_paramsClick() { ToolButton9Click(); }
 void TFglav::N_calibrClick() { ToolButton11Click(); }
-void TFglav::Show_keep_polling() { ui->N_keep_polling->setChecked(ls().keep_polling); }
+void TFglav::Show_keep_polling() { ui->N_keep_polling->setChecked(ls().keepPolling); }
 
 void TFglav::N_closeClick() { close(); }
 void TFglav::N_close1Click() { close(); }

@@ -39,7 +39,7 @@ TFMsetup::TFMsetup(TFglav& fglav, const std::string& path, QWidget* parent)
     } catch (const lork::ProbeAborted&) {
         // Key X cut the probe short: nothing learnt, nothing said.
     }
-    if (lork::adr_in_table(st.ls.adr)) st.found_scor[st.ls.adr] = code;
+    if (lork::adrInTable(st.ls.adr)) st.found_scor[st.ls.adr] = code;
 }
 
 TFMsetup::~TFMsetup() {
@@ -48,14 +48,14 @@ TFMsetup::~TFMsetup() {
 
 void TFMsetup::Load_settings() {
     const lork::SettingsLoadResult r = ini_.Load_settings(fglav_.ls(), fglav_.ports().portList());
-    fglav_.ports().showLineSettings(r.port_index ? int(*r.port_index) : -1);
+    fglav_.ports().showLineSettings(r.portIndex ? int(*r.portIndex) : -1);
     fglav_.Show_keep_polling();
 }
 
 bool TFMsetup::Save_settings(bool full) {
     if (full) {
         const auto t = fglav_.timeouts().Edited_timeouts();
-        ini_.saved_timeouts = {t[0], t[1], t[2], t[3], t[4]};
+        ini_.savedTimeouts = {t[0], t[1], t[2], t[3], t[4]};
     }
     if (ini_.Save_settings(fglav_.ls(), full)) return true;
     fglav_.message(QString::fromStdString(ini_.error()));

@@ -19,7 +19,7 @@ struct WindowPlatform {
     std::function<void(const QString&)> message;  // modal message; empty: a message box
     std::function<bool(int)> keys;               // async key state; empty: never pressed
     std::function<QDateTime()> now;              // wall clock; empty: the system's
-    std::string forced_port;                     // a port given on the command line
+    std::string forcedPort;                     // a port given on the command line
     // The system's ports as it lists them now, read each time the port box
     // opens; empty: the list stays as at start.
     std::function<std::vector<std::string>()> list_ports;

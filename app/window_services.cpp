@@ -177,7 +177,7 @@ void TFglav::Show_tuda_suda(const lork::ExchangeRecord& rec) {
     // The overview's exchanges are of other addresses, shown in its own window.
     if (rec.probe || rec.fault == lork::PortFault::Setup || rec.command == lork::Command::Overview) return;
     const auto hex = [](const std::vector<uint8_t>& b) {
-        return QString::fromStdString(lork::Hex_bytes(b.data(), unsigned(b.size())));
+        return QString::fromStdString(lork::hexBytes(b.data(), unsigned(b.size())));
     };
     QString tuda = rec.request.empty() ? QStringLiteral("нет сообщений") : hex(rec.request);
     QString suda = rec.reply.empty() ? QStringLiteral("нет ответа")
@@ -190,7 +190,7 @@ void TFglav::Show_tuda_suda(const lork::ExchangeRecord& rec) {
 void TFglav::Show_result(const lork::ExchangeRecord& rec) {
     if (rec.kod_rez == 0 || rec.report == lork::FailureReport::None) return;
     std::string text = lork::Kod_text(rec.kod_rez);
-    if (!rec.reply.empty()) text += " принято: " + lork::Hex_bytes(rec.reply.data(), unsigned(rec.reply.size()));
+    if (!rec.reply.empty()) text += " принято: " + lork::hexBytes(rec.reply.data(), unsigned(rec.reply.size()));
     if (rec.report == lork::FailureReport::Box)
         message(QString::fromStdString(text));
     else

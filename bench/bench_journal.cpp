@@ -22,7 +22,7 @@ lork::ExchangeRecord Typical(int i, size_t replyLen) {
     r.lastByteUs = r.writeUs + 30000 + i % 7000;
     r.kod_rez = i % 50 == 0 ? 11 : 0;  // one exchange in fifty fails
     r.command = lork::Command::Polling;
-    r.command_run = uint64_t(i / 6);
+    r.commandRun = uint64_t(i / 6);
     return r;
 }
 

@@ -58,8 +58,8 @@ int cmdRead(const Options& o) {
                     lork::portShown(st.ls.port_name).c_str(),
                     unsigned(st.ls.adr), int(st.ls.scor), parityName(st.ls.parity).c_str(), unsigned(st.ls.stopbit));
         std::printf("%s", liveLines(st, ci).c_str());
-        std::printf("калибровка: 0 %% = %s, 100 %% = %s; с ПК %s\n", lork::pages::pulses_text(d.cal0).c_str(),
-                    lork::pages::pulses_text(d.cal100).c_str(), d.cal_enable ? "разрешена" : "запрещена");
+        std::printf("калибровка: 0 %% = %s, 100 %% = %s; с ПК %s\n", lork::pulsesText(d.cal0).c_str(),
+                    lork::pulsesText(d.cal100).c_str(), d.cal_enable ? "разрешена" : "запрещена");
     }
     return ST_OK;
 }

@@ -26,9 +26,9 @@ bool loadSettingsDefaults(lork::LineSettings& ls) {
     // The window takes "ПОРТ" only when the system lists it; here it is the
     // default whatever it names, as --port would be.
     const lork::PrivateProfile profile(path);
-    const std::string port = profile.readString(lork::SettingsFile::section_link, "ПОРТ", ls.port_name);
+    const std::string port = profile.readString(lork::SettingsFile::sectionLink, "ПОРТ", ls.port_name);
     file.Load_settings(ls, {port}, port);
-    return !profile.readString(lork::SettingsFile::section_link, "ПОРТ", "").empty();
+    return !profile.readString(lork::SettingsFile::sectionLink, "ПОРТ", "").empty();
 }
 
 namespace {

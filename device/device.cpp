@@ -27,7 +27,7 @@ uint32_t withLow(uint32_t v, uint16_t lo) { return (v & 0xFFFF0000u) | lo; }
 
 // The reply has the form the request asks for (after the common checks).
 bool formed(const ExchangeBuffers& ex, uint8_t func, uint16_t kol) {
-    return Reply_form_ok(&ex.paket_suda[1], ex.len_suda, func, kol);
+    return replyFormOk(&ex.paket_suda[1], ex.len_suda, func, kol);
 }
 
 // The count of bits the request in paket_tuda asked for with func; 0 when
@@ -69,7 +69,7 @@ void Device::publish(uint8_t kod, bool probe, FailureReport report) {
     rec.command = feed_.command();
     rec.probe = probe;
     rec.report = probe ? FailureReport::None : report;
-    rec.command_run = feed_.commandRun();
+    rec.commandRun = feed_.commandRun();
     feed_.publish(rec);
 }
 
@@ -80,7 +80,7 @@ void Device::publish(uint8_t kod, bool probe, FailureReport report) {
 // which a read of the rate register does not change.
 void Device::rememberRate() {
     const uint8_t code = Scor_to_code(link_.port().config().baud);
-    if (code != 0) set_found_scor(st_.found_scor, st_.ex.paket_tuda[1], code);
+    if (code != 0) setFoundScor(st_.found_scor, st_.ex.paket_tuda[1], code);
 }
 
 uint8_t Device::transact(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values,
@@ -143,7 +143,7 @@ void Device::Zapros_write(uint16_t start, uint16_t kol, const std::vector<uint16
 
 uint8_t Device::Otvet_fn1() {
     const auto& ex = st_.ex;
-    if (int c = Common_checks(ex, st_.ls.adr, reg::ReadCoils); c >= 0) return uint8_t(c);
+    if (int c = commonChecks(ex, st_.ls.adr, reg::ReadCoils); c >= 0) return uint8_t(c);
     const uint16_t kol = bitsAsked(ex, reg::ReadCoils);
     if (kol == 0 || !formed(ex, reg::ReadCoils, kol)) return KOD_ECHO;
     const uint8_t d = ex.paket_suda[4];
@@ -162,7 +162,7 @@ uint8_t Device::Otvet_fn1() {
 
 uint8_t Device::Otvet_fn2() {
     const auto& ex = st_.ex;
-    if (int c = Common_checks(ex, st_.ls.adr, reg::ReadDiscreteInputs); c >= 0) return uint8_t(c);
+    if (int c = commonChecks(ex, st_.ls.adr, reg::ReadDiscreteInputs); c >= 0) return uint8_t(c);
     const uint16_t kol = bitsAsked(ex, reg::ReadDiscreteInputs);
     if (kol == 0 || !formed(ex, reg::ReadDiscreteInputs, kol)) return KOD_ECHO;
     const uint8_t d = ex.paket_suda[4];
@@ -178,7 +178,7 @@ uint8_t Device::Otvet_fn2() {
 
 uint8_t Device::Otvet_fn3(uint16_t start, uint16_t kol) {
     const auto& ex = st_.ex;
-    if (int c = Common_checks(ex, st_.ls.adr, reg::ReadHoldingRegisters); c >= 0) return uint8_t(c);
+    if (int c = commonChecks(ex, st_.ls.adr, reg::ReadHoldingRegisters); c >= 0) return uint8_t(c);
     if (!formed(ex, reg::ReadHoldingRegisters, kol)) return KOD_ECHO;
     auto& ls = st_.ls;
     auto& dv = st_.dev;
@@ -226,7 +226,7 @@ uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
     const auto& ex = st_.ex;
     // A reply found by the second search is still a complete, checked reply,
     // so it is decoded like any other.
-    if (int c = Common_checks(ex, st_.ls.adr, reg::ReadInputRegisters); c >= 0) return uint8_t(c);
+    if (int c = commonChecks(ex, st_.ls.adr, reg::ReadInputRegisters); c >= 0) return uint8_t(c);
     if (!formed(ex, reg::ReadInputRegisters, kol)) return KOD_ECHO;
     // The text is what the byte count announces, which is what was asked.
     if (kol > 0) dv.reg_text.assign(reinterpret_cast<const char*>(&ex.paket_suda[4]), ex.paket_suda[3]);
@@ -240,7 +240,7 @@ uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
         // The text registers' words live in reg_text; the gaps between the
         // texts are read with them.
         if (!r || r->form == reg::Form::Text) {
-            if (at < reg::name || at > reg::ci_textLast) result = KOD_ILLEGAL_ADR;
+            if (at < reg::name || at > reg::ciTextLast) result = KOD_ILLEGAL_ADR;
             continue;
         }
         const auto low = uint8_t(reg::wordValue(*r, value));
@@ -269,7 +269,7 @@ uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
 
 uint8_t Device::Otvet_fn16(uint16_t start, uint16_t kol) {
     const auto& ex = st_.ex;
-    if (int c = Common_checks(ex, st_.ls.adr, reg::WriteMultipleRegisters); c >= 0) return uint8_t(c);
+    if (int c = commonChecks(ex, st_.ls.adr, reg::WriteMultipleRegisters); c >= 0) return uint8_t(c);
     if (!formed(ex, reg::WriteMultipleRegisters, kol)) return KOD_ECHO;
     const auto& p = ex.paket_suda;
     if (p[3] * 256 + p[4] != start || p[5] * 256 + p[6] != kol) return KOD_ECHO;

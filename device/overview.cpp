@@ -68,7 +68,7 @@ std::string addressListText(const std::vector<uint8_t>& adrs) {
 std::vector<uint8_t> foundAddresses(const FoundScor& found) {
     std::vector<uint8_t> out;
     for (unsigned a = 1; a <= 247; ++a)
-        if (found_scor_at(found, a) != 0) out.push_back(uint8_t(a));
+        if (foundScorAt(found, a) != 0) out.push_back(uint8_t(a));
     return out;
 }
 

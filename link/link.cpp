@@ -298,8 +298,8 @@ void Link::clearSuda() {
     auto& ex = st_.ex;
     ex.len_suda = 0;
     ex.rx_status = 0;
-    ex.gateway_exc = 0;
-    ex.whole_frame = false;
+    ex.gatewayExc = 0;
+    ex.wholeFrame = false;
     ex.paket_suda[0] = 0;
     std::fill(ex.paket_suda.begin() + 1, ex.paket_suda.begin() + 33, uint8_t(0x2E));
 }
@@ -333,8 +333,8 @@ bool Link::receiveFrame(size_t restMax) {
     // No wait at all: the gateway delivered the frame in one piece.
     const size_t got = readUnder(&ex.paket_suda[2], std::min(restMax, kReplyMax), {}).got;
     ex.len_suda = uint8_t(got + 1);
-    ex.gateway_exc = port_.gatewayException();
-    ex.whole_frame = true;
+    ex.gatewayExc = port_.gatewayException();
+    ex.wholeFrame = true;
     return true;
 }
 

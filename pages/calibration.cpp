@@ -92,7 +92,7 @@ void CalibrationPage::Read_cal_enable() {
 
 void CalibrationPage::Show_cal_CI() {
     if (host_.exchange(reg::ReadInputRegisters, reg::ciText, reg::ciCount, {}, FailureReport::Box) != 0) return;
-    const auto pairs = pages::ci_pairs(host_.core().st.dev.reg_text);
+    const auto pairs = lork::ciPairs(host_.core().st.dev.reg_text);
     QLineEdit* fields[] = {pc->Ecal_CI4, pc->Ecal_CI3, pc->Ecal_CI2, pc->Ecal_CI1};
     for (size_t i = 0; i < 4; ++i) fields[i]->setText(qs(cp1251ToDisplay(pairs[i])));
 }
@@ -102,7 +102,7 @@ void CalibrationPage::Cal_read_stored(bool hundred) {
     if (host_.exchange(reg::ReadHoldingRegisters, h.reg, 2) != 0) return;
     const uint32_t v = host_.core().st.dev.*h.stored;
     stored_[hundred] = v;
-    const pages::CalViews views = pages::cal_views(v);
+    const lork::CalViews views = lork::calViews(v);
     h.hi->setText(qs(views.hi));
     h.lo->setText(qs(views.lo));
     h.dec->setText(qs(views.dec));
@@ -118,8 +118,8 @@ void CalibrationPage::Cal_measure(bool hundred) {
     const CalHalf h = Cal_half(hundred);
     const auto& dev = host_.core().st.dev;
     if (host_.exchange(reg::ReadInputRegisters, reg::izm_imp, 2) == 0) {
-        const pages::CalViews views = pages::cal_views(dev.izm_imp);
-        h.new_dec->setText(qs(pages::pulses_text(dev.izm_imp)));
+        const lork::CalViews views = lork::calViews(dev.izm_imp);
+        h.new_dec->setText(qs(lork::pulsesText(dev.izm_imp)));
         h.new_hi->setText(qs(views.hi));
         h.new_lo->setText(qs(views.lo));
         measured_[hundred] = host_.core().dev.Read_izm() == 0;
@@ -149,7 +149,7 @@ void CalibrationPage::Cal_save(bool hundred) {
         if (!(write_anyway_ ? write_anyway_(question) : Ask_write_anyway(question))) return;
     }
     Read_cal_enable();
-    const std::vector<uint16_t> values{pages::high_word(imp), pages::low_word(imp)};
+    const std::vector<uint16_t> values{lork::highWord(imp), lork::lowWord(imp)};
     if (host_.exchange(reg::WriteMultipleRegisters, h.reg, 2, values, FailureReport::Box) == 0) {
         pc->ST_otvet->setText(QString::fromUtf8(h.ok_text));
         Log_write(hundred, imp, proc, znach, doubt);

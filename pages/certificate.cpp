@@ -22,7 +22,7 @@ QString esc(const std::string& s) { return esc(QString::fromStdString(s)); }
 
 // A pulse count as the calibration page shows it: decimal, then both words.
 QString Pulses(uint32_t v) {
-    const CalViews w = cal_views(v);
+    const CalViews w = calViews(v);
     return QString::fromStdString(w.dec + "<br><small>" + w.hi + " " + w.lo + "</small>");
 }
 

@@ -22,7 +22,7 @@ QString Localised(const std::string& text) {
     return t;
 }
 
-QString Number_text(double v) { return Localised(Number_format(v, '.')); }
+QString Number_text(double v) { return Localised(numberFormat(v, '.')); }
 
 QString Long_time_text(const QTime& t) {
     const QLocale loc;
@@ -53,6 +53,6 @@ QString Write_whole_file(const QString& path, const QByteArray& data) {
 
 int PageHost::chosenItem(const QComboBox* box) {
     const int i = box->currentIndex();
-    if (i < 0) message(QString::fromUtf8(lork::pages::msg_not_number));
+    if (i < 0) message(QString::fromUtf8(lork::msgNotNumber));
     return i;
 }

@@ -25,7 +25,7 @@ QString num(int v) { return QString::number(v); }
 // send. Typing goes through prefixes of what the operator means ("3" and "30"
 // on the way to "300"), so when the text ends up refused the value falls
 // back to the one the program last put into the edit: no prefix stays.
-void follow_edit(const QLineEdit* edit, const pages::Taken& t, uint8_t& value, uint8_t& given) {
+void follow_edit(const QLineEdit* edit, const lork::Taken& t, uint8_t& value, uint8_t& given) {
     if (t.refusal) {
         value = given;
         return;
@@ -36,7 +36,7 @@ void follow_edit(const QLineEdit* edit, const pages::Taken& t, uint8_t& value, u
 
 // Shows a page value in its edit, unless the edit holds a refused text: that
 // stays as the operator typed it.
-void show_unless_refused(QLineEdit* edit, const pages::Taken& now, uint8_t value) {
+void show_unless_refused(QLineEdit* edit, const lork::Taken& now, uint8_t value) {
     if (!now.refusal) edit->setText(num(value));
 }
 }  // namespace
@@ -130,7 +130,7 @@ QString ParametersPage::Written_text(uint16_t address, uint16_t value) const {
     case reg::kol_step: return QStringLiteral("N = %1").arg(value);
     case reg::por_step: return QStringLiteral("U = %1").arg(value);
     case reg::adr: return QStringLiteral("адрес = %1").arg(value);
-    case reg::scor_code: return QStringLiteral("скорость = %1").arg(pages::rate_of(uint8_t(value)));
+    case reg::scor_code: return QStringLiteral("скорость = %1").arg(lork::rateOf(uint8_t(value)));
     case reg::parity:
         return QStringLiteral("паритет = ") +
                (value < pp->CBint_parity->count() ? pp->CBint_parity->itemText(value) : QString::number(value));
@@ -170,13 +170,13 @@ void ParametersPage::Params_note(const ExchangeRecord& rec) {
 }
 
 bool ParametersPage::Params_rules_kept(unsigned written, long value) {
-    pages::StepParams after;
+    lork::StepParams after;
     if (host_.core().st.ls.adr == known_adr_) after = known_;
-    if (written == pages::STEP_RES) after.res = value;
-    if (written == pages::STEP_KOL_STEP) after.kol_step = value;
-    if (written == pages::STEP_POR_STEP) after.por_step = value;
+    if (written == lork::STEP_RES) after.res = value;
+    if (written == lork::STEP_KOL_STEP) after.kol_step = value;
+    if (written == lork::STEP_POR_STEP) after.por_step = value;
     std::string broken;
-    for (const std::string& b : pages::Broken_rules(after, written)) broken += (broken.empty() ? "" : " ") + b;
+    for (const std::string& b : lork::brokenRules(after, written)) broken += (broken.empty() ? "" : " ") + b;
     if (broken.empty()) return true;
     const QString question = QString::fromStdString(broken) + QStringLiteral(" Записать всё равно?");
     return write_anyway_ ? write_anyway_(question) : Ask_write_anyway(question);
@@ -234,7 +234,7 @@ void ParametersPage::SB_izmresClick() {
     if (i < 0) return;
     const auto v = Str_to_int(pp->CBust_res->itemText(i));
     if (!v) return;
-    if (!Params_rules_kept(pages::STEP_RES, *v)) return;
+    if (!Params_rules_kept(lork::STEP_RES, *v)) return;
     if (!Params_write(reg::res, uint16_t(*v))) return;
     ust_res_ = uint8_t(*v);  // the item's number, whatever path selected it
     host_.core().st.dev.res = ust_res_;
@@ -243,9 +243,9 @@ void ParametersPage::SB_izmresClick() {
 }
 
 void ParametersPage::SB_izmkolstepClick() {
-    const pages::Taken t = pages::take_byte(Str_to_int(pp->Eust_kol_step->text()));
+    const lork::Taken t = lork::takeByte(Str_to_int(pp->Eust_kol_step->text()));
     if (Params_refused(t.refusal)) return;
-    if (!Params_rules_kept(pages::STEP_KOL_STEP, t.value)) return;
+    if (!Params_rules_kept(lork::STEP_KOL_STEP, t.value)) return;
     ust_kol_step_ = uint8_t(t.value);
     if (!Params_write(reg::kol_step, t.value)) return;
     pp->Eust_kol_step->setText(num(ust_kol_step_));
@@ -253,9 +253,9 @@ void ParametersPage::SB_izmkolstepClick() {
 }
 
 void ParametersPage::SB_izmporstepClick() {
-    const pages::Taken t = pages::take_byte(Str_to_int(pp->Eust_por_step->text()));
+    const lork::Taken t = lork::takeByte(Str_to_int(pp->Eust_por_step->text()));
     if (Params_refused(t.refusal)) return;
-    if (!Params_rules_kept(pages::STEP_POR_STEP, t.value)) return;
+    if (!Params_rules_kept(lork::STEP_POR_STEP, t.value)) return;
     ust_por_step_ = uint8_t(t.value);
     if (!Params_write(reg::por_step, t.value)) return;
     pp->Ecur_porstep->setText(num(ust_por_step_));
@@ -263,7 +263,7 @@ void ParametersPage::SB_izmporstepClick() {
 }
 
 void ParametersPage::SBint_write_sysnumClick() {
-    const pages::Taken t = pages::take_address(Str_to_int(pp->Eint_sysnum->text()));
+    const lork::Taken t = lork::takeAddress(Str_to_int(pp->Eint_sysnum->text()));
     if (Params_refused(t.refusal)) return;
     int_sysnum_ = uint8_t(t.value);
     if (!Params_write(reg::adr, int_sysnum_)) return;
@@ -310,15 +310,15 @@ void ParametersPage::CBust_resChange() {
 }
 
 void ParametersPage::Eust_kol_stepChange() {
-    follow_edit(pp->Eust_kol_step, pages::take_byte(Str_to_int(pp->Eust_kol_step->text())), ust_kol_step_,
+    follow_edit(pp->Eust_kol_step, lork::takeByte(Str_to_int(pp->Eust_kol_step->text())), ust_kol_step_,
                 ust_kol_step_given_);
 }
 void ParametersPage::Eust_por_stepChange() {
-    follow_edit(pp->Eust_por_step, pages::take_byte(Str_to_int(pp->Eust_por_step->text())), ust_por_step_,
+    follow_edit(pp->Eust_por_step, lork::takeByte(Str_to_int(pp->Eust_por_step->text())), ust_por_step_,
                 ust_por_step_given_);
 }
 void ParametersPage::Eint_sysnumChange() {
-    follow_edit(pp->Eint_sysnum, pages::take_address(Str_to_int(pp->Eint_sysnum->text())), int_sysnum_,
+    follow_edit(pp->Eint_sysnum, lork::takeAddress(Str_to_int(pp->Eint_sysnum->text())), int_sysnum_,
                 int_sysnum_given_);
 }
 
@@ -338,7 +338,7 @@ void ParametersPage::UpDown_int_adrChangingEx(bool&, int newValue) {
 }
 
 void ParametersPage::Params_show_pauses(uint8_t code) {
-    const pages::Pauses p = pages::pauses_for(code);
+    const lork::Pauses p = lork::pausesFor(code);
     pp->Enastr_tout_bytes->setText(num(int(p.bytes)));
     pp->Enastr_tout_before->setText(num(int(p.before)));
     pp->Enastr_tout_after->setText(num(int(p.after)));
@@ -359,15 +359,15 @@ void ParametersPage::TabSheet2Show() {
     pp->Ecur_kolstep->setText(num(dev.kol_step));
     pp->Ecur_porstep->setText(num(dev.por_step));
     pp->CBust_res->setCurrentIndex(ust_res_ - 5);
-    show_unless_refused(pp->Eust_kol_step, pages::take_byte(Str_to_int(pp->Eust_kol_step->text())), ust_kol_step_);
-    show_unless_refused(pp->Eust_por_step, pages::take_byte(Str_to_int(pp->Eust_por_step->text())), ust_por_step_);
+    show_unless_refused(pp->Eust_kol_step, lork::takeByte(Str_to_int(pp->Eust_kol_step->text())), ust_kol_step_);
+    show_unless_refused(pp->Eust_por_step, lork::takeByte(Str_to_int(pp->Eust_por_step->text())), ust_por_step_);
     pp->CBint_scor->setCurrentIndex(int_scor_ - 1);
     pp->CBint_parity->setCurrentIndex(int_parity_);
     pp->CBint_stopbit->setCurrentIndex(int_stopbit_ - 1);
-    show_unless_refused(pp->Eint_sysnum, pages::take_address(Str_to_int(pp->Eint_sysnum->text())), int_sysnum_);
+    show_unless_refused(pp->Eint_sysnum, lork::takeAddress(Str_to_int(pp->Eint_sysnum->text())), int_sysnum_);
     pp->Eint_cur_parity->setText(num(ls.parity));
     pp->Eint_cur_stopbit->setText(num(ls.stopbit));
-    pp->Eint_cur_scor->setText(num(pages::rate_of(ls.scor_code)));
+    pp->Eint_cur_scor->setText(num(lork::rateOf(ls.scor_code)));
     pp->Eint_cur_sysnum->setText(num(ls.adr));
     Params_show_pauses(ls.scor_code);
     host_.showInfo();

@@ -106,7 +106,7 @@ private:
     uint8_t int_sysnum_given_ = 1;
     // R, N, U of the instrument at known_adr_ as last read or written;
     // what was never seen there is not known.
-    lork::pages::StepParams known_;
+    lork::StepParams known_;
     unsigned known_adr_ = 0;
     std::function<bool(const QString&)> write_anyway_;
 };

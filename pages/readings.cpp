@@ -94,8 +94,8 @@ void ReadingsPage::Opros_all() {
     if (izm) {
         Show_text(rd->LEizmproc, Number_text(dev.izm_proc));
         Show_text(rd->LEizmznach, Number_text(dev.izm_znach));
-        Show_text(rd->LEizm_imp, QString::fromStdString(lork::Pulse_text(dev.izm_imp)));
-        Show_text(rd->LEstep, QString::fromStdString(lork::Step_text(dev.step, dev.tew, dev.res)));
+        Show_text(rd->LEizm_imp, QString::fromStdString(lork::pulseText(dev.izm_imp)));
+        Show_text(rd->LEstep, QString::fromStdString(lork::stepText(dev.step, dev.tew, dev.res)));
     }
 }
 
@@ -305,7 +305,7 @@ void ReadingsPage::Timer_oprosTimer() {
     auto& st = host_.core().st;
     host_.showInfo();
     // An address outside 1..247 has no entry: it counts as one that never answered.
-    if (lork::found_scor_at(st.found_scor, st.ls.adr) == 0) {
+    if (lork::foundScorAt(st.found_scor, st.ls.adr) == 0) {
         host_.addInfoLine(QStringLiteral("scor=0 а скорость-то потерялась"));
         host_.setStatusMessage(QStringLiteral("  сброшен ПЕРИОДИЧЕСКИЙ опрос (перестал отвечать ) "));
         Opros_timer_on(false);
@@ -322,7 +322,7 @@ void ReadingsPage::Timer_oprosTimer() {
                 QStringLiteral("sys_num=%1 перестал отвечать на  scor=%2").arg(st.ls.adr).arg(st.ls.scor));
             // Kept on by the operator's choice, polling rides out a glitch: the
             // values fade and the next good tick brings them back.
-            if (!st.ls.keep_polling) {
+            if (!st.ls.keepPolling) {
                 rd->RGtyp_opros_1->setChecked(true);
                 Opros_timer_on(false);
             }
@@ -381,10 +381,10 @@ void ReadingsPage::Apply_pusk_stop() {
 
 void ReadingsPage::CBtime_oprosChange() {
     const int i = wc_.time_opros->currentIndex();
-    if (i < 0 || i >= int(lork::period_table.size())) return;
+    if (i < 0 || i >= int(lork::periodTable.size())) return;
     auto& ls = host_.core().st.ls;
     ls.time_opros_index = uint8_t(i);
-    ls.time_opros = lork::period_table[size_t(i)];
+    ls.time_opros = lork::periodTable[size_t(i)];
     Opros_interval(ls.time_opros * 1000);
 }
 
@@ -452,16 +452,16 @@ void ReadingsPage::Read_single(QWidget* field) {
          },
          false},
         {rd->LEstep, input, reg::step, 1,
-         [](const D& d) { return QString::fromStdString(lork::Step_text_click(d.step, d.tew, d.res)); }, false},
+         [](const D& d) { return QString::fromStdString(lork::stepTextClick(d.step, d.tew, d.res)); }, false},
         {rd->LEizmproc, input, reg::izm_proc, 2, [](const D& d) { return Number_text(d.izm_proc); }, false},
         {rd->LEizmznach, input, reg::izm_znach, 2, [](const D& d) { return Number_text(d.izm_znach); }, false},
         {rd->LEizm_imp, input, reg::izm_imp, 2,
-         [](const D& d) { return QString::fromStdString(lork::Pulse_text(d.izm_imp)); }, false},
+         [](const D& d) { return QString::fromStdString(lork::pulseText(d.izm_imp)); }, false},
         {rd->LE_proc, input, reg::proc, 2, [](const D& d) { return Number_text(d.proc); }, false},
         {rd->LE_te, input, reg::te, 2, [](const D& d) { return Number_text(d.te); }, false},
-        {rd->LE_procw, input, reg::procw, 1, [](const D& d) { return Localised(lork::Decimal_float(d.procw, '.')); },
+        {rd->LE_procw, input, reg::procw, 1, [](const D& d) { return Localised(lork::decimalFloat(d.procw, '.')); },
          false},
-        {rd->LE_tew, input, reg::tew, 1, [](const D& d) { return Localised(lork::Decimal_float(d.tew, '.')); }, false},
+        {rd->LE_tew, input, reg::tew, 1, [](const D& d) { return Localised(lork::decimalFloat(d.tew, '.')); }, false},
         {wc_.name, input, reg::name, reg::nameCount, [](const D& d) { return From_cp1251(d.reg_text); }, true},
         {wc_.version, input, reg::version, reg::versionCount, [](const D& d) { return From_cp1251(d.reg_text); }, true},
     };

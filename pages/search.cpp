@@ -37,7 +37,7 @@ std::string time_separator(const QLocale& loc) {
 }
 
 // The time of day as the clock shows it.
-std::string time_of_day(const QTime& t) { return lork::pages::Long_time_text(t).toStdString(); }
+std::string timeOfDay(const QTime& t) { return lork::pages::Long_time_text(t).toStdString(); }
 
 TimeFields fields_of(const QTime& t) { return {t.hour(), t.minute(), t.second(), t.msec()}; }
 
@@ -51,7 +51,7 @@ struct SearchRunning {
     SearchRunning& operator=(const SearchRunning&) = delete;
 };
 
-using lork::pages::rate_of;
+using lork::rateOf;
 
 // Durations come from the core's clock (virtual in tests, so that a sweep of
 // 247 addresses takes no real time); the times of day are the wall clock at
@@ -99,8 +99,8 @@ void SearchCommands::Search_show_fmsg(const QString& text, bool addresses) {
     host_.announce(text + QStringLiteral(" Чтобы оборвать поиск, нажмите Q; чтобы бросить опрос адреса, X."));
 }
 
-void SearchCommands::Search_progress(int n, int64_t elapsed_ms) {
-    if (SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->setAddressProgress(n, 247, elapsed_ms);
+void SearchCommands::Search_progress(int n, int64_t elapsedMs) {
+    if (SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->setAddressProgress(n, 247, elapsedMs);
 }
 
 void SearchCommands::Search_rate_progress(int32_t rate) {
@@ -164,7 +164,7 @@ void SearchCommands::Poisk_all(int mode) {
     plan.allRates = mode != 1;
     lork::SweepSteps steps;
     steps.done = [&](int a, uint8_t code) {
-        lork::set_found_scor(st.found_scor, unsigned(a), code);
+        lork::setFoundScor(st.found_scor, unsigned(a), code);
         // Every address changes the status bar, the information window and
         // the bar: a screen reader, which the sweep answers only between two
         // probes, hears the spoken progress instead of all of them.
@@ -199,22 +199,22 @@ void SearchCommands::Poisk_all(int mode) {
     };
     lork::sweepAddresses(host_.core(), plan, steps);
     const int64_t end = clk.now();
-    host_.addInfoLine(qs(timeLine(time_of_day(clk.wallAt(end)), SweepClock::ms(end - clk.t0_us), sep)));
+    host_.addInfoLine(qs(timeLine(timeOfDay(clk.wallAt(end)), SweepClock::ms(end - clk.t0_us), sep)));
     ls.adr = a0;
 
     // The whole table, also entries an earlier search left above an early end.
     std::string list = " ";
     int n = 0;
     for (unsigned a = 1; a <= 247; ++a) {
-        const uint8_t code = lork::found_scor_at(st.found_scor, a);
+        const uint8_t code = lork::foundScorAt(st.found_scor, a);
         if (code == 0) continue;
         ls.adr = static_cast<uint8_t>(a);
         ++n;
         list += std::to_string(a) + " ";
         // An entry that is no baud code (an activation may record what the
         // instrument reported) answered, but names no rate to go to.
-        if (rate_of(code) == 0) continue;
-        ls.scor = rate_of(code);
+        if (rateOf(code) == 0) continue;
+        ls.scor = rateOf(code);
         ls.scor_code = code;
         host_.core().link.Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize);
         host_.setStatusPanelText(1, qs(panelNumber(int(a))));
@@ -241,7 +241,7 @@ void SearchCommands::N_poisk_numClick() {
     host_.showInfo();
     host_.clearInfo();
     host_.addInfoLine(qs(numHeader(ls.scor, ls.parity, ls.stopbit)));
-    host_.addInfoLine(qs(startLine(time_of_day(host_.wallNow().time()))));
+    host_.addInfoLine(qs(startLine(timeOfDay(host_.wallNow().time()))));
     host_.addInfoLine(QStringLiteral(" "));
     host_.infoWindow()->repaint();
     try {
@@ -254,11 +254,11 @@ void SearchCommands::N_poisk_numClick() {
     Search_hide_fmsg();
     unsigned lowest = 0;
     for (unsigned a = 1; a <= 247 && lowest == 0; ++a)
-        if (lork::found_scor_at(st.found_scor, a) != 0) lowest = a;
+        if (lork::foundScorAt(st.found_scor, a) != 0) lowest = a;
     if (lowest != 0) {
         ls.adr = static_cast<uint8_t>(lowest);
         host_.setStatusPanelText(1, qs(panelNumber(int(lowest))));
-        host_.addInfoLine(qs(numFound(rate_of(st.found_scor[lowest]), int(lowest), ls.parity, ls.stopbit)));
+        host_.addInfoLine(qs(numFound(rateOf(st.found_scor[lowest]), int(lowest), ls.parity, ls.stopbit)));
         Search_tell_result();
     } else {
         host_.message(qs(numNoneMessage(ls.scor)));
@@ -278,7 +278,7 @@ void SearchCommands::N_poisk_scorClick() {
     host_.clearInfo();
     Search_show_fmsg(qs(scorLabel(ls.adr)), false);
     host_.addInfoLine(qs(scorHeader(ls.adr, ls.parity, ls.stopbit)));
-    host_.addInfoLine(qs(startLine(time_of_day(host_.wallNow().time()))));
+    host_.addInfoLine(qs(startLine(timeOfDay(host_.wallNow().time()))));
     host_.infoWindow()->repaint();
     host_.setStatusMessage(qs(scorStatus(ls.adr)));
     uint8_t code = 0;
@@ -293,11 +293,11 @@ void SearchCommands::N_poisk_scorClick() {
         return;
     }
     // An address outside 1..247 has no entry; what was found still counts.
-    lork::set_found_scor(st.found_scor, ls.adr, code);
-    host_.addInfoLine(qs(scorEndLine(time_of_day(host_.wallNow().time()))));
+    lork::setFoundScor(st.found_scor, ls.adr, code);
+    host_.addInfoLine(qs(scorEndLine(timeOfDay(host_.wallNow().time()))));
     Search_hide_fmsg();
     if (code != 0) {
-        ls.scor = rate_of(code);
+        ls.scor = rateOf(code);
         ls.scor_code = code;
         const uint32_t r = host_.core().link.Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize);
         if (r != 0) {
@@ -374,7 +374,7 @@ void SearchCommands::N_poisk_fastClick() {
     host_.showInfo();
     host_.clearInfo();
     host_.addInfoLine(qs(fastHeader(ls.parity, ls.stopbit)));
-    host_.addInfoLine(qs(startLine(time_of_day(host_.wallNow().time()))));
+    host_.addInfoLine(qs(startLine(timeOfDay(host_.wallNow().time()))));
     host_.infoWindow()->repaint();
     host_.keyPressedSince(lork::VK_Q);  // forget a press from before the sweep
 
@@ -405,13 +405,13 @@ void SearchCommands::N_poisk_fastClick() {
     const bool abandoned = r.aborted;
     if (stopped || abandoned) host_.addInfoLine(qs(abortLine(ls.adr)));
     const int64_t end = clk.now();
-    host_.addInfoLine(qs(timeLine(time_of_day(clk.wallAt(end)), SweepClock::ms(end - clk.t0_us), sep)));
+    host_.addInfoLine(qs(timeLine(timeOfDay(clk.wallAt(end)), SweepClock::ms(end - clk.t0_us), sep)));
     if (!r.portFailure.empty()) host_.addInfoLine(qs(r.portFailure));
 
     std::string list = " ";
     for (const auto& f : r.found) {
         list += std::to_string(f.address) + " ";
-        lork::set_found_scor(st.found_scor, unsigned(f.address), lork::Scor_to_code(f.rate));
+        lork::setFoundScor(st.found_scor, unsigned(f.address), lork::Scor_to_code(f.rate));
     }
     Search_hide_fmsg();
     host_.setStatusMessage(QStringLiteral(" "));

@@ -45,8 +45,8 @@ private:
     void Search_timer_back();
     // addresses: the window's bar follows a sweep of all addresses.
     void Search_show_fmsg(const QString& text, bool addresses);
-    // Address n of the sweep reached after elapsed_ms; the rate a probe tries.
-    void Search_progress(int n, int64_t elapsed_ms);
+    // Address n of the sweep reached after elapsedMs; the rate a probe tries.
+    void Search_progress(int n, int64_t elapsedMs);
     void Search_rate_progress(int32_t rate);
     void Search_hide_fmsg();
     // The last line of the information window, heard: a search's result.

@@ -65,13 +65,13 @@ Check checkReply(const std::vector<uint8_t>& request, const std::vector<uint8_t>
         if (reply.size() < shortestReply) return {KOD_CUT, false};
         if (reply.size() > shortestReply) return {KOD_ECHO, false};
         if (!crcOk()) return {KOD_CRC, false};
-        if (gatewayException != 0 && reply[2] == gatewayException) return {Gateway_kod(reply[2]), false};
+        if (gatewayException != 0 && reply[2] == gatewayException) return {gatewayKod(reply[2]), false};
         // Code 0 would read as success.
         return reply[2] == 0 ? Check{KOD_ECHO, false} : Check{reply[2], true};
     }
     // The same order and the same form as the fixed transactions' checks.
     if (!crcOk()) return {KOD_CRC, false};
-    if (!Reply_form_ok(reply.data(), reply.size(), func, wordAt(request, 4))) return {KOD_ECHO, false};
+    if (!replyFormOk(reply.data(), reply.size(), func, wordAt(request, 4))) return {KOD_ECHO, false};
     if (func == reg::WriteMultipleRegisters && (wordAt(reply, 2) != wordAt(request, 2) || wordAt(reply, 4) != wordAt(request, 4)))
         return {KOD_ECHO, false};
     return {0, false};

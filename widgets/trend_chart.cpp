@@ -94,10 +94,10 @@ void TrendChart::setSeries(std::vector<XY> proc, std::vector<XY> te) {
     update();
 }
 
-void TrendChart::setTimeRange(int64_t from_ms, int64_t to_ms, int64_t step_ms) {
+void TrendChart::setTimeRange(int64_t from_ms, int64_t to_ms, int64_t stepMs) {
     from_ms_ = from_ms;
     to_ms_ = std::max(to_ms, from_ms + 1);
-    step_ms_ = step_ms > 0 ? step_ms : TimeStep(to_ms_ - from_ms_);
+    step_ms_ = stepMs > 0 ? stepMs : TimeStep(to_ms_ - from_ms_);
     update();
 }
 

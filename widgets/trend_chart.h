@@ -23,9 +23,9 @@ public:
     explicit TrendChart(QWidget* parent = nullptr);
 
     void setSeries(std::vector<lork::trend::XY> proc, std::vector<lork::trend::XY> te);
-    // The time axis from..to (ms since 1970 UTC); step_ms between its ticks,
+    // The time axis from..to (ms since 1970 UTC); stepMs between its ticks,
     // 0: a round step chosen for the length.
-    void setTimeRange(int64_t from_ms, int64_t to_ms, int64_t step_ms = 0);
+    void setTimeRange(int64_t from_ms, int64_t to_ms, int64_t stepMs = 0);
 
     const std::vector<lork::trend::XY>& procPoints() const { return proc_; }
     const std::vector<lork::trend::XY>& tePoints() const { return te_; }

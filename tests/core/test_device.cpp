@@ -132,7 +132,7 @@ TEST(ReplyChecks, WriteEcho) {
     for (const auto& c : cases) {
         DeviceRig r;
         load_reply(r.st.ex, c.echo);
-        EXPECT_EQ(r.core.dev.Otvet_fn16(0x0A03, 1), c.expected) << Hex_bytes(c.echo.data(), unsigned(c.echo.size()));
+        EXPECT_EQ(r.core.dev.Otvet_fn16(0x0A03, 1), c.expected) << hexBytes(c.echo.data(), unsigned(c.echo.size()));
     }
 }
 
@@ -401,13 +401,13 @@ TEST(Probes, KeyXAbortsAProbe) {
 
 TEST(FoundScor, AddressesOutsideTheTableHaveNoEntry) {
     State st;
-    set_found_scor(st.found_scor, 247, 6);
-    set_found_scor(st.found_scor, 0, 3);
-    set_found_scor(st.found_scor, 248, 3);
-    set_found_scor(st.found_scor, 255, 3);
-    EXPECT_EQ(found_scor_at(st.found_scor, 247), 6);
-    EXPECT_EQ(found_scor_at(st.found_scor, 255), 0);
-    EXPECT_EQ(found_scor_at(st.found_scor, 0), 0);
+    setFoundScor(st.found_scor, 247, 6);
+    setFoundScor(st.found_scor, 0, 3);
+    setFoundScor(st.found_scor, 248, 3);
+    setFoundScor(st.found_scor, 255, 3);
+    EXPECT_EQ(foundScorAt(st.found_scor, 247), 6);
+    EXPECT_EQ(foundScorAt(st.found_scor, 255), 0);
+    EXPECT_EQ(foundScorAt(st.found_scor, 0), 0);
     EXPECT_EQ(st.found_scor[0], 0);
 }
 

@@ -75,7 +75,7 @@ struct ReadCase {
     size_t n;
     std::vector<std::pair<int, int>> arrivals;  // (ms after the start, byte count)
     size_t got;
-    int64_t elapsed_ms;
+    int64_t elapsedMs;
 };
 
 void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.what; }
@@ -96,10 +96,10 @@ TEST_P(ReadTimed, BytesAndTime) {
         uint8_t buf[16] = {};
         const auto res = r.core.link.readTimed(buf, c.n);
         EXPECT_EQ(res.got, c.got) << c.what;
-        EXPECT_EQ(r.clock.now_us - t0, c.elapsed_ms * ms) << c.what;
+        EXPECT_EQ(r.clock.now_us - t0, c.elapsedMs * ms) << c.what;
         EXPECT_TRUE(res.ok());
         if (sliced) {
-            EXPECT_EQ(calls > 0, c.elapsed_ms * ms > Link::kWaitSliceUs) << c.what;
+            EXPECT_EQ(calls > 0, c.elapsedMs * ms > Link::kWaitSliceUs) << c.what;
         }
     }
 }
