@@ -140,7 +140,7 @@ void JournalWindow::showEvent(QShowEvent* e) {
 void JournalWindow::applyFilter() {
     table_->flush();
     JournalTable::Filter f;
-    f.errors_only = CBerrors->isChecked();
+    f.errorsOnly = CBerrors->isChecked();
     bool ok = false;
     const int code = Ekod->text().trimmed().toInt(&ok);
     f.code = ok ? code : -1;

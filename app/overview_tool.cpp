@@ -99,10 +99,10 @@ OverviewWindow::OverviewWindow(ToolHost& host)
     state_->setWordWrap(true);
 
     auto* caption = new QLabel(QStringLiteral("адреса"), this);
-    lork::widgets::Name_after(caption, addresses_);
+    lork::widgets::nameAfter(caption, addresses_);
     auto* every = new QLabel(QStringLiteral("круг каждые, с"), this);
-    lork::widgets::Name_after(every, period_);
-    lork::widgets::Name(table_, QStringLiteral("приборы линии"));
+    lork::widgets::nameAfter(every, period_);
+    lork::widgets::nameControl(table_, QStringLiteral("приборы линии"));
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(caption, 0, 0);

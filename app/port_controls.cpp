@@ -98,7 +98,7 @@ void PortControls::CBportsChange() {
     // hold "com" anywhere ("tcp://gw.example.com:4001").
     const bool serial = lork::portKind(ls.port_name) == lork::PortKind::Tty;
     if (serial && (name.contains(QLatin1String("COM")) || name.contains(QLatin1String("com"))) && name.size() > 3) {
-        if (!Str_to_int(name.mid(3))) host_.message(QStringLiteral("ошибка номера порта"));
+        if (!strToInt(name.mid(3))) host_.message(QStringLiteral("ошибка номера порта"));
     }
     portReconfigure();
 }
@@ -107,7 +107,7 @@ void PortControls::CBscorChange() {
     auto& ls = host_.core().st.ls;
     const int i = c_.CBscor->currentIndex();
     if (i < 0) return;
-    if (auto v = Str_to_int(c_.CBscor->currentText())) ls.scor = *v;
+    if (auto v = strToInt(c_.CBscor->currentText())) ls.scor = *v;
     ls.scor_code = uint8_t(i + 1);
     portReconfigure();
 }
@@ -128,12 +128,12 @@ void PortControls::CBstopbitChange() {
 
 void PortControls::EsysnumChange() {
     const QString text = c_.Esysnum->text();
-    if (auto v = Str_to_int(text)) {
+    if (auto v = strToInt(text)) {
         host_.core().st.ls.adr = uint8_t(uint32_t(*v) & 0xFFu);
         host_.lineChanged();
         return;
     }
-    host_.message(Not_integer_message(text));
+    host_.message(notIntegerMessage(text));
 }
 
 void PortControls::UpDown_adrChangingEx(bool& /*allow*/, int newValue) {

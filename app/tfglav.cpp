@@ -111,7 +111,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     // The pictures live in this static library; make sure they are linked in.
     Q_INIT_RESOURCE(lork);
     // Before any control exists, so that none gets Qt's interface first.
-    lork::widgets::Install_accessible_commands();
+    lork::widgets::installAccessibleCommands();
     presentPagesByName();
     ui->setupUi(this);
     new lork::widgets::Announcer(this);

@@ -108,7 +108,7 @@ void TFglav::setStatusPanelText(int i, const QString& text) {
     }
     // Long operations block the event loop; the text must show at once.
     parts_->statusPanels[size_t(i)]->repaint();
-    lork::widgets::Pace_name(l);
+    lork::widgets::paceName(l);
 }
 
 // --- information window ---

@@ -73,11 +73,11 @@ CalibrationPage::CalibrationPage(PageHost& host, QWidget* sheet, ReadingsCalls r
     dialogs_ = Real_dialogs();
     connect(pc->Button_otchet, &QPushButton::clicked, this, &CalibrationPage::Button_otchetClick);
     connect(pc->Button_pechat, &QPushButton::clicked, this, &CalibrationPage::Button_pechatClick);
-    widgets::On_read(pc->STcal_enable, [this] { STcal_enableClick(); });
+    widgets::onRead(pc->STcal_enable, [this] { STcal_enableClick(); });
     // The two measured values re-read the readings page's own fields, not
     // these: the same handlers as a click there.
     for (QLineEdit* e : {pc->LEcal_proc, pc->LEcal_te})
-        widgets::On_read(e, readings.izmproc_click, readings.izmproc_dbl_click);
+        widgets::onRead(e, readings.izmproc_click, readings.izmproc_dbl_click);
 }
 
 CalibrationPage::~CalibrationPage() = default;

@@ -232,7 +232,7 @@ bool ParametersPage::Params_refused(const char* refusal) {
 void ParametersPage::SB_izmresClick() {
     const int i = host_.chosenItem(pp->CBust_res);
     if (i < 0) return;
-    const auto v = Str_to_int(pp->CBust_res->itemText(i));
+    const auto v = strToInt(pp->CBust_res->itemText(i));
     if (!v) return;
     if (!Params_rules_kept(lork::STEP_RES, *v)) return;
     if (!Params_write(reg::res, uint16_t(*v))) return;
@@ -243,7 +243,7 @@ void ParametersPage::SB_izmresClick() {
 }
 
 void ParametersPage::SB_izmkolstepClick() {
-    const lork::Taken t = lork::takeByte(Str_to_int(pp->Eust_kol_step->text()));
+    const lork::Taken t = lork::takeByte(strToInt(pp->Eust_kol_step->text()));
     if (Params_refused(t.refusal)) return;
     if (!Params_rules_kept(lork::STEP_KOL_STEP, t.value)) return;
     ust_kol_step_ = uint8_t(t.value);
@@ -253,7 +253,7 @@ void ParametersPage::SB_izmkolstepClick() {
 }
 
 void ParametersPage::SB_izmporstepClick() {
-    const lork::Taken t = lork::takeByte(Str_to_int(pp->Eust_por_step->text()));
+    const lork::Taken t = lork::takeByte(strToInt(pp->Eust_por_step->text()));
     if (Params_refused(t.refusal)) return;
     if (!Params_rules_kept(lork::STEP_POR_STEP, t.value)) return;
     ust_por_step_ = uint8_t(t.value);
@@ -263,7 +263,7 @@ void ParametersPage::SB_izmporstepClick() {
 }
 
 void ParametersPage::SBint_write_sysnumClick() {
-    const lork::Taken t = lork::takeAddress(Str_to_int(pp->Eint_sysnum->text()));
+    const lork::Taken t = lork::takeAddress(strToInt(pp->Eint_sysnum->text()));
     if (Params_refused(t.refusal)) return;
     int_sysnum_ = uint8_t(t.value);
     if (!Params_write(reg::adr, int_sysnum_)) return;
@@ -305,20 +305,20 @@ void ParametersPage::SBint_write_stopbitClick() {
 // ---- the page's own values ----
 
 void ParametersPage::CBust_resChange() {
-    const auto v = Str_to_int(pp->CBust_res->currentText());
+    const auto v = strToInt(pp->CBust_res->currentText());
     if (v) ust_res_ = uint8_t(*v);
 }
 
 void ParametersPage::Eust_kol_stepChange() {
-    follow_edit(pp->Eust_kol_step, lork::takeByte(Str_to_int(pp->Eust_kol_step->text())), ust_kol_step_,
+    follow_edit(pp->Eust_kol_step, lork::takeByte(strToInt(pp->Eust_kol_step->text())), ust_kol_step_,
                 ust_kol_step_given_);
 }
 void ParametersPage::Eust_por_stepChange() {
-    follow_edit(pp->Eust_por_step, lork::takeByte(Str_to_int(pp->Eust_por_step->text())), ust_por_step_,
+    follow_edit(pp->Eust_por_step, lork::takeByte(strToInt(pp->Eust_por_step->text())), ust_por_step_,
                 ust_por_step_given_);
 }
 void ParametersPage::Eint_sysnumChange() {
-    follow_edit(pp->Eint_sysnum, lork::takeAddress(Str_to_int(pp->Eint_sysnum->text())), int_sysnum_,
+    follow_edit(pp->Eint_sysnum, lork::takeAddress(strToInt(pp->Eint_sysnum->text())), int_sysnum_,
                 int_sysnum_given_);
 }
 
@@ -359,12 +359,12 @@ void ParametersPage::TabSheet2Show() {
     pp->Ecur_kolstep->setText(num(dev.kol_step));
     pp->Ecur_porstep->setText(num(dev.por_step));
     pp->CBust_res->setCurrentIndex(ust_res_ - 5);
-    show_unless_refused(pp->Eust_kol_step, lork::takeByte(Str_to_int(pp->Eust_kol_step->text())), ust_kol_step_);
-    show_unless_refused(pp->Eust_por_step, lork::takeByte(Str_to_int(pp->Eust_por_step->text())), ust_por_step_);
+    show_unless_refused(pp->Eust_kol_step, lork::takeByte(strToInt(pp->Eust_kol_step->text())), ust_kol_step_);
+    show_unless_refused(pp->Eust_por_step, lork::takeByte(strToInt(pp->Eust_por_step->text())), ust_por_step_);
     pp->CBint_scor->setCurrentIndex(int_scor_ - 1);
     pp->CBint_parity->setCurrentIndex(int_parity_);
     pp->CBint_stopbit->setCurrentIndex(int_stopbit_ - 1);
-    show_unless_refused(pp->Eint_sysnum, lork::takeAddress(Str_to_int(pp->Eint_sysnum->text())), int_sysnum_);
+    show_unless_refused(pp->Eint_sysnum, lork::takeAddress(strToInt(pp->Eint_sysnum->text())), int_sysnum_);
     pp->Eint_cur_parity->setText(num(ls.parity));
     pp->Eint_cur_stopbit->setText(num(ls.stopbit));
     pp->Eint_cur_scor->setText(num(lork::rateOf(ls.scor_code)));

@@ -138,7 +138,7 @@ void ReadingsPage::Describe_indicator() {
     QString digits;
     for (QLineEdit* e : CI_fields()) digits += e->text().remove(QLatin1Char(' '));
     const QString text = digits.simplified() + QLatin1Char(' ') + rd->ST_v_ind->text().simplified();
-    lork::widgets::Set_state(rd->indicator_panel, text.trimmed());
+    lork::widgets::setState(rd->indicator_panel, text.trimmed());
     Describe_readout();
 }
 
@@ -152,7 +152,7 @@ void ReadingsPage::Describe_readout() {
     else
         reading += shown;
     if (rd->E_CI1->property("stale").toBool()) reading += QStringLiteral(" (") + QString::fromUtf8(stale_said) + ')';
-    lork::widgets::Set_state(rd->GB_CI, lights_said_.isEmpty() ? reading : reading + QStringLiteral(", ") + lights_said_);
+    lork::widgets::setState(rd->GB_CI, lights_said_.isEmpty() ? reading : reading + QStringLiteral(", ") + lights_said_);
 }
 
 QString ReadingsPage::Readout_text() const { return rd->GB_CI->accessibleDescription(); }
@@ -193,7 +193,7 @@ void ReadingsPage::Describe_lights() {
         for (const Picture& p : l.pictures) {
             // Qt announces every naming, the same name too.
             if (p.image->accessibleName() != QString::fromUtf8(l.name)) p.image->setAccessibleName(QString::fromUtf8(l.name));
-            lork::widgets::Set_state(p.image, state);
+            lork::widgets::setState(p.image, state);
         }
         said << QString::fromUtf8(l.name) + QLatin1Char(' ') + state;
     }
@@ -201,7 +201,7 @@ void ReadingsPage::Describe_lights() {
     // also heard on their own captions, which re-read them.
     // A reader reads a label's name, not its description: the states follow the caption.
     const auto name_with = [](QLabel* caption, const QStringList& states) {
-        const QString name = lork::widgets::Caption_name(caption->text()) + QStringLiteral(": ") +
+        const QString name = lork::widgets::captionName(caption->text()) + QStringLiteral(": ") +
                              states.join(QStringLiteral(", "));
         if (caption->accessibleName() != name) caption->setAccessibleName(name);
     };

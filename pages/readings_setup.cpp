@@ -19,7 +19,7 @@
 #include "pages/accessible_names.h"
 #include "ui_page_readings.h"
 
-using lork::widgets::On_read;
+using lork::widgets::onRead;
 
 ReadingsPage::ReadingsPage(PageHost& host, QWidget* sheet, WindowControls controls, QObject* parent)
     : QObject(parent), host_(host), wc_(controls), rd(std::make_unique<Ui::PageReadings>()) {
@@ -80,25 +80,25 @@ void ReadingsPage::Connect_handlers() {
     connect(host_.pollTimer(), &QTimer::timeout, this, &ReadingsPage::Timer_oprosTimer);
 
     // Clicks and double-clicks that re-read single values.
-    On_read(rd->GB_CI, [this] { GB_CIClick(); });
-    On_read(rd->STkluchK1K2, [this] { STkluchK1K2Click(); });
-    On_read(rd->STdinputs, [this] { STdinputsClick(); });
-    On_read(rd->LEres, {}, [this] { LEresDblClick(); });
-    On_read(rd->LEkol_step, {}, [this] { LEkol_stepDblClick(); });
-    On_read(rd->LEpor_step, {}, [this] { LEpor_stepDblClick(); });
-    On_read(rd->LEstep, [this] { LEstepClick(); });
-    On_read(rd->LEizmproc, [this] { LEizmprocClick(); }, [this] { LEizmprocDblClick(); });
-    On_read(rd->LEizmznach, [this] { LEizmznachClick(); }, [this] { LEizmznachDblClick(); });
-    On_read(rd->LEizm_imp, [this] { LEizm_impClick(); });
-    On_read(rd->LE_proc, [this] { LE_procClick(); });
-    On_read(rd->LE_te, [this] { LE_teClick(); });
-    On_read(rd->LE_procw, [this] { LE_procwClick(); });
-    On_read(rd->LE_tew, [this] { LE_tewClick(); });
-    On_read(rd->L_SumRes, [this] { L_SumResClick(); });
-    On_read(rd->L_Procdopusk, [this] { L_ProcdopuskClick(); });
-    On_read(rd->Lvind, [this] { LvindClick(); });
-    On_read(wc_.name, [this] { Ed_nameClick(); });
-    On_read(wc_.version, [this] { Ed_versionClick(); });
+    onRead(rd->GB_CI, [this] { GB_CIClick(); });
+    onRead(rd->STkluchK1K2, [this] { STkluchK1K2Click(); });
+    onRead(rd->STdinputs, [this] { STdinputsClick(); });
+    onRead(rd->LEres, {}, [this] { LEresDblClick(); });
+    onRead(rd->LEkol_step, {}, [this] { LEkol_stepDblClick(); });
+    onRead(rd->LEpor_step, {}, [this] { LEpor_stepDblClick(); });
+    onRead(rd->LEstep, [this] { LEstepClick(); });
+    onRead(rd->LEizmproc, [this] { LEizmprocClick(); }, [this] { LEizmprocDblClick(); });
+    onRead(rd->LEizmznach, [this] { LEizmznachClick(); }, [this] { LEizmznachDblClick(); });
+    onRead(rd->LEizm_imp, [this] { LEizm_impClick(); });
+    onRead(rd->LE_proc, [this] { LE_procClick(); });
+    onRead(rd->LE_te, [this] { LE_teClick(); });
+    onRead(rd->LE_procw, [this] { LE_procwClick(); });
+    onRead(rd->LE_tew, [this] { LE_tewClick(); });
+    onRead(rd->L_SumRes, [this] { L_SumResClick(); });
+    onRead(rd->L_Procdopusk, [this] { L_ProcdopuskClick(); });
+    onRead(rd->Lvind, [this] { LvindClick(); });
+    onRead(wc_.name, [this] { Ed_nameClick(); });
+    onRead(wc_.version, [this] { Ed_versionClick(); });
 }
 
 void ReadingsPage::Setup_look() {

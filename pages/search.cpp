@@ -106,7 +106,7 @@ void SearchCommands::Search_progress(int n, int64_t elapsedMs) {
 void SearchCommands::Search_rate_progress(int32_t rate) {
     // The full sweep tries every rate at every address: the rate is for the eye.
     if (SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr)
-        lork::widgets::Unheard([fmsg, rate] { fmsg->setRateInProgress(rate); });
+        lork::widgets::unheard([fmsg, rate] { fmsg->setRateInProgress(rate); });
 }
 
 void SearchCommands::Search_tell_result() {
@@ -169,7 +169,7 @@ void SearchCommands::Poisk_all(int mode) {
         // the bar: a screen reader, which the sweep answers only between two
         // probes, hears the spoken progress instead of all of them.
         if (mode == 1) {
-            lork::widgets::Unheard([&] {
+            lork::widgets::unheard([&] {
                 host_.setStatusMessage(qs(panelProgress(a, code)));
                 const auto step = progress.step(a, code);
                 if (step.action == ProgressLine::Action::Append)
@@ -182,7 +182,7 @@ void SearchCommands::Poisk_all(int mode) {
         } else {
             const int64_t t = clk.now();
             const std::string clock = formatTime(fields_of(clk.wallAt(t)), kPatClock, sep);
-            lork::widgets::Unheard([&] {
+            lork::widgets::unheard([&] {
                 host_.addInfoLine(
                     qs(fullSweepLine(a, code, clock, SweepClock::ms(t - tp), SweepClock::ms(t - clk.t0_us), sep)));
                 host_.infoWindow()->setCurrentRow(host_.infoWindow()->count() - 1);
@@ -393,7 +393,7 @@ void SearchCommands::N_poisk_fastClick() {
         host_.announce(qs(fastRate(line.scor)));
     };
     progress.address = [&](int a) {
-        lork::widgets::Unheard([&] { Search_progress(a, clk.elapsedMs()); });
+        lork::widgets::unheard([&] { Search_progress(a, clk.elapsedMs()); });
         host_.announceProgress(QStringLiteral("адрес %1 из 247").arg(a));
     };
     progress.found = [&](const lork::FastFound& f) {

@@ -32,11 +32,11 @@ const EditedTimeout edited_timeouts[] = {
 // leaves the value as it was and shows the standard message.
 void take_low_byte(PageHost& w, const QLineEdit* edit, uint8_t& value) {
     const QString text = edit->text();
-    if (auto v = Str_to_int(text)) {
+    if (auto v = strToInt(text)) {
         value = uint8_t(uint32_t(*v) & 0xFFu);
         return;
     }
-    w.message(Not_integer_message(text));
+    w.message(notIntegerMessage(text));
 }
 
 }  // namespace
@@ -111,7 +111,7 @@ std::array<uint16_t, 5> TimeoutsPage::Edited_timeouts() const {
         // The edit takes any typing; what is saved is its number kept within
         // the up-down's range, or the up-down's last position for no number.
         int v = ud->position();
-        if (auto typed = Str_to_int((f_.get()->*t.edit)->text()))
+        if (auto typed = strToInt((f_.get()->*t.edit)->text()))
             v = std::clamp(int(*typed), ud->minimum(), ud->maximum());
         out[i++] = uint16_t(v);
     }
