@@ -20,7 +20,7 @@ void TFglav::FormActivate() {
     try {
         ui->Esysnum->setText(QString::number(ls.adr));
         if (ls.time_opros_index < ui->CBtime_opros->count()) ui->CBtime_opros->setCurrentIndex(ls.time_opros_index);
-        parts_->timeouts->Show_line_pauses();
+        parts_->timeouts->showLinePauses();
         core().link.Port_setup(ls.scor_code);
         parts_->timeouts->Show_timeouts();
         core().link.port_setup_error =

@@ -54,7 +54,7 @@ MonitorWindow::MonitorWindow(Hooks hooks, QWidget* parent)
     setObjectName(QStringLiteral("Fmonitor"));
     setWindowTitle(QStringLiteral("монитор линии"));
     askSaveFile = [this](const QString& title, const QString& filter) {
-        return QFileDialog::getSaveFileName(this, title, lork::pages::Save_start(), filter);
+        return QFileDialog::getSaveFileName(this, title, lork::pages::saveStart(), filter);
     };
     auto named = [](auto* w, const char* name, const char* tip = nullptr) {
         w->setObjectName(QString::fromLatin1(name));

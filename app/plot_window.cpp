@@ -72,7 +72,7 @@ PlotWindow::PlotWindow(lork::trend::Trend& trend, std::function<int64_t()> nowMs
     connect(Bclear, &QPushButton::clicked, this, &PlotWindow::clearAll);
     connect(Bcsv, &QPushButton::clicked, this, [this] {
         const QString f =
-            QFileDialog::getSaveFileName(this, QStringLiteral("график"), lork::pages::Save_start(), QStringLiteral("CSV (*.csv)"));
+            QFileDialog::getSaveFileName(this, QStringLiteral("график"), lork::pages::saveStart(), QStringLiteral("CSV (*.csv)"));
         if (!f.isEmpty()) exportCsv(f);
     });
     // The view follows at most four times a second and never per reading,
@@ -148,7 +148,7 @@ void PlotWindow::clearAll() {
 }
 
 bool PlotWindow::exportCsv(const QString& path) {
-    const QString err = lork::pages::Write_whole_file(path, QByteArray::fromStdString(trend_.csv()));
+    const QString err = lork::pages::writeWholeFile(path, QByteArray::fromStdString(trend_.csv()));
     const bool ok = err.isEmpty();
     if (ok) {
         Lstate->setStyleSheet(QString());

@@ -185,7 +185,7 @@ void TFglav::createPages() {
     parts_->readings = new ReadingsPage(*this, ui->TabSheet1,
                                  {toolButton(1), ui->CBtime_opros, ui->Ed_name, ui->Ed_version}, this);
     parts_->parameters = new ParametersPage(*this, ui->TabSheet2,
-                                     {ui->Esysnum, ui->CBscor, [this](uint8_t r) { parts_->readings->Show_res(r); }}, this);
+                                     {ui->Esysnum, ui->CBscor, [this](uint8_t r) { parts_->readings->showRes(r); }}, this);
     parts_->calibration = new CalibrationPage(
         *this, ui->TabSheet3,
         {[this] { parts_->readings->LEizmprocClick(); }, [this] { parts_->readings->LEizmprocDblClick(); },
@@ -330,9 +330,9 @@ void TFglav::N_aboutClick() {
 void TFglav::Timer_systemTimer() {
     const QDateTime now = wallNow();
     // The same text again would still reach a screen reader as a change.
-    const QString date = QStringLiteral("дата ") + lork::pages::Short_date_text(now.date());
+    const QString date = QStringLiteral("дата ") + lork::pages::shortDateText(now.date());
     if (ui->Edit_cur_date->text() != date) ui->Edit_cur_date->setText(date);
-    ui->Edit_cur_time->setText(QStringLiteral(" время ") + lork::pages::Long_time_text(now.time()));
+    ui->Edit_cur_time->setText(QStringLiteral(" время ") + lork::pages::longTimeText(now.time()));
     ui->Edit_cur_date->repaint();
     ui->Edit_cur_time->repaint();
 }

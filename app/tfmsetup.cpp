@@ -54,7 +54,7 @@ void TFMsetup::Load_settings() {
 
 bool TFMsetup::Save_settings(bool full) {
     if (full) {
-        const auto t = fglav_.timeouts().Edited_timeouts();
+        const auto t = fglav_.timeouts().editedTimeouts();
         ini_.savedTimeouts = {t[0], t[1], t[2], t[3], t[4]};
     }
     if (ini_.Save_settings(fglav_.ls(), full)) return true;

@@ -24,26 +24,26 @@ namespace lork::pages {
 
 namespace {
 
-const QString in_device = QStringLiteral("в приборе");
+const QString inDevice = QStringLiteral("в приборе");
 const QString offered = QStringLiteral("новое значение");
 
 // The indicator's four positions, left to right.
-void Name_positions(std::initializer_list<QLineEdit*> fields) {
+void namePositions(std::initializer_list<QLineEdit*> fields) {
     int n = 0;
     for (QLineEdit* e : fields) nameControl(e, QStringLiteral("индикатор, разряд %1").arg(++n));
 }
 
 }  // namespace
 
-void Name_controls(Ui::PageReadings& rd) {
+void nameControls(Ui::PageReadings& rd) {
     nameControl(rd.indicator_panel, QStringLiteral("индикатор"));
-    Name_positions({rd.E_CI4, rd.E_CI3, rd.E_CI2, rd.E_CI1});
+    namePositions({rd.E_CI4, rd.E_CI3, rd.E_CI2, rd.E_CI1});
     nameControl(rd.Image_swRS485, QStringLiteral("RS485"));
     nameAfter(rd.Llight, rd.TrackBar_light);
     // The LEDs, keys and switches get their states from the page's reads.
 }
 
-void Name_controls(Ui::PageParams& pp) {
+void nameControls(Ui::PageParams& pp) {
     // One row per value: its caption, the value in the instrument, the
     // offered value, the read and the change; the buttons' texts repeat
     // from row to row, so their names say which value they act on.
@@ -70,7 +70,7 @@ void Name_controls(Ui::PageParams& pp) {
     };
     for (const Row& r : rows) {
         const QString what = QString::fromUtf8(r.what);
-        nameAfter(r.caption, r.current, in_device);
+        nameAfter(r.caption, r.current, inDevice);
         nameAfter(r.caption, r.offer, offered);
         if (r.arrows) nameArrows(r.arrows, r.offer->accessibleName());
         nameControl(r.read, QStringLiteral("читать ") + what);
@@ -81,10 +81,10 @@ void Name_controls(Ui::PageParams& pp) {
     nameAfter(pp.Ltout_after, pp.Enastr_tout_after);
 }
 
-void Name_controls(Ui::PageCalibr& pc) {
+void nameControls(Ui::PageCalibr& pc) {
     struct Point {
         const char* point;
-        QLineEdit *stored, *stored_hi, *stored_lo, *measured, *measured_hi, *measured_lo;
+        QLineEdit *stored, *storedHi, *storedLo, *measured, *measuredHi, *measuredLo;
     };
     const Point points[] = {
         {"0 %", pc.Ecal0L, pc.Ecal0_2b_h, pc.Ecal0_2b_l, pc.Ecal0_new, pc.Ecal0new_2b_h, pc.Ecal0new_2b_l},
@@ -95,15 +95,15 @@ void Name_controls(Ui::PageCalibr& pc) {
         const QString stored = QStringLiteral("калибровка %1 в приборе").arg(QString::fromUtf8(p.point));
         const QString measured = QStringLiteral("калибровка %1 измерена").arg(QString::fromUtf8(p.point));
         nameControl(p.stored, stored);
-        nameControl(p.stored_hi, stored + QStringLiteral(", старшее слово"));
-        nameControl(p.stored_lo, stored + QStringLiteral(", младшее слово"));
+        nameControl(p.storedHi, stored + QStringLiteral(", старшее слово"));
+        nameControl(p.storedLo, stored + QStringLiteral(", младшее слово"));
         nameControl(p.measured, measured);
-        nameControl(p.measured_hi, measured + QStringLiteral(", старшее слово"));
-        nameControl(p.measured_lo, measured + QStringLiteral(", младшее слово"));
+        nameControl(p.measuredHi, measured + QStringLiteral(", старшее слово"));
+        nameControl(p.measuredLo, measured + QStringLiteral(", младшее слово"));
     }
     nameControl(pc.LEcal_proc, QStringLiteral("измеренное сопротивление в %"));
     nameControl(pc.LEcal_te, QStringLiteral("измеренное сопротивление в Ом"));
-    Name_positions({pc.Ecal_CI4, pc.Ecal_CI3, pc.Ecal_CI2, pc.Ecal_CI1});
+    namePositions({pc.Ecal_CI4, pc.Ecal_CI3, pc.Ecal_CI2, pc.Ecal_CI1});
     nameControl(pc.CBenable_calibr, captionName(pc.STcal_enable->text()), QStringLiteral("разрешение калибровки"));
     nameControl(pc.SBizm_enable, QStringLiteral("изменить разрешение калибровки"));
     lork::widgets::nameValueLabel(pc.ST_otvet, QStringLiteral("ответ прибора на запись калибровки"));
@@ -111,7 +111,7 @@ void Name_controls(Ui::PageCalibr& pc) {
     for (QLabel* l : {pc.L_cal0_1, pc.L_cal0_2, pc.L_cal100_1, pc.L_cal100_2}) l->setFocusPolicy(Qt::TabFocus);
 }
 
-void Name_controls(Ui::PageTimeouts& pt) {
+void nameControls(Ui::PageTimeouts& pt) {
     // The port's time-outs: the value in use (named by its caption, its
     // buddy) and the value edited beside it.
     const std::pair<QLineEdit*, UpDown*> edited[] = {{pt.E_RTI, pt.UpDown_RTI},

@@ -29,8 +29,8 @@ ReadingsPage::ReadingsPage(PageHost& host, QWidget* sheet, WindowControls contro
     auto* page = new QWidget;
     rd->setupUi(page);
     sheet->layout()->addWidget(page);
-    Setup_look();
-    lork::pages::Name_controls(*rd);
+    setupLook();
+    lork::pages::nameControls(*rd);
 
     // Radio groups with ids = item index; no view chosen until the first reading.
     RGv_ind_group = new QButtonGroup(this);
@@ -46,7 +46,7 @@ ReadingsPage::ReadingsPage(PageHost& host, QWidget* sheet, WindowControls contro
 
     wc_.pusk->setCheckable(true);
     wc_.pusk->setIcon(QIcon(QStringLiteral(":/icons/pusk.png")));
-    Connect_handlers();
+    connectHandlers();
 
     // A blinking LED really blinks: its picture alternates twice a second.
     svd_mig_timer = new QTimer(this);
@@ -54,18 +54,18 @@ ReadingsPage::ReadingsPage(PageHost& host, QWidget* sheet, WindowControls contro
     const QPixmap lit(QStringLiteral(":/readings/led_on.png"));
     const QPixmap dark(QStringLiteral(":/readings/led_off.png"));
     connect(svd_mig_timer, &QTimer::timeout, this, [this, lit, dark] {
-        svd_mig_lit = !svd_mig_lit;
-        rd->Image_svd_P_mig->setPixmap(svd_mig_lit ? lit : dark);
-        rd->Image_svd_I_mig->setPixmap(svd_mig_lit ? lit : dark);
+        svdMigLit = !svdMigLit;
+        rd->Image_svd_P_mig->setPixmap(svdMigLit ? lit : dark);
+        rd->Image_svd_I_mig->setPixmap(svdMigLit ? lit : dark);
     });
     svd_mig_timer->start(500);
-    Describe_lights();
-    Describe_indicator();
+    describeLights();
+    describeIndicator();
 }
 
 ReadingsPage::~ReadingsPage() = default;
 
-void ReadingsPage::Connect_handlers() {
+void ReadingsPage::connectHandlers() {
     // Changes made from code fire these exactly as the operator's would.
     connect(RGv_ind_group, &QButtonGroup::idToggled, this, [this](int, bool on) {
         if (on) RGv_indClick();
@@ -101,19 +101,19 @@ void ReadingsPage::Connect_handlers() {
     onRead(wc_.version, [this] { Ed_versionClick(); });
 }
 
-void ReadingsPage::Setup_look() {
+void ReadingsPage::setupLook() {
     // The indicator looks like the instrument's: big bold digits on a dark glass.
     QFont digits = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     digits.setBold(true);
     digits.setPointSize(26);
-    for (QLineEdit* e : CI_fields()) {
+    for (QLineEdit* e : ciFields()) {
         e->setFont(digits);
         e->setFrame(false);
         QPalette p = e->palette();
         p.setColor(QPalette::Base, QColor(28, 28, 28));
         e->setPalette(p);
         e->setFixedWidth(QFontMetrics(digits).horizontalAdvance(QStringLiteral("88")) + 14);
-        lork::pages::Set_text_colour(e, lork::pages::ci_colour_start);
+        lork::pages::setTextColour(e, lork::pages::ciColourStart);
         e->setFocusPolicy(Qt::NoFocus);
     }
     rd->indicator_panel->setAutoFillBackground(true);
@@ -132,4 +132,4 @@ void ReadingsPage::Setup_look() {
     // (Lsvd_*, Lsw_*), in any font and at any scale.
 }
 
-std::array<QLineEdit*, 4> ReadingsPage::CI_fields() const { return {rd->E_CI4, rd->E_CI3, rd->E_CI2, rd->E_CI1}; }
+std::array<QLineEdit*, 4> ReadingsPage::ciFields() const { return {rd->E_CI4, rd->E_CI3, rd->E_CI2, rd->E_CI1}; }
