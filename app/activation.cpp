@@ -34,7 +34,7 @@ void TFglav::FormActivate() {
             parts_->readings->Ed_versionClick();
         }
         parts_->timeouts->Show_timeouts();
-        Show_line_panels();
+        showLinePanels();
         parts_->Timer_opros->setInterval(1000);
     } catch (const lork::ProbeAborted&) {
     }
@@ -46,7 +46,7 @@ void TFglav::FormActivate() {
 // The port panels name the port and line the program talks on; besides
 // each activation, every change of the port controls rewrites them, so they
 // never name a port the program has left.
-void TFglav::Show_line_panels() {
+void TFglav::showLinePanels() {
     const auto& ls = this->ls();
     parts_->linePanelsShown = true;
     setStatusPanelText(0, " Порт: " + QString::fromStdString(lork::portShown(ls.port_name)));
@@ -60,7 +60,7 @@ void TFglav::Show_line_panels() {
 
 // Until the first activation the panels keep their design-time texts.
 void TFglav::lineChanged() {
-    if (parts_->linePanelsShown) Show_line_panels();
+    if (parts_->linePanelsShown) showLinePanels();
 }
 
 // Another window of the program took the activation: polling pauses (the
@@ -75,12 +75,12 @@ namespace {
 // The windows added beside the main window's own (the journal, the plot) are
 // for watching while polling runs: going to one of them counts as going to
 // another program, so polling goes on and coming back re-probes nothing.
-bool Outside(const QWidget* w) { return !w || w->property(kBesideProperty).toBool(); }
+bool outsideMain(const QWidget* w) { return !w || w->property(kBesideProperty).toBool(); }
 }  // namespace
 
 void TFglav::activationEvent(bool active) {
     if (!active) {
-        const bool outside = Outside(QApplication::activeWindow());
+        const bool outside = outsideMain(QApplication::activeWindow());
         parts_->activation.deactivated(outside);
         if (!outside) FormDeactivate();
         return;

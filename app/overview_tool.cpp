@@ -178,8 +178,8 @@ void OverviewWindow::tick() {
         turn_.start(0);
         return;
     }
-    const int64_t spent_ms = (host_.core().link.clock().nowUs() - roundStartUs_) / 1000;
-    turn_.start(int(std::max<int64_t>(0, int64_t(period_->value()) * 1000 - spent_ms)));
+    const int64_t spentMs = (host_.core().link.clock().nowUs() - roundStartUs_) / 1000;
+    turn_.start(int(std::max<int64_t>(0, int64_t(period_->value()) * 1000 - spentMs)));
 }
 
 bool OverviewWindow::step() {

@@ -179,8 +179,8 @@ QToolButton* TFglav::toolButton(int n) const {
 void TFglav::createPages() {
     // Every exchange is shown once, from its record.
     core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { Show_tuda_suda(rec); });
-    core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { Show_result(rec); });
-    core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { Show_link_state(rec); });
+    core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { showResult(rec); });
+    core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { showLinkState(rec); });
 
     parts_->readings = new ReadingsPage(*this, ui->TabSheet1,
                                  {toolButton(1), ui->CBtime_opros, ui->Ed_name, ui->Ed_version}, this);
@@ -300,7 +300,7 @@ void TFglav::ToolButton11Click() { ui->PageControl1->setCurrentIndex(2); }
 void TFglav::N_pokazaniaClick() { ToolButton10Click(); }
 void TFglav::N_paramsClick() { ToolButton9Click(); }
 void TFglav::N_calibrClick() { ToolButton11Click(); }
-void TFglav::Show_keep_polling() { ui->N_keep_polling->setChecked(ls().keepPolling); }
+void TFglav::showKeepPolling() { ui->N_keep_polling->setChecked(ls().keepPolling); }
 
 void TFglav::N_closeClick() { close(); }
 void TFglav::N_close1Click() { close(); }

@@ -8,14 +8,14 @@
 
 namespace {
 
-std::string default_path() {
+std::string defaultPath() {
     return lork::settingsPath(QCoreApplication::applicationFilePath().toStdString());
 }
 
 }  // namespace
 
 TFMsetup::TFMsetup(TFglav& fglav, const std::string& path, QWidget* parent)
-    : QWidget(parent), fglav_(fglav), ini_(path.empty() ? default_path() : path) {
+    : QWidget(parent), fglav_(fglav), ini_(path.empty() ? defaultPath() : path) {
     setObjectName(QStringLiteral("FMsetup"));
     setWindowTitle(QStringLiteral("для .INI"));
     fglav_.setSettingsHolder(this);
@@ -49,7 +49,7 @@ TFMsetup::~TFMsetup() {
 void TFMsetup::Load_settings() {
     const lork::SettingsLoadResult r = ini_.Load_settings(fglav_.ls(), fglav_.ports().portList());
     fglav_.ports().showLineSettings(r.portIndex ? int(*r.portIndex) : -1);
-    fglav_.Show_keep_polling();
+    fglav_.showKeepPolling();
 }
 
 bool TFMsetup::Save_settings(bool full) {

@@ -73,10 +73,10 @@ void TFmsg::setAddressProgress(int n, int total, int64_t elapsedMs) {
         left_->clear();
     } else {
         // The addresses so far set the pace: a silent one costs all its probes.
-        const int64_t left_s = (elapsedMs * (total - n) / n + 999) / 1000;
+        const int64_t leftSeconds = (elapsedMs * (total - n) / n + 999) / 1000;
         left_->setText(QStringLiteral("осталось около %1:%2")
-                           .arg(left_s / 60)
-                           .arg(left_s % 60, 2, 10, QLatin1Char('0')));
+                           .arg(leftSeconds / 60)
+                           .arg(leftSeconds % 60, 2, 10, QLatin1Char('0')));
     }
     repaint();
 }

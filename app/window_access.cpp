@@ -52,7 +52,7 @@ namespace {
 // which a screen reader names on every entry to a page. The stack is a plain
 // grouping here, which readers pass over, and each page is a page named by
 // its tab: entering a page is heard by the page's name.
-bool Is_page_stack(const QObject* o) {
+bool isPageStack(const QObject* o) {
     return o->objectName() == QLatin1String("qt_tabwidget_stackedwidget") && qobject_cast<QTabWidget*>(o->parent());
 }
 
@@ -69,11 +69,11 @@ private:
     QTabWidget* tabs_;
 };
 
-QAccessibleInterface* Page_factory(const QString&, QObject* o) {
+QAccessibleInterface* pageFactory(const QString&, QObject* o) {
     if (!o || !o->isWidgetType()) return nullptr;
     auto* w = static_cast<QWidget*>(o);
-    if (Is_page_stack(o)) return new QAccessibleWidget(w, QAccessible::Grouping);
-    if (o->parent() && Is_page_stack(o->parent())) return new PageAccess(w, static_cast<QTabWidget*>(o->parent()->parent()));
+    if (isPageStack(o)) return new QAccessibleWidget(w, QAccessible::Grouping);
+    if (o->parent() && isPageStack(o->parent())) return new PageAccess(w, static_cast<QTabWidget*>(o->parent()->parent()));
     return nullptr;
 }
 
@@ -127,7 +127,7 @@ void focusIntoPages(QTabWidget* tabs) {
 
 void presentPagesByName() {
     static const bool installed = [] {
-        QAccessible::installFactory(Page_factory);
+        QAccessible::installFactory(pageFactory);
         return true;
     }();
     (void)installed;

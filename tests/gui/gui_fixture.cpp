@@ -16,7 +16,7 @@ GuiRig::GuiRig(std::vector<std::string> ports, std::string forcedPort) : system_
         return keyHook ? keyHook(vk) : false;
     };
     p.now = [this] { return now; };
-    p.list_ports = [this] { return system_ports; };
+    p.listPorts = [this] { return system_ports; };
     w = std::make_unique<TFglav>(std::move(p));
     const auto ask = [this](const QString& q) {
         questions << q;
