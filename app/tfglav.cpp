@@ -118,7 +118,7 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     core_.link.watchCommands(&core_.feed);
     // A screen reader that is not answered falls silent until the command
     // ends: a search's progress would be heard only after it.
-    core_.link.while_waiting = [] { lork::Answer_screen_reader(); };
+    core_.link.whileWaiting = [] { lork::answerScreenReader(); };
     qApp->installEventFilter(new OperatorInput(core_.feed, this));
     parts_->ToolBar1 = makeToolBar(*ui, this);
     parts_->statusPanels = makeStatusPanels(ui->StatusBar1);

@@ -116,7 +116,7 @@ ReadHandlers* readHandlersOf(QObject* o) {
 // comes due there waits for the loop itself, as a click would.
 void later(QObject* ctx, std::function<void()> f) {
     QTimer::singleShot(0, ctx, [ctx, f = std::move(f)]() mutable {
-        if (lork::Inside_event_pump())
+        if (lork::insideEventPump())
             later(ctx, std::move(f));
         else
             f();

@@ -89,7 +89,7 @@ TEST_P(ReadTimed, BytesAndTime) {
     for (const bool sliced : {false, true}) {
         CoreRig r;
         int calls = 0;
-        if (sliced) r.core.link.while_waiting = [&calls] { ++calls; };
+        if (sliced) r.core.link.whileWaiting = [&calls] { ++calls; };
         r.core.link.port_timeouts = {c.rit, c.rttm, c.rttc, 0, 0};
         const int64_t t0 = r.clock.now_us;
         for (auto [at, count] : c.arrivals) r.port.arrive(t0 + at * ms, std::vector<uint8_t>(size_t(count), 0x42));
