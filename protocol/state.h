@@ -97,7 +97,7 @@ struct DeviceState {
 };
 
 // Per address 1..247: the baud code at which it last answered, 0 = not answered.
-// Index 0 is never used; foundScorAt()/set_found_scor() guard every access.
+// Index 0 is never used; foundScorAt()/setFoundScor() guard every access.
 using FoundScor = std::array<uint8_t, 248>;
 
 inline bool adrInTable(unsigned a) { return a >= 1 && a <= 247; }
