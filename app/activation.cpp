@@ -20,7 +20,7 @@ void TFglav::FormActivate() {
     try {
         ui->Esysnum->setText(QString::number(ls.adr));
         if (ls.time_opros_index < ui->CBtime_opros->count()) ui->CBtime_opros->setCurrentIndex(ls.time_opros_index);
-        parts_->timeouts->Show_line_pauses();
+        parts_->timeouts->showLinePauses();
         core().link.Port_setup(ls.scor_code);
         parts_->timeouts->Show_timeouts();
         core().link.port_setup_error =
@@ -28,13 +28,13 @@ void TFglav::FormActivate() {
         if (core().dev.Read_adr() == 0) {
             // An address outside the table has no entry to record (the polling
             // tick then treats it as one with no known rate).
-            lork::set_found_scor(st().found_scor, ls.adr, ls.scor_code);
+            lork::setFoundScor(st().found_scor, ls.adr, ls.scor_code);
             parts_->readings->Opros_all();
             parts_->readings->Ed_nameClick();
             parts_->readings->Ed_versionClick();
         }
         parts_->timeouts->Show_timeouts();
-        Show_line_panels();
+        showLinePanels();
         parts_->Timer_opros->setInterval(1000);
     } catch (const lork::ProbeAborted&) {
     }
@@ -46,21 +46,21 @@ void TFglav::FormActivate() {
 // The port panels name the port and line the program talks on; besides
 // each activation, every change of the port controls rewrites them, so they
 // never name a port the program has left.
-void TFglav::Show_line_panels() {
+void TFglav::showLinePanels() {
     const auto& ls = this->ls();
     parts_->linePanelsShown = true;
     setStatusPanelText(0, " Порт: " + QString::fromStdString(lork::portShown(ls.port_name)));
     setStatusPanelText(1, " Адрес: " + QString::number(ls.adr));
     setStatusPanelText(2, " Скорость: " + QString::number(ls.scor));
-    setStatusPanelText(3, " паритет: " + QString::fromUtf8(ls.parity < lork::parity_texts.size()
-                                                                ? lork::parity_texts[ls.parity]
+    setStatusPanelText(3, " паритет: " + QString::fromUtf8(ls.parity < lork::parityTexts.size()
+                                                                ? lork::parityTexts[ls.parity]
                                                                 : ""));
     setStatusPanelText(4, " стопбит:" + QString::number(ls.stopbit));
 }
 
 // Until the first activation the panels keep their design-time texts.
 void TFglav::lineChanged() {
-    if (parts_->linePanelsShown) Show_line_panels();
+    if (parts_->linePanelsShown) showLinePanels();
 }
 
 // Another window of the program took the activation: polling pauses (the
@@ -75,12 +75,12 @@ namespace {
 // The windows added beside the main window's own (the journal, the plot) are
 // for watching while polling runs: going to one of them counts as going to
 // another program, so polling goes on and coming back re-probes nothing.
-bool Outside(const QWidget* w) { return !w || w->property(kBesideProperty).toBool(); }
+bool outsideMain(const QWidget* w) { return !w || w->property(kBesideProperty).toBool(); }
 }  // namespace
 
 void TFglav::activationEvent(bool active) {
     if (!active) {
-        const bool outside = Outside(QApplication::activeWindow());
+        const bool outside = outsideMain(QApplication::activeWindow());
         parts_->activation.deactivated(outside);
         if (!outside) FormDeactivate();
         return;

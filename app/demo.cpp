@@ -52,10 +52,10 @@ QString DemoSimulator::start(const QString& program, const QStringList& args, in
 }
 
 bool DemoSimulator::isolateFiles() {
-    config_dir_ = std::make_unique<QTemporaryDir>();
-    if (!config_dir_->isValid()) return false;
+    configDir_ = std::make_unique<QTemporaryDir>();
+    if (!configDir_->isValid()) return false;
     // The settings and the window's place follow the one, the calibration log the other.
-    const QByteArray path = config_dir_->path().toLocal8Bit();
+    const QByteArray path = configDir_->path().toLocal8Bit();
     return qputenv("XDG_CONFIG_HOME", path) && qputenv("XDG_DATA_HOME", path);
 }
 

@@ -38,9 +38,9 @@ public:
     // log go into a private temporary folder, removed when the program ends.
     bool isolateFiles();
     // That folder; empty before isolateFiles.
-    QString folder() const { return config_dir_ ? config_dir_->path() : QString(); }
+    QString folder() const { return configDir_ ? configDir_->path() : QString(); }
     // Why isolateFiles could not make it, in the system's words.
-    QString folderError() const { return config_dir_ ? config_dir_->errorString() : QString(); }
+    QString folderError() const { return configDir_ ? configDir_->errorString() : QString(); }
 
     void stop();
     QString error() const { return error_; }
@@ -50,7 +50,7 @@ public:
 
 private:
     QProcess proc_;
-    std::unique_ptr<QTemporaryDir> config_dir_;
+    std::unique_ptr<QTemporaryDir> configDir_;
     QString error_;
     std::shared_ptr<lork::sim::InstrumentModel> model_;
     std::unique_ptr<lork::SerialPort> port_;

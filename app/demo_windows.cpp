@@ -23,9 +23,9 @@ QString DemoSimulator::start(const QString&, const QStringList&, int) {
 
 // The settings, the window's place and the calibration log all live under APPDATA.
 bool DemoSimulator::isolateFiles() {
-    config_dir_ = std::make_unique<QTemporaryDir>();
-    if (!config_dir_->isValid()) return false;
-    return qputenv("APPDATA", config_dir_->path().toLocal8Bit());
+    configDir_ = std::make_unique<QTemporaryDir>();
+    if (!configDir_->isValid()) return false;
+    return qputenv("APPDATA", configDir_->path().toLocal8Bit());
 }
 
 void DemoSimulator::stop() {}

@@ -69,7 +69,7 @@ void JournalTool::toggleLog() {
         return;
     }
     logItem_->setChecked(false);
-    const QString f = QFileDialog::getSaveFileName(host_.mainWindow(), QStringLiteral("журнал обмена"), lork::pages::Save_start(),
+    const QString f = QFileDialog::getSaveFileName(host_.mainWindow(), QStringLiteral("журнал обмена"), lork::pages::saveStart(),
                                                    QStringLiteral("CSV (*.csv)"));
     if (!f.isEmpty()) startLog(f);
 }

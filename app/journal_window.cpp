@@ -98,11 +98,11 @@ JournalWindow::JournalWindow(lork::journal::Store& store, QWidget* parent)
     });
     connect(Bcopy, &QPushButton::clicked, this, [this] { copySelected(); });
     connect(Bcsv, &QPushButton::clicked, this, [this] {
-        const QString f = QFileDialog::getSaveFileName(this, QString(), lork::pages::Save_start(), QStringLiteral("CSV (*.csv)"));
+        const QString f = QFileDialog::getSaveFileName(this, QString(), lork::pages::saveStart(), QStringLiteral("CSV (*.csv)"));
         if (!f.isEmpty()) exportCsv(f);
     });
     connect(Btext, &QPushButton::clicked, this, [this] {
-        const QString f = QFileDialog::getSaveFileName(this, QString(), lork::pages::Save_start(), QStringLiteral("текст (*.txt)"));
+        const QString f = QFileDialog::getSaveFileName(this, QString(), lork::pages::saveStart(), QStringLiteral("текст (*.txt)"));
         if (!f.isEmpty()) exportText(f);
     });
     connect(Breset, &QPushButton::clicked, this, [this] {
@@ -140,7 +140,7 @@ void JournalWindow::showEvent(QShowEvent* e) {
 void JournalWindow::applyFilter() {
     table_->flush();
     JournalTable::Filter f;
-    f.errors_only = CBerrors->isChecked();
+    f.errorsOnly = CBerrors->isChecked();
     bool ok = false;
     const int code = Ekod->text().trimmed().toInt(&ok);
     f.code = ok ? code : -1;
@@ -197,7 +197,7 @@ bool JournalWindow::exportRows(const QString& path, bool csv) {
             ++rows;
         }
     // A file that could not be written must never pass for an export.
-    const QString err = lork::pages::Write_whole_file(path, QByteArray::fromStdString(text));
+    const QString err = lork::pages::writeWholeFile(path, QByteArray::fromStdString(text));
     if (err.isEmpty()) {
         Lexport->setStyleSheet(QString());
         Lexport->setText(QStringLiteral("записано строк: %1 в %2").arg(rows).arg(path));

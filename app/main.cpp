@@ -93,15 +93,15 @@ int main(int argc, char* argv[]) {
                                                     QCoreApplication::applicationVersion() + QLatin1Char('\n');
             };
             if (lork::consoleAttach()) {
-                QCoreApplication text_only(argc, argv);
-                Load_qt_russian(text_only);
+                QCoreApplication textOnly(argc, argv);
+                loadQtRussian(textOnly);
                 std::fputs(text().toUtf8().constData(), stdout);
                 return 0;
             }
             // No console to print on (a Windows program started from
             // Explorer): a box whose fixed-width font keeps the columns.
             QApplication boxed(argc, argv);
-            Load_qt_russian(boxed);
+            loadQtRussian(boxed);
             QMessageBox box(QMessageBox::Information, QCoreApplication::applicationName(),
                             QStringLiteral("<pre>") + text().toHtmlEscaped() + QStringLiteral("</pre>"));
             box.exec();
@@ -109,7 +109,7 @@ int main(int argc, char* argv[]) {
         }
     }
     QApplication app(argc, argv);
-    Load_qt_russian(app);
+    loadQtRussian(app);
     Options o;
     QCommandLineParser& cli = o.cli;
     const QCommandLineOption &portOpt = o.portOpt, &demoOpt = o.demoOpt, &quitOpt = o.quitOpt, &logOpt = o.logOpt,
@@ -125,15 +125,15 @@ int main(int argc, char* argv[]) {
     // made while the window is being built wait for it.
     lork::PortByName port;
     lork::Host* info = nullptr;
-    std::vector<std::string> early_remarks;
+    std::vector<std::string> earlyRemarks;
     port.notice = [&](const std::string& line) {
         if (info) info->infoLine(line);
-        else early_remarks.push_back(line);
+        else earlyRemarks.push_back(line);
     };
 
     // Declared before the window so that the simulator outlives it.
     DemoSimulator demo;
-    QString demo_port;
+    QString demoPort;
     if (cli.isSet(demoOpt)) {
         // The demonstration keeps its own files: closing it must not leave
         // the simulator's terminal as the operator's port, nor its
@@ -144,8 +144,8 @@ int main(int argc, char* argv[]) {
             return 1;
         }
         const QString sim = DemoSimulator::locate(QCoreApplication::applicationDirPath());
-        demo_port = demo.start(sim, QProcess::splitCommand(qEnvironmentVariable("LORK_DEMO_SIM_ARGS")));
-        if (demo_port.isEmpty()) {
+        demoPort = demo.start(sim, QProcess::splitCommand(qEnvironmentVariable("LORK_DEMO_SIM_ARGS")));
+        if (demoPort.isEmpty()) {
             qCritical("testlork: --demo: %s", qPrintable(demo.error()));
             return 1;
         }
@@ -155,21 +155,21 @@ int main(int argc, char* argv[]) {
     TFglav::Platform platform{wire, clock, lork::Read_port_list(), {}, {}, {}, {}, {}, {}};
     platform.keys = [&keys](int vk) { return keys.keyPressedSince(vk); };
     // An adapter plugged in after start shows up when the port box opens.
-    platform.list_ports = &lork::Read_port_list;
+    platform.listPorts = &lork::Read_port_list;
     if (cli.isSet(portOpt)) {
         const std::string path = cli.value(portOpt).toStdString();
-        platform.own_ports.push_back(path);
-        platform.forced_port = path;
+        platform.ownPorts.push_back(path);
+        platform.forcedPort = path;
     }
-    if (!demo_port.isEmpty()) {
-        platform.own_ports.push_back(demo_port.toStdString());
-        platform.forced_port = demo_port.toStdString();
+    if (!demoPort.isEmpty()) {
+        platform.ownPorts.push_back(demoPort.toStdString());
+        platform.forcedPort = demoPort.toStdString();
     }
 
     TFglav Fglav(std::move(platform));
     if (Fglav.startAborted()) return 1;
     info = &Fglav;
-    for (const auto& line : early_remarks) Fglav.infoLine(line);
+    for (const auto& line : earlyRemarks) Fglav.infoLine(line);
     TFabout Fabout(&Fglav);
     Fglav.setAboutBox(&Fabout);
     TFMsetup FMsetup(Fglav);
@@ -195,7 +195,7 @@ int main(int argc, char* argv[]) {
         const int ms = cli.value(quitOpt).toInt(&ok);
         if (ok && ms >= 0) QTimer::singleShot(ms, &Fglav, &QWidget::close);
     }
-    if (cli.isSet(runOpt)) Schedule_menu_command(Fglav, cli.value(runOpt));
-    if (cli.isSet(startOpt)) Start_menu_command(Fglav, cli.value(startOpt));
+    if (cli.isSet(runOpt)) scheduleMenuCommand(Fglav, cli.value(runOpt));
+    if (cli.isSet(startOpt)) startMenuCommand(Fglav, cli.value(startOpt));
     return app.exec();
 }

@@ -54,7 +54,7 @@ MonitorWindow::MonitorWindow(Hooks hooks, QWidget* parent)
     setObjectName(QStringLiteral("Fmonitor"));
     setWindowTitle(QStringLiteral("монитор линии"));
     askSaveFile = [this](const QString& title, const QString& filter) {
-        return QFileDialog::getSaveFileName(this, title, lork::pages::Save_start(), filter);
+        return QFileDialog::getSaveFileName(this, title, lork::pages::saveStart(), filter);
     };
     auto named = [](auto* w, const char* name, const char* tip = nullptr) {
         w->setObjectName(QString::fromLatin1(name));
@@ -95,12 +95,12 @@ MonitorWindow::MonitorWindow(Hooks hooks, QWidget* parent)
     // Each caption is its field's buddy, which names the field for a screen reader.
     auto caption = [this](const char* text, QWidget* field) {
         auto* label = new QLabel(QString::fromUtf8(text), this);
-        lork::widgets::Name_after(label, field);
+        lork::widgets::nameAfter(label, field);
         return label;
     };
-    lork::widgets::Name(view_, QStringLiteral("кадры линии"),
+    lork::widgets::nameControl(view_, QStringLiteral("кадры линии"),
                         QStringLiteral("время, вид, адрес, функция, расшифровка и байты каждого кадра"));
-    lork::widgets::Name(state_, QStringLiteral("состояние монитора"));
+    lork::widgets::nameControl(state_, QStringLiteral("состояние монитора"));
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(caption("порт", port_), 0, 0);

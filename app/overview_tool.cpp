@@ -99,10 +99,10 @@ OverviewWindow::OverviewWindow(ToolHost& host)
     state_->setWordWrap(true);
 
     auto* caption = new QLabel(QStringLiteral("адреса"), this);
-    lork::widgets::Name_after(caption, addresses_);
+    lork::widgets::nameAfter(caption, addresses_);
     auto* every = new QLabel(QStringLiteral("круг каждые, с"), this);
-    lork::widgets::Name_after(every, period_);
-    lork::widgets::Name(table_, QStringLiteral("приборы линии"));
+    lork::widgets::nameAfter(every, period_);
+    lork::widgets::nameControl(table_, QStringLiteral("приборы линии"));
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(caption, 0, 0);
@@ -126,8 +126,8 @@ OverviewWindow::OverviewWindow(ToolHost& host)
 OverviewWindow::~OverviewWindow() = default;
 
 void OverviewWindow::takeFound() {
-    const auto found = lork::Found_addresses(host_.core().st.found_scor);
-    addresses_->setText(QString::fromStdString(lork::Address_list_text(found)));
+    const auto found = lork::foundAddresses(host_.core().st.found_scor);
+    addresses_->setText(QString::fromStdString(lork::addressListText(found)));
     if (found.empty()) state_->setText(QStringLiteral("поиск ещё не нашёл ни одного прибора: введите адреса"));
     if (poll_->isChecked()) {
         next_ = 0;
@@ -137,7 +137,7 @@ void OverviewWindow::takeFound() {
 
 bool OverviewWindow::takeList() {
     std::string why;
-    const auto adrs = lork::Parse_address_list(addresses_->text().toStdString(), &why);
+    const auto adrs = lork::parseAddressList(addresses_->text().toStdString(), &why);
     if (!adrs) {
         state_->setText(QString::fromStdString(why));
         return false;
@@ -178,8 +178,8 @@ void OverviewWindow::tick() {
         turn_.start(0);
         return;
     }
-    const int64_t spent_ms = (host_.core().link.clock().nowUs() - roundStartUs_) / 1000;
-    turn_.start(int(std::max<int64_t>(0, int64_t(period_->value()) * 1000 - spent_ms)));
+    const int64_t spentMs = (host_.core().link.clock().nowUs() - roundStartUs_) / 1000;
+    turn_.start(int(std::max<int64_t>(0, int64_t(period_->value()) * 1000 - spentMs)));
 }
 
 bool OverviewWindow::step() {
@@ -208,7 +208,7 @@ void OverviewWindow::showRow(int r) {
     if (r < 0 || size_t(r) >= overview_.instruments().size()) return;
     const lork::Instrument& ins = overview_.instruments()[size_t(r)];
     const auto [marks, words] = leds(ins.dev);
-    const bool seen = ins.last_good_ms >= 0;
+    const bool seen = ins.lastGoodMs >= 0;
     QString state;
     if (!ins.polled) state = QStringLiteral("ещё не опрошен");
     else if (ins.answering) state = QStringLiteral("отвечает");
@@ -219,7 +219,7 @@ void OverviewWindow::showRow(int r) {
         fromCp1251(ins.version),
         seen ? indicator(ins) : QString(),
         seen ? marks : QString(),
-        seen ? QDateTime::fromMSecsSinceEpoch(ins.last_good_ms).toString(QStringLiteral("HH:mm:ss")) : QStringLiteral("—"),
+        seen ? QDateTime::fromMSecsSinceEpoch(ins.lastGoodMs).toString(QStringLiteral("HH:mm:ss")) : QStringLiteral("—"),
         QString::number(ins.failures),
         state,
     };

@@ -18,7 +18,7 @@ namespace {
 struct SpanItem {
     const char* text;
     int minutes;   // 0: the whole run
-    int step_s;    // between the time axis's ticks
+    int stepSeconds;    // between the time axis's ticks
 };
 const SpanItem kSpans[] = {
     {"1 мин", 1, 10}, {"5 мин", 5, 60}, {"15 мин", 15, 180}, {"60 мин", 60, 600}, {"всё время", 0, 0}};
@@ -27,7 +27,7 @@ constexpr int kDefaultSpan = 1;  // 5 min
 }  // namespace
 
 PlotWindow::PlotWindow(lork::trend::Trend& trend, std::function<int64_t()> nowMs, QWidget* parent)
-    : QWidget(parent, Qt::Window), trend_(trend), now_ms_(std::move(nowMs)) {
+    : QWidget(parent, Qt::Window), trend_(trend), nowMs_(std::move(nowMs)) {
     setObjectName(QStringLiteral("Fplot"));
     setWindowTitle(QStringLiteral("график"));
     resize(900, 520);
@@ -72,7 +72,7 @@ PlotWindow::PlotWindow(lork::trend::Trend& trend, std::function<int64_t()> nowMs
     connect(Bclear, &QPushButton::clicked, this, &PlotWindow::clearAll);
     connect(Bcsv, &QPushButton::clicked, this, [this] {
         const QString f =
-            QFileDialog::getSaveFileName(this, QStringLiteral("график"), lork::pages::Save_start(), QStringLiteral("CSV (*.csv)"));
+            QFileDialog::getSaveFileName(this, QStringLiteral("график"), lork::pages::saveStart(), QStringLiteral("CSV (*.csv)"));
         if (!f.isEmpty()) exportCsv(f);
     });
     // The view follows at most four times a second and never per reading,
@@ -94,19 +94,19 @@ void PlotWindow::tick() {
     if (dirty_) {
         updateCount();
         if (!Bpause->isChecked()) refresh();
-    } else if (spanMs() && !Bpause->isChecked() && ++idle_ticks_ >= 4) {
+    } else if (spanMs() && !Bpause->isChecked() && ++idleTicks_ >= 4) {
         // Without new readings the last minutes still move on, once a second.
-        idle_ticks_ = 0;
-        setSpanRange(now_ms_());
+        idleTicks_ = 0;
+        setSpanRange(nowMs_());
     }
 }
 
 void PlotWindow::refresh() {
     dirty_ = false;
-    idle_ticks_ = 0;
+    idleTicks_ = 0;
     updateCount();
     if (Bpause->isChecked()) return;
-    const int64_t now = now_ms_(), span = spanMs();
+    const int64_t now = nowMs_(), span = spanMs();
     const lork::trend::View v = span ? trend_.span(spanEnd(now), span) : trend_.wholeRun();
     CVplot->setSeries(v.proc, v.te);
     if (span) {
@@ -120,7 +120,7 @@ void PlotWindow::refresh() {
 }
 
 int64_t PlotWindow::stepMs() const {
-    return int64_t(kSpans[std::clamp(CBspan->currentIndex(), 0, int(std::size(kSpans)) - 1)].step_s) * 1000;
+    return int64_t(kSpans[std::clamp(CBspan->currentIndex(), 0, int(std::size(kSpans)) - 1)].stepSeconds) * 1000;
 }
 
 // The axis ends at the next whole tick, so that the ticks fall on round times.
@@ -148,7 +148,7 @@ void PlotWindow::clearAll() {
 }
 
 bool PlotWindow::exportCsv(const QString& path) {
-    const QString err = lork::pages::Write_whole_file(path, QByteArray::fromStdString(trend_.csv()));
+    const QString err = lork::pages::writeWholeFile(path, QByteArray::fromStdString(trend_.csv()));
     const bool ok = err.isEmpty();
     if (ok) {
         Lstate->setStyleSheet(QString());

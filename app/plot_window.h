@@ -44,7 +44,7 @@ private:
     void updateCount();
 
     lork::trend::Trend& trend_;
-    std::function<int64_t()> now_ms_;
+    std::function<int64_t()> nowMs_;
     QComboBox* CBspan;
     QPushButton* Bpause;
     QLabel* Lpoints;
@@ -52,5 +52,5 @@ private:
     TrendChart* CVplot;
     QTimer* refresh_;
     bool dirty_ = false;
-    int idle_ticks_ = 0;
+    int idleTicks_ = 0;
 };

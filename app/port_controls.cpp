@@ -15,12 +15,12 @@ PortControls::PortControls(PageHost& host, Controls controls, WindowPlatform& pl
     : QObject(parent),
       host_(host),
       c_(controls),
-      port_list_(std::move(platform.ports)),
-      own_ports_(std::move(platform.own_ports)),
-      list_ports_(std::move(platform.list_ports)),
-      forced_port_(std::move(platform.forced_port)) {
+      portList_(std::move(platform.ports)),
+      ownPorts_(std::move(platform.ownPorts)),
+      listPorts_(std::move(platform.listPorts)),
+      forcedPort_(std::move(platform.forcedPort)) {
     setObjectName(QStringLiteral("PortControls"));
-    port_list_.insert(port_list_.end(), own_ports_.begin(), own_ports_.end());
+    portList_.insert(portList_.end(), ownPorts_.begin(), ownPorts_.end());
     c_.UpDown_adr->setRange(1, 247);
     c_.UpDown_adr->setPosition(1);
     c_.UpDown_adr->setAssociate(c_.Esysnum);
@@ -39,14 +39,14 @@ PortControls::PortControls(PageHost& host, Controls controls, WindowPlatform& pl
 }
 
 void PortControls::fillPortBox() {
-    for (const std::string& p : port_list_) c_.CBports->addItem(QString::fromStdString(p));
+    for (const std::string& p : portList_) c_.CBports->addItem(QString::fromStdString(p));
     // No entry is chosen until the settings say which; the box shows the
     // design-time name meanwhile.
     c_.CBports->setPlaceholderText(QStringLiteral("COM1"));
     c_.CBports->setCurrentIndex(-1);
     // "COM1" is a name of another system; where there is none, the built-in
     // port is one this system has, and a new settings file records it.
-    host_.core().st.ls.port_name = lork::defaultPortName(port_list_);
+    host_.core().st.ls.port_name = lork::defaultPortName(portList_);
 }
 
 void PortControls::showLineSettings(int portEntry) {
@@ -62,23 +62,23 @@ void PortControls::showLineSettings(int portEntry) {
 }
 
 void PortControls::applyForcedPort() {
-    if (forced_port_.empty()) return;
-    host_.core().st.ls.port_name = forced_port_;
-    const int i = c_.CBports->findText(QString::fromStdString(forced_port_), Qt::MatchExactly);
+    if (forcedPort_.empty()) return;
+    host_.core().st.ls.port_name = forcedPort_;
+    const int i = c_.CBports->findText(QString::fromStdString(forcedPort_), Qt::MatchExactly);
     if (i >= 0) c_.CBports->setCurrentIndex(i);
 }
 
 void PortControls::refreshPortList() {
-    if (!list_ports_) return;
+    if (!listPorts_) return;
     QComboBox* box = c_.CBports;
     // The entry chosen, not the settings' name: an unlisted port chose none.
     const std::string inUse = box->currentIndex() >= 0 ? box->currentText().toStdString() : std::string();
-    std::vector<std::string> now = lork::portListNow(list_ports_(), own_ports_, inUse);
-    if (now == port_list_) return;
-    port_list_ = std::move(now);
+    std::vector<std::string> now = lork::portListNow(listPorts_(), ownPorts_, inUse);
+    if (now == portList_) return;
+    portList_ = std::move(now);
     const QSignalBlocker quiet(box);
     box->clear();
-    for (const std::string& p : port_list_) box->addItem(QString::fromStdString(p));
+    for (const std::string& p : portList_) box->addItem(QString::fromStdString(p));
     box->setCurrentIndex(inUse.empty() ? -1 : box->findText(QString::fromStdString(inUse), Qt::MatchExactly));
 }
 
@@ -98,7 +98,7 @@ void PortControls::CBportsChange() {
     // hold "com" anywhere ("tcp://gw.example.com:4001").
     const bool serial = lork::portKind(ls.port_name) == lork::PortKind::Tty;
     if (serial && (name.contains(QLatin1String("COM")) || name.contains(QLatin1String("com"))) && name.size() > 3) {
-        if (!Str_to_int(name.mid(3))) host_.message(QStringLiteral("ошибка номера порта"));
+        if (!strToInt(name.mid(3))) host_.message(QStringLiteral("ошибка номера порта"));
     }
     portReconfigure();
 }
@@ -107,7 +107,7 @@ void PortControls::CBscorChange() {
     auto& ls = host_.core().st.ls;
     const int i = c_.CBscor->currentIndex();
     if (i < 0) return;
-    if (auto v = Str_to_int(c_.CBscor->currentText())) ls.scor = *v;
+    if (auto v = strToInt(c_.CBscor->currentText())) ls.scor = *v;
     ls.scor_code = uint8_t(i + 1);
     portReconfigure();
 }
@@ -128,12 +128,12 @@ void PortControls::CBstopbitChange() {
 
 void PortControls::EsysnumChange() {
     const QString text = c_.Esysnum->text();
-    if (auto v = Str_to_int(text)) {
+    if (auto v = strToInt(text)) {
         host_.core().st.ls.adr = uint8_t(uint32_t(*v) & 0xFFu);
         host_.lineChanged();
         return;
     }
-    host_.message(Not_integer_message(text));
+    host_.message(notIntegerMessage(text));
 }
 
 void PortControls::UpDown_adrChangingEx(bool& /*allow*/, int newValue) {

@@ -28,7 +28,7 @@ public:
     PortControls(PageHost& host, Controls controls, WindowPlatform& platform, QObject* parent);
 
     // The port box's entries: the system's ports, then the program's own.
-    const std::vector<std::string>& portList() const { return port_list_; }
+    const std::vector<std::string>& portList() const { return portList_; }
     // The entries into the box, none chosen; the built-in port into the
     // line settings.
     void fillPortBox();
@@ -53,8 +53,8 @@ private:
 
     PageHost& host_;
     Controls c_;
-    std::vector<std::string> port_list_;
-    std::vector<std::string> own_ports_;
-    std::function<std::vector<std::string>()> list_ports_;
-    std::string forced_port_;
+    std::vector<std::string> portList_;
+    std::vector<std::string> ownPorts_;
+    std::function<std::vector<std::string>()> listPorts_;
+    std::string forcedPort_;
 };

@@ -5,7 +5,7 @@
 #include <QLocale>
 #include <QTranslator>
 
-bool Load_qt_russian(QCoreApplication& app) {
+bool loadQtRussian(QCoreApplication& app) {
     auto* tr = new QTranslator(&app);
     const QLocale ru(QLocale::Russian, QLocale::Russia);
     for (const QString& dir :

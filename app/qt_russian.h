@@ -6,4 +6,4 @@ class QCoreApplication;
 // Installs qtbase's Russian catalogue on app, looked for beside the program
 // first (where the Windows package puts it), then where Qt keeps its
 // translations. False when neither has it: Qt's texts stay English.
-bool Load_qt_russian(QCoreApplication& app);
+bool loadQtRussian(QCoreApplication& app);

@@ -107,11 +107,11 @@ RegisterWindow::RegisterWindow(lork::Core& core, std::function<bool()> idle, QWi
     // reader as the operator reads it.
     auto caption = [this](const char* text, QWidget* field) {
         auto* label = new QLabel(QString::fromUtf8(text), this);
-        lork::widgets::Name_after(label, field);
+        lork::widgets::nameAfter(label, field);
         return label;
     };
-    lork::widgets::Name(period_, QStringLiteral("период чтения, с"));
-    lork::widgets::Name(table_, QStringLiteral("значения регистров"));
+    lork::widgets::nameControl(period_, QStringLiteral("период чтения, с"));
+    lork::widgets::nameControl(table_, QStringLiteral("значения регистров"));
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(caption("функция", func_), 0, 0);

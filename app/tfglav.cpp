@@ -111,14 +111,14 @@ TFglav::TFglav(Platform platform, QWidget* parent)
     // The pictures live in this static library; make sure they are linked in.
     Q_INIT_RESOURCE(lork);
     // Before any control exists, so that none gets Qt's interface first.
-    lork::widgets::Install_accessible_commands();
+    lork::widgets::installAccessibleCommands();
     presentPagesByName();
     ui->setupUi(this);
     new lork::widgets::Announcer(this);
     core_.link.watchCommands(&core_.feed);
     // A screen reader that is not answered falls silent until the command
     // ends: a search's progress would be heard only after it.
-    core_.link.while_waiting = [] { lork::Answer_screen_reader(); };
+    core_.link.whileWaiting = [] { lork::answerScreenReader(); };
     qApp->installEventFilter(new OperatorInput(core_.feed, this));
     parts_->ToolBar1 = makeToolBar(*ui, this);
     parts_->statusPanels = makeStatusPanels(ui->StatusBar1);
@@ -179,13 +179,13 @@ QToolButton* TFglav::toolButton(int n) const {
 void TFglav::createPages() {
     // Every exchange is shown once, from its record.
     core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { Show_tuda_suda(rec); });
-    core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { Show_result(rec); });
-    core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { Show_link_state(rec); });
+    core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { showResult(rec); });
+    core_.feed.subscribe([this](const lork::ExchangeRecord& rec) { showLinkState(rec); });
 
     parts_->readings = new ReadingsPage(*this, ui->TabSheet1,
                                  {toolButton(1), ui->CBtime_opros, ui->Ed_name, ui->Ed_version}, this);
     parts_->parameters = new ParametersPage(*this, ui->TabSheet2,
-                                     {ui->Esysnum, ui->CBscor, [this](uint8_t r) { parts_->readings->Show_res(r); }}, this);
+                                     {ui->Esysnum, ui->CBscor, [this](uint8_t r) { parts_->readings->showRes(r); }}, this);
     parts_->calibration = new CalibrationPage(
         *this, ui->TabSheet3,
         {[this] { parts_->readings->LEizmprocClick(); }, [this] { parts_->readings->LEizmprocDblClick(); },
@@ -216,7 +216,7 @@ void TFglav::connectControls() {
     connect(ui->N_pokazania, &QAction::triggered, this, [this] { N_pokazaniaClick(); });
     connect(ui->N_params, &QAction::triggered, this, [this] { N_paramsClick(); });
     connect(ui->N_calibr, &QAction::triggered, this, [this] { N_calibrClick(); });
-    connect(ui->N_keep_polling, &QAction::toggled, this, [this](bool on) { ls().keep_polling = on; });
+    connect(ui->N_keep_polling, &QAction::toggled, this, [this](bool on) { ls().keepPolling = on; });
     connect(ui->N_spravka, &QAction::triggered, this, [this] { N_spravkaClick(); });
     connect(ui->N_about, &QAction::triggered, this, [this] { N_aboutClick(); });
     connect(parts_->Timer_system, &QTimer::timeout, this, [this] { Timer_systemTimer(); });
@@ -300,7 +300,7 @@ void TFglav::ToolButton11Click() { ui->PageControl1->setCurrentIndex(2); }
 void TFglav::N_pokazaniaClick() { ToolButton10Click(); }
 void TFglav::N_paramsClick() { ToolButton9Click(); }
 void TFglav::N_calibrClick() { ToolButton11Click(); }
-void TFglav::Show_keep_polling() { ui->N_keep_polling->setChecked(ls().keep_polling); }
+void TFglav::showKeepPolling() { ui->N_keep_polling->setChecked(ls().keepPolling); }
 
 void TFglav::N_closeClick() { close(); }
 void TFglav::N_close1Click() { close(); }
@@ -330,9 +330,9 @@ void TFglav::N_aboutClick() {
 void TFglav::Timer_systemTimer() {
     const QDateTime now = wallNow();
     // The same text again would still reach a screen reader as a change.
-    const QString date = QStringLiteral("дата ") + lork::pages::Short_date_text(now.date());
+    const QString date = QStringLiteral("дата ") + lork::pages::shortDateText(now.date());
     if (ui->Edit_cur_date->text() != date) ui->Edit_cur_date->setText(date);
-    ui->Edit_cur_time->setText(QStringLiteral(" время ") + lork::pages::Long_time_text(now.time()));
+    ui->Edit_cur_time->setText(QStringLiteral(" время ") + lork::pages::longTimeText(now.time()));
     ui->Edit_cur_date->repaint();
     ui->Edit_cur_time->repaint();
 }

@@ -82,7 +82,7 @@ public:
     // Status bar: panels 0..4 the port, address, rate, parity and stop bits in use, 5 the message.
     QString statusPanelText(int i) const;
     QLabel* statusPanel(int i) const;
-    void Show_line_panels();  // panels 0..4 from the line settings
+    void showLinePanels();  // panels 0..4 from the line settings
     QStringList infoLines() const;
     void addPageWidget(int index, QWidget* page);  // a page's own widget into TabSheet1..4 (index 0..3)
     QWidget* tabSheet(int index) const;
@@ -92,9 +92,9 @@ public:
     // The exchange record's subscribers: the last request and reply into
     // LBtuda and LBsuda; a failure's text into ListBox1 or a message box.
     void Show_tuda_suda(const lork::ExchangeRecord& rec);
-    void Show_result(const lork::ExchangeRecord& rec);
+    void showResult(const lork::ExchangeRecord& rec);
     // The panel after the status bar's own: since when the instrument is silent.
-    void Show_link_state(const lork::ExchangeRecord& rec);
+    void showLinkState(const lork::ExchangeRecord& rec);
     QString linkPanelText() const;
 
     // --- handlers of the main window ---
@@ -111,7 +111,7 @@ public:
     void N_paramsClick();
     void N_calibrClick();
     // The menu item "не прекращать опрос при сбоях" shows the line settings' choice.
-    void Show_keep_polling();
+    void showKeepPolling();
     void N_spravkaClick();
     void N_aboutClick();
     void ListBox1Click();

@@ -8,14 +8,14 @@
 
 namespace {
 
-std::string default_path() {
+std::string defaultPath() {
     return lork::settingsPath(QCoreApplication::applicationFilePath().toStdString());
 }
 
 }  // namespace
 
 TFMsetup::TFMsetup(TFglav& fglav, const std::string& path, QWidget* parent)
-    : QWidget(parent), fglav_(fglav), ini_(path.empty() ? default_path() : path) {
+    : QWidget(parent), fglav_(fglav), ini_(path.empty() ? defaultPath() : path) {
     setObjectName(QStringLiteral("FMsetup"));
     setWindowTitle(QStringLiteral("для .INI"));
     fglav_.setSettingsHolder(this);
@@ -39,7 +39,7 @@ TFMsetup::TFMsetup(TFglav& fglav, const std::string& path, QWidget* parent)
     } catch (const lork::ProbeAborted&) {
         // Key X cut the probe short: nothing learnt, nothing said.
     }
-    if (lork::adr_in_table(st.ls.adr)) st.found_scor[st.ls.adr] = code;
+    if (lork::adrInTable(st.ls.adr)) st.found_scor[st.ls.adr] = code;
 }
 
 TFMsetup::~TFMsetup() {
@@ -48,14 +48,14 @@ TFMsetup::~TFMsetup() {
 
 void TFMsetup::Load_settings() {
     const lork::SettingsLoadResult r = ini_.Load_settings(fglav_.ls(), fglav_.ports().portList());
-    fglav_.ports().showLineSettings(r.port_index ? int(*r.port_index) : -1);
-    fglav_.Show_keep_polling();
+    fglav_.ports().showLineSettings(r.portIndex ? int(*r.portIndex) : -1);
+    fglav_.showKeepPolling();
 }
 
 bool TFMsetup::Save_settings(bool full) {
     if (full) {
-        const auto t = fglav_.timeouts().Edited_timeouts();
-        ini_.saved_timeouts = {t[0], t[1], t[2], t[3], t[4]};
+        const auto t = fglav_.timeouts().editedTimeouts();
+        ini_.savedTimeouts = {t[0], t[1], t[2], t[3], t[4]};
     }
     if (ini_.Save_settings(fglav_.ls(), full)) return true;
     fglav_.message(QString::fromStdString(ini_.error()));

@@ -62,21 +62,21 @@ void TFmsg::fitHeight() {
     if (need > 0 && need != height()) resize(width(), need);
 }
 
-void TFmsg::setAddressProgress(int n, int total, int64_t elapsed_ms) {
+void TFmsg::setAddressProgress(int n, int total, int64_t elapsedMs) {
     bar_->setRange(0, total);
     bar_->setValue(n);
     if (bar_->isHidden()) {
         bar_->show();
         fitHeight();
     }
-    if (n <= 0 || elapsed_ms <= 0) {
+    if (n <= 0 || elapsedMs <= 0) {
         left_->clear();
     } else {
         // The addresses so far set the pace: a silent one costs all its probes.
-        const int64_t left_s = (elapsed_ms * (total - n) / n + 999) / 1000;
+        const int64_t leftSeconds = (elapsedMs * (total - n) / n + 999) / 1000;
         left_->setText(QStringLiteral("осталось около %1:%2")
-                           .arg(left_s / 60)
-                           .arg(left_s % 60, 2, 10, QLatin1Char('0')));
+                           .arg(leftSeconds / 60)
+                           .arg(leftSeconds % 60, 2, 10, QLatin1Char('0')));
     }
     repaint();
 }

@@ -28,8 +28,8 @@ public:
     void setText(const QString& text) override;
     // No address bar (the rate search of one address); only the rate shows.
     void resetProgress(bool addresses) override;
-    // Address n of total reached after elapsed_ms of the sweep.
-    void setAddressProgress(int n, int total, int64_t elapsed_ms) override;
+    // Address n of total reached after elapsedMs of the sweep.
+    void setAddressProgress(int n, int total, int64_t elapsedMs) override;
     // The rate a probe is about to try; 0 clears it.
     void setRateInProgress(int32_t rate) override;
     void showNow() override {

@@ -21,29 +21,29 @@
 #include "widgets/port_box.h"
 #include "widgets/updown.h"
 
-using lork::widgets::Name;
-using lork::widgets::Name_after;
+using lork::widgets::nameControl;
+using lork::widgets::nameAfter;
 
 void nameWindowControls(Ui::Fglav& ui) {
     // The instrument's fields have hints but no captions.
-    Name(ui.Ed_name, QStringLiteral("наименование прибора"));
-    Name(ui.Ed_version, QStringLiteral("версия ПО и прибора"));
-    Name(ui.Edit_cur_date, QStringLiteral("текущая дата"));
-    Name(ui.Edit_cur_time, QStringLiteral("текущее время"));
-    Name_after(ui.Lport, ui.CBports);
-    Name_after(ui.Lscor, ui.CBscor);
-    Name_after(ui.Lparity, ui.CBparity);
-    Name_after(ui.Lstopbit, ui.CBstopbit);
-    Name_after(ui.Lsysnum, ui.Esysnum);
-    lork::widgets::Name_arrows(ui.UpDown_adr, ui.Esysnum->accessibleName());
-    Name_after(ui.Label1, ui.CBtime_opros);
+    nameControl(ui.Ed_name, QStringLiteral("наименование прибора"));
+    nameControl(ui.Ed_version, QStringLiteral("версия ПО и прибора"));
+    nameControl(ui.Edit_cur_date, QStringLiteral("текущая дата"));
+    nameControl(ui.Edit_cur_time, QStringLiteral("текущее время"));
+    nameAfter(ui.Lport, ui.CBports);
+    nameAfter(ui.Lscor, ui.CBscor);
+    nameAfter(ui.Lparity, ui.CBparity);
+    nameAfter(ui.Lstopbit, ui.CBstopbit);
+    nameAfter(ui.Lsysnum, ui.Esysnum);
+    lork::widgets::nameArrows(ui.UpDown_adr, ui.Esysnum->accessibleName());
+    nameAfter(ui.Label1, ui.CBtime_opros);
     for (QWidget* w : {static_cast<QWidget*>(ui.LBtuda), static_cast<QWidget*>(ui.LBsuda)})
         w->setAccessibleDescription(w->toolTip());
-    Name_after(ui.Ltuda, ui.LBtuda);
-    Name_after(ui.Lsuda, ui.LBsuda);
-    Name(ui.PageControl1, QStringLiteral("страницы"));
+    nameAfter(ui.Ltuda, ui.LBtuda);
+    nameAfter(ui.Lsuda, ui.LBsuda);
+    nameControl(ui.PageControl1, QStringLiteral("страницы"));
     focusIntoPages(ui.PageControl1);
-    Name(ui.ListBox1, QStringLiteral("информационное окно"), QStringLiteral("сообщения о результатах обмена"));
+    nameControl(ui.ListBox1, QStringLiteral("информационное окно"), QStringLiteral("сообщения о результатах обмена"));
 }
 
 namespace {
@@ -52,7 +52,7 @@ namespace {
 // which a screen reader names on every entry to a page. The stack is a plain
 // grouping here, which readers pass over, and each page is a page named by
 // its tab: entering a page is heard by the page's name.
-bool Is_page_stack(const QObject* o) {
+bool isPageStack(const QObject* o) {
     return o->objectName() == QLatin1String("qt_tabwidget_stackedwidget") && qobject_cast<QTabWidget*>(o->parent());
 }
 
@@ -69,11 +69,11 @@ private:
     QTabWidget* tabs_;
 };
 
-QAccessibleInterface* Page_factory(const QString&, QObject* o) {
+QAccessibleInterface* pageFactory(const QString&, QObject* o) {
     if (!o || !o->isWidgetType()) return nullptr;
     auto* w = static_cast<QWidget*>(o);
-    if (Is_page_stack(o)) return new QAccessibleWidget(w, QAccessible::Grouping);
-    if (o->parent() && Is_page_stack(o->parent())) return new PageAccess(w, static_cast<QTabWidget*>(o->parent()->parent()));
+    if (isPageStack(o)) return new QAccessibleWidget(w, QAccessible::Grouping);
+    if (o->parent() && isPageStack(o->parent())) return new PageAccess(w, static_cast<QTabWidget*>(o->parent()->parent()));
     return nullptr;
 }
 
@@ -127,7 +127,7 @@ void focusIntoPages(QTabWidget* tabs) {
 
 void presentPagesByName() {
     static const bool installed = [] {
-        QAccessible::installFactory(Page_factory);
+        QAccessible::installFactory(pageFactory);
         return true;
     }();
     (void)installed;

@@ -19,11 +19,11 @@ struct WindowPlatform {
     std::function<void(const QString&)> message;  // modal message; empty: a message box
     std::function<bool(int)> keys;               // async key state; empty: never pressed
     std::function<QDateTime()> now;              // wall clock; empty: the system's
-    std::string forced_port;                     // a port given on the command line
+    std::string forcedPort;                     // a port given on the command line
     // The system's ports as it lists them now, read each time the port box
     // opens; empty: the list stays as at start.
-    std::function<std::vector<std::string>()> list_ports;
+    std::function<std::vector<std::string>()> listPorts;
     // Entries the program adds after the system's (a path or gateway given
     // on the command line); they stay on every new reading.
-    std::vector<std::string> own_ports;
+    std::vector<std::string> ownPorts;
 };

@@ -108,7 +108,7 @@ void TFglav::setStatusPanelText(int i, const QString& text) {
     }
     // Long operations block the event loop; the text must show at once.
     parts_->statusPanels[size_t(i)]->repaint();
-    lork::widgets::Pace_name(l);
+    lork::widgets::paceName(l);
 }
 
 // --- information window ---
@@ -148,7 +148,7 @@ void TFglav::ListBox1DblClick() { ui->ListBox1->hide(); }
 namespace {
 // The window's one line takes the new text: the same as emptying it and
 // adding a line, without taking the model apart each time.
-void Put_line(QListWidget* lb, const QString& line) {
+void putLine(QListWidget* lb, const QString& line) {
     if (lb->count() == 1) {
         lb->clearSelection();
         lb->item(0)->setText(line);
@@ -165,7 +165,7 @@ void Put_line(QListWidget* lb, const QString& line) {
 // windows are to be painted the reply's is marked first and the request's
 // repaint paints the two in one pass over the window, before either is
 // left: one pass costs about as much as each of two.
-void Repaint_lines(QListWidget* tuda, QListWidget* suda) {
+void repaintLines(QListWidget* tuda, QListWidget* suda) {
     if (suda && tuda) suda->viewport()->update();
     if (tuda) tuda->viewport()->repaint();
     else if (suda) suda->viewport()->repaint();
@@ -177,27 +177,27 @@ void TFglav::Show_tuda_suda(const lork::ExchangeRecord& rec) {
     // The overview's exchanges are of other addresses, shown in its own window.
     if (rec.probe || rec.fault == lork::PortFault::Setup || rec.command == lork::Command::Overview) return;
     const auto hex = [](const std::vector<uint8_t>& b) {
-        return QString::fromStdString(lork::Hex_bytes(b.data(), unsigned(b.size())));
+        return QString::fromStdString(lork::hexBytes(b.data(), unsigned(b.size())));
     };
     QString tuda = rec.request.empty() ? QStringLiteral("нет сообщений") : hex(rec.request);
     QString suda = rec.reply.empty() ? QStringLiteral("нет ответа")
                                      : hex(rec.reply) + QStringLiteral(" dl=") + QString::number(rec.reply.size());
-    Put_line(ui->LBtuda, tuda);
-    Put_line(ui->LBsuda, suda);
-    Repaint_lines(rec.request.empty() ? nullptr : ui->LBtuda, rec.reply.empty() ? nullptr : ui->LBsuda);
+    putLine(ui->LBtuda, tuda);
+    putLine(ui->LBsuda, suda);
+    repaintLines(rec.request.empty() ? nullptr : ui->LBtuda, rec.reply.empty() ? nullptr : ui->LBsuda);
 }
 
-void TFglav::Show_result(const lork::ExchangeRecord& rec) {
+void TFglav::showResult(const lork::ExchangeRecord& rec) {
     if (rec.kod_rez == 0 || rec.report == lork::FailureReport::None) return;
     std::string text = lork::Kod_text(rec.kod_rez);
-    if (!rec.reply.empty()) text += " принято: " + lork::Hex_bytes(rec.reply.data(), unsigned(rec.reply.size()));
+    if (!rec.reply.empty()) text += " принято: " + lork::hexBytes(rec.reply.data(), unsigned(rec.reply.size()));
     if (rec.report == lork::FailureReport::Box)
         message(QString::fromStdString(text));
     else
         addInfoLine(QString::fromStdString(text));
 }
 
-void TFglav::Show_link_state(const lork::ExchangeRecord& rec) {
+void TFglav::showLinkState(const lork::ExchangeRecord& rec) {
     // A search asks addresses and rates where no one is meant to answer; the
     // overview asks every instrument but the window's own and marks its own rows.
     if (rec.command == lork::Command::Search || rec.command == lork::Command::Overview) return;
@@ -213,8 +213,8 @@ void TFglav::Show_link_state(const lork::ExchangeRecord& rec) {
     // Only silence is a lost link; a wrong reply came from a live instrument.
     // A polling tick's presence read is the exception: when it fails, whatever
     // came back, polling has lost the instrument (and stops, unless kept on).
-    const bool tick_lost = rec.command == lork::Command::Polling && rec.probe;
-    if ((!rec.reply.empty() && !tick_lost) || !panel->isHidden()) return;
+    const bool tickLost = rec.command == lork::Command::Polling && rec.probe;
+    if ((!rec.reply.empty() && !tickLost) || !panel->isHidden()) return;
     const QTime since = QDateTime::fromMSecsSinceEpoch(parts_->requestWallMs(rec)).time();
     panel->setText(QStringLiteral("нет связи с ") + since.toString(QStringLiteral("HH:mm:ss")));
     panel->show();

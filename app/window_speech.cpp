@@ -16,5 +16,5 @@ void TFglav::announceProgress(const QString& text) {
 }
 
 void TFglav::setupSpeech() {
-    for (QComboBox* box : findChildren<QComboBox*>()) lork::widgets::Speak_choices(box);
+    for (QComboBox* box : findChildren<QComboBox*>()) lork::widgets::speakChoices(box);
 }

@@ -14,23 +14,23 @@
 namespace {
 size_t heapBytes() { return mallinfo2().uordblks; }
 
-lork::ExchangeRecord Typical(int i, size_t reply_len) {
+lork::ExchangeRecord Typical(int i, size_t replyLen) {
     lork::ExchangeRecord r;
     r.request = {0x05, 0x04, 0x00, 0x10, 0x00, 0x0D, 0x31, 0x8E};
-    r.reply.assign(reply_len, uint8_t(i));
+    r.reply.assign(replyLen, uint8_t(i));
     r.writeUs = int64_t(i) * 20000;
     r.lastByteUs = r.writeUs + 30000 + i % 7000;
     r.kod_rez = i % 50 == 0 ? 11 : 0;  // one exchange in fifty fails
     r.command = lork::Command::Polling;
-    r.command_run = uint64_t(i / 6);
+    r.commandRun = uint64_t(i / 6);
     return r;
 }
 
 // Fills a store of the default bound with frames of these lengths; returns its heap bytes.
-size_t Filled(size_t requestLen, size_t reply_len) {
+size_t Filled(size_t requestLen, size_t replyLen) {
     const size_t before = heapBytes();
     auto* s = new lork::journal::Store;
-    lork::ExchangeRecord r = Typical(0, reply_len);
+    lork::ExchangeRecord r = Typical(0, replyLen);
     r.request.assign(requestLen, 0x05);
     for (size_t i = 0; i < s->ring.capacity(); ++i) s->add(int64_t(i), r);
     const size_t used = heapBytes() - before;

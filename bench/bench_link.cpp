@@ -71,7 +71,7 @@ void rawTurnaround(SerialPort& port, int repeats, double* first_ms, double* last
     SteadyClock clock;
     for (const Txn& t : kTxns) {
         const auto req = readReq(t.func, t.start, t.kol);
-        const size_t reply_len = 5 + 2u * t.kol;
+        const size_t replyLen = 5 + 2u * t.kol;
         std::vector<double> first, last;
         for (int i = 0; i < repeats; ++i) {
             port.purgeInput();
@@ -80,13 +80,13 @@ void rawTurnaround(SerialPort& port, int repeats, double* first_ms, double* last
             size_t got = 0;
             int64_t f = 0, l = 0;
             uint8_t buf[64];
-            while (got < reply_len && port.waitForReadyRead(200)) {
+            while (got < replyLen && port.waitForReadyRead(200)) {
                 const size_t n = port.readAvailable(buf, sizeof buf);
                 if (n && !got) f = clock.nowUs();
                 got += n;
                 l = clock.nowUs();
             }
-            if (got != reply_len) ++*failures;
+            if (got != replyLen) ++*failures;
             first.push_back(double(f - a) / 1000.0);
             last.push_back(double(l - a) / 1000.0);
         }
@@ -133,9 +133,9 @@ int main(int argc, char** argv) {
             rawTurnaround(port, repeats, first_ms, last_ms, &failures);
             for (const Txn& t : kTxns) {
                 const size_t k = size_t(&t - kTxns);
-                const size_t reply_len = 5 + 2u * t.kol;
+                const size_t replyLen = 5 + 2u * t.kol;
                 const double ideal_first = double(8 * ch + sim::frameSilenceUs(baud, 0, 1) + ch) / 1000.0;
-                const double ideal_last = ideal_first + double((int64_t(reply_len) - 1) * ch) / 1000.0;
+                const double ideal_last = ideal_first + double((int64_t(replyLen) - 1) * ch) / 1000.0;
                 std::printf("| %s | %.2f | %.2f | %.2f | %.2f |\n", t.name, first_ms[k], ideal_first, last_ms[k],
                             ideal_last);
             }

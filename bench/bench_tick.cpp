@@ -152,7 +152,7 @@ Row runTicks(SimProcess& sim, const std::string& name, int32_t baud, double firs
     core.st.ls.adr = 5;
     core.st.ls.scor = baud;
     core.st.ls.scor_code = code;
-    set_found_scor(core.st.found_scor, 5, code);
+    setFoundScor(core.st.found_scor, 5, code);
     core.link.Port_setup(code);
 
     // Each exchange's budget, from what the link really sent.

@@ -36,8 +36,8 @@ bool yes(const std::string& answer) {
 }
 
 std::string calText(uint32_t v) {
-    const auto w = lork::pages::cal_views(v);
-    return lork::pages::pulses_text(v) + " (" + w.hi + " " + w.lo + " hex)";
+    const auto w = lork::calViews(v);
+    return lork::pulsesText(v) + " (" + w.hi + " " + w.lo + " hex)";
 }
 
 }  // namespace
@@ -86,7 +86,7 @@ int cmdCalibrate(const Options& o) {
         std::printf("не записано\n");
         return ST_OK;
     }
-    s.run(reg::WriteMultipleRegisters, point, 2, {lork::pages::high_word(measured), lork::pages::low_word(measured)});
+    s.run(reg::WriteMultipleRegisters, point, 2, {lork::highWord(measured), lork::lowWord(measured)});
     s.run(reg::ReadHoldingRegisters, point, 2);
     const uint32_t back = hundred ? dev.cal100 : dev.cal0;
     if (back != measured)

@@ -24,7 +24,7 @@ long wordArg(const std::string& what, const std::string& text, long lo, long hi)
 }
 
 // A start given by a register's name ("res", "R") is that register's address.
-long start_arg(const std::string& text, lork::reg::Space space) {
+long startArg(const std::string& text, lork::reg::Space space) {
     const reg::Register* r = reg::registerNamed(text);
     if (!r) return wordArg("начало", text, 0, 0xFFFF);
     if (r->space != space)
@@ -55,7 +55,7 @@ int rawRead(const Options& o) {
                                                  : "raw read ФУНКЦИЯ НАЧАЛО КОЛИЧЕСТВО или raw read ИМЯ"};
     const auto func = named ? named->readFunction()
                             : uint8_t(wordArg("функция", o.words[1], reg::ReadCoils, reg::ReadInputRegisters));
-    const long start = named ? named->address : start_arg(o.words[2], *reg::spaceOfFunction(func));
+    const long start = named ? named->address : startArg(o.words[2], *reg::spaceOfFunction(func));
     const bool bits = func == reg::ReadCoils || func == reg::ReadDiscreteInputs;
     const long count =
         named ? named->width : wordArg("количество", o.words[3], 1, bits ? rtu::maxReadBits : rtu::maxReadRegisters);
@@ -83,7 +83,7 @@ int rawRead(const Options& o) {
 
 int rawWrite(const Options& o) {
     if (o.words.size() < 3) throw Exit{ST_USAGE, "raw write НАЧАЛО ЗНАЧЕНИЕ..."};
-    const long start = start_arg(o.words[1], reg::Space::Holding);
+    const long start = startArg(o.words[1], reg::Space::Holding);
     std::vector<uint16_t> values;
     for (size_t i = 2; i < o.words.size(); ++i) values.push_back(uint16_t(wordArg("значение", o.words[i], 0, 0xFFFF)));
     if (values.size() > rtu::maxWriteRegisters)

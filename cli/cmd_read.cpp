@@ -58,8 +58,8 @@ int cmdRead(const Options& o) {
                     lork::portShown(st.ls.port_name).c_str(),
                     unsigned(st.ls.adr), int(st.ls.scor), parityName(st.ls.parity).c_str(), unsigned(st.ls.stopbit));
         std::printf("%s", liveLines(st, ci).c_str());
-        std::printf("калибровка: 0 %% = %s, 100 %% = %s; с ПК %s\n", lork::pages::pulses_text(d.cal0).c_str(),
-                    lork::pages::pulses_text(d.cal100).c_str(), d.cal_enable ? "разрешена" : "запрещена");
+        std::printf("калибровка: 0 %% = %s, 100 %% = %s; с ПК %s\n", lork::pulsesText(d.cal0).c_str(),
+                    lork::pulsesText(d.cal100).c_str(), d.cal_enable ? "разрешена" : "запрещена");
     }
     return ST_OK;
 }
@@ -102,7 +102,7 @@ int monitorLine(const Options& o, const std::vector<uint8_t>& adrs, double perio
                     j.add("code", long(ins.kod_rez)).add("error", ins.failure);
                 }
                 j.add("failures", long(ins.failures));
-                if (ins.last_good_ms >= 0) j.add("last_good", lork::records::isoLocalTime(ins.last_good_ms, false));
+                if (ins.lastGoodMs >= 0) j.add("last_good", lork::records::isoLocalTime(ins.lastGoodMs, false));
                 std::printf("%s\n", j.str().c_str());
             } else if (ins.answering) {
                 std::printf("%s адрес %u %s %s %s\n", localTimeText("%Y-%m-%dT%H:%M:%S").c_str(), unsigned(ins.adr),
@@ -134,7 +134,7 @@ int cmdMonitor(const Options& o) {
     // A list of addresses (a comma or a range in --address) polls each in turn.
     if (auto a = o.value("address"); a && a->find_first_of(",-") != std::string::npos) {
         std::string why;
-        const auto adrs = lork::Parse_address_list(*a, &why);
+        const auto adrs = lork::parseAddressList(*a, &why);
         if (!adrs) throw Exit{ST_USAGE, "--address: " + why};
         if (!o.has("period")) {
             lork::LineSettings ls;

@@ -71,7 +71,7 @@ std::string jsonText(const mon::Frame& f, const cap::TimeBase& base) {
     j.add("kind", mon::kindKey(f.kind));
     j.add("address", long(f.address));
     j.add("function", long(f.function));
-    j.addJson("crc_ok", f.crc_ok ? "true" : "false");
+    j.addJson("crc_ok", f.crcOk ? "true" : "false");
     if (f.pair) j.add("pair", long(f.pair));
     j.add("text", f.text);
     j.add("bytes", mon::hexText(f.bytes));
@@ -109,7 +109,7 @@ int cmdSniff(const Options& o) {
         if (!v) throw Exit{ST_USAGE, "--gap: тишина между кадрами, мс, от 0.1 до 1000"};
         timing.gapUs = int64_t(*v * 1000 + 0.5);
     }
-    if (auto t = o.number("reply-timeout", 1, 60000)) timing.reply_timeout_us = *t * 1000;
+    if (auto t = o.number("reply-timeout", 1, 60000)) timing.replyTimeoutUs = *t * 1000;
     const auto framesWanted = o.number("frames", 1, 1'000'000'000);
     std::optional<double> durationS;
     if (auto d = o.value("duration")) {

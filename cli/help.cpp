@@ -178,7 +178,7 @@ const Help helps[] = {
 std::string gText;
 
 // The register table's names, function and address, a few to a line.
-std::string register_names() {
+std::string registerNames() {
     std::string out, line;
     for (const lork::reg::Register& r : lork::reg::table()) {
         char item[64];
@@ -201,7 +201,7 @@ const char* helpText(const std::string& command) {
             gText = h.text;
             // Where the log is differs between systems and users: told as it is here.
             if (command == "calibrate") gText += "  " + lork::calib::defaultPath() + "\n";
-            if (command == "raw") gText += register_names();
+            if (command == "raw") gText += registerNames();
             gText += std::string("\n") + kLine + "\n" + kExit;
             return gText.c_str();
         }

@@ -117,8 +117,8 @@ std::string liveLines(const lork::State& st, const std::string& ci) {
          ", N*R=" + std::to_string(d.sum_res) + " Ом, допуск " + std::to_string(d.proc_dopusk) + " %\n";
     t += "яркость: " + std::to_string(d.light) + "\n";
     t += "измерено: " + fmt("%.3f", d.izm_proc) + " %, " + fmt("%.3f", d.izm_znach) + " ТЕ\n";
-    t += "импульсы: " + lork::Pulse_text(d.izm_imp) + "\n";
-    t += "ступень: " + lork::Step_text(d.step, d.tew, d.res) + "\n";
+    t += "импульсы: " + lork::pulseText(d.izm_imp) + "\n";
+    t += "ступень: " + lork::stepText(d.step, d.tew, d.res) + "\n";
     return t;
 }
 
@@ -126,7 +126,7 @@ std::string liveLine(const lork::State& st, const std::string& ci) {
     const auto& d = st.dev;
     return "инд=\"" + indicatorView(ci) + "\"" + (d.ci_flag ? " флаг" : "") + " %=" + fmt("%.3f", d.izm_proc) +
            " ТЕ=" + fmt("%.3f", d.izm_znach) + " имп=" + std::to_string(d.izm_imp) +
-           " ступень=" + lork::Step_text(d.step, d.tew, d.res) + " K1=" + std::to_string(d.kluch_K1) +
+           " ступень=" + lork::stepText(d.step, d.tew, d.res) + " K1=" + std::to_string(d.kluch_K1) +
            " K2=" + std::to_string(d.kluch_K2) + " P=" + led(d.svd_P, d.svd_P_mig) + " I=" + led(d.svd_I, d.svd_I_mig) +
            " R=" + std::to_string(d.res) + " N=" + std::to_string(d.kol_step) + " U=" + std::to_string(d.por_step);
 }

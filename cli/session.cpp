@@ -26,9 +26,9 @@ bool loadSettingsDefaults(lork::LineSettings& ls) {
     // The window takes "ПОРТ" only when the system lists it; here it is the
     // default whatever it names, as --port would be.
     const lork::PrivateProfile profile(path);
-    const std::string port = profile.readString(lork::SettingsFile::section_link, "ПОРТ", ls.port_name);
+    const std::string port = profile.readString(lork::SettingsFile::sectionLink, "ПОРТ", ls.port_name);
     file.Load_settings(ls, {port}, port);
-    return !profile.readString(lork::SettingsFile::section_link, "ПОРТ", "").empty();
+    return !profile.readString(lork::SettingsFile::sectionLink, "ПОРТ", "").empty();
 }
 
 namespace {
@@ -103,7 +103,7 @@ uint8_t Session::exchange(uint8_t func, uint16_t start, uint16_t kol, const std:
 
 uint8_t Session::exchangeOnce(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values) {
     // Nobody listens to the exchanges here: a failure is told by require().
-    return core_.dev.Transact(func, start, kol, values, lork::FailureReport::None);
+    return core_.dev.transact(func, start, kol, values, lork::FailureReport::None);
 }
 
 void Session::require(uint8_t kod) {

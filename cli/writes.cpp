@@ -48,28 +48,28 @@ void verify(const Session& s, const std::vector<Assignment>& wanted) {
 }
 
 namespace {
-lork::pages::StepParams heldSteps(const lork::State& st) { return {st.dev.res, st.dev.kol_step, st.dev.por_step}; }
+lork::StepParams heldSteps(const lork::State& st) { return {st.dev.res, st.dev.kol_step, st.dev.por_step}; }
 
 // Which of R, N, U a setting is; 0 for the others.
 unsigned stepOf(const Setting& set) {
     switch (set.reg) {
-    case reg::res: return lork::pages::STEP_RES;
-    case reg::kol_step: return lork::pages::STEP_KOL_STEP;
-    case reg::por_step: return lork::pages::STEP_POR_STEP;
+    case reg::res: return lork::STEP_RES;
+    case reg::kol_step: return lork::STEP_KOL_STEP;
+    case reg::por_step: return lork::STEP_POR_STEP;
     default: return 0;
     }
 }
 
 // R, N, U once the writes are done, and which of them they write.
-lork::pages::StepParams stepsAfter(const lork::State& st, const std::vector<Assignment>& writes, unsigned& written) {
-    lork::pages::StepParams p = heldSteps(st);
+lork::StepParams stepsAfter(const lork::State& st, const std::vector<Assignment>& writes, unsigned& written) {
+    lork::StepParams p = heldSteps(st);
     written = 0;
     for (const auto& [set, v] : writes) {
         const unsigned s = stepOf(*set);
         written |= s;
-        if (s == lork::pages::STEP_RES) p.res = v;
-        if (s == lork::pages::STEP_KOL_STEP) p.kol_step = v;
-        if (s == lork::pages::STEP_POR_STEP) p.por_step = v;
+        if (s == lork::STEP_RES) p.res = v;
+        if (s == lork::STEP_KOL_STEP) p.kol_step = v;
+        if (s == lork::STEP_POR_STEP) p.por_step = v;
     }
     return p;
 }
@@ -78,7 +78,7 @@ lork::pages::StepParams stepsAfter(const lork::State& st, const std::vector<Assi
 void checkRules(const lork::State& st, const std::vector<Assignment>& writes, bool force) {
     unsigned written = 0;
     const auto after = stepsAfter(st, writes, written);
-    const auto broken = lork::pages::Broken_rules(after, written);
+    const auto broken = lork::brokenRules(after, written);
     for (const auto& b : broken) std::fprintf(stderr, "lorkctl: %s%s\n", force ? "предупреждение: " : "", b.c_str());
     if (!force && !broken.empty())
         throw Exit{ST_IMPLAUSIBLE, "не записано: значения нарушают условия страницы параметров (--force — записать всё равно)"};
@@ -88,7 +88,7 @@ std::vector<Assignment> orderedWrites(const lork::State& st, const std::vector<A
     unsigned written = 0;
     const auto after = stepsAfter(st, writes, written);
     std::vector<Assignment> out;
-    for (const auto step : lork::pages::Step_write_order(heldSteps(st), after, written))
+    for (const auto step : lork::stepWriteOrder(heldSteps(st), after, written))
         for (const auto& w : writes)
             if (stepOf(*w.first) == unsigned(step)) out.push_back(w);
     for (const auto& w : writes)

@@ -10,34 +10,34 @@ namespace lork {
 
 namespace {
 
-uint32_t float_bits(float f) {
+uint32_t floatBits(float f) {
     uint32_t b;
     std::memcpy(&b, &f, sizeof b);
     return b;
 }
 
-float bits_float(uint32_t b) {
+float bitsFloat(uint32_t b) {
     float f;
     std::memcpy(&f, &b, sizeof f);
     return f;
 }
 
-uint32_t with_high(uint32_t v, uint16_t hi) { return (v & 0x0000FFFFu) | (uint32_t(hi) << 16); }
-uint32_t with_low(uint32_t v, uint16_t lo) { return (v & 0xFFFF0000u) | lo; }
+uint32_t withHigh(uint32_t v, uint16_t hi) { return (v & 0x0000FFFFu) | (uint32_t(hi) << 16); }
+uint32_t withLow(uint32_t v, uint16_t lo) { return (v & 0xFFFF0000u) | lo; }
 
 // The reply has the form the request asks for (after the common checks).
 bool formed(const ExchangeBuffers& ex, uint8_t func, uint16_t kol) {
-    return Reply_form_ok(&ex.paket_suda[1], ex.len_suda, func, kol);
+    return replyFormOk(&ex.paket_suda[1], ex.len_suda, func, kol);
 }
 
 // The count of bits the request in paket_tuda asked for with func; 0 when
 // it holds no such request.
-uint16_t bits_asked(const ExchangeBuffers& ex, uint8_t func) {
+uint16_t bitsAsked(const ExchangeBuffers& ex, uint8_t func) {
     const auto& q = ex.paket_tuda;
     return ex.len_tuda == 8 && q[2] == func ? uint16_t(q[5] * 256 + q[6]) : 0;
 }
 
-uint16_t reg_at(const ExchangeBuffers& ex, unsigned i) {
+uint16_t regAt(const ExchangeBuffers& ex, unsigned i) {
     return uint16_t(ex.paket_suda[4 + 2 * i] * 256 + ex.paket_suda[5 + 2 * i]);
 }
 
@@ -46,9 +46,9 @@ uint16_t reg_at(const ExchangeBuffers& ex, unsigned i) {
 Device::Device(State& st, Link& link, Host& host, ExchangeFeed& feed)
     : st_(st), link_(link), host_(host), feed_(feed) {}
 
-void Device::Publish(uint8_t kod, bool probe, FailureReport report) {
+void Device::publish(uint8_t kod, bool probe, FailureReport report) {
     const auto& ex = st_.ex;
-    if (kod == KOD_OK && !link_.skipped()) Remember_rate();
+    if (kod == KOD_OK && !link_.skipped()) rememberRate();
     ExchangeRecord rec;
     rec.fault = link_.fault();
     if (link_.skipped()) {
@@ -69,7 +69,7 @@ void Device::Publish(uint8_t kod, bool probe, FailureReport report) {
     rec.command = feed_.command();
     rec.probe = probe;
     rec.report = probe ? FailureReport::None : report;
-    rec.command_run = feed_.commandRun();
+    rec.commandRun = feed_.commandRun();
     feed_.publish(rec);
 }
 
@@ -78,12 +78,12 @@ void Device::Publish(uint8_t kod, bool probe, FailureReport report) {
 // on the presence check's record. The address is the one asked: a read of the
 // address register may have changed adr already, and the rate is the line's,
 // which a read of the rate register does not change.
-void Device::Remember_rate() {
+void Device::rememberRate() {
     const uint8_t code = Scor_to_code(link_.port().config().baud);
-    if (code != 0) set_found_scor(st_.found_scor, st_.ex.paket_tuda[1], code);
+    if (code != 0) setFoundScor(st_.found_scor, st_.ex.paket_tuda[1], code);
 }
 
-uint8_t Device::Transact(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values,
+uint8_t Device::transact(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values,
                          FailureReport report) {
     auto& ex = st_.ex;
     ex.zapros_func = func;
@@ -92,7 +92,7 @@ uint8_t Device::Transact(uint8_t func, uint16_t start, uint16_t kol, const std::
     if (func == reg::WriteMultipleRegisters)
         Zapros_write(start, kol, values);
     else
-        Read_request(func, start, kol);
+        readRequest(func, start, kol);
     switch (func) {
     case reg::ReadCoils: ex.kod_rez = Otvet_fn1(); break;
     case reg::ReadDiscreteInputs: ex.kod_rez = Otvet_fn2(); break;
@@ -100,13 +100,13 @@ uint8_t Device::Transact(uint8_t func, uint16_t start, uint16_t kol, const std::
     case reg::ReadInputRegisters: ex.kod_rez = Otvet_fn4(start, kol); break;
     default: ex.kod_rez = Otvet_fn16(start, kol); break;
     }
-    Publish(ex.kod_rez, false, report);
+    publish(ex.kod_rez, false, report);
     return ex.kod_rez;
 }
 
 // --- requests ---
 
-void Device::Read_request(uint8_t func, uint16_t start, uint16_t kol) {
+void Device::readRequest(uint8_t func, uint16_t start, uint16_t kol) {
     auto& ex = st_.ex;
     Make_zapros(ex, st_.ls.adr, func, start, kol);
     // One byte more than a register reply holds after its address byte, so
@@ -116,9 +116,9 @@ void Device::Read_request(uint8_t func, uint16_t start, uint16_t kol) {
     link_.Port_receive();
 }
 
-void Device::Zapros_read(uint16_t start, uint16_t kol) { Read_request(st_.ex.zapros_func, start, kol); }
-void Device::Zapros_fn1(uint16_t start, uint16_t kol) { Read_request(reg::ReadCoils, start, kol); }
-void Device::Zapros_fn2(uint16_t start, uint16_t kol) { Read_request(reg::ReadDiscreteInputs, start, kol); }
+void Device::Zapros_read(uint16_t start, uint16_t kol) { readRequest(st_.ex.zapros_func, start, kol); }
+void Device::Zapros_fn1(uint16_t start, uint16_t kol) { readRequest(reg::ReadCoils, start, kol); }
+void Device::Zapros_fn2(uint16_t start, uint16_t kol) { readRequest(reg::ReadDiscreteInputs, start, kol); }
 
 void Device::Zapros_write1(uint16_t start, uint16_t kol, uint16_t value) {
     Zapros_write(start, kol, std::vector<uint16_t>{value});
@@ -143,8 +143,8 @@ void Device::Zapros_write(uint16_t start, uint16_t kol, const std::vector<uint16
 
 uint8_t Device::Otvet_fn1() {
     const auto& ex = st_.ex;
-    if (int c = Common_checks(ex, st_.ls.adr, reg::ReadCoils); c >= 0) return uint8_t(c);
-    const uint16_t kol = bits_asked(ex, reg::ReadCoils);
+    if (int c = commonChecks(ex, st_.ls.adr, reg::ReadCoils); c >= 0) return uint8_t(c);
+    const uint16_t kol = bitsAsked(ex, reg::ReadCoils);
     if (kol == 0 || !formed(ex, reg::ReadCoils, kol)) return KOD_ECHO;
     const uint8_t d = ex.paket_suda[4];
     auto& dv = st_.dev;
@@ -162,8 +162,8 @@ uint8_t Device::Otvet_fn1() {
 
 uint8_t Device::Otvet_fn2() {
     const auto& ex = st_.ex;
-    if (int c = Common_checks(ex, st_.ls.adr, reg::ReadDiscreteInputs); c >= 0) return uint8_t(c);
-    const uint16_t kol = bits_asked(ex, reg::ReadDiscreteInputs);
+    if (int c = commonChecks(ex, st_.ls.adr, reg::ReadDiscreteInputs); c >= 0) return uint8_t(c);
+    const uint16_t kol = bitsAsked(ex, reg::ReadDiscreteInputs);
     if (kol == 0 || !formed(ex, reg::ReadDiscreteInputs, kol)) return KOD_ECHO;
     const uint8_t d = ex.paket_suda[4];
     auto& dv = st_.dev;
@@ -178,13 +178,13 @@ uint8_t Device::Otvet_fn2() {
 
 uint8_t Device::Otvet_fn3(uint16_t start, uint16_t kol) {
     const auto& ex = st_.ex;
-    if (int c = Common_checks(ex, st_.ls.adr, reg::ReadHoldingRegisters); c >= 0) return uint8_t(c);
+    if (int c = commonChecks(ex, st_.ls.adr, reg::ReadHoldingRegisters); c >= 0) return uint8_t(c);
     if (!formed(ex, reg::ReadHoldingRegisters, kol)) return KOD_ECHO;
     auto& ls = st_.ls;
     auto& dv = st_.dev;
     uint8_t result = KOD_OK;
     for (unsigned i = 0; i < kol; ++i) {
-        const uint16_t value = reg_at(ex, i);
+        const uint16_t value = regAt(ex, i);
         dv.reg_value = value;
         const uint16_t at = uint16_t(start + i);
         const reg::Register* r = reg::registerCovering(reg::Space::Holding, at);
@@ -203,9 +203,9 @@ uint8_t Device::Otvet_fn3(uint16_t start, uint16_t kol) {
             // The low word replaces its half, so a low word read on its own
             // does not add to whatever the last read left there.
             case reg::cal0: dv.cal0 = uint32_t(value) << 16; break;
-            case reg::cal0Low: dv.cal0 = with_low(dv.cal0, value); break;
+            case reg::cal0Low: dv.cal0 = withLow(dv.cal0, value); break;
             case reg::cal100: dv.cal100 = uint32_t(value) << 16; break;
-            case reg::cal100Low: dv.cal100 = with_low(dv.cal100, value); break;
+            case reg::cal100Low: dv.cal100 = withLow(dv.cal100, value); break;
             case reg::res: dv.res = low; break;
             case reg::kol_step: dv.kol_step = low; break;
             case reg::por_step: dv.por_step = low; break;
@@ -226,13 +226,13 @@ uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
     const auto& ex = st_.ex;
     // A reply found by the second search is still a complete, checked reply,
     // so it is decoded like any other.
-    if (int c = Common_checks(ex, st_.ls.adr, reg::ReadInputRegisters); c >= 0) return uint8_t(c);
+    if (int c = commonChecks(ex, st_.ls.adr, reg::ReadInputRegisters); c >= 0) return uint8_t(c);
     if (!formed(ex, reg::ReadInputRegisters, kol)) return KOD_ECHO;
     // The text is what the byte count announces, which is what was asked.
     if (kol > 0) dv.reg_text.assign(reinterpret_cast<const char*>(&ex.paket_suda[4]), ex.paket_suda[3]);
     uint8_t result = KOD_OK;
     for (unsigned i = 0; i < kol; ++i) {
-        const uint16_t value = reg_at(ex, i);
+        const uint16_t value = regAt(ex, i);
         const uint16_t swapped = uint16_t(ex.paket_suda[5 + 2 * i] * 256 + ex.paket_suda[4 + 2 * i]);
         dv.reg_value = value;
         const uint16_t at = uint16_t(start + i);
@@ -240,23 +240,23 @@ uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
         // The text registers' words live in reg_text; the gaps between the
         // texts are read with them.
         if (!r || r->form == reg::Form::Text) {
-            if (at < reg::name || at > reg::ci_textLast) result = KOD_ILLEGAL_ADR;
+            if (at < reg::name || at > reg::ciTextLast) result = KOD_ILLEGAL_ADR;
             continue;
         }
         const auto low = uint8_t(reg::wordValue(*r, value));
         switch (at) {
             case reg::step: dv.step = low; break;
             // The instrument sends these floats least significant byte first.
-            case reg::izm_proc: dv.izm_proc = bits_float(swapped); break;
-            case reg::izm_procHigh: dv.izm_proc = bits_float(with_high(float_bits(dv.izm_proc), swapped)); break;
-            case reg::izm_znach: dv.izm_znach = bits_float(swapped); break;
-            case reg::izm_znachHigh: dv.izm_znach = bits_float(with_high(float_bits(dv.izm_znach), swapped)); break;
+            case reg::izm_proc: dv.izm_proc = bitsFloat(swapped); break;
+            case reg::izm_procHigh: dv.izm_proc = bitsFloat(withHigh(floatBits(dv.izm_proc), swapped)); break;
+            case reg::izm_znach: dv.izm_znach = bitsFloat(swapped); break;
+            case reg::izm_znachHigh: dv.izm_znach = bitsFloat(withHigh(floatBits(dv.izm_znach), swapped)); break;
             case reg::izm_imp: dv.izm_imp = uint32_t(value) << 16; break;
-            case reg::izm_impLow: dv.izm_imp = with_low(dv.izm_imp, value); break;
-            case reg::proc: dv.proc = bits_float(uint32_t(value) << 16); break;
-            case reg::procLow: dv.proc = bits_float(with_low(float_bits(dv.proc), value)); break;
-            case reg::te: dv.te = bits_float(uint32_t(value) << 16); break;
-            case reg::teLow: dv.te = bits_float(with_low(float_bits(dv.te), value)); break;
+            case reg::izm_impLow: dv.izm_imp = withLow(dv.izm_imp, value); break;
+            case reg::proc: dv.proc = bitsFloat(uint32_t(value) << 16); break;
+            case reg::procLow: dv.proc = bitsFloat(withLow(floatBits(dv.proc), value)); break;
+            case reg::te: dv.te = bitsFloat(uint32_t(value) << 16); break;
+            case reg::teLow: dv.te = bitsFloat(withLow(floatBits(dv.te), value)); break;
             // Tenths, as the table says.
             case reg::procw: dv.procw = *reg::numberOf(*r, {&value, 1}); break;
             case reg::tew: dv.tew = *reg::numberOf(*r, {&value, 1}); break;
@@ -269,7 +269,7 @@ uint8_t Device::Otvet_fn4(uint16_t start, uint16_t kol) {
 
 uint8_t Device::Otvet_fn16(uint16_t start, uint16_t kol) {
     const auto& ex = st_.ex;
-    if (int c = Common_checks(ex, st_.ls.adr, reg::WriteMultipleRegisters); c >= 0) return uint8_t(c);
+    if (int c = commonChecks(ex, st_.ls.adr, reg::WriteMultipleRegisters); c >= 0) return uint8_t(c);
     if (!formed(ex, reg::WriteMultipleRegisters, kol)) return KOD_ECHO;
     const auto& p = ex.paket_suda;
     if (p[3] * 256 + p[4] != start || p[5] * 256 + p[6] != kol) return KOD_ECHO;
@@ -278,7 +278,7 @@ uint8_t Device::Otvet_fn16(uint16_t start, uint16_t kol) {
 
 // --- fixed transactions ---
 
-uint8_t Device::Fixed_read(uint8_t func, uint16_t start, uint16_t kol) {
+uint8_t Device::fixedRead(uint8_t func, uint16_t start, uint16_t kol) {
     auto& ex = st_.ex;
     ex.zapros_func = func;
     ex.zapros_start = start;
@@ -287,12 +287,12 @@ uint8_t Device::Fixed_read(uint8_t func, uint16_t start, uint16_t kol) {
     return func == reg::ReadInputRegisters ? Otvet_fn4(start, kol) : Otvet_fn3(start, kol);
 }
 
-uint8_t Device::Read_params() { return Transact(reg::ReadHoldingRegisters, reg::res, reg::paramsCount); }
-uint8_t Device::Read_izm() { return Transact(reg::ReadInputRegisters, reg::step, reg::izmCount); }
+uint8_t Device::Read_params() { return transact(reg::ReadHoldingRegisters, reg::res, reg::paramsCount); }
+uint8_t Device::Read_izm() { return transact(reg::ReadInputRegisters, reg::step, reg::izmCount); }
 // The presence probe: kod_rez stays the last value exchange's.
 uint8_t Device::Read_adr() {
-    const uint8_t kod = Fixed_read(reg::ReadHoldingRegisters, reg::adr, 1);
-    Publish(kod, true, FailureReport::None);
+    const uint8_t kod = fixedRead(reg::ReadHoldingRegisters, reg::adr, 1);
+    publish(kod, true, FailureReport::None);
     return kod;
 }
 
@@ -304,7 +304,7 @@ uint8_t Device::Probe_adr() {
     Make_zapros(ex, st_.ls.adr, reg::ReadHoldingRegisters, reg::adr, 1);
     const uint8_t s = link_.Send_probe();
     const uint8_t kod = s == 0 ? Otvet_fn3(reg::adr, 1) : uint8_t(s == 2 ? KOD_NO_REPLY : KOD_CUT);
-    Publish(kod, true, FailureReport::None);
+    publish(kod, true, FailureReport::None);
     return kod;
 }
 
@@ -333,7 +333,7 @@ uint8_t Device::Check_scor() {
 uint8_t Device::Find_scor() {
     const auto& ls = st_.ls;
     for (uint8_t code = 1; code <= 6; ++code) {
-        if (on_rate_try) on_rate_try(scor_table[code]);
+        if (onRateTry) onRateTry(scor_table[code]);
         link_.Port_setup(code);
         if (link_.Port_open(ls.port_name, scor_table[code], ls.parity, ls.stopbit, ls.bytesize) == 0 &&
             Probe_adr() == 0)

@@ -28,7 +28,7 @@ public:
     // the request sent and the reply received and checked into kod_rez
     // (functions 1..4 read kol items; 16 writes the first kol values), the
     // exchange published. Returns kod_rez.
-    uint8_t Transact(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values = {},
+    uint8_t transact(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values = {},
                      FailureReport report = FailureReport::Line);
 
     void Zapros_read(uint16_t start, uint16_t kol);  // function from ex.zapros_func
@@ -52,17 +52,17 @@ public:
     uint8_t Check_scor();
     uint8_t Find_scor();
     // Told each rate Find_scor is about to try (for a progress display).
-    std::function<void(int32_t rate)> on_rate_try;
+    std::function<void(int32_t rate)> onRateTry;
 
 private:
     // A read request (functions 1..4) sent and its reply received.
-    void Read_request(uint8_t func, uint16_t start, uint16_t kol);
+    void readRequest(uint8_t func, uint16_t start, uint16_t kol);
     // A fixed transaction: request variables, request, reply check.
-    uint8_t Fixed_read(uint8_t func, uint16_t start, uint16_t kol);
+    uint8_t fixedRead(uint8_t func, uint16_t start, uint16_t kol);
     // The record of the exchange in the buffers, to every subscriber.
-    void Publish(uint8_t kod, bool probe, FailureReport report);
+    void publish(uint8_t kod, bool probe, FailureReport report);
     // A good exchange records the rate of the address it asked in found_scor.
-    void Remember_rate();
+    void rememberRate();
 
     State& st_;
     Link& link_;

@@ -58,14 +58,14 @@ private:
     const FastProgress& progress_;
     FrameExchange fx_;
     FastResult result_;
-    std::set<int> found_adr_;
+    std::set<int> foundAdr_;
     std::set<std::tuple<int, int, int, int>> tried_;
     int prev_ = 0;  // the address asked last, while its reply may still come
 };
 
 // Whatever answered is checked the ordinary way before it counts.
 void FastSweep::confirm(int a) {
-    if (a < plan_.from || a > plan_.to || found_adr_.count(a)) return;
+    if (a < plan_.from || a > plan_.to || foundAdr_.count(a)) return;
     ls_.adr = uint8_t(a);
     uint8_t code = 0;
     try {
@@ -76,7 +76,7 @@ void FastSweep::confirm(int a) {
     if (code != 0) {
         const FastFound f{a, ls_.scor, ls_.parity, ls_.stopbit};
         result_.found.push_back(f);
-        found_adr_.insert(a);
+        foundAdr_.insert(a);
         if (progress_.found) progress_.found(f);
     }
     link_.Port_open(ls_.port_name, ls_.scor, ls_.parity, ls_.stopbit, ls_.bytesize);
@@ -87,7 +87,7 @@ void FastSweep::confirm(int a) {
 // garbled by the next request on the line). All are confirmed. False: the
 // port failed.
 bool FastSweep::tryOne(int a, const Line& l) {
-    if (found_adr_.count(a) || !tried_.insert({a, l.code, l.parity, l.stopbits}).second) return true;
+    if (foundAdr_.count(a) || !tried_.insert({a, l.code, l.parity, l.stopbits}).second) return true;
     if (progress_.address) progress_.address(a);
     const auto request = rtu::readRequest(uint8_t(a), reg::ReadHoldingRegisters, reg::adr, 1);
     const auto reply = fx_.exchange(request, waitUs(request.size()));
@@ -99,13 +99,13 @@ bool FastSweep::tryOne(int a, const Line& l) {
     prev_ = a;
     if (reply.bytes.empty()) return true;
     prev_ = 0;
-    const int from_adr = reply.bytes[0];
-    if (from_adr == a) {
+    const int fromAdr = reply.bytes[0];
+    if (fromAdr == a) {
         confirm(a);
         return true;
     }
     // Not a's own reply: one that named another address, or garbage.
-    if (from_adr != before) confirm(from_adr);
+    if (fromAdr != before) confirm(fromAdr);
     if (before != 0) confirm(before);
     confirm(a);
     return true;
@@ -134,11 +134,11 @@ FastResult FastSweep::run() {
         for (uint8_t sb : plan_.stopbits)
             for (int c : likelyOrder(plan_.codes)) lines.push_back({c, p, sb});
     try {
-        const int def_adr = kDefaultLine.adr;
+        const int defAdr = kDefaultLine.adr;
         for (const Line& l : lines)
             if (l.code == kDefaultLine.scor_code && l.parity == kDefaultLine.parity &&
-                l.stopbits == kDefaultLine.stopbit && def_adr >= plan_.from && def_adr <= plan_.to) {
-                if (!useLine(l) || !tryOne(def_adr, l)) return result_;
+                l.stopbits == kDefaultLine.stopbit && defAdr >= plan_.from && defAdr <= plan_.to) {
+                if (!useLine(l) || !tryOne(defAdr, l)) return result_;
                 drain();
             }
         for (const Line& l : lines) {

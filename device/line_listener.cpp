@@ -15,10 +15,10 @@ std::string listenRefusal(const std::string& port_name) {
     return {};
 }
 
-bool LineListener::step(int64_t max_wait_us) {
-    int64_t wait = max_wait_us;
+bool LineListener::step(int64_t maxWaitUs) {
+    int64_t wait = maxWaitUs;
     if (const int64_t due = monitor_.nextDeadlineUs(); due != INT64_MAX)
-        wait = std::clamp<int64_t>(due - clock_.nowUs(), 0, max_wait_us);
+        wait = std::clamp<int64_t>(due - clock_.nowUs(), 0, maxWaitUs);
     if (!port_.waitForReadyReadUs(wait)) {
         if (port_.lastReadError() != 0) return false;
         // Nothing came for the whole wait: a silence the line really kept.

@@ -33,7 +33,7 @@ public:
     LineConfig config() const override { return port_->config(); }
     void purgeInput() override { port_->purgeInput(); }
     uint32_t write(const uint8_t*, size_t) override {
-        ++refused_writes_;
+        ++refusedWrites_;
         return EPERM;
     }
     size_t readAvailable(uint8_t* buf, size_t max) override { return port_->readAvailable(buf, max); }
@@ -44,11 +44,11 @@ public:
     }
     std::string refusal() const override { return port_->refusal(); }
     uint32_t lastReadError() const override { return port_->lastReadError(); }
-    int refusedWrites() const { return refused_writes_; }
+    int refusedWrites() const { return refusedWrites_; }
 
 private:
     std::unique_ptr<SerialPort> port_;
-    int refused_writes_ = 0;
+    int refusedWrites_ = 0;
 };
 
 // Why a port name cannot be listened to, in words; empty when it can. A
@@ -59,10 +59,10 @@ class LineListener {
 public:
     LineListener(SerialPort& port, Clock& clock, LineMonitor& monitor)
         : port_(port), clock_(clock), monitor_(monitor) {}
-    // Waits for bytes up to max_wait_us (less when the monitor has a frame
+    // Waits for bytes up to maxWaitUs (less when the monitor has a frame
     // or a reply to settle sooner) and hands what came to the monitor.
     // False when the port failed (its lastReadError() says why).
-    bool step(int64_t max_wait_us);
+    bool step(int64_t maxWaitUs);
 
 private:
     SerialPort& port_;

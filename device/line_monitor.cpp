@@ -133,61 +133,61 @@ int64_t silenceUs(const LineConfig& cfg) {
 
 Timing timingFor(const LineConfig& cfg) {
     Timing t;
-    t.char_us = charTimeUs(cfg);
+    t.charUs = charTimeUs(cfg);
     t.gapUs = silenceUs(cfg);
     return t;
 }
 
 LineMonitor::LineMonitor(Timing timing, Sink sink) : timing_(timing), sink_(std::move(sink)) {}
 
-void LineMonitor::feed(const uint8_t* data, size_t n, int64_t at_us) {
+void LineMonitor::feed(const uint8_t* data, size_t n, int64_t atUs) {
     if (n == 0) return;
-    bytes_heard_ += n;
+    bytesHeard_ += n;
     // The read returned when the last byte was in; the earlier ones came a
     // character apart before it, but not before what was heard already.
-    const int64_t c = timing_.char_us;
-    const int64_t first_end = std::max(at_us - int64_t(n - 1) * c, last_end_us_);
-    if (!held_.empty() && first_end - c - last_end_us_ >= timing_.gapUs) resolve(Cut::AtSilence);
-    if (awaited_.active && first_end - c - awaited_.endUs >= timing_.reply_timeout_us && held_.empty())
-        reportNoReply(awaited_.endUs + timing_.reply_timeout_us);
+    const int64_t c = timing_.charUs;
+    const int64_t firstEnd = std::max(atUs - int64_t(n - 1) * c, lastEndUs_);
+    if (!held_.empty() && firstEnd - c - lastEndUs_ >= timing_.gapUs) resolve(Cut::AtSilence);
+    if (awaited_.active && firstEnd - c - awaited_.endUs >= timing_.replyTimeoutUs && held_.empty())
+        reportNoReply(awaited_.endUs + timing_.replyTimeoutUs);
     for (size_t i = 0; i < n; ++i) {
         held_.push_back(data[i]);
-        ends_.push_back(std::max(at_us - int64_t(n - 1 - i) * c, last_end_us_));
-        last_end_us_ = ends_.back();
+        ends_.push_back(std::max(atUs - int64_t(n - 1 - i) * c, lastEndUs_));
+        lastEndUs_ = ends_.back();
     }
     if (held_.size() > kHoldLimit) resolve(Cut::Bounded);
 }
 
-void LineMonitor::idle(int64_t now_us) {
-    const int64_t quiet = now_us - last_end_us_;
+void LineMonitor::idle(int64_t nowUs) {
+    const int64_t quiet = nowUs - lastEndUs_;
     if (!held_.empty() && quiet >= timing_.gapUs) {
         // The whole frames go now; a frame still arriving is waited for.
         resolve(Cut::AtSilence);
-        if (!held_.empty() && (quiet >= timing_.hold_us || !heldIncomplete())) resolve(Cut::Final);
+        if (!held_.empty() && (quiet >= timing_.holdUs || !heldIncomplete())) resolve(Cut::Final);
     }
-    if (awaited_.active && held_.empty() && now_us - awaited_.endUs >= timing_.reply_timeout_us)
-        reportNoReply(awaited_.endUs + timing_.reply_timeout_us);
+    if (awaited_.active && held_.empty() && nowUs - awaited_.endUs >= timing_.replyTimeoutUs)
+        reportNoReply(awaited_.endUs + timing_.replyTimeoutUs);
 }
 
-void LineMonitor::flush(int64_t now_us) {
+void LineMonitor::flush(int64_t nowUs) {
     if (!held_.empty()) resolve(Cut::Final);
-    if (awaited_.active) reportNoReply(std::max(now_us, awaited_.endUs));
+    if (awaited_.active) reportNoReply(std::max(nowUs, awaited_.endUs));
 }
 
 int64_t LineMonitor::nextDeadlineUs() const {
     int64_t d = INT64_MAX;
-    if (!held_.empty()) d = last_end_us_ + std::max(timing_.gapUs, heldIncomplete() ? timing_.hold_us : 0);
+    if (!held_.empty()) d = lastEndUs_ + std::max(timing_.gapUs, heldIncomplete() ? timing_.holdUs : 0);
     // A reply missed is told only once nothing is held (what is held may be
     // that reply): while bytes are held their own deadline is the next one,
     // else a deadline already past would be waited for again and again.
-    if (awaited_.active && held_.empty()) d = std::min(d, awaited_.endUs + timing_.reply_timeout_us);
+    if (awaited_.active && held_.empty()) d = std::min(d, awaited_.endUs + timing_.replyTimeoutUs);
     return d;
 }
 
 size_t LineMonitor::expectedReply(uint8_t adr, uint8_t fn) const {
     if (!awaited_.active || adr != awaited_.adr) return 0;
     if (fn == (awaited_.fn | 0x80)) return 5;
-    return fn == awaited_.fn ? awaited_.reply_len : 0;
+    return fn == awaited_.fn ? awaited_.replyLen : 0;
 }
 
 bool LineMonitor::heldIncomplete() const {
@@ -266,18 +266,18 @@ void LineMonitor::resolve(Cut how) {
     ends_.erase(ends_.begin(), ends_.begin() + std::ptrdiff_t(i));
 }
 
-void LineMonitor::emitBytes(size_t from, size_t len, bool crc_ok) {
+void LineMonitor::emitBytes(size_t from, size_t len, bool crcOk) {
     Frame f;
     f.bytes.assign(held_.begin() + std::ptrdiff_t(from), held_.begin() + std::ptrdiff_t(from + len));
     f.endUs = ends_[from + len - 1];
-    f.tUs = ends_[from] - timing_.char_us;
-    f.crc_ok = crc_ok;
+    f.tUs = ends_[from] - timing_.charUs;
+    f.crcOk = crcOk;
     f.address = f.bytes[0];
     f.function = len > 1 ? f.bytes[1] : 0;
-    if (!crc_ok) {
-        const bool known_fn = len >= 4 && (replyLength(f.bytes.data(), len, f.function) != 0 ||
+    if (!crcOk) {
+        const bool knownFn = len >= 4 && (replyLength(f.bytes.data(), len, f.function) != 0 ||
                                            requestLength(f.bytes.data(), len, f.function) != 0);
-        f.kind = known_fn ? Kind::CrcError : Kind::Stray;
+        f.kind = knownFn ? Kind::CrcError : Kind::Stray;
         if (f.kind == Kind::Stray) {
             f.text = std::to_string(len) + " байт вне кадра";
         } else if (awaited_.active && f.address == awaited_.adr && (f.function & 0x7F) == awaited_.fn) {
@@ -294,10 +294,10 @@ void LineMonitor::emitBytes(size_t from, size_t len, bool crc_ok) {
     classify(std::move(f));
 }
 
-void LineMonitor::reportNoReply(int64_t at_us) {
+void LineMonitor::reportNoReply(int64_t atUs) {
     Frame f;
     f.kind = Kind::NoReply;
-    f.tUs = f.endUs = at_us;
+    f.tUs = f.endUs = atUs;
     f.address = awaited_.adr;
     f.function = awaited_.fn;
     f.pair = awaited_.seq;
@@ -342,13 +342,13 @@ void LineMonitor::classify(Frame&& f) {
         publish(std::move(f));
         return;
     }
-    const size_t req_len = (fn & 0x80) ? 0 : requestLength(b.data(), n, fn);
-    if (req_len == n || (req_len == 0 && !(fn & 0x80) && replyLength(b.data(), n, fn) != n)) {
+    const size_t reqLen = (fn & 0x80) ? 0 : requestLength(b.data(), n, fn);
+    if (reqLen == n || (reqLen == 0 && !(fn & 0x80) && replyLength(b.data(), n, fn) != n)) {
         // A request (or a frame of a function Modbus does not define, which
         // only a master starts). The one awaited before it got no reply.
         if (awaited_.active) reportNoReply(f.tUs);
         f.kind = Kind::Request;
-        f.text = who(f.address) + (req_len ? requestWhat(b) : "функция " + std::to_string(fn));
+        f.text = who(f.address) + (reqLen ? requestWhat(b) : "функция " + std::to_string(fn));
         // A broadcast gets no reply, nor does a function whose reply's
         // length only the reply tells.
         size_t len = 0;
@@ -358,7 +358,7 @@ void LineMonitor::classify(Frame&& f) {
         else if (fn == 5 || fn == 6 || fn == 8 || fn == 11 || fn == 15 || fn == 16) len = 8;
         else if (fn == 7) len = 5;
         else if (fn == 22) len = 10;
-        if (f.address != 0 && req_len && len) {
+        if (f.address != 0 && reqLen && len) {
             awaited_.active = true;
             awaited_.seq = seq_ + 1;  // the number publish() gives the request
             awaited_.adr = f.address;
@@ -368,7 +368,7 @@ void LineMonitor::classify(Frame&& f) {
             awaited_.endUs = f.endUs;
             // The reply is told with what was asked, not with what was written.
             awaited_.what = f.text.substr(0, f.text.find(" ← "));
-            awaited_.reply_len = len;
+            awaited_.replyLen = len;
         }
         publish(std::move(f));
         return;

@@ -37,7 +37,7 @@ struct Frame {
     int64_t endUs = 0;        // the last byte's end
     Kind kind = Kind::Stray;
     std::vector<uint8_t> bytes;  // as on the line; empty for NoReply
-    bool crc_ok = false;
+    bool crcOk = false;
     uint8_t address = 0;       // first byte (the request's for NoReply)
     uint8_t function = 0;      // second byte, exception bit included
     uint64_t pair = 0;         // a reply's, exception's or NoReply's request; 0: none
@@ -45,15 +45,15 @@ struct Frame {
 };
 
 struct Timing {
-    int64_t char_us = 1042;             // one character on the wire
+    int64_t charUs = 1042;             // one character on the wire
     int64_t gapUs = 3646;              // the silence that ends a frame
-    int64_t reply_timeout_us = 1'000'000;  // a request unanswered this long got no reply
+    int64_t replyTimeoutUs = 1'000'000;  // a request unanswered this long got no reply
     // Bytes that begin a frame and stop short of its length are held this
     // long before they count as a broken frame: a USB adapter (its latency
     // timer goes up to 255 ms), a gateway or a busy computer can pause a
     // frame far longer than the gap. A frame that follows meanwhile still
     // cuts them off at once, so only the last one before a silence waits.
-    int64_t hold_us = 1'000'000;
+    int64_t holdUs = 1'000'000;
 };
 
 // Bits of one character: start, 8 data, parity when used, stop bits.
@@ -68,19 +68,19 @@ public:
     using Sink = std::function<void(Frame&&)>;
     LineMonitor(Timing timing, Sink sink);
 
-    // Bytes one read returned at at_us (monotonic). Their times are taken
-    // back from at_us at the line's rate, never before the previous byte.
-    void feed(const uint8_t* data, size_t n, int64_t at_us);
-    // The port has been found empty at now_us: frames that ended a silence
+    // Bytes one read returned at atUs (monotonic). Their times are taken
+    // back from atUs at the line's rate, never before the previous byte.
+    void feed(const uint8_t* data, size_t n, int64_t atUs);
+    // The port has been found empty at nowUs: frames that ended a silence
     // ago are cut, and requests waited out are reported as unanswered.
-    void idle(int64_t now_us);
+    void idle(int64_t nowUs);
     // Ends a run: whatever is held is cut and reported.
-    void flush(int64_t now_us);
+    void flush(int64_t nowUs);
     // When idle() next has something to do; INT64_MAX when nothing waits.
     int64_t nextDeadlineUs() const;
 
     const Timing& timing() const { return timing_; }
-    uint64_t bytesHeard() const { return bytes_heard_; }
+    uint64_t bytesHeard() const { return bytesHeard_; }
 
 private:
     enum class Cut { Bounded, AtSilence, Final };
@@ -90,18 +90,18 @@ private:
     size_t expectedReply(uint8_t adr, uint8_t fn) const;
     // Whether the bytes held begin a frame that has not all come yet.
     bool heldIncomplete() const;
-    void emitBytes(size_t from, size_t len, bool crc_ok);
+    void emitBytes(size_t from, size_t len, bool crcOk);
     void classify(Frame&& f);
-    void reportNoReply(int64_t at_us);
+    void reportNoReply(int64_t atUs);
     void publish(Frame&& f);
 
     Timing timing_;
     Sink sink_;
     std::vector<uint8_t> held_;   // bytes not yet cut
     std::vector<int64_t> ends_;   // each held byte's end, µs
-    int64_t last_end_us_ = 0;     // the last byte heard
+    int64_t lastEndUs_ = 0;     // the last byte heard
     uint64_t seq_ = 0;
-    uint64_t bytes_heard_ = 0;
+    uint64_t bytesHeard_ = 0;
 
     // The request awaiting its reply.
     struct Awaited {
@@ -109,7 +109,7 @@ private:
         uint64_t seq = 0;
         uint8_t adr = 0, fn = 0;
         uint16_t start = 0, count = 0;
-        size_t reply_len = 0;
+        size_t replyLen = 0;
         int64_t endUs = 0;
         std::string what;  // "адрес 5: чтение 0x0A00 ×8"
     } awaited_;

@@ -8,7 +8,7 @@ namespace lork {
 
 namespace {
 
-std::optional<long> whole_number(const std::string& t) {
+std::optional<long> wholeNumber(const std::string& t) {
     if (t.empty() || t.size() > 3 || !std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     return std::stol(t);
@@ -22,7 +22,7 @@ std::string trimmed(const std::string& s) {
 
 }  // namespace
 
-std::optional<std::vector<uint8_t>> Parse_address_list(const std::string& text, std::string* why) {
+std::optional<std::vector<uint8_t>> parseAddressList(const std::string& text, std::string* why) {
     auto refuse = [why](const std::string& item) -> std::optional<std::vector<uint8_t>> {
         if (why) *why = "\"" + item + "\": нужны адреса 1..247 через запятую, диапазоны через дефис (1,5,7-9)";
         return std::nullopt;
@@ -34,8 +34,8 @@ std::optional<std::vector<uint8_t>> Parse_address_list(const std::string& text, 
         const size_t comma = text.find(',', from);
         const std::string item = trimmed(text.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
         const size_t dash = item.find('-');
-        const auto lo = whole_number(trimmed(item.substr(0, dash)));
-        const auto hi = dash == std::string::npos ? lo : whole_number(trimmed(item.substr(dash + 1)));
+        const auto lo = wholeNumber(trimmed(item.substr(0, dash)));
+        const auto hi = dash == std::string::npos ? lo : wholeNumber(trimmed(item.substr(dash + 1)));
         if (!lo || !hi || *lo < 1 || *hi > 247 || *lo > *hi) return refuse(item);
         for (long a = *lo; a <= *hi; ++a)
             if (!seen[size_t(a)]) {
@@ -48,7 +48,7 @@ std::optional<std::vector<uint8_t>> Parse_address_list(const std::string& text, 
     return out;
 }
 
-std::string Address_list_text(const std::vector<uint8_t>& adrs) {
+std::string addressListText(const std::vector<uint8_t>& adrs) {
     std::string out;
     for (size_t i = 0; i < adrs.size();) {
         size_t j = i;
@@ -65,10 +65,10 @@ std::string Address_list_text(const std::vector<uint8_t>& adrs) {
     return out;
 }
 
-std::vector<uint8_t> Found_addresses(const FoundScor& found) {
+std::vector<uint8_t> foundAddresses(const FoundScor& found) {
     std::vector<uint8_t> out;
     for (unsigned a = 1; a <= 247; ++a)
-        if (found_scor_at(found, a) != 0) out.push_back(uint8_t(a));
+        if (foundScorAt(found, a) != 0) out.push_back(uint8_t(a));
     return out;
 }
 
@@ -117,7 +117,7 @@ const Instrument& Overview::poll(size_t i) {
     ins.answering = kod == KOD_OK;
     ins.kod_rez = kod;
     if (ins.answering) {
-        ins.last_good_ms = wallMs_ ? wallMs_() : -1;
+        ins.lastGoodMs = wallMs_ ? wallMs_() : -1;
         ins.failure.clear();
     } else {
         ++ins.failures;
@@ -132,7 +132,7 @@ const Instrument& Overview::poll(size_t i) {
 
 uint8_t Overview::turn(Instrument& ins) {
     auto read = [this](uint8_t func, uint16_t start, uint16_t kol) {
-        return dev_.Transact(func, start, kol, {}, FailureReport::None);
+        return dev_.transact(func, start, kol, {}, FailureReport::None);
     };
     auto text = [this] { return st_.dev.reg_text; };
     // The presence read first: a silent instrument costs one time-out, not seven.

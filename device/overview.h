@@ -29,7 +29,7 @@ struct Instrument {
     DeviceState dev;            // its values as last decoded
     bool polled = false;        // it has had a turn
     bool answering = false;     // its last turn went through
-    int64_t last_good_ms = -1;  // wall clock at the end of its last good turn, ms since the epoch; -1: never
+    int64_t lastGoodMs = -1;  // wall clock at the end of its last good turn, ms since the epoch; -1: never
     uint64_t turns = 0;
     uint64_t failures = 0;  // turns that failed
     uint8_t kod_rez = 0;    // the result that failed its last turn
@@ -38,11 +38,11 @@ struct Instrument {
 
 // "1,5,7-9": addresses 1..247 in the order given, each once. nullopt, with
 // why (UTF-8) when asked, for anything else.
-std::optional<std::vector<uint8_t>> Parse_address_list(const std::string& text, std::string* why = nullptr);
+std::optional<std::vector<uint8_t>> parseAddressList(const std::string& text, std::string* why = nullptr);
 // The list back as text, runs of three or more as ranges: 1,5,7-9.
-std::string Address_list_text(const std::vector<uint8_t>& adrs);
+std::string addressListText(const std::vector<uint8_t>& adrs);
 // The addresses that answered the last search (or a presence check), in order.
-std::vector<uint8_t> Found_addresses(const FoundScor& found);
+std::vector<uint8_t> foundAddresses(const FoundScor& found);
 
 class Overview {
 public:

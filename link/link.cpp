@@ -269,7 +269,7 @@ Link::ReadResult Link::readUnder(uint8_t* buf, size_t n, const PortTimeouts& t) 
         const int64_t now = clock_.nowUs();
         if (now >= end) break;
         // To the microsecond: a millisecond grain would overshoot each time-out.
-        const bool ready = Wait_ready(end);
+        const bool ready = waitReady(end);
         if ((r.error = port_.lastReadError()) != 0) return r;
         if (!ready) break;
         const size_t k = port_.readAvailable(buf + r.got, n - r.got);
@@ -283,14 +283,14 @@ Link::ReadResult Link::readUnder(uint8_t* buf, size_t n, const PortTimeouts& t) 
     return r;
 }
 
-bool Link::Wait_ready(int64_t endUs) {
+bool Link::waitReady(int64_t endUs) {
     for (;;) {
         const int64_t left = endUs - clock_.nowUs();
         // The last slice ends at the deadline itself.
-        if (!while_waiting || left <= kWaitSliceUs) return port_.waitForReadyReadUs(left);
+        if (!whileWaiting || left <= kWaitSliceUs) return port_.waitForReadyReadUs(left);
         const bool ready = port_.waitForReadyReadUs(kWaitSliceUs);
         if (ready || port_.lastReadError() != 0) return ready;
-        while_waiting();
+        whileWaiting();
     }
 }
 
@@ -298,8 +298,8 @@ void Link::clearSuda() {
     auto& ex = st_.ex;
     ex.len_suda = 0;
     ex.rx_status = 0;
-    ex.gateway_exc = 0;
-    ex.whole_frame = false;
+    ex.gatewayExc = 0;
+    ex.wholeFrame = false;
     ex.paket_suda[0] = 0;
     std::fill(ex.paket_suda.begin() + 1, ex.paket_suda.begin() + 33, uint8_t(0x2E));
 }
@@ -333,8 +333,8 @@ bool Link::receiveFrame(size_t restMax) {
     // No wait at all: the gateway delivered the frame in one piece.
     const size_t got = readUnder(&ex.paket_suda[2], std::min(restMax, kReplyMax), {}).got;
     ex.len_suda = uint8_t(got + 1);
-    ex.gateway_exc = port_.gatewayException();
-    ex.whole_frame = true;
+    ex.gatewayExc = port_.gatewayException();
+    ex.wholeFrame = true;
     return true;
 }
 

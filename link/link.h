@@ -88,7 +88,7 @@ public:
     // wait, when set: what blocks the program's event loop for a whole
     // command may not keep everything waiting (a screen reader's questions).
     // It must not touch the link.
-    std::function<void()> while_waiting;
+    std::function<void()> whileWaiting;
     static constexpr int64_t kWaitSliceUs = 5000;
 
     SerialPort& port() { return port_; }
@@ -130,8 +130,8 @@ private:
     bool downInThisCommand() const;
     bool searchAdr();
     // The port's wait for a byte until the clock reads endUs, cut into
-    // slices with while_waiting between them.
-    bool Wait_ready(int64_t endUs);
+    // slices with whileWaiting between them.
+    bool waitReady(int64_t endUs);
     // Before a write: bytes that came during the pause are another station's
     // frame; wait until the line has been silent for 3.5 characters.
     void waitLineQuiet();

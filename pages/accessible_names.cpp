@@ -15,35 +15,35 @@
 #include "widgets/accessible.h"
 #include "widgets/updown.h"
 
-using lork::widgets::Caption_name;
-using lork::widgets::Name;
-using lork::widgets::Name_after;
-using lork::widgets::Name_arrows;
+using lork::widgets::captionName;
+using lork::widgets::nameControl;
+using lork::widgets::nameAfter;
+using lork::widgets::nameArrows;
 
 namespace lork::pages {
 
 namespace {
 
-const QString in_device = QStringLiteral("в приборе");
+const QString inDevice = QStringLiteral("в приборе");
 const QString offered = QStringLiteral("новое значение");
 
 // The indicator's four positions, left to right.
-void Name_positions(std::initializer_list<QLineEdit*> fields) {
+void namePositions(std::initializer_list<QLineEdit*> fields) {
     int n = 0;
-    for (QLineEdit* e : fields) Name(e, QStringLiteral("индикатор, разряд %1").arg(++n));
+    for (QLineEdit* e : fields) nameControl(e, QStringLiteral("индикатор, разряд %1").arg(++n));
 }
 
 }  // namespace
 
-void Name_controls(Ui::PageReadings& rd) {
-    Name(rd.indicator_panel, QStringLiteral("индикатор"));
-    Name_positions({rd.E_CI4, rd.E_CI3, rd.E_CI2, rd.E_CI1});
-    Name(rd.Image_swRS485, QStringLiteral("RS485"));
-    Name_after(rd.Llight, rd.TrackBar_light);
+void nameControls(Ui::PageReadings& rd) {
+    nameControl(rd.indicator_panel, QStringLiteral("индикатор"));
+    namePositions({rd.E_CI4, rd.E_CI3, rd.E_CI2, rd.E_CI1});
+    nameControl(rd.Image_swRS485, QStringLiteral("RS485"));
+    nameAfter(rd.Llight, rd.TrackBar_light);
     // The LEDs, keys and switches get their states from the page's reads.
 }
 
-void Name_controls(Ui::PageParams& pp) {
+void nameControls(Ui::PageParams& pp) {
     // One row per value: its caption, the value in the instrument, the
     // offered value, the read and the change; the buttons' texts repeat
     // from row to row, so their names say which value they act on.
@@ -70,21 +70,21 @@ void Name_controls(Ui::PageParams& pp) {
     };
     for (const Row& r : rows) {
         const QString what = QString::fromUtf8(r.what);
-        Name_after(r.caption, r.current, in_device);
-        Name_after(r.caption, r.offer, offered);
-        if (r.arrows) Name_arrows(r.arrows, r.offer->accessibleName());
-        Name(r.read, QStringLiteral("читать ") + what);
-        Name(r.write, QStringLiteral("изменить ") + what);
+        nameAfter(r.caption, r.current, inDevice);
+        nameAfter(r.caption, r.offer, offered);
+        if (r.arrows) nameArrows(r.arrows, r.offer->accessibleName());
+        nameControl(r.read, QStringLiteral("читать ") + what);
+        nameControl(r.write, QStringLiteral("изменить ") + what);
     }
-    Name_after(pp.Ltout_bytes, pp.Enastr_tout_bytes);
-    Name_after(pp.Ltout_before, pp.Enastr_tout_before);
-    Name_after(pp.Ltout_after, pp.Enastr_tout_after);
+    nameAfter(pp.Ltout_bytes, pp.Enastr_tout_bytes);
+    nameAfter(pp.Ltout_before, pp.Enastr_tout_before);
+    nameAfter(pp.Ltout_after, pp.Enastr_tout_after);
 }
 
-void Name_controls(Ui::PageCalibr& pc) {
+void nameControls(Ui::PageCalibr& pc) {
     struct Point {
         const char* point;
-        QLineEdit *stored, *stored_hi, *stored_lo, *measured, *measured_hi, *measured_lo;
+        QLineEdit *stored, *storedHi, *storedLo, *measured, *measuredHi, *measuredLo;
     };
     const Point points[] = {
         {"0 %", pc.Ecal0L, pc.Ecal0_2b_h, pc.Ecal0_2b_l, pc.Ecal0_new, pc.Ecal0new_2b_h, pc.Ecal0new_2b_l},
@@ -94,24 +94,24 @@ void Name_controls(Ui::PageCalibr& pc) {
     for (const Point& p : points) {
         const QString stored = QStringLiteral("калибровка %1 в приборе").arg(QString::fromUtf8(p.point));
         const QString measured = QStringLiteral("калибровка %1 измерена").arg(QString::fromUtf8(p.point));
-        Name(p.stored, stored);
-        Name(p.stored_hi, stored + QStringLiteral(", старшее слово"));
-        Name(p.stored_lo, stored + QStringLiteral(", младшее слово"));
-        Name(p.measured, measured);
-        Name(p.measured_hi, measured + QStringLiteral(", старшее слово"));
-        Name(p.measured_lo, measured + QStringLiteral(", младшее слово"));
+        nameControl(p.stored, stored);
+        nameControl(p.storedHi, stored + QStringLiteral(", старшее слово"));
+        nameControl(p.storedLo, stored + QStringLiteral(", младшее слово"));
+        nameControl(p.measured, measured);
+        nameControl(p.measuredHi, measured + QStringLiteral(", старшее слово"));
+        nameControl(p.measuredLo, measured + QStringLiteral(", младшее слово"));
     }
-    Name(pc.LEcal_proc, QStringLiteral("измеренное сопротивление в %"));
-    Name(pc.LEcal_te, QStringLiteral("измеренное сопротивление в Ом"));
-    Name_positions({pc.Ecal_CI4, pc.Ecal_CI3, pc.Ecal_CI2, pc.Ecal_CI1});
-    Name(pc.CBenable_calibr, Caption_name(pc.STcal_enable->text()), QStringLiteral("разрешение калибровки"));
-    Name(pc.SBizm_enable, QStringLiteral("изменить разрешение калибровки"));
-    lork::widgets::Name_value_label(pc.ST_otvet, QStringLiteral("ответ прибора на запись калибровки"));
+    nameControl(pc.LEcal_proc, QStringLiteral("измеренное сопротивление в %"));
+    nameControl(pc.LEcal_te, QStringLiteral("измеренное сопротивление в Ом"));
+    namePositions({pc.Ecal_CI4, pc.Ecal_CI3, pc.Ecal_CI2, pc.Ecal_CI1});
+    nameControl(pc.CBenable_calibr, captionName(pc.STcal_enable->text()), QStringLiteral("разрешение калибровки"));
+    nameControl(pc.SBizm_enable, QStringLiteral("изменить разрешение калибровки"));
+    lork::widgets::nameValueLabel(pc.ST_otvet, QStringLiteral("ответ прибора на запись калибровки"));
     // The instructions between the steps are read in their turn, by Tab.
     for (QLabel* l : {pc.L_cal0_1, pc.L_cal0_2, pc.L_cal100_1, pc.L_cal100_2}) l->setFocusPolicy(Qt::TabFocus);
 }
 
-void Name_controls(Ui::PageTimeouts& pt) {
+void nameControls(Ui::PageTimeouts& pt) {
     // The port's time-outs: the value in use (named by its caption, its
     // buddy) and the value edited beside it.
     const std::pair<QLineEdit*, UpDown*> edited[] = {{pt.E_RTI, pt.UpDown_RTI},
@@ -131,13 +131,13 @@ void Name_controls(Ui::PageTimeouts& pt) {
         const QString caption = QString::fromUtf8(russian[i]);
         captions[i]->setAccessibleName(caption);
         inUse[i]->setAccessibleName(caption);
-        Name(edited[i].first, caption + QStringLiteral(", ") + offered);
-        Name_arrows(edited[i].second, edited[i].first->accessibleName());
+        nameControl(edited[i].first, caption + QStringLiteral(", ") + offered);
+        nameArrows(edited[i].second, edited[i].first->accessibleName());
     }
-    Name_after(pt.Ltoutbyte, pt.E_tout_byte);
-    Name_arrows(pt.UpDown_Tout_byte, pt.E_tout_byte->accessibleName());
-    Name_after(pt.Ltoutpause, pt.E_tout_pause);
-    Name_arrows(pt.UpDown_Tout_pause, pt.E_tout_pause->accessibleName());
+    nameAfter(pt.Ltoutbyte, pt.E_tout_byte);
+    nameArrows(pt.UpDown_Tout_byte, pt.E_tout_byte->accessibleName());
+    nameAfter(pt.Ltoutpause, pt.E_tout_pause);
+    nameArrows(pt.UpDown_Tout_pause, pt.E_tout_pause->accessibleName());
 }
 
 }  // namespace lork::pages

@@ -10,9 +10,9 @@ class PageTimeouts;
 
 namespace lork::pages {
 
-void Name_controls(Ui::PageReadings& rd);
-void Name_controls(Ui::PageParams& pp);
-void Name_controls(Ui::PageCalibr& pc);
-void Name_controls(Ui::PageTimeouts& pt);
+void nameControls(Ui::PageReadings& rd);
+void nameControls(Ui::PageParams& pp);
+void nameControls(Ui::PageCalibr& pc);
+void nameControls(Ui::PageTimeouts& pt);
 
 }  // namespace lork::pages

@@ -35,17 +35,17 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 // The widgets of one half of the procedure.
 struct CalibrationPage::CalHalf {
     uint16_t reg;
-    QPushButton* old_btn;
+    QPushButton* oldBtn;
     QLineEdit *dec, *hi, *lo;
     QLabel* instruction;
-    QPushButton* new_btn;
-    QLineEdit *new_dec, *new_hi, *new_lo;
+    QPushButton* newBtn;
+    QLineEdit *newDec, *newHi, *newLo;
     QToolButton* save;
     uint32_t DeviceState::*stored;
-    const char* ok_text;
+    const char* okText;
 };
 
-CalibrationPage::CalHalf CalibrationPage::Cal_half(bool hundred) const {
+CalibrationPage::CalHalf CalibrationPage::calHalf(bool hundred) const {
     if (!hundred)
         return {reg::cal0,      pc->B_cal0_old,    pc->Ecal0L,        pc->Ecal0_2b_h,    pc->Ecal0_2b_l,
                 pc->L_cal0_1,   pc->B_cal0_new,    pc->Ecal0_new,     pc->Ecal0new_2b_h, pc->Ecal0new_2b_l,
@@ -61,7 +61,7 @@ CalibrationPage::CalibrationPage(PageHost& host, QWidget* sheet, ReadingsCalls r
     auto* page = new QWidget;
     pc->setupUi(page);
     sheet->layout()->addWidget(page);
-    pages::Name_controls(*pc);
+    pages::nameControls(*pc);
 
     connect(pc->B_cal0_old, &QPushButton::clicked, this, &CalibrationPage::B_cal0_oldClick);
     connect(pc->B_cal0_new, &QPushButton::clicked, this, &CalibrationPage::B_cal0_newClick);
@@ -70,14 +70,14 @@ CalibrationPage::CalibrationPage(PageHost& host, QWidget* sheet, ReadingsCalls r
     connect(pc->B_cal100_new, &QPushButton::clicked, this, &CalibrationPage::B_cal100_newClick);
     connect(pc->SB_save_cal100, &QToolButton::clicked, this, &CalibrationPage::SB_save_cal100Click);
     connect(pc->SBizm_enable, &QToolButton::clicked, this, &CalibrationPage::SBizm_enableClick);
-    dialogs_ = Real_dialogs();
+    dialogs_ = realDialogs();
     connect(pc->Button_otchet, &QPushButton::clicked, this, &CalibrationPage::Button_otchetClick);
     connect(pc->Button_pechat, &QPushButton::clicked, this, &CalibrationPage::Button_pechatClick);
-    widgets::On_read(pc->STcal_enable, [this] { STcal_enableClick(); });
+    widgets::onRead(pc->STcal_enable, [this] { STcal_enableClick(); });
     // The two measured values re-read the readings page's own fields, not
     // these: the same handlers as a click there.
     for (QLineEdit* e : {pc->LEcal_proc, pc->LEcal_te})
-        widgets::On_read(e, readings.izmproc_click, readings.izmproc_dbl_click);
+        widgets::onRead(e, readings.izmprocClick, readings.izmprocDblClick);
 }
 
 CalibrationPage::~CalibrationPage() = default;
@@ -92,17 +92,17 @@ void CalibrationPage::Read_cal_enable() {
 
 void CalibrationPage::Show_cal_CI() {
     if (host_.exchange(reg::ReadInputRegisters, reg::ciText, reg::ciCount, {}, FailureReport::Box) != 0) return;
-    const auto pairs = pages::ci_pairs(host_.core().st.dev.reg_text);
+    const auto pairs = lork::ciPairs(host_.core().st.dev.reg_text);
     QLineEdit* fields[] = {pc->Ecal_CI4, pc->Ecal_CI3, pc->Ecal_CI2, pc->Ecal_CI1};
     for (size_t i = 0; i < 4; ++i) fields[i]->setText(qs(cp1251ToDisplay(pairs[i])));
 }
 
-void CalibrationPage::Cal_read_stored(bool hundred) {
-    const CalHalf h = Cal_half(hundred);
+void CalibrationPage::calReadStored(bool hundred) {
+    const CalHalf h = calHalf(hundred);
     if (host_.exchange(reg::ReadHoldingRegisters, h.reg, 2) != 0) return;
     const uint32_t v = host_.core().st.dev.*h.stored;
     stored_[hundred] = v;
-    const pages::CalViews views = pages::cal_views(v);
+    const lork::CalViews views = lork::calViews(v);
     h.hi->setText(qs(views.hi));
     h.lo->setText(qs(views.lo));
     h.dec->setText(qs(views.dec));
@@ -111,29 +111,29 @@ void CalibrationPage::Cal_read_stored(bool hundred) {
     // Blocks the window on purpose: nothing may be pressed while the
     // instrument settles.
     host_.core().link.clock().sleepMs(kSettleMs);
-    h.new_btn->setEnabled(true);
+    h.newBtn->setEnabled(true);
 }
 
-void CalibrationPage::Cal_measure(bool hundred) {
-    const CalHalf h = Cal_half(hundred);
+void CalibrationPage::calMeasure(bool hundred) {
+    const CalHalf h = calHalf(hundred);
     const auto& dev = host_.core().st.dev;
     if (host_.exchange(reg::ReadInputRegisters, reg::izm_imp, 2) == 0) {
-        const pages::CalViews views = pages::cal_views(dev.izm_imp);
-        h.new_dec->setText(qs(pages::pulses_text(dev.izm_imp)));
-        h.new_hi->setText(qs(views.hi));
-        h.new_lo->setText(qs(views.lo));
+        const lork::CalViews views = lork::calViews(dev.izm_imp);
+        h.newDec->setText(qs(lork::pulsesText(dev.izm_imp)));
+        h.newHi->setText(qs(views.hi));
+        h.newLo->setText(qs(views.lo));
         measured_[hundred] = host_.core().dev.Read_izm() == 0;
         if (measured_[hundred]) {
-            pc->LEcal_proc->setText(pages::Number_text(dev.izm_proc));
-            pc->LEcal_te->setText(pages::Number_text(dev.izm_znach));
+            pc->LEcal_proc->setText(pages::numberText(dev.izm_proc));
+            pc->LEcal_te->setText(pages::numberText(dev.izm_znach));
         }
         h.save->setEnabled(true);
     }
     Show_cal_CI();
 }
 
-void CalibrationPage::Cal_save(bool hundred) {
-    const CalHalf h = Cal_half(hundred);
+void CalibrationPage::calSave(bool hundred) {
+    const CalHalf h = calHalf(hundred);
     const auto& dev = host_.core().st.dev;
     // The count current now, which the measurement block read last; taken
     // before the question, whose box lets a polling tick read anew.
@@ -146,18 +146,18 @@ void CalibrationPage::Cal_save(bool hundred) {
                                          stored_[!hundred], decimal));
     if (!doubt.empty()) {
         const QString question = qs(doubt) + QStringLiteral(" Записать всё равно?");
-        if (!(write_anyway_ ? write_anyway_(question) : Ask_write_anyway(question))) return;
+        if (!(writeAnyway_ ? writeAnyway_(question) : askWriteAnyway(question))) return;
     }
     Read_cal_enable();
-    const std::vector<uint16_t> values{pages::high_word(imp), pages::low_word(imp)};
+    const std::vector<uint16_t> values{lork::highWord(imp), lork::lowWord(imp)};
     if (host_.exchange(reg::WriteMultipleRegisters, h.reg, 2, values, FailureReport::Box) == 0) {
-        pc->ST_otvet->setText(QString::fromUtf8(h.ok_text));
-        Log_write(hundred, imp, proc, znach, doubt);
+        pc->ST_otvet->setText(QString::fromUtf8(h.okText));
+        logWrite(hundred, imp, proc, znach, doubt);
     }
     Show_cal_CI();
 }
 
-bool CalibrationPage::Ask_write_anyway(const QString& question) {
+bool CalibrationPage::askWriteAnyway(const QString& question) {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("калибровка"), question, QMessageBox::NoButton,
                     pc->SB_save_cal0->window());
     QPushButton* yes = box.addButton(QStringLiteral("да"), QMessageBox::YesRole);
@@ -168,7 +168,7 @@ bool CalibrationPage::Ask_write_anyway(const QString& question) {
     return box.clickedButton() == yes;
 }
 
-void CalibrationPage::Log_write(bool hundred, uint32_t written, float proc, float znach, const std::string& doubt) {
+void CalibrationPage::logWrite(bool hundred, uint32_t written, float proc, float znach, const std::string& doubt) {
     const auto& st = host_.core().st;
     calib::Record r;
     r.when = calib::isoLocal(std::time_t(host_.wallNow().toSecsSinceEpoch()));
@@ -189,12 +189,12 @@ void CalibrationPage::Log_write(bool hundred, uint32_t written, float proc, floa
         host_.addInfoLine(QString::fromStdString(err));
 }
 
-void CalibrationPage::B_cal0_oldClick() { Cal_read_stored(false); }
-void CalibrationPage::B_cal100_oldClick() { Cal_read_stored(true); }
-void CalibrationPage::B_cal0_newClick() { Cal_measure(false); }
-void CalibrationPage::B_cal100_newClick() { Cal_measure(true); }
-void CalibrationPage::SB_save_cal0Click() { Cal_save(false); }
-void CalibrationPage::SB_save_cal100Click() { Cal_save(true); }
+void CalibrationPage::B_cal0_oldClick() { calReadStored(false); }
+void CalibrationPage::B_cal100_oldClick() { calReadStored(true); }
+void CalibrationPage::B_cal0_newClick() { calMeasure(false); }
+void CalibrationPage::B_cal100_newClick() { calMeasure(true); }
+void CalibrationPage::SB_save_cal0Click() { calSave(false); }
+void CalibrationPage::SB_save_cal100Click() { calSave(true); }
 void CalibrationPage::STcal_enableClick() { Read_cal_enable(); }
 
 void CalibrationPage::SBizm_enableClick() {

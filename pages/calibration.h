@@ -24,8 +24,8 @@ public:
     // The two measured values re-read the readings page's own fields: a click
     // and a double-click run that page's handlers.
     struct ReadingsCalls {
-        std::function<void()> izmproc_click;
-        std::function<void()> izmproc_dbl_click;
+        std::function<void()> izmprocClick;
+        std::function<void()> izmprocDblClick;
         // The instrument's name and version as the window last read them
         // (Ed_name, Ed_version), for the calibration log.
         std::function<QString()> name;
@@ -59,7 +59,7 @@ public:
     void setReportDialogs(ReportDialogs d) { dialogs_ = std::move(d); }
     // The question before a write of a value that failed the plausibility
     // checks: true writes it. Unset: a box whose default is "нет".
-    void setWriteAnyway(std::function<bool(const QString& question)> ask) { write_anyway_ = std::move(ask); }
+    void setWriteAnyway(std::function<bool(const QString& question)> ask) { writeAnyway_ = std::move(ask); }
     // The window's own settings file (never the line's), where the operator's
     // name is remembered.
     void setOwnSettingsFile(const QString& path);
@@ -69,27 +69,27 @@ public:
 
 private:
     struct CalHalf;  // the controls of the 0 % or the 100 % half
-    CalHalf Cal_half(bool hundred) const;
-    void Cal_read_stored(bool hundred);  // steps 1 and 5
-    void Cal_measure(bool hundred);      // steps 3 and 7
-    void Cal_save(bool hundred);         // steps 4 and 8
-    void Log_write(bool hundred, uint32_t written, float proc, float znach, const std::string& doubt);
-    bool Ask_write_anyway(const QString& question);
+    CalHalf calHalf(bool hundred) const;
+    void calReadStored(bool hundred);  // steps 1 and 5
+    void calMeasure(bool hundred);      // steps 3 and 7
+    void calSave(bool hundred);         // steps 4 and 8
+    void logWrite(bool hundred, uint32_t written, float proc, float znach, const std::string& doubt);
+    bool askWriteAnyway(const QString& question);
     // The certificate's text (HTML) and head, or empty with the reason told.
-    QString Report_html(lork::pages::CertificateHead& head);
-    QString Operator_name();
-    ReportDialogs Real_dialogs();
+    QString reportHtml(lork::pages::CertificateHead& head);
+    QString operatorName();
+    ReportDialogs realDialogs();
 
     PageHost& host_;
     std::unique_ptr<Ui::PageCalibr> pc;
     ReadingsCalls readings_;
     ReportDialogs dialogs_;
-    std::function<bool(const QString&)> write_anyway_;
+    std::function<bool(const QString&)> writeAnyway_;
     // The value the instrument held before the next write of each point: read
     // by step 1 [5], then each successful write's own value.
     std::array<std::optional<uint32_t>, 2> stored_{};
     // Whether step 3 [7] read the measured % that the write's check judges.
     std::array<bool, 2> measured_{};
-    QString own_settings_;
+    QString ownSettings_;
     QString operator_;
 };

@@ -21,7 +21,7 @@ namespace {
 const QString kOperatorKey = QStringLiteral("certificate/operator");
 }
 
-CalibrationPage::ReportDialogs CalibrationPage::Real_dialogs() {
+CalibrationPage::ReportDialogs CalibrationPage::realDialogs() {
     // The window the page is in when the dialog opens (the page is moved
     // into a scroll area after it is built).
     auto parent = [this] { return pc->Button_otchet->window(); };
@@ -36,7 +36,7 @@ CalibrationPage::ReportDialogs CalibrationPage::Real_dialogs() {
         },
         [parent](const QString& suggested) {
             return QFileDialog::getSaveFileName(parent(), QStringLiteral("протокол калибровки"),
-                                                lork::pages::Save_start(suggested), QStringLiteral("PDF (*.pdf)"));
+                                                lork::pages::saveStart(suggested), QStringLiteral("PDF (*.pdf)"));
         },
         [parent](QPrinter& printer) {
             QPrintDialog dialog(&printer, parent());
@@ -46,20 +46,20 @@ CalibrationPage::ReportDialogs CalibrationPage::Real_dialogs() {
 }
 
 void CalibrationPage::setOwnSettingsFile(const QString& path) {
-    own_settings_ = path;
+    ownSettings_ = path;
     operator_ = QSettings(path, QSettings::IniFormat).value(kOperatorKey).toString();
 }
 
-QString CalibrationPage::Operator_name() {
+QString CalibrationPage::operatorName() {
     if (!operator_.isEmpty()) return operator_;
     const QString name = dialogs_.operatorName().trimmed();
     if (name.isEmpty()) return {};
     operator_ = name;
-    if (!own_settings_.isEmpty()) QSettings(own_settings_, QSettings::IniFormat).setValue(kOperatorKey, name);
+    if (!ownSettings_.isEmpty()) QSettings(ownSettings_, QSettings::IniFormat).setValue(kOperatorKey, name);
     return name;
 }
 
-QString CalibrationPage::Report_html(pages::CertificateHead& head) {
+QString CalibrationPage::reportHtml(pages::CertificateHead& head) {
     const auto& ls = host_.core().st.ls;
     const std::string log = calib::defaultPath();
     head.name = readings_.name ? QString::fromStdString(calib::trimmed(readings_.name().toStdString())) : QString();
@@ -78,19 +78,19 @@ QString CalibrationPage::Report_html(pages::CertificateHead& head) {
                           .arg(head.adr));
         return {};
     }
-    head.operatorName = Operator_name();
+    head.operatorName = operatorName();
     if (head.operatorName.isEmpty()) return {};
-    return pages::Certificate_html(cert, head);
+    return pages::certificateHtml(cert, head);
 }
 
 void CalibrationPage::Button_otchetClick() {
     pages::CertificateHead head;
-    const QString html = Report_html(head);
+    const QString html = reportHtml(head);
     if (html.isEmpty()) return;
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString path = dialogs_.savePath(QDir(folder).filePath(pages::Certificate_file_name(head)));
+    const QString path = dialogs_.savePath(QDir(folder).filePath(pages::certificateFileName(head)));
     if (path.isEmpty()) return;
-    if (const QString err = pages::Certificate_pdf(html, path); !err.isEmpty())
+    if (const QString err = pages::certificatePdf(html, path); !err.isEmpty())
         host_.message(QStringLiteral("протокол калибровки не записан: %1: %2").arg(path, err));
     else
         host_.setStatusMessage(QStringLiteral(" протокол калибровки: %1 ").arg(path));
@@ -98,10 +98,10 @@ void CalibrationPage::Button_otchetClick() {
 
 void CalibrationPage::Button_pechatClick() {
     pages::CertificateHead head;
-    const QString html = Report_html(head);
+    const QString html = reportHtml(head);
     if (html.isEmpty()) return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(QStringLiteral("протокол калибровки"));
     if (!dialogs_.print(printer)) return;
-    pages::Certificate_print(html, printer);
+    pages::certificatePrint(html, printer);
 }

@@ -21,23 +21,23 @@ QString esc(const QString& s) { return s.toHtmlEscaped(); }
 QString esc(const std::string& s) { return esc(QString::fromStdString(s)); }
 
 // A pulse count as the calibration page shows it: decimal, then both words.
-QString Pulses(uint32_t v) {
-    const CalViews w = cal_views(v);
+QString pulsesCell(uint32_t v) {
+    const CalViews w = calViews(v);
     return QString::fromStdString(w.dec + "<br><small>" + w.hi + " " + w.lo + "</small>");
 }
 
-QString Measured(float v) {
+QString measuredText(float v) {
     QLocale l;
     l.setNumberOptions(QLocale::OmitGroupSeparator);
     return l.toString(double(v), 'f', 3);
 }
 
-QString When(const std::string& iso) {
+QString whenText(const std::string& iso) {
     const QDateTime t = QDateTime::fromString(QString::fromStdString(iso), Qt::ISODate);
     return t.isValid() ? t.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) : esc(iso);
 }
 
-QString Point_row(const char* point, const std::optional<calib::Record>& r) {
+QString pointRow(const char* point, const std::optional<calib::Record>& r) {
     // A value written against the checks carries a star to its note below the table.
     const QString star = r && !r->doubt.empty() ? QStringLiteral(" *") : QString();
     QString row = QStringLiteral("<tr><td align=\"center\"><b>%1%2</b></td>").arg(QString::fromUtf8(point), star);
@@ -45,11 +45,11 @@ QString Point_row(const char* point, const std::optional<calib::Record>& r) {
         return row + QStringLiteral("<td colspan=\"5\" align=\"center\">не калибровалась</td></tr>");
     return row + QStringLiteral("<td>%1</td><td align=\"right\">%2</td><td align=\"right\">%3</td>"
                                 "<td align=\"right\">%4</td><td align=\"right\">%5</td></tr>")
-                     .arg(When(r->when), Pulses(r->before), Pulses(r->written), Measured(r->izm_proc),
-                          Measured(r->izm_znach));
+                     .arg(whenText(r->when), pulsesCell(r->before), pulsesCell(r->written), measuredText(r->izm_proc),
+                          measuredText(r->izm_znach));
 }
 
-std::unique_ptr<QTextDocument> Layout(const QString& html, QPagedPaintDevice& device) {
+std::unique_ptr<QTextDocument> layoutDocument(const QString& html, QPagedPaintDevice& device) {
     device.setPageSize(QPageSize(QPageSize::A4));
     device.setPageMargins(QMarginsF(20, 15, 15, 15), QPageLayout::Millimeter);
     auto doc = std::make_unique<QTextDocument>();
@@ -62,7 +62,7 @@ std::unique_ptr<QTextDocument> Layout(const QString& html, QPagedPaintDevice& de
 
 }  // namespace
 
-QString Certificate_html(const calib::Certificate& c, const CertificateHead& h) {
+QString certificateHtml(const calib::Certificate& c, const CertificateHead& h) {
     const QString line = QStringLiteral("<tr><td width=\"30%\">%1</td><td><b>%2</b></td></tr>");
     QString s = QStringLiteral("<html><body>"
                                "<h2 align=\"center\">Протокол калибровки прибора</h2>"
@@ -77,8 +77,8 @@ QString Certificate_html(const calib::Certificate& c, const CertificateHead& h) 
                         "style=\"border-collapse: collapse; border-color: #000000\">"
                         "<tr><th>точка</th><th>дата и время записи</th><th>было</th><th>записано</th>"
                         "<th>измерено, %</th><th>измерено, ТЕ</th></tr>");
-    s += Point_row("0 %", c.zero);
-    s += Point_row("100 %", c.hundred);
+    s += pointRow("0 %", c.zero);
+    s += pointRow("100 %", c.hundred);
     s += QStringLiteral("</table>");
     for (const auto& [point, r] : {std::pair{"0 %", &c.zero}, std::pair{"100 %", &c.hundred}})
         if (*r && !(*r)->doubt.empty())
@@ -92,7 +92,7 @@ QString Certificate_html(const calib::Certificate& c, const CertificateHead& h) 
     return s;
 }
 
-QString Certificate_pdf(const QString& html, const QString& path) {
+QString certificatePdf(const QString& html, const QString& path) {
     // Made whole in memory first: a file that cannot be written is told in
     // the operator's words, and no half document is left at the path.
     QBuffer buffer;
@@ -102,17 +102,17 @@ QString Certificate_pdf(const QString& html, const QString& path) {
         pdf.setTitle(QStringLiteral("Протокол калибровки"));
         pdf.setCreator(QStringLiteral("testlork"));
         pdf.setResolution(300);
-        Layout(html, pdf)->print(&pdf);
+        layoutDocument(html, pdf)->print(&pdf);
     }
     buffer.close();
-    return Write_whole_file(path, buffer.data());
+    return writeWholeFile(path, buffer.data());
 }
 
-void Certificate_print(const QString& html, QPrinter& printer) {
-    Layout(html, printer)->print(&printer);
+void certificatePrint(const QString& html, QPrinter& printer) {
+    layoutDocument(html, printer)->print(&printer);
 }
 
-QString Certificate_file_name(const CertificateHead& h) {
+QString certificateFileName(const CertificateHead& h) {
     QString name = h.name.isEmpty() ? QStringLiteral("прибор") : h.name;
     name.replace(QRegularExpression(QStringLiteral("[\\s/\\\\:*?\"<>|]+")), QStringLiteral("_"));
     return QStringLiteral("калибровка-%1-адрес%2-%3.pdf").arg(name).arg(h.adr).arg(h.made.toString(QStringLiteral("yyyy-MM-dd")));

@@ -18,11 +18,11 @@ struct CertificateHead {
     QString logPath;  // the calibration log it comes from
 };
 
-QString Certificate_html(const lork::calib::Certificate& c, const CertificateHead& head);
+QString certificateHtml(const lork::calib::Certificate& c, const CertificateHead& head);
 // The PDF file at path; the failure's reason, or an empty string.
-QString Certificate_pdf(const QString& html, const QString& path);
-void Certificate_print(const QString& html, QPrinter& printer);
+QString certificatePdf(const QString& html, const QString& path);
+void certificatePrint(const QString& html, QPrinter& printer);
 // A file name for the save dialog: instrument, address and date, no characters a file name trips on.
-QString Certificate_file_name(const CertificateHead& head);
+QString certificateFileName(const CertificateHead& head);
 
 }  // namespace lork::pages

@@ -16,35 +16,35 @@
 
 namespace lork::pages {
 
-QString Localised(const std::string& text) {
+QString localised(const std::string& text) {
     QString t = QString::fromStdString(text);
     t.replace(QLatin1Char('.'), QLocale::system().decimalPoint());
     return t;
 }
 
-QString Number_text(double v) { return Localised(Number_format(v, '.')); }
+QString numberText(double v) { return localised(numberFormat(v, '.')); }
 
-QString Long_time_text(const QTime& t) {
+QString longTimeText(const QTime& t) {
     const QLocale loc;
     QString f = loc.timeFormat(QLocale::LongFormat);
     f.remove(QLatin1Char('t'));
     return loc.toString(t, f.trimmed());
 }
 
-QString Short_date_text(const QDate& d) {
+QString shortDateText(const QDate& d) {
     // An English or C locale would put "Dec" into a Russian window.
     const QString f = QLocale().dateFormat(QLocale::ShortFormat);
     return QLocale(QLocale::Russian, QLocale::Russia).toString(d, f);
 }
 
-QString Save_start(const QString& name) {
+QString saveStart(const QString& name) {
     if (!name.isEmpty() && !QFileInfo(name).isRelative()) return name;
     QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (dir.isEmpty() || !QDir(dir).exists()) dir = QDir::homePath();
     return name.isEmpty() ? dir : QDir(dir).filePath(name);
 }
 
-QString Write_whole_file(const QString& path, const QByteArray& data) {
+QString writeWholeFile(const QString& path, const QByteArray& data) {
     const int err = replaceFile(path.toStdString(), std::string_view(data.constData(), size_t(data.size())), nullptr);
     return err == 0 ? QString() : QString::fromStdString(fileErrorText(err));
 }
@@ -53,6 +53,6 @@ QString Write_whole_file(const QString& path, const QByteArray& data) {
 
 int PageHost::chosenItem(const QComboBox* box) {
     const int i = box->currentIndex();
-    if (i < 0) message(QString::fromUtf8(lork::pages::msg_not_number));
+    if (i < 0) message(QString::fromUtf8(lork::msgNotNumber));
     return i;
 }

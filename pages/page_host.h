@@ -48,10 +48,10 @@ public:
     virtual void announce(const QString& text) = 0;
     virtual void announceProgress(const QString& text) = 0;
 
-    // One transaction with the instrument (see lork::Device::Transact).
+    // One transaction with the instrument (see lork::Device::transact).
     uint8_t exchange(uint8_t func, uint16_t start, uint16_t kol, const std::vector<uint16_t>& values = {},
                      lork::FailureReport report = lork::FailureReport::Line) {
-        return core().dev.Transact(func, start, kol, values, report);
+        return core().dev.transact(func, start, kol, values, report);
     }
     // The item chosen in a box; with none chosen the standard refusal is
     // shown and -1 returned.

@@ -25,7 +25,7 @@ QString num(int v) { return QString::number(v); }
 // send. Typing goes through prefixes of what the operator means ("3" and "30"
 // on the way to "300"), so when the text ends up refused the value falls
 // back to the one the program last put into the edit: no prefix stays.
-void follow_edit(const QLineEdit* edit, const pages::Taken& t, uint8_t& value, uint8_t& given) {
+void followEdit(const QLineEdit* edit, const lork::Taken& t, uint8_t& value, uint8_t& given) {
     if (t.refusal) {
         value = given;
         return;
@@ -36,7 +36,7 @@ void follow_edit(const QLineEdit* edit, const pages::Taken& t, uint8_t& value, u
 
 // Shows a page value in its edit, unless the edit holds a refused text: that
 // stays as the operator typed it.
-void show_unless_refused(QLineEdit* edit, const pages::Taken& now, uint8_t value) {
+void showUnlessRefused(QLineEdit* edit, const lork::Taken& now, uint8_t value) {
     if (!now.refusal) edit->setText(num(value));
 }
 }  // namespace
@@ -47,7 +47,7 @@ ParametersPage::ParametersPage(PageHost& host, QWidget* sheet, Links links, QObj
     auto* page = new QWidget;
     pp->setupUi(page);
     sheet->layout()->addWidget(page);
-    lork::pages::Name_controls(*pp);
+    lork::pages::nameControls(*pp);
 
     // Range first, then the position, which the bound edit then shows.
     pp->UpDown_kolstep->setRange(2, 99);
@@ -59,7 +59,7 @@ ParametersPage::ParametersPage(PageHost& host, QWidget* sheet, Links links, QObj
     pp->UpDown_int_adr->setRange(1, 247);
     pp->UpDown_int_adr->setAssociate(pp->Eint_sysnum);
     pp->UpDown_int_adr->setPosition(1);
-    Connect_handlers();
+    connectHandlers();
 
     // Eust_kol_stepKeyPress and the address edit's EsysnumKeyPress are the
     // same rule, digits and backspace only: the main window's filter.
@@ -69,12 +69,12 @@ ParametersPage::ParametersPage(PageHost& host, QWidget* sheet, Links links, QObj
 
     // The core lives as long as the window that owns this page, and no
     // exchange runs once the window is going: no unsubscribe is needed.
-    host_.core().feed.subscribe([this](const ExchangeRecord& rec) { Params_note(rec); });
+    host_.core().feed.subscribe([this](const ExchangeRecord& rec) { paramsNote(rec); });
 }
 
 ParametersPage::~ParametersPage() = default;
 
-void ParametersPage::Connect_handlers() {
+void ParametersPage::connectHandlers() {
     connect(pp->B_read_res, &QPushButton::clicked, this, &ParametersPage::B_read_resClick);
     connect(pp->B_read_kolstep, &QPushButton::clicked, this, &ParametersPage::B_read_kolstepClick);
     connect(pp->B_read_porstep, &QPushButton::clicked, this, &ParametersPage::B_read_porstepClick);
@@ -109,14 +109,14 @@ void ParametersPage::TabSheet2Hide() {}
 
 // ---- exchanges ----
 
-bool ParametersPage::Params_read(uint16_t address) {
+bool ParametersPage::paramsRead(uint16_t address) {
     return host_.exchange(reg::ReadHoldingRegisters, address, 1) == 0;
 }
 
-bool ParametersPage::Params_write(uint16_t address, uint16_t value) {
+bool ParametersPage::paramsWrite(uint16_t address, uint16_t value) {
     const uint8_t kod = host_.exchange(reg::WriteMultipleRegisters, address, 1, {value});
     // The outcome is heard wherever the focus is: only a field would show it.
-    const QString what = Written_text(address, value);
+    const QString what = writtenText(address, value);
     host_.announce(kod == 0 ? QStringLiteral("записано: ") + what
                             : QStringLiteral("не записано: ") + what + QStringLiteral(", ") +
                                   QString::fromStdString(Kod_text(kod)));
@@ -124,13 +124,13 @@ bool ParametersPage::Params_write(uint16_t address, uint16_t value) {
 }
 
 // "N = 60", "скорость = 19200", "паритет = чет": the value as the page names it.
-QString ParametersPage::Written_text(uint16_t address, uint16_t value) const {
+QString ParametersPage::writtenText(uint16_t address, uint16_t value) const {
     switch (address) {
     case reg::res: return QStringLiteral("R = %1").arg(value);
     case reg::kol_step: return QStringLiteral("N = %1").arg(value);
     case reg::por_step: return QStringLiteral("U = %1").arg(value);
     case reg::adr: return QStringLiteral("адрес = %1").arg(value);
-    case reg::scor_code: return QStringLiteral("скорость = %1").arg(pages::rate_of(uint8_t(value)));
+    case reg::scor_code: return QStringLiteral("скорость = %1").arg(lork::rateOf(uint8_t(value)));
     case reg::parity:
         return QStringLiteral("паритет = ") +
                (value < pp->CBint_parity->count() ? pp->CBint_parity->itemText(value) : QString::number(value));
@@ -139,12 +139,12 @@ QString ParametersPage::Written_text(uint16_t address, uint16_t value) const {
     }
 }
 
-void ParametersPage::Params_note(const ExchangeRecord& rec) {
+void ParametersPage::paramsNote(const ExchangeRecord& rec) {
     const std::vector<uint8_t>& q = rec.request;
     if (rec.kod_rez != 0 || rec.probe || q.size() < 8 || q[0] == 0) return;
-    if (q[0] != known_adr_) {
+    if (q[0] != knownAdr_) {
         known_ = {};  // another instrument
-        known_adr_ = q[0];
+        knownAdr_ = q[0];
     }
     const unsigned start = unsigned(q[2] << 8 | q[3]), kol = unsigned(q[4] << 8 | q[5]);
     auto covers = [&](unsigned r) { return r >= start && r - start < kol; };
@@ -165,24 +165,24 @@ void ParametersPage::Params_note(const ExchangeRecord& rec) {
         if (covers(reg::por_step)) known_.por_step = written(reg::por_step);
         // The instrument took its new address with what it holds.
         if (covers(reg::adr))
-            if (const auto a = written(reg::adr)) known_adr_ = unsigned(*a);
+            if (const auto a = written(reg::adr)) knownAdr_ = unsigned(*a);
     }
 }
 
-bool ParametersPage::Params_rules_kept(unsigned written, long value) {
-    pages::StepParams after;
-    if (host_.core().st.ls.adr == known_adr_) after = known_;
-    if (written == pages::STEP_RES) after.res = value;
-    if (written == pages::STEP_KOL_STEP) after.kol_step = value;
-    if (written == pages::STEP_POR_STEP) after.por_step = value;
+bool ParametersPage::paramsRulesKept(unsigned written, long value) {
+    lork::StepParams after;
+    if (host_.core().st.ls.adr == knownAdr_) after = known_;
+    if (written == lork::STEP_RES) after.res = value;
+    if (written == lork::STEP_KOL_STEP) after.kol_step = value;
+    if (written == lork::STEP_POR_STEP) after.por_step = value;
     std::string broken;
-    for (const std::string& b : pages::Broken_rules(after, written)) broken += (broken.empty() ? "" : " ") + b;
+    for (const std::string& b : lork::brokenRules(after, written)) broken += (broken.empty() ? "" : " ") + b;
     if (broken.empty()) return true;
     const QString question = QString::fromStdString(broken) + QStringLiteral(" Записать всё равно?");
-    return write_anyway_ ? write_anyway_(question) : Ask_write_anyway(question);
+    return writeAnyway_ ? writeAnyway_(question) : askWriteAnyway(question);
 }
 
-bool ParametersPage::Ask_write_anyway(const QString& question) {
+bool ParametersPage::askWriteAnyway(const QString& question) {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("параметры"), question, QMessageBox::NoButton,
                     pp->SB_izmres->window());
     QPushButton* yes = box.addButton(QStringLiteral("да"), QMessageBox::YesRole);
@@ -196,34 +196,34 @@ bool ParametersPage::Ask_write_anyway(const QString& question) {
 // ---- reads ----
 
 void ParametersPage::B_read_resClick() {
-    if (Params_read(reg::res)) pp->Ecur_res->setText(num(host_.core().st.dev.res));
+    if (paramsRead(reg::res)) pp->Ecur_res->setText(num(host_.core().st.dev.res));
 }
 void ParametersPage::B_read_kolstepClick() {
-    if (Params_read(reg::kol_step)) pp->Ecur_kolstep->setText(num(host_.core().st.dev.kol_step));
+    if (paramsRead(reg::kol_step)) pp->Ecur_kolstep->setText(num(host_.core().st.dev.kol_step));
 }
 void ParametersPage::B_read_porstepClick() {
-    if (Params_read(reg::por_step)) pp->Ecur_porstep->setText(num(host_.core().st.dev.por_step));
+    if (paramsRead(reg::por_step)) pp->Ecur_porstep->setText(num(host_.core().st.dev.por_step));
 }
 void ParametersPage::Bread_sysnumClick() {
-    if (Params_read(reg::adr)) pp->Eint_cur_sysnum->setText(num(host_.core().st.ls.adr));
+    if (paramsRead(reg::adr)) pp->Eint_cur_sysnum->setText(num(host_.core().st.ls.adr));
 }
 void ParametersPage::Bread_scorClick() {
     // A code outside 1..6 selects nothing rather than a wrong rate.
-    if (!Params_read(reg::scor_code)) return;
+    if (!paramsRead(reg::scor_code)) return;
     const int code = host_.core().st.ls.scor_code;
     pp->CBint_scor->setCurrentIndex(code >= 1 && code <= pp->CBint_scor->count() ? code - 1 : -1);
 }
 void ParametersPage::Bread_parityClick() {
-    if (Params_read(reg::parity)) pp->Eint_cur_parity->setText(num(host_.core().st.ls.parity));
+    if (paramsRead(reg::parity)) pp->Eint_cur_parity->setText(num(host_.core().st.ls.parity));
 }
 void ParametersPage::Bread_stopbitClick() {
-    if (Params_read(reg::stopbit)) pp->Eint_cur_stopbit->setText(num(host_.core().st.ls.stopbit));
+    if (paramsRead(reg::stopbit)) pp->Eint_cur_stopbit->setText(num(host_.core().st.ls.stopbit));
 }
 
 // ---- writes ----
 
 // A value refused for a write: its message, and nothing is sent.
-bool ParametersPage::Params_refused(const char* refusal) {
+bool ParametersPage::paramsRefused(const char* refusal) {
     if (!refusal) return false;
     host_.message(QString::fromUtf8(refusal));
     return true;
@@ -232,41 +232,41 @@ bool ParametersPage::Params_refused(const char* refusal) {
 void ParametersPage::SB_izmresClick() {
     const int i = host_.chosenItem(pp->CBust_res);
     if (i < 0) return;
-    const auto v = Str_to_int(pp->CBust_res->itemText(i));
+    const auto v = strToInt(pp->CBust_res->itemText(i));
     if (!v) return;
-    if (!Params_rules_kept(pages::STEP_RES, *v)) return;
-    if (!Params_write(reg::res, uint16_t(*v))) return;
+    if (!paramsRulesKept(lork::STEP_RES, *v)) return;
+    if (!paramsWrite(reg::res, uint16_t(*v))) return;
     ust_res_ = uint8_t(*v);  // the item's number, whatever path selected it
     host_.core().st.dev.res = ust_res_;
     pp->Ecur_res->setText(num(host_.core().st.dev.res));
-    if (links_.show_res) links_.show_res(host_.core().st.dev.res);
+    if (links_.showRes) links_.showRes(host_.core().st.dev.res);
 }
 
 void ParametersPage::SB_izmkolstepClick() {
-    const pages::Taken t = pages::take_byte(Str_to_int(pp->Eust_kol_step->text()));
-    if (Params_refused(t.refusal)) return;
-    if (!Params_rules_kept(pages::STEP_KOL_STEP, t.value)) return;
+    const lork::Taken t = lork::takeByte(strToInt(pp->Eust_kol_step->text()));
+    if (paramsRefused(t.refusal)) return;
+    if (!paramsRulesKept(lork::STEP_KOL_STEP, t.value)) return;
     ust_kol_step_ = uint8_t(t.value);
-    if (!Params_write(reg::kol_step, t.value)) return;
+    if (!paramsWrite(reg::kol_step, t.value)) return;
     pp->Eust_kol_step->setText(num(ust_kol_step_));
     pp->Ecur_kolstep->setText(num(ust_kol_step_));
 }
 
 void ParametersPage::SB_izmporstepClick() {
-    const pages::Taken t = pages::take_byte(Str_to_int(pp->Eust_por_step->text()));
-    if (Params_refused(t.refusal)) return;
-    if (!Params_rules_kept(pages::STEP_POR_STEP, t.value)) return;
+    const lork::Taken t = lork::takeByte(strToInt(pp->Eust_por_step->text()));
+    if (paramsRefused(t.refusal)) return;
+    if (!paramsRulesKept(lork::STEP_POR_STEP, t.value)) return;
     ust_por_step_ = uint8_t(t.value);
-    if (!Params_write(reg::por_step, t.value)) return;
+    if (!paramsWrite(reg::por_step, t.value)) return;
     pp->Ecur_porstep->setText(num(ust_por_step_));
     pp->Eust_por_step->setText(num(ust_por_step_));
 }
 
 void ParametersPage::SBint_write_sysnumClick() {
-    const pages::Taken t = pages::take_address(Str_to_int(pp->Eint_sysnum->text()));
-    if (Params_refused(t.refusal)) return;
+    const lork::Taken t = lork::takeAddress(strToInt(pp->Eint_sysnum->text()));
+    if (paramsRefused(t.refusal)) return;
     int_sysnum_ = uint8_t(t.value);
-    if (!Params_write(reg::adr, int_sysnum_)) return;
+    if (!paramsWrite(reg::adr, int_sysnum_)) return;
     host_.core().st.ls.adr = int_sysnum_;
     pp->Eint_cur_sysnum->setText(num(host_.core().st.ls.adr));
     links_.Esysnum->setText(num(host_.core().st.ls.adr));
@@ -276,7 +276,7 @@ void ParametersPage::SBint_write_scorClick() {
     const int i = host_.chosenItem(pp->CBint_scor);
     if (i < 0) return;
     int_scor_ = uint8_t(i + 1);
-    if (!Params_write(reg::scor_code, int_scor_)) return;
+    if (!paramsWrite(reg::scor_code, int_scor_)) return;
     auto& ls = host_.core().st.ls;
     ls.scor = scor_table[int_scor_];
     // The code follows the rate, so the reply wait and the page's current
@@ -292,34 +292,34 @@ void ParametersPage::SBint_write_parityClick() {
     const int i = host_.chosenItem(pp->CBint_parity);
     if (i < 0) return;
     int_parity_ = uint8_t(i);
-    Params_write(reg::parity, int_parity_);
+    paramsWrite(reg::parity, int_parity_);
 }
 
 void ParametersPage::SBint_write_stopbitClick() {
     const int i = host_.chosenItem(pp->CBint_stopbit);
     if (i < 0) return;
     int_stopbit_ = uint8_t(i + 1);
-    Params_write(reg::stopbit, int_stopbit_);
+    paramsWrite(reg::stopbit, int_stopbit_);
 }
 
 // ---- the page's own values ----
 
 void ParametersPage::CBust_resChange() {
-    const auto v = Str_to_int(pp->CBust_res->currentText());
+    const auto v = strToInt(pp->CBust_res->currentText());
     if (v) ust_res_ = uint8_t(*v);
 }
 
 void ParametersPage::Eust_kol_stepChange() {
-    follow_edit(pp->Eust_kol_step, pages::take_byte(Str_to_int(pp->Eust_kol_step->text())), ust_kol_step_,
-                ust_kol_step_given_);
+    followEdit(pp->Eust_kol_step, lork::takeByte(strToInt(pp->Eust_kol_step->text())), ust_kol_step_,
+                ust_kol_stepGiven_);
 }
 void ParametersPage::Eust_por_stepChange() {
-    follow_edit(pp->Eust_por_step, pages::take_byte(Str_to_int(pp->Eust_por_step->text())), ust_por_step_,
-                ust_por_step_given_);
+    followEdit(pp->Eust_por_step, lork::takeByte(strToInt(pp->Eust_por_step->text())), ust_por_step_,
+                ust_por_stepGiven_);
 }
 void ParametersPage::Eint_sysnumChange() {
-    follow_edit(pp->Eint_sysnum, pages::take_address(Str_to_int(pp->Eint_sysnum->text())), int_sysnum_,
-                int_sysnum_given_);
+    followEdit(pp->Eint_sysnum, lork::takeAddress(strToInt(pp->Eint_sysnum->text())), int_sysnum_,
+                int_sysnumGiven_);
 }
 
 void ParametersPage::UpDown_kolstepChangingEx(bool&, int newValue) {
@@ -337,8 +337,8 @@ void ParametersPage::UpDown_int_adrChangingEx(bool&, int newValue) {
     if (newValue >= 1 && newValue <= 247) int_sysnum_ = uint8_t(newValue);
 }
 
-void ParametersPage::Params_show_pauses(uint8_t code) {
-    const pages::Pauses p = pages::pauses_for(code);
+void ParametersPage::paramsShowPauses(uint8_t code) {
+    const lork::Pauses p = lork::pausesFor(code);
     pp->Enastr_tout_bytes->setText(num(int(p.bytes)));
     pp->Enastr_tout_before->setText(num(int(p.before)));
     pp->Enastr_tout_after->setText(num(int(p.after)));
@@ -348,7 +348,7 @@ void ParametersPage::CBint_scorChange() {
     const int i = pp->CBint_scor->currentIndex();
     if (i < 0) return;
     int_scor_ = uint8_t(i + 1);
-    Params_show_pauses(int_scor_);
+    paramsShowPauses(int_scor_);
 }
 
 void ParametersPage::TabSheet2Show() {
@@ -359,16 +359,16 @@ void ParametersPage::TabSheet2Show() {
     pp->Ecur_kolstep->setText(num(dev.kol_step));
     pp->Ecur_porstep->setText(num(dev.por_step));
     pp->CBust_res->setCurrentIndex(ust_res_ - 5);
-    show_unless_refused(pp->Eust_kol_step, pages::take_byte(Str_to_int(pp->Eust_kol_step->text())), ust_kol_step_);
-    show_unless_refused(pp->Eust_por_step, pages::take_byte(Str_to_int(pp->Eust_por_step->text())), ust_por_step_);
+    showUnlessRefused(pp->Eust_kol_step, lork::takeByte(strToInt(pp->Eust_kol_step->text())), ust_kol_step_);
+    showUnlessRefused(pp->Eust_por_step, lork::takeByte(strToInt(pp->Eust_por_step->text())), ust_por_step_);
     pp->CBint_scor->setCurrentIndex(int_scor_ - 1);
     pp->CBint_parity->setCurrentIndex(int_parity_);
     pp->CBint_stopbit->setCurrentIndex(int_stopbit_ - 1);
-    show_unless_refused(pp->Eint_sysnum, pages::take_address(Str_to_int(pp->Eint_sysnum->text())), int_sysnum_);
+    showUnlessRefused(pp->Eint_sysnum, lork::takeAddress(strToInt(pp->Eint_sysnum->text())), int_sysnum_);
     pp->Eint_cur_parity->setText(num(ls.parity));
     pp->Eint_cur_stopbit->setText(num(ls.stopbit));
-    pp->Eint_cur_scor->setText(num(pages::rate_of(ls.scor_code)));
+    pp->Eint_cur_scor->setText(num(lork::rateOf(ls.scor_code)));
     pp->Eint_cur_sysnum->setText(num(ls.adr));
-    Params_show_pauses(ls.scor_code);
+    paramsShowPauses(ls.scor_code);
     host_.showInfo();
 }

@@ -26,7 +26,7 @@ public:
     struct Links {
         QLineEdit* Esysnum;                    // the main window's address, after an address write
         QComboBox* CBscor;                     // the main window's rate, after a rate write
-        std::function<void(uint8_t)> show_res;  // the readings page's R, after an R write
+        std::function<void(uint8_t)> showRes;  // the readings page's R, after an R write
     };
     ParametersPage(PageHost& host, QWidget* sheet, Links links, QObject* parent);
     ~ParametersPage() override;
@@ -59,7 +59,7 @@ public:
 
     // The question before a write of R, N or U that breaks a rule the page
     // shows: true writes it. Unset: a box whose default is "нет".
-    void setWriteAnyway(std::function<bool(const QString& question)> ask) { write_anyway_ = std::move(ask); }
+    void setWriteAnyway(std::function<bool(const QString& question)> ask) { writeAnyway_ = std::move(ask); }
 
     // The page's controls (for tests: click, choose, read).
     const Ui::PageParams& form() const { return *pp; }
@@ -73,20 +73,20 @@ public:
     uint8_t int_stopbit() const { return int_stopbit_; }
 
 private:
-    void Connect_handlers();
-    bool Params_read(uint16_t address);                   // one function-3 read; false after a report
-    bool Params_write(uint16_t address, uint16_t value);  // one function-16 write; false after a report
-    QString Written_text(uint16_t address, uint16_t value) const;
-    bool Params_refused(const char* refusal);         // shows the refusal, if any
-    void Params_show_pauses(uint8_t code);
+    void connectHandlers();
+    bool paramsRead(uint16_t address);                   // one function-3 read; false after a report
+    bool paramsWrite(uint16_t address, uint16_t value);  // one function-16 write; false after a report
+    QString writtenText(uint16_t address, uint16_t value) const;
+    bool paramsRefused(const char* refusal);         // shows the refusal, if any
+    void paramsShowPauses(uint8_t code);
     // Whether a write of value to the one of R, N, U named by `written` may
     // go: it keeps the rules with the instrument's other values as known, or
     // the operator wants it all the same.
-    bool Params_rules_kept(unsigned written, long value);
-    bool Ask_write_anyway(const QString& question);
+    bool paramsRulesKept(unsigned written, long value);
+    bool askWriteAnyway(const QString& question);
     // Keeps what the program last saw the instrument hold of R, N and U:
     // every good read or write of them, whoever made it.
-    void Params_note(const lork::ExchangeRecord& rec);
+    void paramsNote(const lork::ExchangeRecord& rec);
 
     PageHost& host_;
     Links links_;
@@ -101,12 +101,12 @@ private:
     uint8_t int_stopbit_ = 1;   // stop bits to write, 1 or 2
     // What the program last put into Eust_kol_step, Eust_por_step and
     // Eint_sysnum: the values a refused text falls back to.
-    uint8_t ust_kol_step_given_ = 2;
-    uint8_t ust_por_step_given_ = 2;
-    uint8_t int_sysnum_given_ = 1;
-    // R, N, U of the instrument at known_adr_ as last read or written;
+    uint8_t ust_kol_stepGiven_ = 2;
+    uint8_t ust_por_stepGiven_ = 2;
+    uint8_t int_sysnumGiven_ = 1;
+    // R, N, U of the instrument at knownAdr_ as last read or written;
     // what was never seen there is not known.
-    lork::pages::StepParams known_;
-    unsigned known_adr_ = 0;
-    std::function<bool(const QString&)> write_anyway_;
+    lork::StepParams known_;
+    unsigned knownAdr_ = 0;
+    std::function<bool(const QString&)> writeAnyway_;
 };

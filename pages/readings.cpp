@@ -27,9 +27,9 @@
 #include "ui_page_readings.h"
 #include "widgets/accessible.h"
 
-using lork::pages::Localised;
-using lork::pages::Number_text;
-using lork::pages::Show_text;
+using lork::pages::localised;
+using lork::pages::numberText;
+using lork::pages::showText;
 namespace reg = lork::reg;
 
 namespace {
@@ -37,17 +37,17 @@ namespace {
 // Unit texts of the indication views 1..3.
 const char* const v_ind_names[] = {" %", " Ом", "ступень"};
 
-const char* const status_zapros = " Для обновления информации нажмите кнопку \"запрос\" ";
-const char* const status_pusk = " Для запуска периодического опроса нажмите кнопку ПУСК";
-const char* const stale_said = "прежнее значение, прибор не ответил";
+const char* const statusZapros = " Для обновления информации нажмите кнопку \"запрос\" ";
+const char* const statusPusk = " Для запуска периодического опроса нажмите кнопку ПУСК";
+const char* const staleSaid = "прежнее значение, прибор не ответил";
 
 // A value the instrument did not confirm at the last try stays on the page,
 // faded, so that it does not pass for a live reading.
-void Set_stale(QWidget* w, bool stale) {
+void setStale(QWidget* w, bool stale) {
     if (!w || w->property("stale").toBool() == stale) return;
     w->setProperty("stale", stale);
     // Heard where the fading is seen.
-    w->setAccessibleDescription(stale ? QString::fromUtf8(stale_said) : QString());
+    w->setAccessibleDescription(stale ? QString::fromUtf8(staleSaid) : QString());
     if (!stale) {
         w->setGraphicsEffect(nullptr);
         return;
@@ -62,13 +62,13 @@ void Set_stale(QWidget* w, bool stale) {
 // ---------------------------------------------------------------------------
 // The query and its parts
 
-void ReadingsPage::Mark_all_stale() {
+void ReadingsPage::markAllStale() {
     for (QWidget* w : std::initializer_list<QWidget*>{
              rd->LEres, rd->LEkol_step, rd->LEpor_step, rd->LEizmproc, rd->LEizmznach, rd->LEizm_imp, rd->LEstep,
              rd->LE_proc, rd->LE_te, rd->LE_procw, rd->LE_tew, rd->L_SumRes, rd->L_Procdopusk, rd->ST_v_ind,
              rd->LkluchK1, rd->LkluchK2})
-        Set_stale(w, true);
-    for (QLineEdit* e : CI_fields()) Set_stale(e, true);
+        setStale(w, true);
+    for (QLineEdit* e : ciFields()) setStale(e, true);
 }
 
 void ReadingsPage::Opros_all() {
@@ -79,29 +79,29 @@ void ReadingsPage::Opros_all() {
     Show_kluchK1K2();
 
     const bool params = core.dev.Read_params() == 0;
-    for (QWidget* w : {rd->LEres, rd->LEkol_step, rd->LEpor_step}) Set_stale(w, !params);
+    for (QWidget* w : {rd->LEres, rd->LEkol_step, rd->LEpor_step}) setStale(w, !params);
     if (params) {
-        Show_text(rd->LEres, QString::number(dev.res));
-        Show_text(rd->LEkol_step, QString::number(dev.kol_step));
-        Show_text(rd->LEpor_step, QString::number(dev.por_step));
+        showText(rd->LEres, QString::number(dev.res));
+        showText(rd->LEkol_step, QString::number(dev.kol_step));
+        showText(rd->LEpor_step, QString::number(dev.por_step));
         // A brightness above 2 stands at the top (position 0), as the slider clamps it.
         rd->TrackBar_light->setValue(std::clamp(2 - int(dev.light), 0, 2));
-        Choose_v_ind(dev.v_ind);
+        chooseVInd(dev.v_ind);
     }
 
     const bool izm = core.dev.Read_izm() == 0;
-    for (QWidget* w : {rd->LEizmproc, rd->LEizmznach, rd->LEizm_imp, rd->LEstep}) Set_stale(w, !izm);
+    for (QWidget* w : {rd->LEizmproc, rd->LEizmznach, rd->LEizm_imp, rd->LEstep}) setStale(w, !izm);
     if (izm) {
-        Show_text(rd->LEizmproc, Number_text(dev.izm_proc));
-        Show_text(rd->LEizmznach, Number_text(dev.izm_znach));
-        Show_text(rd->LEizm_imp, QString::fromStdString(lork::Pulse_text(dev.izm_imp)));
-        Show_text(rd->LEstep, QString::fromStdString(lork::Step_text(dev.step, dev.tew, dev.res)));
+        showText(rd->LEizmproc, numberText(dev.izm_proc));
+        showText(rd->LEizmznach, numberText(dev.izm_znach));
+        showText(rd->LEizm_imp, QString::fromStdString(lork::pulseText(dev.izm_imp)));
+        showText(rd->LEstep, QString::fromStdString(lork::stepText(dev.step, dev.tew, dev.res)));
     }
 }
 
 // Chooses the view's item, which writes the view back when the item changes.
 // A view outside 1..3 has no item: the choice is cleared and nothing is written.
-void ReadingsPage::Choose_v_ind(uint8_t v_ind) {
+void ReadingsPage::chooseVInd(uint8_t v_ind) {
     if (v_ind >= 1 && v_ind <= 3) {
         RGv_ind_group->button(v_ind - 1)->setChecked(true);
         return;
@@ -116,50 +116,50 @@ void ReadingsPage::Choose_v_ind(uint8_t v_ind) {
 void ReadingsPage::Show_CI() {
     const auto& dev = host_.core().st.dev;
     const bool ok = host_.exchange(reg::ReadInputRegisters, reg::ciText, reg::ciCount) == 0;
-    for (QLineEdit* e : CI_fields()) Set_stale(e, !ok);
+    for (QLineEdit* e : ciFields()) setStale(e, !ok);
     if (ok) {
         // Eight characters, two per digit position, shown as the instrument
         // sent them; bytes without a glyph get a visible placeholder.
         std::string t = dev.reg_text;
         t.resize(std::max<size_t>(t.size(), 8), ' ');
-        auto fields = CI_fields();
+        auto fields = ciFields();
         for (size_t i = 0; i < 4; ++i)
-            Show_text(fields[i], QString::fromStdString(lork::cp1251ToDisplay(t.substr(2 * i, 2))));
-        const QColor& c = dev.ci_flag == 0 ? lork::pages::ci_colour_ok : lork::pages::ci_colour_flag;
-        for (QLineEdit* e : fields) lork::pages::Set_text_colour(e, c);
+            showText(fields[i], QString::fromStdString(lork::cp1251ToDisplay(t.substr(2 * i, 2))));
+        const QColor& c = dev.ci_flag == 0 ? lork::pages::ciColourOk : lork::pages::ciColourFlag;
+        for (QLineEdit* e : fields) lork::pages::setTextColour(e, c);
     }
     Show_v_ind();
-    Describe_indicator();
+    describeIndicator();
 }
 
-void ReadingsPage::Describe_indicator() {
+void ReadingsPage::describeIndicator() {
     // Each position is a character and its decimal point or a blank: side
     // by side without the blanks they read as the glass shows them.
     QString digits;
-    for (QLineEdit* e : CI_fields()) digits += e->text().remove(QLatin1Char(' '));
+    for (QLineEdit* e : ciFields()) digits += e->text().remove(QLatin1Char(' '));
     const QString text = digits.simplified() + QLatin1Char(' ') + rd->ST_v_ind->text().simplified();
-    lork::widgets::Set_state(rd->indicator_panel, text.trimmed());
-    Describe_readout();
+    lork::widgets::setState(rd->indicator_panel, text.trimmed());
+    describeReadout();
 }
 
 // The readout as one sentence, for the group that takes the focus for it:
 // the indicator, then every LED, key and switch.
-void ReadingsPage::Describe_readout() {
+void ReadingsPage::describeReadout() {
     const QString shown = rd->indicator_panel->accessibleDescription();
     QString reading = QStringLiteral("показание ");
     if (rd->E_CI1->text().trimmed().isEmpty() && rd->E_CI4->text().trimmed().isEmpty())
         reading += QStringLiteral("не прочитано");
     else
         reading += shown;
-    if (rd->E_CI1->property("stale").toBool()) reading += QStringLiteral(" (") + QString::fromUtf8(stale_said) + ')';
-    lork::widgets::Set_state(rd->GB_CI, lights_said_.isEmpty() ? reading : reading + QStringLiteral(", ") + lights_said_);
+    if (rd->E_CI1->property("stale").toBool()) reading += QStringLiteral(" (") + QString::fromUtf8(staleSaid) + ')';
+    lork::widgets::setState(rd->GB_CI, lightsSaid_.isEmpty() ? reading : reading + QStringLiteral(", ") + lightsSaid_);
 }
 
-QString ReadingsPage::Readout_text() const { return rd->GB_CI->accessibleDescription(); }
+QString ReadingsPage::readoutText() const { return rd->GB_CI->accessibleDescription(); }
 
 // Each LED, key and switch is two or three pictures, one shown at a time:
 // every picture of it carries the name and the state of the one shown.
-void ReadingsPage::Describe_lights() {
+void ReadingsPage::describeLights() {
     struct Picture {
         QLabel* image;
         const char* state;
@@ -193,30 +193,30 @@ void ReadingsPage::Describe_lights() {
         for (const Picture& p : l.pictures) {
             // Qt announces every naming, the same name too.
             if (p.image->accessibleName() != QString::fromUtf8(l.name)) p.image->setAccessibleName(QString::fromUtf8(l.name));
-            lork::widgets::Set_state(p.image, state);
+            lork::widgets::setState(p.image, state);
         }
         said << QString::fromUtf8(l.name) + QLatin1Char(' ') + state;
     }
     // LEDs 0..3, keys 4..5, switches 6..9: the keys and the switches are
     // also heard on their own captions, which re-read them.
     // A reader reads a label's name, not its description: the states follow the caption.
-    const auto name_with = [](QLabel* caption, const QStringList& states) {
-        const QString name = lork::widgets::Caption_name(caption->text()) + QStringLiteral(": ") +
+    const auto nameWith = [](QLabel* caption, const QStringList& states) {
+        const QString name = lork::widgets::captionName(caption->text()) + QStringLiteral(": ") +
                              states.join(QStringLiteral(", "));
         if (caption->accessibleName() != name) caption->setAccessibleName(name);
     };
-    name_with(rd->STkluchK1K2, said.mid(4, 2));
-    name_with(rd->STdinputs, said.mid(6));
-    lights_said_ = said.join(QStringLiteral(", "));
-    Describe_readout();
+    nameWith(rd->STkluchK1K2, said.mid(4, 2));
+    nameWith(rd->STdinputs, said.mid(6));
+    lightsSaid_ = said.join(QStringLiteral(", "));
+    describeReadout();
 }
 
-void ReadingsPage::Show_v_ind() { Read_single(rd->ST_v_ind); }
+void ReadingsPage::Show_v_ind() { readSingle(rd->ST_v_ind); }
 
 void ReadingsPage::Show_kluchK1K2() {
     const bool ok = host_.exchange(reg::ReadCoils, reg::kluch_K1, reg::coilCount) == 0;
-    Set_stale(rd->LkluchK1, !ok);
-    Set_stale(rd->LkluchK2, !ok);
+    setStale(rd->LkluchK1, !ok);
+    setStale(rd->LkluchK2, !ok);
     if (!ok) return;
     const auto& d = host_.core().st.dev;
     rd->LkluchK1->setText(d.kluch_K1 ? QStringLiteral("K1 включен") : QStringLiteral("K1 выключен"));
@@ -236,7 +236,7 @@ void ReadingsPage::Show_kluchK1K2() {
     rd->Image_svd_I_off->setVisible(!d.svd_I);
     rd->Image_svd_I_on->setVisible(d.svd_I && !d.svd_I_mig);
     rd->Image_svd_I_mig->setVisible(d.svd_I && d.svd_I_mig);
-    Describe_lights();
+    describeLights();
 }
 
 void ReadingsPage::Show_dinputs() {
@@ -251,13 +251,13 @@ void ReadingsPage::Show_dinputs() {
         sw[i].first->setVisible(!on[i]);
         sw[i].second->setVisible(on[i]);
     }
-    Describe_lights();
+    describeLights();
 }
 
 // A re-read by Enter on the readout is heard as the readout.
 void ReadingsPage::GB_CIClick() {
     Show_CI();
-    host_.announce(Readout_text());
+    host_.announce(readoutText());
 }
 void ReadingsPage::STkluchK1K2Click() {
     Show_kluchK1K2();
@@ -285,7 +285,7 @@ void ReadingsPage::RGv_indClick() {
 // ---------------------------------------------------------------------------
 // Polling
 
-void ReadingsPage::Opros_timer_on(bool on) {
+void ReadingsPage::oprosTimerOn(bool on) {
     QTimer* t = host_.pollTimer();
     if (!on)
         t->stop();
@@ -295,7 +295,7 @@ void ReadingsPage::Opros_timer_on(bool on) {
 
 // Setting the interval it already has leaves a running countdown alone;
 // another interval restarts it from now.
-void ReadingsPage::Opros_interval(int ms) {
+void ReadingsPage::oprosInterval(int ms) {
     QTimer* t = host_.pollTimer();
     if (t->interval() != ms) t->setInterval(ms);
 }
@@ -305,47 +305,47 @@ void ReadingsPage::Timer_oprosTimer() {
     auto& st = host_.core().st;
     host_.showInfo();
     // An address outside 1..247 has no entry: it counts as one that never answered.
-    if (lork::found_scor_at(st.found_scor, st.ls.adr) == 0) {
+    if (lork::foundScorAt(st.found_scor, st.ls.adr) == 0) {
         host_.addInfoLine(QStringLiteral("scor=0 а скорость-то потерялась"));
         host_.setStatusMessage(QStringLiteral("  сброшен ПЕРИОДИЧЕСКИЙ опрос (перестал отвечать ) "));
-        Opros_timer_on(false);
+        oprosTimerOn(false);
     } else {
         if (host_.core().dev.Read_adr() == 0) {
-            const QString before = Readout_text();
+            const QString before = readoutText();
             Opros_all();
             // A reader drops a Qt object's change of description: the
             // focused readout's change is announced.
-            if (rd->GB_CI->hasFocus() && Readout_text() != before) host_.announce(Readout_text());
+            if (rd->GB_CI->hasFocus() && readoutText() != before) host_.announce(readoutText());
             host_.setStatusMessage(QStringLiteral(" Запущен ПЕРИОДИЧЕСКИЙ опрос (Т= %1c)").arg(st.ls.time_opros));
         } else {
             host_.addInfoLine(
                 QStringLiteral("sys_num=%1 перестал отвечать на  scor=%2").arg(st.ls.adr).arg(st.ls.scor));
             // Kept on by the operator's choice, polling rides out a glitch: the
             // values fade and the next good tick brings them back.
-            if (!st.ls.keep_polling) {
+            if (!st.ls.keepPolling) {
                 rd->RGtyp_opros_1->setChecked(true);
-                Opros_timer_on(false);
+                oprosTimerOn(false);
             }
-            Mark_all_stale();
+            markAllStale();
         }
         host_.infoWindow()->hide();
     }
-    Opros_interval(st.ls.time_opros * 1000);
+    oprosInterval(st.ls.time_opros * 1000);
 }
 
 void ReadingsPage::RGtyp_oprosClick() {
     if (RGtyp_opros_group->checkedId() == 0) {
         periodic_opros_ = 1;
-        host_.setStatusMessage(QString::fromUtf8(status_pusk));
+        host_.setStatusMessage(QString::fromUtf8(statusPusk));
     } else {
-        const uint8_t was_active = opros_active_;
-        host_.setStatusMessage(QString::fromUtf8(status_zapros));
+        const uint8_t wasActive = opros_active_;
+        host_.setStatusMessage(QString::fromUtf8(statusZapros));
         periodic_opros_ = 0;
         opros_active_ = 0;
-        Opros_timer_on(false);
+        oprosTimerOn(false);
         wc_.pusk->setChecked(false);
         Apply_pusk_stop();
-        if (was_active) host_.announce(QStringLiteral("периодический опрос остановлен"));
+        if (wasActive) host_.announce(QStringLiteral("периодический опрос остановлен"));
     }
     rd->Bzapros->setVisible(periodic_opros_ == 0);
 }
@@ -358,22 +358,22 @@ void ReadingsPage::ToolButton1Click() {
 }
 
 void ReadingsPage::Apply_pusk_stop() {
-    const uint8_t was_active = opros_active_;
+    const uint8_t wasActive = opros_active_;
     QToolButton* tb = wc_.pusk;
     if (tb->isChecked()) {
         tb->setText(QStringLiteral("стоп"));
         tb->setIcon(QIcon(QStringLiteral(":/icons/stop.png")));
-        Opros_interval(1000);
-        Opros_timer_on(true);
+        oprosInterval(1000);
+        oprosTimerOn(true);
         opros_active_ = 1;
     } else {
         tb->setText(QStringLiteral("пуск"));
         tb->setIcon(QIcon(QStringLiteral(":/icons/pusk.png")));
-        Opros_timer_on(false);
+        oprosTimerOn(false);
         opros_active_ = 0;
     }
     tb->update();
-    if (opros_active_ != was_active)
+    if (opros_active_ != wasActive)
         host_.announce(opros_active_ ? QStringLiteral("периодический опрос запущен, каждые %1 с")
                                            .arg(host_.core().st.ls.time_opros)
                                      : QStringLiteral("периодический опрос остановлен"));
@@ -381,11 +381,11 @@ void ReadingsPage::Apply_pusk_stop() {
 
 void ReadingsPage::CBtime_oprosChange() {
     const int i = wc_.time_opros->currentIndex();
-    if (i < 0 || i >= int(lork::period_table.size())) return;
+    if (i < 0 || i >= int(lork::periodTable.size())) return;
     auto& ls = host_.core().st.ls;
     ls.time_opros_index = uint8_t(i);
-    ls.time_opros = lork::period_table[size_t(i)];
-    Opros_interval(ls.time_opros * 1000);
+    ls.time_opros = lork::periodTable[size_t(i)];
+    oprosInterval(ls.time_opros * 1000);
 }
 
 void ReadingsPage::BzaprosClick() {
@@ -393,28 +393,28 @@ void ReadingsPage::BzaprosClick() {
     host_.showInfo();
     Opros_all();
     // A silent instrument is told by the link's state instead.
-    if (!rd->E_CI1->property("stale").toBool()) host_.announce(Readout_text());
+    if (!rd->E_CI1->property("stale").toBool()) host_.announce(readoutText());
 }
 
 void ReadingsPage::TabSheet1Show() {
-    host_.setStatusMessage(QString::fromUtf8(status_zapros));
+    host_.setStatusMessage(QString::fromUtf8(statusZapros));
     if (opros_active_ == 1) {
-        Opros_timer_on(true);
+        oprosTimerOn(true);
         host_.setStatusMessage(
             QStringLiteral(" Идет периодический опрос каждые %1c").arg(host_.core().st.ls.time_opros));
     } else {
-        Opros_timer_on(false);
+        oprosTimerOn(false);
     }
 }
 
-void ReadingsPage::TabSheet1Hide() { Opros_timer_on(false); }
+void ReadingsPage::TabSheet1Hide() { oprosTimerOn(false); }
 
 // ---------------------------------------------------------------------------
 // Single-value reads
 
 namespace {
 
-void Set_field_text(QWidget* field, const QString& text) {
+void setFieldText(QWidget* field, const QString& text) {
     if (auto* e = qobject_cast<QLineEdit*>(field))
         e->setText(text);
     else if (auto* l = qobject_cast<QLabel*>(field))
@@ -422,13 +422,13 @@ void Set_field_text(QWidget* field, const QString& text) {
 }
 
 QString number(long v) { return QString::number(v); }
-QString From_cp1251(const std::string& cp1251) { return QString::fromStdString(lork::cp1251ToDisplay(cp1251)); }
+QString fromCp1251(const std::string& cp1251) { return QString::fromStdString(lork::cp1251ToDisplay(cp1251)); }
 
 }  // namespace
 
 // The one exchange behind a field and the text it then shows; a failed
 // exchange has been reported and leaves the field as it was.
-void ReadingsPage::Read_single(QWidget* field) {
+void ReadingsPage::readSingle(QWidget* field) {
     using D = lork::DeviceState;
     struct Row {
         QWidget* field;
@@ -452,47 +452,47 @@ void ReadingsPage::Read_single(QWidget* field) {
          },
          false},
         {rd->LEstep, input, reg::step, 1,
-         [](const D& d) { return QString::fromStdString(lork::Step_text_click(d.step, d.tew, d.res)); }, false},
-        {rd->LEizmproc, input, reg::izm_proc, 2, [](const D& d) { return Number_text(d.izm_proc); }, false},
-        {rd->LEizmznach, input, reg::izm_znach, 2, [](const D& d) { return Number_text(d.izm_znach); }, false},
+         [](const D& d) { return QString::fromStdString(lork::stepTextClick(d.step, d.tew, d.res)); }, false},
+        {rd->LEizmproc, input, reg::izm_proc, 2, [](const D& d) { return numberText(d.izm_proc); }, false},
+        {rd->LEizmznach, input, reg::izm_znach, 2, [](const D& d) { return numberText(d.izm_znach); }, false},
         {rd->LEizm_imp, input, reg::izm_imp, 2,
-         [](const D& d) { return QString::fromStdString(lork::Pulse_text(d.izm_imp)); }, false},
-        {rd->LE_proc, input, reg::proc, 2, [](const D& d) { return Number_text(d.proc); }, false},
-        {rd->LE_te, input, reg::te, 2, [](const D& d) { return Number_text(d.te); }, false},
-        {rd->LE_procw, input, reg::procw, 1, [](const D& d) { return Localised(lork::Decimal_float(d.procw, '.')); },
+         [](const D& d) { return QString::fromStdString(lork::pulseText(d.izm_imp)); }, false},
+        {rd->LE_proc, input, reg::proc, 2, [](const D& d) { return numberText(d.proc); }, false},
+        {rd->LE_te, input, reg::te, 2, [](const D& d) { return numberText(d.te); }, false},
+        {rd->LE_procw, input, reg::procw, 1, [](const D& d) { return localised(lork::decimalFloat(d.procw, '.')); },
          false},
-        {rd->LE_tew, input, reg::tew, 1, [](const D& d) { return Localised(lork::Decimal_float(d.tew, '.')); }, false},
-        {wc_.name, input, reg::name, reg::nameCount, [](const D& d) { return From_cp1251(d.reg_text); }, true},
-        {wc_.version, input, reg::version, reg::versionCount, [](const D& d) { return From_cp1251(d.reg_text); }, true},
+        {rd->LE_tew, input, reg::tew, 1, [](const D& d) { return localised(lork::decimalFloat(d.tew, '.')); }, false},
+        {wc_.name, input, reg::name, reg::nameCount, [](const D& d) { return fromCp1251(d.reg_text); }, true},
+        {wc_.version, input, reg::version, reg::versionCount, [](const D& d) { return fromCp1251(d.reg_text); }, true},
     };
     const auto row = std::find_if(std::begin(rows), std::end(rows), [field](const Row& r) { return r.field == field; });
     if (row == std::end(rows)) return;
     const bool ok = host_.exchange(row->func, row->start, row->kol) == 0;
-    Set_stale(field, !ok);
-    if (ok) Set_field_text(field, row->format(host_.core().st.dev));
+    setStale(field, !ok);
+    if (ok) setFieldText(field, row->format(host_.core().st.dev));
     if (row->repaint) field->repaint();
 }
 
-void ReadingsPage::Show_res(uint8_t res) { rd->LEres->setText(QString::number(res)); }
+void ReadingsPage::showRes(uint8_t res) { rd->LEres->setText(QString::number(res)); }
 
-void ReadingsPage::LEresDblClick() { Read_single(rd->LEres); }
-void ReadingsPage::LEkol_stepDblClick() { Read_single(rd->LEkol_step); }
-void ReadingsPage::LEpor_stepDblClick() { Read_single(rd->LEpor_step); }
-void ReadingsPage::LEstepClick() { Read_single(rd->LEstep); }
-void ReadingsPage::LEizmprocClick() { Read_single(rd->LEizmproc); }
-void ReadingsPage::LEizmznachClick() { Read_single(rd->LEizmznach); }
-void ReadingsPage::LEizm_impClick() { Read_single(rd->LEizm_imp); }
-void ReadingsPage::LE_procClick() { Read_single(rd->LE_proc); }
-void ReadingsPage::LE_teClick() { Read_single(rd->LE_te); }
-void ReadingsPage::LE_procwClick() { Read_single(rd->LE_procw); }
-void ReadingsPage::LE_tewClick() { Read_single(rd->LE_tew); }
-void ReadingsPage::Ed_nameClick() { Read_single(wc_.name); }
-void ReadingsPage::Ed_versionClick() { Read_single(wc_.version); }
-void ReadingsPage::L_SumResClick() { Read_single(rd->L_SumRes); }
-void ReadingsPage::L_ProcdopuskClick() { Read_single(rd->L_Procdopusk); }
+void ReadingsPage::LEresDblClick() { readSingle(rd->LEres); }
+void ReadingsPage::LEkol_stepDblClick() { readSingle(rd->LEkol_step); }
+void ReadingsPage::LEpor_stepDblClick() { readSingle(rd->LEpor_step); }
+void ReadingsPage::LEstepClick() { readSingle(rd->LEstep); }
+void ReadingsPage::LEizmprocClick() { readSingle(rd->LEizmproc); }
+void ReadingsPage::LEizmznachClick() { readSingle(rd->LEizmznach); }
+void ReadingsPage::LEizm_impClick() { readSingle(rd->LEizm_imp); }
+void ReadingsPage::LE_procClick() { readSingle(rd->LE_proc); }
+void ReadingsPage::LE_teClick() { readSingle(rd->LE_te); }
+void ReadingsPage::LE_procwClick() { readSingle(rd->LE_procw); }
+void ReadingsPage::LE_tewClick() { readSingle(rd->LE_tew); }
+void ReadingsPage::Ed_nameClick() { readSingle(wc_.name); }
+void ReadingsPage::Ed_versionClick() { readSingle(wc_.version); }
+void ReadingsPage::L_SumResClick() { readSingle(rd->L_SumRes); }
+void ReadingsPage::L_ProcdopuskClick() { readSingle(rd->L_Procdopusk); }
 
 void ReadingsPage::LvindClick() {
-    if (host_.exchange(reg::ReadHoldingRegisters, reg::v_ind, 1) == 0) Choose_v_ind(host_.core().st.dev.v_ind);
+    if (host_.exchange(reg::ReadHoldingRegisters, reg::v_ind, 1) == 0) chooseVInd(host_.core().st.dev.v_ind);
 }
 
 void ReadingsPage::LEizmznachDblClick() {

@@ -74,32 +74,32 @@ public:
 
     // R as the instrument now holds it, into LEres (after the parameters
     // page wrote it).
-    void Show_res(uint8_t res);
+    void showRes(uint8_t res);
 
     // The readout (indicator, LEDs, keys, switches) as one sentence.
-    QString Readout_text() const;
+    QString readoutText() const;
 
     // Polling flags: the periodic kind chosen, polling started.
     uint8_t periodic_opros() const { return periodic_opros_; }
     uint8_t opros_active() const { return opros_active_; }
 
 private:
-    void Setup_look();
-    void Connect_handlers();
-    void Choose_v_ind(uint8_t v_ind);
+    void setupLook();
+    void connectHandlers();
+    void chooseVInd(uint8_t v_ind);
     // Re-reads the single value a field shows (a field of this page, or the
     // window's name or version).
-    void Read_single(QWidget* field);
+    void readSingle(QWidget* field);
     // The instrument stopped answering: every value shown is faded until read again.
-    void Mark_all_stale();
-    void Opros_timer_on(bool on);
-    void Opros_interval(int ms);
-    std::array<QLineEdit*, 4> CI_fields() const;
+    void markAllStale();
+    void oprosTimerOn(bool on);
+    void oprosInterval(int ms);
+    std::array<QLineEdit*, 4> ciFields() const;
     // The states the pictures show, and the indicator's text, for
     // assistive technology.
-    void Describe_lights();
-    void Describe_indicator();
-    void Describe_readout();
+    void describeLights();
+    void describeIndicator();
+    void describeReadout();
 
     PageHost& host_;
     WindowControls wc_;
@@ -107,8 +107,8 @@ private:
     QButtonGroup* RGv_ind_group = nullptr;      // ids 0..2: "%", "ТЕ", "ступень"
     QButtonGroup* RGtyp_opros_group = nullptr;  // ids 0..1: "периодический", "по запросу"
     QTimer* svd_mig_timer = nullptr;            // alternates the blinking LEDs' pictures
-    bool svd_mig_lit = false;
-    QString lights_said_;  // "P горит, K1 не горит, ..." as last shown
+    bool svdMigLit = false;
+    QString lightsSaid_;  // "P горит, K1 не горит, ..." as last shown
     uint8_t periodic_opros_ = 0;
     uint8_t opros_active_ = 0;
 };

@@ -7,11 +7,11 @@
 
 namespace lork::pages {
 
-inline const QColor ci_colour_start(128, 0, 0);
-inline const QColor ci_colour_ok(0, 128, 0);
-inline const QColor ci_colour_flag(255, 0, 0);
+inline const QColor ciColourStart(128, 0, 0);
+inline const QColor ciColourOk(0, 128, 0);
+inline const QColor ciColourFlag(255, 0, 0);
 
-inline void Set_text_colour(QLineEdit* e, const QColor& c) {
+inline void setTextColour(QLineEdit* e, const QColor& c) {
     if (e->palette().color(QPalette::Text) == c) return;
     QPalette p = e->palette();
     p.setColor(QPalette::Text, c);
@@ -21,7 +21,7 @@ inline void Set_text_colour(QLineEdit* e, const QColor& c) {
 // A field's text, rewritten only when it changes: every setText lays the
 // text out again and repaints the field, and the polling rewrites every
 // field of the query each tick, mostly with what it shows already.
-inline void Show_text(QLineEdit* e, const QString& text) {
+inline void showText(QLineEdit* e, const QString& text) {
     if (e->text() != text) e->setText(text);
 }
 

@@ -19,7 +19,7 @@
 #include "pages/accessible_names.h"
 #include "ui_page_readings.h"
 
-using lork::widgets::On_read;
+using lork::widgets::onRead;
 
 ReadingsPage::ReadingsPage(PageHost& host, QWidget* sheet, WindowControls controls, QObject* parent)
     : QObject(parent), host_(host), wc_(controls), rd(std::make_unique<Ui::PageReadings>()) {
@@ -29,8 +29,8 @@ ReadingsPage::ReadingsPage(PageHost& host, QWidget* sheet, WindowControls contro
     auto* page = new QWidget;
     rd->setupUi(page);
     sheet->layout()->addWidget(page);
-    Setup_look();
-    lork::pages::Name_controls(*rd);
+    setupLook();
+    lork::pages::nameControls(*rd);
 
     // Radio groups with ids = item index; no view chosen until the first reading.
     RGv_ind_group = new QButtonGroup(this);
@@ -46,7 +46,7 @@ ReadingsPage::ReadingsPage(PageHost& host, QWidget* sheet, WindowControls contro
 
     wc_.pusk->setCheckable(true);
     wc_.pusk->setIcon(QIcon(QStringLiteral(":/icons/pusk.png")));
-    Connect_handlers();
+    connectHandlers();
 
     // A blinking LED really blinks: its picture alternates twice a second.
     svd_mig_timer = new QTimer(this);
@@ -54,18 +54,18 @@ ReadingsPage::ReadingsPage(PageHost& host, QWidget* sheet, WindowControls contro
     const QPixmap lit(QStringLiteral(":/readings/led_on.png"));
     const QPixmap dark(QStringLiteral(":/readings/led_off.png"));
     connect(svd_mig_timer, &QTimer::timeout, this, [this, lit, dark] {
-        svd_mig_lit = !svd_mig_lit;
-        rd->Image_svd_P_mig->setPixmap(svd_mig_lit ? lit : dark);
-        rd->Image_svd_I_mig->setPixmap(svd_mig_lit ? lit : dark);
+        svdMigLit = !svdMigLit;
+        rd->Image_svd_P_mig->setPixmap(svdMigLit ? lit : dark);
+        rd->Image_svd_I_mig->setPixmap(svdMigLit ? lit : dark);
     });
     svd_mig_timer->start(500);
-    Describe_lights();
-    Describe_indicator();
+    describeLights();
+    describeIndicator();
 }
 
 ReadingsPage::~ReadingsPage() = default;
 
-void ReadingsPage::Connect_handlers() {
+void ReadingsPage::connectHandlers() {
     // Changes made from code fire these exactly as the operator's would.
     connect(RGv_ind_group, &QButtonGroup::idToggled, this, [this](int, bool on) {
         if (on) RGv_indClick();
@@ -80,40 +80,40 @@ void ReadingsPage::Connect_handlers() {
     connect(host_.pollTimer(), &QTimer::timeout, this, &ReadingsPage::Timer_oprosTimer);
 
     // Clicks and double-clicks that re-read single values.
-    On_read(rd->GB_CI, [this] { GB_CIClick(); });
-    On_read(rd->STkluchK1K2, [this] { STkluchK1K2Click(); });
-    On_read(rd->STdinputs, [this] { STdinputsClick(); });
-    On_read(rd->LEres, {}, [this] { LEresDblClick(); });
-    On_read(rd->LEkol_step, {}, [this] { LEkol_stepDblClick(); });
-    On_read(rd->LEpor_step, {}, [this] { LEpor_stepDblClick(); });
-    On_read(rd->LEstep, [this] { LEstepClick(); });
-    On_read(rd->LEizmproc, [this] { LEizmprocClick(); }, [this] { LEizmprocDblClick(); });
-    On_read(rd->LEizmznach, [this] { LEizmznachClick(); }, [this] { LEizmznachDblClick(); });
-    On_read(rd->LEizm_imp, [this] { LEizm_impClick(); });
-    On_read(rd->LE_proc, [this] { LE_procClick(); });
-    On_read(rd->LE_te, [this] { LE_teClick(); });
-    On_read(rd->LE_procw, [this] { LE_procwClick(); });
-    On_read(rd->LE_tew, [this] { LE_tewClick(); });
-    On_read(rd->L_SumRes, [this] { L_SumResClick(); });
-    On_read(rd->L_Procdopusk, [this] { L_ProcdopuskClick(); });
-    On_read(rd->Lvind, [this] { LvindClick(); });
-    On_read(wc_.name, [this] { Ed_nameClick(); });
-    On_read(wc_.version, [this] { Ed_versionClick(); });
+    onRead(rd->GB_CI, [this] { GB_CIClick(); });
+    onRead(rd->STkluchK1K2, [this] { STkluchK1K2Click(); });
+    onRead(rd->STdinputs, [this] { STdinputsClick(); });
+    onRead(rd->LEres, {}, [this] { LEresDblClick(); });
+    onRead(rd->LEkol_step, {}, [this] { LEkol_stepDblClick(); });
+    onRead(rd->LEpor_step, {}, [this] { LEpor_stepDblClick(); });
+    onRead(rd->LEstep, [this] { LEstepClick(); });
+    onRead(rd->LEizmproc, [this] { LEizmprocClick(); }, [this] { LEizmprocDblClick(); });
+    onRead(rd->LEizmznach, [this] { LEizmznachClick(); }, [this] { LEizmznachDblClick(); });
+    onRead(rd->LEizm_imp, [this] { LEizm_impClick(); });
+    onRead(rd->LE_proc, [this] { LE_procClick(); });
+    onRead(rd->LE_te, [this] { LE_teClick(); });
+    onRead(rd->LE_procw, [this] { LE_procwClick(); });
+    onRead(rd->LE_tew, [this] { LE_tewClick(); });
+    onRead(rd->L_SumRes, [this] { L_SumResClick(); });
+    onRead(rd->L_Procdopusk, [this] { L_ProcdopuskClick(); });
+    onRead(rd->Lvind, [this] { LvindClick(); });
+    onRead(wc_.name, [this] { Ed_nameClick(); });
+    onRead(wc_.version, [this] { Ed_versionClick(); });
 }
 
-void ReadingsPage::Setup_look() {
+void ReadingsPage::setupLook() {
     // The indicator looks like the instrument's: big bold digits on a dark glass.
     QFont digits = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     digits.setBold(true);
     digits.setPointSize(26);
-    for (QLineEdit* e : CI_fields()) {
+    for (QLineEdit* e : ciFields()) {
         e->setFont(digits);
         e->setFrame(false);
         QPalette p = e->palette();
         p.setColor(QPalette::Base, QColor(28, 28, 28));
         e->setPalette(p);
         e->setFixedWidth(QFontMetrics(digits).horizontalAdvance(QStringLiteral("88")) + 14);
-        lork::pages::Set_text_colour(e, lork::pages::ci_colour_start);
+        lork::pages::setTextColour(e, lork::pages::ciColourStart);
         e->setFocusPolicy(Qt::NoFocus);
     }
     rd->indicator_panel->setAutoFillBackground(true);
@@ -132,4 +132,4 @@ void ReadingsPage::Setup_look() {
     // (Lsvd_*, Lsw_*), in any font and at any scale.
 }
 
-std::array<QLineEdit*, 4> ReadingsPage::CI_fields() const { return {rd->E_CI4, rd->E_CI3, rd->E_CI2, rd->E_CI1}; }
+std::array<QLineEdit*, 4> ReadingsPage::ciFields() const { return {rd->E_CI4, rd->E_CI3, rd->E_CI2, rd->E_CI1}; }

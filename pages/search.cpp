@@ -25,7 +25,7 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 // The system's time separator: whatever stands between the hours and the
 // minutes of its short time format.
-std::string time_separator(const QLocale& loc) {
+std::string timeSeparator(const QLocale& loc) {
     const QString f = loc.timeFormat(QLocale::ShortFormat);
     qsizetype i = 0;
     while (i < f.size() && f[i] != QLatin1Char('h') && f[i] != QLatin1Char('H')) ++i;
@@ -37,9 +37,9 @@ std::string time_separator(const QLocale& loc) {
 }
 
 // The time of day as the clock shows it.
-std::string time_of_day(const QTime& t) { return lork::pages::Long_time_text(t).toStdString(); }
+std::string timeOfDay(const QTime& t) { return lork::pages::longTimeText(t).toStdString(); }
 
-TimeFields fields_of(const QTime& t) { return {t.hour(), t.minute(), t.second(), t.msec()}; }
+TimeFields fieldsOf(const QTime& t) { return {t.hour(), t.minute(), t.second(), t.msec()}; }
 
 // Marks a search command as running for as long as it is on the stack, so a
 // menu item reached through a nested event loop cannot start a second one.
@@ -51,7 +51,7 @@ struct SearchRunning {
     SearchRunning& operator=(const SearchRunning&) = delete;
 };
 
-using lork::pages::rate_of;
+using lork::rateOf;
 
 // Durations come from the core's clock (virtual in tests, so that a sweep of
 // 247 addresses takes no real time); the times of day are the wall clock at
@@ -59,19 +59,19 @@ using lork::pages::rate_of;
 struct SweepClock {
     lork::Clock& clock;
     QDateTime wall0;
-    int64_t t0_us;
-    SweepClock(lork::Clock& c, QDateTime wall) : clock(c), wall0(std::move(wall)), t0_us(c.nowUs()) {}
-    int64_t elapsedMs() const { return (clock.nowUs() - t0_us) / 1000; }
+    int64_t t0Us;
+    SweepClock(lork::Clock& c, QDateTime wall) : clock(c), wall0(std::move(wall)), t0Us(c.nowUs()) {}
+    int64_t elapsedMs() const { return (clock.nowUs() - t0Us) / 1000; }
     int64_t now() const { return clock.nowUs(); }
-    QTime wallAt(int64_t us) const { return wall0.addMSecs((us - t0_us) / 1000).time(); }
+    QTime wallAt(int64_t us) const { return wall0.addMSecs((us - t0Us) / 1000).time(); }
     static int64_t ms(int64_t us) { return us / 1000; }
 };
 
 // Lets the message window show each rate Find_scor tries, while it lives.
 struct RateWatch {
     lork::Device& dev;
-    RateWatch(lork::Device& d, std::function<void(int32_t)> fn) : dev(d) { dev.on_rate_try = std::move(fn); }
-    ~RateWatch() { dev.on_rate_try = nullptr; }
+    RateWatch(lork::Device& d, std::function<void(int32_t)> fn) : dev(d) { dev.onRateTry = std::move(fn); }
+    ~RateWatch() { dev.onRateTry = nullptr; }
     RateWatch(const RateWatch&) = delete;
     RateWatch& operator=(const RateWatch&) = delete;
 };
@@ -88,7 +88,7 @@ SearchCommands::SearchCommands(PageHost& host, WindowControls controls, QObject*
     if (wc_.N_poisk_fast) connect(wc_.N_poisk_fast, &QAction::triggered, this, &SearchCommands::N_poisk_fastClick);
 }
 
-void SearchCommands::Search_show_fmsg(const QString& text, bool addresses) {
+void SearchCommands::searchShowFmsg(const QString& text, bool addresses) {
     SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr;
     if (!fmsg) return;
     fmsg->setText(text);
@@ -99,77 +99,77 @@ void SearchCommands::Search_show_fmsg(const QString& text, bool addresses) {
     host_.announce(text + QStringLiteral(" Чтобы оборвать поиск, нажмите Q; чтобы бросить опрос адреса, X."));
 }
 
-void SearchCommands::Search_progress(int n, int64_t elapsed_ms) {
-    if (SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->setAddressProgress(n, 247, elapsed_ms);
+void SearchCommands::searchProgress(int n, int64_t elapsedMs) {
+    if (SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->setAddressProgress(n, 247, elapsedMs);
 }
 
-void SearchCommands::Search_rate_progress(int32_t rate) {
+void SearchCommands::searchRateProgress(int32_t rate) {
     // The full sweep tries every rate at every address: the rate is for the eye.
     if (SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr)
-        lork::widgets::Unheard([fmsg, rate] { fmsg->setRateInProgress(rate); });
+        lork::widgets::unheard([fmsg, rate] { fmsg->setRateInProgress(rate); });
 }
 
-void SearchCommands::Search_tell_result() {
+void SearchCommands::searchTellResult() {
     const QListWidget* lb = host_.infoWindow();
     if (lb->count() > 0) host_.announce(lb->item(lb->count() - 1)->text());
 }
 
-void SearchCommands::Search_hide_fmsg() {
+void SearchCommands::searchHideFmsg() {
     if (SearchProgressView* fmsg = wc_.fmsg ? wc_.fmsg() : nullptr) fmsg->hideNow();
 }
 
-void SearchCommands::Search_timer_stop() {
-    polling_before_ = host_.pollTimer()->isActive();
+void SearchCommands::searchTimerStop() {
+    pollingBefore_ = host_.pollTimer()->isActive();
     host_.pollTimer()->stop();
 }
 
 // Polling comes back only when it ran before the search: with "пуск" raised
 // a running timer would poll against the button and, at its next tick, hide
 // the search's result.
-void SearchCommands::Search_timer_back() {
-    if (polling_before_ && wc_.periodic_polling && wc_.periodic_polling())
+void SearchCommands::searchTimerBack() {
+    if (pollingBefore_ && wc_.periodicPolling && wc_.periodicPolling())
         host_.pollTimer()->start();
     else
         host_.pollTimer()->stop();
 }
 
-void SearchCommands::Search_abandoned(uint8_t adr_before) {
+void SearchCommands::searchAbandoned(uint8_t adrBefore) {
     // X abandoned a probe in the middle of the command. Nothing half-done may
     // stay in force: the address in progress, a port at whatever rate the
     // probe tried, a window that tells the operator to wait.
     auto& ls = host_.core().st.ls;
-    ls.adr = adr_before;
+    ls.adr = adrBefore;
     host_.core().link.Port_setup(lork::Scor_to_code(ls.scor));
     host_.setStatusMessage(QStringLiteral(" "));
-    Search_hide_fmsg();
-    Search_timer_back();
+    searchHideFmsg();
+    searchTimerBack();
 }
 
 void SearchCommands::Poisk_all(int mode) {
     auto& st = host_.core().st;
     auto& ls = st.ls;
-    const std::string sep = time_separator(QLocale());
+    const std::string sep = timeSeparator(QLocale());
     SweepClock clk(host_.core().link.clock(), host_.wallNow());
-    int64_t tp = clk.t0_us;
+    int64_t tp = clk.t0Us;
     ProgressLine progress;
 
     host_.setStatusPanelText(1, qs(panelNumber(ls.adr)));
     host_.setStatusMessage(QString::fromUtf8(kPanelSearching));
     const uint8_t a0 = ls.adr;
     host_.keyPressedSince(lork::VK_Q);  // forget a press from before the sweep
-    RateWatch watch(host_.core().dev, [this](int32_t rate) { Search_rate_progress(rate); });
-    if (mode == 1) Search_rate_progress(ls.scor);
+    RateWatch watch(host_.core().dev, [this](int32_t rate) { searchRateProgress(rate); });
+    if (mode == 1) searchRateProgress(ls.scor);
 
     lork::SweepPlan plan;
     plan.allRates = mode != 1;
     lork::SweepSteps steps;
     steps.done = [&](int a, uint8_t code) {
-        lork::set_found_scor(st.found_scor, unsigned(a), code);
+        lork::setFoundScor(st.found_scor, unsigned(a), code);
         // Every address changes the status bar, the information window and
         // the bar: a screen reader, which the sweep answers only between two
         // probes, hears the spoken progress instead of all of them.
         if (mode == 1) {
-            lork::widgets::Unheard([&] {
+            lork::widgets::unheard([&] {
                 host_.setStatusMessage(qs(panelProgress(a, code)));
                 const auto step = progress.step(a, code);
                 if (step.action == ProgressLine::Action::Append)
@@ -177,44 +177,44 @@ void SearchCommands::Poisk_all(int mode) {
                 else
                     host_.replaceLastInfoLine(qs(step.line));
                 host_.infoWindow()->repaint();
-                Search_progress(a, clk.elapsedMs());
+                searchProgress(a, clk.elapsedMs());
             });
         } else {
             const int64_t t = clk.now();
-            const std::string clock = formatTime(fields_of(clk.wallAt(t)), kPatClock, sep);
-            lork::widgets::Unheard([&] {
+            const std::string clock = formatTime(fieldsOf(clk.wallAt(t)), kPatClock, sep);
+            lork::widgets::unheard([&] {
                 host_.addInfoLine(
-                    qs(fullSweepLine(a, code, clock, SweepClock::ms(t - tp), SweepClock::ms(t - clk.t0_us), sep)));
+                    qs(fullSweepLine(a, code, clock, SweepClock::ms(t - tp), SweepClock::ms(t - clk.t0Us), sep)));
                 host_.infoWindow()->setCurrentRow(host_.infoWindow()->count() - 1);
                 host_.infoWindow()->repaint();
-                Search_progress(a, clk.elapsedMs());
+                searchProgress(a, clk.elapsedMs());
             });
             tp = t;
         }
         host_.announceProgress(QStringLiteral("адрес %1 из 247").arg(a));
         if (!host_.keyPressedSince(lork::VK_Q)) return true;
         host_.addInfoLine(qs(abortLine(a)));
-        Search_tell_result();
+        searchTellResult();
         return false;
     };
     lork::sweepAddresses(host_.core(), plan, steps);
     const int64_t end = clk.now();
-    host_.addInfoLine(qs(timeLine(time_of_day(clk.wallAt(end)), SweepClock::ms(end - clk.t0_us), sep)));
+    host_.addInfoLine(qs(timeLine(timeOfDay(clk.wallAt(end)), SweepClock::ms(end - clk.t0Us), sep)));
     ls.adr = a0;
 
     // The whole table, also entries an earlier search left above an early end.
     std::string list = " ";
     int n = 0;
     for (unsigned a = 1; a <= 247; ++a) {
-        const uint8_t code = lork::found_scor_at(st.found_scor, a);
+        const uint8_t code = lork::foundScorAt(st.found_scor, a);
         if (code == 0) continue;
         ls.adr = static_cast<uint8_t>(a);
         ++n;
         list += std::to_string(a) + " ";
         // An entry that is no baud code (an activation may record what the
         // instrument reported) answered, but names no rate to go to.
-        if (rate_of(code) == 0) continue;
-        ls.scor = rate_of(code);
+        if (rateOf(code) == 0) continue;
+        ls.scor = rateOf(code);
         ls.scor_code = code;
         host_.core().link.Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize);
         host_.setStatusPanelText(1, qs(panelNumber(int(a))));
@@ -229,75 +229,75 @@ void SearchCommands::Poisk_all(int mode) {
 }
 
 void SearchCommands::N_poisk_numClick() {
-    if (search_running_) return;
+    if (searchRunning_) return;
     lork::ExchangeFeed::CommandScope search(host_.core().feed, lork::Command::Search);
-    SearchRunning running(search_running_);
+    SearchRunning running(searchRunning_);
     auto& st = host_.core().st;
     auto& ls = st.ls;
     const uint8_t a0 = ls.adr;
-    Search_timer_stop();
-    SearchGuard guard(wc_.main_window);
-    Search_show_fmsg(qs(numLabel(ls.scor)), true);
+    searchTimerStop();
+    SearchGuard guard(wc_.mainWindow);
+    searchShowFmsg(qs(numLabel(ls.scor)), true);
     host_.showInfo();
     host_.clearInfo();
     host_.addInfoLine(qs(numHeader(ls.scor, ls.parity, ls.stopbit)));
-    host_.addInfoLine(qs(startLine(time_of_day(host_.wallNow().time()))));
+    host_.addInfoLine(qs(startLine(timeOfDay(host_.wallNow().time()))));
     host_.addInfoLine(QStringLiteral(" "));
     host_.infoWindow()->repaint();
     try {
         Poisk_all(1);
     } catch (const lork::ProbeAborted&) {
-        Search_abandoned(a0);
+        searchAbandoned(a0);
         return;
     }
     host_.setStatusMessage(QStringLiteral(" "));
-    Search_hide_fmsg();
+    searchHideFmsg();
     unsigned lowest = 0;
     for (unsigned a = 1; a <= 247 && lowest == 0; ++a)
-        if (lork::found_scor_at(st.found_scor, a) != 0) lowest = a;
+        if (lork::foundScorAt(st.found_scor, a) != 0) lowest = a;
     if (lowest != 0) {
         ls.adr = static_cast<uint8_t>(lowest);
         host_.setStatusPanelText(1, qs(panelNumber(int(lowest))));
-        host_.addInfoLine(qs(numFound(rate_of(st.found_scor[lowest]), int(lowest), ls.parity, ls.stopbit)));
-        Search_tell_result();
+        host_.addInfoLine(qs(numFound(rateOf(st.found_scor[lowest]), int(lowest), ls.parity, ls.stopbit)));
+        searchTellResult();
     } else {
         host_.message(qs(numNoneMessage(ls.scor)));
     }
-    Search_timer_back();
+    searchTimerBack();
 }
 
 void SearchCommands::N_poisk_scorClick() {
-    if (search_running_) return;
+    if (searchRunning_) return;
     lork::ExchangeFeed::CommandScope search(host_.core().feed, lork::Command::Search);
-    SearchRunning running(search_running_);
+    SearchRunning running(searchRunning_);
     auto& st = host_.core().st;
     auto& ls = st.ls;
-    Search_timer_stop();
-    SearchGuard guard(wc_.main_window);
+    searchTimerStop();
+    SearchGuard guard(wc_.mainWindow);
     host_.showInfo();
     host_.clearInfo();
-    Search_show_fmsg(qs(scorLabel(ls.adr)), false);
+    searchShowFmsg(qs(scorLabel(ls.adr)), false);
     host_.addInfoLine(qs(scorHeader(ls.adr, ls.parity, ls.stopbit)));
-    host_.addInfoLine(qs(startLine(time_of_day(host_.wallNow().time()))));
+    host_.addInfoLine(qs(startLine(timeOfDay(host_.wallNow().time()))));
     host_.infoWindow()->repaint();
     host_.setStatusMessage(qs(scorStatus(ls.adr)));
     uint8_t code = 0;
     try {
         RateWatch watch(host_.core().dev, [this](int32_t rate) {
-            Search_rate_progress(rate);
+            searchRateProgress(rate);
             host_.announceProgress(QStringLiteral("скорость %1").arg(rate));
         });
         code = host_.core().dev.Find_scor();
     } catch (const lork::ProbeAborted&) {
-        Search_abandoned(ls.adr);
+        searchAbandoned(ls.adr);
         return;
     }
     // An address outside 1..247 has no entry; what was found still counts.
-    lork::set_found_scor(st.found_scor, ls.adr, code);
-    host_.addInfoLine(qs(scorEndLine(time_of_day(host_.wallNow().time()))));
-    Search_hide_fmsg();
+    lork::setFoundScor(st.found_scor, ls.adr, code);
+    host_.addInfoLine(qs(scorEndLine(timeOfDay(host_.wallNow().time()))));
+    searchHideFmsg();
     if (code != 0) {
-        ls.scor = rate_of(code);
+        ls.scor = rateOf(code);
         ls.scor_code = code;
         const uint32_t r = host_.core().link.Port_open(ls.port_name, ls.scor, ls.parity, ls.stopbit, ls.bytesize);
         if (r != 0) {
@@ -306,26 +306,26 @@ void SearchCommands::N_poisk_scorClick() {
             host_.setStatusMessage(qs(scorFoundStatus(ls.scor)));
             host_.addInfoLine(qs(scorFound(ls.adr, ls.scor, ls.parity, ls.stopbit)));
         }
-        Search_tell_result();
+        searchTellResult();
     } else {
         // Find_scor leaves the port at 115200; the settings still name scor.
         host_.core().link.Port_setup(lork::Scor_to_code(ls.scor));
         host_.message(qs(scorNoneMessage(ls.adr, ls.parity, ls.stopbit)));
     }
-    Search_timer_back();
+    searchTimerBack();
 }
 
 void SearchCommands::N_poisk_priborClick() {
-    if (search_running_) return;
+    if (searchRunning_) return;
     lork::ExchangeFeed::CommandScope search(host_.core().feed, lork::Command::Search);
-    SearchRunning running(search_running_);
+    SearchRunning running(searchRunning_);
     const uint8_t a0 = host_.core().st.ls.adr;
-    Search_timer_stop();
-    SearchGuard guard(wc_.main_window);
+    searchTimerStop();
+    SearchGuard guard(wc_.mainWindow);
     host_.clearExchangeWindows();
     QListWidget* lb = host_.infoWindow();
     const QPalette kept = lb->palette();
-    Search_show_fmsg(QString::fromUtf8(kPriborLabel), true);
+    searchShowFmsg(QString::fromUtf8(kPriborLabel), true);
     QPalette red = kept;
     red.setColor(QPalette::Text, QColor(255, 0, 0));
     lb->setPalette(red);
@@ -333,17 +333,17 @@ void SearchCommands::N_poisk_priborClick() {
         Poisk_all(0);
     } catch (const lork::ProbeAborted&) {
         lb->setPalette(kept);
-        Search_abandoned(a0);
+        searchAbandoned(a0);
         return;
     }
-    Search_hide_fmsg();
+    searchHideFmsg();
     lb->setPalette(kept);
-    Search_tell_result();
-    Search_timer_back();
+    searchTellResult();
+    searchTimerBack();
 }
 
 void SearchCommands::N_yes_otvetClick() {
-    if (search_running_) return;
+    if (searchRunning_) return;
     lork::ExchangeFeed::CommandScope search(host_.core().feed, lork::Command::Search);
     auto& st = host_.core().st;
     const auto& ls = st.ls;
@@ -362,23 +362,23 @@ void SearchCommands::N_yes_otvetClick() {
 }
 
 void SearchCommands::N_poisk_fastClick() {
-    if (search_running_) return;
+    if (searchRunning_) return;
     lork::ExchangeFeed::CommandScope search(host_.core().feed, lork::Command::Search);
-    SearchRunning running(search_running_);
+    SearchRunning running(searchRunning_);
     auto& st = host_.core().st;
     auto& ls = st.ls;
     const lork::LineSettings before = ls;
     host_.pollTimer()->stop();
-    SearchGuard guard(wc_.main_window);
-    Search_show_fmsg(qs(fastLabel(ls.parity, ls.stopbit)), true);
+    SearchGuard guard(wc_.mainWindow);
+    searchShowFmsg(qs(fastLabel(ls.parity, ls.stopbit)), true);
     host_.showInfo();
     host_.clearInfo();
     host_.addInfoLine(qs(fastHeader(ls.parity, ls.stopbit)));
-    host_.addInfoLine(qs(startLine(time_of_day(host_.wallNow().time()))));
+    host_.addInfoLine(qs(startLine(timeOfDay(host_.wallNow().time()))));
     host_.infoWindow()->repaint();
     host_.keyPressedSince(lork::VK_Q);  // forget a press from before the sweep
 
-    const std::string sep = time_separator(QLocale());
+    const std::string sep = timeSeparator(QLocale());
     SweepClock clk(host_.core().link.clock(), host_.wallNow());
     lork::FastPlan plan;
     plan.codes = {1, 2, 3, 4, 5, 6};
@@ -388,12 +388,12 @@ void SearchCommands::N_poisk_fastClick() {
     bool stopped = false;
     progress.stop = [&] { return stopped || (stopped = host_.keyPressedSince(lork::VK_Q)); };
     progress.line = [&](const lork::LineSettings& line) {
-        Search_rate_progress(line.scor);
+        searchRateProgress(line.scor);
         host_.setStatusMessage(qs(fastRate(line.scor)));
         host_.announce(qs(fastRate(line.scor)));
     };
     progress.address = [&](int a) {
-        lork::widgets::Unheard([&] { Search_progress(a, clk.elapsedMs()); });
+        lork::widgets::unheard([&] { searchProgress(a, clk.elapsedMs()); });
         host_.announceProgress(QStringLiteral("адрес %1 из 247").arg(a));
     };
     progress.found = [&](const lork::FastFound& f) {
@@ -405,15 +405,15 @@ void SearchCommands::N_poisk_fastClick() {
     const bool abandoned = r.aborted;
     if (stopped || abandoned) host_.addInfoLine(qs(abortLine(ls.adr)));
     const int64_t end = clk.now();
-    host_.addInfoLine(qs(timeLine(time_of_day(clk.wallAt(end)), SweepClock::ms(end - clk.t0_us), sep)));
+    host_.addInfoLine(qs(timeLine(timeOfDay(clk.wallAt(end)), SweepClock::ms(end - clk.t0Us), sep)));
     if (!r.portFailure.empty()) host_.addInfoLine(qs(r.portFailure));
 
     std::string list = " ";
     for (const auto& f : r.found) {
         list += std::to_string(f.address) + " ";
-        lork::set_found_scor(st.found_scor, unsigned(f.address), lork::Scor_to_code(f.rate));
+        lork::setFoundScor(st.found_scor, unsigned(f.address), lork::Scor_to_code(f.rate));
     }
-    Search_hide_fmsg();
+    searchHideFmsg();
     host_.setStatusMessage(QStringLiteral(" "));
     if (r.found.empty()) {
         // The sweep left the line at the last rate it tried.
@@ -434,8 +434,8 @@ void SearchCommands::N_poisk_fastClick() {
         host_.setStatusPanelText(2, qs(panelRate(ls.scor)));
         host_.addInfoLine(qs(summaryLine(int(r.found.size()), list, ls.parity, ls.stopbit)));
     }
-    Search_tell_result();
+    searchTellResult();
     host_.infoWindow()->setCurrentRow(host_.infoWindow()->count() - 1);
     host_.infoWindow()->repaint();
-    Search_timer_back();
+    searchTimerBack();
 }

@@ -14,14 +14,14 @@ class SearchProgressView;
 class SearchCommands : public QObject {
 public:
     struct WindowControls {
-        QWidget* main_window;  // whose activation, close and timers wait while a search runs
+        QWidget* mainWindow;  // whose activation, close and timers wait while a search runs
         QAction* N_poisk_pribor;
         QAction* N_poisk_num;
         QAction* N_poisk_scor;
         QAction* N_yes_otvet;
         QAction* N_poisk_fast;
         std::function<SearchProgressView*()> fmsg;  // the "wait" window, once created
-        std::function<bool()> periodic_polling;  // whether polling resumes afterwards
+        std::function<bool()> periodicPolling;  // whether polling resumes afterwards
     };
     SearchCommands(PageHost& host, WindowControls controls, QObject* parent);
 
@@ -36,24 +36,24 @@ public:
     void N_poisk_fastClick();
 
     // A search command is on the stack.
-    bool running() const { return search_running_; }
+    bool running() const { return searchRunning_; }
 
 private:
     // What a search command restores when the key X abandons its probe.
-    void Search_abandoned(uint8_t adr_before);
-    void Search_timer_stop();
-    void Search_timer_back();
+    void searchAbandoned(uint8_t adrBefore);
+    void searchTimerStop();
+    void searchTimerBack();
     // addresses: the window's bar follows a sweep of all addresses.
-    void Search_show_fmsg(const QString& text, bool addresses);
-    // Address n of the sweep reached after elapsed_ms; the rate a probe tries.
-    void Search_progress(int n, int64_t elapsed_ms);
-    void Search_rate_progress(int32_t rate);
-    void Search_hide_fmsg();
+    void searchShowFmsg(const QString& text, bool addresses);
+    // Address n of the sweep reached after elapsedMs; the rate a probe tries.
+    void searchProgress(int n, int64_t elapsedMs);
+    void searchRateProgress(int32_t rate);
+    void searchHideFmsg();
     // The last line of the information window, heard: a search's result.
-    void Search_tell_result();
+    void searchTellResult();
 
     PageHost& host_;
     WindowControls wc_;
-    bool search_running_ = false;
-    bool polling_before_ = false;  // the polling timer ran when the search began
+    bool searchRunning_ = false;
+    bool pollingBefore_ = false;  // the polling timer ran when the search began
 };

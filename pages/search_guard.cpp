@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <QWidget>
 
-SearchGuard::SearchGuard(QWidget* main_window) : main_(main_window) {
+SearchGuard::SearchGuard(QWidget* mainWindow) : main_(mainWindow) {
     if (auto* app = QCoreApplication::instance()) app->installEventFilter(this);
 }
 
@@ -15,7 +15,7 @@ SearchGuard::~SearchGuard() {
 
 namespace {
 
-bool owned_by(const QObject* o, const QObject* owner) {
+bool ownedBy(const QObject* o, const QObject* owner) {
     for (; o != nullptr; o = o->parent())
         if (o == owner) return true;
     return false;
@@ -23,8 +23,8 @@ bool owned_by(const QObject* o, const QObject* owner) {
 
 }  // namespace
 
-bool SearchGuard::blocks(const QEvent* e, const QObject* receiver, const QWidget* main_window) {
-    if (receiver == nullptr || main_window == nullptr) return false;
+bool SearchGuard::blocks(const QEvent* e, const QObject* receiver, const QWidget* mainWindow) {
+    if (receiver == nullptr || mainWindow == nullptr) return false;
     switch (e->type()) {
     case QEvent::WindowActivate:
     case QEvent::WindowDeactivate:
@@ -32,13 +32,13 @@ bool SearchGuard::blocks(const QEvent* e, const QObject* receiver, const QWidget
         // Only the main window's own handlers are kept from running; the
         // window system's bookkeeping of the active window still sees the
         // change, and other windows (a message box) take the focus as usual.
-        return receiver->isWidgetType() && static_cast<const QWidget*>(receiver)->window() == main_window;
+        return receiver->isWidgetType() && static_cast<const QWidget*>(receiver)->window() == mainWindow;
     case QEvent::Close:
         // A dialog closes through a close event of its own (QDialog::done):
         // only the main window's close waits.
-        return receiver == main_window;
+        return receiver == mainWindow;
     case QEvent::Timer:
-        return qobject_cast<const QTimer*>(receiver) != nullptr && owned_by(receiver, main_window);
+        return qobject_cast<const QTimer*>(receiver) != nullptr && ownedBy(receiver, mainWindow);
     default:
         return false;
     }

@@ -13,13 +13,13 @@ class QWidget;
 
 class SearchGuard : public QObject {
 public:
-    explicit SearchGuard(QWidget* main_window);
+    explicit SearchGuard(QWidget* mainWindow);
     ~SearchGuard() override;
     SearchGuard(const SearchGuard&) = delete;
     SearchGuard& operator=(const SearchGuard&) = delete;
 
     // Whether an event is held back while a search runs.
-    static bool blocks(const QEvent* e, const QObject* receiver, const QWidget* main_window);
+    static bool blocks(const QEvent* e, const QObject* receiver, const QWidget* mainWindow);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

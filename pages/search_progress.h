@@ -11,8 +11,8 @@ public:
     virtual void setText(const QString& text) = 0;
     // No address bar (the rate search of one address); only the rate shows.
     virtual void resetProgress(bool addresses) = 0;
-    // Address n of total reached after elapsed_ms of the sweep.
-    virtual void setAddressProgress(int n, int total, int64_t elapsed_ms) = 0;
+    // Address n of total reached after elapsedMs of the sweep.
+    virtual void setAddressProgress(int n, int total, int64_t elapsedMs) = 0;
     // The rate a probe is about to try; 0 clears it.
     virtual void setRateInProgress(int32_t rate) = 0;
     // Shown at once (painted before the sweep blocks the event loop), or hidden.

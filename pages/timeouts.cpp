@@ -20,7 +20,7 @@ struct EditedTimeout {
     int min, max, step;
 };
 
-const EditedTimeout edited_timeouts[] = {
+const EditedTimeout kEditedTimeouts[] = {
     {&Ui_PageTimeouts::E_RTI, &Ui_PageTimeouts::UpDown_RTI, 0, 30, 1},
     {&Ui_PageTimeouts::E_RTTM, &Ui_PageTimeouts::UpDown_RTTM, 0, 100, 10},
     {&Ui_PageTimeouts::E_RTTC, &Ui_PageTimeouts::UpDown_RTTC, 50, 1000, 50},
@@ -30,13 +30,13 @@ const EditedTimeout edited_timeouts[] = {
 
 // The number typed into an edit as its low 8 bits; text that is no number
 // leaves the value as it was and shows the standard message.
-void take_low_byte(PageHost& w, const QLineEdit* edit, uint8_t& value) {
+void takeLowByte(PageHost& w, const QLineEdit* edit, uint8_t& value) {
     const QString text = edit->text();
-    if (auto v = Str_to_int(text)) {
+    if (auto v = strToInt(text)) {
         value = uint8_t(uint32_t(*v) & 0xFFu);
         return;
     }
-    w.message(Not_integer_message(text));
+    w.message(notIntegerMessage(text));
 }
 
 }  // namespace
@@ -47,10 +47,10 @@ TimeoutsPage::TimeoutsPage(PageHost& host, QWidget* sheet, QObject* parent)
     auto* page = new QWidget;
     f_->setupUi(page);
     sheet->layout()->addWidget(page);
-    lork::pages::Name_controls(*f_);
+    lork::pages::nameControls(*f_);
 
     Ui_PageTimeouts& f = *f_;
-    for (const EditedTimeout& t : edited_timeouts) {
+    for (const EditedTimeout& t : kEditedTimeouts) {
         UpDown* ud = f.*t.updown;
         ud->setRange(t.min, t.max);
         ud->setIncrement(t.step);
@@ -70,7 +70,7 @@ TimeoutsPage::TimeoutsPage(PageHost& host, QWidget* sheet, QObject* parent)
 
 TimeoutsPage::~TimeoutsPage() = default;
 
-void TimeoutsPage::Show_line_pauses() {
+void TimeoutsPage::showLinePauses() {
     const auto& s = host_.core().st.ls;
     f_->E_tout_byte->setText(QString::number(s.tout_byte));
     f_->E_tout_pause->setText(QString::number(s.tout_pause));
@@ -95,23 +95,23 @@ void TimeoutsPage::TabSheet4Show() {
 
 void TimeoutsPage::TabSheet4Hide() {}
 
-void TimeoutsPage::E_tout_byteChange() { take_low_byte(host_, f_->E_tout_byte, host_.core().st.ls.tout_byte); }
+void TimeoutsPage::E_tout_byteChange() { takeLowByte(host_, f_->E_tout_byte, host_.core().st.ls.tout_byte); }
 
-void TimeoutsPage::E_tout_pauseChange() { take_low_byte(host_, f_->E_tout_pause, host_.core().st.ls.tout_pause); }
+void TimeoutsPage::E_tout_pauseChange() { takeLowByte(host_, f_->E_tout_pause, host_.core().st.ls.tout_pause); }
 
 void TimeoutsPage::UpDown_Tout_byteChanging() { E_tout_byteChange(); }
 
 void TimeoutsPage::UpDown_Tout_pauseChanging() { E_tout_pauseChange(); }
 
-std::array<uint16_t, 5> TimeoutsPage::Edited_timeouts() const {
+std::array<uint16_t, 5> TimeoutsPage::editedTimeouts() const {
     std::array<uint16_t, 5> out{};
     size_t i = 0;
-    for (const EditedTimeout& t : edited_timeouts) {
+    for (const EditedTimeout& t : kEditedTimeouts) {
         const UpDown* ud = f_.get()->*t.updown;
         // The edit takes any typing; what is saved is its number kept within
         // the up-down's range, or the up-down's last position for no number.
         int v = ud->position();
-        if (auto typed = Str_to_int((f_.get()->*t.edit)->text()))
+        if (auto typed = strToInt((f_.get()->*t.edit)->text()))
             v = std::clamp(int(*typed), ud->minimum(), ud->maximum());
         out[i++] = uint16_t(v);
     }

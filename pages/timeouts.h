@@ -22,7 +22,7 @@ public:
     void Show_timeouts();
     // The byte time-out and the packet pause of the line settings into
     // their edits (the activation does this).
-    void Show_line_pauses();
+    void showLinePauses();
     void E_tout_byteChange();
     void E_tout_pauseChange();
     void UpDown_Tout_byteChanging();
@@ -31,7 +31,7 @@ public:
     void TabSheet4Hide();
     // The values of E_RTI..E_WTTC as they stand, in that order: what a full
     // save of the settings file writes into its section of time-outs.
-    std::array<uint16_t, 5> Edited_timeouts() const;
+    std::array<uint16_t, 5> editedTimeouts() const;
 
 private:
     PageHost& host_;

@@ -49,7 +49,7 @@ struct ExchangeRecord {
     bool probe = false;
     FailureReport report = FailureReport::Line;
     // Which run of a command made it: exchanges of one polling tick share it.
-    uint64_t command_run = 0;
+    uint64_t commandRun = 0;
     PortFault fault = PortFault::None;
     // With a fault: its message on one line, the port and the cause in words.
     std::string faultText;
@@ -62,8 +62,8 @@ public:
 
     // Returns a key for unsubscribe(). Subscribers run in the order they came.
     int subscribe(Subscriber fn) {
-        subscribers_.emplace(next_key_, std::move(fn));
-        return next_key_++;
+        subscribers_.emplace(nextKey_, std::move(fn));
+        return nextKey_++;
     }
     void unsubscribe(int key) { subscribers_.erase(key); }
     void publish(const ExchangeRecord& rec) const {
@@ -74,29 +74,29 @@ public:
     Command command() const { return command_; }
     // Counts the outermost commands begun so far, and those ended: what runs
     // after a command (an unmarked page command) is not part of it.
-    uint64_t commandRun() const { return command_run_; }
-    bool inCommand() const { return in_command_; }
+    uint64_t commandRun() const { return commandRun_; }
+    bool inCommand() const { return inCommand_; }
     // An operator's command that no scope marks (a page's button) begins:
     // from here on the exchanges are another command's.
     void newCommand() {
-        if (!in_command_) ++command_run_;
+        if (!inCommand_) ++commandRun_;
     }
 
     // Marks the exchanges made while it exists as those of one command; an
     // inner command (the activation's query) keeps the outer one's mark.
     class CommandScope {
     public:
-        CommandScope(ExchangeFeed& feed, Command c) : feed_(feed), before_(feed.command_), outer_(feed.in_command_) {
+        CommandScope(ExchangeFeed& feed, Command c) : feed_(feed), before_(feed.command_), outer_(feed.inCommand_) {
             if (!outer_) {
                 feed_.command_ = c;
-                ++feed_.command_run_;
+                ++feed_.commandRun_;
             }
-            feed_.in_command_ = true;
+            feed_.inCommand_ = true;
         }
         ~CommandScope() {
             feed_.command_ = before_;
-            feed_.in_command_ = outer_;
-            if (!outer_) ++feed_.command_run_;
+            feed_.inCommand_ = outer_;
+            if (!outer_) ++feed_.commandRun_;
         }
         CommandScope(const CommandScope&) = delete;
         CommandScope& operator=(const CommandScope&) = delete;
@@ -109,10 +109,10 @@ public:
 
 private:
     std::map<int, Subscriber> subscribers_;
-    int next_key_ = 1;
+    int nextKey_ = 1;
     Command command_ = Command::Page;
-    bool in_command_ = false;
-    uint64_t command_run_ = 0;
+    bool inCommand_ = false;
+    uint64_t commandRun_ = 0;
 };
 
 }  // namespace lork

@@ -32,7 +32,7 @@ const std::array<std::string, 15> kod_texts{
     " шлюз: прибор не ответил",
 };
 
-uint8_t Gateway_kod(uint8_t exception) {
+uint8_t gatewayKod(uint8_t exception) {
     if (exception == 0x0A) return KOD_GW_PATH;
     if (exception == 0x0B) return KOD_GW_TARGET;
     return 0;
@@ -48,7 +48,7 @@ void put16(std::array<uint8_t, 64>& p, unsigned pos, uint16_t v) {
 }
 
 // CRC of positions 1..n, stored low byte first at n+1, n+2.
-void put_crc(std::array<uint8_t, 64>& p, unsigned n) {
+void putCrc(std::array<uint8_t, 64>& p, unsigned n) {
     const uint16_t crc = CRC16(&p[1], uint16_t(n));
     p[n + 1] = uint8_t(crc & 0xFF);
     p[n + 2] = uint8_t(crc >> 8);
@@ -62,7 +62,7 @@ void Make_zapros(ExchangeBuffers& ex, uint8_t adr, uint8_t func, uint16_t start,
     p[2] = func;
     put16(p, 3, start);
     put16(p, 5, kol);
-    put_crc(p, 6);
+    putCrc(p, 6);
     ex.len_tuda = 8;
 }
 
@@ -79,11 +79,11 @@ void Make_zapros_write(ExchangeBuffers& ex, uint8_t adr, uint16_t start, uint16_
     put16(p, 5, kol);
     p[7] = uint8_t(2 * kol);
     for (unsigned i = 0; i < kol; ++i) put16(p, 8 + 2 * i, i < values.size() ? values[i] : uint16_t(0));
-    put_crc(p, 2u * kol + 7);
+    putCrc(p, 2u * kol + 7);
     ex.len_tuda = uint8_t(2 * kol + 9);
 }
 
-int Common_checks(const ExchangeBuffers& ex, uint8_t adr, uint8_t func) {
+int commonChecks(const ExchangeBuffers& ex, uint8_t adr, uint8_t func) {
     const auto& p = ex.paket_suda;
     const unsigned len = ex.len_suda;
     // Nothing received counts as no reply even when the search said otherwise.
@@ -98,10 +98,10 @@ int Common_checks(const ExchangeBuffers& ex, uint8_t adr, uint8_t func) {
         if (len < 3) return KOD_CRC;
         // A gateway's frame is exact: an exception is function and code, no
         // more and no less, or it is no exception the gateway means.
-        if (ex.whole_frame && len != 5) return KOD_ECHO;
+        if (ex.wholeFrame && len != 5) return KOD_ECHO;
         if (p[3] == 0) return KOD_ECHO;
         // The same codes from an instrument on a serial line keep their texts.
-        if (ex.gateway_exc != 0 && p[3] == ex.gateway_exc) return Gateway_kod(p[3]);
+        if (ex.gatewayExc != 0 && p[3] == ex.gatewayExc) return gatewayKod(p[3]);
         return p[3];
     }
     // Address and function alone leave no CRC to check; a length the buffer
@@ -111,18 +111,18 @@ int Common_checks(const ExchangeBuffers& ex, uint8_t adr, uint8_t func) {
     // No CRC travels through a gateway; the one computed here over its whole
     // frame fails only when the read took part of the frame: a reply longer
     // than the request allows.
-    if (crc != uint16_t(p[len] * 256 + p[len - 1])) return ex.whole_frame ? KOD_ECHO : KOD_CRC;
+    if (crc != uint16_t(p[len] * 256 + p[len - 1])) return ex.wholeFrame ? KOD_ECHO : KOD_CRC;
     return -1;
 }
 
-size_t Reply_data_bytes(uint8_t func, uint16_t kol) {
+size_t replyDataBytes(uint8_t func, uint16_t kol) {
     if (func == reg::ReadCoils || func == reg::ReadDiscreteInputs) return (size_t(kol) + 7) / 8;
     return size_t(kol) * 2;
 }
 
-bool Reply_form_ok(const uint8_t* f, size_t len, uint8_t func, uint16_t kol) {
+bool replyFormOk(const uint8_t* f, size_t len, uint8_t func, uint16_t kol) {
     if (func == reg::WriteMultipleRegisters) return len == 8;
-    const size_t data = Reply_data_bytes(func, kol);
+    const size_t data = replyDataBytes(func, kol);
     return len >= 3 && f[2] == data && len == 5 + data;
 }
 
@@ -132,7 +132,7 @@ std::string Kod_text(uint8_t code) {
     return " код исключения " + std::to_string(code);
 }
 
-std::string Hex_bytes(const uint8_t* frame1, unsigned len) {
+std::string hexBytes(const uint8_t* frame1, unsigned len) {
     static const char digits[] = "0123456789ABCDEF";
     len = std::min(len, kFrameMax);
     std::string s;
@@ -148,17 +148,17 @@ std::string Hex_bytes(const uint8_t* frame1, unsigned len) {
 std::string Kod_text_dump(const ExchangeBuffers& ex, uint8_t code) {
     std::string s = Kod_text(code);
     if (ex.len_suda == 0) return s;
-    return s + " принято: " + Hex_bytes(&ex.paket_suda[1], ex.len_suda);
+    return s + " принято: " + hexBytes(&ex.paket_suda[1], ex.len_suda);
 }
 
-std::string Tuda_line(const ExchangeBuffers& ex) {
+std::string tudaLine(const ExchangeBuffers& ex) {
     if (ex.len_tuda == 0) return "нет сообщений";
-    return Hex_bytes(&ex.paket_tuda[1], ex.len_tuda);
+    return hexBytes(&ex.paket_tuda[1], ex.len_tuda);
 }
 
-std::string Suda_line(const ExchangeBuffers& ex) {
+std::string sudaLine(const ExchangeBuffers& ex) {
     if (ex.len_suda == 0) return "нет ответа";
-    return Hex_bytes(&ex.paket_suda[1], ex.len_suda) + " dl=" + std::to_string(ex.len_suda);
+    return hexBytes(&ex.paket_suda[1], ex.len_suda) + " dl=" + std::to_string(ex.len_suda);
 }
 
 }  // namespace lork

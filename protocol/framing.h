@@ -34,7 +34,7 @@ enum KodRez : uint8_t {
 extern const std::array<std::string, 15> kod_texts;
 
 // The result code of a gateway's own exception (0x0A, 0x0B), else 0.
-uint8_t Gateway_kod(uint8_t exception);
+uint8_t gatewayKod(uint8_t exception);
 
 // CRC-16/MODBUS of the first n bytes (n is clamped to 1..64, as the routine
 // works on a 64-byte copy).
@@ -49,26 +49,26 @@ void Make_zapros_write(ExchangeBuffers& ex, uint8_t adr, uint16_t start, uint16_
 // The common checks every reply check begins with (steps 1..4).
 // Returns the result code, or -1 when the reply passed and the function's own
 // part should follow.
-int Common_checks(const ExchangeBuffers& ex, uint8_t adr, uint8_t func);
+int commonChecks(const ExchangeBuffers& ex, uint8_t adr, uint8_t func);
 
 // The data bytes a read reply carries for kol items: two per register
 // (functions 3 and 4), one per eight bits (1 and 2).
-size_t Reply_data_bytes(uint8_t func, uint16_t kol);
+size_t replyDataBytes(uint8_t func, uint16_t kol);
 // Whether a reply has the form its request asks for: to functions 1..4 the
 // byte count of kol items and exactly that many data bytes before the CRC, to
 // function 16 the 8-byte echo. f is the frame from its address byte, len its
 // length. A reply of another form is malformed (KOD_ECHO) even with a good
 // CRC: a byte count that disagrees with the request says the frame is not the
 // answer to it, and nothing of it may be decoded.
-bool Reply_form_ok(const uint8_t* f, size_t len, uint8_t func, uint16_t kol);
+bool replyFormOk(const uint8_t* f, size_t len, uint8_t func, uint16_t kol);
 
 std::string Kod_text(uint8_t code);
 std::string Kod_text_dump(const ExchangeBuffers& ex, uint8_t code);
 
 // Bytes 1..len as "%.2X " each (the exchange windows' form).
-std::string Hex_bytes(const uint8_t* frame1, unsigned len);
+std::string hexBytes(const uint8_t* frame1, unsigned len);
 // The lines Show_tuda_suda puts into LBtuda and LBsuda.
-std::string Tuda_line(const ExchangeBuffers& ex);
-std::string Suda_line(const ExchangeBuffers& ex);
+std::string tudaLine(const ExchangeBuffers& ex);
+std::string sudaLine(const ExchangeBuffers& ex);
 
 }  // namespace lork

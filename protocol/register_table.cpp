@@ -47,7 +47,7 @@ constexpr Register kTable[] = {
     // Input registers: texts and the indicator's colour.
     {"name", Space::Input, name, nameCount, Form::Text, false, kNoMin, kNoMax, "", "", "имя прибора"},
     {"version", Space::Input, version, versionCount, Form::Text, false, kNoMin, kNoMax, "", "", "версия"},
-    {"ci_text", Space::Input, ciText, uint8_t(ci_textLast - ciText + 1), Form::Text, false, kNoMin, kNoMax, "", "",
+    {"ci_text", Space::Input, ciText, uint8_t(ciTextLast - ciText + 1), Form::Text, false, kNoMin, kNoMax, "", "",
      "показания ЦИ"},
     {"ci_flag", Space::Input, ci_flag, 1, Form::LowByte, false, kNoMin, kNoMax, "", "", "цвет ЦИ"},
     // Coils.

@@ -62,7 +62,7 @@ inline constexpr uint16_t nameCount = 3;       // registers of the name
 inline constexpr uint16_t version = 0x020A;      // software version, 10 characters
 inline constexpr uint16_t versionCount = 5;    // registers of the version
 inline constexpr uint16_t ciText = 0x0214;      // the indicator's four positions, 8 characters
-inline constexpr uint16_t ci_textLast = 0x0217;  // last register of any text
+inline constexpr uint16_t ciTextLast = 0x0217;  // last register of any text
 inline constexpr uint16_t ci_flag = 0x0218;      // indicator colour flag, low byte
 inline constexpr uint16_t ciCount = 5;           // ciText .. ci_flag, read together
 

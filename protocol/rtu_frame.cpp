@@ -57,21 +57,21 @@ Check checkReply(const std::vector<uint8_t>& request, const std::vector<uint8_t>
     if (reply.size() < 2) return {KOD_CUT, false};
     const bool exception = reply[1] == uint8_t(func | reg::exceptionBit);
     if (reply[1] != func && !exception) return {KOD_FUNC, false};
-    auto crc_ok = [&] {
+    auto crcOk = [&] {
         const size_t n = reply.size();
         return n >= 3 && crc16Modbus(reply.data(), n - 2) == uint16_t(reply[n - 1] << 8 | reply[n - 2]);
     };
     if (exception) {
         if (reply.size() < shortestReply) return {KOD_CUT, false};
         if (reply.size() > shortestReply) return {KOD_ECHO, false};
-        if (!crc_ok()) return {KOD_CRC, false};
-        if (gatewayException != 0 && reply[2] == gatewayException) return {Gateway_kod(reply[2]), false};
+        if (!crcOk()) return {KOD_CRC, false};
+        if (gatewayException != 0 && reply[2] == gatewayException) return {gatewayKod(reply[2]), false};
         // Code 0 would read as success.
         return reply[2] == 0 ? Check{KOD_ECHO, false} : Check{reply[2], true};
     }
     // The same order and the same form as the fixed transactions' checks.
-    if (!crc_ok()) return {KOD_CRC, false};
-    if (!Reply_form_ok(reply.data(), reply.size(), func, wordAt(request, 4))) return {KOD_ECHO, false};
+    if (!crcOk()) return {KOD_CRC, false};
+    if (!replyFormOk(reply.data(), reply.size(), func, wordAt(request, 4))) return {KOD_ECHO, false};
     if (func == reg::WriteMultipleRegisters && (wordAt(reply, 2) != wordAt(request, 2) || wordAt(reply, 4) != wordAt(request, 4)))
         return {KOD_ECHO, false};
     return {0, false};

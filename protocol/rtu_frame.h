@@ -27,7 +27,7 @@ size_t replyLength(const uint8_t* p, size_t n, uint8_t func);
 // 11 no reply, 12 cut short, 13 and 14 a gateway that reached no instrument),
 // or the exception code when exception is set. gatewayException is what the
 // port says of the reply (SerialPort::gatewayException). A reply with a good
-// CRC and another form than the request asks for (Reply_form_ok) is 8, as in
+// CRC and another form than the request asks for (replyFormOk) is 8, as in
 // the fixed transactions.
 struct Check {
     uint8_t kod = 0;

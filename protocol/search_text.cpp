@@ -74,17 +74,17 @@ ProgressLine::Step ProgressLine::step(int a, uint8_t code) {
     return s;
 }
 
-std::string fullSweepLine(int a, uint8_t code, const std::string& clock, int64_t step_ms,
-                          int64_t total_ms, const std::string& sep) {
+std::string fullSweepLine(int a, uint8_t code, const std::string& clock, int64_t stepMs,
+                          int64_t totalMs, const std::string& sep) {
     return " №=" + num(a) + "  V=" + num(code) + " ... " + clock + " (" +
-           formatTime(durationFields(step_ms), kPatStep, sep) + " мс)" + "  всего: " +
-           formatTime(durationFields(total_ms), kPatRunning, sep) + " ";
+           formatTime(durationFields(stepMs), kPatStep, sep) + " мс)" + "  всего: " +
+           formatTime(durationFields(totalMs), kPatRunning, sep) + " ";
 }
 
 std::string abortLine(int a) { return "прервали поиск на " + num(a) + " номере"; }
 
-std::string timeLine(const std::string& time_of_day, int64_t elapsed_ms, const std::string& sep) {
-    return " " + time_of_day + " прошло  " + formatTime(durationFields(elapsed_ms), kPatTotal, sep);
+std::string timeLine(const std::string& timeOfDay, int64_t elapsedMs, const std::string& sep) {
+    return " " + timeOfDay + " прошло  " + formatTime(durationFields(elapsedMs), kPatTotal, sep);
 }
 
 std::string summaryLine(int n, const std::string& list, int parity, int stopbit) {
@@ -98,7 +98,7 @@ std::string numHeader(int32_t scor, int parity, int stopbit) {
            " ]";
 }
 
-std::string startLine(const std::string& time_of_day) { return " начало в: " + time_of_day + " ..."; }
+std::string startLine(const std::string& timeOfDay) { return " начало в: " + timeOfDay + " ..."; }
 
 std::string numFound(int32_t rate, int a, int parity, int stopbit) {
     return "на скорости " + num(rate) + " отозвался №" + num(a) + "  [ Pb=" + num(parity) + " , Sb=" +
@@ -138,7 +138,7 @@ std::string scorHeader(int adr, int parity, int stopbit) {
 
 std::string scorStatus(int adr) { return "№" + num(adr) + " ищет скорость "; }
 
-std::string scorEndLine(const std::string& time_of_day) { return " конец в: " + time_of_day; }
+std::string scorEndLine(const std::string& timeOfDay) { return " конец в: " + timeOfDay; }
 
 std::string scorFound(int adr, int32_t scor, int parity, int stopbit) {
     return "№" + num(adr) + " ответил на " + num(scor) + "  [ Pb=" + num(parity) + ", Sb=" + num(stopbit) + " ]";

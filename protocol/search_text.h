@@ -47,16 +47,16 @@ private:
 };
 
 // One line of the full sweep: address, the code found and the three times.
-std::string fullSweepLine(int a, uint8_t code, const std::string& clock, int64_t step_ms,
-                          int64_t total_ms, const std::string& sep);
+std::string fullSweepLine(int a, uint8_t code, const std::string& clock, int64_t stepMs,
+                          int64_t totalMs, const std::string& sep);
 
 std::string abortLine(int a);
-std::string timeLine(const std::string& time_of_day, int64_t elapsed_ms, const std::string& sep);
+std::string timeLine(const std::string& timeOfDay, int64_t elapsedMs, const std::string& sep);
 std::string summaryLine(int n, const std::string& list, int parity, int stopbit);
 
 // Address sweep: the opening lines and its outcomes.
 std::string numHeader(int32_t scor, int parity, int stopbit);
-std::string startLine(const std::string& time_of_day);
+std::string startLine(const std::string& timeOfDay);
 std::string numFound(int32_t rate, int a, int parity, int stopbit);
 std::string numNoneMessage(int32_t scor);
 std::string numLabel(int32_t scor);
@@ -65,7 +65,7 @@ std::string numLabel(int32_t scor);
 std::string scorLabel(int adr);
 std::string scorHeader(int adr, int parity, int stopbit);
 std::string scorStatus(int adr);
-std::string scorEndLine(const std::string& time_of_day);
+std::string scorEndLine(const std::string& timeOfDay);
 std::string scorFound(int adr, int32_t scor, int parity, int stopbit);
 std::string scorFoundStatus(int32_t scor);
 std::string scorNoneMessage(int adr, int parity, int stopbit);

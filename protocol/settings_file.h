@@ -30,13 +30,13 @@ struct SettingsOpenResult {
 };
 
 struct SettingsLoadResult {
-    std::optional<size_t> port_index;  // entry of the port list now in use, if any
+    std::optional<size_t> portIndex;  // entry of the port list now in use, if any
 };
 
 class SettingsFile {
 public:
-    static constexpr std::string_view section_link = "связь";
-    static constexpr std::string_view section_timeouts = "таймауты";
+    static constexpr std::string_view sectionLink = "связь";
+    static constexpr std::string_view sectionTimeouts = "таймауты";
 
     explicit SettingsFile(std::string path);
 
@@ -46,23 +46,23 @@ public:
 
     // Reads the file into ls. port_list is the list of serial ports in its
     // order; "ПОРТ" is taken only when it equals one of them exactly.
-    // forced_port (from the command line) wins over "ПОРТ" and need not be listed.
+    // forcedPort (from the command line) wins over "ПОРТ" and need not be listed.
     // Values out of range fall back to the defaults.
     SettingsLoadResult Load_settings(LineSettings& ls, const std::vector<std::string>& port_list,
-                                     const std::optional<std::string>& forced_port = {});
+                                     const std::optional<std::string>& forcedPort = {});
 
-    // Section "связь"; when full also "таймауты" from saved_timeouts, each of
+    // Section "связь"; when full also "таймауты" from savedTimeouts, each of
     // which becomes current in ls. False with error() set when nothing could be
     // written (or there is no file since a failed creation).
     bool Save_settings(LineSettings& ls, bool full);
 
     const std::string& path() const { return path_; }
-    bool has_file() const { return profile_ != nullptr; }
+    bool hasFile() const { return profile_ != nullptr; }
     const std::string& error() const { return error_; }
 
     // The time-outs that a full save writes and then makes current. Nothing in
     // the program changes them unless the window feeds them; 0 from start.
-    PortTimeouts saved_timeouts;
+    PortTimeouts savedTimeouts;
 
 private:
     std::string path_;

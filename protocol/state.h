@@ -11,7 +11,7 @@
 namespace lork {
 
 // Polling periods in seconds, indexed by time_opros_index.
-inline constexpr std::array<int32_t, 8> period_table{1, 2, 5, 10, 30, 60, 120, 300};
+inline constexpr std::array<int32_t, 8> periodTable{1, 2, 5, 10, 30, 60, 120, 300};
 
 // Baud rates by baud code 1..6; code 0 is "no rate".
 inline constexpr std::array<int32_t, 7> scor_table{0, 4800, 9600, 19200, 38400, 57600, 115200};
@@ -29,7 +29,7 @@ inline constexpr uint8_t Scor_to_code(int32_t rate) {
 }
 
 // Parity texts of the main window, by parity code (the first has a trailing blank).
-inline constexpr std::array<const char*, 3> parity_texts{"нет ", "чёт", "нечёт"};
+inline constexpr std::array<const char*, 3> parityTexts{"нет ", "чёт", "нечёт"};
 
 // The port's time-outs RIT, RTTM, RTTC, WTTM, WTTC (PortTimeouts), ms: the
 // read interval, the read total multiplier per byte and constant, the write
@@ -43,11 +43,11 @@ struct LineSettings : PortTimeouts {
     uint8_t parity = 0;              // parity code 0..2
     uint8_t stopbit = 1;             // stop bits, 1 or 2
     uint8_t bytesize = 8;            // data bits, always 8
-    uint8_t time_opros_index = 1;    // index into period_table
+    uint8_t time_opros_index = 1;    // index into periodTable
     int32_t time_opros = 2;          // polling period, s
     uint8_t tout_byte = 2;           // byte time-out shown on the time-out page, ms
     uint8_t tout_pause = 5;          // packet pause shown on the time-out page, ms
-    bool keep_polling = false;       // periodic polling goes on through failed ticks (operator's choice)
+    bool keepPolling = false;       // periodic polling goes on through failed ticks (operator's choice)
 };
 
 // One exchange at a time; frames live in positions 1..len, position 0 unused.
@@ -62,8 +62,8 @@ struct ExchangeBuffers {
     uint16_t zapros_start = 0;             // first register/coil/input of the current request
     uint16_t zapros_kol = 0;               // count of the current request
     uint8_t kod_rez = 0;                   // result code of the last exchange (0..14)
-    uint8_t gateway_exc = 0;               // a Modbus TCP gateway's own exception in the reply, 0: none
-    bool whole_frame = false;              // the reply came as one frame from a Modbus TCP gateway: its
+    uint8_t gatewayExc = 0;               // a Modbus TCP gateway's own exception in the reply, 0: none
+    bool wholeFrame = false;              // the reply came as one frame from a Modbus TCP gateway: its
                                            // length is exact and its CRC was computed here, not received
 };
 
@@ -97,16 +97,16 @@ struct DeviceState {
 };
 
 // Per address 1..247: the baud code at which it last answered, 0 = not answered.
-// Index 0 is never used; found_scor_at()/set_found_scor() guard every access.
+// Index 0 is never used; foundScorAt()/setFoundScor() guard every access.
 using FoundScor = std::array<uint8_t, 248>;
 
-inline bool adr_in_table(unsigned a) { return a >= 1 && a <= 247; }
+inline bool adrInTable(unsigned a) { return a >= 1 && a <= 247; }
 
 // An address read back from an instrument may be anything: outside 1..247
 // it has no entry, reads as "never answered" and is never stored.
-inline uint8_t found_scor_at(const FoundScor& f, unsigned a) { return adr_in_table(a) ? f[a] : 0; }
-inline void set_found_scor(FoundScor& f, unsigned a, uint8_t code) {
-    if (adr_in_table(a)) f[a] = code;
+inline uint8_t foundScorAt(const FoundScor& f, unsigned a) { return adrInTable(a) ? f[a] : 0; }
+inline void setFoundScor(FoundScor& f, unsigned a, uint8_t code) {
+    if (adrInTable(a)) f[a] = code;
 }
 
 struct State {

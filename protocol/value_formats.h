@@ -8,25 +8,25 @@
 namespace lork {
 
 // "%8.3f" with the given decimal separator: 25.5 -> "  25,500".
-std::string Number_format(double v, char dec_sep);
+std::string numberFormat(double v, char decSep);
 
 // Decimal digits, five blanks, eight upper-case hex digits: "300     (0000012C hex)".
-std::string Pulse_text(uint32_t imp);
+std::string pulseText(uint32_t imp);
 
 // Shortest decimal form of a register value / 10 (at most 15 significant
 // digits, no exponent, no trailing zeros): 25.5 -> "25,5", 30.0 -> "30".
-std::string Decimal_float(double v, char dec_sep);
+std::string decimalFloat(double v, char decSep);
 
 // What the step field shows while the instrument stands between steps and R
 // is 0, so that no range can be computed from the resistance.
-inline constexpr const char* step_text_no_res = "R=0";
+inline constexpr const char* stepTextNoRes = "R=0";
 
 // The step field after a full query: " 7" on a step, otherwise the two
 // neighbouring steps counted from 1: tew 25.5, res 10 -> "3-4".
-std::string Step_text(uint8_t step, double tew, uint8_t res);
+std::string stepText(uint8_t step, double tew, uint8_t res);
 
 // The step field after its own single read: the neighbours counted from 0,
 // so the same values give "2-3".
-std::string Step_text_click(uint8_t step, double tew, uint8_t res);
+std::string stepTextClick(uint8_t step, double tew, uint8_t res);
 
 }  // namespace lork

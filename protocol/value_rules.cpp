@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <array>
 
-namespace lork::pages {
+namespace lork {
 
 namespace {
 std::string n(long v) { return std::to_string(v); }
 }  // namespace
 
-std::vector<std::string> Broken_rules(const StepParams& p, unsigned written) {
+std::vector<std::string> brokenRules(const StepParams& p, unsigned written) {
     std::vector<std::string> out;
     if ((written & (STEP_RES | STEP_KOL_STEP)) && p.res && p.kol_step && *p.kol_step * *p.res > kMaxChainOhm)
         out.push_back("Не выполняется условие N * R <= 900 Ом: N = " + n(*p.kol_step) + ", R = " + n(*p.res) +
@@ -29,7 +29,7 @@ std::vector<std::string> Broken_rules(const StepParams& p, unsigned written) {
     return out;
 }
 
-std::vector<StepParam> Step_write_order(const StepParams& now, const StepParams& target, unsigned written) {
+std::vector<StepParam> stepWriteOrder(const StepParams& now, const StepParams& target, unsigned written) {
     std::array<StepParam, 3> order{STEP_RES, STEP_KOL_STEP, STEP_POR_STEP};
     std::vector<StepParam> fallback;
     for (StepParam s : order)
@@ -43,7 +43,7 @@ std::vector<StepParam> Step_write_order(const StepParams& now, const StepParams&
             if (s == STEP_RES) held.res = target.res;
             if (s == STEP_KOL_STEP) held.kol_step = target.kol_step;
             if (s == STEP_POR_STEP) held.por_step = target.por_step;
-            if (!Broken_rules(held, s).empty()) {
+            if (!brokenRules(held, s).empty()) {
                 kept = false;
                 break;
             }
@@ -58,4 +58,4 @@ std::vector<StepParam> Step_write_order(const StepParams& now, const StepParams&
     return fallback;
 }
 
-}  // namespace lork::pages
+}  // namespace lork

@@ -28,7 +28,7 @@ const Entry& Ring::push(int64_t wallMs, const ExchangeRecord& rec) {
     e.rec.command = rec.command;
     e.rec.probe = rec.probe;
     e.rec.report = rec.report;
-    e.rec.command_run = rec.command_run;
+    e.rec.commandRun = rec.commandRun;
     e.rec.fault = rec.fault;
     e.rec.faultText.assign(rec.faultText);
     return e;
@@ -64,8 +64,8 @@ void Stats::add(const Entry& e) {
     }
     if (e.rec.command == Command::Polling) {  // its presence probe included
         // A tick is good when every exchange of it is.
-        if (e.rec.command_run != tickRun_) {
-            tickRun_ = e.rec.command_run;
+        if (e.rec.commandRun != tickRun_) {
+            tickRun_ = e.rec.commandRun;
             tickFailed_ = false;
             ++pollTicks;
             ++pollGoodTicks;

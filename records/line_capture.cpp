@@ -54,7 +54,7 @@ std::string csvLine(const monitor::Frame& f, const TimeBase& base) {
     // ISO time to the millisecond like the journal; t_s carries the tenths.
     const std::string time = records::isoLocalTime(base.wallUs(f.tUs) / 1000, true);
     return std::to_string(f.seq) + ',' + time + ',' + secondsText(f, base) + ',' + monitor::kindKey(f.kind) + ',' +
-           std::to_string(f.address) + ',' + std::to_string(f.function) + ',' + (f.crc_ok ? "1" : "0") + ',' +
+           std::to_string(f.address) + ',' + std::to_string(f.function) + ',' + (f.crcOk ? "1" : "0") + ',' +
            (f.pair ? std::to_string(f.pair) : std::string()) + ',' + records::csvField(f.text, ",") + ',' +
            monitor::hexText(f.bytes);
 }

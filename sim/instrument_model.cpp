@@ -396,15 +396,15 @@ std::vector<uint8_t> InstrumentModel::writeRegs(const uint8_t* f, size_t len) {
     // R, N and U as they would be: a write that breaks the rules the
     // instrument keeps (N * R <= 900 ohm, U < N) is refused like a value
     // out of range.
-    pages::StepParams nextSteps{params_.res, params_.kol_step, params_.por_step};
+    lork::StepParams nextSteps{params_.res, params_.kol_step, params_.por_step};
     unsigned stepsWritten = 0;
     for (unsigned i = 0; i < kol; ++i) {
         const unsigned at = start + i;
-        if (at == reg::res) nextSteps.res = value(i), stepsWritten |= pages::STEP_RES;
-        if (at == reg::kol_step) nextSteps.kol_step = value(i), stepsWritten |= pages::STEP_KOL_STEP;
-        if (at == reg::por_step) nextSteps.por_step = value(i), stepsWritten |= pages::STEP_POR_STEP;
+        if (at == reg::res) nextSteps.res = value(i), stepsWritten |= lork::STEP_RES;
+        if (at == reg::kol_step) nextSteps.kol_step = value(i), stepsWritten |= lork::STEP_KOL_STEP;
+        if (at == reg::por_step) nextSteps.por_step = value(i), stepsWritten |= lork::STEP_POR_STEP;
     }
-    if (!pages::Broken_rules(nextSteps, stepsWritten).empty()) return exception(func, EXC_VALUE);
+    if (!lork::brokenRules(nextSteps, stepsWritten).empty()) return exception(func, EXC_VALUE);
     // The EEPROM calibration is only written while the PC is allowed to.
     if (touchesCal && params_.cal_enable == 0) return exception(func, EXC_FAIL);
 

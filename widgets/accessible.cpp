@@ -22,7 +22,7 @@
 
 namespace lork::widgets {
 
-QString Caption_name(const QString& caption) {
+QString captionName(const QString& caption) {
     QString s;
     s.reserve(caption.size());
     for (qsizetype i = 0; i < caption.size(); ++i) {
@@ -35,41 +35,41 @@ QString Caption_name(const QString& caption) {
     return s.trimmed();
 }
 
-void Name_after(QLabel* caption, QWidget* field, const QString& more) {
+void nameAfter(QLabel* caption, QWidget* field, const QString& more) {
     caption->setBuddy(field);
-    const QString name = Caption_name(caption->text());
+    const QString name = captionName(caption->text());
     field->setAccessibleName(more.isEmpty() ? name : name + QStringLiteral(", ") + more);
 }
 
-void Name(QWidget* w, const QString& name, const QString& description) {
+void nameControl(QWidget* w, const QString& name, const QString& description) {
     w->setAccessibleName(name);
     if (!description.isEmpty()) w->setAccessibleDescription(description);
 }
 
-void Name_arrows(UpDown* arrows, const QString& field) {
+void nameArrows(UpDown* arrows, const QString& field) {
     arrows->setAccessibleName(field);
     arrows->upButton()->setAccessibleName(QStringLiteral("больше ") + field);
     arrows->downButton()->setAccessibleName(QStringLiteral("меньше ") + field);
 }
 
-void Set_state(QWidget* w, const QString& state) {
+void setState(QWidget* w, const QString& state) {
     if (w->accessibleDescription() == state) return;
     w->setAccessibleDescription(state);  // Qt announces DescriptionChanged
 }
 
-QString Read_action() { return QStringLiteral("прочитать"); }
-QString Read_all_action() { return QStringLiteral("прочитать всё"); }
+QString readAction() { return QStringLiteral("прочитать"); }
+QString readAllAction() { return QStringLiteral("прочитать всё"); }
 
 namespace {
 
-const QString read_handlers_name = QStringLiteral("lork_read_handlers");
-// A value label's own name (see Name_value_label).
-const char* const caption_property = "lork_caption";
+const QString readHandlersName = QStringLiteral("lork_read_handlers");
+// A value label's own name (see nameValueLabel).
+const char* const captionProperty = "lork_caption";
 // The up-down bound to an edit.
-const char* const arrows_property = "lork_arrows";
+const char* const arrowsProperty = "lork_arrows";
 
-UpDown* Arrows_of(const QWidget* edit) {
-    return qobject_cast<UpDown*>(edit->property(arrows_property).value<QObject*>());
+UpDown* arrowsOf(const QWidget* edit) {
+    return qobject_cast<UpDown*>(edit->property(arrowsProperty).value<QObject*>());
 }
 
 // The read handlers of a field, found by the accessibility factory; they
@@ -78,7 +78,7 @@ class ReadHandlers : public QObject {
 public:
     ReadHandlers(QWidget* w, std::function<void()> click, std::function<void()> dbl)
         : QObject(w), click_(std::move(click)), dbl_(std::move(dbl)) {
-        setObjectName(read_handlers_name);
+        setObjectName(readHandlersName);
         w->installEventFilter(this);
     }
     void read() const { click_ ? click_() : dbl_(); }
@@ -107,17 +107,17 @@ private:
     std::function<void()> click_, dbl_;
 };
 
-ReadHandlers* Read_handlers_of(QObject* o) {
-    return dynamic_cast<ReadHandlers*>(o->findChild<QObject*>(read_handlers_name, Qt::FindDirectChildrenOnly));
+ReadHandlers* readHandlersOf(QObject* o) {
+    return dynamic_cast<ReadHandlers*>(o->findChild<QObject*>(readHandlersName, Qt::FindDirectChildrenOnly));
 }
 
 // Runs f from the event loop while ctx lives. A command that blocks the loop
 // lets queued calls through where it asks for the keys Q and X; one that
 // comes due there waits for the loop itself, as a click would.
-void Later(QObject* ctx, std::function<void()> f) {
+void later(QObject* ctx, std::function<void()> f) {
     QTimer::singleShot(0, ctx, [ctx, f = std::move(f)]() mutable {
-        if (lork::Inside_event_pump())
-            Later(ctx, std::move(f));
+        if (lork::insideEventPump())
+            later(ctx, std::move(f));
         else
             f();
     });
@@ -195,7 +195,7 @@ public:
     void doAction(const QString& name) override {
         auto* b = qobject_cast<QAbstractButton*>(object());
         if (b && (name == pressAction() || name == toggleAction())) {
-            Later(b, [b] {
+            later(b, [b] {
                 if (b->isEnabled()) b->click();
             });
             return;
@@ -211,30 +211,30 @@ public:
     QStringList actionNames() const override {
         QStringList names = CommandAccess::actionNames();
         if (auto* h = handlers()) {
-            names.prepend(Read_action());
-            if (h->hasAll()) names.insert(1, Read_all_action());
+            names.prepend(readAction());
+            if (h->hasAll()) names.insert(1, readAllAction());
         }
         return names;
     }
     QString localizedActionName(const QString& name) const override {
-        return name == Read_action() || name == Read_all_action() ? name : CommandAccess::localizedActionName(name);
+        return name == readAction() || name == readAllAction() ? name : CommandAccess::localizedActionName(name);
     }
     QString localizedActionDescription(const QString& name) const override {
-        if (name == Read_action()) return QStringLiteral("прочитать значение из прибора");
-        if (name == Read_all_action()) return QStringLiteral("прочитать значение и связанные с ним");
+        if (name == readAction()) return QStringLiteral("прочитать значение из прибора");
+        if (name == readAllAction()) return QStringLiteral("прочитать значение и связанные с ним");
         return CommandAccess::localizedActionDescription(name);
     }
     QStringList keyBindingsForAction(const QString& name) const override {
-        if (name == Read_action()) return {QStringLiteral("Return")};
-        if (name == Read_all_action()) return {QStringLiteral("Shift+Return")};
+        if (name == readAction()) return {QStringLiteral("Return")};
+        if (name == readAllAction()) return {QStringLiteral("Shift+Return")};
         return CommandAccess::keyBindingsForAction(name);
     }
     void doAction(const QString& name) override {
         auto* w = qobject_cast<QWidget*>(object());
-        if (w && (name == Read_action() || name == Read_all_action())) {
-            const bool all = name == Read_all_action();
-            Later(w, [w, all] {
-                auto* h = Read_handlers_of(w);
+        if (w && (name == readAction() || name == readAllAction())) {
+            const bool all = name == readAllAction();
+            later(w, [w, all] {
+                auto* h = readHandlersOf(w);
                 if (!h || !w->isEnabled()) return;
                 all ? h->readAll() : h->read();
             });
@@ -244,7 +244,7 @@ public:
     }
 
 private:
-    ReadHandlers* handlers() const { return object() ? Read_handlers_of(object()) : nullptr; }
+    ReadHandlers* handlers() const { return object() ? readHandlersOf(object()) : nullptr; }
 };
 
 // A combo box chosen through the bus: the item's index as a value, set as
@@ -270,7 +270,7 @@ public:
         QComboBox* c = combo();
         if (!c) return;
         const int i = value.toInt();
-        Later(c, [c, i] {
+        later(c, [c, i] {
             if (!c->isEnabled() || i < 0 || i >= c->count()) return;
             c->setCurrentIndex(i);
             emit c->activated(i);
@@ -317,14 +317,14 @@ public:
         return CommandAccess::interface_cast(t);
     }
     QVariant currentValue() const override {
-        const auto v = edit() ? Str_to_int(edit()->text()) : std::nullopt;
+        const auto v = edit() ? strToInt(edit()->text()) : std::nullopt;
         return v ? QVariant(int(*v)) : QVariant();
     }
     void setCurrentValue(const QVariant& value) override {
         QLineEdit* e = edit();
         if (!e) return;
         const QString text = QString::number(value.toInt());
-        Later(e, [e, text] {
+        later(e, [e, text] {
             if (e->isEnabled() && !e->isReadOnly()) e->setText(text);
         });
     }
@@ -334,7 +334,7 @@ public:
 
 private:
     QLineEdit* edit() const { return qobject_cast<QLineEdit*>(object()); }
-    UpDown* arrows() const { return edit() ? Arrows_of(edit()) : nullptr; }
+    UpDown* arrows() const { return edit() ? arrowsOf(edit()) : nullptr; }
 };
 
 // A label that shows a value under a name of its own ("ответ прибора на
@@ -345,7 +345,7 @@ public:
     QString text(QAccessible::Text t) const override {
         auto* l = qobject_cast<QLabel*>(object());
         if (t == QAccessible::Name && l) {
-            const QString caption = l->property(caption_property).toString();
+            const QString caption = l->property(captionProperty).toString();
             const QString value = l->text().simplified();
             return value.isEmpty() ? caption : caption + QStringLiteral(": ") + value;
         }
@@ -361,7 +361,7 @@ public:
     void doAction(const QString& name) override {
         auto* a = qobject_cast<QAction*>(object());
         if (a && !a->menu() && name == pressAction()) {
-            Later(a, [a] {
+            later(a, [a] {
                 if (a->isEnabled()) a->trigger();
             });
             return;
@@ -370,40 +370,40 @@ public:
     }
 };
 
-bool inside_factory = false;
+bool insideFactory = false;
 
 // Qt makes a menu item's interface only as a child of its menu's, so that is
 // where it is taken from.
-QAccessibleInterface* Menu_item_access(QAction* a) {
+QAccessibleInterface* menuItemAccess(QAction* a) {
     for (QObject* owner : a->associatedObjects()) {
         auto* menu = qobject_cast<QWidget*>(owner);
         if (!menu || !(qobject_cast<QMenu*>(menu) || qobject_cast<QMenuBar*>(menu))) continue;
         const qsizetype at = menu->actions().indexOf(a);
         QAccessibleInterface* m = QAccessible::queryAccessibleInterface(menu);
         if (at < 0 || !m) continue;
-        inside_factory = true;
+        insideFactory = true;
         QAccessibleInterface* inner = m->child(int(at));
-        inside_factory = false;
+        insideFactory = false;
         if (inner && inner->object() == a) return new MenuItemAccess(inner);
     }
     return nullptr;
 }
 
-QAccessibleInterface* Command_factory(const QString&, QObject* o) {
-    bool& inside = inside_factory;
+QAccessibleInterface* commandFactory(const QString&, QObject* o) {
+    bool& inside = insideFactory;
     if (inside || !o) return nullptr;
-    if (auto* a = qobject_cast<QAction*>(o); a && !a->isSeparator()) return Menu_item_access(a);
+    if (auto* a = qobject_cast<QAction*>(o); a && !a->isSeparator()) return menuItemAccess(a);
     if (!o->isWidgetType()) return nullptr;
     enum class Kind { Field, Combo, Button, Spin, ValueLabel } kind;
-    if (Read_handlers_of(o))
+    if (readHandlersOf(o))
         kind = Kind::Field;
     else if (qobject_cast<QComboBox*>(o))
         kind = Kind::Combo;
     else if (qobject_cast<QAbstractButton*>(o))
         kind = Kind::Button;
-    else if (qobject_cast<QLineEdit*>(o) && Arrows_of(static_cast<QWidget*>(o)))
+    else if (qobject_cast<QLineEdit*>(o) && arrowsOf(static_cast<QWidget*>(o)))
         kind = Kind::Spin;
-    else if (qobject_cast<QLabel*>(o) && o->property(caption_property).isValid())
+    else if (qobject_cast<QLabel*>(o) && o->property(captionProperty).isValid())
         kind = Kind::ValueLabel;
     else
         return nullptr;
@@ -424,25 +424,25 @@ QAccessibleInterface* Command_factory(const QString&, QObject* o) {
 
 }  // namespace
 
-void Install_accessible_commands() {
+void installAccessibleCommands() {
     static bool installed = false;
     if (installed) return;
     installed = true;
-    QAccessible::installFactory(Command_factory);
+    QAccessible::installFactory(commandFactory);
 }
 
-bool Takes_reads(QWidget* w) { return Read_handlers_of(w) != nullptr; }
+bool takesReads(QWidget* w) { return readHandlersOf(w) != nullptr; }
 
 namespace {
 // An interface Qt made before the widget was marked would hide the mark.
-void Forget_interface(QWidget* w) {
+void forgetInterface(QWidget* w) {
     QAccessibleInterface* known = QAccessible::queryAccessibleInterface(w);
     if (known) QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(known));
 }
 }  // namespace
 
-void Speak_choices(QComboBox* box) {
-    Install_accessible_commands();
+void speakChoices(QComboBox* box) {
+    installAccessibleCommands();
     QObject::connect(box, &QComboBox::currentIndexChanged, box, [box](int i) {
         // Heard only where the operator is: the box has the focus and its
         // list is closed (an open list's items speak for themselves).
@@ -453,18 +453,18 @@ void Speak_choices(QComboBox* box) {
     });
 }
 
-void Name_value_label(QLabel* label, const QString& caption) {
-    Install_accessible_commands();
-    label->setProperty(caption_property, caption);
-    Forget_interface(label);
+void nameValueLabel(QLabel* label, const QString& caption) {
+    installAccessibleCommands();
+    label->setProperty(captionProperty, caption);
+    forgetInterface(label);
     // A value is read like the fields beside it.
     if (label->focusPolicy() == Qt::NoFocus) label->setFocusPolicy(Qt::TabFocus);
 }
 
-void Bind_spin(QLineEdit* edit, UpDown* arrows) {
-    Install_accessible_commands();
-    edit->setProperty(arrows_property, QVariant::fromValue<QObject*>(arrows));
-    Forget_interface(edit);
+void bindSpin(QLineEdit* edit, UpDown* arrows) {
+    installAccessibleCommands();
+    edit->setProperty(arrowsProperty, QVariant::fromValue<QObject*>(arrows));
+    forgetInterface(edit);
     QObject::connect(edit, &QLineEdit::textChanged, edit, [edit] {
         if (!QAccessible::isActive()) return;
         QAccessibleInterface* i = QAccessible::queryAccessibleInterface(edit);
@@ -474,9 +474,9 @@ void Bind_spin(QLineEdit* edit, UpDown* arrows) {
     });
 }
 
-void On_read(QWidget* w, std::function<void()> click, std::function<void()> dblClick) {
-    Install_accessible_commands();
-    lork::pages::On_click(w, click, dblClick);
+void onRead(QWidget* w, std::function<void()> click, std::function<void()> dblClick) {
+    installAccessibleCommands();
+    onClick(w, click, dblClick);
     new ReadHandlers(w, std::move(click), std::move(dblClick));
     // An interface Qt made before the field had its reads would hide them.
     QAccessibleInterface* known = QAccessible::queryAccessibleInterface(w);

@@ -19,21 +19,21 @@ class UpDown;
 namespace lork::widgets {
 
 // The caption as a name: blanks, a trailing colon and mnemonics' '&' dropped.
-QString Caption_name(const QString& caption);
+QString captionName(const QString& caption);
 
 // Names field after its caption (which becomes the field's buddy), with
 // what may be added to tell it from its neighbours ("читать R").
-void Name_after(QLabel* caption, QWidget* field, const QString& more = {});
+void nameAfter(QLabel* caption, QWidget* field, const QString& more = {});
 
 // A name, and a description when one is given.
-void Name(QWidget* w, const QString& name, const QString& description = {});
+void nameControl(QWidget* w, const QString& name, const QString& description = {});
 
 // The arrows of an up-down: "больше FIELD", "меньше FIELD".
-void Name_arrows(UpDown* arrows, const QString& field);
+void nameArrows(UpDown* arrows, const QString& field);
 
 // The state of a picture or a compound display as its description; a
 // change is announced to assistive technology.
-void Set_state(QWidget* w, const QString& state);
+void setState(QWidget* w, const QString& state);
 
 // The re-read of a field, for the mouse, the keyboard and the bus: click
 // and double-click (either may be empty) as the mouse gives them; Enter on
@@ -41,30 +41,30 @@ void Set_state(QWidget* w, const QString& state);
 // double-click), Shift+Enter what a double-click does (the click, then the
 // double-click's own handler); the accessible actions
 // "прочитать" and, with a double-click, "прочитать всё" do the same.
-void On_read(QWidget* w, std::function<void()> click, std::function<void()> dblClick = {});
+void onRead(QWidget* w, std::function<void()> click, std::function<void()> dblClick = {});
 
-// Whether On_read gave w its re-reads.
-bool Takes_reads(QWidget* w);
+// Whether onRead gave w its re-reads.
+bool takesReads(QWidget* w);
 
-// The texts of the accessible actions that On_read adds.
-QString Read_action();
-QString Read_all_action();
+// The texts of the accessible actions that onRead adds.
+QString readAction();
+QString readAllAction();
 
 // The item chosen in a focused box is heard as it changes (Up and Down on
 // a closed box).
-void Speak_choices(QComboBox* box);
+void speakChoices(QComboBox* box);
 
 // A label that shows a value under a name that is not its text: the name
 // and the value are heard together, and Tab reaches it.
-void Name_value_label(QLabel* label, const QString& caption);
+void nameValueLabel(QLabel* label, const QString& caption);
 
 // An edit and the up-down bound to it are one spin button: its number is
 // the value, heard as it changes.
-void Bind_spin(QLineEdit* edit, UpDown* arrows);
+void bindSpin(QLineEdit* edit, UpDown* arrows);
 
 // Installs, once, the accessibility factory that gives buttons, menu items,
-// combo boxes and the fields of On_read their commands through the bus. The first
-// On_read installs it too.
-void Install_accessible_commands();
+// combo boxes and the fields of onRead their commands through the bus. The first
+// onRead installs it too.
+void installAccessibleCommands();
 
 }  // namespace lork::widgets

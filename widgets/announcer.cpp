@@ -30,7 +30,7 @@ public:
     }
 };
 
-QAccessibleInterface* Notice_factory(const QString&, QObject* o) {
+QAccessibleInterface* noticeFactory(const QString&, QObject* o) {
     if (auto* n = dynamic_cast<Notice*>(o)) return new NoticeAccess(n);
     return nullptr;
 }
@@ -67,14 +67,14 @@ private:
 
 }  // namespace
 
-void Pace_name(QLabel* label) {
+void paceName(QLabel* label) {
     auto* pace = dynamic_cast<NamePace*>(
         label->findChild<QObject*>(QStringLiteral("lork_name_pace"), Qt::FindDirectChildrenOnly));
     if (!pace) pace = new NamePace(label);
     pace->changed();
 }
 
-void Unheard(const std::function<void()>& change) {
+void unheard(const std::function<void()>& change) {
     const QAccessible::UpdateHandler before = QAccessible::installUpdateHandler([](QAccessibleEvent*) {});
     change();
     QAccessible::installUpdateHandler(before);
@@ -83,7 +83,7 @@ void Unheard(const std::function<void()>& change) {
 Announcer::Announcer(QWidget* window) : QObject(window) {
     setObjectName(QStringLiteral("Announcer"));
     static const bool installed = [] {
-        QAccessible::installFactory(Notice_factory);
+        QAccessible::installFactory(noticeFactory);
         return true;
     }();
     (void)installed;

@@ -52,10 +52,10 @@ private:
 // the status bar) would flood a screen reader: its name follows its text at
 // most once every two seconds, and the last text after two quiet seconds.
 // Call it after each change of the text.
-void Pace_name(QLabel* label);
+void paceName(QLabel* label);
 
 // Runs change with the accessibility events it raises dropped: for a
 // display that changes faster than anyone can listen, told on its own pace.
-void Unheard(const std::function<void()>& change);
+void unheard(const std::function<void()>& change);
 
 }  // namespace lork::widgets

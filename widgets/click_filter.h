@@ -10,7 +10,7 @@
 // release over the widget; the release that ends a double-click is not a
 // second click, so a double-click runs the click handler once, then the
 // double-click handler.
-namespace lork::pages {
+namespace lork::widgets {
 
 class ClickFilter : public QObject {
 public:
@@ -48,8 +48,8 @@ private:
 };
 
 // Gives a widget its click and double-click handlers (either may be empty).
-inline void On_click(QWidget* w, std::function<void()> click, std::function<void()> dblClick = {}) {
+inline void onClick(QWidget* w, std::function<void()> click, std::function<void()> dblClick = {}) {
     w->installEventFilter(new ClickFilter(w, std::move(click), std::move(dblClick)));
 }
 
-}  // namespace lork::pages
+}  // namespace lork::widgets

@@ -1,6 +1,6 @@
 #include "widgets/conversions.h"
 
-std::optional<int32_t> Str_to_int(const QString& text) {
+std::optional<int32_t> strToInt(const QString& text) {
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n && text[i] == QLatin1Char(' ')) ++i;
@@ -35,6 +35,6 @@ std::optional<int32_t> Str_to_int(const QString& text) {
     return int32_t(v);
 }
 
-QString Not_integer_message(const QString& text) {
+QString notIntegerMessage(const QString& text) {
     return QStringLiteral("'%1' is not a valid integer value").arg(text);
 }

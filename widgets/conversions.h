@@ -8,7 +8,7 @@
 // A 32-bit signed integer: optional leading blanks, an optional sign, then
 // decimal digits, or hexadecimal digits after "$" or "0x"; nothing after the
 // digits. Out of range or anything else: no value.
-std::optional<int32_t> Str_to_int(const QString& text);
+std::optional<int32_t> strToInt(const QString& text);
 
 // The standard message for text that is no integer.
-QString Not_integer_message(const QString& text);
+QString notIntegerMessage(const QString& text);

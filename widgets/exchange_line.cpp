@@ -31,12 +31,12 @@ int ExchangeLine::lineHeight(const QModelIndex& index) const {
 
 void ExchangeLine::doItemsLayout() {
     QListWidget::doItemsLayout();
-    laid_height_ = count() == 1 ? lineHeight(model()->index(0, 0)) : -1;
+    laidHeight_ = count() == 1 ? lineHeight(model()->index(0, 0)) : -1;
 }
 
 void ExchangeLine::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) {
-    if (topLeft == bottomRight && topLeft.isValid() && count() == 1 && laid_height_ >= 0 &&
-        lineHeight(topLeft) == laid_height_) {
+    if (topLeft == bottomRight && topLeft.isValid() && count() == 1 && laidHeight_ >= 0 &&
+        lineHeight(topLeft) == laidHeight_) {
         // The place stays; the whole inside is the line, and is repainted.
         if (QAccessible::isActive())
             QAbstractItemView::dataChanged(topLeft, bottomRight, roles);  // tells the screen reader too
@@ -44,6 +44,6 @@ void ExchangeLine::dataChanged(const QModelIndex& topLeft, const QModelIndex& bo
             viewport()->update();
         return;
     }
-    laid_height_ = -1;
+    laidHeight_ = -1;
     QListWidget::dataChanged(topLeft, bottomRight, roles);
 }

@@ -26,5 +26,5 @@ protected:
 
 private:
     int lineHeight(const QModelIndex& index) const;
-    int laid_height_ = -1;  // the line's height at the last layout
+    int laidHeight_ = -1;  // the line's height at the last layout
 };

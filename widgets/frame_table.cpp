@@ -29,7 +29,7 @@ QVariant FrameTable::data(const QModelIndex& index, int role) const {
     if (role == Qt::ForegroundRole) return QBrush(QColor(0, 0, 0));  // dark text on the light colours, whatever the style
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
     switch (index.column()) {
-    case ColTime: return QString::number(double(f.tUs - origin_us_) / 1e6, 'f', 4);
+    case ColTime: return QString::number(double(f.tUs - originUs_) / 1e6, 'f', 4);
     case ColKind: return QString::fromUtf8(lork::monitor::kindText(f.kind));
     case ColAddress: return f.bytes.empty() && f.kind != Kind::NoReply ? QString() : QString::number(f.address);
     case ColFunction: return f.bytes.size() < 2 && f.kind != Kind::NoReply ? QString() : QString::number(f.function);

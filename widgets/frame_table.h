@@ -21,8 +21,8 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
 
-    // The time column counts from origin_us (the monitor's start, monotonic).
-    void setOrigin(int64_t origin_us) { origin_us_ = origin_us; }
+    // The time column counts from originUs (the monitor's start, monotonic).
+    void setOrigin(int64_t originUs) { originUs_ = originUs; }
     void append(std::vector<lork::monitor::Frame>&& frames);
     void clearAll();
     const std::deque<lork::monitor::Frame>& frames() const { return frames_; }
@@ -32,5 +32,5 @@ public:
 
 private:
     std::deque<lork::monitor::Frame> frames_;
-    int64_t origin_us_ = 0;
+    int64_t originUs_ = 0;
 };

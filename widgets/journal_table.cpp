@@ -35,7 +35,7 @@ QVariant JournalTable::headerData(int section, Qt::Orientation o, int role) cons
 }
 
 bool JournalTable::passes(const Entry& e) const {
-    if (filter_.errors_only && e.rec.kod_rez == 0) return false;
+    if (filter_.errorsOnly && e.rec.kod_rez == 0) return false;
     // A port failure carries no result code to match.
     if (filter_.code >= 0 && (e.rec.kod_rez != filter_.code || e.rec.portFailed())) return false;
     if (!hex_.empty() && lork::journal::hex(e.rec.request).find(hex_) == std::string::npos &&

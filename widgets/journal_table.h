@@ -26,7 +26,7 @@ public:
     void clearAll();
 
     struct Filter {
-        bool errors_only = false;
+        bool errorsOnly = false;
         int code = -1;     // -1: any
         QString hex;       // upper-case pairs to find in the request or the reply
     };

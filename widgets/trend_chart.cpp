@@ -18,7 +18,7 @@ namespace {
 constexpr size_t kMarkedPoints = 40;
 
 // 1, 2 or 5 times a power of ten, the first at least raw.
-double NiceStep(double raw) {
+double niceStep(double raw) {
     const double p = std::pow(10.0, std::floor(std::log10(raw)));
     for (double m : {1.0, 2.0, 5.0})
         if (m * p >= raw * (1 - 1e-9)) return m * p;
@@ -27,7 +27,7 @@ double NiceStep(double raw) {
 
 // Decimals that show every tick of this step exactly; one at least, as the
 // axes always showed.
-int Decimals(double step) {
+int decimalsFor(double step) {
     for (int d = 0; d < 6; ++d) {
         const double s = step * std::pow(10.0, d);
         if (std::abs(s - std::round(s)) < 1e-6 * std::max(1.0, s)) return std::max(d, 1);
@@ -35,25 +35,25 @@ int Decimals(double step) {
     return 6;
 }
 
-QString TickText(double v, double step) {
+QString tickText(double v, double step) {
     if (std::abs(v) < step * 1e-6) v = 0;  // no "-0.0"
-    return QString::number(v, 'f', Decimals(step));
+    return QString::number(v, 'f', decimalsFor(step));
 }
 
-std::vector<double> Ticks(const TrendChart::Scale& s) {
+std::vector<double> ticksOf(const TrendChart::Scale& s) {
     std::vector<double> out;
     const int n = int(std::lround((s.hi - s.lo) / s.step));
     for (int i = 0; i <= n; ++i) out.push_back(s.lo + s.step * i);
     return out;
 }
 
-QPen ProcPen() {
+QPen procPen() {
     QPen pen(TrendChart::kProcColor, 4);
     pen.setCapStyle(Qt::RoundCap);
     pen.setJoinStyle(Qt::RoundJoin);
     return pen;
 }
-QPen TePen() {
+QPen tePen() {
     return QPen(TrendChart::kTeColor, 2, Qt::DashLine);
 }
 
@@ -65,54 +65,54 @@ TrendChart::TrendChart(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-TrendChart::Scale TrendChart::Fit(const std::vector<XY>& xy) {
+TrendChart::Scale TrendChart::fit(const std::vector<XY>& xy) {
     if (xy.empty()) return {};
     const auto [lo, hi] =
         std::minmax_element(xy.begin(), xy.end(), [](const XY& a, const XY& b) { return a.v < b.v; });
     const double a = lo->v, b = hi->v;
     const double pad = b > a ? (b - a) * 0.05 : std::max(1.0, std::abs(a) * 0.05);
     Scale s;
-    s.step = NiceStep((b - a + 2 * pad) / 5);
+    s.step = niceStep((b - a + 2 * pad) / 5);
     s.lo = std::floor((a - pad) / s.step) * s.step;
     s.hi = std::ceil((b + pad) / s.step) * s.step;
     return s;
 }
 
-int64_t TrendChart::TimeStep(int64_t len_ms) {
-    static const int64_t kSteps_s[] = {1,    2,    5,    10,    15,    30,    60,     120,    300,    600,
+int64_t TrendChart::timeStep(int64_t lenMs) {
+    static const int64_t kStepsSeconds[] = {1,    2,    5,    10,    15,    30,    60,     120,    300,    600,
                                        900,  1800, 3600, 7200,  10800, 21600, 43200,  86400,  172800, 604800};
-    for (int64_t s : kSteps_s)
-        if (len_ms / (s * 1000) <= 8) return s * 1000;
+    for (int64_t s : kStepsSeconds)
+        if (lenMs / (s * 1000) <= 8) return s * 1000;
     return 2419200000;  // four weeks
 }
 
 void TrendChart::setSeries(std::vector<XY> proc, std::vector<XY> te) {
     proc_ = std::move(proc);
     te_ = std::move(te);
-    proc_scale_ = Fit(proc_);
-    te_scale_ = Fit(te_);
+    procScale_ = fit(proc_);
+    teScale_ = fit(te_);
     update();
 }
 
-void TrendChart::setTimeRange(int64_t from_ms, int64_t to_ms, int64_t step_ms) {
-    from_ms_ = from_ms;
-    to_ms_ = std::max(to_ms, from_ms + 1);
-    step_ms_ = step_ms > 0 ? step_ms : TimeStep(to_ms_ - from_ms_);
+void TrendChart::setTimeRange(int64_t fromMs, int64_t toMs, int64_t stepMs) {
+    fromMs_ = fromMs;
+    toMs_ = std::max(toMs, fromMs + 1);
+    stepMs_ = stepMs > 0 ? stepMs : timeStep(toMs_ - fromMs_);
     update();
 }
 
 std::vector<int64_t> TrendChart::timeTicks() const {
     // On round local times: a step of hours or days counts from local midnight.
-    const int64_t off = int64_t(QDateTime::fromMSecsSinceEpoch(from_ms_).offsetFromUtc()) * 1000;
-    const int64_t local = from_ms_ + off;
-    int64_t t = (local / step_ms_ + (local % step_ms_ > 0 ? 1 : 0)) * step_ms_ - off;
+    const int64_t off = int64_t(QDateTime::fromMSecsSinceEpoch(fromMs_).offsetFromUtc()) * 1000;
+    const int64_t local = fromMs_ + off;
+    int64_t t = (local / stepMs_ + (local % stepMs_ > 0 ? 1 : 0)) * stepMs_ - off;
     std::vector<int64_t> out;
-    for (; t <= to_ms_; t += step_ms_) out.push_back(t);
+    for (; t <= toMs_; t += stepMs_) out.push_back(t);
     return out;
 }
 
 QString TrendChart::timeText(int64_t t) const {
-    const int64_t len = to_ms_ - from_ms_;
+    const int64_t len = toMs_ - fromMs_;
     const QString fmt = len > 86400000 ? QStringLiteral("dd.MM hh:mm")
                         : len > 3600000 ? QStringLiteral("hh:mm")
                                         : QStringLiteral("hh:mm:ss");
@@ -133,22 +133,22 @@ struct TrendChart::Frame {
 bool TrendChart::layOut(const QRectF& card, Frame& f) const {
     const QFontMetrics fm = fontMetrics();
     f.card = card;
-    f.procTicks = Ticks(proc_scale_);
-    f.teTicks = Ticks(te_scale_);
+    f.procTicks = ticksOf(procScale_);
+    f.teTicks = ticksOf(teScale_);
     auto widest = [&](const std::vector<double>& ticks, double step) {
         int w = 0;
-        for (double v : ticks) w = std::max(w, fm.horizontalAdvance(TickText(v, step)));
+        for (double v : ticks) w = std::max(w, fm.horizontalAdvance(tickText(v, step)));
         return w;
     };
     const int lh = f.lh = fm.height();
-    const double left = card.left() + 8 + lh + 6 + widest(f.procTicks, proc_scale_.step) + 6;
-    const double right = card.right() - 8 - lh - 6 - widest(f.teTicks, te_scale_.step) - 6;
+    const double left = card.left() + 8 + lh + 6 + widest(f.procTicks, procScale_.step) + 6;
+    const double right = card.right() - 8 - lh - 6 - widest(f.teTicks, teScale_.step) - 6;
     const double top = card.top() + lh;
     const double bottom = card.bottom() - 8 - lh - 12 - lh - 8;
     f.plot = QRectF(QPointF(left, top), QPointF(right, bottom));
     f.timeTicks = timeTicks();
-    f.from = from_ms_;
-    f.spanT = double(to_ms_ - from_ms_);
+    f.from = fromMs_;
+    f.spanT = double(toMs_ - fromMs_);
     return f.plot.width() >= 10 && f.plot.height() >= 10;
 }
 
@@ -157,7 +157,7 @@ void TrendChart::drawGrid(QPainter& p, const Frame& f) const {
     p.setPen(QPen(QColor(0xe2, 0xe2, 0xe2), 1));
     for (int64_t t : f.timeTicks) p.drawLine(QPointF(f.x(t), f.plot.top()), QPointF(f.x(t), f.plot.bottom()));
     for (double v : f.procTicks)
-        p.drawLine(QPointF(f.plot.left(), f.y(proc_scale_, v)), QPointF(f.plot.right(), f.y(proc_scale_, v)));
+        p.drawLine(QPointF(f.plot.left(), f.y(procScale_, v)), QPointF(f.plot.right(), f.y(procScale_, v)));
 }
 
 void TrendChart::drawTimeAxis(QPainter& p, const Frame& f) const {
@@ -184,7 +184,7 @@ void TrendChart::drawValueAxis(QPainter& p, const Frame& f, const Scale& s, cons
     for (double v : ticks) {
         const double y = f.y(s, v);
         p.drawLine(QPointF(onLeft ? x - 4 : x, y), QPointF(onLeft ? x : x + 4, y));
-        const QString text = TickText(v, s.step);
+        const QString text = tickText(v, s.step);
         const QRectF box = onLeft ? QRectF(card.left(), y - lh / 2.0, x - 6 - card.left(), lh)
                                   : QRectF(x + 6, y - lh / 2.0, card.right() - x - 6, lh);
         p.drawText(box, (onLeft ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, text);
@@ -216,12 +216,12 @@ void TrendChart::drawCurves(QPainter& p, const Frame& f) const {
         // hundreds of milliseconds. Each piece's dashes go on where the last
         // piece's ended (the offset is in pen widths).
         constexpr qsizetype kPiece = 8;
-        QPen piece_pen = pen;
+        QPen piecePen = pen;
         double run = 0;
         for (qsizetype i = 0; i + 1 < line.size(); i += kPiece) {
             const qsizetype n = std::min(kPiece + 1, line.size() - i);
-            piece_pen.setDashOffset(run / pen.widthF());
-            p.setPen(piece_pen);
+            piecePen.setDashOffset(run / pen.widthF());
+            p.setPen(piecePen);
             p.drawPolyline(line.constData() + i, int(n));
             for (qsizetype k = i + 1; k < i + n; ++k) run += QLineF(line[k - 1], line[k]).length();
         }
@@ -231,8 +231,8 @@ void TrendChart::drawCurves(QPainter& p, const Frame& f) const {
             for (const QPointF& c : line) p.drawEllipse(c, marker / 2, marker / 2);
         }
     };
-    series(proc_, proc_scale_, ProcPen(), 7);
-    series(te_, te_scale_, TePen(), 4);
+    series(proc_, procScale_, procPen(), 7);
+    series(te_, teScale_, tePen(), 4);
     p.restore();
 
     if (proc_.empty() && te_.empty()) {
@@ -245,7 +245,7 @@ void TrendChart::drawCurves(QPainter& p, const Frame& f) const {
 void TrendChart::drawLegend(QPainter& p, const Frame& f) const {
     const QFontMetrics fm = fontMetrics();
     const QString names[] = {QStringLiteral("сопротивление, %"), QStringLiteral("сопротивление, ТЕ")};
-    const QPen pens[] = {ProcPen(), TePen()};
+    const QPen pens[] = {procPen(), tePen()};
     constexpr double kSample = 28, kGap = 6, kBetween = 24;
     double total = kBetween;
     for (const QString& n : names) total += kSample + kGap + fm.horizontalAdvance(n);
@@ -276,8 +276,8 @@ void TrendChart::paintEvent(QPaintEvent*) {
     if (!layOut(card, f)) return;
     drawGrid(p, f);
     drawTimeAxis(p, f);
-    drawValueAxis(p, f, proc_scale_, f.procTicks, kProcColor, true, QStringLiteral("%"));
-    drawValueAxis(p, f, te_scale_, f.teTicks, kTeColor, false, QStringLiteral("ТЕ"));
+    drawValueAxis(p, f, procScale_, f.procTicks, kProcColor, true, QStringLiteral("%"));
+    drawValueAxis(p, f, teScale_, f.teTicks, kTeColor, false, QStringLiteral("ТЕ"));
     drawCurves(p, f);
     drawLegend(p, f);
 }

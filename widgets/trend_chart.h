@@ -23,22 +23,22 @@ public:
     explicit TrendChart(QWidget* parent = nullptr);
 
     void setSeries(std::vector<lork::trend::XY> proc, std::vector<lork::trend::XY> te);
-    // The time axis from..to (ms since 1970 UTC); step_ms between its ticks,
+    // The time axis from..to (ms since 1970 UTC); stepMs between its ticks,
     // 0: a round step chosen for the length.
-    void setTimeRange(int64_t from_ms, int64_t to_ms, int64_t step_ms = 0);
+    void setTimeRange(int64_t fromMs, int64_t toMs, int64_t stepMs = 0);
 
     const std::vector<lork::trend::XY>& procPoints() const { return proc_; }
     const std::vector<lork::trend::XY>& tePoints() const { return te_; }
-    const Scale& procScale() const { return proc_scale_; }
-    const Scale& teScale() const { return te_scale_; }
-    int64_t timeFrom() const { return from_ms_; }
-    int64_t timeTo() const { return to_ms_; }
+    const Scale& procScale() const { return procScale_; }
+    const Scale& teScale() const { return teScale_; }
+    int64_t timeFrom() const { return fromMs_; }
+    int64_t timeTo() const { return toMs_; }
     std::vector<int64_t> timeTicks() const;
 
     // Round ends and step around the values, with a little margin; 0..100 for none.
-    static Scale Fit(const std::vector<lork::trend::XY>& xy);
+    static Scale fit(const std::vector<lork::trend::XY>& xy);
     // A round step between ticks for a time axis this long, ms.
-    static int64_t TimeStep(int64_t len_ms);
+    static int64_t timeStep(int64_t lenMs);
 
     static const QColor kProcColor;
     static const QColor kTeColor;
@@ -60,6 +60,6 @@ private:
     void drawLegend(QPainter& p, const Frame& f) const;
 
     std::vector<lork::trend::XY> proc_, te_;
-    Scale proc_scale_, te_scale_;
-    int64_t from_ms_ = 0, to_ms_ = 60000, step_ms_ = 10000;
+    Scale procScale_, teScale_;
+    int64_t fromMs_ = 0, toMs_ = 60000, stepMs_ = 10000;
 };

@@ -43,7 +43,7 @@ void UpDown::setAssociate(QLineEdit* edit) {
     edit_ = edit;
     if (!edit_) return;
     edit_->installEventFilter(this);
-    lork::widgets::Bind_spin(edit_, this);
+    lork::widgets::bindSpin(edit_, this);
     // The arrows stand beside the edit, as tall as it is.
     const int h = std::max(edit_->sizeHint().height(), 20);
     up_->setFixedSize(18, h / 2);
@@ -54,7 +54,7 @@ void UpDown::step(Direction dir) {
     // A bound edit's number is the position the step starts from; text that
     // is no number leaves the last known position.
     if (edit_)
-        if (auto v = Str_to_int(edit_->text())) pos_ = std::clamp(int(*v), min_, max_);
+        if (auto v = strToInt(edit_->text())) pos_ = std::clamp(int(*v), min_, max_);
     const int delta = dir == Up ? inc_ : dir == Down ? -inc_ : 0;
     const int next = pos_ + delta;
     bool allow = true;

@@ -30,11 +30,11 @@ constexpr int kMaxLines = 64;    // a tick's requests and replies, several times
 
 // Adds a word's glyphs at `at` to the line's runs, joined to the last run
 // when it is in the same font.
-void append(QList<QGlyphRun>& runs, const QList<QGlyphRun>& word, QPointF at, qsizetype line_start) {
+void append(QList<QGlyphRun>& runs, const QList<QGlyphRun>& word, QPointF at, qsizetype lineStart) {
     for (const QGlyphRun& g : word) {
         QList<QPointF> pos = g.positions();
         for (QPointF& p : pos) p += at;
-        if (runs.size() > line_start && runs.back().rawFont() == g.rawFont()) {
+        if (runs.size() > lineStart && runs.back().rawFont() == g.rawFont()) {
             QGlyphRun& last = runs.back();
             last.setGlyphIndexes(last.glyphIndexes() + g.glyphIndexes());
             last.setPositions(last.positions() + pos);
@@ -78,9 +78,9 @@ const WrappedLineDelegate::Placed& WrappedLineDelegate::place(const QStyleOption
     const QFontMetricsF fm(font_);
     const qreal blank = fm.horizontalAdvance(QLatin1Char(' '));
     const qreal room = qMax(1, width - 2 * margin(opt));
-    const qreal line_height = fm.lineSpacing();
+    const qreal lineHeight = fm.lineSpacing();
     qreal x = 0, y = 0;
-    qsizetype line_start = 0;  // the first run of the line being filled
+    qsizetype lineStart = 0;  // the first run of the line being filled
     for (qsizetype i = 0; i < text.size();) {
         if (text[i] == QLatin1Char(' ')) {
             x += blank;  // blanks stay at the end of a line, as a text layout keeps them
@@ -92,14 +92,14 @@ const WrappedLineDelegate::Placed& WrappedLineDelegate::place(const QStyleOption
         const Word& w = word(text.sliced(i, end - i));
         if (x > 0 && x + w.width > room) {
             x = 0;
-            y += line_height;
-            line_start = made.runs.size();
+            y += lineHeight;
+            lineStart = made.runs.size();
         }
-        append(made.runs, w.runs, QPointF(x, y), line_start);
+        append(made.runs, w.runs, QPointF(x, y), lineStart);
         x += w.width;
         i = end;
     }
-    made.size = QSize(width, int(std::ceil(y + line_height)) + 2);  // a pixel above and below, as the style leaves
+    made.size = QSize(width, int(std::ceil(y + lineHeight)) + 2);  // a pixel above and below, as the style leaves
     return *lines_.insert(text, made);
 }
 

@@ -8,12 +8,12 @@
 namespace lork {
 
 namespace {
-int pump_depth = 0;
+int pumpDepth = 0;
 }  // namespace
 
-bool Inside_event_pump() { return pump_depth > 0; }
-EventPump::EventPump() { ++pump_depth; }
-EventPump::~EventPump() { --pump_depth; }
+bool insideEventPump() { return pumpDepth > 0; }
+EventPump::EventPump() { ++pumpDepth; }
+EventPump::~EventPump() { --pumpDepth; }
 
 KeyState::KeyState(QObject* parent) : QObject(parent) {}
 
@@ -37,7 +37,7 @@ int KeyState::virtualKeyOf(int qtKey, const QString& text) {
 }
 
 bool KeyState::keyPressedSince(int vk) {
-    if (installed_ && !Inside_event_pump()) {
+    if (installed_ && !insideEventPump()) {
         const EventPump pump;
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
@@ -52,7 +52,7 @@ bool KeyState::eventFilter(QObject* watched, QEvent* event) {
         // One press reaches the filter once per receiver in the propagation
         // chain; recording is idempotent, so that does no harm.
         if (int vk = virtualKeyOf(k->key(), k->text())) pressed_.insert(vk);
-        return Inside_event_pump();
+        return insideEventPump();
     }
     case QEvent::KeyRelease:
     case QEvent::ShortcutOverride:
@@ -68,7 +68,7 @@ bool KeyState::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::TouchUpdate:
     case QEvent::TouchEnd:
     case QEvent::Timer:
-        return Inside_event_pump();
+        return insideEventPump();
     default:
         return QObject::eventFilter(watched, event);
     }

@@ -21,7 +21,7 @@ bool systemKeyPressedSince(int vk);
 // key state's question, the screen reader's answers). Whatever runs there
 // runs inside the operation: it may not start a command of its own, and no
 // input or timer reaches the program's handlers.
-bool Inside_event_pump();
+bool insideEventPump();
 
 // Marks such a pump for as long as it lives.
 class EventPump {

@@ -10,6 +10,6 @@ namespace lork {
 // Delivers the screen reader's pending questions to the accessibility
 // bridge, which answers them; a no-op where none are pending or no screen
 // reader is connected.
-void Answer_screen_reader();
+void answerScreenReader();
 
 }  // namespace lork

@@ -132,7 +132,7 @@ TEST(ReplyChecks, WriteEcho) {
     for (const auto& c : cases) {
         DeviceRig r;
         load_reply(r.st.ex, c.echo);
-        EXPECT_EQ(r.core.dev.Otvet_fn16(0x0A03, 1), c.expected) << Hex_bytes(c.echo.data(), unsigned(c.echo.size()));
+        EXPECT_EQ(r.core.dev.Otvet_fn16(0x0A03, 1), c.expected) << hexBytes(c.echo.data(), unsigned(c.echo.size()));
     }
 }
 
@@ -289,7 +289,7 @@ TEST(ReplyChecks, MalformedRepliesAreRefusedWhole) {
             DeviceRig r;  // the good reply decodes: the rig can tell a change
             r.script = {with_crc(q.body)};
             const std::string before = snapshot(r.st);
-            EXPECT_EQ(r.core.dev.Transact(q.func, q.start, q.kol, values), KOD_OK) << int(q.func);
+            EXPECT_EQ(r.core.dev.transact(q.func, q.start, q.kol, values), KOD_OK) << int(q.func);
             if (q.func != 16) {
                 EXPECT_NE(snapshot(r.st), before) << int(q.func);
             }
@@ -299,7 +299,7 @@ TEST(ReplyChecks, MalformedRepliesAreRefusedWhole) {
             const auto reply = with_crc(m.change(q.body));
             r.script = {reply};
             const std::string before = snapshot(r.st);
-            EXPECT_EQ(r.core.dev.Transact(q.func, q.start, q.kol, values), KOD_ECHO) << int(q.func) << " " << m.what;
+            EXPECT_EQ(r.core.dev.transact(q.func, q.start, q.kol, values), KOD_ECHO) << int(q.func) << " " << m.what;
             EXPECT_EQ(snapshot(r.st), before) << int(q.func) << " " << m.what;
             const auto request = q.func == 16 ? rtu::writeRequest(5, q.start, values)
                                               : rtu::readRequest(5, q.func, q.start, q.kol);
@@ -401,13 +401,13 @@ TEST(Probes, KeyXAbortsAProbe) {
 
 TEST(FoundScor, AddressesOutsideTheTableHaveNoEntry) {
     State st;
-    set_found_scor(st.found_scor, 247, 6);
-    set_found_scor(st.found_scor, 0, 3);
-    set_found_scor(st.found_scor, 248, 3);
-    set_found_scor(st.found_scor, 255, 3);
-    EXPECT_EQ(found_scor_at(st.found_scor, 247), 6);
-    EXPECT_EQ(found_scor_at(st.found_scor, 255), 0);
-    EXPECT_EQ(found_scor_at(st.found_scor, 0), 0);
+    setFoundScor(st.found_scor, 247, 6);
+    setFoundScor(st.found_scor, 0, 3);
+    setFoundScor(st.found_scor, 248, 3);
+    setFoundScor(st.found_scor, 255, 3);
+    EXPECT_EQ(foundScorAt(st.found_scor, 247), 6);
+    EXPECT_EQ(foundScorAt(st.found_scor, 255), 0);
+    EXPECT_EQ(foundScorAt(st.found_scor, 0), 0);
     EXPECT_EQ(st.found_scor[0], 0);
 }
 
@@ -434,7 +434,7 @@ TEST(FoundScor, AGoodExchangeRecordsTheAddressAskedAtTheLinesRate) {
         DeviceRig r;
         r.script = {c.reply};
         r.core.link.Port_open("COM1", c.line_baud, 0, 1, 8);
-        r.core.dev.Transact(3, 0x0800, 1);
+        r.core.dev.transact(3, 0x0800, 1);
         EXPECT_EQ(r.st.found_scor[5], c.at5) << c.what;
         EXPECT_EQ(r.st.found_scor[9], c.at9) << c.what;
         EXPECT_EQ(r.st.ls.scor_code, 2) << c.what;

@@ -20,13 +20,13 @@ TEST(ExchangeRecord, TransactionPublishesBytesTimesResultAndCommand) {
     {
         ExchangeFeed::CommandScope outer(r.core.feed, Command::Activation);
         ExchangeFeed::CommandScope inner(r.core.feed, Command::Query);  // a query inside keeps the outer mark
-        EXPECT_EQ(r.core.dev.Transact(3, 0x0A00, 1), 0);
+        EXPECT_EQ(r.core.dev.transact(3, 0x0A00, 1), 0);
     }
     ASSERT_EQ(r.seen.size(), 1u);
     const ExchangeRecord& rec = r.seen[0];
     EXPECT_EQ(rec.request, with_crc({5, 3, 0x0A, 0x00, 0x00, 0x01}));
     EXPECT_EQ(rec.reply, reply);
-    EXPECT_EQ(rec.writeUs, r.port.writes.at(0).at_us);
+    EXPECT_EQ(rec.writeUs, r.port.writes.at(0).atUs);
     EXPECT_GE(rec.lastByteUs, rec.writeUs + 3000);
     EXPECT_EQ(rec.kod_rez, 0);
     EXPECT_EQ(rec.command, Command::Activation);
@@ -51,7 +51,7 @@ TEST(ExchangeRecord, UnsubscribedListenerHearsNothing) {
     int other = 0;
     const int key = r.core.feed.subscribe([&](const ExchangeRecord&) { ++other; });
     r.core.feed.unsubscribe(key);
-    r.core.dev.Transact(16, 0x0A03, 1, {1}, FailureReport::Box);
+    r.core.dev.transact(16, 0x0A03, 1, {1}, FailureReport::Box);
     EXPECT_EQ(other, 0);
     ASSERT_EQ(r.seen.size(), 1u);
     EXPECT_EQ(r.seen[0].report, FailureReport::Box);

@@ -81,7 +81,7 @@ TEST_P(CommonChecks, Result) {
     const auto& c = GetParam();
     ExchangeBuffers ex;
     load_reply(ex, c.reply, c.rx_status);
-    EXPECT_EQ(Common_checks(ex, 5, 3), c.expected);
+    EXPECT_EQ(commonChecks(ex, 5, 3), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -118,8 +118,8 @@ TEST(CommonChecks, GatewayExceptionsOnlyFromTheGateway) {
     for (const auto& c : cases) {
         ExchangeBuffers ex;
         load_reply(ex, with_crc({5, 0x83, c.code}), 0);
-        ex.gateway_exc = c.gateway;
-        EXPECT_EQ(Common_checks(ex, 5, 3), c.expected) << int(c.code) << " " << int(c.gateway);
+        ex.gatewayExc = c.gateway;
+        EXPECT_EQ(commonChecks(ex, 5, 3), c.expected) << int(c.code) << " " << int(c.gateway);
         const auto check = rtu::checkReply(rtu::readRequest(5, 3, 0, 1), with_crc({5, 0x83, c.code}), c.gateway);
         EXPECT_EQ(check.kod, c.gateway ? c.expected : c.code);
         EXPECT_EQ(check.exception, c.gateway == 0);
@@ -139,14 +139,14 @@ TEST(KodTextDump, ExampleReply) {
 
 TEST(ExchangeLines, RequestAndReply) {
     ExchangeBuffers ex;
-    EXPECT_EQ(Tuda_line(ex), "нет сообщений");
-    EXPECT_EQ(Suda_line(ex), "нет ответа");
+    EXPECT_EQ(tudaLine(ex), "нет сообщений");
+    EXPECT_EQ(sudaLine(ex), "нет ответа");
     Make_zapros(ex, 5, 3, 0x0800, 1);
     load_reply(ex, {0x05, 0x03, 0x02, 0x00, 0x05, 0x89, 0x87});
-    EXPECT_EQ(Tuda_line(ex), "05 03 08 00 00 01 87 EE ");
-    EXPECT_EQ(Suda_line(ex), "05 03 02 00 05 89 87  dl=7");
+    EXPECT_EQ(tudaLine(ex), "05 03 08 00 00 01 87 EE ");
+    EXPECT_EQ(sudaLine(ex), "05 03 02 00 05 89 87  dl=7");
     ex.paket_suda[1] = 0xAB;
-    EXPECT_EQ(Suda_line(ex).substr(0, 3), "AB ");
+    EXPECT_EQ(sudaLine(ex).substr(0, 3), "AB ");
 }
 
 TEST(ExchangeLines, LengthsBeyondTheBufferStopAtItsEnd) {
@@ -154,9 +154,9 @@ TEST(ExchangeLines, LengthsBeyondTheBufferStopAtItsEnd) {
     ex.paket_suda.fill(0x11);
     ex.len_suda = 255;
     ex.len_tuda = 255;
-    EXPECT_EQ(Hex_bytes(&ex.paket_suda[1], 255).size(), 63u * 3);
-    EXPECT_EQ(Suda_line(ex), Hex_bytes(&ex.paket_suda[1], 63) + " dl=255");
-    EXPECT_EQ(Tuda_line(ex).size(), 63u * 3);
+    EXPECT_EQ(hexBytes(&ex.paket_suda[1], 255).size(), 63u * 3);
+    EXPECT_EQ(sudaLine(ex), hexBytes(&ex.paket_suda[1], 63) + " dl=255");
+    EXPECT_EQ(tudaLine(ex).size(), 63u * 3);
     EXPECT_EQ(Kod_text_dump(ex, 0).size(), kod_texts[0].size() + std::strlen(" принято: ") + 63 * 3);
 }
 

@@ -23,7 +23,7 @@ ExchangeRecord Rec(uint8_t kod, int64_t response_us, Command c = Command::Query,
     r.lastByteUs = r.writeUs + std::max<int64_t>(response_us, 0);
     r.kod_rez = kod;
     r.command = c;
-    r.command_run = run;
+    r.commandRun = run;
     return r;
 }
 }  // namespace

@@ -20,7 +20,7 @@ const std::vector<uint8_t> kReadParams = with_crc({5, 3, 0x0A, 0x00, 0x00, 0x08}
 const std::vector<uint8_t> kParams = reg_reply(5, 3, {10, 100, 50, 1, 0, 1, 1000, 5});
 
 struct Arrival {
-    int64_t at_us;
+    int64_t atUs;
     std::vector<uint8_t> bytes;
     bool spaced;  // a character apart, as on the wire; else all at once (a burst)
 };
@@ -36,8 +36,8 @@ std::vector<Frame> heard(const std::vector<Arrival>& line, int64_t endUs = 3'000
     FakePort port(clock);
     port.open("ttyS0");
     for (const Arrival& a : line) {
-        if (a.spaced) port.arriveSpaced(a.at_us, a.bytes, kChar9600);
-        else port.arrive(a.at_us, a.bytes);
+        if (a.spaced) port.arriveSpaced(a.atUs, a.bytes, kChar9600);
+        else port.arrive(a.atUs, a.bytes);
     }
     std::vector<Frame> frames;
     monitor::LineMonitor m(monitor::timingFor(LineConfig{9600, 8, 0, 1, 0}),
@@ -139,7 +139,7 @@ TEST(LineMonitor, BackToBackFramesInAnyChunksWithStalls) {
     for (const auto& f : sent) line.insert(line.end(), f.begin(), f.end());
     std::vector<std::vector<uint8_t>> heard;
     monitor::LineMonitor m(monitor::timingFor(LineConfig{115200, 8, 0, 1, 0}), [&](Frame&& f) {
-        EXPECT_TRUE(f.crc_ok) << monitor::hexText(f.bytes);
+        EXPECT_TRUE(f.crcOk) << monitor::hexText(f.bytes);
         heard.push_back(f.bytes);
     });
     int64_t t = 0;

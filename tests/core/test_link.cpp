@@ -75,7 +75,7 @@ struct ReadCase {
     size_t n;
     std::vector<std::pair<int, int>> arrivals;  // (ms after the start, byte count)
     size_t got;
-    int64_t elapsed_ms;
+    int64_t elapsedMs;
 };
 
 void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.what; }
@@ -89,17 +89,17 @@ TEST_P(ReadTimed, BytesAndTime) {
     for (const bool sliced : {false, true}) {
         CoreRig r;
         int calls = 0;
-        if (sliced) r.core.link.while_waiting = [&calls] { ++calls; };
+        if (sliced) r.core.link.whileWaiting = [&calls] { ++calls; };
         r.core.link.port_timeouts = {c.rit, c.rttm, c.rttc, 0, 0};
         const int64_t t0 = r.clock.now_us;
         for (auto [at, count] : c.arrivals) r.port.arrive(t0 + at * ms, std::vector<uint8_t>(size_t(count), 0x42));
         uint8_t buf[16] = {};
         const auto res = r.core.link.readTimed(buf, c.n);
         EXPECT_EQ(res.got, c.got) << c.what;
-        EXPECT_EQ(r.clock.now_us - t0, c.elapsed_ms * ms) << c.what;
+        EXPECT_EQ(r.clock.now_us - t0, c.elapsedMs * ms) << c.what;
         EXPECT_TRUE(res.ok());
         if (sliced) {
-            EXPECT_EQ(calls > 0, c.elapsed_ms * ms > Link::kWaitSliceUs) << c.what;
+            EXPECT_EQ(calls > 0, c.elapsedMs * ms > Link::kWaitSliceUs) << c.what;
         }
     }
 }
@@ -328,7 +328,7 @@ TEST(PortSend, PurgesBeforeWritingAndPausesAround) {
     EXPECT_EQ(r.port.purges, purges0 + 1);
     EXPECT_EQ(r.clock.sleeps_ms, (std::vector<int>{4, 5}));
     ASSERT_EQ(r.port.writes.size(), 1u);
-    EXPECT_EQ(r.port.writes[0].at_us, 4 * ms);
+    EXPECT_EQ(r.port.writes[0].atUs, 4 * ms);
     EXPECT_EQ(r.port.writes[0].bytes.size(), 8u);
     uint8_t b;
     EXPECT_EQ(r.port.readAvailable(&b, 1), 0u);
@@ -338,20 +338,20 @@ TEST(PortSend, PurgesBeforeWritingAndPausesAround) {
 // Another station's reply is still coming in when the master sends. The
 // instrument ignores a request that collided with traffic on the line.
 TEST(PortSend, ForeignFrameIsLetEndBeforeTheWrite) {
-    constexpr int64_t char_us = 1042;  // 10 bits at 9600 bit/s
+    constexpr int64_t charUs = 1042;  // 10 bits at 9600 bit/s
     CoreRig r;
     r.port.onWrite = [&](FakePort& p, const std::vector<uint8_t>& req) {
         const int64_t now = r.clock.now_us;
-        if (p.arrivesBetween(now - 3 * char_us, now + int64_t(req.size()) * char_us)) return;
-        p.arriveSpaced(now + int64_t(req.size() + 2) * char_us, reg_reply(5, 3, {0x0005}), char_us);
+        if (p.arrivesBetween(now - 3 * charUs, now + int64_t(req.size()) * charUs)) return;
+        p.arriveSpaced(now + int64_t(req.size() + 2) * charUs, reg_reply(5, 3, {0x0005}), charUs);
     };
     const auto foreign = reg_reply(7, 3, std::vector<uint16_t>(8, 0x1234));
-    r.port.arriveSpaced(r.clock.now_us - 5 * char_us, foreign, char_us);
-    const int64_t foreign_end = r.clock.now_us + int64_t(foreign.size() - 6) * char_us;
+    r.port.arriveSpaced(r.clock.now_us - 5 * charUs, foreign, charUs);
+    const int64_t foreign_end = r.clock.now_us + int64_t(foreign.size() - 6) * charUs;
     for (int i = 0; i < 3; ++i) EXPECT_EQ(r.core.dev.Read_adr(), KOD_OK) << "exchange " << i;
     ASSERT_EQ(r.port.writes.size(), 3u);
     // 3.5 characters of silence (4 ms), then the usual pause (4 ms).
-    EXPECT_GE(r.port.writes[0].at_us, foreign_end + 8 * ms);
+    EXPECT_GE(r.port.writes[0].atUs, foreign_end + 8 * ms);
 }
 
 // A line that never falls silent delays the write by no more than a silent
@@ -363,7 +363,7 @@ TEST(PortSend, EndlessTrafficDelaysTheWriteOnlySoLong) {
     Make_zapros(r.st.ex, 5, 3, 0x0800, 1);
     r.core.link.Port_send(r.st.ex.paket_tuda, r.st.ex.len_tuda);
     ASSERT_EQ(r.port.writes.size(), 1u);
-    EXPECT_LE(r.port.writes[0].at_us - t0, (4 + 6 * 18) * ms);
+    EXPECT_LE(r.port.writes[0].atUs - t0, (4 + 6 * 18) * ms);
 }
 
 // --- probe read ---

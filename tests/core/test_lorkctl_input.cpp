@@ -92,13 +92,13 @@ TEST(LorkctlTemplate, NumbersAsJsonWritesThemAndWhereAFaultIs) {
 
 TEST(LorkctlAddressList, ListsRangesAndRefusals) {
     using V = std::vector<uint8_t>;
-    EXPECT_EQ(lork::Parse_address_list("1,5,7-9"), (V{1, 5, 7, 8, 9}));
-    EXPECT_EQ(lork::Parse_address_list(" 9 , 1-2,2 "), (V{9, 1, 2}));  // each once, in the order given
-    EXPECT_EQ(lork::Parse_address_list("247"), (V{247}));
+    EXPECT_EQ(lork::parseAddressList("1,5,7-9"), (V{1, 5, 7, 8, 9}));
+    EXPECT_EQ(lork::parseAddressList(" 9 , 1-2,2 "), (V{9, 1, 2}));  // each once, in the order given
+    EXPECT_EQ(lork::parseAddressList("247"), (V{247}));
     for (const char* bad : {"", "0", "248", "1,,2", "5-3", "1-", "-4", "1;2", "+5", "1000", "7-9-11", "a"}) {
         std::string why;
-        EXPECT_FALSE(lork::Parse_address_list(bad, &why)) << bad;
+        EXPECT_FALSE(lork::parseAddressList(bad, &why)) << bad;
         EXPECT_FALSE(why.empty()) << bad;
     }
-    EXPECT_EQ(lork::Address_list_text({1, 5, 7, 8, 9, 11, 12}), "1,5,7-9,11,12");
+    EXPECT_EQ(lork::addressListText({1, 5, 7, 8, 9, 11, 12}), "1,5,7-9,11,12");
 }

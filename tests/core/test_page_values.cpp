@@ -3,7 +3,7 @@
 
 #include "protocol/value_rules.h"
 
-using namespace lork::pages;
+using namespace lork;
 
 TEST(PageValues, ValuesAWriteMaySend) {
     struct Case {
@@ -14,22 +14,22 @@ TEST(PageValues, ValuesAWriteMaySend) {
     const Case cases[] = {
         {1, true, nullptr},
         {247, true, nullptr},
-        {0, true, msg_adr_range},
-        {248, true, msg_adr_range},
-        {300, true, msg_adr_range},  // would go out as 44
-        {-1, true, msg_adr_range},
-        {std::nullopt, true, msg_not_number},
+        {0, true, msgAdrRange},
+        {248, true, msgAdrRange},
+        {300, true, msgAdrRange},  // would go out as 44
+        {-1, true, msgAdrRange},
+        {std::nullopt, true, msgNotNumber},
         {0, false, nullptr},
         {150, false, nullptr},
         {255, false, nullptr},
-        {256, false, msg_value_range},
-        {300, false, msg_value_range},  // would be shown back as 44
-        {70000, false, msg_value_range},  // past 16 bits as well
-        {-5, false, msg_value_range},
-        {std::nullopt, false, msg_not_number},
+        {256, false, msgValueRange},
+        {300, false, msgValueRange},  // would be shown back as 44
+        {70000, false, msgValueRange},  // past 16 bits as well
+        {-5, false, msgValueRange},
+        {std::nullopt, false, msgNotNumber},
     };
     for (const auto& c : cases) {
-        const Taken t = c.address ? take_address(c.typed) : take_byte(c.typed);
+        const Taken t = c.address ? takeAddress(c.typed) : takeByte(c.typed);
         const int shown = c.typed ? *c.typed : -999;
         EXPECT_STREQ(t.refusal, c.refusal) << shown << (c.address ? " address" : " byte");
         if (!c.refusal) {
@@ -51,12 +51,12 @@ TEST(PageValues, CalibrationViews) {
         {0x00ABCDEFu, "11259375", "00AB", "CDEF"},  // upper-case digits
     };
     for (const auto& c : cases) {
-        const CalViews v = cal_views(c.v);
+        const CalViews v = calViews(c.v);
         EXPECT_EQ(v.dec, c.dec);
         EXPECT_EQ(v.hi, c.hi);
         EXPECT_EQ(v.lo, c.lo);
     }
-    EXPECT_EQ(pulses_text(70000), "70000 импульсов");
+    EXPECT_EQ(pulsesText(70000), "70000 импульсов");
 }
 
 TEST(PageValues, PausesAndRatesByCode) {
@@ -73,11 +73,11 @@ TEST(PageValues, PausesAndRatesByCode) {
         {255, 1, 1, 1, 0},
     };
     for (const auto& c : cases) {
-        const Pauses p = pauses_for(c.code);
+        const Pauses p = pausesFor(c.code);
         EXPECT_EQ(p.bytes, c.bytes) << int(c.code);
         EXPECT_EQ(p.before, c.before) << int(c.code);
         EXPECT_EQ(p.after, c.after) << int(c.code);
-        EXPECT_EQ(rate_of(c.code), c.rate) << int(c.code);
+        EXPECT_EQ(rateOf(c.code), c.rate) << int(c.code);
     }
 }
 
@@ -105,21 +105,21 @@ TEST(PageValues, StepRulesNameTheNumbers) {
         {{unknown, unknown, 255}, STEP_POR_STEP, {"Не выполняется условие U < N: U = 255, N не больше 255."}},
         {{20, unknown, unknown}, STEP_RES, {}},
     };
-    for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(Broken_rules(cases[i].p, cases[i].written), cases[i].broken) << "case " << i;
+    for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(brokenRules(cases[i].p, cases[i].written), cases[i].broken) << "case " << i;
 }
 
 TEST(PageValues, StepWriteOrderKeepsTheRulesAtEveryWrite) {
     // From R 10, N 90, U 50 to R 20, N 40, U 30: U first (else 30 < 40 fails
     // against U 50), then N (else 20 * 90), then R.
-    const auto order = Step_write_order({10, 90, 50}, {20, 40, 30}, STEP_RES | STEP_KOL_STEP | STEP_POR_STEP);
+    const auto order = stepWriteOrder({10, 90, 50}, {20, 40, 30}, STEP_RES | STEP_KOL_STEP | STEP_POR_STEP);
     EXPECT_EQ(order, (std::vector<StepParam>{STEP_POR_STEP, STEP_KOL_STEP, STEP_RES}));
     // No order exists: R, N, U as they came.
-    EXPECT_EQ(Step_write_order({10, 90, 50}, {20, 90, 50}, STEP_RES | STEP_POR_STEP),
+    EXPECT_EQ(stepWriteOrder({10, 90, 50}, {20, 90, 50}, STEP_RES | STEP_POR_STEP),
               (std::vector<StepParam>{STEP_RES, STEP_POR_STEP}));
 }
 
 TEST(PageValues, IndicatorPairs) {
-    EXPECT_EQ(ci_pairs("1.2 3 4."), (std::array<std::string, 4>{"1.", "2 ", "3 ", "4."}));
-    EXPECT_EQ(ci_pairs("abc"), (std::array<std::string, 4>{"ab", "c", "", ""}));
-    EXPECT_EQ(ci_pairs("0123456789"), (std::array<std::string, 4>{"01", "23", "45", "67"}));
+    EXPECT_EQ(ciPairs("1.2 3 4."), (std::array<std::string, 4>{"1.", "2 ", "3 ", "4."}));
+    EXPECT_EQ(ciPairs("abc"), (std::array<std::string, 4>{"ab", "c", "", ""}));
+    EXPECT_EQ(ciPairs("0123456789"), (std::array<std::string, 4>{"01", "23", "45", "67"}));
 }

@@ -359,5 +359,5 @@ TEST(Mbtcp, RepliesOfTheWrongFormReadAsSuchInTheTransactions) {
     core.link.responseTimeoutMs = 5000;  // a loaded machine's server thread answers in time
     core.link.Port_setup(2);
     ASSERT_EQ(core.link.port_setup_error, 0);
-    for (const auto& c : cases) EXPECT_EQ(core.dev.Transact(3, 0x0800, 1), c.kod) << c.what;
+    for (const auto& c : cases) EXPECT_EQ(core.dev.transact(3, 0x0800, 1), c.kod) << c.what;
 }

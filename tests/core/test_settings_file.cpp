@@ -90,7 +90,7 @@ TEST(SettingsFile, FirstStartCreatesTheLinkSectionWithTheBuiltInDefaults) {
     EXPECT_EQ(loaded.time_opros_index, 1);
     EXPECT_EQ(loaded.time_opros, 2);
     EXPECT_EQ(loaded.scor_code, 2);
-    EXPECT_EQ(lr.port_index, std::optional<size_t>(0));
+    EXPECT_EQ(lr.portIndex, std::optional<size_t>(0));
     // Nothing else was left in the folder.
     size_t files = 0;
     for (const auto& e : std::filesystem::directory_iterator(dir / "not/yet/there")) (void)e, ++files;
@@ -172,7 +172,7 @@ TEST(SettingsFile, PortIsTakenOnlyWhenListedExactly) {
         SettingsLoadResult r;
         const LineSettings ls = fx.load(std::string("[связь]\nПОРТ=") + c.value + "\n", &r);
         EXPECT_EQ(ls.port_name, c.port_name) << c.value;
-        EXPECT_EQ(r.port_index, c.index) << c.value;
+        EXPECT_EQ(r.portIndex, c.index) << c.value;
     }
 }
 
@@ -196,10 +196,10 @@ TEST(SettingsFile, ForcedPortWinsOverTheFile) {
     f.open(ls);
     auto r = f.Load_settings(ls, ports, std::string("/dev/pts/7"));
     EXPECT_EQ(ls.port_name, "/dev/pts/7");
-    EXPECT_EQ(r.port_index, std::nullopt);
+    EXPECT_EQ(r.portIndex, std::nullopt);
     r = f.Load_settings(ls, ports, std::string("COM3"));
     EXPECT_EQ(ls.port_name, "COM3");
-    EXPECT_EQ(r.port_index, std::optional<size_t>(2));
+    EXPECT_EQ(r.portIndex, std::optional<size_t>(2));
 }
 
 TEST(SettingsFile, ShortSaveNeverTouchesTheTimeouts) {
@@ -212,7 +212,7 @@ TEST(SettingsFile, ShortSaveNeverTouchesTheTimeouts) {
     f.Load_settings(ls, ports);
     ls.adr = 8;
     ls.RIT = 1;
-    f.saved_timeouts.RIT = 2;
+    f.savedTimeouts.RIT = 2;
     ASSERT_TRUE(f.Save_settings(ls, false));
     EXPECT_EQ(read_bytes(fx.path),
               cp("[таймауты]\r\n RIT=77\r\n; мой комментарий\r\n[связь]\r\nНОМЕР=8\r\nПОРТ=COM1\r\n"
@@ -245,7 +245,7 @@ TEST(SettingsFile, FullSaveWritesTheSavedTimeoutsAndMakesThemCurrent) {
     EXPECT_EQ(ls.RTTM, 0);
     EXPECT_EQ(ls.RTTC, 0);
 
-    f.saved_timeouts = {11, 12, 13, 14, 65535};
+    f.savedTimeouts = {11, 12, 13, 14, 65535};
     ASSERT_TRUE(f.Save_settings(ls, true));
     EXPECT_EQ(ls.RIT, 11);
     EXPECT_EQ(ls.RTTM, 12);
@@ -282,11 +282,11 @@ TEST(SettingsFile, KeepPollingRoundTripsAndLeavesNoKeyWhenOff) {
     Fixture fx;
     const std::string hand = "; мой файл\n[связь]\nЦВЕТ=синий\nНОМЕР=5\n";
     LineSettings ls = fx.load(hand);
-    EXPECT_FALSE(ls.keep_polling);
+    EXPECT_FALSE(ls.keepPolling);
 
     SettingsFile f(fx.path);
     f.open(ls);
-    ls.keep_polling = true;
+    ls.keepPolling = true;
     ASSERT_TRUE(f.Save_settings(ls, false));
     const std::string on = cp("; мой файл\r\n[связь]\r\nЦВЕТ=синий\r\nНОМЕР=5\r\nПОРТ=COM1\r\n"
                               "СКОРОСТЬ=9600\r\nПАРИТЕТ=0\r\nСТОПБИТ=1\r\nПЕРИОД ОПРОСА=2\r\n");
@@ -295,9 +295,9 @@ TEST(SettingsFile, KeepPollingRoundTripsAndLeavesNoKeyWhenOff) {
     LineSettings back;
     again.open(back);
     again.Load_settings(back, ports);
-    EXPECT_TRUE(back.keep_polling);
+    EXPECT_TRUE(back.keepPolling);
 
-    back.keep_polling = false;
+    back.keepPolling = false;
     ASSERT_TRUE(again.Save_settings(back, false));
     EXPECT_EQ(read_bytes(fx.path), on);
 }
@@ -364,7 +364,7 @@ TEST(SettingsFile, FileThatCannotBeCreatedLeavesTheDefaultsAndSavesNothing) {
     EXPECT_EQ(r.what, SettingsStart::CreateFailed);
     EXPECT_EQ(r.message,
               "файл настроек " + path + ": в пути файл там, где должна быть папка [" + std::strerror(ENOTDIR) + "]");
-    EXPECT_FALSE(f.has_file());
+    EXPECT_FALSE(f.hasFile());
     f.Load_settings(ls, ports);
     EXPECT_EQ(ls.adr, 5);
     EXPECT_EQ(ls.time_opros_index, 1);
@@ -404,8 +404,8 @@ TEST(SettingsFile, RandomAndTruncatedFilesLoadWithinBounds) {
         f.Load_settings(ls, ports);
         EXPECT_TRUE(ls.adr >= 1 && ls.adr <= 247) << i;
         EXPECT_LE(ls.parity, 2) << i;
-        ASSERT_LT(ls.time_opros_index, period_table.size()) << i;
-        EXPECT_EQ(ls.time_opros, period_table[ls.time_opros_index]) << i;
+        ASSERT_LT(ls.time_opros_index, periodTable.size()) << i;
+        EXPECT_EQ(ls.time_opros, periodTable[ls.time_opros_index]) << i;
         EXPECT_TRUE(ls.port_name == "COM1" || ls.port_name == "COM2") << i;
         if (data.size() < 12) {
             EXPECT_EQ(ls.adr, 1) << i;  // too short to hold "НОМЕР"

@@ -18,14 +18,14 @@ TEST(ValueFormats, NumberFormatIsFixedThreeDecimalsRightAligned) {
         {123456.789, ',', "123456,789"},   // wider than 8: grows, never truncated
         {0.0005, ',', "   0,001"},         // rounding, not truncation
     };
-    for (const auto& c : cases) EXPECT_EQ(Number_format(c.v, c.sep), c.want) << c.v;
+    for (const auto& c : cases) EXPECT_EQ(numberFormat(c.v, c.sep), c.want) << c.v;
 }
 
 TEST(ValueFormats, PulseTextHasDecimalAndEightUpperHexDigits) {
-    EXPECT_EQ(Pulse_text(300), "300     (0000012C hex)");
-    EXPECT_EQ(Pulse_text(0), "0     (00000000 hex)");
-    EXPECT_EQ(Pulse_text(0xFFFFFFFFu), "4294967295     (FFFFFFFF hex)");
-    EXPECT_EQ(Pulse_text(0xABCDEFu), "11259375     (00ABCDEF hex)");
+    EXPECT_EQ(pulseText(300), "300     (0000012C hex)");
+    EXPECT_EQ(pulseText(0), "0     (00000000 hex)");
+    EXPECT_EQ(pulseText(0xFFFFFFFFu), "4294967295     (FFFFFFFF hex)");
+    EXPECT_EQ(pulseText(0xABCDEFu), "11259375     (00ABCDEF hex)");
 }
 
 TEST(ValueFormats, DecimalFloatDropsTrailingZerosAndUsesSeparator) {
@@ -39,7 +39,7 @@ TEST(ValueFormats, DecimalFloatDropsTrailingZerosAndUsesSeparator) {
         {1 / 10.0, '.', "0.1"},
         {3 / 10.0, ',', "0,3"},         // 0.30000000000000004 must not leak its tail
     };
-    for (const auto& c : cases) EXPECT_EQ(Decimal_float(c.v, c.sep), c.want) << c.v;
+    for (const auto& c : cases) EXPECT_EQ(decimalFloat(c.v, c.sep), c.want) << c.v;
 }
 
 TEST(ValueFormats, StepTextOfQueryAndOfSingleReadDifferByOne) {
@@ -51,16 +51,16 @@ TEST(ValueFormats, StepTextOfQueryAndOfSingleReadDifferByOne) {
         {0, 30.0, 10, "4-5", "3-4"},       // exact multiple
         {0, 0.0, 10, "1-2", "0-1"},
         {0, 6553.5, 1, "6554-6555", "6553-6554"},
-        {0, 25.5, 0, step_text_no_res, step_text_no_res},  // R = 0: no division
+        {0, 25.5, 0, stepTextNoRes, stepTextNoRes},  // R = 0: no division
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Step_text(c.step, c.tew, c.res), c.query) << int(c.step) << " " << c.tew;
-        EXPECT_EQ(Step_text_click(c.step, c.tew, c.res), c.click) << int(c.step) << " " << c.tew;
+        EXPECT_EQ(stepText(c.step, c.tew, c.res), c.query) << int(c.step) << " " << c.tew;
+        EXPECT_EQ(stepTextClick(c.step, c.tew, c.res), c.click) << int(c.step) << " " << c.tew;
     }
 }
 
 TEST(ValueFormats, StepTextSurvivesNonFiniteResistance) {
     double inf = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(Step_text(0, inf, 10), step_text_no_res);
-    EXPECT_EQ(Step_text_click(0, std::nan(""), 10), step_text_no_res);
+    EXPECT_EQ(stepText(0, inf, 10), stepTextNoRes);
+    EXPECT_EQ(stepTextClick(0, std::nan(""), 10), stepTextNoRes);
 }

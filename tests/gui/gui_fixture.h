@@ -18,7 +18,7 @@
 namespace lork::test {
 
 struct GuiRig {
-    explicit GuiRig(std::vector<std::string> ports = {"COM1", "COM2", "COM7"}, std::string forced_port = {});
+    explicit GuiRig(std::vector<std::string> ports = {"COM1", "COM2", "COM7"}, std::string forcedPort = {});
     ~GuiRig();
 
     VirtualClock clock;

@@ -119,8 +119,8 @@ void TstAccess::fieldReadsByKeysAndActions() {
     field->setFocus();
     QCOMPARE(r.requestsOf([&] { QTest::keyClick(field, Qt::Key_Return); }), click);
     QCOMPARE(r.requestsOf([&] { QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier); }), dbl);
-    QCOMPARE(r.requestsOf([&] { actionsOf(field)->doAction(lork::widgets::Read_action()); }), click);
-    QCOMPARE(r.requestsOf([&] { actionsOf(field)->doAction(lork::widgets::Read_all_action()); }), dbl);
+    QCOMPARE(r.requestsOf([&] { actionsOf(field)->doAction(lork::widgets::readAction()); }), click);
+    QCOMPARE(r.requestsOf([&] { actionsOf(field)->doAction(lork::widgets::readAllAction()); }), dbl);
 }
 
 void TstAccess::puskByItsAction() {

@@ -422,7 +422,7 @@ void TstCalibr::implausiblePointAsksFirst() {
     QCOMPARE(records.size(), size_t(2));
     QVERIFY(records[0].doubt.empty());
     QVERIFY(QString::fromStdString(records[1].doubt).startsWith("Точка 100 % (70000 имп.) не больше"));
-    const QString html = pages::Certificate_html(calib::lastCalibration(records, records[1].port, records[1].adr,
+    const QString html = pages::certificateHtml(calib::lastCalibration(records, records[1].port, records[1].adr,
                                                                          records[1].name, records[1].version),
                                                  {});
     QVERIFY(html.contains("* Точка 100 % записана, хотя не прошла проверку:"));

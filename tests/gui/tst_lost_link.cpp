@@ -24,7 +24,7 @@ struct Rig : lork::test::GuiRig {
     Rig() : GuiRig({"COM1"}) {
         lork::test::attachToFakePort(port, model);
         w->core().link.Port_setup(w->ls().scor_code);
-        lork::set_found_scor(w->st().found_scor, w->ls().adr, w->ls().scor_code);
+        lork::setFoundScor(w->st().found_scor, w->ls().adr, w->ls().scor_code);
     }
     bool stale(const char* name) const { return find<QWidget>(name)->property("stale").toBool(); }
     int infoCount(const QString& part) const { return int(w->infoLines().filter(part).size()); }
@@ -158,7 +158,7 @@ void TestLostLink::malformedPresenceReplyStopsPollingWithThePanel() {
 void TestLostLink::keptPollingRidesOutFaultyTicks() {
     Rig r;
     r.find<QAction>("N_keep_polling")->trigger();
-    QVERIFY(r.w->ls().keep_polling);
+    QVERIFY(r.w->ls().keepPolling);
     startPolling(r);
     int failures = 0;
     for (Fault f : {Fault::Silent, Fault::BadCrc, Fault::OtherFunc, Fault::Truncate}) {

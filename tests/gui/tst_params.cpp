@@ -367,13 +367,13 @@ void TstParams::refusedValues() {
         const char* message;
     };
     const Case cases[] = {
-        {"Eint_sysnum", "300", "SBint_write_sysnum", pages::msg_adr_range},
-        {"Eint_sysnum", "0", "SBint_write_sysnum", pages::msg_adr_range},
-        {"Eint_sysnum", "", "SBint_write_sysnum", pages::msg_not_number},
-        {"Eust_kol_step", "300", "SB_izmkolstep", pages::msg_value_range},
-        {"Eust_kol_step", "", "SB_izmkolstep", pages::msg_not_number},
-        {"Eust_por_step", "256", "SB_izmporstep", pages::msg_value_range},
-        {"Eust_por_step", "", "SB_izmporstep", pages::msg_not_number},
+        {"Eint_sysnum", "300", "SBint_write_sysnum", lork::msgAdrRange},
+        {"Eint_sysnum", "0", "SBint_write_sysnum", lork::msgAdrRange},
+        {"Eint_sysnum", "", "SBint_write_sysnum", lork::msgNotNumber},
+        {"Eust_kol_step", "300", "SB_izmkolstep", lork::msgValueRange},
+        {"Eust_kol_step", "", "SB_izmkolstep", lork::msgNotNumber},
+        {"Eust_por_step", "256", "SB_izmporstep", lork::msgValueRange},
+        {"Eust_por_step", "", "SB_izmporstep", lork::msgNotNumber},
     };
     for (const Case& c : cases) {
         Rig r;
@@ -399,9 +399,9 @@ void TstParams::refusedTypingKeepsNoPrefix() {
         const char* message;
     };
     const Case cases[] = {
-        {"Eust_kol_step", &ParametersPage::ust_kol_step, "300", "SB_izmkolstep", pages::msg_value_range},
-        {"Eust_por_step", &ParametersPage::ust_por_step, "256", "SB_izmporstep", pages::msg_value_range},
-        {"Eint_sysnum", &ParametersPage::int_sysnum, "300", "SBint_write_sysnum", pages::msg_adr_range},
+        {"Eust_kol_step", &ParametersPage::ust_kol_step, "300", "SB_izmkolstep", lork::msgValueRange},
+        {"Eust_por_step", &ParametersPage::ust_por_step, "256", "SB_izmporstep", lork::msgValueRange},
+        {"Eint_sysnum", &ParametersPage::int_sysnum, "300", "SBint_write_sysnum", lork::msgAdrRange},
     };
     for (const Case& c : cases) {
         Rig r;

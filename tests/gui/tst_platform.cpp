@@ -106,10 +106,10 @@ void TestPlatform::strToInt() {
     QFETCH(QString, text);
     QFETCH(bool, ok);
     QFETCH(int, value);
-    const auto v = Str_to_int(text);
+    const auto v = ::strToInt(text);
     QCOMPARE(v.has_value(), ok);
     if (ok) QCOMPARE(*v, value);
-    QCOMPARE(Not_integer_message(text), QStringLiteral("'%1' is not a valid integer value").arg(text));
+    QCOMPARE(notIntegerMessage(text), QStringLiteral("'%1' is not a valid integer value").arg(text));
 }
 
 void TestPlatform::digitFilter_data() {

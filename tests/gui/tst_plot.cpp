@@ -201,7 +201,7 @@ void TstPlot::valueAxesEndOnRoundTicksAroundTheValues() {
     for (const Case& c : cases) {
         std::vector<trend::XY> xy;
         for (double v : c.v) xy.push_back({int64_t(xy.size()) * 1000, v});
-        const TrendChart::Scale s = TrendChart::Fit(xy);
+        const TrendChart::Scale s = TrendChart::fit(xy);
         QCOMPARE(s.lo, c.lo);
         QCOMPARE(s.hi, c.hi);
         QCOMPARE(s.step, c.step);

@@ -172,7 +172,7 @@ void TestSettings::loadIntoTheControls() {
     QCOMPARE(rig.find<QComboBox>("CBparity")->currentIndex(), parity);
     QCOMPARE(rig.find<QComboBox>("CBstopbit")->currentIndex(), stopbitEntry);
     QCOMPARE(int(s.time_opros_index), periodIndex);
-    QCOMPARE(s.time_opros, lork::period_table[size_t(periodIndex)]);
+    QCOMPARE(s.time_opros, lork::periodTable[size_t(periodIndex)]);
     QCOMPARE(QString::fromStdString(s.port_name), port);
     QCOMPARE(rig.find<QComboBox>("CBports")->currentIndex(), portEntry);
     QVERIFY(rig.gui.messages.isEmpty());

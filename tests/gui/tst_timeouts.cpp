@@ -228,13 +228,13 @@ void TestTimeouts::unboundUpDownOnlyRetakesTheNumber() {
 void TestTimeouts::editedTimeoutsForTheFullSave() {
     GuiRig rig;
     enablePage(rig);
-    QCOMPARE(rig.w->timeouts().Edited_timeouts(), (std::array<uint16_t, 5>{0, 0, 50, 0, 0}));
+    QCOMPARE(rig.w->timeouts().editedTimeouts(), (std::array<uint16_t, 5>{0, 0, 50, 0, 0}));
     rig.find<UpDown>("UpDown_RTTC")->upButton()->click();
     rig.find<UpDown>("UpDown_WTTM")->upButton()->click();
     typeInto(rig.find<QLineEdit>("E_RTI"), QStringLiteral("7"));
     typeInto(rig.find<QLineEdit>("E_RTTM"), QStringLiteral("5000"));
     typeInto(rig.find<QLineEdit>("E_WTTM"), QStringLiteral("abc"));
-    QCOMPARE(rig.w->timeouts().Edited_timeouts(), (std::array<uint16_t, 5>{7, 100, 100, 10, 0}));
+    QCOMPARE(rig.w->timeouts().editedTimeouts(), (std::array<uint16_t, 5>{7, 100, 100, 10, 0}));
 }
 
 QTEST_MAIN(TestTimeouts)

@@ -224,7 +224,7 @@ int main(int argc, char** argv) {
     int n = int(args.size());
     QApplication app(n, args.data());
     std::remove(config.c_str());
-    if (!Load_qt_russian(app)) qWarning("qtbase_ru.qm not found: the Russian buttons will fail");
+    if (!loadQtRussian(app)) qWarning("qtbase_ru.qm not found: the Russian buttons will fail");
     TestWindowFit t;
     return QTest::qExec(&t, n, args.data());
 }

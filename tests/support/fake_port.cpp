@@ -5,15 +5,15 @@
 
 namespace lork::test {
 
-void FakePort::arrive(int64_t at_us, const std::vector<uint8_t>& bytes) {
-    for (uint8_t b : bytes) pending_.emplace(at_us, b);
-    if (!bytes.empty()) arrival_log_.push_back(at_us);
+void FakePort::arrive(int64_t atUs, const std::vector<uint8_t>& bytes) {
+    for (uint8_t b : bytes) pending_.emplace(atUs, b);
+    if (!bytes.empty()) arrival_log_.push_back(atUs);
 }
 
-void FakePort::arriveSpaced(int64_t at_us, const std::vector<uint8_t>& bytes, int64_t per_byte_us) {
+void FakePort::arriveSpaced(int64_t atUs, const std::vector<uint8_t>& bytes, int64_t per_byte_us) {
     for (size_t i = 0; i < bytes.size(); ++i) {
-        pending_.emplace(at_us + int64_t(i) * per_byte_us, bytes[i]);
-        arrival_log_.push_back(at_us + int64_t(i) * per_byte_us);
+        pending_.emplace(atUs + int64_t(i) * per_byte_us, bytes[i]);
+        arrival_log_.push_back(atUs + int64_t(i) * per_byte_us);
     }
 }
 

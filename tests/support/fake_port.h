@@ -31,10 +31,10 @@ public:
     explicit FakePort(VirtualClock& clock) : clock_(clock) {}
 
     // --- scripting ---
-    // Bytes that arrive together at virtual time at_us.
-    void arrive(int64_t at_us, const std::vector<uint8_t>& bytes);
-    // Bytes that arrive one by one, the first at at_us, then every per_byte_us.
-    void arriveSpaced(int64_t at_us, const std::vector<uint8_t>& bytes, int64_t per_byte_us);
+    // Bytes that arrive together at virtual time atUs.
+    void arrive(int64_t atUs, const std::vector<uint8_t>& bytes);
+    // Bytes that arrive one by one, the first at atUs, then every per_byte_us.
+    void arriveSpaced(int64_t atUs, const std::vector<uint8_t>& bytes, int64_t per_byte_us);
     // Called after every successful write with the bytes written; a responder
     // (the in-process simulator) schedules its reply with arrive().
     std::function<void(FakePort&, const std::vector<uint8_t>&)> onWrite;
@@ -48,7 +48,7 @@ public:
 
     // --- what happened ---
     struct Write {
-        int64_t at_us;
+        int64_t atUs;
         LineConfig cfg;
         std::vector<uint8_t> bytes;
     };

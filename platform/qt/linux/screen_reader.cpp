@@ -28,7 +28,7 @@ struct Bridge {
             if (!o) return false;
         return true;
     }
-    void look_up() {
+    void lookUp() {
         const QDBusConnection bus(QStringLiteral("a11y"));
         if (!bus.isConnected()) return;
         for (size_t i = 0; i < std::size(kBridgePaths); ++i)
@@ -38,11 +38,11 @@ struct Bridge {
 
 }  // namespace
 
-void Answer_screen_reader() {
+void answerScreenReader() {
     // With no screen reader the bridge is not even connected.
-    if (!QAccessible::isActive() || Inside_event_pump()) return;
+    if (!QAccessible::isActive() || insideEventPump()) return;
     static Bridge bridge;
-    if (!bridge.found()) bridge.look_up();
+    if (!bridge.found()) bridge.lookUp();
     const EventPump pump;
     for (const auto& o : bridge.objects) {
         if (!o) continue;

@@ -4,6 +4,6 @@ namespace lork {
 
 // UI Automation asks through window messages, which only the key state's
 // question between two exchanges lets through.
-void Answer_screen_reader() {}
+void answerScreenReader() {}
 
 }  // namespace lork
