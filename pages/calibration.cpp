@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -14,6 +13,7 @@
 #include "records/calibration_log.h"
 #include "pages/calibration.h"
 #include "pages/accessible_names.h"
+#include "widgets/ask.h"
 #include "widgets/accessible.h"
 #include "pages/page_format.h"
 #include "pages/page_host.h"
@@ -146,7 +146,9 @@ void CalibrationPage::calSave(bool hundred) {
                                          stored_[!hundred], decimal));
     if (!doubt.empty()) {
         const QString question = qs(doubt) + QStringLiteral(" Записать всё равно?");
-        if (!(writeAnyway_ ? writeAnyway_(question) : askWriteAnyway(question))) return;
+        const bool yes = writeAnyway_ ? writeAnyway_(question)
+                                      : widgets::askYesNo(pc->SB_save_cal0->window(), QStringLiteral("калибровка"), question);
+        if (!yes) return;
     }
     Read_cal_enable();
     const std::vector<uint16_t> values{lork::highWord(imp), lork::lowWord(imp)};
@@ -155,17 +157,6 @@ void CalibrationPage::calSave(bool hundred) {
         logWrite(hundred, imp, proc, znach, doubt);
     }
     Show_cal_CI();
-}
-
-bool CalibrationPage::askWriteAnyway(const QString& question) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("калибровка"), question, QMessageBox::NoButton,
-                    pc->SB_save_cal0->window());
-    QPushButton* yes = box.addButton(QStringLiteral("да"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("нет"), QMessageBox::NoRole);
-    box.setDefaultButton(no);
-    box.setEscapeButton(no);
-    box.exec();
-    return box.clickedButton() == yes;
 }
 
 void CalibrationPage::logWrite(bool hundred, uint32_t written, float proc, float znach, const std::string& doubt) {

@@ -74,7 +74,6 @@ private:
     void calMeasure(bool hundred);      // steps 3 and 7
     void calSave(bool hundred);         // steps 4 and 8
     void logWrite(bool hundred, uint32_t written, float proc, float znach, const std::string& doubt);
-    bool askWriteAnyway(const QString& question);
     // The certificate's text (HTML) and head, or empty with the reason told.
     QString reportHtml(lork::pages::CertificateHead& head);
     QString operatorName();

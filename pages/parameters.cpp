@@ -2,13 +2,13 @@
 // instrument, each read and written with one exchange.
 #include <QComboBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
 
 #include "widgets/conversions.h"
 #include "widgets/updown.h"
 #include "pages/accessible_names.h"
+#include "widgets/ask.h"
 #include "pages/page_host.h"
 #include "protocol/value_rules.h"
 #include "pages/parameters.h"
@@ -179,18 +179,8 @@ bool ParametersPage::paramsRulesKept(unsigned written, long value) {
     for (const std::string& b : lork::brokenRules(after, written)) broken += (broken.empty() ? "" : " ") + b;
     if (broken.empty()) return true;
     const QString question = QString::fromStdString(broken) + QStringLiteral(" Записать всё равно?");
-    return writeAnyway_ ? writeAnyway_(question) : askWriteAnyway(question);
-}
-
-bool ParametersPage::askWriteAnyway(const QString& question) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("параметры"), question, QMessageBox::NoButton,
-                    pp->SB_izmres->window());
-    QPushButton* yes = box.addButton(QStringLiteral("да"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("нет"), QMessageBox::NoRole);
-    box.setDefaultButton(no);
-    box.setEscapeButton(no);
-    box.exec();
-    return box.clickedButton() == yes;
+    if (writeAnyway_) return writeAnyway_(question);
+    return widgets::askYesNo(pp->SB_izmres->window(), QStringLiteral("параметры"), question);
 }
 
 // ---- reads ----

@@ -83,7 +83,6 @@ private:
     // go: it keeps the rules with the instrument's other values as known, or
     // the operator wants it all the same.
     bool paramsRulesKept(unsigned written, long value);
-    bool askWriteAnyway(const QString& question);
     // Keeps what the program last saw the instrument hold of R, N and U:
     // every good read or write of them, whoever made it.
     void paramsNote(const lork::ExchangeRecord& rec);
