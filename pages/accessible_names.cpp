@@ -8,6 +8,7 @@
 #include <QSlider>
 #include <QToolButton>
 
+#include "protocol/register_table.h"
 #include "ui_page_calibr.h"
 #include "ui_page_params.h"
 #include "ui_page_readings.h"
@@ -54,22 +55,29 @@ void nameControls(Ui::PageParams& pp) {
         UpDown* arrows;
         QPushButton* read;
         QToolButton* write;
-        const char* what;  // the value as the buttons' names say it
+        uint16_t reg;  // the holding register the row shows
     };
     const Row rows[] = {
-        {pp.L_res, pp.Ecur_res, pp.CBust_res, nullptr, pp.B_read_res, pp.SB_izmres, "R"},
-        {pp.L_kolstep, pp.Ecur_kolstep, pp.Eust_kol_step, pp.UpDown_kolstep, pp.B_read_kolstep, pp.SB_izmkolstep, "N"},
-        {pp.L_porstep, pp.Ecur_porstep, pp.Eust_por_step, pp.UpDown_porstep, pp.B_read_porstep, pp.SB_izmporstep, "U"},
-        {pp.Lintscor, pp.Eint_cur_scor, pp.CBint_scor, nullptr, pp.Bread_scor, pp.SBint_write_scor, "скорость"},
+        {pp.L_res, pp.Ecur_res, pp.CBust_res, nullptr, pp.B_read_res, pp.SB_izmres, lork::reg::res},
+        {pp.L_kolstep, pp.Ecur_kolstep, pp.Eust_kol_step, pp.UpDown_kolstep, pp.B_read_kolstep, pp.SB_izmkolstep,
+         lork::reg::kol_step},
+        {pp.L_porstep, pp.Ecur_porstep, pp.Eust_por_step, pp.UpDown_porstep, pp.B_read_porstep, pp.SB_izmporstep,
+         lork::reg::por_step},
+        {pp.Lintscor, pp.Eint_cur_scor, pp.CBint_scor, nullptr, pp.Bread_scor, pp.SBint_write_scor,
+         lork::reg::scor_code},
         {pp.Lintparity, pp.Eint_cur_parity, pp.CBint_parity, nullptr, pp.Bread_parity, pp.SBint_write_parity,
-         "паритет"},
+         lork::reg::parity},
         {pp.Lintstopbit, pp.Eint_cur_stopbit, pp.CBint_stopbit, nullptr, pp.Bread_stopbit, pp.SBint_write_stopbit,
-         "стопбит"},
+         lork::reg::stopbit},
         {pp.Lintsysnum, pp.Eint_cur_sysnum, pp.Eint_sysnum, pp.UpDown_int_adr, pp.Bread_sysnum, pp.SBint_write_sysnum,
-         "адрес"},
+         lork::reg::adr},
     };
     for (const Row& r : rows) {
-        const QString what = QString::fromUtf8(r.what);
+        // The buttons say the value as a decoded line does ("R"), or by
+        // its caption where it has no symbol ("скорость").
+        const lork::reg::Register* g = lork::reg::registerAt(lork::reg::Space::Holding, r.reg);
+        const std::string_view word = g->symbol.empty() ? g->caption : g->symbol;
+        const QString what = QString::fromUtf8(word.data(), qsizetype(word.size()));
         nameAfter(r.caption, r.current, inDevice);
         nameAfter(r.caption, r.offer, offered);
         if (r.arrows) nameArrows(r.arrows, r.offer->accessibleName());
