@@ -62,7 +62,8 @@ void Device::publish(uint8_t kod, bool probe, FailureReport report) {
         rec.request.assign(ex.paket_tuda.begin() + 1, ex.paket_tuda.begin() + 1 + std::min<size_t>(ex.len_tuda, 63));
     }
     if (rec.portFailed()) rec.faultText = link_.faultText();
-    rec.reply.assign(ex.paket_suda.begin() + 1, ex.paket_suda.begin() + 1 + std::min<size_t>(ex.len_suda, 63));
+    rec.reply.assign(ex.paket_suda.begin() + 1,
+                     ex.paket_suda.begin() + 1 + std::min<size_t>(link_.replyReceived(), 63));
     rec.writeUs = link_.writeUs;
     rec.lastByteUs = link_.lastByteUs;
     rec.kod_rez = kod;

@@ -297,6 +297,7 @@ bool Link::waitReady(int64_t endUs) {
 void Link::clearSuda() {
     auto& ex = st_.ex;
     ex.len_suda = 0;
+    unreceived_ = 0;
     ex.rx_status = 0;
     ex.gatewayExc = 0;
     ex.wholeFrame = false;
@@ -418,6 +419,7 @@ void Link::Port_receive_probe() {
         }
         if (r.ok()) {
             ex.len_suda = uint8_t(r.got + 1);
+            unreceived_ = 1;
             return;
         }
         lastCount_ = r.got;

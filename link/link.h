@@ -83,6 +83,11 @@ public:
     // one line.
     PortFault fault() const { return fault_; }
     const std::string& faultText() const { return faultText_; }
+    // How many of the reply's len_suda bytes came from the line. The probe's
+    // last pass counts one byte more than it read, so a silent instrument
+    // leaves one byte of the buffer's filling in the reply; a record of the
+    // exchange must not take that for a byte the instrument sent.
+    size_t replyReceived() const { return st_.ex.len_suda - unreceived_; }
 
     // Called while a read waits for bytes, at least every kWaitSliceUs of the
     // wait, when set: what blocks the program's event loop for a whole
@@ -139,6 +144,7 @@ private:
     void clearSuda();
 
     size_t lastCount_ = 0;  // byte count of the last single-byte read of a search
+    uint8_t unreceived_ = 0;  // bytes of len_suda that are the filling, not the line's
     bool portLost_ = false; // the port went away or failed to open, and has not been opened since
     uint32_t openError_ = 0;  // what the open step of the last Port_open gave
     const ExchangeFeed* feed_ = nullptr;

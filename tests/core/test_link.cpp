@@ -378,6 +378,7 @@ TEST(ProbeRead, SilentInstrumentEndsAfterOneCallOfTheSecondPass) {
     const int64_t t0 = r.clock.now_us;
     EXPECT_EQ(r.core.link.Send_probe(), 1);
     EXPECT_EQ(r.st.ex.len_suda, 1);
+    EXPECT_EQ(r.core.link.replyReceived(), 0u);  // the one byte is the filling, for no record
     EXPECT_EQ(r.clock.now_us - t0, (4 * 18 + 4 + 5) * ms);
     EXPECT_EQ(r.host.key_questions[VK_X], 2);
 }

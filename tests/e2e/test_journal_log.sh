@@ -31,16 +31,38 @@ rows = list(csv.DictReader(open(sys.argv[2], encoding="utf-8")))
 log = [[r["request"], r["reply"]] for r in rows]
 if not sim:
     sys.exit("the simulator logged no frame")
-if log != sim:
+# On a starved machine the simulator may not read a request before the
+# program gives up on it and flushes the line for its next exchange, or its
+# reply may come after that flush: a row failed with nothing received is
+# then a request the simulator never saw, or saw and answered too late.
+# Everything else is the simulator's record, in order.
+unseen = 0
+matched = []
+lost = []  # the simulator's entries whose reply came too late
+j = 0
+for i, (r, pair) in enumerate(zip(rows, log)):
+    if j < len(sim) and pair == sim[j]:
+        matched.append(r)
+        j += 1
+    elif r["reply"] == "" and r["code"] not in ("", "0"):
+        unseen += 1
+        if j < len(sim) and sim[j][0] == pair[0] and not (i + 1 < len(log) and log[i + 1] == sim[j]):
+            lost.append(j)
+            j += 1
+    else:
+        matched = None
+        break
+if matched is None or j != len(sim):
     for i in range(max(len(log), len(sim))):
         print(i, list(rows[i].values()) if i < len(rows) else None, sim[i] if i < len(sim) else None)
     # Everything both programs said, for a difference seen once in a while.
     sys.stdout.write(open(sys.argv[1], encoding="utf-8", errors="replace").read()[-4000:])
     sys.exit("the log differs from the simulator's record")
-bad = [r for r in rows if r["code"] == "6"]
-if len(bad) != 1:
+# The simulator spoils its first reply only.
+bad = [r for r in matched if r["code"] == "6"]
+if len(bad) != (0 if 0 in lost else 1):
     sys.exit("expected one CRC failure, got %d" % len(bad))
 if not all(r["time"][4] == "-" and "T" in r["time"] for r in rows):
     sys.exit("times are not ISO 8601")
-print("%d exchanges match" % len(rows))
+print("%d exchanges match" % len(matched) + (", %d failed unheard or answered late" % unseen if unseen else ""))
 PY
